@@ -1,0 +1,40 @@
+#include "HostLog.h"
+
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcHost, "kelto.host")
+
+namespace kelto::host {
+
+HostLog& HostLog::instance()
+{
+    static HostLog log;
+    return log;
+}
+
+void HostLog::add(const LogEntry& entry)
+{
+    m_entries.append(entry);
+    switch (entry.kind) {
+    case LogEntry::ReportedError:
+        qCWarning(lcHost).noquote() << "Error" << entry.number << "in" << entry.source << ":" << entry.text;
+        break;
+    case LogEntry::ProtocolMessage:
+        qCInfo(lcHost).noquote() << entry.text << "(" << entry.number << ")";
+        break;
+    default:
+        qCDebug(lcHost).noquote() << entry.text;
+    }
+}
+
+QList<LogEntry> HostLog::reportedErrors() const
+{
+    QList<LogEntry> out;
+    for (const LogEntry& e : m_entries) {
+        if (e.kind == LogEntry::ReportedError)
+            out.append(e);
+    }
+    return out;
+}
+
+} // namespace kelto::host

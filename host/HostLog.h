@@ -1,0 +1,33 @@
+#pragma once
+// The host's log: errors the plug-in reports and protocol-log entries. Kept in
+// memory for the session (the window and tests read it) and echoed to the
+// "kelto.host" logging category.
+
+#include <QList>
+#include <QString>
+#include <cstdint>
+
+namespace kelto::host {
+
+struct LogEntry {
+    enum Kind { ReportedError, ProtocolBegin, ProtocolEnd, ProtocolMessage };
+    Kind kind;
+    std::int32_t number = 0; // error number, or the protocol entry id
+    QString source;
+    QString text;
+    int level = 0;
+};
+
+class HostLog {
+public:
+    static HostLog& instance();
+    void add(const LogEntry& entry);
+    const QList<LogEntry>& entries() const { return m_entries; }
+    QList<LogEntry> reportedErrors() const;
+    void clear() { m_entries.clear(); }
+
+private:
+    QList<LogEntry> m_entries;
+};
+
+} // namespace kelto::host

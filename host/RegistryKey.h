@@ -1,0 +1,36 @@
+#pragma once
+// The host's registry on a per-user file store. Key and value names are compared
+// without regard to case, as the registry does: "Software\Quilo\kelto\TarvoX" and
+// "Software\Quilo\Kelto\TarvoX" are one key. The file is
+// $KELTO_REGISTRY_FILE, else "kelto/registry.ini" in the user's configuration folder.
+
+#include "platform/interfaces/HostServices.h"
+
+namespace kelto::host {
+
+class RegistryStore {
+public:
+    static QString filePath();
+    // Whole-file read and atomic write: every key object sees the others' writes.
+    bool keyExists(const QString& key) const;
+    void createKey(const QString& key);
+    bool value(const QString& key, const QString& name, Variant* out) const;
+    void setValue(const QString& key, const QString& name, const Variant& value);
+    QStringList subKeys(const QString& key) const;
+};
+
+class RegistryKey : public IRegistryKey {
+public:
+    void OpenKey(std::int32_t root, const QString& path) override;
+    void CreateKey(std::int32_t root, const QString& path) override;
+    bool KeyExists() override;
+    Variant GetValue(const QString& name) override;
+    void SetValue(const QString& name, const Variant& value) override;
+    QStringList SubKeys() override;
+
+private:
+    QString m_key; // root-qualified path, empty until opened
+    RegistryStore m_store;
+};
+
+} // namespace kelto::host

@@ -1,0 +1,283 @@
+#include "XmlDocument.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include "platform/Automation.h"
+
+namespace kelto::host {
+
+namespace {
+
+const QString kSource = QStringLiteral("XmlDocument");
+
+QDomElement domOf(const Ptr<IXmlElement>& element)
+{
+    auto* e = dynamic_cast<XmlElement*>(element.get());
+    if (!e)
+        raiseError(vberr::ObjectNotSet, kSource, QStringLiteral("The element is not an element of a host XML document."));
+    return e->dom();
+}
+
+} // namespace
+
+// ---- element ---------------------------------------------------------------
+
+XmlElement::XmlElement(std::shared_ptr<XmlDocument> doc, QDomElement element) : m_doc(std::move(doc)), m_element(std::move(element)) {}
+
+QString XmlElement::TagName()
+{
+    return m_element.tagName();
+}
+
+QString XmlElement::GetAttribute(const QString& name)
+{
+    return m_element.attribute(name);
+}
+
+void XmlElement::SetAttribute(const QString& name, const QString& value)
+{
+    m_element.setAttribute(name, value);
+}
+
+Ptr<IXmlElementList> XmlElement::Children()
+{
+    QList<Ptr<IXmlElement>> items;
+    for (QDomElement c = m_element.firstChildElement(); !c.isNull(); c = c.nextSiblingElement())
+        items.append(m_doc->wrap(c));
+    return std::make_shared<XmlElementList>(std::move(items));
+}
+
+bool XmlElement::HasChildren()
+{
+    return !m_element.firstChildElement().isNull();
+}
+
+QString XmlElement::Text()
+{
+    return m_element.text();
+}
+
+void XmlElement::SetText(const QString& text)
+{
+    while (!m_element.firstChild().isNull())
+        m_element.removeChild(m_element.firstChild());
+    if (!text.isEmpty())
+        m_element.appendChild(m_doc->dom().createTextNode(text));
+}
+
+Ptr<IXmlElement> XmlElement::AddTextElement(const QString& name, const QString& text)
+{
+    QDomElement child = m_doc->dom().createElement(name);
+    if (!text.isEmpty())
+        child.appendChild(m_doc->dom().createTextNode(text));
+    m_element.appendChild(child);
+    return m_doc->wrap(child);
+}
+
+void XmlElement::AppendChild(const Ptr<IXmlElement>& child)
+{
+    QDomElement c = domOf(child);
+    if (c.ownerDocument() != m_element.ownerDocument())
+        c = m_element.ownerDocument().importNode(c, true).toElement();
+    m_element.appendChild(c);
+}
+
+Ptr<IXmlElement> XmlElement::FindChild(const QString& name, int start)
+{
+    int index = 0;
+    for (QDomElement c = m_element.firstChildElement(); !c.isNull(); c = c.nextSiblingElement(), ++index) {
+        if (index >= start && c.tagName() == name)
+            return m_doc->wrap(c);
+    }
+    return nullptr;
+}
+
+Ptr<IXmlElement> XmlElementList::Item(int index)
+{
+    if (index < 0 || index >= m_items.size())
+        raiseError(vberr::SubscriptOutOfRange, QStringLiteral("XmlElementList"));
+    return m_items[index];
+}
+
+// ---- document --------------------------------------------------------------
+
+XmlDocument::XmlDocument() = default;
+
+Ptr<IXmlElement> XmlDocument::wrap(const QDomElement& element)
+{
+    if (element.isNull())
+        return nullptr;
+    return std::make_shared<XmlElement>(as<XmlDocument>(), element);
+}
+
+bool XmlDocument::Load(const QString& file)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) {
+        m_lastError = QStringLiteral("Cannot open %1: %2").arg(file, f.errorString());
+        return false;
+    }
+    QDomDocument dom;
+    QString message;
+    int line = 0;
+    int column = 0;
+    if (!dom.setContent(&f, &message, &line, &column)) {
+        m_lastError = QStringLiteral("%1 is not well-formed XML (line %2, column %3: %4)").arg(file).arg(line).arg(column).arg(message);
+        return false;
+    }
+    m_dom = dom;
+    return true;
+}
+
+bool XmlDocument::LoadXml(const QString& text)
+{
+    QDomDocument dom;
+    QString message;
+    if (!dom.setContent(text, &message)) {
+        m_lastError = message;
+        return false;
+    }
+    m_dom = dom;
+    return true;
+}
+
+bool XmlDocument::Save(const QString& file)
+{
+    QSaveFile f(file);
+    if (!f.open(QIODevice::WriteOnly)) {
+        m_lastError = QStringLiteral("Cannot write %1: %2").arg(file, f.errorString());
+        return false;
+    }
+    f.write(Xml().toUtf8());
+    if (!f.commit()) {
+        m_lastError = QStringLiteral("Cannot write %1: %2").arg(file, f.errorString());
+        return false;
+    }
+    return true;
+}
+
+QString XmlDocument::Xml()
+{
+    QString text = m_dom.toString(2);
+    if (!text.startsWith(QLatin1String("<?xml")))
+        text.prepend(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"));
+    return text;
+}
+
+Ptr<IXmlElement> XmlDocument::DocumentElement()
+{
+    return wrap(m_dom.documentElement());
+}
+
+void XmlDocument::SetDocumentElement(const Ptr<IXmlElement>& root)
+{
+    QDomElement e = domOf(root);
+    if (e.ownerDocument() != m_dom)
+        e = m_dom.importNode(e, true).toElement();
+    const QDomElement old = m_dom.documentElement();
+    if (old.isNull())
+        m_dom.appendChild(e);
+    else
+        m_dom.replaceChild(e, old);
+}
+
+Ptr<IXmlElement> XmlDocument::CreateElement(const QString& name)
+{
+    if (m_failing.contains(QStringLiteral("*")) || m_failing.contains(name))
+        return nullptr;
+    return wrap(m_dom.createElement(name));
+}
+
+// ---- value codec -------------------------------------------------------------
+
+Ptr<IXmlDocument> XmlValueCodec::CreateDocument()
+{
+    return std::make_shared<XmlDocument>();
+}
+
+namespace {
+
+QString variantName(VarType t)
+{
+    switch (t) {
+    case VarType::Empty: return QStringLiteral("Empty");
+    case VarType::Null: return QStringLiteral("Null");
+    case VarType::Boolean: return QStringLiteral("Boolean");
+    case VarType::Integer: return QStringLiteral("Integer");
+    case VarType::Long: return QStringLiteral("Long");
+    case VarType::Single: return QStringLiteral("Single");
+    case VarType::Double: return QStringLiteral("Double");
+    case VarType::String: return QStringLiteral("String");
+    default: return QString();
+    }
+}
+
+Variant variantFromText(const QString& kind, const QString& text)
+{
+    if (kind == QLatin1String("Empty"))
+        return Variant();
+    if (kind == QLatin1String("Null"))
+        return Variant::null();
+    if (kind == QLatin1String("Boolean"))
+        return Variant(text == QLatin1String("True"));
+    double number = 0;
+    const bool numeric = parseNumber(text, &number);
+    if (kind == QLatin1String("Integer") && numeric)
+        return Variant(CInt(number));
+    if (kind == QLatin1String("Long") && numeric)
+        return Variant(CLng(number));
+    if (kind == QLatin1String("Single") && numeric)
+        return Variant(CSng(number));
+    if (kind == QLatin1String("Double") && numeric)
+        return Variant(number);
+    return Variant(text);
+}
+
+} // namespace
+
+Ptr<IXmlElement> XmlValueCodec::WriteValue(const Ptr<IXmlDocument>& doc, const Variant& value, std::int32_t valueType)
+{
+    const QString kind = variantName(value.type());
+    if (kind.isEmpty())
+        raiseError(vberr::TypeMismatch, QStringLiteral("XmlValueCodec"), QStringLiteral("Objects and arrays cannot be written as a value."));
+    Ptr<IXmlElement> element = doc->CreateElement(QStringLiteral("Value"));
+    if (!element)
+        return nullptr;
+    element->SetAttribute(QStringLiteral("Type"), QString::number(valueType));
+    element->SetAttribute(QStringLiteral("Variant"), kind);
+    if (value.type() == VarType::Single)
+        element->SetText(singleToExactString(value.toSingle()));
+    else if (value.type() == VarType::Double)
+        element->SetText(doubleToExactString(value.toDouble()));
+    else if (!value.isEmpty() && !value.isNull())
+        element->SetText(value.toString());
+    return element;
+}
+
+void XmlValueCodec::ReadValue(const Ptr<IXmlElement>& element, Variant& value, std::int32_t& valueType)
+{
+    valueType = CLng(Val(element->GetAttribute(QStringLiteral("Type"))));
+    QString kind = element->GetAttribute(QStringLiteral("Variant"));
+    if (kind.isEmpty())
+        kind = QStringLiteral("String");
+    value = variantFromText(kind, element->Text());
+}
+
+Ptr<IXmlElement> XmlValueCodec::WriteStatus(const Ptr<IXmlDocument>& doc, std::int32_t status, const QString& statusText)
+{
+    Ptr<IXmlElement> element = doc->CreateElement(QStringLiteral("Status"));
+    if (!element)
+        return nullptr;
+    element->SetAttribute(QStringLiteral("Value"), QString::number(status));
+    element->SetText(statusText);
+    return element;
+}
+
+void XmlValueCodec::ReadStatus(const Ptr<IXmlElement>& element, std::int32_t& status, QString& statusText)
+{
+    status = CLng(Val(element->GetAttribute(QStringLiteral("Value"))));
+    statusText = element->Text();
+}
+
+} // namespace kelto::host

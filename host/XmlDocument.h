@@ -1,0 +1,84 @@
+#pragma once
+// The host's XML document, element and element list on Qt's DOM, and the value
+// codec that writes typed values and statuses.
+//
+// Typed value:  <Value Type="1" Variant="Double">196.4</Value>
+//   Type is the caller's value type; Variant keeps Empty, Null, Boolean, Integer,
+//   Long, Single, Double and String apart. Numbers are written locale-independently.
+// Status:       <Status Value="2">text</Status>
+
+#include <QDomDocument>
+#include <QStringList>
+
+#include "platform/interfaces/HostServices.h"
+
+namespace kelto::host {
+
+class XmlDocument;
+
+class XmlElement : public IXmlElement {
+public:
+    XmlElement(std::shared_ptr<XmlDocument> doc, QDomElement element);
+    QString TagName() override;
+    QString GetAttribute(const QString& name) override;
+    void SetAttribute(const QString& name, const QString& value) override;
+    Ptr<IXmlElementList> Children() override;
+    bool HasChildren() override;
+    QString Text() override;
+    void SetText(const QString& text) override;
+    Ptr<IXmlElement> AddTextElement(const QString& name, const QString& text) override;
+    void AppendChild(const Ptr<IXmlElement>& child) override;
+    Ptr<IXmlElement> FindChild(const QString& name, int start = 0) override;
+
+    QDomElement dom() const { return m_element; }
+
+private:
+    std::shared_ptr<XmlDocument> m_doc; // keeps the DOM alive
+    QDomElement m_element;
+};
+
+class XmlElementList : public IXmlElementList {
+public:
+    explicit XmlElementList(QList<Ptr<IXmlElement>> items) : m_items(std::move(items)) {}
+    int Count() override { return static_cast<int>(m_items.size()); }
+    Ptr<IXmlElement> Item(int index) override;
+
+private:
+    QList<Ptr<IXmlElement>> m_items;
+};
+
+class XmlDocument : public IXmlDocument {
+public:
+    XmlDocument();
+    bool Load(const QString& file) override;
+    bool LoadXml(const QString& text) override;
+    bool Save(const QString& file) override;
+    QString Xml() override;
+    Ptr<IXmlElement> DocumentElement() override;
+    void SetDocumentElement(const Ptr<IXmlElement>& root) override;
+    Ptr<IXmlElement> CreateElement(const QString& name) override;
+
+    // For tests of callers' failure paths: CreateElement answers null for these
+    // names ("*" for every name).
+    void failElementCreation(QStringList names) { m_failing = std::move(names); }
+    QString lastError() const { return m_lastError; }
+
+    QDomDocument& dom() { return m_dom; }
+    Ptr<IXmlElement> wrap(const QDomElement& element);
+
+private:
+    QDomDocument m_dom;
+    QStringList m_failing;
+    QString m_lastError;
+};
+
+class XmlValueCodec : public IXmlValueCodec {
+public:
+    Ptr<IXmlDocument> CreateDocument() override;
+    Ptr<IXmlElement> WriteValue(const Ptr<IXmlDocument>& doc, const Variant& value, std::int32_t valueType) override;
+    void ReadValue(const Ptr<IXmlElement>& element, Variant& value, std::int32_t& valueType) override;
+    Ptr<IXmlElement> WriteStatus(const Ptr<IXmlDocument>& doc, std::int32_t status, const QString& statusText) override;
+    void ReadStatus(const Ptr<IXmlElement>& element, std::int32_t& status, QString& statusText) override;
+};
+
+} // namespace kelto::host

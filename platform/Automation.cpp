@@ -1,0 +1,282 @@
+#include "Automation.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+#include <cmath>
+#include <limits>
+
+#include "PluginError.h"
+
+namespace kelto {
+
+namespace {
+
+bool isSkippedBlank(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n');
+}
+
+QString withoutBlanks(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text) {
+        if (!isSkippedBlank(c))
+            out.append(c);
+    }
+    return out;
+}
+
+double radixValue(const QString& digits, int radix)
+{
+    // Up to 4 hex digits are a 16-bit pattern, more a 32-bit one, as the language reads them.
+    quint64 acc = 0;
+    int count = 0;
+    for (QChar c : digits) {
+        int d = -1;
+        if (c.isDigit())
+            d = c.digitValue();
+        else if (radix == 16 && c.toLower() >= QLatin1Char('a') && c.toLower() <= QLatin1Char('f'))
+            d = c.toLower().unicode() - 'a' + 10;
+        if (d < 0 || d >= radix)
+            break;
+        acc = acc * radix + d;
+        ++count;
+        if (acc > 0xFFFFFFFFull)
+            raiseError(vberr::Overflow, {});
+    }
+    if (count == 0)
+        return 0;
+    const bool shortForm = radix == 16 ? count <= 4 : acc <= 0177777;
+    if (shortForm)
+        return static_cast<std::int16_t>(static_cast<std::uint16_t>(acc));
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(acc));
+}
+
+// Length of the decimal number at the start of s (sign, digits, point, exponent).
+int decimalPrefixLength(const QString& s)
+{
+    int i = 0;
+    const int n = s.size();
+    if (i < n && (s[i] == QLatin1Char('+') || s[i] == QLatin1Char('-')))
+        ++i;
+    int digits = 0;
+    while (i < n && s[i].isDigit()) {
+        ++i;
+        ++digits;
+    }
+    if (i < n && s[i] == QLatin1Char('.')) {
+        ++i;
+        while (i < n && s[i].isDigit()) {
+            ++i;
+            ++digits;
+        }
+    }
+    if (digits == 0)
+        return 0;
+    if (i < n && QStringLiteral("eEdD").contains(s[i])) {
+        int j = i + 1;
+        if (j < n && (s[j] == QLatin1Char('+') || s[j] == QLatin1Char('-')))
+            ++j;
+        int expDigits = 0;
+        while (j < n && s[j].isDigit()) {
+            ++j;
+            ++expDigits;
+        }
+        if (expDigits > 0)
+            i = j;
+    }
+    return i;
+}
+
+double parseDecimal(QString number)
+{
+    for (QChar& c : number) {
+        if (c == QLatin1Char('d') || c == QLatin1Char('D'))
+            c = QLatin1Char('E');
+    }
+    bool ok = false;
+    const double v = QLocale::c().toDouble(number, &ok);
+    if (!ok) {
+        // Out of the double range: the language reports an overflow.
+        raiseError(vberr::Overflow, {});
+    }
+    return v;
+}
+
+QString vbExponentStyle(QString text)
+{
+    // "1e+07" -> "1E+07", as automation writes exponents.
+    const int e = text.indexOf(QLatin1Char('e'));
+    if (e >= 0)
+        text[e] = QLatin1Char('E');
+    if (text == QLatin1String("-0"))
+        return QStringLiteral("0");
+    return text;
+}
+
+} // namespace
+
+double Val(const QString& text)
+{
+    const QString s = withoutBlanks(text);
+    if (s.startsWith(QLatin1Char('&')) && s.size() > 1) {
+        const QChar kind = s[1].toUpper();
+        if (kind == QLatin1Char('H'))
+            return radixValue(s.mid(2), 16);
+        if (kind == QLatin1Char('O'))
+            return radixValue(s.mid(2), 8);
+        return radixValue(s.mid(1), 8);
+    }
+    const int len = decimalPrefixLength(s);
+    if (len == 0)
+        return 0;
+    return parseDecimal(s.left(len));
+}
+
+double roundHalfEven(double value)
+{
+    return std::nearbyint(value); // the default rounding mode rounds halves to even
+}
+
+std::int16_t CInt(double value)
+{
+    const double r = roundHalfEven(value);
+    if (!(r >= std::numeric_limits<std::int16_t>::min() && r <= std::numeric_limits<std::int16_t>::max()))
+        raiseError(vberr::Overflow, {});
+    return static_cast<std::int16_t>(r);
+}
+
+std::int32_t CLng(double value)
+{
+    const double r = roundHalfEven(value);
+    if (!(r >= std::numeric_limits<std::int32_t>::min() && r <= std::numeric_limits<std::int32_t>::max()))
+        raiseError(vberr::Overflow, {});
+    return static_cast<std::int32_t>(r);
+}
+
+float CSng(double value)
+{
+    if (std::isnan(value) || std::fabs(value) > std::numeric_limits<float>::max())
+        raiseError(vberr::Overflow, {});
+    return static_cast<float>(value);
+}
+
+QString singleToString(float value)
+{
+    return vbExponentStyle(QString::number(static_cast<double>(value), 'g', 7));
+}
+
+QString doubleToString(double value)
+{
+    return vbExponentStyle(QString::number(value, 'g', 15));
+}
+
+QString singleToExactString(float value)
+{
+    for (int digits = 7; digits < 9; ++digits) {
+        const QString text = vbExponentStyle(QString::number(static_cast<double>(value), 'g', digits));
+        if (QLocale::c().toFloat(text) == value)
+            return text;
+    }
+    return vbExponentStyle(QString::number(static_cast<double>(value), 'g', 9));
+}
+
+QString doubleToExactString(double value)
+{
+    for (int digits = 15; digits < 17; ++digits) {
+        const QString text = vbExponentStyle(QString::number(value, 'g', digits));
+        if (QLocale::c().toDouble(text) == value)
+            return text;
+    }
+    return vbExponentStyle(QString::number(value, 'g', 17));
+}
+
+bool parseNumber(const QString& text, double* value)
+{
+    const QString s = text.trimmed();
+    if (s.isEmpty())
+        return false;
+    try {
+        if (s.startsWith(QLatin1Char('&'))) {
+            const QString digits = s.mid(2);
+            const int radix = s.size() > 1 && s[1].toUpper() == QLatin1Char('H') ? 16 : 8;
+            if (digits.isEmpty() || s.size() < 2 || (s[1].toUpper() != QLatin1Char('H') && s[1].toUpper() != QLatin1Char('O')))
+                return false;
+            for (QChar c : digits) {
+                if (!(c.isDigit() || (radix == 16 && QStringLiteral("abcdefABCDEF").contains(c))) || (radix == 8 && c > QLatin1Char('7')))
+                    return false;
+            }
+            *value = radixValue(digits, radix);
+            return true;
+        }
+        if (decimalPrefixLength(s) != s.size())
+            return false;
+        *value = parseDecimal(s);
+        return true;
+    } catch (const PluginError&) {
+        return false;
+    }
+}
+
+QString formatNumber(double value, const QString& format)
+{
+    const int point = format.indexOf(QLatin1Char('.'));
+    int decimals = 0;
+    if (point >= 0) {
+        for (int i = point + 1; i < format.size() && (format[i] == QLatin1Char('0') || format[i] == QLatin1Char('#')); ++i)
+            ++decimals;
+    }
+    const QString integerPart = point >= 0 ? format.left(point) : format;
+    const bool grouped = integerPart.contains(QLatin1Char(' ')) && integerPart.count(QLatin1Char('#')) + integerPart.count(QLatin1Char('0')) >= 2;
+
+    // Round in decimal, half away from zero, from the 15 significant digits the
+    // value stands for, so that 196.45 shows as 196.5 and not as 196.4.
+    const bool negative = value < 0;
+    QString sci = QString::number(std::fabs(value), 'e', 14); // d.dddddddddddddde+XX
+    const int ePos = sci.indexOf(QLatin1Char('e'));
+    const int exponent = sci.mid(ePos + 1).toInt();
+    QString digits = sci.left(ePos).remove(QLatin1Char('.'));
+    // Place the digits around the decimal point: intDigits before it.
+    int intDigits = exponent + 1;
+    if (intDigits <= 0) {
+        digits = QString(-intDigits + 1, QLatin1Char('0')) + digits;
+        intDigits = 1;
+    }
+    if (digits.size() < intDigits + decimals + 1)
+        digits += QString(intDigits + decimals + 1 - digits.size(), QLatin1Char('0'));
+    QString kept = digits.left(intDigits + decimals);
+    if (digits[intDigits + decimals] >= QLatin1Char('5')) {
+        int i = kept.size() - 1;
+        while (i >= 0) {
+            if (kept[i] == QLatin1Char('9')) {
+                kept[i] = QLatin1Char('0');
+                --i;
+            } else {
+                kept[i] = QChar(kept[i].unicode() + 1);
+                break;
+            }
+        }
+        if (i < 0) {
+            kept.prepend(QLatin1Char('1'));
+            ++intDigits;
+        }
+    }
+    QString whole = kept.left(intDigits);
+    const QString fraction = kept.mid(intDigits);
+    while (whole.size() > 1 && whole[0] == QLatin1Char('0'))
+        whole.remove(0, 1);
+    if (grouped) {
+        for (int i = whole.size() - 3; i > 0; i -= 3)
+            whole.insert(i, QLatin1Char(' '));
+    }
+    QString out = whole;
+    if (decimals > 0)
+        out += QLatin1Char('.') + fraction;
+    const bool allZero = !kept.contains(QRegularExpression(QStringLiteral("[1-9]")));
+    if (negative && !allZero)
+        out.prepend(QLatin1Char('-'));
+    return out;
+}
+
+} // namespace kelto

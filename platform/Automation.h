@@ -1,0 +1,43 @@
+#pragma once
+// The one place for the automation number rules: leading-number parsing, whole-number
+// rounding, text of numbers and the display formats. All locale-independent: a
+// decimal comma in saved data or in an analyser reply is never accepted.
+
+#include <QString>
+#include <cstdint>
+
+namespace kelto {
+
+// Leading number of a text: blanks, tabs and line feeds are skipped anywhere,
+// optional sign, "." as the only decimal separator, E or D exponent, "&H" and "&O"
+// prefixes; anything else ends the number, and a text without one gives 0.
+double Val(const QString& text);
+
+// Whole numbers rounded half to even; overflow error (6) outside the target range.
+std::int16_t CInt(double value);
+std::int32_t CLng(double value);
+float CSng(double value); // overflow error (6) beyond the Single range
+
+// Round half to even to a whole number, without range check.
+double roundHalfEven(double value);
+
+// Text of a number as automation writes it: Single with 7 significant digits,
+// Double with 15, no exponent for ordinary magnitudes, "." as separator.
+QString singleToString(float value);
+QString doubleToString(double value);
+
+// Text that reads back to exactly the same number: the automation text when it
+// does, else with as many more digits as it takes. For stored data.
+QString singleToExactString(float value);
+QString doubleToExactString(double value);
+
+// Strict parse of a whole text as a number ("12.5", " -3e2 ", "&HFF"); false when
+// the text is not entirely one number.
+bool parseNumber(const QString& text, double* value);
+
+// Numeric display formats: "0", "0.0", "0.00", "# ##0", "# ##0.0" and the like:
+// the digits after the "." in the format, a group separator when the format has a
+// "# ##" group (written as a blank), rounding half away from zero.
+QString formatNumber(double value, const QString& format);
+
+} // namespace kelto

@@ -1,0 +1,91 @@
+#pragma once
+// Class creation by ProgID or class identifier. Each component library exports one
+// entry, kelto_component_classes, that lists its classes; a registration file per
+// library records them, so the library is loaded only when one of its classes is
+// first created. Loading constructs nothing.
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QUuid>
+#include <memory>
+#include <optional>
+
+#include "Object.h"
+#include "PlatformExport.h"
+
+namespace kelto {
+
+struct ClassEntry {
+    const char* progId;  // "KeltoTarvoXVTI.CTarvoXVti"
+    const char* classId; // "{...}", may be null for classes created by ProgID only
+    ObjectPtr (*create)();
+};
+
+struct ClassList {
+    const ClassEntry* entries;
+    int count;
+};
+
+// Signature of the one exported entry of a component library.
+using ComponentEntry = ClassList (*)();
+constexpr const char* kComponentEntryName = "kelto_component_classes";
+
+struct ClassRegistration {
+    QString progId;
+    QUuid classId;
+    QString library; // absolute path; empty for classes built into the process
+};
+
+class KELTO_PLATFORM_EXPORT ComponentRuntime {
+public:
+    static ComponentRuntime& instance();
+
+    // Creates an object by ProgID (case-insensitive) or by a class id in braces.
+    // Unknown names give null; a registered class whose library cannot be loaded
+    // raises error 429 naming the library.
+    ObjectPtr create(const QString& progIdOrClassId);
+    ObjectPtr createByProgId(const QString& progId);
+    ObjectPtr createByClassId(const QUuid& classId);
+
+    template <class T>
+    Ptr<T> createAs(const QString& progIdOrClassId)
+    {
+        return std::dynamic_pointer_cast<T>(create(progIdOrClassId));
+    }
+
+    // Classes of the process itself (the host's own services and controls).
+    void registerBuiltin(const ClassList& classes);
+    // Reads every "*.reg" file of a folder; later files override earlier entries.
+    void loadRegistrations(const QString& folder);
+    // The folder read on first use: $KELTO_COMPONENTS_DIR, else "components" beside the program.
+    static QString defaultRegistrationFolder();
+
+    QList<ClassRegistration> classes() const;
+
+    // Reads the class list of a library file without creating anything.
+    static std::optional<ClassList> readLibraryClasses(const QString& libraryPath);
+    // Writes the registration file of one library into a folder.
+    static void writeRegistration(const QString& libraryPath, const QString& folder);
+
+private:
+    ComponentRuntime() = default;
+    void ensureRegistrationsRead();
+    void add(const ClassRegistration& reg, const ClassEntry* builtin);
+    ObjectPtr createAt(int index);
+
+    bool m_registrationsRead = false;
+    QList<ClassRegistration> m_classes;
+    QList<const ClassEntry*> m_entries;       // resolved entry per class, null until loaded
+    QHash<QString, int> m_byProgId;           // lower-case ProgID -> index
+    QHash<QUuid, int> m_byClassId;
+    QHash<QString, ClassList> m_loadedLibraries;
+};
+
+// Shorthand used throughout the plug-in.
+inline ObjectPtr CreateObject(const QString& progIdOrClassId)
+{
+    return ComponentRuntime::instance().create(progIdOrClassId);
+}
+
+} // namespace kelto

@@ -1,0 +1,156 @@
+#include <QLocale>
+#include <gtest/gtest.h>
+
+#include "platform/Automation.h"
+#include "platform/PluginError.h"
+
+using namespace kelto;
+
+namespace {
+
+std::int32_t errorNumberOf(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const PluginError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+} // namespace
+
+TEST(Val, ReadsTheLeadingNumberOfAText)
+{
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral("12.7 s")), 12.7);
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral("  -3.5J")), -3.5);
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral("+8")), 8);
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral(".5")), 0.5);
+}
+
+TEST(Val, SkipsBlanksTabsAndLineFeedsAnywhere)
+{
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral("1 2\t3\n4")), 1234);
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral("- 1 . 5")), -1.5);
+}
+
+TEST(Val, StopsAtACarriageReturnAndAtADecimalComma)
+{
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral("12\r34")), 12);
+    // A decimal comma is not a separator: the number ends before it.
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral("196,4")), 196);
+}
+
+TEST(Val, ReadsExponentsWrittenWithEOrD)
+{
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral("1.5E3")), 1500);
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral("2d-2")), 0.02);
+    // An exponent mark without digits ends the number.
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral("7E")), 7);
+}
+
+TEST(Val, ReadsHexAndOctalPrefixes)
+{
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral("&H1F")), 31);
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral("&O17")), 15);
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral("&HFFFF")), -1); // a 16-bit pattern
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral("&H8004A22A")), static_cast<double>(hresult(0x8004A22A)));
+}
+
+TEST(Val, GivesZeroForTextWithoutANumber)
+{
+    EXPECT_DOUBLE_EQ(Val(QString()), 0);
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral("NOSYNC")), 0);
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral("-")), 0);
+    EXPECT_DOUBLE_EQ(Val(QStringLiteral("&X12")), 0);
+}
+
+TEST(WholeNumbers, RoundHalvesToTheEvenNeighbour)
+{
+    EXPECT_EQ(CInt(0.5), 0);
+    EXPECT_EQ(CInt(1.5), 2);
+    EXPECT_EQ(CInt(2.5), 2);
+    EXPECT_EQ(CInt(-2.5), -2);
+    EXPECT_EQ(CLng(3.5), 4);
+    EXPECT_EQ(CLng(2.51), 3);
+}
+
+TEST(WholeNumbers, RaiseOverflowOutsideTheirRange)
+{
+    EXPECT_EQ(CInt(32767.4), 32767);
+    EXPECT_EQ(errorNumberOf([] { CInt(32767.5); }), vberr::Overflow);
+    EXPECT_EQ(CInt(-32768), -32768);
+    EXPECT_EQ(errorNumberOf([] { CInt(-32769); }), vberr::Overflow);
+    EXPECT_EQ(CLng(2147483647.0), 2147483647);
+    EXPECT_EQ(errorNumberOf([] { CLng(2147483648.0); }), vberr::Overflow);
+    EXPECT_EQ(errorNumberOf([] { CLng(std::nan("")); }), vberr::Overflow);
+    EXPECT_EQ(errorNumberOf([] { CSng(1e300); }), vberr::Overflow);
+}
+
+TEST(NumberText, SingleKeepsSevenSignificantDigitsDoubleFifteen)
+{
+    EXPECT_EQ(singleToString(196.4f), QStringLiteral("196.4"));
+    EXPECT_EQ(singleToString(0.1f), QStringLiteral("0.1"));
+    EXPECT_EQ(singleToString(1234567.0f), QStringLiteral("1234567"));
+    EXPECT_EQ(doubleToString(0.1), QStringLiteral("0.1"));
+    EXPECT_EQ(doubleToString(1.0 / 3.0), QStringLiteral("0.333333333333333"));
+    EXPECT_EQ(doubleToString(-0.0), QStringLiteral("0"));
+    EXPECT_EQ(doubleToString(1e20), QStringLiteral("1E+20"));
+}
+
+TEST(NumberText, IsTheSameUnderAGermanLocale)
+{
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    EXPECT_EQ(doubleToString(196.4), QStringLiteral("196.4"));
+    EXPECT_EQ(formatNumber(1234.5, QStringLiteral("# ##0.0")), QStringLiteral("1 234.5"));
+    double v = 0;
+    EXPECT_TRUE(parseNumber(QStringLiteral("196.4"), &v));
+    EXPECT_DOUBLE_EQ(v, 196.4);
+    EXPECT_FALSE(parseNumber(QStringLiteral("196,4"), &v));
+    QLocale::setDefault(previous);
+}
+
+TEST(ParseNumber, AcceptsOnlyAWholeNumberText)
+{
+    double v = 0;
+    EXPECT_TRUE(parseNumber(QStringLiteral(" -3e2 "), &v));
+    EXPECT_DOUBLE_EQ(v, -300);
+    EXPECT_TRUE(parseNumber(QStringLiteral("&HFF"), &v));
+    EXPECT_DOUBLE_EQ(v, 255);
+    EXPECT_FALSE(parseNumber(QStringLiteral("12 s"), &v));
+    EXPECT_FALSE(parseNumber(QString(), &v));
+    EXPECT_FALSE(parseNumber(QStringLiteral("&H"), &v));
+    EXPECT_FALSE(parseNumber(QStringLiteral("1e999"), &v));
+}
+
+TEST(FormatNumber, WritesTheFormatsOfTheMeasurements)
+{
+    EXPECT_EQ(formatNumber(12.7, QStringLiteral("0")), QStringLiteral("13"));
+    EXPECT_EQ(formatNumber(196.4, QStringLiteral("0.0")), QStringLiteral("196.4"));
+    EXPECT_EQ(formatNumber(200, QStringLiteral("0.0")), QStringLiteral("200.0"));
+    EXPECT_EQ(formatNumber(12, QStringLiteral("# ##0")), QStringLiteral("12"));
+    EXPECT_EQ(formatNumber(1234, QStringLiteral("# ##0")), QStringLiteral("1 234"));
+    EXPECT_EQ(formatNumber(1234567.25, QStringLiteral("# ##0.0")), QStringLiteral("1 234 567.3"));
+    EXPECT_EQ(formatNumber(0, QStringLiteral("# ##0.0")), QStringLiteral("0.0"));
+}
+
+TEST(FormatNumber, RoundsHalvesAwayFromZeroInDecimal)
+{
+    EXPECT_EQ(formatNumber(2.5, QStringLiteral("0")), QStringLiteral("3"));
+    EXPECT_EQ(formatNumber(-2.5, QStringLiteral("0")), QStringLiteral("-3"));
+    EXPECT_EQ(formatNumber(196.45, QStringLiteral("0.0")), QStringLiteral("196.5"));
+    EXPECT_EQ(formatNumber(9.96, QStringLiteral("0.0")), QStringLiteral("10.0"));
+    EXPECT_EQ(formatNumber(999.96, QStringLiteral("# ##0.0")), QStringLiteral("1 000.0"));
+    EXPECT_EQ(formatNumber(0.04, QStringLiteral("0.0")), QStringLiteral("0.0"));
+    EXPECT_EQ(formatNumber(-0.04, QStringLiteral("0.0")), QStringLiteral("0.0"));
+}
+
+TEST(NumberText, ExactTextReadsBackToTheSameNumber)
+{
+    EXPECT_EQ(doubleToExactString(0.1), QStringLiteral("0.1"));
+    EXPECT_EQ(doubleToExactString(0.1 + 0.2), QStringLiteral("0.30000000000000004"));
+    EXPECT_EQ(singleToExactString(196.4f), QStringLiteral("196.4"));
+    const float awkward = 16777215.0f / 3.0f;
+    EXPECT_EQ(QLocale::c().toFloat(singleToExactString(awkward)), awkward);
+}

@@ -1,0 +1,116 @@
+#include <QDir>
+#include <QFile>
+#include <QLibrary>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "platform/ComponentRuntime.h"
+#include "platform/PluginError.h"
+
+using namespace kelto;
+
+namespace {
+
+// The runtime is one per process; each test reads its own registration folder
+// into it, which overrides the entries the earlier ones left.
+class ComponentRuntimeTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(folder.isValid()); }
+
+    void registerSample()
+    {
+        ASSERT_EQ(QProcess::execute(QStringLiteral(REGSVR), {QStringLiteral(SAMPLE_COMPONENT), folder.path()}), 0);
+        ComponentRuntime::instance().loadRegistrations(folder.path());
+    }
+
+    QTemporaryDir folder;
+};
+
+int constructedCount()
+{
+    QLibrary lib(QStringLiteral(SAMPLE_COMPONENT));
+    auto count = reinterpret_cast<int (*)()>(lib.resolve("sample_constructed_count"));
+    return count ? count() : -1;
+}
+
+} // namespace
+
+TEST_F(ComponentRuntimeTest, RegistrationRecordsEachClassWithItsLibrary)
+{
+    registerSample();
+    QFile reg(folder.filePath(QStringLiteral("libKeltoSampleComponent.reg")));
+    ASSERT_TRUE(reg.open(QIODevice::ReadOnly));
+    const QString line = QString::fromUtf8(reg.readAll()).trimmed();
+    EXPECT_TRUE(line.startsWith(QStringLiteral("KeltoSample.CSample\t{6B1D3C2A-0F4E-4C61-9A0B-1F2E3D4C5B6A}\t")));
+}
+
+TEST_F(ComponentRuntimeTest, CreatesByProgIdWithoutRegardToCase)
+{
+    registerSample();
+    const int before = constructedCount();
+    EXPECT_TRUE(ComponentRuntime::instance().create(QStringLiteral("KeltoSample.CSample")));
+    EXPECT_TRUE(ComponentRuntime::instance().create(QStringLiteral("keltosample.csample")));
+    EXPECT_EQ(constructedCount(), before + 2);
+}
+
+TEST_F(ComponentRuntimeTest, CreatesByClassId)
+{
+    registerSample();
+    EXPECT_TRUE(ComponentRuntime::instance().create(QStringLiteral("{6b1d3c2a-0f4e-4c61-9a0b-1f2e3d4c5b6a}")));
+}
+
+TEST_F(ComponentRuntimeTest, UnknownNamesYieldNothing)
+{
+    registerSample();
+    EXPECT_EQ(ComponentRuntime::instance().create(QStringLiteral("KeltoSample.CMissing")), nullptr);
+    EXPECT_EQ(ComponentRuntime::instance().create(QStringLiteral("{00000000-1111-2222-3333-444444444444}")), nullptr);
+    EXPECT_EQ(ComponentRuntime::instance().create(QString()), nullptr);
+}
+
+TEST_F(ComponentRuntimeTest, LoadingALibraryConstructsNothing)
+{
+    // Reading the class list loads the library but must make no object.
+    ASSERT_TRUE(ComponentRuntime::readLibraryClasses(QStringLiteral(SAMPLE_COMPONENT)));
+    QLibrary fresh(QStringLiteral(SAMPLE_COMPONENT));
+    ASSERT_TRUE(fresh.load());
+    const int before = constructedCount();
+    registerSample();
+    EXPECT_EQ(constructedCount(), before);
+}
+
+TEST_F(ComponentRuntimeTest, AMissingLibraryFailsWithAClearError)
+{
+    QFile reg(folder.filePath(QStringLiteral("gone.reg")));
+    ASSERT_TRUE(reg.open(QIODevice::WriteOnly));
+    reg.write("KeltoGone.CGone\t{0D3B1E5F-1111-4222-8333-944455566677}\tlibKeltoGone.so\n");
+    reg.close();
+    ComponentRuntime::instance().loadRegistrations(folder.path());
+    try {
+        ComponentRuntime::instance().create(QStringLiteral("KeltoGone.CGone"));
+        FAIL() << "creation should fail";
+    } catch (const PluginError& e) {
+        EXPECT_EQ(e.number(), vberr::CannotCreateObject);
+        EXPECT_TRUE(e.description().contains(QStringLiteral("libKeltoGone.so")));
+        EXPECT_TRUE(e.description().contains(QStringLiteral("missing")));
+    }
+}
+
+TEST_F(ComponentRuntimeTest, RegisteringAFileThatIsNoComponentFails)
+{
+    QFile notALibrary(folder.filePath(QStringLiteral("plain.txt")));
+    ASSERT_TRUE(notALibrary.open(QIODevice::WriteOnly));
+    notALibrary.close();
+    EXPECT_NE(QProcess::execute(QStringLiteral(REGSVR), {notALibrary.fileName(), folder.path()}), 0);
+}
+
+TEST(ObjectQuery, YieldsNullForAnInterfaceTheObjectLacks)
+{
+    struct IA : virtual IObject {};
+    struct IB : virtual IObject {};
+    struct A : IA {};
+    Ptr<IA> a = std::make_shared<A>();
+    EXPECT_EQ(query<IB>(a), nullptr);
+    EXPECT_EQ(query<IA>(Ptr<IB>()), nullptr);
+    EXPECT_EQ(a->as<IA>(), a);
+}

@@ -1,0 +1,19 @@
+// Test main for every test program: a widget application on the offscreen
+// platform, and a registry file of its own so tests never touch the user's.
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "host/HostClasses.h"
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QTemporaryDir registryDir;
+    qputenv("KELTO_REGISTRY_FILE", registryDir.filePath(QStringLiteral("registry.ini")).toUtf8());
+    QApplication app(argc, argv);
+    kelto::host::registerHostClasses();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
