@@ -1,0 +1,12 @@
+// Classes of this family that are created by ProgID or class id.
+
+#include "framework/ClassLists.h"
+
+namespace kelto {
+
+ClassEntries panelClasses()
+{
+    return {};
+}
+
+} // namespace kelto
