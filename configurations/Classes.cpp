@@ -1,12 +1,53 @@
 // Classes of this family that are created by ProgID or class id.
 
+#include "configurations/CConfigDefibPulse.h"
+#include "configurations/CConfigEnergySetting.h"
+#include "configurations/CConfigPacer.h"
+#include "configurations/CConfigWaveform.h"
 #include "framework/ClassLists.h"
 
 namespace kelto {
 
+namespace {
+
+const char* progIdOf(const ConfigIdentity& identity)
+{
+    return identity.progId;
+}
+
+const char* progIdOf(const WaveConfigInfo& info)
+{
+    return info.identity.progId;
+}
+
+template <class T>
+ClassEntry configEntry()
+{
+    return {progIdOf(T::kIdentity), T::kClassId, &createInstance<T>};
+}
+
+} // namespace
+
 ClassEntries configurationClasses()
 {
-    return {};
+    return {
+        configEntry<CConfigVFIBEnergy>(),
+        configEntry<CConfigVTACHEnergy>(),
+        configEntry<CConfigChargeTime>(),
+        configEntry<CConfigPeakVoltage>(),
+        configEntry<CConfigOverCurrent>(),
+        configEntry<CConfigOverVoltage>(),
+        configEntry<CConfigSyncRPeak>(),
+        configEntry<CConfigSyncQBase>(),
+        configEntry<CConfigBatteryCapacity>(),
+        configEntry<CConfigBatteryRetention>(),
+        configEntry<CConfigDefibPulse>(),
+        configEntry<CConfigNormalSinus>(),
+        configEntry<CConfigArrhythmia>(),
+        configEntry<CConfigPerformance>(),
+        configEntry<CConfigPacerParameter>(),
+        configEntry<CConfigPacerRefractory>(),
+    };
 }
 
 } // namespace kelto

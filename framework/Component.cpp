@@ -2,8 +2,5 @@
 
 #include "framework/ClassLists.h"
 
-KELTO_COMPONENT_EXPORT kelto::ClassList kelto_component_classes()
-{
-    using namespace kelto;
-    return joinClassLists({&frameworkClasses, &configurationClasses, &resultClasses, &procedureClasses, &panelClasses});
-}
+KELTO_COMPONENT_CLASSES(&kelto::frameworkClasses, &kelto::configurationClasses, &kelto::resultClasses, &kelto::procedureClasses, &kelto::panelClasses)
+

@@ -1,7 +1,17 @@
 #include "HostClasses.h"
 
 #include "BasicServices.h"
+#include "HelpText.h"
 #include "RegistryKey.h"
+#include "Report.h"
+#include "ServiceRecord.h"
+#include "SerialPortMap.h"
+#include "Standards.h"
+#include "TestElementBase.h"
+#include "TestGuideServices.h"
+#include "TestList.h"
+#include "TestSetup.h"
+#include "XLimitView.h"
 #include "XmlDocument.h"
 #include "platform/ComponentRuntime.h"
 
@@ -24,6 +34,25 @@ const ClassEntry kHostClasses[] = {
     {hostclass::ProtocolLog, nullptr, &make<ProtocolLog>},
     {hostclass::HostVersion, nullptr, &make<HostVersion>},
     {hostclass::InstrumentSetup, nullptr, &make<InstrumentSetup>},
+    {hostclass::SerialPortMap, nullptr, &make<SerialPortMap>},
+    {hostclass::StandardCollection, nullptr, &make<StandardCollection>},
+    {hostclass::Standard, nullptr, &make<Standard>},
+    {hostclass::Limit, nullptr, &make<Limit>},
+    {hostclass::HelpText, nullptr, &make<HelpText>},
+    {hostclass::RelativeLimit, nullptr, &make<RelativeLimit>},
+    {hostclass::LimitView, nullptr, &make<XLimitView>},
+    {"Kelto.TestElementBase", hostclass::TestElementBase, &make<TestElementBase>},
+    {"Kelto.TestList", hostclass::TestList, &make<TestList>},
+    {"Kelto.TestInfo", nullptr, &make<TestInfo>},
+    {"Kelto.TestFilter", nullptr, &make<TestFilter>},
+    {"Kelto.TestSetup", nullptr, &make<TestSetup>},
+    {hostclass::MtiRecord, nullptr, &make<MtiRecord>},
+    {"Kelto.MtiDatabase", nullptr, &make<MtiDatabase>},
+    {hostclass::ServiceRecord, nullptr, &make<ServiceRecord>},
+    {hostclass::TestGuideConfig, nullptr, &make<TestGuideConfig>},
+    {hostclass::TestGuideHelper, nullptr, &make<TestGuideHelper>},
+    {"Kelto.CallBack", hostclass::CallBack, &make<CallBack>},
+    {hostclass::Report, nullptr, &make<Report>},
 };
 
 } // namespace

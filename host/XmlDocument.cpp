@@ -30,6 +30,11 @@ QString XmlElement::TagName()
     return m_element.tagName();
 }
 
+void XmlElement::SetTagName(const QString& name)
+{
+    m_element.setTagName(name);
+}
+
 QString XmlElement::GetAttribute(const QString& name)
 {
     return m_element.attribute(name);

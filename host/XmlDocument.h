@@ -20,6 +20,7 @@ class XmlElement : public IXmlElement {
 public:
     XmlElement(std::shared_ptr<XmlDocument> doc, QDomElement element);
     QString TagName() override;
+    void SetTagName(const QString& name) override;
     QString GetAttribute(const QString& name) override;
     void SetAttribute(const QString& name, const QString& value) override;
     Ptr<IXmlElementList> Children() override;

@@ -1,17 +1,20 @@
 // The one exported entry of the KeltoTarvoXVTI library: its class list.
 
+#include "CTarvoXQuery.h"
+#include "CTarvoXVTi.h"
 #include "platform/ClassTable.h"
 
 namespace {
 
 kelto::ClassEntries classes()
 {
-    return {};
+    return {
+        {kelto::linkclass::TarvoXVti, kelto::linkclass::TarvoXVtiId, &kelto::createInstance<kelto::CTarvoXVTi>},
+        {kelto::linkclass::TarvoXQuery, kelto::linkclass::TarvoXQueryId, &kelto::createInstance<kelto::CTarvoXQuery>},
+    };
 }
 
 } // namespace
 
-KELTO_COMPONENT_EXPORT kelto::ClassList kelto_component_classes()
-{
-    return kelto::joinClassLists({&classes});
-}
+KELTO_COMPONENT_CLASSES(&classes)
+

@@ -157,7 +157,9 @@ std::int32_t CLng(double value)
 
 float CSng(double value)
 {
-    if (std::isnan(value) || std::fabs(value) > std::numeric_limits<float>::max())
+    // Values up to half a unit beyond the largest Single still round to it.
+    constexpr double kSingleLimit = 3.4028235677973366e38;
+    if (std::isnan(value) || std::fabs(value) >= kSingleLimit)
         raiseError(vberr::Overflow, {});
     return static_cast<float>(value);
 }

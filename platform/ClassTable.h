@@ -18,17 +18,25 @@ ObjectPtr createInstance()
     return std::make_shared<T>();
 }
 
-inline ClassList joinClassLists(std::initializer_list<ClassEntries (*)()> families)
+inline ClassEntries joinClassEntries(std::initializer_list<ClassEntries (*)()> families)
 {
-    static const ClassEntries all = [&] {
-        ClassEntries joined;
-        for (auto family : families) {
-            const ClassEntries part = family();
-            joined.insert(joined.end(), part.begin(), part.end());
-        }
-        return joined;
-    }();
-    return {all.data(), static_cast<int>(all.size())};
+    ClassEntries joined;
+    for (auto family : families) {
+        const ClassEntries part = family();
+        joined.insert(joined.end(), part.begin(), part.end());
+    }
+    return joined;
 }
 
 } // namespace kelto
+
+// Defines a library's one exported entry. The table is a static of the entry
+// itself, so that each library keeps its own (an inline helper's static would be
+// shared by every library that uses it).
+#define KELTO_COMPONENT_CLASSES(...)                                                       \
+    KELTO_COMPONENT_EXPORT kelto::ClassList kelto_component_classes()                      \
+    {                                                                                      \
+        static const kelto::ClassEntries all = kelto::joinClassEntries({__VA_ARGS__});     \
+        return {all.data(), static_cast<int>(all.size())};                                \
+    }
+

@@ -60,6 +60,15 @@ public:
 // below 1 runs every interval and wait that much faster (scaled time for tests).
 std::unique_ptr<Clock> makeRealClock(double scale = 1.0);
 
+// Virtual time for tests: nowMs() starts at 0 and moves only when a wait or an idle
+// event loop advances it, straight to the next timer deadline, so a half-hour
+// procedure runs in moments and always the same way. A wait fires the timers due
+// before its end in deadline order and processes posted events after each. An event
+// loop that no wait is driving (a modal exec()) advances to the next deadline
+// whenever it is idle; with no timer pending it just sleeps. Real Qt timers keep
+// real time, so code under test should time itself through this seam only.
+std::unique_ptr<Clock> makeVirtualClock();
+
 // Pauses that always run to their end (the link's fixed pauses) still pump events.
 inline void pause(qint64 ms)
 {

@@ -1,7 +1,29 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds, and runs the host application.
+# The main job: installs what is missing, builds, starts the analyser simulator
+# and runs the host against it. With arguments, runs kelto-host with them instead
+# (the simulator's device is in $TARVO_SIM for them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh build
-exec build/bin/kelto-host "$@"
+
+work=$(mktemp -d)
+export TARVO_SIM="$work/tarvo"
+build/bin/tarvo-sim --quiet --link "$TARVO_SIM" </dev/null >"$work/sim.out" 2>&1 &
+sim=$!
+trap 'kill "$sim" 2>/dev/null || true; rm -rf "$work"' EXIT
+for _ in $(seq 50); do [ -e "$TARVO_SIM" ] && break; sleep 0.1; done
+
+if [ $# -gt 0 ]; then
+  build/bin/kelto-host "$@"
+  exit
+fi
+echo "== The analyser on the line ($TARVO_SIM)"
+build/bin/kelto-host query --port "$TARVO_SIM"
+build/bin/kelto-host link --port "$TARVO_SIM" "[VER]" "[CRG]"
+echo "== The plug-in's test types"
+build/bin/kelto-host tests 2>/dev/null
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "== The host window"
+  build/bin/kelto-host
+fi

@@ -52,4 +52,17 @@ public:
     virtual void SetFocus() = 0;
 };
 
+namespace hostclass {
+constexpr const char* LimitView = "KeltoView.XLimitView";
+constexpr const char* CallBack = "{BE9EF4D0-AC5D-11D3-9A8E-0050DA3393D8}"; // a callback that records nothing for the host
+} // namespace hostclass
+
+// The host's limit view (also an ICustomControl panel, initialised with the limits
+// of a test): one editable row per limit key. The operator list is
+// "<op>Y;X+Y;X+(X*Y%)</op>" or empty for a row whose formula cannot be chosen.
+class ILimitView : public virtual IObject {
+public:
+    virtual void AddLimitRow(const QString& key, const QString& caption, const QString& unit, const QString& operators) = 0;
+};
+
 } // namespace kelto

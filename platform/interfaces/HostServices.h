@@ -62,6 +62,7 @@ public:
 class IXmlElement : public virtual IObject {
 public:
     virtual QString TagName() = 0;
+    virtual void SetTagName(const QString& name) = 0; // renames the element in place
     virtual QString GetAttribute(const QString& name) = 0; // empty when absent
     virtual void SetAttribute(const QString& name, const QString& value) = 0;
     virtual Ptr<IXmlElementList> Children() = 0;

@@ -33,7 +33,7 @@ enum ETestNavigation : std::int32_t { etnNext = 0, etnPrevious = 1, etnAbort = 2
 class ITestInfo : public virtual IObject {
 public:
     virtual QString Type() = 0;
-    virtual void SetType(const QString& text) = 0;
+    virtual void SetType(const QString& type, const QString& parameter) = 0; // both at once
     virtual QString Parameter() = 0;
     virtual void SetParameter(const QString& text) = 0;
     virtual QString Name() = 0;

@@ -85,6 +85,8 @@ TEST(WholeNumbers, RaiseOverflowOutsideTheirRange)
     EXPECT_EQ(errorNumberOf([] { CLng(2147483648.0); }), vberr::Overflow);
     EXPECT_EQ(errorNumberOf([] { CLng(std::nan("")); }), vberr::Overflow);
     EXPECT_EQ(errorNumberOf([] { CSng(1e300); }), vberr::Overflow);
+    // The largest Single as written reads back to itself.
+    EXPECT_EQ(CSng(QLocale::c().toDouble(singleToExactString(std::numeric_limits<float>::max()))), std::numeric_limits<float>::max());
 }
 
 TEST(NumberText, SingleKeepsSevenSignificantDigitsDoubleFifteen)

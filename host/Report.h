@@ -1,0 +1,74 @@
+#pragma once
+// The host's report writer. It keeps every call made on it (the plug-in's report
+// code is checked against that list) and lays the printed tables out as a document
+// a person reads, as HTML or PDF.
+//
+// Table language: the column format is one entry per column separated by "|" and
+// ended by ";"; an entry holds an alignment mark ("<" left, ">" right, "^" centre),
+// "+" for a framed column, "!" for an emphasised column, and the width in twips
+// (a width of zero or below leaves the column to the layout). Rows are cells
+// separated by "|" and ended by ";"; a cell may hold "{\i\b text}" groups that set
+// italic and bold for their text.
+
+#include <QList>
+#include <QStringList>
+
+#include "platform/interfaces/Report.h"
+
+namespace kelto::host {
+
+class Report : public IReport {
+public:
+    struct Call {
+        QString member; // "Translate", "Width", "Flags", "TableSettingA" ...
+        VariantArray args;
+    };
+    struct Table {
+        QString format;
+        QString header;
+        QString rows;
+    };
+
+    // 17 cm, the text width of an A4 page with 2 cm margins.
+    static constexpr std::int32_t kDefaultWidth = 9638;
+
+    QString Translate(const QString& owner, const QString& text, const VariantArray& params = {}) override;
+    void TableSettingA(std::int32_t value) override;
+    // Width(10) is the table width. Width(7), which tables with a wider label area
+    // ask for, is that width less the two narrow 560 columns they add themselves.
+    std::int32_t Width(std::int32_t what) override;
+    void TableSettingB(std::int16_t value) override;
+    void TableSettingC(std::int32_t value) override;
+    std::int32_t Flags() override;
+    void PrintTable(const QString& format, const QString& header, const QString& rows, std::int32_t a = 0, std::int32_t b = 0, std::int32_t c = 0) override;
+
+    void setTableWidth(std::int32_t twips) { m_width = twips; }
+    std::int32_t tableWidth() const { return m_width; }
+    void setFlags(std::int32_t flags) { m_flags = flags; }
+
+    const QList<Call>& calls() const { return m_calls; }
+    // The members called, in order ("Translate", "Width", ...).
+    QStringList callNames() const;
+    const QList<Table>& tables() const { return m_tables; }
+    void clear();
+
+    // The printed tables as an HTML document.
+    QString html() const;
+    // Writes the printed tables as an A4 PDF; false when the file cannot be written.
+    bool writePdf(const QString& file) const;
+
+private:
+    QList<Call> m_calls;
+    QList<Table> m_tables;
+    std::int32_t m_width = kDefaultWidth;
+    std::int32_t m_flags = 0;
+};
+
+// One table in HTML (a <table> element), for a report of the given width in twips.
+QString reportTableHtml(const QString& format, const QString& header, const QString& rows, std::int32_t reportWidth);
+
+// The text of one cell in HTML: the "{\i\b ...}" groups as italic and bold, leading
+// blanks kept as an indent, everything else escaped.
+QString reportCellHtml(const QString& cell);
+
+} // namespace kelto::host

@@ -1,0 +1,420 @@
+#include "Standards.h"
+
+#include <cmath>
+
+#include "platform/Automation.h"
+#include "platform/PluginError.h"
+#include "platform/interfaces/HostServices.h"
+#include "platform/interfaces/Report.h"
+#include "platform/interfaces/TestData.h"
+
+namespace kelto::host {
+
+namespace {
+
+const QString kLimitSource = QStringLiteral("Kelto.Limit");
+const QString kCollectionSource = QStringLiteral("Kelto.StandardCollection");
+const char* const kIndexNames[2] = {"High", "Low"};
+
+bool isPlainFormula(const QString& formula)
+{
+    const QString f = formula.trimmed();
+    return f.isEmpty() || f.compare(QStringLiteral("Y"), Qt::CaseInsensitive) == 0;
+}
+
+QString normalisedFormula(const QString& formula)
+{
+    QString f = formula;
+    f.remove(QLatin1Char(' '));
+    return f.toUpper();
+}
+
+// The preset as a number: anything that is not one (Empty, Null, text) counts as 0.
+double presetNumber(const Variant& preset)
+{
+    if (preset.isNumeric())
+        return valueOr([&] { return preset.toDouble(); }, 0.0);
+    if (preset.isString()) {
+        double v = 0;
+        return parseNumber(preset.toString(), &v) ? v : 0.0;
+    }
+    return 0.0;
+}
+
+QString limitCellText(const Ptr<ILimit>& limit, int index, const Variant& preset, const QString& format)
+{
+    if (!limit || !limit->HasValue(index))
+        return {};
+    auto number = [&](double v) { return format.isEmpty() ? singleToString(static_cast<float>(v)) : formatNumber(v, format); };
+    const float y = limit->Value(index);
+    const QString formula = limit->Formula(index);
+    if (isPlainFormula(formula))
+        return number(y);
+    if (auto relative = query<IRelativeLimit>(limit); relative && preset.isNumeric())
+        return number(relative->CalculateValue(static_cast<float>(presetNumber(preset)), index));
+    // Without a preset the formula itself is the most useful text: "X+(X*15.0%)".
+    QString text = formula;
+    return text.replace(QLatin1Char('Y'), number(y));
+}
+
+} // namespace
+
+// ---- limit ------------------------------------------------------------------
+
+int Limit::checkedIndex(int index)
+{
+    if (index != elvHigh && index != elvLow)
+        raiseError(vberr::SubscriptOutOfRange, kLimitSource, QStringLiteral("Limit index %1 is neither 0 (high) nor 1 (low).").arg(index));
+    return index;
+}
+
+void Limit::Initialize(const QString& key, const QString& unit, const QString& highFormula, const QString& lowFormula)
+{
+    m_key = key;
+    m_unit = unit;
+    m_values = {};
+    m_formulas = {highFormula, lowFormula};
+}
+
+bool Limit::HasValue(int index)
+{
+    return m_values[checkedIndex(index)].has_value();
+}
+
+float Limit::Value(int index)
+{
+    const auto& v = m_values[checkedIndex(index)];
+    if (!v)
+        raiseError(kLimitHasNoValue, kLimitSource, QStringLiteral("The limit %1 has no %2 value.").arg(m_key, QLatin1String(kIndexNames[index])));
+    return *v;
+}
+
+void Limit::SetValue(int index, float value)
+{
+    m_values[checkedIndex(index)] = value;
+}
+
+void Limit::ClearValue(int index)
+{
+    m_values[checkedIndex(index)].reset();
+}
+
+QString Limit::Formula(int index)
+{
+    return m_formulas[checkedIndex(index)];
+}
+
+void Limit::SetFormula(int index, const QString& formula)
+{
+    m_formulas[checkedIndex(index)] = formula;
+}
+
+bool Limit::isRelative() const
+{
+    return !isPlainFormula(m_formulas[0]) || !isPlainFormula(m_formulas[1]);
+}
+
+float Limit::limitFor(int index, double preset) const
+{
+    const auto& v = m_values[checkedIndex(index)];
+    if (!v)
+        raiseError(kLimitHasNoValue, kLimitSource, QStringLiteral("The limit %1 has no %2 value.").arg(m_key, QLatin1String(kIndexNames[index])));
+    // Judged in single precision, as the readings are.
+    return static_cast<float>(evaluateLimitFormula(m_formulas[index], preset, *v));
+}
+
+void Limit::copyInto(Limit& other) const
+{
+    other.m_key = m_key;
+    other.m_unit = m_unit;
+    other.m_values = m_values;
+    other.m_formulas = m_formulas;
+}
+
+Ptr<Limit> Limit::copy() const
+{
+    auto c = std::make_shared<Limit>();
+    copyInto(*c);
+    return c;
+}
+
+float Limit::CalculateValue(float preset, int index)
+{
+    return limitFor(index, preset);
+}
+
+double evaluateLimitFormula(const QString& formula, double x, double y)
+{
+    const QString f = normalisedFormula(formula);
+    if (f == QLatin1String("X+Y"))
+        return x + y;
+    if (f == QLatin1String("X+(X*Y%)"))
+        return x + x * y / 100.0;
+    return y;
+}
+
+Ptr<ILimit> copyLimit(const Ptr<ILimit>& limit)
+{
+    if (!limit)
+        return nullptr;
+    if (auto own = std::dynamic_pointer_cast<Limit>(limit))
+        return own->copy();
+    auto c = std::make_shared<Limit>();
+    c->Initialize(limit->Key(), limit->Unit(), limit->Formula(0), limit->Formula(1));
+    for (int i : {elvHigh, elvLow})
+        if (limit->HasValue(i))
+            c->SetValue(i, limit->Value(i));
+    return c;
+}
+
+// ---- standard ---------------------------------------------------------------
+
+void Standard::SetNames(const QString& alphaName, const QString& completeName, std::int32_t flags)
+{
+    m_alpha = alphaName;
+    m_complete = completeName;
+    m_flags = flags;
+}
+
+Ptr<ILimit> Standard::FindLimit(const QString& key)
+{
+    for (const auto& limit : m_limits)
+        if (limit->Key() == key)
+            return limit;
+    return nullptr;
+}
+
+void Standard::AddLimit(const Ptr<ILimit>& limit)
+{
+    if (!limit)
+        raiseError(vberr::ObjectNotSet, QStringLiteral("Kelto.Standard"), QStringLiteral("No limit was given to add to the standard %1.").arg(m_alpha));
+    // One limit per key: a new limit of a key replaces the old one in its place.
+    for (auto& existing : m_limits) {
+        if (existing->Key() == limit->Key()) {
+            existing = limit;
+            return;
+        }
+    }
+    m_limits.append(limit);
+}
+
+void Standard::RemoveLimit(const QString& key)
+{
+    m_limits.removeIf([&](const Ptr<ILimit>& l) { return l->Key() == key; });
+}
+
+std::int32_t Standard::CheckValue(const QString& key, float value, const Variant& preset)
+{
+    const double x = presetNumber(preset);
+    for (const auto& limit : m_limits) {
+        if (limit->Key() != key)
+            continue;
+        for (int index : {elvHigh, elvLow}) {
+            if (!limit->HasValue(index))
+                continue;
+            if (std::isnan(value))
+                return emsFailed; // no number is not a pass
+            const float bound = static_cast<float>(evaluateLimitFormula(limit->Formula(index), x, limit->Value(index)));
+            if (index == elvHigh ? value > bound : value < bound)
+                return emsFailed;
+        }
+    }
+    return 0;
+}
+
+Ptr<IStandard> Standard::Copy()
+{
+    auto c = std::make_shared<Standard>();
+    c->SetNames(m_alpha, m_complete, m_flags);
+    for (const auto& limit : m_limits)
+        c->m_limits.append(copyLimit(limit));
+    return c;
+}
+
+// ---- collection -------------------------------------------------------------
+
+Ptr<IStandard> StandardCollection::Item(int index)
+{
+    if (index < 0 || index >= m_standards.size())
+        raiseError(vberr::SubscriptOutOfRange, kCollectionSource, QStringLiteral("There is no standard number %1 (the collection holds %2).").arg(index).arg(m_standards.size()));
+    return m_standards[index];
+}
+
+Ptr<IStandard> StandardCollection::Find(std::int32_t, const QString& alphaName, const QString& completeName)
+{
+    for (const auto& s : m_standards)
+        if (s->AlphaName() == alphaName && s->CompleteName() == completeName)
+            return s;
+    return nullptr;
+}
+
+void StandardCollection::Add(const Ptr<IStandard>& standard)
+{
+    if (!standard)
+        raiseError(vberr::ObjectNotSet, kCollectionSource, QStringLiteral("No standard was given to add."));
+    m_standards.append(standard);
+}
+
+Ptr<IStandardCollection> StandardCollection::Clone()
+{
+    auto c = std::make_shared<StandardCollection>();
+    for (const auto& s : m_standards)
+        c->m_standards.append(s->Copy());
+    // No owner: the element that takes the copy binds it to itself.
+    return c;
+}
+
+void StandardCollection::Load(const Ptr<IXmlElement>& element, const Ptr<IProtocolLog>& log)
+{
+    if (!element)
+        raiseError(vberr::ObjectNotSet, kCollectionSource, QStringLiteral("No element was given to read the standards from."));
+    auto warn = [&](const QString& text) {
+        if (log)
+            ignoreErrors([&] { log->Message(text, 0, 1, {}); });
+    };
+    const auto standards = element->Children();
+    for (int i = 0; i < standards->Count(); ++i) {
+        const auto se = standards->Item(i);
+        if (se->TagName() != QLatin1String("Standard"))
+            continue;
+        auto standard = std::make_shared<Standard>();
+        standard->SetNames(se->GetAttribute(QStringLiteral("Alpha")), se->GetAttribute(QStringLiteral("Complete")),
+                           static_cast<std::int32_t>(Val(se->GetAttribute(QStringLiteral("Flags")))));
+        const auto limits = se->Children();
+        for (int j = 0; j < limits->Count(); ++j) {
+            const auto le = limits->Item(j);
+            if (le->TagName() != QLatin1String("Limit"))
+                continue;
+            QString formulas[2];
+            std::optional<float> values[2];
+            for (int index : {elvHigh, elvLow}) {
+                const auto be = le->FindChild(QLatin1String(kIndexNames[index]), 0);
+                if (!be)
+                    continue;
+                formulas[index] = be->GetAttribute(QStringLiteral("Formula"));
+                const QString text = be->GetAttribute(QStringLiteral("Value"));
+                double v = 0;
+                if (text.isEmpty())
+                    continue;
+                if (parseNumber(text, &v) && std::isfinite(static_cast<float>(v)))
+                    values[index] = static_cast<float>(v);
+                else
+                    warn(QStringLiteral("The %1 value \"%2\" of the limit %3 of the standard %4 is not a number; the limit is read without it.")
+                             .arg(QLatin1String(kIndexNames[index]), text, le->GetAttribute(QStringLiteral("Key")), standard->AlphaName()));
+            }
+            auto limit = std::make_shared<Limit>();
+            limit->Initialize(le->GetAttribute(QStringLiteral("Key")), le->GetAttribute(QStringLiteral("Unit")), formulas[0], formulas[1]);
+            for (int index : {elvHigh, elvLow})
+                if (values[index])
+                    limit->SetValue(index, *values[index]);
+            standard->AddLimit(limit);
+        }
+        m_standards.append(standard);
+    }
+}
+
+Ptr<IXmlElement> StandardCollection::Save(const Ptr<IXmlDocument>& doc)
+{
+    if (!doc)
+        raiseError(vberr::ObjectNotSet, kCollectionSource, QStringLiteral("No document was given to write the standards into."));
+    auto root = doc->CreateElement(QStringLiteral("Standards"));
+    if (!root)
+        return nullptr;
+    auto make = [&](const QString& name) {
+        auto e = doc->CreateElement(name);
+        if (!e)
+            raiseError(vberr::ObjectNotSet, kCollectionSource, QStringLiteral("The document could not make the element \"%1\" of the standards.").arg(name));
+        return e;
+    };
+    for (const auto& standard : m_standards) {
+        auto se = make(QStringLiteral("Standard"));
+        se->SetAttribute(QStringLiteral("Alpha"), standard->AlphaName());
+        se->SetAttribute(QStringLiteral("Complete"), standard->CompleteName());
+        auto own = std::dynamic_pointer_cast<Standard>(standard);
+        se->SetAttribute(QStringLiteral("Flags"), QString::number(own ? own->flags() : 0));
+        for (const auto& limit : standard->Limits()) {
+            auto le = make(QStringLiteral("Limit"));
+            le->SetAttribute(QStringLiteral("Key"), limit->Key());
+            le->SetAttribute(QStringLiteral("Unit"), limit->Unit());
+            for (int index : {elvHigh, elvLow}) {
+                const bool hasValue = limit->HasValue(index);
+                const QString formula = limit->Formula(index);
+                if (!hasValue && formula.isEmpty())
+                    continue;
+                auto be = make(QLatin1String(kIndexNames[index]));
+                if (hasValue)
+                    be->SetAttribute(QStringLiteral("Value"), singleToExactString(limit->Value(index)));
+                if (!formula.isEmpty())
+                    be->SetAttribute(QStringLiteral("Formula"), formula);
+                le->AppendChild(be);
+            }
+            se->AppendChild(le);
+        }
+        root->AppendChild(se);
+    }
+    return root;
+}
+
+void StandardCollection::PrintReport(const Ptr<IReport>& report, const Ptr<IStandardCollection>& selected, const Variant& measurementTable)
+{
+    if (!report || !measurementTable.isArray())
+        return;
+    // Without a selection every standard of the test is printed.
+    QList<Ptr<IStandard>> standards;
+    if (!selected) {
+        standards = m_standards;
+    } else {
+        for (int i = 0; i < selected->Count(); ++i) {
+            const auto s = selected->Item(i);
+            if (auto own = s ? Find(0, s->AlphaName(), s->CompleteName()) : nullptr)
+                standards.append(own);
+        }
+    }
+    if (standards.isEmpty())
+        return;
+
+    const QString owner = QStringLiteral("Kelto");
+    auto tr = [&](const char* text) { return valueOr([&] { return report->Translate(owner, QString::fromUtf8(text)); }, QString::fromUtf8(text)); };
+
+    QString rows;
+    // Rows of the table: (key, caption, number format, measurement).
+    for (const Variant& row : measurementTable.toArray()) {
+        if (!row.isArray() || row.toArray().size() < 3)
+            continue;
+        const VariantArray& cells = row.toArray();
+        const QString key = cells[0].toString();
+        const QString caption = cells[1].toString();
+        const QString format = cells[2].toString();
+        Variant preset;
+        if (cells.size() > 3 && cells[3].isObject())
+            if (auto m = cells[3].toInterface<IMeasurement>())
+                ignoreErrors([&] { preset = m->PresetValue(); });
+        for (const auto& standard : standards) {
+            auto limit = standard->FindLimit(key);
+            if (!limit)
+                limit = standard->FindLimit(key.left(4)); // numbered keys share the limit of their stem
+            if (!limit)
+                continue;
+            QString high, low;
+            ignoreErrors([&] { high = limitCellText(limit, elvHigh, preset, format); });
+            ignoreErrors([&] { low = limitCellText(limit, elvLow, preset, format); });
+            rows += QStringLiteral("|      ") + caption + QLatin1Char('|') + standard->AlphaName() + QLatin1Char('|') + high + QLatin1Char('|') + low
+                    + QLatin1Char('|') + limit->Unit() + QLatin1Char(';');
+        }
+    }
+    if (rows.isEmpty())
+        return;
+
+    std::int32_t w = 0;
+    ignoreErrors([&] { w = (report->Width(10) - 2800) / 4; });
+    const QString ws = QString::number(w);
+    const QString format = QStringLiteral("<+560|<2240|<+%1|>+%1|>+%1|^+%1;").arg(ws);
+    const QString header = QStringLiteral("|{\\i\\b %1}|{\\i\\b %2}|{\\i\\b %3}|{\\i\\b %4}|{\\i\\b %5};")
+                               .arg(tr("Limits"), tr("Standard"), tr("High limit"), tr("Low limit"), tr("Unit"));
+    ignoreErrors([&] { report->TableSettingA(7); });
+    ignoreErrors([&] { report->TableSettingB(0); });
+    ignoreErrors([&] { report->TableSettingC(1); });
+    report->PrintTable(format, header, rows, 0, 0, 0);
+}
+
+} // namespace kelto::host

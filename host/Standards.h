@@ -1,0 +1,127 @@
+#pragma once
+// The host's standards catalogue: limit, relative limit, standard and standards
+// collection.
+//
+// Saved form (the content of the limits' "ExpectedResult" element; the collection
+// writes it as "Standards" and the caller renames it):
+//
+//   <Standards>
+//     <Standard Alpha="EN" Complete="EN 60601-2-4" Flags="1">
+//       <Limit Key="ENGY" Unit="J">
+//         <High Value="15" Formula="X+(X*Y%)"/>
+//         <Low Value="-15" Formula="X+(X*Y%)"/>
+//       </Limit>
+//     </Standard>
+//   </Standards>
+//
+// "High" is limit index 0 and "Low" index 1; an index that has neither value nor
+// formula is left out, and so is an absent Value or an empty Formula. Values are
+// written so that they read back to exactly the same single-precision number, with
+// "." as the only decimal separator. Unknown elements are skipped on load, so
+// later additions stay readable by this reader.
+
+#include <QList>
+#include <array>
+#include <optional>
+
+#include "platform/PluginError.h"
+#include "platform/interfaces/Standards.h"
+
+namespace kelto::host {
+
+// Error of the standard objects: a limit asked for a value it does not have.
+constexpr std::int32_t kLimitHasNoValue = hresult(0x8004A50F);
+
+// Every limit can compute its value from a preset: a plain "Y" limit answers its
+// value, so callers need not know which formula a limit was given after creation.
+class Limit : public ILimit, public IRelativeLimit {
+public:
+    void Initialize(const QString& key, const QString& unit, const QString& highFormula, const QString& lowFormula) override;
+    QString Key() override { return m_key; }
+    QString Unit() override { return m_unit; }
+    bool HasValue(int index) override;
+    float Value(int index) override;
+    void SetValue(int index, float value) override;
+    void ClearValue(int index) override;
+    QString Formula(int index) override;
+    void SetFormula(int index, const QString& formula) override;
+
+    float CalculateValue(float preset, int index) override;
+
+    // True when a formula other than the plain value ("Y" or empty) is set.
+    bool isRelative() const;
+    // The limit value of an index for a preset (X); a plain "Y" ignores the preset.
+    float limitFor(int index, double preset) const;
+    // An independent copy.
+    Ptr<Limit> copy() const;
+
+protected:
+    void copyInto(Limit& other) const;
+
+private:
+    static int checkedIndex(int index);
+
+    QString m_key;
+    QString m_unit;
+    std::array<std::optional<float>, 2> m_values;
+    std::array<QString, 2> m_formulas;
+};
+
+// The host's relative-limit class: the same as a limit.
+class RelativeLimit : public Limit {};
+
+// Evaluates a limit formula with X the preset and Y the limit value; an empty
+// or unknown formula is the value itself.
+double evaluateLimitFormula(const QString& formula, double x, double y);
+
+class Standard : public IStandard {
+public:
+    QString AlphaName() override { return m_alpha; }
+    QString CompleteName() override { return m_complete; }
+    void SetNames(const QString& alphaName, const QString& completeName, std::int32_t flags) override;
+    QList<Ptr<ILimit>> Limits() override { return m_limits; }
+    Ptr<ILimit> FindLimit(const QString& key) override;
+    // One limit per key: a limit of a key the standard has replaces it in place.
+    void AddLimit(const Ptr<ILimit>& limit) override;
+    void RemoveLimit(const QString& key) override;
+    // Judged in single precision: above the high or below the low limit fails, a
+    // value equal to a limit passes, a side without a value is not judged.
+    std::int32_t CheckValue(const QString& key, float value, const Variant& preset) override;
+    Ptr<IStandard> Copy() override;
+
+    std::int32_t flags() const { return m_flags; }
+
+private:
+    QString m_alpha;
+    QString m_complete;
+    std::int32_t m_flags = 0;
+    QList<Ptr<ILimit>> m_limits;
+};
+
+class StandardCollection : public IStandardCollection {
+public:
+    int Count() override { return static_cast<int>(m_standards.size()); }
+    Ptr<IStandard> Item(int index) override;
+    Ptr<IStandard> Find(std::int32_t flags, const QString& alphaName, const QString& completeName) override;
+    void Add(const Ptr<IStandard>& standard) override;
+    void Clear() override { m_standards.clear(); }
+    Ptr<IStandardCollection> Clone() override;
+    void Load(const Ptr<IXmlElement>& element, const Ptr<IProtocolLog>& log) override;
+    Ptr<IXmlElement> Save(const Ptr<IXmlDocument>& doc) override;
+    // The measurement table is an array of rows, each an array (key, caption, number
+    // format, measurement); a row's limit is that of its key or of the key's first
+    // four characters. Without a selection every standard is printed.
+    void PrintReport(const Ptr<IReport>& report, const Ptr<IStandardCollection>& selected, const Variant& measurementTable) override;
+    void SetOwner(const Ptr<ITestElement>& owner) override { m_owner = owner; }
+
+    Ptr<ITestElement> owner() const { return m_owner.lock(); }
+
+private:
+    QList<Ptr<IStandard>> m_standards;
+    std::weak_ptr<ITestElement> m_owner; // the element holds us through its limits
+};
+
+// A copy of any limit, ours or another's.
+Ptr<ILimit> copyLimit(const Ptr<ILimit>& limit);
+
+} // namespace kelto::host

@@ -1,0 +1,74 @@
+#pragma once
+// The running test sequence as a test element sees it, and the host's records of
+// analysers. Tests set the answers and read back what the element handed over.
+
+#include <QList>
+
+#include "platform/interfaces/TestElement.h"
+
+namespace kelto::host {
+
+class MtiRecord : public IMtiRecord {
+public:
+    std::int32_t ID() override { return m_id; }
+    QString Owner() override { return m_owner; }
+    void SetOwner(const QString& owner) override { m_owner = owner; }
+    QString Model() override { return m_model; }
+    void SetModel(const QString& model) override { m_model = model; }
+    QString SerialNumber() override { return m_serial; }
+    void SetSerialNumber(const QString& serial) override { m_serial = serial; }
+    QString Firmware() override { return m_firmware; }
+    void SetFirmware(const QString& firmware) override { m_firmware = firmware; }
+
+    void setId(std::int32_t id) { m_id = id; }
+
+private:
+    std::int32_t m_id = 0;
+    QString m_owner;
+    QString m_model;
+    QString m_serial;
+    QString m_firmware;
+};
+
+class MtiDatabase : public IMtiDatabase {
+public:
+    Ptr<IMtiRecord> Item(const QString& owner, std::int32_t id) override;
+    // Stores the record under the next id (from 1); a record of another class is
+    // stored as a copy.
+    std::int32_t Add(const Ptr<IMtiRecord>& record) override;
+    QList<Ptr<IMtiRecord>> Records() override;
+
+private:
+    QList<Ptr<MtiRecord>> m_records;
+    std::int32_t m_lastId = 0;
+};
+
+class TestSetup : public ITestSetup {
+public:
+    TestSetup();
+
+    bool QueryPerform(const Ptr<ITestElement>& element) override;
+    std::int32_t Navigation() override { return m_navigation; }
+    void SetNavigation(std::int32_t navigation) override;
+    Ptr<IStandardCollection> SelectedStandards() override { return m_selected; }
+    Ptr<IMtiDatabase> MtiDatabase() override { return m_database; }
+    void TestFinished(const Ptr<ITestElement>& element) override { m_finished.append(element); }
+
+    void setQueryPerformAnswer(bool answer) { m_performAnswer = answer; }
+    void setSelectedStandards(Ptr<IStandardCollection> selected) { m_selected = std::move(selected); }
+    const QList<Ptr<ITestElement>>& queried() const { return m_queried; }
+    const QList<Ptr<ITestElement>>& finished() const { return m_finished; }
+    // Every navigation code set, in order.
+    const QList<std::int32_t>& navigations() const { return m_navigations; }
+
+private:
+    bool m_performAnswer = true;
+    std::int32_t m_navigation = etnNext;
+    QList<std::int32_t> m_navigations;
+    Ptr<IStandardCollection> m_selected;
+    Ptr<IMtiDatabase> m_database;
+    QList<Ptr<ITestElement>> m_queried;
+    QList<Ptr<ITestElement>> m_finished;
+};
+
+} // namespace kelto::host

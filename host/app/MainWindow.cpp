@@ -1,0 +1,352 @@
+#include "host/app/MainWindow.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "platform/MessageBox.h"
+#include "platform/PluginError.h"
+#include "platform/interfaces/HostServices.h"
+#include "platform/interfaces/Standards.h"
+#include "platform/interfaces/TestData.h"
+
+namespace kelto::host {
+
+namespace {
+
+constexpr int kTestIdRole = Qt::UserRole;
+
+float toTwips(int pixels, const QWidget* w)
+{
+    return static_cast<float>(pixels) * 1440.0f / static_cast<float>(w->logicalDpiX());
+}
+
+QString elementTitle(const Ptr<ITestElement>& element)
+{
+    QString name;
+    ignoreErrors([&] { name = element->Info()->Name(); });
+    return name.isEmpty() ? QStringLiteral("Test %1").arg(element->TestID()) : name;
+}
+
+} // namespace
+
+// ---- dock -------------------------------------------------------------------
+
+DialogDock::DialogDock(QWidget* parent) : QWidget(parent) {}
+
+DialogDock::~DialogDock()
+{
+    setDialog(nullptr);
+}
+
+void DialogDock::setDialog(Ptr<IDialog> dialog)
+{
+    if (m_dialog)
+        ignoreErrors([&] { m_dialog->Unload(); });
+    m_dialog = std::move(dialog);
+    if (!m_dialog)
+        return;
+    ignoreErrors([&] { m_dialog->Dock(this); });
+    place();
+    ignoreErrors([&] { m_dialog->Show(); });
+}
+
+void DialogDock::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    place();
+}
+
+void DialogDock::place()
+{
+    if (m_dialog)
+        ignoreErrors([&] { m_dialog->Move(0, 0, toTwips(width(), this), toTwips(height(), this)); });
+}
+
+// ---- window -----------------------------------------------------------------
+
+MainWindow::MainWindow(PlugInHost& host, QWidget* parent) : QMainWindow(parent), m_host(host)
+{
+    setWindowTitle(QStringLiteral("Kelto - %1").arg(host.ok() ? host.plugIn()->Name() : QStringLiteral("no plug-in")));
+    if (host.ok())
+        setWindowIcon(host.plugIn()->Icon(0, 2, 0));
+
+    auto* fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    fileMenu->addAction(QStringLiteral("&New"), this, [this] {
+        m_sequence.elements().clear();
+        m_file.clear();
+        refreshSequence();
+    });
+    fileMenu->addAction(QStringLiteral("&Open..."), QKeySequence::Open, this, [this] { open(); });
+    fileMenu->addAction(QStringLiteral("&Save"), QKeySequence::Save, this, [this] { save(false); });
+    fileMenu->addAction(QStringLiteral("Save &As..."), this, [this] { save(true); });
+    fileMenu->addSeparator();
+    fileMenu->addAction(QStringLiteral("&Quit"), QKeySequence::Quit, this, &QWidget::close);
+    auto* toolsMenu = menuBar()->addMenu(QStringLiteral("&Tools"));
+    toolsMenu->addAction(QStringLiteral("Plug-in &preferences..."), this, [this] { showPreferences(); });
+
+    m_tests = new QTreeWidget;
+    m_tests->setHeaderLabels({QStringLiteral("Test types")});
+    m_tests->setRootIsDecorated(false);
+    m_tests->setIconSize(QSize(32, 16));
+    auto* add = new QPushButton(QStringLiteral("Add to sequence"));
+    connect(add, &QPushButton::clicked, this, [this] {
+        if (auto* item = m_tests->currentItem())
+            addTest(item->data(0, kTestIdRole).toInt());
+    });
+    connect(m_tests, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) { addTest(item->data(0, kTestIdRole).toInt()); });
+    auto* left = new QWidget;
+    auto* leftLayout = new QVBoxLayout(left);
+    leftLayout->addWidget(m_tests);
+    leftLayout->addWidget(add);
+
+    m_sequenceList = new QListWidget;
+    m_sequenceList->setIconSize(QSize(16, 16));
+    auto* remove = new QPushButton(QStringLiteral("Remove"));
+    connect(remove, &QPushButton::clicked, this, [this] {
+        const int row = m_sequenceList->currentRow();
+        if (row < 0)
+            return;
+        m_settings->setDialog(nullptr);
+        m_limits->setDialog(nullptr);
+        m_sequence.elements().removeAt(row);
+        refreshSequence();
+    });
+    connect(m_sequenceList, &QListWidget::currentRowChanged, this, [this] { onSelectionChanged(); });
+    auto* middle = new QWidget;
+    auto* middleLayout = new QVBoxLayout(middle);
+    middleLayout->addWidget(new QLabel(QStringLiteral("Sequence")));
+    middleLayout->addWidget(m_sequenceList);
+    middleLayout->addWidget(remove);
+
+    m_tabs = new QTabWidget;
+    m_settings = new DialogDock;
+    m_limits = new DialogDock;
+    m_tabs->addTab(m_settings, QStringLiteral("Settings"));
+    m_tabs->addTab(m_limits, QStringLiteral("Limits"));
+    m_lock = new QCheckBox(QStringLiteral("Lock settings"));
+    connect(m_lock, &QCheckBox::toggled, this, [this](bool on) { setLocked(on); });
+    // The standards the template offers; an element is judged against those it has.
+    m_standards = new QComboBox;
+    auto* addStandardButton = new QPushButton(QStringLiteral("Add standard"));
+    connect(addStandardButton, &QPushButton::clicked, this, [this] {
+        const QStringList names = m_standards->currentData().toStringList();
+        if (names.size() == 2)
+            addStandard(names[0], names[1]);
+    });
+    auto* standardsRow = new QHBoxLayout;
+    standardsRow->addWidget(new QLabel(QStringLiteral("Standard")));
+    standardsRow->addWidget(m_standards, 1);
+    standardsRow->addWidget(addStandardButton);
+    auto* right = new QWidget;
+    auto* rightLayout = new QVBoxLayout(right);
+    rightLayout->addLayout(standardsRow);
+    rightLayout->addWidget(m_tabs, 1);
+    rightLayout->addWidget(m_lock);
+
+    auto* splitter = new QSplitter;
+    splitter->addWidget(left);
+    splitter->addWidget(middle);
+    splitter->addWidget(right);
+    splitter->setStretchFactor(2, 1);
+    setCentralWidget(splitter);
+    resize(1000, 600);
+
+    if (!host.ok())
+        statusBar()->showMessage(host.error().description());
+    fillTests();
+    fillStandards();
+}
+
+void MainWindow::fillStandards()
+{
+    m_standards->clear();
+    QStringList seen;
+    for (const Ptr<ITestElement>& prototype : m_host.tests()) {
+        ignoreErrors([&] {
+            const Ptr<IStandardCollection> standards = prototype->Limits()->Standards();
+            for (int i = 0; standards && i < standards->Count(); ++i) {
+                const Ptr<IStandard> standard = standards->Item(i);
+                const QStringList names{standard->AlphaName(), standard->CompleteName()};
+                if (seen.contains(names.join(QLatin1Char('\n'))))
+                    continue;
+                seen.append(names.join(QLatin1Char('\n')));
+                m_standards->addItem(names[0], names);
+                m_standards->setItemData(m_standards->count() - 1, names[1], Qt::ToolTipRole);
+            }
+        });
+    }
+}
+
+void MainWindow::addStandard(const QString& alphaName, const QString& completeName)
+{
+    const int row = m_sequenceList->currentRow();
+    if (row < 0 || row >= m_sequence.elements().size())
+        return;
+    try {
+        const Ptr<ILimitData> limits = m_sequence.elements()[row]->Limits();
+        const Ptr<IStandardCollection> own = limits->Standards();
+        if (own && own->Find(0, alphaName, completeName))
+            return; // the element has it already
+        limits->CreateStandard(alphaName, completeName);
+    } catch (...) {
+        reportError(currentError().boxText());
+    }
+    onSelectionChanged();
+}
+
+void MainWindow::fillTests()
+{
+    m_tests->clear();
+    for (const Ptr<ITestElement>& prototype : m_host.tests()) {
+        auto* item = new QTreeWidgetItem(m_tests);
+        const std::int32_t id = prototype->TestID();
+        item->setText(0, elementTitle(prototype));
+        item->setData(0, kTestIdRole, id);
+        item->setIcon(0, QIcon(m_host.plugIn()->Icon(id, 1, 0)));
+        ignoreErrors([&] { item->setToolTip(0, prototype->Info()->Description()); });
+    }
+}
+
+void MainWindow::addTest(std::int32_t testId)
+{
+    try {
+        if (m_host.ok() && m_sequence.add(*m_host.plugIn(), testId)) {
+            refreshSequence();
+            selectElement(static_cast<int>(m_sequence.elements().size()) - 1);
+        }
+    } catch (...) {
+        reportError(currentError().boxText());
+    }
+}
+
+void MainWindow::refreshSequence()
+{
+    const QSignalBlocker block(m_sequenceList);
+    m_sequenceList->clear();
+    for (const Ptr<ITestElement>& element : m_sequence.elements()) {
+        auto* item = new QListWidgetItem(elementTitle(element), m_sequenceList);
+        if (m_host.ok())
+            item->setIcon(QIcon(m_host.plugIn()->Icon(element->TestID(), 0, 0)));
+    }
+    onSelectionChanged();
+}
+
+void MainWindow::selectElement(int row)
+{
+    m_sequenceList->setCurrentRow(row);
+}
+
+void MainWindow::onSelectionChanged()
+{
+    const int row = m_sequenceList->currentRow();
+    if (row < 0 || row >= m_sequence.elements().size()) {
+        m_settings->setDialog(nullptr);
+        m_limits->setDialog(nullptr);
+        return;
+    }
+    const Ptr<ITestElement>& element = m_sequence.elements()[row];
+    Ptr<IDialog> settings;
+    Ptr<IDialog> limits;
+    ignoreErrors([&] { settings = element->Configuration()->CreateDialog(); });
+    ignoreErrors([&] {
+        if (element->Limits()->HasDialog())
+            limits = element->Limits()->CreateDialog();
+    });
+    m_settings->setDialog(settings);
+    m_limits->setDialog(limits);
+    setLocked(m_lock->isChecked());
+}
+
+void MainWindow::setLocked(bool locked)
+{
+    for (DialogDock* dock : {m_settings, m_limits}) {
+        if (dock->dialog())
+            ignoreErrors([&] { dock->dialog()->SetLocked(locked); });
+    }
+}
+
+void MainWindow::showPreferences()
+{
+    if (!m_host.ok())
+        return;
+    Ptr<ISetup> setup = m_host.plugIn()->Setup();
+    Ptr<IDialog> panel;
+    ignoreErrors([&] { panel = setup->CreateDialog(); });
+    QDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Plug-in preferences"));
+    auto* dock = new DialogDock;
+    dock->setMinimumSize(420, 260);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(dock, 1);
+    layout->addWidget(buttons);
+    dock->setDialog(panel);
+    // The panel writes into the settings object; only OK makes it permanent.
+    if (dialog.exec() == QDialog::Accepted)
+        ignoreErrors([&] { setup->RegSave(hkey::LocalMachine, QString()); });
+    else
+        ignoreErrors([&] { setup->RegLoad(hkey::LocalMachine, QString()); });
+    dock->setDialog(nullptr);
+}
+
+void MainWindow::reportError(const QString& what)
+{
+    MsgBox(what, mb::Exclamation, QStringLiteral("Kelto"));
+}
+
+bool MainWindow::openFile(const QString& file)
+{
+    QString error;
+    if (!m_host.ok() || !m_sequence.load(file, *m_host.plugIn(), &error)) {
+        reportError(error.isEmpty() ? m_host.error().description() : error);
+        return false;
+    }
+    m_file = file;
+    refreshSequence();
+    return true;
+}
+
+bool MainWindow::saveFile(const QString& file)
+{
+    QString error;
+    if (!m_sequence.save(file, &error)) {
+        reportError(error);
+        return false;
+    }
+    m_file = file;
+    return true;
+}
+
+void MainWindow::open()
+{
+    const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Open test sequence"), QString(), QStringLiteral("Test sequences (*.xml)"));
+    if (!file.isEmpty())
+        openFile(file);
+}
+
+void MainWindow::save(bool askName)
+{
+    QString file = m_file;
+    if (askName || file.isEmpty())
+        file = QFileDialog::getSaveFileName(this, QStringLiteral("Save test sequence"), QString(), QStringLiteral("Test sequences (*.xml)"));
+    if (!file.isEmpty())
+        saveFile(file);
+}
+
+} // namespace kelto::host

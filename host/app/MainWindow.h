@@ -1,0 +1,77 @@
+#pragma once
+// The host window: the plug-in's test types with their icons, the test sequence,
+// and for the selected element its settings and limit dialogs docked in place.
+
+#include <QMainWindow>
+
+#include "host/app/PlugInHost.h"
+#include "host/app/Sequence.h"
+#include "platform/interfaces/Controls.h"
+
+class QCheckBox;
+class QComboBox;
+class QListWidget;
+class QTabWidget;
+class QTreeWidget;
+
+namespace kelto::host {
+
+// A widget that keeps one docked plug-in dialog sized to itself.
+class DialogDock : public QWidget {
+public:
+    explicit DialogDock(QWidget* parent = nullptr);
+    ~DialogDock() override;
+    void setDialog(Ptr<IDialog> dialog); // unloads the previous one
+    const Ptr<IDialog>& dialog() const { return m_dialog; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void place();
+    Ptr<IDialog> m_dialog;
+};
+
+class MainWindow : public QMainWindow {
+public:
+    explicit MainWindow(PlugInHost& host, QWidget* parent = nullptr);
+
+    bool openFile(const QString& file);
+    bool saveFile(const QString& file);
+    Sequence& sequence() { return m_sequence; }
+
+    // For tests and the screenshot script.
+    QTreeWidget* testList() const { return m_tests; }
+    QListWidget* sequenceList() const { return m_sequenceList; }
+    DialogDock* settingsDock() const { return m_settings; }
+    DialogDock* limitsDock() const { return m_limits; }
+    void addTest(std::int32_t testId);
+    void selectElement(int row);
+    void showPreferences();
+    // Gives the selected element the standard of the template with these names.
+    void addStandard(const QString& alphaName, const QString& completeName);
+    QComboBox* standardChoice() const { return m_standards; }
+
+private:
+    void fillTests();
+    void fillStandards();
+    void refreshSequence();
+    void onSelectionChanged();
+    void setLocked(bool locked);
+    void reportError(const QString& what);
+    void open();
+    void save(bool askName);
+
+    PlugInHost& m_host;
+    Sequence m_sequence;
+    QString m_file;
+    QTreeWidget* m_tests = nullptr;
+    QListWidget* m_sequenceList = nullptr;
+    QTabWidget* m_tabs = nullptr;
+    DialogDock* m_settings = nullptr;
+    DialogDock* m_limits = nullptr;
+    QCheckBox* m_lock = nullptr;
+    QComboBox* m_standards = nullptr;
+};
+
+} // namespace kelto::host

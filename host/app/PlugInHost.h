@@ -1,0 +1,31 @@
+#pragma once
+// Loads the plug-in through the component runtime and initialises it, keeping
+// the error that stopped it, so the window and the commands can say why.
+
+#include <QString>
+
+#include "platform/PluginError.h"
+#include "platform/interfaces/PlugIn.h"
+#include "platform/interfaces/TestElement.h"
+
+namespace kelto::host {
+
+class PlugInHost {
+public:
+    static constexpr const char* kPlugInProgId = "KeltoTarvoX.CTarvoXPlugIn";
+
+    // Creates and initialises the plug-in; false (with error()) when it cannot be used.
+    bool load();
+    const Ptr<IPlugIn>& plugIn() const { return m_plugIn; }
+    // The prototype test elements, in template order; empty when not initialised.
+    QList<Ptr<ITestElement>> tests() const;
+    const PluginError& error() const { return m_error; }
+    bool ok() const { return m_ok; }
+
+private:
+    Ptr<IPlugIn> m_plugIn;
+    PluginError m_error{0, {}, {}};
+    bool m_ok = false;
+};
+
+} // namespace kelto::host

@@ -1,0 +1,98 @@
+#include "CTarvoXQuery.h"
+
+#include "MComm.h"
+#include "MCommUtils.h"
+#include "SerialControl.h"
+#include "platform/Clock.h"
+#include "platform/ComponentRuntime.h"
+#include "platform/MessageBox.h"
+#include "platform/PluginError.h"
+#include "platform/interfaces/HostServices.h"
+
+namespace kelto {
+
+CTarvoXQuery::CTarvoXQuery() : mComm(std::make_unique<SerialControl>())
+{
+    ignoreErrors([&] {
+        auto key = ComponentRuntime::instance().createAs<IRegistryKey>(QLatin1String(hostclass::RegistryKey));
+        key->OpenKey(hkey::LocalMachine, QStringLiteral("Software\\Quilo\\kelto\\TarvoX"));
+        mlRegTimeOut = key->GetValue(QStringLiteral("CommTimeOut")).toLong();
+    });
+    if (mlRegTimeOut == 0)
+        mlRegTimeOut = 600;
+}
+
+CTarvoXQuery::~CTarvoXQuery()
+{
+    ignoreErrors([&] { ClosePort(); });
+}
+
+InstrumentRecord CTarvoXQuery::QueryMTI(std::int32_t port)
+{
+    InstrumentRecord record;
+    ignoreErrors([&] { OpenPort(static_cast<std::int16_t>(port)); });
+    ignoreErrors([&] {
+        if (mComm->StatusText() == QLatin1String("Connected") && mComm->PortOpen())
+            record = QueryVersion();
+    });
+    ignoreErrors([&] { ClosePort(); });
+    return record;
+}
+
+void CTarvoXQuery::OpenPort(std::int16_t port)
+{
+    mComm->SetPortNumber(port);
+    mComm->SetSettings(QStringLiteral("2400,N,8,1"));
+    mComm->SetPortOpen(true);
+}
+
+void CTarvoXQuery::ClosePort()
+{
+    mComm->SetPortOpen(false);
+}
+
+QString CTarvoXQuery::AskVersion()
+{
+    QString reply;
+    ignoreErrors([&] { mComm->DiscardInput(); });
+    ignoreErrors([&] { mComm->Output(QStringLiteral("[VER]\n")); });
+    Clock& clock = Clock::instance();
+    const qint64 deadline = clock.nowMs() + kReplyTimeOutMs;
+    int chunks = 0;
+    while (true) {
+        if (mComm->ReceivedCount() > 0) {
+            reply += mComm->Input();
+            ++chunks;
+        }
+        if (chunks >= 1 && MCommUtils::ReplyComplete(reply))
+            break;
+        if (reply.size() > MCommUtils::kMaxReplyLength || mComm->Lost())
+            break;
+        const qint64 remaining = deadline - clock.nowMs();
+        if (remaining <= 0)
+            break;
+        clock.wait(remaining, [&] { return mComm->ReceivedCount() > 0 || mComm->Lost(); });
+    }
+    return reply;
+}
+
+InstrumentRecord CTarvoXQuery::QueryVersion()
+{
+    QString reply = AskVersion();
+    MComm::gfQueryPrompted = false;
+    if (reply.isEmpty()) {
+        MsgBox(QStringLiteral("Press \"more\" softkey twice on Tarvo and ensure that \"Main Menu 1\" is displayed and then Click OK."),
+            mb::OKOnly, QLatin1String(MCommUtils::kLibrary));
+        reply = AskVersion();
+        MComm::gfQueryPrompted = true;
+    }
+    InstrumentRecord record;
+    // The same version rule as the link's handshake: what the query reports, the link accepts.
+    if (MCommUtils::VersionAccepted(reply)) {
+        record.MtiType = QStringLiteral("TarvoX");
+        record.Present = 1;
+    }
+    return record;
+}
+
+} // namespace kelto

@@ -1,0 +1,422 @@
+#include "MComm.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+
+#include "MCommUtils.h"
+#include "SerialControl.h"
+#include "platform/Clock.h"
+#include "platform/ComponentRuntime.h"
+#include "platform/MessageBox.h"
+#include "platform/PluginError.h"
+#include "platform/interfaces/HostServices.h"
+
+namespace kelto::MComm {
+
+bool gfQueryPrompted = false;
+
+namespace {
+
+constexpr std::int32_t kDeviceUnavailable = 68;
+constexpr std::int32_t kPermissionDenied = 70;
+const QString kLineSettings = QStringLiteral("2400,N,8,1");
+const QString kBanner = QStringLiteral("Vel-Tor");
+
+enum class WaitEnd { Complete, Aborted, Lost, TimedOut, Overflow };
+
+QString source()
+{
+    return QLatin1String(MCommUtils::kLibrary);
+}
+
+// Runs one operation of a step; errors other than 70 mark the step as failed.
+template <class F>
+void attempt(bool& failed, F&& operation)
+{
+    try {
+        operation();
+    } catch (...) {
+        if (currentError().number() != kPermissionDenied)
+            failed = true;
+    }
+}
+
+template <class F>
+void skipErrors(F&& operation)
+{
+    try {
+        operation();
+    } catch (...) {
+    }
+}
+
+bool startsWithAny(const QString& command, std::initializer_list<const char*> prefixes)
+{
+    for (const char* prefix : prefixes) {
+        if (command.startsWith(QLatin1String(prefix)))
+            return true;
+    }
+    return false;
+}
+
+// Collects reply chunks until the reply is complete, the link is aborted or lost,
+// the reply outgrows the buffer, or the deadline (when not negative) passes.
+WaitEnd collectReply(QString& text, std::int16_t& chunks, qint64 deadline)
+{
+    Module& m = module();
+    SerialControl& control = comm();
+    Clock& clock = Clock::instance();
+    while (true) {
+        if (control.ReceivedCount() > 0) {
+            text += control.Input();
+            ++chunks;
+        }
+        if (text.size() > MCommUtils::kMaxReplyLength)
+            return WaitEnd::Overflow;
+        if (chunks >= m.miExpectedChunks && MCommUtils::ReplyComplete(text))
+            return WaitEnd::Complete;
+        if (m.mfLinkAbort)
+            return WaitEnd::Aborted;
+        if (control.Lost())
+            return WaitEnd::Lost;
+        qint64 remaining = 60000;
+        if (deadline >= 0) {
+            remaining = deadline - clock.nowMs();
+            if (remaining <= 0)
+                return WaitEnd::TimedOut;
+        }
+        clock.wait(remaining, [&] { return m.mfLinkAbort || control.Lost() || control.ReceivedCount() > 0; });
+    }
+}
+
+void showNotSupported()
+{
+    Module& m = module();
+    QString text = QStringLiteral("This test is not supported on this model of the Tarvo");
+    QString title = QStringLiteral("Kelto Plug-In Tarvo response");
+    skipErrors([&] {
+        auto translator = ComponentRuntime::instance().createAs<ITextTranslator>(QLatin1String(hostclass::TextTranslator));
+        text = translator->Translate(QStringLiteral("TarvoX"), QStringLiteral("20193::This test is not supported on this model of the Tarvo"));
+        title = translator->Translate(QStringLiteral("TarvoX"), QStringLiteral("20192::Kelto Plug-In Tarvo response"));
+    });
+    MsgBox(text, mb::OKOnly | mb::Information, title);
+    m.mfLinkAbort = true;
+    m.mfNotSupported = true;
+}
+
+std::int32_t readCommTimeOut()
+{
+    std::int32_t value = 0;
+    skipErrors([&] {
+        auto key = ComponentRuntime::instance().createAs<IRegistryKey>(QLatin1String(hostclass::RegistryKey));
+        key->OpenKey(hkey::LocalMachine, QStringLiteral("Software\\Quilo\\kelto\\TarvoX"));
+        value = key->GetValue(QStringLiteral("CommTimeOut")).toLong();
+    });
+    return value > 0 ? value : kDefaultCommTimeOut;
+}
+
+void closeControl()
+{
+    skipErrors([] { comm().SetPortOpen(false); });
+}
+
+// Opens the port and checks the analyser's version; the next event, or the
+// closing state when the port does not open or does not answer well.
+std::int16_t connectStep()
+{
+    Module& m = module();
+    SerialControl& control = comm();
+    bool failed = false;
+
+    pause(kConnectPauseMs);
+    attempt(failed, [&] { control.SetPortNumber(m.miPort); });
+    attempt(failed, [&] { control.SetSettings(kLineSettings); });
+    attempt(failed, [&] { control.SetPortOpen(true); });
+    attempt(failed, [&] { MCommUtils::CheckPortStatus(control.StatusText(), control.DisplayName()); });
+    Delay(kOpenSettleMs);
+    if (gfQueryPrompted) {
+        attempt(failed, [&] { control.SetPortOpen(false); });
+        attempt(failed, [&] { control.SetPortOpen(true); });
+    }
+    if (failed) {
+        m.msLastFailure = QStringLiteral("%1 could not be opened (%2).").arg(control.DisplayName(), control.StatusText());
+        m.miLinkState = lsClosing;
+        return leStep;
+    }
+
+    // A stale reply in the input must not pass for the answer to this request.
+    skipErrors([&] { control.DiscardInput(); });
+    m.miChunkCount = 0;
+    attempt(failed, [&] { control.Output(m.msHandshake + QLatin1Char('\n')); });
+    QString reply;
+    const WaitEnd end = collectReply(reply, m.miChunkCount, Clock::instance().nowMs() + m.miCommTimeOut);
+    m.miChunkCount = 0;
+    if (end == WaitEnd::Aborted)
+        return leStep; // the abort ends the machine's loop
+    if (end == WaitEnd::TimedOut || end == WaitEnd::Lost) {
+        // A silent port is not the analyser: move on instead of waiting for ever.
+        m.msLastFailure = QStringLiteral("No answer to %1 on %2 within %3 ms.").arg(m.msHandshake, control.DisplayName()).arg(m.miCommTimeOut);
+        m.miLinkState = lsClosing;
+        return leStep;
+    }
+    if (end == WaitEnd::Complete && MCommUtils::VersionAccepted(reply))
+        return leConnected;
+    if (++m.miHandshakeAttempts >= kHandshakeAttempts) {
+        m.msLastFailure = QStringLiteral("The device on %1 answered %2 with \"%3\", which is not a Tarvo of version 2.11 or later.")
+                              .arg(control.DisplayName(), m.msHandshake, MCommUtils::EscapeTraffic(reply.left(40)));
+        m.miLinkState = lsClosing;
+    }
+    return leStep;
+}
+
+void sendStep()
+{
+    Module& m = module();
+    SerialControl& control = comm();
+    bool ignored = false;
+    pause(kSendPauseMs);
+    attempt(ignored, [&] { control.DiscardInput(); });
+    attempt(ignored, [&] { control.Output(m.msPendingCommand); });
+    const QString& command = m.msPendingCommand;
+    const bool headerCommand = startsWithAny(command, {"[W", "[C", "[O", "[B"}) && !command.startsWith(QLatin1String("[WS"));
+    if ((headerCommand && m.miHeaderOff == 0) || command.startsWith(QLatin1String("[PR")))
+        attempt(ignored, [&] { control.Output(QStringLiteral("[HDR]\r")); });
+}
+
+void receiveStep()
+{
+    Module& m = module();
+    Clock& clock = Clock::instance();
+    const QString command = m.msPendingCommand;
+    const bool stopWave = command.startsWith(QLatin1String("[WS"));
+    const bool timed = (startsWithAny(command, {"[W", "[C", "[O", "[B"}) && !stopWave) || command.startsWith(QLatin1String("[PR"));
+
+    m.msResults.clear();
+    m.miChunkCount = 0;
+    m.mfTimerFired = false;
+    const qint64 start = clock.nowMs();
+    const WaitEnd end = collectReply(m.msResults, m.miChunkCount, stopWave ? start + kStopWaveGiveUpMs : -1);
+    switch (end) {
+    case WaitEnd::Overflow:
+        raiseError(vberr::Overflow, source(),
+            QStringLiteral("The analyser's reply to %1 on %2 exceeds %3 characters. Check the cable and the analyser's settings.")
+                .arg(command.trimmed(), comm().DisplayName())
+                .arg(MCommUtils::kMaxReplyLength));
+    case WaitEnd::Lost:
+        raiseError(kDeviceUnavailable, source(),
+            QStringLiteral("%1 went away while waiting for the reply to %2. Check the cable and the analyser, then start again.")
+                .arg(comm().DisplayName(), command.trimmed()));
+    case WaitEnd::TimedOut:
+        m.mfLinkAbort = true; // the analyser does not always answer a stop
+        break;
+    default:
+        break;
+    }
+    m.mfTimerFired = timed && clock.nowMs() - start >= kLateReplyMs;
+    const bool bannerLate = m.mfTimerFired && m.msResults.contains(kBanner);
+
+    if (startsWithAny(command, {"[C", "[O", "[B", "[PR"})) {
+        if (bannerLate)
+            showNotSupported();
+    } else if (command.startsWith(QLatin1String("[W"))) {
+        if (m.mfTimerFired) {
+            if (bannerLate)
+                showNotSupported();
+        } else if (end == WaitEnd::Complete) {
+            // A waveform command answered in time is sent once more; the next send
+            // step discards the second answer.
+            Delay(kResendDelayMs);
+            if (!stopWave)
+                skipErrors([&] { comm().Output(m.msPendingCommand); });
+        }
+    }
+    if (!m.mfLinkAbort)
+        m.mfTimerFired = false;
+}
+
+} // namespace
+
+Module& module()
+{
+    static Module state;
+    return state;
+}
+
+SerialControl& comm()
+{
+    static QPointer<SerialControl> control;
+    if (!control)
+        control = new SerialControl(QCoreApplication::instance());
+    return *control;
+}
+
+void Delay(std::int32_t milliseconds)
+{
+    pause(milliseconds);
+}
+
+std::int16_t InitComm()
+{
+    Module& m = module();
+    m.miCommTimeOut = readCommTimeOut();
+    m.mfNotSupported = false;
+    m.miLinkState = lsClosed;
+    m.miExpectedChunks = 1;
+    m.miHeaderOff = 0;
+    m.msTerminator = QStringLiteral("\r");
+    m.msHandshake = QStringLiteral("[VER]");
+    m.msLastFailure.clear();
+    ProcessEvent(leStep);
+    if (comm().PortOpen())
+        closeControl();
+    return m.miLinkState;
+}
+
+std::int16_t OpenPort(std::int16_t port)
+{
+    Module& m = module();
+    std::int16_t result = kOpenFailed;
+    try {
+        if (m.miPort > 0)
+            ClosePort();
+        m.miPort = port;
+        result = kOpenAborted;
+        if (!m.mfLinkAbort) {
+            const std::int16_t state = ProcessEvent(leOpen);
+            if (!m.mfLinkAbort)
+                result = state == lsIdle ? kOpenDone : kOpenFailed;
+        }
+    } catch (...) {
+        result = kOpenFailed;
+    }
+    if (result == kOpenFailed)
+        ClosePort();
+    if (result == kOpenAborted)
+        m.miPort = 0; // the aborted connect has closed the port
+    return result;
+}
+
+void ClosePort()
+{
+    Module& m = module();
+    skipErrors([] { ProcessEvent(leClose); });
+    // Whatever state the machine was left in, the port does not stay open.
+    closeControl();
+    m.miLinkState = lsClosed;
+    m.miPort = 0;
+}
+
+std::int16_t SendCommand(QString command)
+{
+    Module& m = module();
+    if (!command.endsWith(m.msTerminator))
+        command += m.msTerminator;
+    m.msPendingCommand = command;
+    return ProcessEvent(leSend);
+}
+
+std::int16_t GetResults(QString& text)
+{
+    Module& m = module();
+    const std::int16_t state = ProcessEvent(leGetResults);
+    if (state == lsIdle)
+        text = m.msResults;
+    m.msLastResult = text;
+    return state;
+}
+
+std::int16_t ProcessEvent(std::int16_t event)
+{
+    Module& m = module();
+    m.mfLinkAbort = false;
+    bool done = false;
+    auto next = [&](std::int16_t state, std::int16_t nextEvent) {
+        m.miLinkState = state;
+        event = nextEvent;
+    };
+    try {
+        while (!done && !m.mfLinkAbort) {
+            switch (m.miLinkState) {
+            case lsClosed:
+                if (event == leOpen) {
+                    m.miHandshakeAttempts = 0;
+                    next(lsConnecting, leStep);
+                } else {
+                    done = true;
+                }
+                break;
+            case lsConnecting:
+                if (event == leStep)
+                    event = connectStep();
+                else if (event == leConnected)
+                    next(lsIdle, leStep);
+                else if (event == leClose)
+                    next(lsClosing, leStep);
+                else
+                    done = true;
+                break;
+            case lsIdle:
+                if (event == leSend)
+                    next(lsSending, leStep);
+                else if (event == leClose)
+                    next(lsClosing, leStep);
+                else
+                    done = true;
+                break;
+            case lsSending:
+                if (event == leStep) {
+                    sendStep();
+                    event = leNext;
+                } else if (event == leNext) {
+                    next(lsReceiving, leStep);
+                } else if (event == leClose) {
+                    next(lsClosing, leStep);
+                } else {
+                    done = true;
+                }
+                break;
+            case lsReceiving:
+                if (event == leStep) {
+                    receiveStep();
+                    event = leConnected;
+                } else if (event == leConnected) {
+                    next(lsIdle, leStep);
+                } else if (event == leClose) {
+                    next(lsClosing, leStep);
+                } else {
+                    done = true;
+                }
+                break;
+            case lsClosing:
+                if (event == leStep) {
+                    closeControl();
+                    event = leNext;
+                } else if (event == leNext) {
+                    next(lsClosed, leStep);
+                } else {
+                    done = true;
+                }
+                break;
+            default:
+                done = true;
+            }
+        }
+    } catch (...) {
+        // A failed exchange leaves the port open and the link ready for the next
+        // command or the close; the caller gets the error.
+        m.miLinkState = lsIdle;
+        throw;
+    }
+    if (m.mfLinkAbort) {
+        if (m.miLinkState == lsConnecting || m.miLinkState == lsClosing) {
+            // An abort while connecting leaves no half-open port behind.
+            closeControl();
+            m.miLinkState = lsClosed;
+        } else if (m.miLinkState != lsClosed) {
+            m.miLinkState = lsIdle;
+        }
+    }
+    return m.miLinkState;
+}
+
+} // namespace kelto::MComm

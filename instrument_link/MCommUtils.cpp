@@ -1,0 +1,49 @@
+#include "MCommUtils.h"
+
+#include <QRegularExpression>
+
+#include "platform/EscapedText.h"
+#include "platform/PluginError.h"
+
+namespace kelto::MCommUtils {
+
+void CheckPortStatus(const QString& status, const QString& portName)
+{
+    const QString port = portName.isEmpty() ? QStringLiteral("the analyser's port") : portName;
+    if (status == QLatin1String("Connected"))
+        return;
+    if (status == QLatin1String("Port unavailable"))
+        raiseError(kPortUnavailable, QLatin1String(kLibrary),
+            QStringLiteral("%1 is in use or not permitted; close other programs using it and check the permissions.").arg(port));
+    if (status == QLatin1String("Port not found"))
+        raiseError(kPortNotFound, QLatin1String(kLibrary),
+            QStringLiteral("%1 does not exist; check the port setting and the cable.").arg(port));
+    raiseError(kPortFailure, QLatin1String(kLibrary), QStringLiteral("%1 failed: %2").arg(port, status));
+}
+
+bool ReplyComplete(const QString& text)
+{
+    return text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1String("\r\r"));
+}
+
+std::optional<Version> ParseVersion(const QString& reply)
+{
+    static const QRegularExpression pattern(QStringLiteral("^[ \\t]*(\\d{1,4})\\.(\\d{1,4})"));
+    const QRegularExpressionMatch match = pattern.match(reply);
+    if (!match.hasMatch())
+        return std::nullopt;
+    return Version{match.captured(1).toInt(), match.captured(2).toInt()};
+}
+
+bool VersionAccepted(const QString& reply)
+{
+    const std::optional<Version> v = ParseVersion(reply);
+    return v && (v->major > 2 || (v->major == 2 && v->minor >= 11));
+}
+
+QString EscapeTraffic(const QString& text)
+{
+    return escapeControls(text);
+}
+
+} // namespace kelto::MCommUtils

@@ -1,0 +1,230 @@
+#include "SerialControl.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QTextStream>
+#include <cstdio>
+#include <utility>
+
+#include "MCommUtils.h"
+#include "platform/Clock.h"
+#include "platform/ComponentRuntime.h"
+#include "platform/PluginError.h"
+#include "platform/interfaces/Instrument.h"
+
+namespace kelto {
+
+namespace {
+
+constexpr std::int32_t kDeviceUnavailable = 68;
+constexpr std::int32_t kPermissionDenied = 70;
+constexpr std::int32_t kDeviceIoError = 57;
+constexpr std::int32_t kInvalidPropertyValue = 380;
+
+const QString kSource = QStringLiteral("KeltoTarvoXVTI.SerialControl");
+
+} // namespace
+
+SerialControl::SerialControl(QObject* parent) : QObject(parent)
+{
+    connect(&m_port, &QSerialPort::readyRead, this, [] { Clock::instance().wake(); });
+    connect(&m_port, &QSerialPort::errorOccurred, this, &SerialControl::onError);
+}
+
+SerialControl::~SerialControl()
+{
+    if (m_port.isOpen())
+        m_port.close();
+}
+
+void SerialControl::SetPortNumber(std::int16_t port)
+{
+    QString path;
+    if (auto map = ComponentRuntime::instance().createAs<ISerialPortMap>(QLatin1String(hostclass::SerialPortMap)))
+        path = map->DevicePath(port);
+    m_portNumber = port;
+    m_devicePath = path;
+    // An unknown number leaves no device selected, so the next open cannot reach the previous port.
+    if (path.isEmpty())
+        raiseError(kInvalidPropertyValue, kSource, QStringLiteral("There is no serial port %1; ports 1 to 16 can be used.").arg(port));
+}
+
+void SerialControl::SetDevicePath(const QString& path)
+{
+    m_devicePath = path;
+}
+
+void SerialControl::SetSettings(const QString& settings)
+{
+    const QStringList parts = settings.split(QLatin1Char(','));
+    bool ok = parts.size() == 4;
+    const int baud = ok ? parts[0].trimmed().toInt(&ok) : 0;
+    const QString parity = ok ? parts[1].trimmed().toUpper() : QString();
+    const int dataBits = ok ? parts[2].trimmed().toInt(&ok) : 0;
+    const QString stopBits = ok ? parts[3].trimmed() : QString();
+    ok = ok && baud > 0 && dataBits >= 5 && dataBits <= 8
+        && (parity == QLatin1String("N") || parity == QLatin1String("E") || parity == QLatin1String("O"))
+        && (stopBits == QLatin1String("1") || stopBits == QLatin1String("2"));
+    if (!ok)
+        raiseError(kInvalidPropertyValue, kSource, QStringLiteral("Invalid line settings \"%1\".").arg(settings));
+    m_port.setBaudRate(baud);
+    m_port.setParity(parity == QLatin1String("N") ? QSerialPort::NoParity : parity == QLatin1String("E") ? QSerialPort::EvenParity : QSerialPort::OddParity);
+    m_port.setDataBits(static_cast<QSerialPort::DataBits>(dataBits));
+    m_port.setStopBits(stopBits == QLatin1String("1") ? QSerialPort::OneStop : QSerialPort::TwoStop);
+    m_port.setFlowControl(QSerialPort::NoFlowControl);
+}
+
+void SerialControl::SetPortOpen(bool open)
+{
+    if (!open) {
+        if (m_port.isOpen()) {
+            flushInputLog();
+            m_port.close();
+            log("close", m_devicePath);
+        }
+        return;
+    }
+    if (m_port.isOpen())
+        return;
+    m_lost = false;
+    if (m_devicePath.isEmpty()) {
+        m_status = QStringLiteral("Port not found");
+        raiseError(kDeviceUnavailable, kSource, QStringLiteral("Serial port %1 is not set up.").arg(m_portNumber));
+    }
+    m_port.setPortName(m_devicePath);
+    m_lastError = QSerialPort::NoError;
+    m_lastErrorText.clear();
+    if (m_port.open(QIODevice::ReadWrite)) {
+        m_status = QStringLiteral("Connected");
+        log("open", m_devicePath);
+        return;
+    }
+    const QSerialPort::SerialPortError error = m_lastError;
+    const QString reason = m_lastErrorText;
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        m_status = QStringLiteral("Port not found");
+        raiseError(kDeviceUnavailable, kSource, QStringLiteral("%1 does not exist.").arg(DisplayName()));
+    case QSerialPort::PermissionError:
+        m_status = QStringLiteral("Port unavailable");
+        raiseError(kPermissionDenied, kSource, QStringLiteral("%1 is in use or not permitted.").arg(DisplayName()));
+    default:
+        m_status = QStringLiteral("Port failure: %1").arg(reason);
+        raiseError(kDeviceIoError, kSource, QStringLiteral("%1 cannot be opened: %2").arg(DisplayName(), reason));
+    }
+}
+
+bool SerialControl::PortOpen() const
+{
+    return m_port.isOpen();
+}
+
+std::int32_t SerialControl::ReceivedCount()
+{
+    return m_port.isOpen() ? static_cast<std::int32_t>(m_port.bytesAvailable()) : 0;
+}
+
+void SerialControl::DiscardInput()
+{
+    if (!m_port.isOpen())
+        return;
+    const QByteArray dropped = m_port.readAll();
+    m_port.clear(QSerialPort::Input);
+    flushInputLog();
+    if (!dropped.isEmpty())
+        log("drop", QString::fromLatin1(dropped));
+}
+
+QString SerialControl::Input()
+{
+    if (!m_port.isOpen())
+        return QString();
+    const QString text = QString::fromLatin1(m_port.readAll());
+    if (logging()) {
+        m_inputLog += text;
+        if (MCommUtils::ReplyComplete(m_inputLog) || m_inputLog.size() > MCommUtils::kMaxReplyLength)
+            flushInputLog();
+    }
+    return text;
+}
+
+void SerialControl::Output(const QString& text)
+{
+    if (!m_port.isOpen())
+        raiseError(kDeviceIoError, kSource, QStringLiteral("%1 is not open.").arg(DisplayName()));
+    flushInputLog();
+    log(">", text);
+    const QByteArray bytes = text.toLatin1();
+    if (m_port.write(bytes) != bytes.size())
+        raiseError(kDeviceIoError, kSource, QStringLiteral("Writing to %1 failed: %2").arg(DisplayName(), m_port.errorString()));
+    // Hand the bytes to the driver now: a close right after must not drop them.
+    m_port.flush();
+}
+
+QString SerialControl::DisplayName() const
+{
+    if (m_portNumber > 0)
+        return QStringLiteral("COM%1 (%2)").arg(m_portNumber).arg(m_devicePath);
+    return m_devicePath;
+}
+
+void SerialControl::onError(QSerialPort::SerialPortError error)
+{
+    if (error != QSerialPort::NoError) {
+        m_lastError = error;
+        m_lastErrorText = m_port.errorString();
+    }
+    switch (error) {
+    case QSerialPort::NoError:
+        return;
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+        // The device is gone: a closed pseudo-terminal keeps reporting end of file,
+        // so close at once rather than spin on it.
+        if (m_port.isOpen()) {
+            m_lost = true;
+            m_status = QStringLiteral("Port not found");
+            flushInputLog();
+            log("lost", m_port.errorString());
+            m_port.close();
+            Clock::instance().wake();
+        }
+        break;
+    default:
+        // Unsupported control-line calls of a pseudo-terminal and passing write
+        // troubles are no lost link; a failed write raises where it happens.
+        break;
+    }
+    m_port.clearError();
+}
+
+bool SerialControl::logging()
+{
+    return qEnvironmentVariableIsSet("KELTO_LINK_LOG");
+}
+
+void SerialControl::flushInputLog()
+{
+    if (!m_inputLog.isEmpty())
+        log("<", std::exchange(m_inputLog, QString()));
+}
+
+void SerialControl::log(const char* direction, const QString& text)
+{
+    // The link log is turned on by naming a file (or "-" for standard error) in KELTO_LINK_LOG.
+    const QString target = qEnvironmentVariable("KELTO_LINK_LOG");
+    if (target.isEmpty())
+        return;
+    const QString line = QStringLiteral("%1 %2 %3 %4\n")
+                             .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz")), DisplayName(),
+                                 QLatin1String(direction), MCommUtils::EscapeTraffic(text));
+    if (target == QLatin1String("-")) {
+        std::fputs(line.toLocal8Bit().constData(), stderr);
+        return;
+    }
+    QFile file(target);
+    if (file.open(QIODevice::Append | QIODevice::Text))
+        file.write(line.toUtf8());
+}
+
+} // namespace kelto

@@ -1,0 +1,65 @@
+#pragma once
+// How the simulated analyser answers: its version, its readings, when held
+// readings are released, and the fault modes. Set from the command line
+// (--fault NAME[=ARG]) or a scenario file with one "key value" per line:
+//
+//   # a model that lacks the pacer tests, on a slow line
+//   fault banner=1500:BPM,PAC,PAW,PAV
+//   fault chunks=3:40
+//   discharge-after 0
+//   reading CRG=4.8
+//
+// Keys: fault, firmware, reading, discharge-after (ms; -1 holds until a discharge
+// is asked for), pacing (on/off). Faults: no-reply[=WORDS], late=MS[:WORDS],
+// over[=WORDS], banner[=MS[:WORDS]], version=TEXT, garbled-version,
+// chunks=N[:GAPMS], vanish-after=N. WORDS is a comma list such as CRG,WSP.
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+
+namespace kelto::sim {
+
+// A set of command words; empty with all set means every word.
+struct WordSet {
+    bool all = false;
+    QSet<QString> words;
+    bool contains(const QString& word) const { return all || words.contains(word); }
+    bool isEmpty() const { return !all && words.isEmpty(); }
+};
+
+struct Scenario {
+    QString firmware = QStringLiteral("2.13");
+    bool garbledVersion = false;
+    QHash<QString, QString> readings = defaultReadings();
+    int dischargeAfterMs = 2000;
+    bool pacing = true;
+
+    WordSet noReply;
+    int lateMs = 0;
+    WordSet late;
+    WordSet over;
+    int bannerMs = -1;
+    WordSet banner;
+    int chunks = 1;
+    int chunkGapMs = 30;
+    int vanishAfter = -1;
+
+    static QHash<QString, QString> defaultReadings();
+};
+
+// "[CRG]", "crg" and "CRG" all name the word "CRG".
+QString commandWord(const QString& text);
+
+// Readings the analyser holds until a discharge into it.
+bool isDischargeReading(const QString& word);
+// Readings the analyser holds until the pacer paces into it.
+bool isPacerReading(const QString& word);
+// "W01".."W24" and "WSP".
+bool isWaveformCommand(const QString& word);
+
+bool applyFault(Scenario& scenario, const QString& spec, QString* error);
+bool applySetting(Scenario& scenario, const QString& key, const QString& value, QString* error);
+bool loadScenarioFile(Scenario& scenario, const QString& path, QString* error);
+
+} // namespace kelto::sim

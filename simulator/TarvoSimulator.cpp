@@ -1,0 +1,298 @@
+#include "TarvoSimulator.h"
+
+#include <QFile>
+#include <QSocketNotifier>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace kelto::sim {
+
+namespace {
+
+const QByteArray kLineEnd("\r\n");
+const QByteArray kBanner("Vel-Tor Tarvo");
+
+bool fail(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+} // namespace
+
+TarvoSimulator::TarvoSimulator(Scenario scenario, QObject* parent) : QObject(parent), m_scenario(std::move(scenario))
+{
+    m_clock.start();
+    m_timer.setSingleShot(true);
+    m_timer.setTimerType(Qt::PreciseTimer);
+    connect(&m_timer, &QTimer::timeout, this, &TarvoSimulator::pump);
+}
+
+TarvoSimulator::~TarvoSimulator()
+{
+    closeDevice();
+}
+
+bool TarvoSimulator::open(QString* error)
+{
+    if (m_master >= 0)
+        return true;
+    const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (master < 0)
+        return fail(error, QStringLiteral("posix_openpt: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
+    const char* name = (grantpt(master) == 0 && unlockpt(master) == 0) ? ptsname(master) : nullptr;
+    if (!name) {
+        const QString why = QString::fromLocal8Bit(std::strerror(errno));
+        ::close(master);
+        return fail(error, QStringLiteral("pseudo-terminal set-up: %1").arg(why));
+    }
+    m_devicePath = QString::fromLocal8Bit(name);
+    m_slaveKeeper = ::open(name, O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (m_slaveKeeper >= 0) {
+        termios raw{};
+        if (tcgetattr(m_slaveKeeper, &raw) == 0) {
+            cfmakeraw(&raw);
+            tcsetattr(m_slaveKeeper, TCSANOW, &raw);
+        }
+    }
+    m_master = master;
+    m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &TarvoSimulator::readMaster);
+    return true;
+}
+
+bool TarvoSimulator::publishAs(const QString& linkPath, QString* error)
+{
+    if (m_master < 0)
+        return fail(error, QStringLiteral("the pseudo-terminal is not open"));
+    QFile::remove(linkPath);
+    if (::symlink(m_devicePath.toLocal8Bit().constData(), linkPath.toLocal8Bit().constData()) != 0)
+        return fail(error, QStringLiteral("symlink %1: %2").arg(linkPath, QString::fromLocal8Bit(std::strerror(errno))));
+    m_linkPath = linkPath;
+    return true;
+}
+
+void TarvoSimulator::clearLog()
+{
+    m_received.clear();
+    m_sent.clear();
+    m_commands.clear();
+}
+
+void TarvoSimulator::discharge()
+{
+    m_dischargeScheduled = false;
+    releaseHeld(false);
+}
+
+void TarvoSimulator::setPacing(bool on)
+{
+    m_scenario.pacing = on;
+    if (on)
+        releaseHeld(true);
+}
+
+void TarvoSimulator::vanish()
+{
+    if (m_master < 0)
+        return;
+    closeDevice();
+    emit vanished();
+}
+
+void TarvoSimulator::closeDevice()
+{
+    m_timer.stop();
+    delete m_notifier;
+    m_notifier = nullptr;
+    if (m_master >= 0)
+        ::close(m_master);
+    if (m_slaveKeeper >= 0)
+        ::close(m_slaveKeeper);
+    m_master = -1;
+    m_slaveKeeper = -1;
+    if (!m_linkPath.isEmpty())
+        QFile::remove(m_linkPath);
+    m_linkPath.clear();
+    m_inbound.clear();
+    m_outbound.clear();
+}
+
+void TarvoSimulator::readMaster()
+{
+    char buffer[512];
+    while (m_master >= 0) {
+        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        // Each byte arrives one wire time after the previous one, or after now.
+        qint64 due = std::max(nowNs(), m_inLineFreeNs);
+        for (ssize_t i = 0; i < n; ++i) {
+            due += kByteNs;
+            m_inbound.push_back({due, buffer[i]});
+        }
+        m_inLineFreeNs = due;
+    }
+    reschedule();
+}
+
+void TarvoSimulator::pump()
+{
+    const qint64 now = nowNs();
+    while (!m_inbound.empty() && m_inbound.front().dueNs <= now) {
+        const char c = m_inbound.front().byte;
+        m_inbound.pop_front();
+        m_received.append(c);
+        // Commands are split on "]", not on the line end.
+        if (c == ']') {
+            const int open = m_parse.lastIndexOf('[');
+            if (open >= 0)
+                handleCommand(QString::fromLatin1(m_parse.mid(open + 1)));
+            m_parse.clear();
+        } else if (c == '[' || !m_parse.isEmpty()) {
+            m_parse.append(c);
+            if (m_parse.size() > 64)
+                m_parse.clear();
+        }
+        if (m_master < 0)
+            return; // vanished while handling
+    }
+    QByteArray out;
+    while (!m_outbound.empty() && m_outbound.front().dueNs <= now) {
+        out.append(m_outbound.front().byte);
+        m_outbound.pop_front();
+    }
+    if (!out.isEmpty() && m_master >= 0) {
+        m_sent.append(out);
+        qsizetype written = 0;
+        while (written < out.size()) {
+            const ssize_t n = ::write(m_master, out.constData() + written, static_cast<size_t>(out.size() - written));
+            if (n <= 0)
+                break;
+            written += n;
+        }
+    }
+    reschedule();
+}
+
+void TarvoSimulator::reschedule()
+{
+    qint64 next = -1;
+    if (!m_inbound.empty())
+        next = m_inbound.front().dueNs;
+    if (!m_outbound.empty())
+        next = next < 0 ? m_outbound.front().dueNs : std::min(next, m_outbound.front().dueNs);
+    if (next < 0 || m_master < 0) {
+        m_timer.stop();
+        return;
+    }
+    const qint64 waitNs = std::max<qint64>(0, next - nowNs());
+    m_timer.start(static_cast<int>((waitNs + 999999) / 1000000));
+}
+
+void TarvoSimulator::handleCommand(const QString& rawWord)
+{
+    const QString word = commandWord(rawWord);
+    if (word != QLatin1String("HDR")) {
+        ++m_commandCount;
+        if (m_scenario.vanishAfter >= 0 && m_commandCount > m_scenario.vanishAfter) {
+            vanish();
+            return;
+        }
+    }
+    m_commands.append(word);
+    emit commandReceived(word);
+
+    if (word == QLatin1String("HDR") || word == QLatin1String("Q"))
+        return;
+    if (m_scenario.noReply.contains(word))
+        return;
+    const bool testCommand = isDischargeReading(word) || isPacerReading(word) || (isWaveformCommand(word) && word != QLatin1String("WSP"));
+    if (testCommand && m_scenario.bannerMs >= 0 && m_scenario.banner.contains(word)) {
+        queueReply(kBanner, m_scenario.bannerMs + delayFor(word));
+        return;
+    }
+    if (isDischargeReading(word)) {
+        if (m_scenario.dischargeAfterMs == 0) {
+            queueReply(replyFor(word), delayFor(word));
+            return;
+        }
+        if (!m_heldDischarge.contains(word))
+            m_heldDischarge.append(word);
+        if (m_scenario.dischargeAfterMs > 0 && !m_dischargeScheduled) {
+            m_dischargeScheduled = true;
+            QTimer::singleShot(m_scenario.dischargeAfterMs, this, [this] {
+                if (m_dischargeScheduled)
+                    discharge();
+            });
+        }
+        return;
+    }
+    if (isPacerReading(word) && !m_scenario.pacing) {
+        if (!m_heldPacer.contains(word))
+            m_heldPacer.append(word);
+        return;
+    }
+    queueReply(replyFor(word), delayFor(word));
+}
+
+qint64 TarvoSimulator::delayFor(const QString& word) const
+{
+    return m_scenario.lateMs > 0 && m_scenario.late.contains(word) ? m_scenario.lateMs : 0;
+}
+
+QByteArray TarvoSimulator::replyFor(const QString& word) const
+{
+    if (word == QLatin1String("VER")) {
+        if (m_scenario.garbledVersion)
+            return QByteArray("\x8f\xe3?.\x1b", 5);
+        return m_scenario.firmware.toLatin1();
+    }
+    if (isDischargeReading(word) || isPacerReading(word)) {
+        if (m_scenario.over.contains(word))
+            return QByteArray("OVER");
+        return m_scenario.readings.value(word, QStringLiteral("0")).toLatin1();
+    }
+    if (isWaveformCommand(word))
+        return QByteArray("OK");
+    return QByteArray("ERR");
+}
+
+void TarvoSimulator::queueReply(const QByteArray& text, qint64 delayMs)
+{
+    if (m_master < 0)
+        return;
+    const QByteArray bytes = text + kLineEnd;
+    emit replyQueued(bytes);
+    // A pause on the line between pieces makes the reply arrive in chunks.
+    const int chunks = std::clamp(m_scenario.chunks, 1, static_cast<int>(bytes.size()));
+    QSet<int> boundaries;
+    for (int k = 1; k < chunks; ++k)
+        boundaries.insert(static_cast<int>(static_cast<qint64>(k) * bytes.size() / chunks));
+    const qint64 gapNs = static_cast<qint64>(m_scenario.chunkGapMs) * 1000000;
+    qint64 due = std::max(nowNs() + delayMs * 1000000, m_outLineFreeNs);
+    for (int i = 0; i < bytes.size(); ++i) {
+        if (boundaries.contains(i))
+            due += gapNs;
+        due += kByteNs;
+        m_outbound.push_back({due, bytes[i]});
+    }
+    m_outLineFreeNs = due;
+    reschedule();
+}
+
+void TarvoSimulator::releaseHeld(bool pacer)
+{
+    QStringList& held = pacer ? m_heldPacer : m_heldDischarge;
+    const QStringList words = held;
+    held.clear();
+    for (const QString& word : words)
+        queueReply(replyFor(word), delayFor(word));
+}
+
+} // namespace kelto::sim

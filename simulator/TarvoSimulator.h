@@ -1,0 +1,101 @@
+#pragma once
+// The analyser simulator's engine: a pseudo-terminal whose far end answers as the
+// analyser does. Bytes move at the wire speed of 2400 baud 8N1 in both directions
+// (10 bits a byte, about 4.17 ms), so time-outs tuned against it hold on a real
+// line. It runs on the event loop of the thread that made it: inside a test
+// process or in the tarvo-sim program.
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <deque>
+
+#include "Scenario.h"
+
+class QSocketNotifier;
+
+namespace kelto::sim {
+
+class TarvoSimulator : public QObject {
+    Q_OBJECT
+public:
+    static constexpr qint64 kByteNs = 10LL * 1000000000LL / 2400; // 4.1667 ms
+
+    explicit TarvoSimulator(Scenario scenario = {}, QObject* parent = nullptr);
+    ~TarvoSimulator() override;
+
+    // Creates the pseudo-terminal; false with a reason when it cannot.
+    bool open(QString* error = nullptr);
+    // The device the link opens ("/dev/pts/7").
+    QString devicePath() const { return m_devicePath; }
+    // Also publishes the device as a symbolic link (removed again on close).
+    bool publishAs(const QString& linkPath, QString* error = nullptr);
+    bool isOpen() const { return m_master >= 0; }
+
+    Scenario& scenario() { return m_scenario; }
+
+    // The defibrillator discharges into the analyser: held readings are answered.
+    void discharge();
+    // The pacer starts or stops pacing into the analyser.
+    void setPacing(bool on);
+    // The device goes away, as an unplugged adapter does.
+    void vanish();
+
+    // Every byte that reached the analyser, and every byte it sent, in order.
+    QByteArray received() const { return m_received; }
+    QByteArray sent() const { return m_sent; }
+    QStringList commands() const { return m_commands; }
+    void clearLog();
+
+signals:
+    void commandReceived(const QString& word);
+    void replyQueued(const QByteArray& reply);
+    void vanished();
+
+private:
+    struct TimedByte {
+        qint64 dueNs;
+        char byte;
+    };
+
+    qint64 nowNs() const { return m_clock.nsecsElapsed(); }
+    void readMaster();
+    void pump();
+    void reschedule();
+    void handleCommand(const QString& word);
+    QByteArray replyFor(const QString& word) const;
+    qint64 delayFor(const QString& word) const;
+    void queueReply(const QByteArray& text, qint64 delayMs);
+    void releaseHeld(bool pacer);
+    void closeDevice();
+
+    Scenario m_scenario;
+    QElapsedTimer m_clock;
+    QTimer m_timer;
+    int m_master = -1;
+    int m_slaveKeeper = -1; // keeps the far end valid while the link has it closed
+    QSocketNotifier* m_notifier = nullptr;
+    QString m_devicePath;
+    QString m_linkPath;
+
+    std::deque<TimedByte> m_inbound;
+    std::deque<TimedByte> m_outbound;
+    qint64 m_inLineFreeNs = 0;
+    qint64 m_outLineFreeNs = 0;
+    QByteArray m_parse;
+
+    QStringList m_heldDischarge;
+    QStringList m_heldPacer;
+    bool m_dischargeScheduled = false;
+    int m_commandCount = 0;
+
+    QByteArray m_received;
+    QByteArray m_sent;
+    QStringList m_commands;
+};
+
+} // namespace kelto::sim

@@ -1,0 +1,66 @@
+#pragma once
+// Shared helpers of the configuration tests: host documents, element children and
+// the errors the host logged.
+
+#include <QStringList>
+#include <gtest/gtest.h>
+
+#include "host/HostLog.h"
+#include "host/XmlDocument.h"
+#include "platform/ComponentRuntime.h"
+#include "platform/interfaces/HostServices.h"
+
+namespace kelto::testing {
+
+inline Ptr<IXmlDocument> newDocument()
+{
+    return ComponentRuntime::instance().createAs<IXmlValueCodec>(QLatin1String(hostclass::XmlValueCodec))->CreateDocument();
+}
+
+// The document element of an XML text, in a document of its own.
+inline Ptr<IXmlElement> elementOf(const QString& xml)
+{
+    auto doc = newDocument();
+    EXPECT_TRUE(doc->LoadXml(xml)) << qPrintable(xml);
+    return doc->DocumentElement();
+}
+
+// "PlugInData" with PlugIn="TarvoX" around the given children.
+inline Ptr<IXmlElement> plugInData(const QString& children)
+{
+    return elementOf(QStringLiteral("<PlugInData PlugIn=\"TarvoX\">") + children + QStringLiteral("</PlugInData>"));
+}
+
+inline QStringList childNames(const Ptr<IXmlElement>& element)
+{
+    QStringList names;
+    auto children = element->Children();
+    for (int i = 0; i < children->Count(); ++i)
+        names << children->Item(i)->TagName();
+    return names;
+}
+
+inline QString childText(const Ptr<IXmlElement>& element, const QString& name)
+{
+    auto child = element->FindChild(name, 0);
+    return child ? child->Text() : QStringLiteral("<absent>");
+}
+
+// Runs f and gives the number of the PluginError it raised, 0 when none.
+template <class F>
+std::int32_t errorNumberOf(F&& f)
+{
+    try {
+        f();
+    } catch (const PluginError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+inline QList<host::LogEntry> reportedErrors()
+{
+    return host::HostLog::instance().reportedErrors();
+}
+
+} // namespace kelto::testing

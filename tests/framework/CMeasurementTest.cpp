@@ -1,0 +1,331 @@
+#include <QLocale>
+#include <gtest/gtest.h>
+#include <limits>
+
+#include "LimitTestDoubles.h"
+#include "host/BasicServices.h"
+#include "host/HostLog.h"
+#include "host/Report.h"
+#include "host/XmlDocument.h"
+
+using namespace kelto;
+using namespace kelto::testing;
+
+namespace {
+
+constexpr float kNone = std::numeric_limits<float>::quiet_NaN();
+
+Ptr<CMeasurement> measurement(const QString& key, const Variant& value, const QString& format = QStringLiteral("0.0"),
+    const QString& unit = QStringLiteral("J"), std::int32_t type = evtNumber)
+{
+    auto m = std::make_shared<CMeasurement>();
+    m->Initialize(key, QStringLiteral("20120::Energy"), unit, type);
+    m->SetValueFormat(format);
+    m->SetValue(value);
+    return m;
+}
+
+QStringList childNames(const Ptr<IXmlElement>& element)
+{
+    QStringList names;
+    const auto children = element->Children();
+    for (int i = 0; i < children->Count(); ++i)
+        names << children->Item(i)->TagName();
+    return names;
+}
+
+} // namespace
+
+// ---- values, display and report rows -------------------------------------------
+
+TEST(CMeasurementValues, freshMeasurementIsUnevaluatedAndSupportsNoLimit)
+{
+    CMeasurement m;
+    EXPECT_EQ(m.Status(), emsNone);
+    EXPECT_EQ(m.Flags(), QString());
+    EXPECT_EQ(m.ToolTipText(), QString());
+    EXPECT_EQ(m.GetResultValue(eff::Text), Variant(QString()));
+    EXPECT_FALSE(m.SupportsLimit(elvHigh));
+    m.Initialize(QStringLiteral("SENS"), QString(), QString(), evtRefractory);
+    EXPECT_TRUE(m.SupportsLimit(elvLow));
+}
+
+TEST(CMeasurementValues, resultTextUsesFormatUnitAndLeadingNumberOfChargeTime)
+{
+    auto chti = measurement(QStringLiteral("CHTI"), QStringLiteral("12.7 s"), QStringLiteral("0"), QStringLiteral("s"));
+    EXPECT_EQ(chti->GetResultValue(eff::Text).toString(), QStringLiteral("13"));
+    EXPECT_EQ(chti->GetResultValue(eff::Text | eff::Unit).toString(), QStringLiteral("13 s"));
+
+    auto sync = measurement(QStringLiteral("SYNT"), QStringLiteral("NOSYNC"), QStringLiteral("0.0"), QStringLiteral("ms"));
+    EXPECT_EQ(sync->GetResultValue(eff::Text).toString(), QStringLiteral("NOSYNC"));
+    EXPECT_EQ(sync->GetResultValue(), Variant(QStringLiteral("NOSYNC")));
+
+    auto energy = measurement(QStringLiteral("ENGY"), 1234.56, QStringLiteral("# ##0.0"), QString());
+    EXPECT_EQ(energy->GetResultValue(eff::Text | eff::Unit).toString(), QStringLiteral("1 234.6")); // no blank for no unit
+}
+
+TEST(CMeasurementValues, displayValueOfVerdictIsEmptyUntilJudged)
+{
+    auto verdict = measurement(QStringLiteral("NSW"), Variant(), QString(), QString(), evtBoolean);
+    QString text = QStringLiteral("old");
+    std::int32_t status = -1;
+    verdict->GetDisplayValue(text, status);
+    EXPECT_EQ(text, QString());
+    EXPECT_EQ(status, emsNone);
+
+    verdict->SetValue(true);
+    verdict->SetStatus(emsPassed);
+    verdict->GetDisplayValue(text, status);
+    EXPECT_EQ(text, QStringLiteral("True"));
+    EXPECT_EQ(status, emsPassed);
+    verdict->SetValue(false);
+    verdict->GetDisplayValue(text, status);
+    EXPECT_EQ(text, QStringLiteral("False"));
+
+    auto number = measurement(QStringLiteral("ENGY"), 196.5);
+    number->GetDisplayValue(text, status);
+    EXPECT_EQ(text, QStringLiteral("196.5"));
+}
+
+TEST(CMeasurementReport, rowHoldsIndentedCaptionPresetValueAndUnit)
+{
+    auto report = std::make_shared<host::Report>();
+    auto energy = measurement(QStringLiteral("ENGY"), 196.4);
+    energy->SetPresetValue(200);
+    EXPECT_EQ(energy->GetReportRow(report), QStringLiteral("|      Energy|200.0|196.4|J;"));
+
+    auto charge = std::make_shared<CMeasurement>();
+    charge->Initialize(QStringLiteral("CHTI"), QStringLiteral("Charge Time"), QStringLiteral("s"), evtNumber);
+    charge->SetValueFormat(QStringLiteral("0"));
+    charge->SetValue(7.3);
+    EXPECT_EQ(charge->GetReportRow(report), QStringLiteral("|      Charge Time||7|s;"));
+}
+
+TEST(CMeasurementReport, failedItemsOnlyLeavesOutAllButFailedRows)
+{
+    auto report = std::make_shared<host::Report>();
+    report->setFlags(reportflag::FailedItemsOnly);
+    auto energy = measurement(QStringLiteral("ENGY"), 196.4);
+    EXPECT_EQ(energy->GetReportRow(report), QString());
+    energy->SetStatus(emsPassed);
+    EXPECT_EQ(energy->GetReportRow(report), QString());
+    energy->SetStatus(emsFailed);
+    EXPECT_EQ(energy->GetReportRow(report), QStringLiteral("|      Energy||196.4|J;"));
+}
+
+// ---- limit values and validation -------------------------------------------------
+
+TEST(CMeasurementLimits, strictestLimitOfTheKeyIsTakenAndTheFirstStaysOnEqualValues)
+{
+    auto standard = makeStandard(QStringLiteral("A"), QStringLiteral("A 1"), {});
+    auto add = [&](float high, float low, const QString& unit) {
+        auto limit = ComponentRuntime::instance().createAs<ILimit>(QLatin1String(hostclass::Limit));
+        limit->Initialize(QStringLiteral("ENGY"), unit, QString(), QString());
+        limit->SetValue(elvHigh, high);
+        limit->SetValue(elvLow, low);
+        return limit;
+    };
+    // The host keeps one limit per key; a double stands in for a standard with two.
+    struct TwoLimits : IStandard {
+        QList<Ptr<ILimit>> limits;
+        QString AlphaName() override { return {}; }
+        QString CompleteName() override { return {}; }
+        void SetNames(const QString&, const QString&, std::int32_t) override {}
+        QList<Ptr<ILimit>> Limits() override { return limits; }
+        Ptr<ILimit> FindLimit(const QString&) override { return nullptr; }
+        void AddLimit(const Ptr<ILimit>& l) override { limits << l; }
+        void RemoveLimit(const QString&) override {}
+        std::int32_t CheckValue(const QString&, float, const Variant&) override { return 0; }
+        Ptr<IStandard> Copy() override { return nullptr; }
+    };
+    auto two = std::make_shared<TwoLimits>();
+    two->AddLimit(add(15, 5, QStringLiteral("first")));
+    two->AddLimit(add(10, 8, QStringLiteral("second")));
+    auto m = measurement(QStringLiteral("ENGY4"), 12.0);
+    EXPECT_EQ(m->GetLimitValue(two, elvHigh), Variant(10.0f));
+    EXPECT_EQ(m->GetLimitValue(two, elvLow), Variant(8.0f));
+
+    auto equal = std::make_shared<TwoLimits>();
+    equal->AddLimit(add(10, 5, QStringLiteral("V")));
+    equal->AddLimit(add(10, 5, QStringLiteral("W")));
+    m->Initialize(QStringLiteral("ENGY"), QString(), QStringLiteral("J"), evtNumber);
+    EXPECT_EQ(m->GetLimitValue(equal, elvHigh, eff::Text | eff::Unit).toString(), QStringLiteral("10.0 J"));
+
+    EXPECT_TRUE(m->GetLimitValue(standard, elvHigh).isEmpty()); // no limit of the key
+}
+
+TEST(CMeasurementLimits, percentUnitFollowsTheFormulaOfTheLimitsOwnIndex)
+{
+    auto limit = ComponentRuntime::instance().createAs<ILimit>(QLatin1String(hostclass::RelativeLimit));
+    limit->Initialize(QStringLiteral("ENGY"), QStringLiteral("J"), QStringLiteral("X+(X*Y%)"), QStringLiteral("Y"));
+    limit->SetValue(elvHigh, 15);
+    limit->SetValue(elvLow, 150);
+    auto standard = makeStandard(QStringLiteral("A"), QStringLiteral("A 1"), {});
+    standard->AddLimit(limit);
+
+    auto m = measurement(QStringLiteral("ENGY"), 196.4);
+    m->SetPresetValue(200);
+    EXPECT_EQ(m->GetLimitValue(standard, elvHigh, eff::Text | eff::Unit).toString(), QStringLiteral("15.0 %"));
+    EXPECT_EQ(m->GetLimitValue(standard, elvHigh, eff::Calculate | eff::Text | eff::Unit).toString(), QStringLiteral("230.0 J"));
+    // The low limit is a plain value in the unit, whatever the high formula says.
+    EXPECT_EQ(m->GetLimitValue(standard, elvLow, eff::Text | eff::Unit).toString(), QStringLiteral("150.0 J"));
+    EXPECT_EQ(m->GetLimitValue(standard, elvHigh, eff::Calculate), Variant(230.0f));
+}
+
+TEST(CMeasurementLimits, validationPassesBoundsAndFailsBeyondThem)
+{
+    auto standard = makeStandard(QStringLiteral("A"), QStringLiteral("A 1"), {{QStringLiteral("CHTI"), 10.0f, 2.0f}});
+    auto m = measurement(QStringLiteral("CHTI"), 10.0f);
+    EXPECT_EQ(m->ValidateLimits(standard), 0);
+    m->SetValue(2.0f);
+    EXPECT_EQ(m->ValidateLimits(standard), 0);
+    m->SetValue(10.1f);
+    EXPECT_EQ(m->ValidateLimits(standard), emsFailed);
+    m->SetValue(1.9f);
+    EXPECT_EQ(m->ValidateLimits(standard), emsFailed);
+}
+
+TEST(CMeasurementLimits, validationJudgesNumberedKeysByTheirFirstFourCharacters)
+{
+    auto standard = makeStandard(QStringLiteral("A"), QStringLiteral("A 1"), {{QStringLiteral("CHTI"), 10.0f, kNone}});
+    auto m = measurement(QStringLiteral("CHTI7"), 12.0);
+    EXPECT_EQ(m->ValidateLimits(standard), emsFailed);
+    m->SetValue(9.0);
+    EXPECT_EQ(m->ValidateLimits(standard), 0);
+}
+
+TEST(CMeasurementLimits, validationFailsAReadingThatIsNoNumber)
+{
+    auto standard = makeStandard(QStringLiteral("A"), QStringLiteral("A 1"), {{QStringLiteral("SYNT"), 60.0f, kNone}});
+    auto m = measurement(QStringLiteral("SYNT"), QStringLiteral("NOSYNC"));
+    EXPECT_EQ(m->ValidateLimits(standard), emsFailed);
+    m->SetValue(Variant());
+    EXPECT_EQ(m->ValidateLimits(standard), emsFailed);
+    // A limit without any value limits nothing.
+    auto unset = makeStandard(QStringLiteral("B"), QStringLiteral("B 1"), {{QStringLiteral("SYNT"), kNone, kNone}});
+    EXPECT_EQ(m->ValidateLimits(unset), 0);
+}
+
+// ---- "Measurement" element ------------------------------------------------------------
+
+class CMeasurementXml : public ::testing::Test {
+protected:
+    void SetUp() override { host::HostLog::instance().clear(); }
+    std::shared_ptr<host::XmlDocument> doc = std::make_shared<host::XmlDocument>();
+};
+
+TEST_F(CMeasurementXml, savesKeyDescriptionValueUnitAndStatusInThisOrder)
+{
+    auto m = measurement(QStringLiteral("ENGY"), 196.4);
+    m->SetStatus(emsFailed);
+    auto element = m->Save(doc);
+    ASSERT_TRUE(element);
+    EXPECT_EQ(element->TagName(), QStringLiteral("Measurement"));
+    EXPECT_EQ(element->GetAttribute(QStringLiteral("Key")), QStringLiteral("ENGY"));
+    EXPECT_EQ(childNames(element), (QStringList{"Description", "Value", "Unit", "Status"}));
+
+    CMeasurement loaded;
+    loaded.Load(element, nullptr);
+    EXPECT_EQ(loaded.Key(), QStringLiteral("ENGY"));
+    EXPECT_EQ(loaded.RawDescription(), QStringLiteral("20120::Energy"));
+    EXPECT_EQ(loaded.Description(), QStringLiteral("Energy"));
+    EXPECT_EQ(loaded.value(), Variant(196.4));
+    EXPECT_EQ(loaded.ValueType(), evtNumber);
+    EXPECT_EQ(loaded.Unit(), QStringLiteral("J"));
+    EXPECT_EQ(loaded.Status(), emsFailed);
+}
+
+TEST_F(CMeasurementXml, leavesOutEmptyDescriptionAndUnitAndSavesNothingWithoutKey)
+{
+    auto m = std::make_shared<CMeasurement>();
+    m->Initialize(QStringLiteral("PLSC"), QString(), QString(), evtNumber);
+    EXPECT_EQ(childNames(m->Save(doc)), (QStringList{"Value", "Status"}));
+
+    CMeasurement keyless;
+    EXPECT_EQ(keyless.Save(doc), nullptr);
+}
+
+TEST_F(CMeasurementXml, noSyncIsStoredAsTextAndReadBackAsNumberMeasurement)
+{
+    auto m = measurement(QStringLiteral("SYNT"), QStringLiteral("NOSYNC"));
+    auto element = m->Save(doc);
+    EXPECT_EQ(m->ValueType(), evtText);
+    EXPECT_EQ(element->FindChild(QStringLiteral("Value"))->GetAttribute(QStringLiteral("Type")), QStringLiteral("5"));
+
+    CMeasurement loaded;
+    loaded.Load(element, nullptr);
+    EXPECT_EQ(loaded.value(), Variant(QStringLiteral("NOSYNC")));
+    EXPECT_EQ(loaded.ValueType(), evtNumber);
+}
+
+TEST_F(CMeasurementXml, numbersReadBackExactlyWhateverTheLocale)
+{
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    auto single = measurement(QStringLiteral("ENGY"), 196.4f);
+    auto dbl = measurement(QStringLiteral("PULW"), 0.1 + 0.2);
+    auto e1 = single->Save(doc);
+    auto e2 = dbl->Save(doc);
+    QLocale::setDefault(previous);
+
+    EXPECT_FALSE(e1->FindChild(QStringLiteral("Value"))->Text().contains(QLatin1Char(',')));
+    CMeasurement l1;
+    CMeasurement l2;
+    l1.Load(e1, nullptr);
+    l2.Load(e2, nullptr);
+    EXPECT_EQ(l1.value(), Variant(196.4f));
+    EXPECT_EQ(l2.value(), Variant(0.1 + 0.2));
+}
+
+TEST_F(CMeasurementXml, missingDescriptionKeepsTheCurrentOne)
+{
+    auto element = doc->CreateElement(QStringLiteral("Measurement"));
+    element->SetAttribute(QStringLiteral("Key"), QStringLiteral("PEAV"));
+    auto m = measurement(QStringLiteral("PEAV"), 1.0);
+    m->Load(element, nullptr);
+    EXPECT_EQ(m->RawDescription(), QStringLiteral("20120::Energy"));
+    EXPECT_EQ(m->value(), Variant(1.0));
+}
+
+TEST_F(CMeasurementXml, wrongTagIsRefusedAndNothingIsRead)
+{
+    auto element = doc->CreateElement(QStringLiteral("measurement"));
+    element->SetAttribute(QStringLiteral("Key"), QStringLiteral("OVRC"));
+    element->AddTextElement(QStringLiteral("Unit"), QStringLiteral("A"));
+    auto m = measurement(QStringLiteral("ENGY"), 5.0);
+    EXPECT_EQ(errorNumberOf([&] { m->Load(element, nullptr); }), CMeasurement::errBadElement);
+    EXPECT_EQ(m->Key(), QStringLiteral("ENGY"));
+    EXPECT_EQ(m->Unit(), QStringLiteral("J"));
+}
+
+TEST_F(CMeasurementXml, missingKeyIsRefusedLoggedAndChangesNothing)
+{
+    auto element = doc->CreateElement(QStringLiteral("Measurement"));
+    element->AddTextElement(QStringLiteral("Unit"), QStringLiteral("A"));
+    auto m = measurement(QStringLiteral("ENGY"), 5.0);
+    auto log = std::make_shared<host::ProtocolLog>();
+    EXPECT_EQ(errorNumberOf([&] { m->Load(element, log); }), CMeasurement::errBadElement);
+    EXPECT_EQ(m->Key(), QStringLiteral("ENGY"));
+    EXPECT_EQ(m->Unit(), QStringLiteral("J"));
+
+    QStringList kinds;
+    bool messageLogged = false;
+    for (const auto& entry : host::HostLog::instance().entries()) {
+        if (entry.kind == host::LogEntry::ProtocolMessage) {
+            messageLogged = entry.text == QStringLiteral("Can not load a measurement because its key is missing")
+                && entry.number == CMeasurement::errBadElement && entry.level == 2;
+        }
+        kinds << QString::number(entry.kind);
+    }
+    EXPECT_TRUE(messageLogged);
+    // The log entry is opened and closed around the refusal.
+    EXPECT_EQ(kinds.first(), QString::number(host::LogEntry::ProtocolBegin));
+    EXPECT_EQ(kinds.last(), QString::number(host::LogEntry::ProtocolEnd));
+}
+
+TEST_F(CMeasurementXml, documentWithoutElementsGivesCannotCreateError)
+{
+    doc->failElementCreation({QStringLiteral("Measurement")});
+    auto m = measurement(QStringLiteral("ENGY"), 5.0);
+    EXPECT_EQ(errorNumberOf([&] { m->Save(doc); }), CMeasurement::errCannotCreate);
+}

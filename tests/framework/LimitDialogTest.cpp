@@ -1,0 +1,237 @@
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "LimitTestDoubles.h"
+#include "framework/CLimitData.h"
+#include "framework/FDialogWrapper.h"
+
+using namespace kelto;
+using namespace kelto::testing;
+
+namespace {
+
+enum { KeyColumn, UnitColumn, HighColumn, LowColumn, FormulaColumn };
+
+struct Recorder : ICallBack {
+    QStringList events;
+    void FireEvent(const QString& name, const VariantArray&) override { events << name; }
+};
+
+struct Dialog {
+    explicit Dialog(std::int32_t testId, bool hasDialog = true)
+    {
+        element = std::make_shared<FakeElement>(testId);
+        limits = std::make_shared<CLimitData>();
+        limits->Initialize(element, hasDialog);
+        element->limits = limits;
+    }
+    bool open()
+    {
+        dialog = limits->CreateDialog();
+        auto wrapper = std::dynamic_pointer_cast<FDialogWrapper>(dialog);
+        if (!wrapper)
+            return false;
+        table = wrapper->window()->findChild<QTableWidget*>(QStringLiteral("limits"));
+        standards = wrapper->window()->findChild<QComboBox*>(QStringLiteral("standards"));
+        return table && standards;
+    }
+    QStringList column(int c) const
+    {
+        QStringList out;
+        for (int r = 0; r < table->rowCount(); ++r)
+            out << (c < 0 ? table->verticalHeaderItem(r)->text() : table->item(r, c)->text());
+        return out;
+    }
+    QComboBox* formulas(int row) const { return qobject_cast<QComboBox*>(table->cellWidget(row, FormulaColumn)); }
+    QStringList operators(int row) const
+    {
+        QStringList out;
+        if (QComboBox* box = formulas(row))
+            for (int i = 0; i < box->count(); ++i)
+                out << box->itemText(i);
+        return out;
+    }
+    // Types into a value cell as an operator does and confirms with Enter.
+    void type(int row, int column, const QString& text)
+    {
+        QTableWidgetItem* item = table->item(row, column);
+        table->setCurrentItem(item);
+        table->editItem(item);
+        auto* editor = table->viewport()->findChild<QLineEdit*>();
+        ASSERT_TRUE(editor);
+        editor->selectAll();
+        QTest::keyClick(editor, Qt::Key_Delete);
+        QTest::keyClicks(editor, text);
+        QTest::keyClick(editor, Qt::Key_Return);
+        // The delegate commits in a queued call; the closed editor goes only with
+        // the deferred deletions.
+        QApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    Ptr<FakeElement> element;
+    Ptr<CLimitData> limits;
+    Ptr<IDialog> dialog;
+    QTableWidget* table = nullptr;
+    QComboBox* standards = nullptr;
+};
+
+const QStringList kOperators{"Y", "X+Y", "X+(X*Y%)"};
+
+} // namespace
+
+TEST(LimitDialog, limitsWithoutDialogFlagGiveNoDialogAndNoWindow)
+{
+    const int before = static_cast<int>(QApplication::allWidgets().size());
+    Dialog d(300, false);
+    EXPECT_EQ(d.limits->CreateDialog(), nullptr);
+    EXPECT_EQ(static_cast<int>(QApplication::allWidgets().size()), before);
+
+    // Without an owner there is nothing to show either, and the window goes again.
+    auto orphan = std::make_shared<CLimitData>();
+    EXPECT_EQ(orphan->CreateDialog(), nullptr);
+    QApplication::processEvents();
+    EXPECT_EQ(static_cast<int>(QApplication::allWidgets().size()), before);
+}
+
+TEST(LimitDialog, pacerParameterRowsOfferFormulasForRateAndCurrentOnly)
+{
+    Dialog d(1200);
+    ASSERT_TRUE(d.open());
+    EXPECT_EQ(d.column(KeyColumn), (QStringList{"PACR", "PULC", "PULW", "PULV"}));
+    EXPECT_EQ(d.column(-1), (QStringList{"Rate", "Pulse Current", "Pulse Width", "Pulse Voltage"}));
+    EXPECT_EQ(d.column(UnitColumn), (QStringList{"ppm", "mA", "ms", "mV"}));
+    EXPECT_EQ(d.operators(0), kOperators);
+    EXPECT_EQ(d.operators(1), kOperators);
+    EXPECT_EQ(d.formulas(2), nullptr);
+    EXPECT_EQ(d.formulas(3), nullptr);
+}
+
+TEST(LimitDialog, rowUnitsMatchTheBuiltInLimitsOfEveryTest)
+{
+    for (std::int32_t id : {100, 200, 300, 400, 500, 600, 700, 800, 1200, 1300, 1400, 1500, 1600}) {
+        Dialog d(id);
+        ASSERT_TRUE(d.open()) << id;
+        auto standard = d.limits->CreateStandard(QStringLiteral("EN"), QStringLiteral("EN 1"));
+        QStringList builtIn;
+        for (const auto& limit : standard->Limits())
+            builtIn << limit->Key() + QLatin1Char(' ') + limit->Unit();
+        QStringList rows;
+        for (int r = 0; r < d.table->rowCount(); ++r)
+            rows << d.table->item(r, KeyColumn)->text() + QLatin1Char(' ') + d.table->item(r, UnitColumn)->text();
+        EXPECT_EQ(rows, builtIn) << id;
+    }
+    Dialog energy(1600);
+    ASSERT_TRUE(energy.open());
+    EXPECT_EQ(energy.operators(0), kOperators); // offered although the built-in energy limit has no formula
+    EXPECT_EQ(energy.formulas(1), nullptr);
+}
+
+TEST(LimitDialog, waveformTestGivesAViewWithoutRowsAndTwoRequestsGiveTwoDialogs)
+{
+    Dialog d(1000);
+    ASSERT_TRUE(d.open());
+    EXPECT_EQ(d.table->rowCount(), 0);
+
+    Dialog p(300);
+    ASSERT_TRUE(p.open());
+    auto second = p.limits->CreateDialog();
+    ASSERT_TRUE(second);
+    EXPECT_NE(second, p.dialog);
+    second->Unload();
+    EXPECT_EQ(p.table->rowCount(), 1);
+}
+
+TEST(LimitDialog, operatorEditsValuesOfTheChosenStandard)
+{
+    Dialog d(300);
+    d.limits->CreateStandard(QStringLiteral("A"), QStringLiteral("A 1"));
+    auto second = d.limits->CreateStandard(QStringLiteral("B"), QStringLiteral("B 1"));
+    ASSERT_TRUE(d.open());
+    auto recorder = std::make_shared<Recorder>();
+    d.dialog->SetCallBack(recorder);
+    QWidget host;
+    d.dialog->Dock(&host);
+    d.dialog->Show();
+    host.show();
+
+    ASSERT_EQ(d.standards->count(), 2);
+    d.standards->setCurrentIndex(1);
+    d.type(0, HighColumn, QStringLiteral("15.5"));
+    d.type(0, LowColumn, QStringLiteral("1"));
+    auto limit = second->FindLimit(QStringLiteral("CHTI"));
+    ASSERT_TRUE(limit);
+    EXPECT_EQ(limit->Value(elvHigh), 15.5f);
+    EXPECT_EQ(limit->Value(elvLow), 1.0f);
+    EXPECT_FALSE(d.limits->Standards()->Item(0)->FindLimit(QStringLiteral("CHTI"))->HasValue(elvHigh));
+    EXPECT_EQ(recorder->events, (QStringList{"Change", "Change"}));
+
+    // Text that is no number is refused and the stored value shown again.
+    d.type(0, HighColumn, QStringLiteral("abc"));
+    EXPECT_EQ(limit->Value(elvHigh), 15.5f);
+    EXPECT_EQ(d.table->item(0, HighColumn)->text(), QStringLiteral("15.5"));
+    EXPECT_EQ(recorder->events.size(), 2);
+
+    // An emptied cell removes the value.
+    d.type(0, LowColumn, QString());
+    EXPECT_FALSE(limit->HasValue(elvLow));
+
+    d.standards->setCurrentIndex(0);
+    EXPECT_EQ(d.table->item(0, HighColumn)->text(), QString());
+    d.dialog->Unload();
+}
+
+TEST(LimitDialog, chosenFormulaMakesTheLimitRelativeToThePreset)
+{
+    Dialog d(100);
+    auto standard = d.limits->CreateStandard(QStringLiteral("A"), QStringLiteral("A 1"));
+    ASSERT_TRUE(d.open());
+    EXPECT_EQ(d.formulas(0)->currentText(), QStringLiteral("X+(X*Y%)"));
+
+    d.formulas(0)->setCurrentIndex(1); // "X+Y"
+    d.type(0, HighColumn, QStringLiteral("20"));
+    auto limit = standard->FindLimit(QStringLiteral("ENGY"));
+    EXPECT_EQ(limit->Formula(elvHigh), QStringLiteral("X+Y"));
+    EXPECT_EQ(limit->Formula(elvLow), QStringLiteral("X+Y"));
+
+    auto m = std::make_shared<CMeasurement>();
+    m->Initialize(QStringLiteral("ENGY"), QString(), QStringLiteral("J"), evtNumber);
+    m->SetValueFormat(QStringLiteral("0"));
+    m->SetPresetValue(200);
+    EXPECT_EQ(m->GetLimitValue(standard, elvHigh, eff::Calculate | eff::Text | eff::Unit).toString(), QStringLiteral("220 J"));
+    d.dialog->Unload();
+}
+
+TEST(LimitDialog, lockedViewTakesNoEdits)
+{
+    Dialog d(400);
+    auto standard = d.limits->CreateStandard(QStringLiteral("A"), QStringLiteral("A 1"));
+    ASSERT_TRUE(d.open());
+    d.dialog->SetLocked(true);
+    EXPECT_TRUE(d.dialog->Locked());
+    EXPECT_EQ(d.table->editTriggers(), QAbstractItemView::NoEditTriggers);
+    d.table->item(0, HighColumn)->setText(QStringLiteral("99"));
+    EXPECT_FALSE(standard->FindLimit(QStringLiteral("PEAV"))->HasValue(elvHigh));
+    d.dialog->Unload();
+}
+
+TEST(LimitDialog, rowsReachTheViewWithTranslatedTextsAndTheOperatorList)
+{
+    struct RowRecorder : ILimitView {
+        QStringList rows;
+        void AddLimitRow(const QString& key, const QString& caption, const QString& unit, const QString& operators) override
+        {
+            rows << QStringList{key, caption, unit, operators}.join(QLatin1Char('|'));
+        }
+    };
+    auto view = std::make_shared<RowRecorder>();
+    CLimitData limits;
+    limits.ParseLimitsToDialog(view, 1300);
+    limits.ParseLimitsToDialog(view, 100);
+    EXPECT_EQ(view->rows, (QStringList{"SENS|Sensed Rp|ms|", "PACE|Paced Rp|ms|", "ENGY|Energy|J|<op>Y;X+Y;X+(X*Y%)</op>"}));
+}

@@ -1,0 +1,158 @@
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "host/Report.h"
+#include "host/ServiceRecord.h"
+#include "host/TestElementBase.h"
+#include "host/TestGuideServices.h"
+#include "host/XmlDocument.h"
+#include "platform/ComponentRuntime.h"
+#include "platform/MessageBox.h"
+
+using namespace kelto;
+using namespace kelto::host;
+
+namespace {
+
+// A result table as the results print it, on a report of 7360 twips (W = 1000).
+const QString kFormat = QStringLiteral("<+560|<2240|>+1000|>+1000|^+1000|<+!1000|<+560;");
+const QString kHeader = QStringLiteral("|{\\i\\b Result:}|{\\i\\b Preset Value}|{\\i\\b Value}|{\\i\\b Unit};");
+const QString kRows = QStringLiteral("|      Charge Time||7|s;|      Energy <J>|200|198.5|J;");
+
+} // namespace
+
+TEST(Report, RecordsEveryCallWithItsArguments)
+{
+    auto report = ComponentRuntime::instance().createAs<IReport>(QLatin1String(hostclass::Report));
+    ASSERT_TRUE(report);
+    auto own = std::dynamic_pointer_cast<Report>(report);
+    own->setFlags(0x10);
+    EXPECT_EQ(report->Translate(QStringLiteral("TarvoX"), QStringLiteral("312::Result:")), QStringLiteral("Result:"));
+    EXPECT_EQ(report->Width(10), Report::kDefaultWidth);
+    EXPECT_EQ(report->Flags(), 0x10);
+    report->TableSettingA(7);
+    report->TableSettingB(0);
+    report->TableSettingC(1);
+    report->PrintTable(kFormat, kHeader, kRows, 0, 0, 0);
+
+    EXPECT_EQ(own->callNames(), (QStringList{QStringLiteral("Translate"), QStringLiteral("Width"), QStringLiteral("Flags"), QStringLiteral("TableSettingA"),
+                                             QStringLiteral("TableSettingB"), QStringLiteral("TableSettingC"), QStringLiteral("PrintTable")}));
+    EXPECT_EQ(own->calls()[0].args[1], Variant(QStringLiteral("312::Result:")));
+    EXPECT_EQ(own->calls()[1].args[0], Variant(std::int32_t(10)));
+    EXPECT_EQ(own->calls()[4].args[0], Variant(std::int16_t(0)));
+    EXPECT_EQ(own->calls()[6].args[2], Variant(kRows));
+    ASSERT_EQ(own->tables().size(), 1);
+}
+
+TEST(Report, RendersATableWithEmphasisAlignmentAndWidths)
+{
+    Report report;
+    report.setTableWidth(7360);
+    report.PrintTable(kFormat, kHeader, kRows, 0, 0, 0);
+    const QString html = report.html();
+
+    EXPECT_TRUE(html.contains(QStringLiteral("<b><i>Result:</i></b>"))) << qPrintable(html);
+    EXPECT_TRUE(html.contains(QStringLiteral("<b><i>Preset Value</i></b>")));
+    EXPECT_FALSE(html.contains(QStringLiteral("\\i"))) << "control words are not shown";
+    EXPECT_TRUE(html.contains(QStringLiteral("&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;&nbsp;Charge Time")));
+    EXPECT_TRUE(html.contains(QStringLiteral("Energy &lt;J&gt;")));
+    // The widths of the format fill the whole 7360-twip report: 560 of 7360 is 7.6 %.
+    EXPECT_TRUE(html.contains(QStringLiteral("<table cellspacing=\"0\" cellpadding=\"3\" style=\"border-collapse: collapse\" width=\"100.0%\">")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<td align=\"left\" width=\"7.6%\" style=\"border: 1px solid #000000\"></td>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<td align=\"left\" width=\"30.4%\">")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<td align=\"right\" width=\"13.6%\" style=\"border: 1px solid #000000\">198.5</td>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<td align=\"center\" width=\"13.6%\" style=\"border: 1px solid #000000\">s</td>")));
+    EXPECT_EQ(html.count(QStringLiteral("<tr")), 3);
+    EXPECT_EQ(html.count(QStringLiteral("<td")), 21) << "seven columns in every row, also where a row has five cells";
+
+    // Half the width of the report: the table takes half the page.
+    report.setTableWidth(14720);
+    EXPECT_TRUE(report.html().contains(QStringLiteral("width=\"50.0%\">")));
+}
+
+TEST(Report, ZeroAndNegativeWidthsAreLeftToTheLayout)
+{
+    const QString html = reportTableHtml(QStringLiteral("<+560|<2240|>+-2|>+0|^+-1000000000000|<+!-2|<+560;"), kHeader, kRows, 3350);
+    EXPECT_EQ(html.count(QStringLiteral("<td")), 21);
+    EXPECT_FALSE(html.contains(QStringLiteral("width=\"-")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<td align=\"right\" style=\"border: 1px solid #000000\">7</td>")));
+    EXPECT_TRUE(reportTableHtml(QStringLiteral("<-5|>0;"), {}, QStringLiteral("|a|b;"), 0).contains(QStringLiteral(">a</td>")));
+    EXPECT_TRUE(reportTableHtml({}, {}, {}, -1).contains(QStringLiteral("</table>")));
+}
+
+TEST(Report, CellMarkupIsReadNotShown)
+{
+    EXPECT_EQ(reportCellHtml(QStringLiteral("{\\b bold} and {\\i it\\i0  plain}")), QStringLiteral("<b>bold</b> and <i>it</i> plain"));
+    EXPECT_EQ(reportCellHtml(QStringLiteral("{\\i\\b }")), QString()) << "an empty translated header cell";
+    EXPECT_EQ(reportCellHtml(QStringLiteral("a \\{b\\} {unclosed")), QStringLiteral("a {b} unclosed"));
+}
+
+TEST(Report, WritesAPdfOfItsTables)
+{
+    QTemporaryDir dir;
+    Report report;
+    report.PrintTable(kFormat, kHeader, kRows, 0, 0, 0);
+    report.PrintTable(QStringLiteral("<+-5|>0;"), kHeader, kRows, 0, 0, 0);
+    const QString file = dir.filePath(QStringLiteral("report.pdf"));
+    ASSERT_TRUE(report.writePdf(file));
+    QFile pdf(file);
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pdf.read(5) == "%PDF-");
+    EXPECT_GT(pdf.size(), 500);
+    EXPECT_FALSE(report.writePdf(dir.filePath(QStringLiteral("missing/folder/report.pdf"))));
+}
+
+TEST(ServiceRecord, SavesAndLoadsItsCodesAndValues)
+{
+    auto filter = std::make_shared<TestFilter>();
+    filter->SetFlags(ITestFilter::ServiceRecordFlag);
+    auto record = ComponentRuntime::instance().createAs<IServiceRecord>(QLatin1String(hostclass::ServiceRecord));
+    ASSERT_TRUE(record);
+    record->Fill(filter, QStringLiteral("F"), QStringLiteral("/5.2/7.0"));
+    auto doc = std::make_shared<XmlDocument>();
+    auto saved = record->Save(doc);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->TagName(), QStringLiteral("ServiceRecord"));
+
+    ServiceRecord loaded;
+    loaded.Load(saved, nullptr);
+    EXPECT_EQ(loaded.Codes(), QStringLiteral("F"));
+    EXPECT_EQ(loaded.Values(), QStringLiteral("/5.2/7.0"));
+    EXPECT_THROW(loaded.Load(doc->CreateElement(QStringLiteral("Status")), nullptr), PluginError);
+}
+
+TEST(TestGuideServices, SettingsRoundTripAndAbortIsAskedAsYesNo)
+{
+    TestGuideConfig config;
+    config.SetShowPictures(false);
+    config.SetConfirmNext(true);
+    auto doc = std::make_shared<XmlDocument>();
+    auto saved = config.Save(doc);
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->TagName(), QStringLiteral("TestGuideSettings"));
+    auto copy = config.Clone();
+    config.SetConfirmNext(false);
+    EXPECT_TRUE(copy->ConfirmNext()) << "a clone is independent";
+    TestGuideConfig loaded;
+    loaded.Load(saved, nullptr);
+    EXPECT_FALSE(loaded.ShowPictures());
+    EXPECT_TRUE(loaded.ConfirmNext());
+
+    int flags = 0;
+    auto previous = setMessageBoxHandler([&](const MessageBoxRequest& r) {
+        flags = r.flags;
+        return mb::No;
+    });
+    TestGuideHelper helper;
+    EXPECT_FALSE(helper.ConfirmAbort());
+    EXPECT_EQ(flags & 0x0F, mb::YesNo);
+    setMessageBoxHandler([](const MessageBoxRequest&) { return mb::Yes; });
+    EXPECT_TRUE(helper.ConfirmAbort());
+    setMessageBoxHandler(previous);
+
+    auto element = std::make_shared<TestElementBase>();
+    element->Info()->SetName(QStringLiteral("Charge time"));
+    EXPECT_EQ(helper.Caption(element), QStringLiteral("Charge time"));
+    EXPECT_EQ(helper.Caption(nullptr), QString());
+}

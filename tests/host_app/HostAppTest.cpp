@@ -1,0 +1,132 @@
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include "host/RegistryKey.h"
+#include "host/app/MainWindow.h"
+#include "host/app/PlugInHost.h"
+#include "host/app/Sequence.h"
+#include "platform/MessageBox.h"
+#include "platform/interfaces/Standards.h"
+#include "platform/interfaces/TestData.h"
+#include "tests/support/StandInElement.h"
+
+using namespace kelto;
+
+namespace {
+
+class HostAppTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        standin::registerStandInElements();
+        QFile::remove(host::RegistryStore::filePath());
+        host::RegistryKey key;
+        key.CreateKey(hkey::LocalMachine, QStringLiteral("Software\\Quilo\\kelto\\TarvoX"));
+        key.SetValue(QStringLiteral("Configuration"), QStringLiteral(KELTO_SHIPPED_TEMPLATE));
+        previousBoxes = setMessageBoxHandler([this](const MessageBoxRequest& r) {
+            boxes.append(r.prompt);
+            return mb::OK;
+        });
+        ASSERT_TRUE(plugInHost.load()) << plugInHost.error().description().toStdString();
+    }
+    void TearDown() override { setMessageBoxHandler(previousBoxes); }
+
+    host::PlugInHost plugInHost;
+    QStringList boxes;
+    MessageBoxHandler previousBoxes;
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(HostAppTest, ASequenceSavesAndLoadsBackWithItsSettingsAndLimits)
+{
+    host::Sequence sequence;
+    auto vfib = sequence.add(*plugInHost.plugIn(), 100);
+    auto charge = sequence.add(*plugInHost.plugIn(), 300);
+    ASSERT_TRUE(vfib && charge);
+    vfib->Info()->SetName(QStringLiteral("VFIB at 200 J"));
+    auto standard = vfib->Limits()->CreateStandard(QStringLiteral("IEC 60601-2-4"),
+        plugInHost.plugIn()->Tests()->Item(100)->Limits()->Standards()->Item(0)->CompleteName());
+    ASSERT_TRUE(standard);
+
+    const QString file = dir.filePath(QStringLiteral("sequence.xml"));
+    QString error;
+    ASSERT_TRUE(sequence.save(file, &error)) << error.toStdString();
+
+    host::Sequence again;
+    ASSERT_TRUE(again.load(file, *plugInHost.plugIn(), &error)) << error.toStdString();
+    ASSERT_EQ(again.elements().size(), 2);
+    EXPECT_EQ(again.elements()[0]->TestID(), 100);
+    EXPECT_EQ(again.elements()[1]->TestID(), 300);
+    EXPECT_EQ(again.elements()[0]->Info()->Name(), QStringLiteral("VFIB at 200 J"));
+    ASSERT_TRUE(again.elements()[0]->Limits()->Standards());
+    EXPECT_EQ(again.elements()[0]->Limits()->Standards()->Count(), 1);
+    // The template's limit came along in the standard the element took.
+    EXPECT_TRUE(again.elements()[0]->Limits()->Standards()->Item(0)->FindLimit(QStringLiteral("ENGY")));
+}
+
+TEST_F(HostAppTest, AFailedLoadKeepsTheSequenceAndAFailedSaveKeepsTheFile)
+{
+    host::Sequence sequence;
+    sequence.add(*plugInHost.plugIn(), 300);
+    const QString file = dir.filePath(QStringLiteral("sequence.xml"));
+    QString error;
+    ASSERT_TRUE(sequence.save(file, &error));
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray before = f.readAll();
+    f.close();
+
+    QFile broken(dir.filePath(QStringLiteral("broken.xml")));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("<TestSequence><Item TestID=\"300\">");
+    broken.close();
+    EXPECT_FALSE(sequence.load(broken.fileName(), *plugInHost.plugIn(), &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(sequence.elements().size(), 1);
+
+    // A folder that cannot take the file: the save fails and says so.
+    EXPECT_FALSE(sequence.save(dir.filePath(QStringLiteral("missing/sequence.xml")), &error));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+}
+
+TEST_F(HostAppTest, TheWindowListsTheTestsAndDocksTheDialogsOfTheSelectedElement)
+{
+    host::MainWindow window(plugInHost);
+    window.resize(1100, 650);
+    window.show();
+    ASSERT_EQ(window.testList()->topLevelItemCount(), 16);
+    EXPECT_FALSE(window.testList()->topLevelItem(0)->icon(0).isNull());
+
+    window.addTest(300);
+    window.addTest(100);
+    ASSERT_EQ(window.sequenceList()->count(), 2);
+    window.selectElement(1);
+    ASSERT_GE(window.standardChoice()->count(), 2);
+    const QStringList iec = window.standardChoice()->itemData(0).toStringList();
+    window.addStandard(iec[0], iec[1]);
+    window.addStandard(iec[0], iec[1]); // a second time adds nothing
+    EXPECT_EQ(window.sequence().elements()[1]->Limits()->Standards()->Count(), 1);
+    ASSERT_TRUE(window.settingsDock()->dialog());
+    ASSERT_TRUE(window.limitsDock()->dialog());
+    EXPECT_TRUE(window.settingsDock()->dialog()->IsDocked());
+    EXPECT_TRUE(boxes.isEmpty());
+
+    const QString shots = qEnvironmentVariable("KELTO_SCREENSHOT_DIR");
+    if (!shots.isEmpty()) {
+        QDir().mkpath(shots);
+        window.grab().save(shots + QStringLiteral("/host-window.png"));
+        if (auto* tabs = window.findChild<QTabWidget*>()) {
+            tabs->setCurrentIndex(1);
+            window.grab().save(shots + QStringLiteral("/host-window-limits.png"));
+        }
+    }
+}

@@ -1,0 +1,223 @@
+// Commands and replies over an open channel: framing, the "[HDR]" rules, chunked
+// and late replies, the not-supported banner, held readings, aborts and failures.
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include "LinkFixture.h"
+#include "instrument_link/MCommUtils.h"
+
+namespace kelto::test {
+namespace {
+
+using LinkExchange = LinkFixture;
+
+TEST_F(LinkExchange, chargeReading_framedWithHeader_replyWithLineEnd)
+{
+    sim::TarvoSimulator& sim = openOnPort1();
+    const Variant reply = link->SendCommand(QStringLiteral("[CRG]"));
+    EXPECT_EQ(reply.toString(), QStringLiteral("5.3\r\n"));
+    EXPECT_EQ(link->State(), evtiIdle);
+    EXPECT_EQ(link->GetResults(), QStringLiteral("5.3\r\n"));
+    settle(60);
+    EXPECT_EQ(sim.received(), QByteArray("[CRG]\r[HDR]\r"));
+}
+
+TEST_F(LinkExchange, headerRules_testCountAndPacerCommands)
+{
+    sim::TarvoSimulator& sim = openOnPort1();
+    link->TestCount(1);
+    link->SendCommand(QStringLiteral("[CRG]"));
+    link->SendCommand(QStringLiteral("[PRP]"));
+    link->SendCommand(QStringLiteral("[BPM]"));
+    link->TestCount(0);
+    link->SendCommand(QStringLiteral("[OCR]\r")); // already framed: sent unchanged
+    link->SendCommand(QStringLiteral("[NRG]"));
+    settle(60);
+    EXPECT_EQ(sim.received(), QByteArray("[CRG]\r[PRP]\r[HDR]\r[BPM]\r[OCR]\r[HDR]\r[NRG]\r"));
+}
+
+TEST_F(LinkExchange, chunkedReply_joinedUntilLineEnd)
+{
+    openOnPort1(withFault(QStringLiteral("chunks=3:60"), readyReadings()));
+    EXPECT_EQ(link->SendCommand(QStringLiteral("[PVT]")).toString(), QStringLiteral("2150\r\n"));
+}
+
+TEST_F(LinkExchange, waveformAnsweredInTime_isSentOnceMore)
+{
+    sim::TarvoSimulator& sim = openOnPort1();
+    EXPECT_EQ(link->SendCommand(QStringLiteral("[W05]")).toString(), QStringLiteral("OK\r\n"));
+    settle(60);
+    EXPECT_EQ(sim.commands(), (QStringList{QStringLiteral("W05"), QStringLiteral("HDR"), QStringLiteral("W05")}));
+    // The second answer is discarded before the next command.
+    EXPECT_EQ(link->SendCommand(QStringLiteral("[NRG]")).toString(), QStringLiteral("199.6\r\n"));
+}
+
+TEST_F(LinkExchange, waveformAnsweredLate_isNotResent)
+{
+    sim::TarvoSimulator& sim = openOnPort1(withFault(QStringLiteral("late=1300:W05"), readyReadings()));
+    EXPECT_EQ(link->SendCommand(QStringLiteral("[W05]")).toString(), QStringLiteral("OK\r\n"));
+    settle(200);
+    EXPECT_EQ(sim.commands(), (QStringList{QStringLiteral("W05"), QStringLiteral("HDR")}));
+    EXPECT_FALSE(link->TestStop());
+}
+
+TEST_F(LinkExchange, lateBanner_showsNotSupportedOnce_andSetsTestStop)
+{
+    openOnPort1(withFault(QStringLiteral("banner=1300:CRG"), readyReadings()));
+    const Variant reply = link->SendCommand(QStringLiteral("[CRG]"));
+    EXPECT_TRUE(reply.toString().startsWith(QStringLiteral("Vel-Tor")));
+    EXPECT_EQ(link->State(), evtiIdle);
+    EXPECT_TRUE(link->TestStop());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].prompt, QStringLiteral("This test is not supported on this model of the Tarvo"));
+    EXPECT_EQ(boxes[0].title, QStringLiteral("Kelto Plug-In Tarvo response"));
+    EXPECT_EQ(boxes[0].icon(), mb::Information);
+}
+
+TEST_F(LinkExchange, bannerInTime_isAnOrdinaryReply)
+{
+    openOnPort1(withFault(QStringLiteral("banner=0:CRG"), readyReadings()));
+    EXPECT_EQ(link->SendCommand(QStringLiteral("[CRG]")).toString(), QStringLiteral("Vel-Tor Tarvo\r\n"));
+    EXPECT_FALSE(link->TestStop());
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(LinkExchange, stopWaveWithoutReply_givesUpAfterFixedTime)
+{
+    sim::TarvoSimulator& sim = openOnPort1(withFault(QStringLiteral("no-reply=WSP"), readyReadings()));
+    clock.start();
+    const Variant reply = link->SendCommand(QStringLiteral("[WSP]"));
+    const qint64 elapsed = clock.elapsed();
+    EXPECT_TRUE(reply.isString());
+    EXPECT_TRUE(reply.toString().isEmpty());
+    EXPECT_EQ(link->State(), evtiIdle);
+    EXPECT_GE(elapsed, MComm::kSendPauseMs + MComm::kStopWaveGiveUpMs - 20);
+    EXPECT_LT(elapsed, 2000);
+    settle(30);
+    EXPECT_EQ(sim.received(), QByteArray("[WSP]\r")); // no header, no resend
+}
+
+TEST_F(LinkExchange, heldReading_waitsForDischarge_withoutTimeOut)
+{
+    setCommTimeOut(200);
+    sim::Scenario scenario;
+    scenario.dischargeAfterMs = -1;
+    sim::TarvoSimulator& sim = openOnPort1(scenario);
+    after(1500, [&] { sim.discharge(); });
+    clock.start();
+    EXPECT_EQ(link->SendCommand(QStringLiteral("[CRG]")).toString(), QStringLiteral("5.3\r\n"));
+    EXPECT_GE(clock.elapsed(), 1500);
+}
+
+TEST_F(LinkExchange, abortDuringHeldReading_returnsEmpty_nextCommandWorks)
+{
+    sim::Scenario scenario;
+    scenario.dischargeAfterMs = -1;
+    sim::TarvoSimulator& sim = openOnPort1(scenario);
+    after(300, [&] { link->Abort(); });
+    const Variant reply = link->SendCommand(QStringLiteral("[NRG]"));
+    EXPECT_TRUE(reply.isEmpty());
+    EXPECT_EQ(link->State(), evtiIdle);
+    EXPECT_TRUE(boxes.empty());
+
+    // The abort request stays until the next command: a wait returns at once.
+    clock.start();
+    link->Wait(5000);
+    EXPECT_LT(clock.elapsed(), 100);
+
+    sim.scenario().dischargeAfterMs = 0;
+    EXPECT_EQ(link->SendCommand(QStringLiteral("[EVT]")).toString(), QStringLiteral("200.4\r\n"));
+    clock.start();
+    link->Wait(300);
+    EXPECT_GE(clock.elapsed(), 290);
+}
+
+TEST_F(LinkExchange, sendOnClosedLink_raisesWithoutSending)
+{
+    sim::TarvoSimulator& sim = simOnPort(1);
+    createLink();
+    EXPECT_EQ(errorOf([&] { link->SendCommand(QStringLiteral("[CRG]")); }), kVtiError);
+    EXPECT_EQ(link->State(), evtiTransmitting);
+    settle(50);
+    EXPECT_TRUE(sim.received().isEmpty());
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(LinkExchange, deviceVanishes_duringReply_failsTheExchange)
+{
+    sim::Scenario scenario;
+    scenario.dischargeAfterMs = -1;
+    sim::TarvoSimulator& sim = openOnPort1(scenario);
+    after(300, [&] { sim.vanish(); });
+    EXPECT_EQ(errorOf([&] { link->SendCommand(QStringLiteral("[CRG]")); }), kVtiError);
+    EXPECT_EQ(link->State(), evtiTransmitting);
+    EXPECT_EQ(boxesContaining(QStringLiteral("Error #68")), 1);
+    // The port is gone: a further command fails at once, without another box.
+    EXPECT_EQ(errorOf([&] { link->SendCommand(QStringLiteral("[CRG]")); }), kVtiError);
+    EXPECT_EQ(boxes.size(), 1u);
+}
+
+TEST_F(LinkExchange, replyWithoutEnd_failsWhenItOutgrowsTheBuffer)
+{
+    sim::Scenario scenario = readyReadings();
+    scenario.readings[QStringLiteral("CRG")] = QString(MCommUtils::kMaxReplyLength + 40, QLatin1Char('7'));
+    openOnPort1(scenario);
+    EXPECT_EQ(errorOf([&] { link->SendCommand(QStringLiteral("[CRG]")); }), kVtiError);
+    EXPECT_EQ(boxesContaining(QStringLiteral("Error #6\r\n")), 1);
+    // Errors the caller asked to ignore raise without a box.
+    boxes.clear();
+    settle(400); // the rest of the flood drains from the line
+    EXPECT_EQ(errorOf([&] { link->SendCommand(QStringLiteral("[CRG]"), true); }), kVtiError);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(LinkExchange, closeChannel_sendsQuitAfterPause_thenClosesPort)
+{
+    sim::TarvoSimulator& sim = openOnPort1();
+    qint64 quitAt = -1;
+    clock.start();
+    QObject::connect(&sim, &sim::TarvoSimulator::commandReceived, [&](const QString& word) {
+        if (word == QLatin1String("Q"))
+            quitAt = clock.elapsed();
+    });
+    link->CloseChannel();
+    const qint64 closedAt = clock.elapsed();
+    settle(30);
+    EXPECT_GE(quitAt, 200);
+    EXPECT_GE(closedAt, 250);
+    EXPECT_EQ(sim.received(), QByteArray("[Q]"));
+    EXPECT_FALSE(MComm::comm().PortOpen());
+    EXPECT_EQ(link->State(), evtiIdle); // closing leaves the state as it was
+    EXPECT_EQ(link->GetResults(), QString());
+}
+
+TEST_F(LinkExchange, closeChannelAfterTimeOut_sendsNoQuit)
+{
+    sim::TarvoSimulator& sim = openOnPort1();
+    link->SetmfTimeOut(true);
+    clock.start();
+    link->CloseChannel();
+    EXPECT_LT(clock.elapsed(), 150);
+    settle(30);
+    EXPECT_TRUE(sim.received().isEmpty());
+}
+
+TEST_F(LinkExchange, linkLog_recordsEscapedTraffic)
+{
+    QTemporaryDir dir;
+    const QString logFile = dir.filePath(QStringLiteral("link.log"));
+    qputenv("KELTO_LINK_LOG", logFile.toLocal8Bit());
+    openOnPort1();
+    link->SendCommand(QStringLiteral("[CRG]"));
+    qunsetenv("KELTO_LINK_LOG");
+    QFile file(logFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString log = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(log.contains(QStringLiteral("> [VER]\\n"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("> [CRG]\\r"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("5.3\\r\\n"))) << log.toStdString();
+}
+
+} // namespace
+} // namespace kelto::test

@@ -1,0 +1,148 @@
+#pragma once
+// Shared set-up of the link's tests: simulated analysers on pseudo-terminals put
+// on host ports, message boxes answered and recorded, and the host's settings the
+// link reads (port, host version, "CommTimeOut").
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <functional>
+#include <gtest/gtest.h>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "TarvoSimulator.h"
+#include "host/BasicServices.h"
+#include "host/RegistryKey.h"
+#include "host/SerialPortMap.h"
+#include "instrument_link/MComm.h"
+#include "instrument_link/SerialControl.h"
+#include "platform/Clock.h"
+#include "platform/ComponentRuntime.h"
+#include "platform/MessageBox.h"
+#include "platform/interfaces/Instrument.h"
+
+namespace kelto::test {
+
+// A host older than 2.1.2 makes the link scan ports 1 to 16.
+inline bool g_oldHost = false;
+
+class SwitchableHostVersion : public IHostVersion {
+public:
+    std::int32_t Compare(const QString& version) override { return g_oldHost ? 0 : host::HostVersion().Compare(version); }
+};
+
+class LinkFixture : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        static const ClassEntry versionClass[] = {
+            {hostclass::HostVersion, nullptr, [] { return ObjectPtr(std::make_shared<SwitchableHostVersion>()); }},
+        };
+        ComponentRuntime::instance().registerBuiltin({versionClass, 1});
+        g_oldHost = false;
+        m_previousHandler = setMessageBoxHandler([this](const MessageBoxRequest& request) {
+            boxes.push_back(request);
+            return onBox ? onBox(request) : firstButtonAnswer(request.flags);
+        });
+        for (int port = 1; port <= 16; ++port)
+            host::SerialPortMap::SetSessionPath(port, QStringLiteral("/nonexistent/tarvo-test-%1").arg(port));
+        host::InstrumentSettings::SetPort(QStringLiteral("TarvoX"), 1);
+        setCommTimeOut(0);
+        MComm::gfQueryPrompted = false;
+    }
+
+    void TearDown() override
+    {
+        if (link)
+            link->CloseChannel();
+        MComm::ClosePort();
+        sims.clear();
+        for (int port = 1; port <= 16; ++port)
+            host::SerialPortMap::SetSessionPath(port, QString());
+        g_oldHost = false;
+        setMessageBoxHandler(m_previousHandler);
+    }
+
+    // A simulated analyser answering on a host port.
+    sim::TarvoSimulator& simOnPort(int port, sim::Scenario scenario = {})
+    {
+        auto sim = std::make_unique<sim::TarvoSimulator>(std::move(scenario));
+        QString error;
+        EXPECT_TRUE(sim->open(&error)) << error.toStdString();
+        host::SerialPortMap::SetSessionPath(port, sim->devicePath());
+        sims[port] = std::move(sim);
+        return *sims[port];
+    }
+
+    static sim::Scenario withFault(const QString& spec, sim::Scenario scenario = {})
+    {
+        QString error;
+        EXPECT_TRUE(sim::applyFault(scenario, spec, &error)) << error.toStdString();
+        return scenario;
+    }
+
+    static sim::Scenario readyReadings()
+    {
+        sim::Scenario scenario;
+        scenario.dischargeAfterMs = 0;
+        return scenario;
+    }
+
+    static void setCommTimeOut(std::int32_t ms)
+    {
+        host::RegistryKey key;
+        key.CreateKey(hkey::LocalMachine, QStringLiteral("Software\\Quilo\\kelto\\TarvoX"));
+        key.SetValue(QStringLiteral("CommTimeOut"), ms);
+    }
+
+    Ptr<ITarvoXVTi> createLink()
+    {
+        link = ComponentRuntime::instance().createAs<ITarvoXVTi>(QLatin1String(linkclass::TarvoXVtiId));
+        return link;
+    }
+
+    // The link open on port 1 with an analyser whose readings are ready.
+    sim::TarvoSimulator& openOnPort1(sim::Scenario scenario = readyReadings())
+    {
+        sim::TarvoSimulator& sim = simOnPort(1, std::move(scenario));
+        createLink()->OpenChannel();
+        EXPECT_EQ(link->State(), evtiIdle);
+        sim.clearLog();
+        return sim;
+    }
+
+    static void after(int ms, std::function<void()> action) { QTimer::singleShot(ms, std::move(action)); }
+    // Lets the event loop run: the simulator receives what is still on the wire.
+    static void settle(int ms) { Clock::instance().wait(ms); }
+
+    // Runs a statement and returns the number of the error it raised (0 when none).
+    static std::int32_t errorOf(const std::function<void()>& statement)
+    {
+        try {
+            statement();
+        } catch (const PluginError& e) {
+            return e.number();
+        }
+        return 0;
+    }
+
+    int boxesContaining(const QString& text) const
+    {
+        int n = 0;
+        for (const MessageBoxRequest& box : boxes)
+            n += box.prompt.contains(text) ? 1 : 0;
+        return n;
+    }
+
+    Ptr<ITarvoXVTi> link;
+    std::map<int, std::unique_ptr<sim::TarvoSimulator>> sims;
+    std::vector<MessageBoxRequest> boxes;
+    std::function<int(const MessageBoxRequest&)> onBox;
+    QElapsedTimer clock;
+
+private:
+    MessageBoxHandler m_previousHandler;
+};
+
+} // namespace kelto::test

@@ -1,0 +1,57 @@
+// The rules the link and the query share: when a reply is complete, which
+// versions pass, what a port's status text means, how traffic is logged.
+
+#include <gtest/gtest.h>
+
+#include "instrument_link/MCommUtils.h"
+#include "platform/PluginError.h"
+
+namespace kelto {
+namespace {
+
+using namespace MCommUtils;
+
+TEST(ProtocolRules, replyComplete_onLineFeedOrDoubleReturn)
+{
+    EXPECT_TRUE(ReplyComplete(QStringLiteral("5.3\r\n")));
+    EXPECT_TRUE(ReplyComplete(QStringLiteral("2.13\r\r")));
+    EXPECT_TRUE(ReplyComplete(QStringLiteral("\n")));
+    EXPECT_FALSE(ReplyComplete(QStringLiteral("5.3\r")));
+    EXPECT_FALSE(ReplyComplete(QStringLiteral("5.3")));
+    EXPECT_FALSE(ReplyComplete(QString()));
+}
+
+TEST(ProtocolRules, versionsComparedAsNumbers)
+{
+    for (const char* good : {"2.11\r\n", "2.20\r\n", "10.0\r\n", " 2.13 TarvoM\r\n", "3.0"})
+        EXPECT_TRUE(VersionAccepted(QLatin1String(good))) << good;
+    for (const char* bad : {"2.10\r\n", "1.99\r\n", "2.2\r\n", "\r\n", "", "Vel-Tor\r\n", "V2.13\r\n", "2.\r\n", ".13\r\n"})
+        EXPECT_FALSE(VersionAccepted(QLatin1String(bad))) << bad;
+}
+
+TEST(ProtocolRules, portStatus_raisesTheErrorOfEachText)
+{
+    auto numberOf = [](const char* status) {
+        try {
+            CheckPortStatus(QLatin1String(status), QStringLiteral("COM3"));
+        } catch (const PluginError& e) {
+            EXPECT_TRUE(e.description().contains(QStringLiteral("COM3")));
+            return e.number();
+        }
+        return 0;
+    };
+    EXPECT_EQ(numberOf("Connected"), 0);
+    EXPECT_EQ(numberOf("Port unavailable"), kPortUnavailable);
+    EXPECT_EQ(numberOf("Port not found"), kPortNotFound);
+    EXPECT_EQ(numberOf("Port failure: I/O"), kPortFailure);
+    EXPECT_EQ(numberOf(""), kPortFailure);
+}
+
+TEST(ProtocolRules, trafficEscaped)
+{
+    EXPECT_EQ(EscapeTraffic(QStringLiteral("[CRG]\r[HDR]\r")), QStringLiteral("[CRG]\\r[HDR]\\r"));
+    EXPECT_EQ(EscapeTraffic(QString::fromLatin1("2.13\r\n\x1b\\")), QStringLiteral("2.13\\r\\n\\x1b\\\\"));
+}
+
+} // namespace
+} // namespace kelto

@@ -1,0 +1,73 @@
+// The host's instrument query against simulated analysers.
+
+#include "LinkFixture.h"
+#include "instrument_link/CTarvoXQuery.h"
+
+namespace kelto::test {
+namespace {
+
+using InstrumentQuery = LinkFixture;
+
+Ptr<IKeltoVexaQuery> createQuery()
+{
+    return ComponentRuntime::instance().createAs<IKeltoVexaQuery>(QLatin1String(linkclass::TarvoXQuery));
+}
+
+TEST_F(InstrumentQuery, analyserAnswers_recordFilled_noPrompt)
+{
+    sim::TarvoSimulator& sim = simOnPort(4);
+    MComm::gfQueryPrompted = true;
+    auto query = createQuery();
+    ASSERT_TRUE(query);
+    clock.start();
+    const InstrumentRecord record = query->QueryMTI(4);
+    // CR LF ends the reply at once rather than at the time-out.
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_EQ(record.MtiType, QStringLiteral("TarvoX"));
+    EXPECT_EQ(record.Present, 1);
+    EXPECT_TRUE(record.SerialNo.isEmpty());
+    EXPECT_TRUE(record.FWVersion.isEmpty());
+    EXPECT_FALSE(MComm::gfQueryPrompted);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(sim.received(), QByteArray("[VER]\n"));
+    EXPECT_TRUE(query->MtiType().isEmpty());
+    EXPECT_TRUE(query->SerialNo().isEmpty());
+    EXPECT_TRUE(query->FWVersion().isEmpty());
+}
+
+TEST_F(InstrumentQuery, versionTheLinkRefuses_givesEmptyRecord)
+{
+    for (const char* fault : {"version=2.10", "version=Vel-Tor", "garbled-version"}) {
+        simOnPort(4, withFault(QLatin1String(fault)));
+        EXPECT_TRUE(createQuery()->QueryMTI(4).isEmpty()) << fault;
+    }
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(InstrumentQuery, portNotFound_emptyRecordAtOnce)
+{
+    clock.start();
+    EXPECT_TRUE(createQuery()->QueryMTI(9).isEmpty());
+    EXPECT_LT(clock.elapsed(), 200);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(InstrumentQuery, silentAnalyser_promptsOnce_answerAfterPromptCounts)
+{
+    sim::TarvoSimulator& sim = simOnPort(4, withFault(QStringLiteral("no-reply")));
+    // The operator brings the analyser to its main menu, then clicks OK.
+    onBox = [&](const MessageBoxRequest&) {
+        sim.scenario().noReply = {};
+        return mb::OK;
+    };
+    const InstrumentRecord record = createQuery()->QueryMTI(4);
+    EXPECT_EQ(record.Present, 1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].prompt,
+        QStringLiteral("Press \"more\" softkey twice on Tarvo and ensure that \"Main Menu 1\" is displayed and then Click OK."));
+    EXPECT_TRUE(MComm::gfQueryPrompted);
+    EXPECT_EQ(sim.commands().count(QStringLiteral("VER")), 2);
+}
+
+} // namespace
+} // namespace kelto::test

@@ -1,0 +1,262 @@
+#include <QFile>
+#include <QPixmap>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "framework/MMiscUtils.h"
+#include "host/HostLog.h"
+#include "host/RegistryKey.h"
+#include "platform/ComponentRuntime.h"
+#include "platform/interfaces/Standards.h"
+#include "platform/interfaces/TestData.h"
+#include "plugin_shell/CTarvoXPlugIn.h"
+#include "tests/support/StandInElement.h"
+
+using namespace kelto;
+
+namespace {
+
+constexpr std::int32_t kNotInitialized = hresult(0x8004A229);
+constexpr std::int32_t kTemplateMissing = hresult(0x8004A22A);
+constexpr std::int32_t kTemplateMalformed = hresult(0x8004A22C);
+constexpr std::int32_t kNoSuchTest = hresult(0x8004A233);
+
+const QString kStandard = QStringLiteral(
+    "<ExpectedResult><Standard Alpha=\"IEC\" Complete=\"IEC 60601-2-4\" Flags=\"1\">"
+    "<Limit Key=\"CHTI\" Unit=\"s\"><High Value=\"15\"/></Limit></Standard></ExpectedResult>");
+
+QString entry(const QString& className, const QString& id, const QString& children = QString())
+{
+    return QStringLiteral("<TestElement ClassName=\"%1\" ID=\"%2\">%3</TestElement>").arg(className, id, children);
+}
+
+QString chargeTime(const QString& id = QStringLiteral("300"), const QString& children = QString())
+{
+    return entry(QStringLiteral("KeltoTarvoXTest.CTestChargeTime"), id, children);
+}
+
+class CTarvoXPlugInTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        standin::registerStandInElements();
+        QFile::remove(host::RegistryStore::filePath());
+        host::HostLog::instance().clear();
+    }
+
+    // Points the plug-in's settings at a template with the given content.
+    QString useTemplate(const QString& content)
+    {
+        const QString file = dir.filePath(QStringLiteral("TarvoX.mpc"));
+        QFile out(file);
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(content.toUtf8());
+        out.close();
+        useTemplateFile(file);
+        return file;
+    }
+
+    void useTemplateFile(const QString& file)
+    {
+        host::RegistryKey key;
+        key.CreateKey(hkey::LocalMachine, QStringLiteral("Software\\Quilo\\kelto\\TarvoX"));
+        key.SetValue(QStringLiteral("Configuration"), file);
+    }
+
+    QString withData(const QString& entries)
+    {
+        return QStringLiteral("<KeltoTemplate><TemplateData>%1</TemplateData></KeltoTemplate>").arg(entries);
+    }
+
+    Ptr<CTarvoXPlugIn> initialised(const QString& entries)
+    {
+        useTemplate(withData(entries));
+        auto plugIn = std::make_shared<CTarvoXPlugIn>();
+        plugIn->Initialize(nullptr);
+        return plugIn;
+    }
+
+    static std::int32_t errorOf(const std::function<void()>& f)
+    {
+        try {
+            f();
+        } catch (const PluginError& e) {
+            return e.number();
+        }
+        return 0;
+    }
+
+    QTemporaryDir dir;
+};
+
+} // namespace
+
+TEST_F(CTarvoXPlugInTest, ReadsOnePrototypePerEntryWithTranslatedTexts)
+{
+    auto plugIn = initialised(chargeTime(QStringLiteral("300"),
+        QStringLiteral("<Type LID=\"1::Defibrillator\"/><Parameter LID=\"2::Charge time\"/><Name LID=\"3::Charge Time\">ignored</Name>"
+                       "<Description LID=\"4::Time to charge\"/>")
+        + kStandard) + entry(QStringLiteral("KeltoTarvoXTest.CTestVFIBEnergy"), QStringLiteral("100")));
+    const Ptr<ITestList> tests = plugIn->Tests();
+    ASSERT_EQ(tests->Count(), 2);
+    const Ptr<ITestElement> ct = tests->Item(300);
+    ASSERT_TRUE(ct);
+    EXPECT_EQ(ct->Info()->Type(), QStringLiteral("Defibrillator"));
+    EXPECT_EQ(ct->Info()->Parameter(), QStringLiteral("Charge time"));
+    EXPECT_EQ(ct->Info()->Name(), QStringLiteral("Charge Time"));
+    EXPECT_EQ(ct->Info()->Description(), QStringLiteral("Time to charge"));
+    EXPECT_EQ(ct->PlugInID(), QStringLiteral("TarvoX"));
+    EXPECT_EQ(ct->ID(), 300);
+    ASSERT_TRUE(ct->Limits()->Standards());
+    EXPECT_EQ(ct->Limits()->Standards()->Count(), 1);
+    EXPECT_TRUE(tests->Item(100));
+}
+
+TEST_F(CTarvoXPlugInTest, TextsWithoutLidAreEmptyAndForeignChildrenAreIgnored)
+{
+    auto plugIn = initialised(QStringLiteral("<Note/>") + chargeTime(QStringLiteral("300"), QStringLiteral("<Name>Charge Time</Name><Extra/>")));
+    const Ptr<ITestElement> ct = plugIn->Tests()->Item(300);
+    ASSERT_TRUE(ct);
+    EXPECT_EQ(ct->Info()->Name(), QString());
+    EXPECT_EQ(plugIn->Tests()->Count(), 1);
+}
+
+TEST_F(CTarvoXPlugInTest, RoundsTheIdOfAnEntryFromItsLeadingNumber)
+{
+    auto plugIn = initialised(chargeTime(QStringLiteral("300.6")) + entry(QStringLiteral("KeltoTarvoXTest.CTestVFIBEnergy"), QStringLiteral("12abc")));
+    EXPECT_TRUE(plugIn->Tests()->Item(301));
+    EXPECT_TRUE(plugIn->Tests()->Item(12));
+}
+
+TEST_F(CTarvoXPlugInTest, AnEntryWithoutClassNameOrIdFailsTheWholeTemplate)
+{
+    for (const QString& bad : {entry(QString(), QStringLiteral("300")), entry(QStringLiteral("KeltoTarvoXTest.CTestChargeTime"), QString())}) {
+        useTemplate(withData(chargeTime(QStringLiteral("100")) + bad));
+        auto plugIn = std::make_shared<CTarvoXPlugIn>();
+        EXPECT_EQ(errorOf([&] { plugIn->Initialize(nullptr); }), kTemplateMalformed);
+        EXPECT_EQ(errorOf([&] { plugIn->Tests(); }), kNotInitialized);
+    }
+}
+
+TEST_F(CTarvoXPlugInTest, ATemplateWithoutEntriesOrDataIsRefused)
+{
+    for (const QString& content : {QStringLiteral("<KeltoTemplate/>"), withData(QString())}) {
+        useTemplate(content);
+        auto plugIn = std::make_shared<CTarvoXPlugIn>();
+        EXPECT_EQ(errorOf([&] { plugIn->Initialize(nullptr); }), kTemplateMalformed);
+        EXPECT_EQ(errorOf([&] { plugIn->CreateTest(300); }), kNotInitialized);
+    }
+}
+
+TEST_F(CTarvoXPlugInTest, OnlyForeignEntriesGiveAnEmptyListAndAnInitialisedPlugIn)
+{
+    auto plugIn = initialised(QStringLiteral("<Group/><testelement ClassName=\"x\" ID=\"1\"/>"));
+    EXPECT_EQ(plugIn->Tests()->Count(), 0);
+}
+
+TEST_F(CTarvoXPlugInTest, AMissingTemplateFileFailsAndLeavesThePlugInUninitialised)
+{
+    useTemplateFile(dir.filePath(QStringLiteral("nowhere.mpc")));
+    auto plugIn = std::make_shared<CTarvoXPlugIn>();
+    EXPECT_EQ(errorOf([&] { plugIn->Initialize(nullptr); }), kTemplateMissing);
+    EXPECT_EQ(errorOf([&] { plugIn->Tests(); }), kNotInitialized);
+}
+
+TEST_F(CTarvoXPlugInTest, AMalformedTemplateLeavesThePlugInUninitialised)
+{
+    useTemplate(QStringLiteral("<KeltoTemplate><TemplateData>") + chargeTime());
+    auto plugIn = std::make_shared<CTarvoXPlugIn>();
+    EXPECT_EQ(errorOf([&] { plugIn->Initialize(nullptr); }), kTemplateMalformed);
+    EXPECT_EQ(errorOf([&] { plugIn->Tests(); }), kNotInitialized);
+}
+
+TEST_F(CTarvoXPlugInTest, AnEntryWhoseClassCannotBeCreatedIsReportedAndLeftOut)
+{
+    auto plugIn = initialised(entry(QStringLiteral("KeltoTarvoXTest.CTestMissing"), QStringLiteral("700")) + chargeTime());
+    EXPECT_EQ(plugIn->Tests()->Count(), 1);
+    EXPECT_EQ(host::HostLog::instance().reportedErrors().size(), 1);
+}
+
+TEST_F(CTarvoXPlugInTest, CreateTestGivesDistinctClonesWithEmptiedStandards)
+{
+    auto plugIn = initialised(chargeTime(QStringLiteral("300"), kStandard));
+    const Ptr<ITestElement> a = plugIn->CreateTest(300);
+    const Ptr<ITestElement> b = plugIn->CreateTest(300);
+    ASSERT_TRUE(a && b);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a->TestID(), 300);
+    EXPECT_EQ(a->Limits()->Standards()->Count(), 0);
+    EXPECT_EQ(plugIn->Tests()->Item(300)->Limits()->Standards()->Count(), 1);
+    EXPECT_EQ(errorOf([&] { plugIn->CreateTest(900); }), kNoSuchTest);
+}
+
+TEST_F(CTarvoXPlugInTest, BeforeInitializeTestsAndCreateTestFail)
+{
+    CTarvoXPlugIn plugIn;
+    EXPECT_EQ(errorOf([&] { plugIn.Tests(); }), kNotInitialized);
+    EXPECT_EQ(errorOf([&] { plugIn.CreateTest(300); }), kNotInitialized);
+    EXPECT_EQ(plugIn.Setup(), nullptr);
+}
+
+TEST_F(CTarvoXPlugInTest, LoadStandardGivesCopiesAndLeavesTheCallersNamesAlone)
+{
+    auto plugIn = initialised(chargeTime(QStringLiteral("300"), kStandard));
+    QString alpha = QStringLiteral("IEC");
+    QString complete = QStringLiteral("IEC 60601-2-4");
+    const Ptr<IStandard> copy = MMiscUtils::LoadStandard(300, alpha, complete);
+    ASSERT_TRUE(copy);
+    const Ptr<IStandard> own = plugIn->Tests()->Item(300)->Limits()->Standards()->Item(0);
+    EXPECT_NE(copy, own);
+    EXPECT_EQ(copy->Limits().size(), 1);
+    copy->RemoveLimit(QStringLiteral("CHTI"));
+    EXPECT_EQ(own->Limits().size(), 1);
+    EXPECT_EQ(alpha, QStringLiteral("IEC"));
+
+    QString other = QStringLiteral("EN");
+    EXPECT_EQ(plugIn->LoadStandard(300, other, complete), nullptr);
+    EXPECT_EQ(plugIn->LoadStandard(1300, alpha, complete), nullptr);
+}
+
+TEST_F(CTarvoXPlugInTest, IdentityNameVersionAndIcons)
+{
+    CTarvoXPlugIn plugIn;
+    EXPECT_EQ(plugIn.ID(), QStringLiteral("TarvoX"));
+    EXPECT_EQ(plugIn.Name(), QStringLiteral("Tarvo Defibrillator Analyzer"));
+    EXPECT_EQ(plugIn.Version(), QStringLiteral("1.0.0"));
+    EXPECT_EQ(plugIn.Flags(), 0);
+
+    EXPECT_EQ(plugIn.Icon(0, 0, 0).size(), QSize(16, 16));
+    EXPECT_EQ(plugIn.Icon(0, 2, 0).size(), QSize(32, 32));
+    EXPECT_TRUE(plugIn.Icon(0, 1, 0).isNull());
+    EXPECT_TRUE(plugIn.Icon(300, 2, 0).isNull());
+    EXPECT_TRUE(plugIn.Icon(301, 0, 0).isNull());
+    for (std::int32_t id = 100; id <= 1600; id += 100) {
+        EXPECT_EQ(plugIn.Icon(id, 0, 0).size(), QSize(16, 16)) << id;
+        EXPECT_EQ(plugIn.Icon(id, 1, 0).size(), QSize(32, 16)) << id;
+    }
+    EXPECT_EQ(CTarvoXPlugIn::iconResourceName(300, 1), QStringLiteral("TE:CTT(32X16X256)"));
+}
+
+TEST_F(CTarvoXPlugInTest, TheShippedTemplateGivesAllSixteenTestTypes)
+{
+    useTemplateFile(QStringLiteral(KELTO_SHIPPED_TEMPLATE));
+    auto plugIn = std::make_shared<CTarvoXPlugIn>();
+    plugIn->Initialize(nullptr);
+    const Ptr<ITestList> tests = plugIn->Tests();
+    ASSERT_EQ(tests->Count(), 16);
+    for (std::int32_t id = 100; id <= 1600; id += 100) {
+        const Ptr<ITestElement> prototype = tests->Item(id);
+        ASSERT_TRUE(prototype) << id;
+        EXPECT_FALSE(prototype->Info()->Name().isEmpty()) << id;
+    }
+    const Ptr<IStandard> iec = tests->Item(100)->Limits()->Standards()->Find(0, QStringLiteral("IEC 60601-2-4"),
+        tests->Item(100)->Limits()->Standards()->Item(0)->CompleteName());
+    ASSERT_TRUE(iec);
+    ASSERT_TRUE(iec->FindLimit(QStringLiteral("ENGY")));
+    EXPECT_EQ(iec->FindLimit(QStringLiteral("ENGY"))->Formula(0), QStringLiteral("X+(X*Y%)"));
+    // 200 J set: 170 and 230 J pass, 169 J fails.
+    EXPECT_EQ(iec->CheckValue(QStringLiteral("ENGY"), 170.0f, Variant(200.0f)), 0);
+    EXPECT_EQ(iec->CheckValue(QStringLiteral("ENGY"), 230.0f, Variant(200.0f)), 0);
+    EXPECT_EQ(iec->CheckValue(QStringLiteral("ENGY"), 169.0f, Variant(200.0f)), 2);
+    EXPECT_TRUE(host::HostLog::instance().reportedErrors().isEmpty());
+}
