@@ -132,9 +132,7 @@ Ptr<ILimitData> CLimitData::Clone()
 
 void CLimitData::AddLimit(const Ptr<IStandard>& standard, const QString& key, const QString& unit, const QString& formula)
 {
-    // A limit with a formula is made relative, as the host reads such a limit back.
-    const char* classId = formula.isEmpty() ? hostclass::Limit : hostclass::RelativeLimit;
-    const auto limit = ComponentRuntime::instance().createAs<ILimit>(QLatin1String(classId));
+    const auto limit = ComponentRuntime::instance().createAs<ILimit>(QLatin1String(hostclass::Limit));
     if (!limit)
         raiseError(vberr::CannotCreateObject, QLatin1String(kProgId), QStringLiteral("The host's limit class is not registered."));
     limit->Initialize(key, unit, QString(), QString());

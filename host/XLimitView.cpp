@@ -245,26 +245,16 @@ void XLimitView::applyLocks()
     }
 }
 
-Ptr<ILimit> XLimitView::limitFor(int row, bool relative)
+Ptr<ILimit> XLimitView::limitFor(int row)
 {
     const Ptr<IStandard> standard = currentStandard();
     if (!standard)
         return nullptr;
     const Row& r = m_rows[row];
-    Ptr<ILimit> limit = standard->FindLimit(r.key);
-    if (limit && (!relative || query<IRelativeLimit>(limit)))
+    if (Ptr<ILimit> limit = standard->FindLimit(r.key))
         return limit;
-    // A formula relative to the preset needs a limit that calculates it.
-    Ptr<Limit> made = relative ? std::make_shared<RelativeLimit>() : std::make_shared<Limit>();
-    if (limit) {
-        made->Initialize(limit->Key(), limit->Unit(), limit->Formula(elvHigh), limit->Formula(elvLow));
-        for (int index : {elvHigh, elvLow}) {
-            if (limit->HasValue(index))
-                made->SetValue(index, limit->Value(index));
-        }
-    } else {
-        made->Initialize(r.key, r.unit, QString(), QString());
-    }
+    auto made = std::make_shared<Limit>();
+    made->Initialize(r.key, r.unit, QString(), QString());
     standard->AddLimit(made);
     return made;
 }
@@ -281,8 +271,7 @@ void XLimitView::valueEdited(QTableWidgetItem* item)
     bool done = false;
     if (valid && !m_locked) {
         ignoreErrors([&] {
-            QComboBox* box = formulaBox(row);
-            const Ptr<ILimit> limit = limitFor(row, box && !isPlain(box->currentText()));
+            const Ptr<ILimit> limit = limitFor(row);
             if (!limit)
                 return;
             if (text.isEmpty())
@@ -304,7 +293,7 @@ void XLimitView::formulaChosen(int row, const QString& formula)
         return;
     bool done = false;
     ignoreErrors([&] {
-        const Ptr<ILimit> limit = limitFor(row, !isPlain(formula));
+        const Ptr<ILimit> limit = limitFor(row);
         if (!limit)
             return;
         // One formula per row: the high and the low limit are relative alike.

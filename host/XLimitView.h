@@ -68,7 +68,7 @@ private:
     void formulaChosen(int row, const QString& formula);
     // The standard's limit of the row's key, made when absent; relative when the
     // formula asks for it.
-    Ptr<ILimit> limitFor(int row, bool relative);
+    Ptr<ILimit> limitFor(int row);
     void changed();
 
     QPointer<QWidget> m_panel; // owned by whatever window holds it

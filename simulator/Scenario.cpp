@@ -99,11 +99,11 @@ bool isWaveformCommand(const QString& word)
     return word == QLatin1String("WSP") || wave.match(word).hasMatch();
 }
 
-bool applyFault(Scenario& s, const QString& spec, QString* error)
+bool applyFault(Scenario& s, const QString& faultText, QString* error)
 {
-    const int eq = spec.indexOf(QLatin1Char('='));
-    const QString name = (eq < 0 ? spec : spec.left(eq)).trimmed().toLower();
-    const QString arg = eq < 0 ? QString() : spec.mid(eq + 1).trimmed();
+    const int eq = faultText.indexOf(QLatin1Char('='));
+    const QString name = (eq < 0 ? faultText : faultText.left(eq)).trimmed().toLower();
+    const QString arg = eq < 0 ? QString() : faultText.mid(eq + 1).trimmed();
     if (name == QLatin1String("no-reply")) {
         s.noReply = parseWords(arg);
     } else if (name == QLatin1String("late")) {

@@ -58,7 +58,7 @@ bool isPacerReading(const QString& word);
 // "W01".."W24" and "WSP".
 bool isWaveformCommand(const QString& word);
 
-bool applyFault(Scenario& scenario, const QString& spec, QString* error);
+bool applyFault(Scenario& scenario, const QString& faultText, QString* error);
 bool applySetting(Scenario& scenario, const QString& key, const QString& value, QString* error);
 bool loadScenarioFile(Scenario& scenario, const QString& path, QString* error);
 

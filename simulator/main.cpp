@@ -46,7 +46,7 @@ int main(int argc, char** argv)
         {QStringLiteral("fault"),
             QStringLiteral("Fault mode: no-reply[=WORDS], late=MS[:WORDS], over[=WORDS], banner[=MS[:WORDS]], version=TEXT, "
                            "garbled-version, chunks=N[:GAPMS], vanish-after=N. Repeatable."),
-            QStringLiteral("spec")},
+            QStringLiteral("mode")},
         {QStringLiteral("firmware"), QStringLiteral("Version line answered to [VER] (default 2.13)."), QStringLiteral("text")},
         {QStringLiteral("reading"), QStringLiteral("Reading for a command, e.g. CRG=4.8. Repeatable."), QStringLiteral("word=text")},
         {QStringLiteral("discharge-after"),
@@ -69,8 +69,8 @@ int main(int argc, char** argv)
         say(error);
         return 2;
     }
-    for (const QString& spec : parser.values(QStringLiteral("fault")))
-        apply(QStringLiteral("fault"), spec);
+    for (const QString& faultText : parser.values(QStringLiteral("fault")))
+        apply(QStringLiteral("fault"), faultText);
     for (const QString& r : parser.values(QStringLiteral("reading")))
         apply(QStringLiteral("reading"), r);
     for (const char* key : {"firmware", "discharge-after", "pacing"}) {

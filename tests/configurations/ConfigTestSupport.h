@@ -2,6 +2,7 @@
 // Shared helpers of the configuration tests: host documents, element children and
 // the errors the host logged.
 
+#include "tests/support/Errors.h"
 #include <QStringList>
 #include <gtest/gtest.h>
 
@@ -46,17 +47,6 @@ inline QString childText(const Ptr<IXmlElement>& element, const QString& name)
     return child ? child->Text() : QStringLiteral("<absent>");
 }
 
-// Runs f and gives the number of the PluginError it raised, 0 when none.
-template <class F>
-std::int32_t errorNumberOf(F&& f)
-{
-    try {
-        f();
-    } catch (const PluginError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 inline QList<host::LogEntry> reportedErrors()
 {

@@ -2,6 +2,7 @@
 // Stand-ins for the test element and result classes that measurement and limit
 // tests need before the real ones exist.
 
+#include "tests/support/Errors.h"
 #include <QHash>
 #include <QStringList>
 #include <cmath>
@@ -115,15 +116,6 @@ inline Ptr<IStandardCollection> makeCollection(const QList<Ptr<IStandard>>& stan
     return collection;
 }
 
-// The number of the error a statement raises; 0 when it raises none.
-inline std::int32_t errorNumberOf(const std::function<void()>& statement)
-{
-    try {
-        statement();
-    } catch (const PluginError& e) {
-        return e.number();
-    }
-    return 0;
-}
+using kelto::errorNumberOf;
 
 } // namespace kelto::testing

@@ -1,6 +1,8 @@
 #include <QFile>
 #include <gtest/gtest.h>
 
+#include "tests/support/Errors.h"
+
 #include "host/RegistryKey.h"
 
 using namespace kelto;
@@ -13,15 +15,6 @@ protected:
     void SetUp() override { QFile::remove(host::RegistryStore::filePath()); }
 };
 
-std::int32_t errorNumberOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const PluginError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 } // namespace
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "host/RegistryKey.h"
+#include "host/app/HostCommands.h"
 #include "host/app/MainWindow.h"
 #include "host/app/PlugInHost.h"
 #include "host/app/Sequence.h"
@@ -129,4 +130,32 @@ TEST_F(HostAppTest, TheWindowListsTheTestsAndDocksTheDialogsOfTheSelectedElement
             window.grab().save(shots + QStringLiteral("/host-window-limits.png"));
         }
     }
+}
+
+TEST_F(HostAppTest, TheTestsCommandListsOneLinePerTestType)
+{
+    QString text;
+    QString errors;
+    QTextStream out(&text);
+    QTextStream err(&errors);
+    EXPECT_EQ(host::runTestsCommand(out, err), 0);
+    out.flush();
+    const QStringList lines = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 16);
+    EXPECT_EQ(lines[2], QStringLiteral("300\tCharge Time"));
+}
+
+TEST_F(HostAppTest, TheTestsCommandFailsWithThePlugInsErrorWhenItCannotStart)
+{
+    host::RegistryKey key;
+    key.OpenKey(hkey::LocalMachine, QStringLiteral("Software\\Quilo\\kelto\\TarvoX"));
+    key.SetValue(QStringLiteral("Configuration"), dir.filePath(QStringLiteral("missing.mpc")));
+    QString text;
+    QString errors;
+    QTextStream out(&text);
+    QTextStream err(&errors);
+    EXPECT_NE(host::runTestsCommand(out, err), 0);
+    err.flush();
+    EXPECT_TRUE(errors.contains(QString::number(hresult(0x8004A22A)))) << errors.toStdString();
+    EXPECT_TRUE(text.isEmpty());
 }

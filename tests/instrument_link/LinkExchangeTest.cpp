@@ -137,7 +137,7 @@ TEST_F(LinkExchange, sendOnClosedLink_raisesWithoutSending)
 {
     sim::TarvoSimulator& sim = simOnPort(1);
     createLink();
-    EXPECT_EQ(errorOf([&] { link->SendCommand(QStringLiteral("[CRG]")); }), kVtiError);
+    EXPECT_EQ(errorNumberOf([&] { link->SendCommand(QStringLiteral("[CRG]")); }), kVtiError);
     EXPECT_EQ(link->State(), evtiTransmitting);
     settle(50);
     EXPECT_TRUE(sim.received().isEmpty());
@@ -150,11 +150,11 @@ TEST_F(LinkExchange, deviceVanishes_duringReply_failsTheExchange)
     scenario.dischargeAfterMs = -1;
     sim::TarvoSimulator& sim = openOnPort1(scenario);
     after(300, [&] { sim.vanish(); });
-    EXPECT_EQ(errorOf([&] { link->SendCommand(QStringLiteral("[CRG]")); }), kVtiError);
+    EXPECT_EQ(errorNumberOf([&] { link->SendCommand(QStringLiteral("[CRG]")); }), kVtiError);
     EXPECT_EQ(link->State(), evtiTransmitting);
     EXPECT_EQ(boxesContaining(QStringLiteral("Error #68")), 1);
     // The port is gone: a further command fails at once, without another box.
-    EXPECT_EQ(errorOf([&] { link->SendCommand(QStringLiteral("[CRG]")); }), kVtiError);
+    EXPECT_EQ(errorNumberOf([&] { link->SendCommand(QStringLiteral("[CRG]")); }), kVtiError);
     EXPECT_EQ(boxes.size(), 1u);
 }
 
@@ -163,12 +163,12 @@ TEST_F(LinkExchange, replyWithoutEnd_failsWhenItOutgrowsTheBuffer)
     sim::Scenario scenario = readyReadings();
     scenario.readings[QStringLiteral("CRG")] = QString(MCommUtils::kMaxReplyLength + 40, QLatin1Char('7'));
     openOnPort1(scenario);
-    EXPECT_EQ(errorOf([&] { link->SendCommand(QStringLiteral("[CRG]")); }), kVtiError);
+    EXPECT_EQ(errorNumberOf([&] { link->SendCommand(QStringLiteral("[CRG]")); }), kVtiError);
     EXPECT_EQ(boxesContaining(QStringLiteral("Error #6\r\n")), 1);
     // Errors the caller asked to ignore raise without a box.
     boxes.clear();
     settle(400); // the rest of the flood drains from the line
-    EXPECT_EQ(errorOf([&] { link->SendCommand(QStringLiteral("[CRG]"), true); }), kVtiError);
+    EXPECT_EQ(errorNumberOf([&] { link->SendCommand(QStringLiteral("[CRG]"), true); }), kVtiError);
     EXPECT_TRUE(boxes.empty());
 }
 

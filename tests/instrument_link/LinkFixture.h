@@ -3,6 +3,7 @@
 // on host ports, message boxes answered and recorded, and the host's settings the
 // link reads (port, host version, "CommTimeOut").
 
+#include "tests/support/Errors.h"
 #include <QElapsedTimer>
 #include <QTimer>
 #include <functional>
@@ -75,10 +76,10 @@ protected:
         return *sims[port];
     }
 
-    static sim::Scenario withFault(const QString& spec, sim::Scenario scenario = {})
+    static sim::Scenario withFault(const QString& faultText, sim::Scenario scenario = {})
     {
         QString error;
-        EXPECT_TRUE(sim::applyFault(scenario, spec, &error)) << error.toStdString();
+        EXPECT_TRUE(sim::applyFault(scenario, faultText, &error)) << error.toStdString();
         return scenario;
     }
 
@@ -116,16 +117,6 @@ protected:
     // Lets the event loop run: the simulator receives what is still on the wire.
     static void settle(int ms) { Clock::instance().wait(ms); }
 
-    // Runs a statement and returns the number of the error it raised (0 when none).
-    static std::int32_t errorOf(const std::function<void()>& statement)
-    {
-        try {
-            statement();
-        } catch (const PluginError& e) {
-            return e.number();
-        }
-        return 0;
-    }
 
     int boxesContaining(const QString& text) const
     {

@@ -1,6 +1,8 @@
 #include <QLocale>
 #include <gtest/gtest.h>
 
+#include "tests/support/Errors.h"
+
 #include "platform/Automation.h"
 #include "platform/PluginError.h"
 
@@ -8,15 +10,6 @@ using namespace kelto;
 
 namespace {
 
-std::int32_t errorNumberOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const PluginError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 } // namespace
 

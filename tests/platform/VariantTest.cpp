@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "tests/support/Errors.h"
+
 #include "platform/PluginError.h"
 #include "platform/Variant.h"
 
@@ -7,15 +9,6 @@ using namespace kelto;
 
 namespace {
 
-std::int32_t errorNumberOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const PluginError& e) {
-        return e.number();
-    }
-    return 0;
-}
 
 class Thing : public IObject {};
 

@@ -10,6 +10,7 @@
 #include "platform/interfaces/Standards.h"
 #include "platform/interfaces/TestData.h"
 #include "plugin_shell/CTarvoXPlugIn.h"
+#include "tests/support/Errors.h"
 #include "tests/support/StandInElement.h"
 
 using namespace kelto;
@@ -76,15 +77,6 @@ protected:
         return plugIn;
     }
 
-    static std::int32_t errorOf(const std::function<void()>& f)
-    {
-        try {
-            f();
-        } catch (const PluginError& e) {
-            return e.number();
-        }
-        return 0;
-    }
 
     QTemporaryDir dir;
 };
@@ -133,8 +125,8 @@ TEST_F(CTarvoXPlugInTest, AnEntryWithoutClassNameOrIdFailsTheWholeTemplate)
     for (const QString& bad : {entry(QString(), QStringLiteral("300")), entry(QStringLiteral("KeltoTarvoXTest.CTestChargeTime"), QString())}) {
         useTemplate(withData(chargeTime(QStringLiteral("100")) + bad));
         auto plugIn = std::make_shared<CTarvoXPlugIn>();
-        EXPECT_EQ(errorOf([&] { plugIn->Initialize(nullptr); }), kTemplateMalformed);
-        EXPECT_EQ(errorOf([&] { plugIn->Tests(); }), kNotInitialized);
+        EXPECT_EQ(errorNumberOf([&] { plugIn->Initialize(nullptr); }), kTemplateMalformed);
+        EXPECT_EQ(errorNumberOf([&] { plugIn->Tests(); }), kNotInitialized);
     }
 }
 
@@ -143,8 +135,8 @@ TEST_F(CTarvoXPlugInTest, ATemplateWithoutEntriesOrDataIsRefused)
     for (const QString& content : {QStringLiteral("<KeltoTemplate/>"), withData(QString())}) {
         useTemplate(content);
         auto plugIn = std::make_shared<CTarvoXPlugIn>();
-        EXPECT_EQ(errorOf([&] { plugIn->Initialize(nullptr); }), kTemplateMalformed);
-        EXPECT_EQ(errorOf([&] { plugIn->CreateTest(300); }), kNotInitialized);
+        EXPECT_EQ(errorNumberOf([&] { plugIn->Initialize(nullptr); }), kTemplateMalformed);
+        EXPECT_EQ(errorNumberOf([&] { plugIn->CreateTest(300); }), kNotInitialized);
     }
 }
 
@@ -158,16 +150,16 @@ TEST_F(CTarvoXPlugInTest, AMissingTemplateFileFailsAndLeavesThePlugInUninitialis
 {
     useTemplateFile(dir.filePath(QStringLiteral("nowhere.mpc")));
     auto plugIn = std::make_shared<CTarvoXPlugIn>();
-    EXPECT_EQ(errorOf([&] { plugIn->Initialize(nullptr); }), kTemplateMissing);
-    EXPECT_EQ(errorOf([&] { plugIn->Tests(); }), kNotInitialized);
+    EXPECT_EQ(errorNumberOf([&] { plugIn->Initialize(nullptr); }), kTemplateMissing);
+    EXPECT_EQ(errorNumberOf([&] { plugIn->Tests(); }), kNotInitialized);
 }
 
 TEST_F(CTarvoXPlugInTest, AMalformedTemplateLeavesThePlugInUninitialised)
 {
     useTemplate(QStringLiteral("<KeltoTemplate><TemplateData>") + chargeTime());
     auto plugIn = std::make_shared<CTarvoXPlugIn>();
-    EXPECT_EQ(errorOf([&] { plugIn->Initialize(nullptr); }), kTemplateMalformed);
-    EXPECT_EQ(errorOf([&] { plugIn->Tests(); }), kNotInitialized);
+    EXPECT_EQ(errorNumberOf([&] { plugIn->Initialize(nullptr); }), kTemplateMalformed);
+    EXPECT_EQ(errorNumberOf([&] { plugIn->Tests(); }), kNotInitialized);
 }
 
 TEST_F(CTarvoXPlugInTest, AnEntryWhoseClassCannotBeCreatedIsReportedAndLeftOut)
@@ -187,14 +179,14 @@ TEST_F(CTarvoXPlugInTest, CreateTestGivesDistinctClonesWithEmptiedStandards)
     EXPECT_EQ(a->TestID(), 300);
     EXPECT_EQ(a->Limits()->Standards()->Count(), 0);
     EXPECT_EQ(plugIn->Tests()->Item(300)->Limits()->Standards()->Count(), 1);
-    EXPECT_EQ(errorOf([&] { plugIn->CreateTest(900); }), kNoSuchTest);
+    EXPECT_EQ(errorNumberOf([&] { plugIn->CreateTest(900); }), kNoSuchTest);
 }
 
 TEST_F(CTarvoXPlugInTest, BeforeInitializeTestsAndCreateTestFail)
 {
     CTarvoXPlugIn plugIn;
-    EXPECT_EQ(errorOf([&] { plugIn.Tests(); }), kNotInitialized);
-    EXPECT_EQ(errorOf([&] { plugIn.CreateTest(300); }), kNotInitialized);
+    EXPECT_EQ(errorNumberOf([&] { plugIn.Tests(); }), kNotInitialized);
+    EXPECT_EQ(errorNumberOf([&] { plugIn.CreateTest(300); }), kNotInitialized);
     EXPECT_EQ(plugIn.Setup(), nullptr);
 }
 
