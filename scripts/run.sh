@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing, builds, starts the analyser simulator
-# and runs the host against it. With arguments, runs kelto-host with them instead
-# (the simulator's device is in $TARVO_SIM for them).
+# and runs the host against it. With arguments, runs kelto-host with them instead;
+# an argument "sim" stands for the simulator's device.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -15,7 +15,9 @@ trap 'kill "$sim" 2>/dev/null || true; rm -rf "$work"' EXIT
 for _ in $(seq 50); do [ -e "$TARVO_SIM" ] && break; sleep 0.1; done
 
 if [ $# -gt 0 ]; then
-  build/bin/kelto-host "$@"
+  args=()
+  for a in "$@"; do [ "$a" = sim ] && args+=("$TARVO_SIM") || args+=("$a"); done
+  build/bin/kelto-host "${args[@]}"
   exit
 fi
 echo "== The analyser on the line ($TARVO_SIM)"
