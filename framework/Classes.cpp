@@ -2,6 +2,9 @@
 
 #include "framework/ClassLists.h"
 #include "framework/GGlobals.h"
+#include "framework/guide/XChargeResult.h"
+#include "framework/guide/XDetailedResult.h"
+#include "framework/guide/XTestResult.h"
 
 namespace kelto {
 
@@ -10,6 +13,9 @@ ClassEntries frameworkClasses()
     return {
         {GGlobals::kProgId, tarvoxclass::GGlobals, &createInstance<GGlobals>},
         {EmptyTarvoXPlugIn::kProgId, tarvoxclass::ITarvoXPlugIn, &createInstance<EmptyTarvoXPlugIn>},
+        {tarvoxclass::XChargeResult, nullptr, &createInstance<XChargeResult>},
+        {tarvoxclass::XTestResult, nullptr, &createInstance<XTestResult>},
+        {tarvoxclass::XDetailedResult, nullptr, &createInstance<XDetailedResult>},
     };
 }
 

@@ -3,6 +3,8 @@
 #include <QLineEdit>
 
 #include "framework/HostServices.h"
+#include "framework/guide/CMtiData2.h"
+#include "platform/ComponentRuntime.h"
 #include "platform/interfaces/Report.h"
 #include "platform/interfaces/Standards.h"
 #include "platform/interfaces/TestData.h"
@@ -14,6 +16,8 @@ namespace {
 
 // Set by the shell at start-up and never cleared.
 Ptr<ITarvoXPlugIn> mPlugIn;
+// The analyser record StoreMtiData added last: the default identity of a new result.
+std::int32_t mlLastMtiId = 0;
 
 } // namespace
 
@@ -104,6 +108,56 @@ void SelectAllText(QLineEdit* text)
     if (!text)
         raiseError(vberr::ObjectNotSet, QStringLiteral("MMiscUtils"));
     text->setSelection(0, static_cast<int>(text->text().size()));
+}
+
+Ptr<CMtiData2> GetMtiData(const Ptr<IMtiDatabase>& mtiDatabase, std::int32_t& mtiId)
+{
+    const std::int32_t id = mtiId != 0 ? mtiId : mlLastMtiId;
+    if (id <= 0 || !mtiDatabase)
+        return nullptr;
+    Ptr<IMtiRecord> record;
+    ignoreErrors([&] { record = mtiDatabase->Item(kOwnerWord, id); });
+    if (!record)
+        return nullptr;
+    auto identity = std::make_shared<CMtiData2>();
+    ignoreErrors([&] { identity->SetMtiType(record->Model()); });
+    ignoreErrors([&] { identity->SetSerial(record->SerialNumber()); });
+    ignoreErrors([&] { identity->SetFirmware(record->Firmware()); });
+    return identity;
+}
+
+std::int32_t StoreMtiData(const Ptr<IMtiDatabase>& mtiDatabase, Ptr<CMtiData2>& mti)
+{
+    if (!mtiDatabase || !mti)
+        return 0;
+    // Without a serial number no record can be told apart: each run gets its own.
+    if (!mti->Serial().isEmpty()) {
+        QList<Ptr<IMtiRecord>> records;
+        ignoreErrors([&] { records = mtiDatabase->Records(); });
+        for (const auto& record : records) {
+            bool same = false;
+            ignoreErrors([&] {
+                same = record && record->Owner() == kOwnerWord && record->Model() == mti->MtiType()
+                       && record->SerialNumber() == mti->Serial();
+            });
+            if (same)
+                return valueOr([&] { return record->ID(); }, 0);
+        }
+    }
+    std::int32_t id = 0;
+    ignoreErrors([&] {
+        auto record = ComponentRuntime::instance().createAs<IMtiRecord>(QLatin1String(hostclass::MtiRecord));
+        if (!record)
+            return;
+        record->SetOwner(kOwnerWord);
+        record->SetModel(mti->MtiType());
+        record->SetSerialNumber(mti->Serial());
+        record->SetFirmware(mti->Firmware());
+        id = mtiDatabase->Add(record);
+    });
+    if (id > 0)
+        mlLastMtiId = id;
+    return id;
 }
 
 } // namespace kelto::MMiscUtils

@@ -14,6 +14,8 @@ namespace kelto {
 class IStandard;
 class IReport;
 class ITestElement;
+class IMtiDatabase;
+class CMtiData2;
 
 namespace MMiscUtils {
 
@@ -32,6 +34,15 @@ Variant GetMeasurementTable(const Ptr<IReport>& report, const Ptr<ITestElement>&
 
 // Selects the whole text of a text box.
 void SelectAllText(QLineEdit* text);
+
+// The identity of the analyser record of that id (owner "TarvoX"); id 0 stands for
+// the record StoreMtiData added last in this process. Null when there is none.
+Ptr<CMtiData2> GetMtiData(const Ptr<IMtiDatabase>& mtiDatabase, std::int32_t& mtiId);
+
+// The id of the record holding this identity: an existing record of the same model
+// and serial number, else a record added for it (ids are the database's own, so
+// they never collide across models). 0 when there is no database or identity.
+std::int32_t StoreMtiData(const Ptr<IMtiDatabase>& mtiDatabase, Ptr<CMtiData2>& mti);
 
 } // namespace MMiscUtils
 

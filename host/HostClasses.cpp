@@ -1,6 +1,8 @@
 #include "HostClasses.h"
 
 #include "BasicServices.h"
+#include "ContentPane.h"
+#include "GuideToolbar.h"
 #include "HelpText.h"
 #include "RegistryKey.h"
 #include "Report.h"
@@ -11,7 +13,9 @@
 #include "TestGuideServices.h"
 #include "TestList.h"
 #include "TestSetup.h"
+#include "TestWizard.h"
 #include "XLimitView.h"
+#include "XTestGuideSettings.h"
 #include "XmlDocument.h"
 #include "platform/ComponentRuntime.h"
 
@@ -41,6 +45,7 @@ const ClassEntry kHostClasses[] = {
     {hostclass::HelpText, nullptr, &make<HelpText>},
     {hostclass::RelativeLimit, nullptr, &make<RelativeLimit>},
     {hostclass::LimitView, nullptr, &make<XLimitView>},
+    {hostclass::TestGuideSettings, nullptr, &make<XTestGuideSettings>},
     {"Kelto.TestElementBase", hostclass::TestElementBase, &make<TestElementBase>},
     {"Kelto.TestList", hostclass::TestList, &make<TestList>},
     {"Kelto.TestInfo", nullptr, &make<TestInfo>},
@@ -53,6 +58,11 @@ const ClassEntry kHostClasses[] = {
     {hostclass::TestGuideHelper, nullptr, &make<TestGuideHelper>},
     {"Kelto.CallBack", hostclass::CallBack, &make<CallBack>},
     {hostclass::Report, nullptr, &make<Report>},
+    {hostclass::TgToolbar, nullptr, &make<GuideToolbar>},
+    {hostclass::TgContentPane, nullptr, &make<ContentPane>},
+    {"keltoTGCL2.TgTab", hostclass::TgTab, &make<TgTab>},
+    {hostclass::TestWizard, nullptr, &make<TestWizard>},
+    {hostclass::PictureSource, nullptr, &make<PictureSource>},
 };
 
 } // namespace

@@ -134,6 +134,23 @@ double Val(const QString& text)
     return parseDecimal(s.left(len));
 }
 
+bool startsWithNumber(const QString& text)
+{
+    const QString s = withoutBlanks(text);
+    if (s.startsWith(QLatin1Char('&')) && s.size() > 1) {
+        const QChar kind = s[1].toUpper();
+        const bool named = kind == QLatin1Char('H') || kind == QLatin1Char('O');
+        const int radix = kind == QLatin1Char('H') ? 16 : 8;
+        const int at = named ? 2 : 1;
+        if (at >= s.size())
+            return false;
+        const QChar c = s[at].toLower();
+        const int d = c.isDigit() ? c.digitValue() : (radix == 16 && c >= QLatin1Char('a') && c <= QLatin1Char('f') ? 10 : -1);
+        return d >= 0 && d < radix;
+    }
+    return decimalPrefixLength(s) > 0;
+}
+
 double roundHalfEven(double value)
 {
     return std::nearbyint(value); // the default rounding mode rounds halves to even

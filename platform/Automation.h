@@ -12,6 +12,9 @@ namespace kelto {
 // optional sign, "." as the only decimal separator, E or D exponent, "&H" and "&O"
 // prefixes; anything else ends the number, and a text without one gives 0.
 double Val(const QString& text);
+// True when the text begins with a number that Val reads; Val gives 0 both for
+// "0" and for a text without any number, which a caller may need to tell apart.
+bool startsWithNumber(const QString& text);
 
 // Whole numbers rounded half to even; overflow error (6) outside the target range.
 std::int16_t CInt(double value);

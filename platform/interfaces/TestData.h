@@ -129,6 +129,8 @@ public:
     virtual void SetShowPictures(bool show) = 0;
     virtual bool ConfirmNext() = 0;
     virtual void SetConfirmNext(bool confirm) = 0;
+    // The settings as the guide toolbar's option bits: 1 show pictures, 2 confirm next.
+    virtual std::int32_t Options() { return (ShowPictures() ? 1 : 0) | (ConfirmNext() ? 2 : 0); }
 };
 
 } // namespace kelto

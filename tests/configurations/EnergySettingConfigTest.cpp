@@ -3,11 +3,13 @@
 
 #include "configurations/CConfigEnergySetting.h"
 
+#include <QLineEdit>
 #include <QLocale>
 #include <cmath>
 #include <limits>
 
 #include "ConfigTestSupport.h"
+#include "framework/FDialogWrapper.h"
 #include "platform/interfaces/Controls.h"
 
 using namespace kelto;
@@ -157,11 +159,20 @@ TEST(EnergySettingConfig, TestGuideSettingsAreClonedSavedAndLoadedAsTheirOwnObje
     EXPECT_FALSE(target.TestGuideConfig()->ConfirmNext());
 }
 
-TEST(EnergySettingConfig, CreateDialogGivesAnUndockedDialogEvenWithoutItsPanel)
+TEST(EnergySettingConfig, CreateDialogGivesAnUndockedDialogHoldingItsPanel)
 {
     auto config = std::make_shared<CConfigChargeTime>();
+    config->SetPresetEnergy(150);
     auto dialog = config->CreateDialog();
     ASSERT_TRUE(dialog);
     EXPECT_FALSE(dialog->IsDocked());
+    auto wrapper = std::dynamic_pointer_cast<FDialogWrapper>(dialog);
+    ASSERT_TRUE(wrapper);
+    QWidget* panel = wrapper->window()->findChild<QWidget*>(QStringLiteral("isc"));
+    ASSERT_TRUE(panel);
+    // The panel was given this configuration.
+    auto* energy = panel->findChild<QLineEdit*>(QStringLiteral("txtEnergy"));
+    ASSERT_TRUE(energy);
+    EXPECT_EQ(energy->text(), QStringLiteral("150"));
     dialog->Unload();
 }

@@ -1,0 +1,449 @@
+#include "framework/guide/FTarvoXTestGuide.h"
+
+#include <QDialog>
+#include <QKeyEvent>
+
+#include "configurations/CConfigBase.h"
+#include "framework/HostServices.h"
+#include "framework/MMiscUtils.h"
+#include "framework/guide/GuideLayout.h"
+#include "framework/guide/GuidePictures.h"
+#include "framework/guide/XMTIData.h"
+#include "framework/guide/XTestInstruction.h"
+#include "platform/ComponentRuntime.h"
+#include "platform/interfaces/TestData.h"
+#include "platform/interfaces/TestElement.h"
+
+namespace kelto {
+
+namespace {
+
+const QString kSource = QStringLiteral("KeltoTarvoXTest.FTarvoXTestGuide");
+
+// Design sizes in twips.
+constexpr double kWindowWidth = 8910;
+constexpr double kWindowHeight = 5625;
+constexpr double kViewLeft = 330;
+constexpr double kViewTop = 2310;
+constexpr double kViewWidth = 8550;
+constexpr double kViewHeight = 2895;
+
+// Shared by every guide, created on first use.
+template <class T>
+Ptr<T> sharedService(const char* classId)
+{
+    static Ptr<T> service;
+    if (!service)
+        service = ComponentRuntime::instance().createAs<T>(QLatin1String(classId));
+    if (!service)
+        raiseError(vberr::CannotCreateObject, kSource, QStringLiteral("The host service %1 is not registered.").arg(QLatin1String(classId)));
+    return service;
+}
+
+Ptr<ITestGuideHelper> testGuideHelper()
+{
+    return sharedService<ITestGuideHelper>(hostclass::TestGuideHelper);
+}
+
+Ptr<IPictureSource> pictureSource()
+{
+    return sharedService<IPictureSource>(hostclass::PictureSource);
+}
+
+class GuideWindow : public QDialog {
+public:
+    std::function<void()> onResize;
+    std::function<void()> onActivate;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QDialog::resizeEvent(event);
+        if (onResize)
+            onResize();
+    }
+    void changeEvent(QEvent* event) override
+    {
+        QDialog::changeEvent(event);
+        if (event->type() == QEvent::ActivationChange && isActiveWindow() && onActivate)
+            onActivate();
+    }
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        // Escape must not end a run behind the test element's back.
+        if (event->key() == Qt::Key_Escape) {
+            event->accept();
+            return;
+        }
+        QDialog::keyPressEvent(event);
+    }
+};
+
+void ensureObject(bool present)
+{
+    if (!present)
+        raiseError(vberr::ObjectNotSet, kSource);
+}
+
+} // namespace
+
+FTarvoXTestGuide::FTarvoXTestGuide()
+{
+    auto* window = new GuideWindow;
+    m_window = window;
+    window->setObjectName(QStringLiteral("FTarvoXTestGuide"));
+    window->setWindowTitle(QStringLiteral("Kelto Test Guide"));
+    window->setModal(true);
+    window->resize(guide::twipsToPxX(kWindowWidth, window), guide::twipsToPxY(kWindowHeight, window));
+
+    ignoreErrors([&] { m_wizard = ComponentRuntime::instance().createAs<ITgContentPane>(QLatin1String(hostclass::TgContentPane)); });
+    ignoreErrors([&] { m_toolbar = ComponentRuntime::instance().createAs<ITgToolbar>(QLatin1String(hostclass::TgToolbar)); });
+    ignoreErrors([&] { m_details = ComponentRuntime::instance().createAs<IXTestWizard>(QLatin1String(hostclass::TestWizard)); });
+    if (m_wizard && m_wizard->widget()) {
+        m_wizard->widget()->setParent(window);
+        m_wizard->widget()->setObjectName(QStringLiteral("xtwWizard"));
+    }
+    if (m_toolbar && m_toolbar->widget()) {
+        m_toolbar->widget()->setParent(window);
+        m_toolbar->widget()->setObjectName(QStringLiteral("xtbToolbar"));
+    }
+    if (m_details && m_details->widget()) {
+        m_details->widget()->setParent(window);
+        m_details->widget()->setObjectName(QStringLiteral("xtwDetails"));
+    }
+    m_mtiData = new XMTIData(window);
+    m_mtiData->hide();
+    m_popup = new XTestInstruction(window);
+
+    if (m_toolbar) {
+        TgToolbarEvents events;
+        events.ButtonClick = [this](const Ptr<ITgToolbarItem>& button, bool flag) { buttonClick(button, flag); };
+        events.Resize = [this] { layoutWindow(); };
+        events.StandardChanged = [this] { standardChanged(); };
+        m_toolbar->Advise(std::move(events));
+    }
+    if (m_wizard)
+        m_wizard->AdviseLayout([this](float, float, float, float) {
+            if (mEmbeddedControl)
+                placePopup();
+        });
+    window->onResize = [this] { layoutWindow(); };
+    window->onActivate = [this] { activated(); };
+
+    ignoreErrors([&] { window->setWindowIcon(QIcon(pictureSource()->Picture(101))); });
+    ignoreErrors([&] { textTranslator()->TranslateForm(kOwnerWord, window); });
+    layoutWindow();
+}
+
+FTarvoXTestGuide::~FTarvoXTestGuide()
+{
+    Unload();
+}
+
+// ---- set-up by the test element --------------------------------------------------
+
+void FTarvoXTestGuide::Initialize(const Ptr<ITestElement>& ite, const Ptr<ITestSetup>& itsSetup, const Variant& vInstructions)
+{
+    if (!ite || !m_window)
+        return;
+    try {
+        m_window->setWindowTitle(testGuideHelper()->Caption(ite));
+        ensureObject(m_details != nullptr);
+        m_details->SetInstructions(vInstructions);
+        // A missing database or record leaves the identity tab as it was.
+        ignoreErrors([&] {
+            std::int32_t mtiId = ite->Result() ? ite->Result()->MTIID() : 0;
+            if (const auto identity = MMiscUtils::GetMtiData(itsSetup ? itsSetup->MtiDatabase() : nullptr, mtiId))
+                m_mtiData->SetMtiData(identity);
+        });
+        mirvResult = CreateResultView(ite->TestID());
+        // Without a view the run still needs its tabs and toolbar.
+        if (mirvResult) {
+            mirvResult->ShowTestResult(ite->Result());
+            mirvResult->SetLimits(ite->Limits());
+        }
+        InitWizard(ite, itsSetup);
+        UpdateToolbar(ite, itsSetup);
+    } catch (...) {
+    }
+}
+
+Ptr<ITarvoXResult> FTarvoXTestGuide::CreateResultView(std::int32_t testId)
+{
+    const bool waveform = testId == 900 || testId == 1000 || testId == 1100;
+    const QString progId = QLatin1String(waveform ? tarvoxclass::XTestResult : tarvoxclass::XChargeResult);
+    // A second call replaces the view, as the control's name is taken.
+    if (mEmbeddedControl)
+        delete mEmbeddedControl.data();
+    m_resultObject.reset();
+    ObjectPtr control;
+    ignoreErrors([&] { control = CreateObject(progId); });
+    const auto embedded = query<IEmbeddedControl>(control);
+    QWidget* widget = embedded ? embedded->widget() : nullptr;
+    if (!widget)
+        return nullptr;
+    m_resultObject = control;
+    mEmbeddedControl = widget;
+    ignoreErrors([&] {
+        widget->setParent(m_window);
+        widget->setObjectName(QStringLiteral("irvResult"));
+    });
+    ignoreErrors([&] { embedded->SetObjectEventHandler([this](const QString& name, const VariantArray& params) { objectEvent(name, params); }); });
+    ignoreErrors([&] {
+        widget->setGeometry(guide::twipsToPxX(kViewLeft, m_window), guide::twipsToPxY(kViewTop, m_window),
+            guide::twipsToPxX(kViewWidth, m_window), guide::twipsToPxY(kViewHeight, m_window));
+    });
+    ignoreErrors([&] { widget->show(); });
+    return query<ITarvoXResult>(control);
+}
+
+void FTarvoXTestGuide::InitWizard(const Ptr<ITestElement>& ite, const Ptr<ITestSetup>& itsSetup)
+{
+    if (!m_wizard)
+        return;
+    ignoreErrors([&] { m_wizard->AttachTest(ite, itsSetup); });
+    ignoreErrors([&] { m_wizard->SetResultView(mEmbeddedControl); });
+    ignoreErrors([&] { m_wizard->SetDetailsPane(m_details ? m_details->widget() : nullptr); });
+    ignoreErrors([&] {
+        AddWizardTab(QStringLiteral("462::MTI Data"), m_mtiData->BackColor(), QStringLiteral("TAB_MTIDATA_1"),
+            QStringLiteral("TAB_MTIDATA_2"), m_mtiData);
+    });
+    ignoreErrors([&] { m_wizard->AttachForm(m_window); });
+    ignoreErrors([&] { layoutWindow(); });
+}
+
+std::int16_t FTarvoXTestGuide::AddWizardTab(const QString& caption, std::int32_t backColor, const QString& picture1,
+    const QString& picture2, QWidget* control)
+{
+    auto tab = ComponentRuntime::instance().createAs<ITgTab>(QLatin1String(hostclass::TgTab));
+    ensureObject(tab != nullptr);
+    tab->SetMaskColor(olecolor::Red); // the background of the tab bitmaps
+    tab->SetBackColor(backColor);
+    tab->SetPicture(guide::LoadResPicture(picture1));
+    tab->SetPicture2(guide::LoadResPicture(picture2));
+    tab->SetCaption(textTranslator()->Translate(kOwnerWord, caption, {}));
+    return m_wizard->AddTab(tab, control);
+}
+
+Ptr<ITestGuideConfig> FTarvoXTestGuide::GetTestGuideConfig(const Ptr<IConfigData>& configuration)
+{
+    const auto config = query<CConfigBase>(configuration);
+    return config ? config->TestGuideConfig() : nullptr;
+}
+
+void FTarvoXTestGuide::UpdateToolbar(const Ptr<ITestElement>& ite, const Ptr<ITestSetup>& itsSetup)
+{
+    if (!m_toolbar)
+        return;
+    Ptr<ITestGuideConfig> settings;
+    ignoreErrors([&] { settings = GetTestGuideConfig(ite->Configuration()); });
+    std::int32_t options = 7;
+    ignoreErrors([&] {
+        if (settings)
+            options = settings->Options() | 4;
+    });
+    ignoreErrors([&] { m_toolbar->SetOptions(options, 3); });
+    ignoreErrors([&] { m_toolbar->AttachTest(ite, itsSetup); });
+}
+
+// ---- operations during the run ---------------------------------------------------
+
+void FTarvoXTestGuide::SetToolbarMode(std::int16_t iMode, bool fFlag)
+{
+    if (!m_toolbar || (iMode != 1 && iMode != 2))
+        return;
+    const bool running = iMode == 2;
+    ignoreErrors([&] { m_toolbar->SetRunState(running ? 1 : (fFlag ? 2 : 0)); });
+    ignoreErrors([&] { m_toolbar->SetRunFlags(Variant(), running, running); });
+}
+
+void FTarvoXTestGuide::EnableNextButton(bool fEnable)
+{
+    ignoreErrors([&] {
+        if (m_toolbar)
+            m_toolbar->Item(guidebutton::Next)->SetEnabled(fEnable);
+    });
+}
+
+void FTarvoXTestGuide::SetActiveSteps(const QList<std::int16_t>& steps)
+{
+    VariantArray numbers;
+    for (std::int16_t step : steps)
+        numbers.append(Variant(step));
+    ignoreErrors([&] {
+        if (m_details)
+            m_details->SetActiveSteps(Variant(numbers));
+    });
+}
+
+void FTarvoXTestGuide::SetStatusText(const QString& sText)
+{
+    ignoreErrors([&] {
+        const qsizetype separator = sText.indexOf(QStringLiteral("::"));
+        const QString shown = separator >= 0 && separator <= 5 ? textTranslator()->Translate(kOwnerWord, sText, {}) : sText;
+        m_toolbar->StatusCaption()->SetText(shown);
+    });
+}
+
+void FTarvoXTestGuide::ShowTestResult(const Ptr<IResultData>& ird)
+{
+    if (!ird || !mirvResult)
+        return;
+    ignoreErrors([&] { mirvResult->ShowTestResult(ird); });
+}
+
+void FTarvoXTestGuide::ShowResultStatus(const Ptr<IResultData>& ird)
+{
+    if (!ird)
+        return;
+    ignoreErrors([&] { m_toolbar->StatusCaption()->SetStatus(Variant(ird->Status()).toInteger()); });
+}
+
+void FTarvoXTestGuide::ShowPopup(const QString& sPictureKey, const QString& sText, bool fFlash)
+{
+    ensureObject(mEmbeddedControl && m_popup);
+    placePopup();
+    m_popup->ShowMsg(sPictureKey, sText);
+    m_popup->SetFlash(fFlash);
+    m_popup->show();
+    m_popup->raise();
+}
+
+void FTarvoXTestGuide::HidePopup()
+{
+    ensureObject(m_popup != nullptr);
+    m_popup->SetFlash(false);
+    m_popup->hide();
+}
+
+Ptr<CMtiData2> FTarvoXTestGuide::GetMtiData()
+{
+    return m_mtiData ? m_mtiData->GetMtiData() : nullptr;
+}
+
+void FTarvoXTestGuide::Show()
+{
+    if (m_window)
+        m_window->exec();
+}
+
+void FTarvoXTestGuide::Hide()
+{
+    if (m_window)
+        m_window->hide();
+}
+
+void FTarvoXTestGuide::Unload()
+{
+    if (!m_window)
+        return;
+    if (m_toolbar)
+        ignoreErrors([&] { m_toolbar->Advise({}); });
+    if (m_wizard) {
+        ignoreErrors([&] { m_wizard->DetachForm(m_window); });
+        ignoreErrors([&] { m_wizard->ReleaseAll(); });
+    }
+    mirvResult.reset();
+    m_resultObject.reset();
+    delete m_window.data();
+}
+
+// ---- events ------------------------------------------------------------------------
+
+void FTarvoXTestGuide::buttonClick(const Ptr<ITgToolbarItem>& button, bool flag)
+{
+    if (!button)
+        return;
+    const std::int32_t id = valueOr([&] { return button->ID(); }, 0);
+    auto saveIdentity = [this] {
+        if (m_mtiData)
+            m_mtiData->RegSave();
+    };
+    switch (id) {
+    case guidebutton::Abort:
+        if (valueOr([] { return testGuideHelper()->ConfirmAbort(); }, false))
+            emit AbortTest();
+        break;
+    case guidebutton::Previous: emit Previous(); break;
+    case guidebutton::Next:
+        saveIdentity();
+        emit NextTest();
+        break;
+    case guidebutton::Stop: emit StopTest(); break;
+    case guidebutton::Main: {
+        const bool nextEnabled = valueOr([&] { return m_toolbar->Item(guidebutton::Next)->Enabled(); }, false);
+        const bool mainChecked = valueOr([&] { return m_toolbar->Item(guidebutton::Main)->Checked(); }, false);
+        if (nextEnabled && flag) {
+            saveIdentity();
+            emit NextTest();
+        } else if (mainChecked && flag) {
+            emit StopTest();
+        } else {
+            emit StartTest();
+        }
+        break;
+    }
+    case guidebutton::NotApplicable: emit NA(); break;
+    case guidebutton::Skip: emit Skip(); break;
+    default: break;
+    }
+}
+
+void FTarvoXTestGuide::standardChanged()
+{
+    ignoreErrors([&] {
+        const auto standard = m_toolbar->StandardItem();
+        if (standard && mirvResult)
+            mirvResult->SelectStandard(standard->AlphaName(), standard->CompleteName(), standard->Calculate());
+    });
+}
+
+void FTarvoXTestGuide::layoutWindow()
+{
+    if (!m_window)
+        return;
+    const int width = m_window->width();
+    const int height = m_window->height();
+    const int toolbarHeight = m_toolbar && m_toolbar->widget() ? m_toolbar->widget()->height() : 0;
+    if (m_toolbar && m_toolbar->widget())
+        m_toolbar->widget()->setGeometry(0, height - toolbarHeight, width, toolbarHeight);
+    // A window too small for the toolbar leaves the pane where it was.
+    if (m_wizard && m_wizard->widget() && height - toolbarHeight >= 0)
+        m_wizard->widget()->setGeometry(0, 0, width, height - toolbarHeight);
+}
+
+void FTarvoXTestGuide::placePopup()
+{
+    if (!mEmbeddedControl || !m_popup)
+        return;
+    QWidget* parent = mEmbeddedControl->parentWidget();
+    if (m_popup->parentWidget() != parent) {
+        const bool hidden = m_popup->isHidden();
+        m_popup->setParent(parent);
+        m_popup->setVisible(!hidden);
+    }
+    m_popup->setGeometry(mEmbeddedControl->geometry());
+    m_popup->raise();
+}
+
+void FTarvoXTestGuide::objectEvent(const QString& name, const VariantArray& params)
+{
+    std::int16_t parameter = 0;
+    if (!params.isEmpty())
+        ignoreErrors([&] { parameter = params.first().toInteger(); });
+    if (name == QLatin1String("ItemClicked"))
+        emit ItemClicked(parameter != 0);
+    else if (name == QLatin1String("MouseDown") && parameter == 2)
+        ignoreErrors([&] {
+            if (m_toolbar)
+                m_toolbar->ShowMenu();
+        });
+}
+
+void FTarvoXTestGuide::activated()
+{
+    if (mEmbeddedControl)
+        mEmbeddedControl->setFocus();
+}
+
+} // namespace kelto

@@ -1,0 +1,7 @@
+#include "framework/guide/WaveState.h"
+
+namespace kelto {
+
+bool gfWaveRunning = false;
+
+} // namespace kelto

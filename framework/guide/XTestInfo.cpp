@@ -1,0 +1,155 @@
+#include "framework/guide/XTestInfo.h"
+
+#include <QLabel>
+
+#include "framework/HostServices.h"
+#include "framework/guide/GuideLayout.h"
+#include "platform/Clock.h"
+#include "platform/ComponentRuntime.h"
+#include "platform/interfaces/GuideControls.h"
+
+namespace kelto {
+
+namespace {
+constexpr int kFlashIntervalMs = 500;
+constexpr double kMinimumListTwips = 285;
+} // namespace
+
+XTestInfo::XTestInfo(QWidget* parent) : QWidget(parent), tmrFlash(Clock::instance().createTimer()), m_backColor(olecolor::InfoBackground)
+{
+    setObjectName(QStringLiteral("XTestInfo"));
+    setAutoFillBackground(true);
+    ignoreErrors([&] {
+        xtwInfo = ComponentRuntime::instance().createAs<IXTestWizard>(QLatin1String(hostclass::TestWizard));
+        xtwInfo->widget()->setParent(this);
+        xtwInfo->widget()->setObjectName(QStringLiteral("xtwInfo"));
+    });
+    lblCounter = new QLabel(QStringLiteral("5"), this);
+    lblCounter->setObjectName(QStringLiteral("lblCounter"));
+    lblCounter->setAlignment(Qt::AlignCenter);
+    QFont big = lblCounter->font();
+    big.setPointSizeF(big.pointSizeF() * 2);
+    big.setBold(true);
+    lblCounter->setFont(big);
+    lblCounter->adjustSize();
+    tmrFlash->setCallback([this] { tick(); });
+    ignoreErrors([&] { textTranslator()->TranslateForm(kOwnerWord, this); });
+    lblCounter->setText(QStringLiteral("5"));
+    SetBackColor(m_backColor);
+    SetBorder(true);
+}
+
+XTestInfo::~XTestInfo() = default;
+
+void XTestInfo::SetBackColor(std::int32_t color)
+{
+    m_backColor = color;
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::Window, olecolor::toQColor(color));
+    setPalette(palette);
+    ignoreErrors([&] { xtwInfo->SetBackColor(color); });
+}
+
+void XTestInfo::SetBorder(bool border)
+{
+    m_border = border ? 1 : 0;
+    setStyleSheet(border ? QStringLiteral("XTestInfo { border: 1px solid black; }") : QString());
+}
+
+bool XTestInfo::ShowCounter() const
+{
+    return !lblCounter->isHidden();
+}
+
+void XTestInfo::SetShowCounter(bool show)
+{
+    lblCounter->setVisible(show);
+    layoutPane();
+}
+
+void XTestInfo::Initialize(const Variant& instructions)
+{
+    m_instructions = instructions;
+    ignoreErrors([&] { xtwInfo->SetInstructions(instructions); });
+}
+
+void XTestInfo::HighLightItem(const Variant& steps)
+{
+    ignoreErrors([&] { xtwInfo->SetActiveSteps(steps); });
+}
+
+void XTestInfo::UpdateCounter(std::int32_t count)
+{
+    lblCounter->setText(QString::number(count));
+    QPalette palette = lblCounter->palette();
+    palette.setColor(QPalette::WindowText, olecolor::toQColor(count == 0 ? olecolor::Red : 0));
+    lblCounter->setPalette(palette);
+}
+
+void XTestInfo::ShowPacerMsg(const Variant& message)
+{
+    if (message.isNull() || message.isEmpty()) {
+        tmrFlash->stop();
+        ignoreErrors([&] { xtwInfo->SetMessageMode(false); });
+        ignoreErrors([&] { xtwInfo->SetInstructions(m_instructions); });
+        ignoreErrors([&] { xtwInfo->SetBackColor(m_backColor); });
+        return;
+    }
+    ignoreErrors([&] { xtwInfo->SetInstructions(message); });
+    ignoreErrors([&] { xtwInfo->SetMessageMode(true); });
+    ignoreErrors([&] { xtwInfo->SetBackColor(kPacerColor); });
+    tmrFlash->start(kFlashIntervalMs);
+}
+
+bool XTestInfo::flashing() const
+{
+    return tmrFlash->isActive();
+}
+
+void XTestInfo::tick()
+{
+    ++m_ticks;
+    ignoreErrors([&] {
+        const std::int32_t colour = xtwInfo->BackColor();
+        if (m_ticks > 7 && colour == kPacerColor) {
+            xtwInfo->SetBackColor(m_backColor);
+            m_ticks = 0;
+        } else if (m_ticks > 0) {
+            xtwInfo->SetBackColor(kPacerColor);
+        }
+    });
+}
+
+void XTestInfo::ReadProperties(const QVariantMap& bag)
+{
+    SetBackColor(bag.value(QStringLiteral("BackColor"), olecolor::InfoBackground).toInt());
+    SetBorder(bag.value(QStringLiteral("Border"), 1).toInt() == 1);
+}
+
+QVariantMap XTestInfo::WriteProperties() const
+{
+    return {{QStringLiteral("BackColor"), m_backColor}, {QStringLiteral("Border"), m_border}};
+}
+
+void XTestInfo::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    layoutPane();
+}
+
+void XTestInfo::layoutPane()
+{
+    int height = this->height();
+    const int width = this->width();
+    QWidget* list = xtwInfo ? xtwInfo->widget() : nullptr;
+    if (ShowCounter()) {
+        height -= lblCounter->height();
+        lblCounter->setGeometry(0, height, width, lblCounter->height());
+        if (list)
+            list->setVisible(guide::pxToTwipsY(height, this) > kMinimumListTwips);
+    }
+    if (list)
+        list->setGeometry(0, 0, width, std::max(0, height));
+}
+
+} // namespace kelto

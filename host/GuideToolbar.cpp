@@ -1,0 +1,223 @@
+#include "GuideToolbar.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QToolButton>
+
+#include "platform/PluginError.h"
+#include "platform/interfaces/Standards.h"
+#include "platform/interfaces/TestElement.h"
+
+namespace kelto::host {
+
+namespace {
+
+struct ButtonSpec {
+    std::int32_t id;
+    const char* text;
+};
+
+// In the order they stand on the bar, left to right around the caption.
+const ButtonSpec kLeftButtons[] = {{101, "Abort"}, {102, "Previous"}};
+const ButtonSpec kRightButtons[] = {{301, "N/A"}, {302, "Skip"}, {201, "Stop"}, {202, "Start"}, {103, "Next"}};
+
+constexpr int kHeightPx = 43; // 645 twips at 96 dpi
+
+} // namespace
+
+bool TgToolbarItem::Enabled()
+{
+    return m_button && m_button->isEnabled();
+}
+
+void TgToolbarItem::SetEnabled(bool enabled)
+{
+    if (m_button)
+        m_button->setEnabled(enabled);
+}
+
+bool TgToolbarItem::Checked()
+{
+    return m_button && m_button->isChecked();
+}
+
+QString TgStatusCaption::Text()
+{
+    return m_text ? m_text->text() : QString();
+}
+
+void TgStatusCaption::SetText(const QString& text)
+{
+    if (m_text)
+        m_text->setText(text);
+}
+
+void TgStatusCaption::SetStatus(std::int16_t status)
+{
+    m_value = status;
+    if (!m_status)
+        return;
+    static const char* const texts[] = {"", "Passed", "Failed", "N/A"};
+    static const char* const colours[] = {"", "color: white; background: #2e8b57;", "color: white; background: #c62828;",
+        "color: black; background: #bdbdbd;"};
+    const bool known = status >= 0 && status <= 3;
+    m_status->setText(known ? QString::fromLatin1(texts[status]) : QString::number(status));
+    m_status->setStyleSheet(known ? QString::fromLatin1(colours[status]) : QString());
+}
+
+GuideToolbar::GuideToolbar() : m_widget(new QWidget)
+{
+    m_widget->setObjectName(QStringLiteral("XTgToolbar"));
+    m_widget->setFixedHeight(kHeightPx);
+    auto* layout = new QHBoxLayout(m_widget);
+    layout->setContentsMargins(4, 2, 4, 2);
+    auto addButton = [&](const ButtonSpec& spec) {
+        auto* button = new QToolButton;
+        button->setText(QString::fromLatin1(spec.text));
+        button->setObjectName(QStringLiteral("tbItem%1").arg(spec.id));
+        button->setCheckable(spec.id == 202);
+        layout->addWidget(button);
+        m_items.insert(spec.id, std::make_shared<TgToolbarItem>(spec.id, button));
+        const std::int32_t id = spec.id;
+        // A checkable button toggles itself on a click; its state follows the run state only.
+        QObject::connect(button, &QToolButton::clicked, m_widget, [this, id, button] {
+            if (id == 202)
+                button->setChecked(m_runState == 1);
+            clicked(id, true);
+        });
+    };
+    for (const ButtonSpec& spec : kLeftButtons)
+        addButton(spec);
+    auto* text = new QLabel;
+    text->setObjectName(QStringLiteral("lblStatusText"));
+    auto* status = new QLabel;
+    status->setObjectName(QStringLiteral("lblStatus"));
+    status->setMinimumWidth(48);
+    status->setAlignment(Qt::AlignCenter);
+    layout->addWidget(status);
+    layout->addWidget(text, 1);
+    m_caption = std::make_shared<TgStatusCaption>(text, status);
+    m_standards = new QComboBox;
+    m_standards->setObjectName(QStringLiteral("cboStandard"));
+    layout->addWidget(m_standards);
+    m_calculate = new QCheckBox(QStringLiteral("Relative"));
+    m_calculate->setChecked(true);
+    layout->addWidget(m_calculate);
+    for (const ButtonSpec& spec : kRightButtons)
+        addButton(spec);
+    QObject::connect(m_standards, &QComboBox::currentIndexChanged, m_widget, [this] { standardChanged(); });
+    QObject::connect(m_calculate, &QCheckBox::toggled, m_widget, [this] { standardChanged(); });
+
+    m_menu = new QMenu(m_widget);
+    m_menu->addAction(QStringLiteral("Repeat test"), m_widget, [this] { clicked(202, false); });
+    m_menu->addAction(QStringLiteral("Not applicable"), m_widget, [this] { clicked(301, true); });
+    m_menu->addAction(QStringLiteral("Skip"), m_widget, [this] { clicked(302, true); });
+    SetRunState(0);
+}
+
+GuideToolbar::~GuideToolbar()
+{
+    delete m_widget.data();
+}
+
+Ptr<ITgToolbarItem> GuideToolbar::Item(std::int32_t id)
+{
+    return m_items.value(id);
+}
+
+QToolButton* GuideToolbar::button(std::int32_t id) const
+{
+    const auto item = m_items.value(id);
+    return item ? item->button() : nullptr;
+}
+
+Ptr<ITgStandardItem> GuideToolbar::StandardItem()
+{
+    const int index = m_standards ? m_standards->currentIndex() : -1;
+    if (index < 0)
+        return nullptr;
+    const QStringList names = m_standards->itemData(index).toStringList();
+    return std::make_shared<TgStandardItem>(names.value(0), names.value(1), m_calculate->isChecked());
+}
+
+void GuideToolbar::AttachTest(const Ptr<ITestElement>&, const Ptr<ITestSetup>& setup)
+{
+    m_filling = true;
+    m_standards->clear();
+    if (setup) {
+        if (const auto selected = setup->SelectedStandards()) {
+            for (int i = 0; i < selected->Count(); ++i) {
+                const auto standard = selected->Item(i);
+                if (standard)
+                    m_standards->addItem(standard->AlphaName(), QStringList{standard->AlphaName(), standard->CompleteName()});
+            }
+        }
+    }
+    m_filling = false;
+    // The guide shows the limits of the first standard from the start.
+    if (m_standards->count() > 0)
+        standardChanged();
+}
+
+void GuideToolbar::SetRunState(std::int32_t state)
+{
+    m_runState = state;
+    const bool runningState = state == 1;
+    auto enable = [&](std::int32_t id, bool on) {
+        if (QToolButton* b = button(id))
+            b->setEnabled(on);
+    };
+    enable(101, true);
+    enable(102, !runningState);
+    enable(103, state == 2);
+    enable(201, runningState);
+    enable(202, true);
+    enable(301, !runningState);
+    enable(302, !runningState);
+    if (QToolButton* main = button(202)) {
+        main->setChecked(runningState);
+        main->setText(runningState ? QStringLiteral("Stop") : state == 2 ? QStringLiteral("Next") : QStringLiteral("Start"));
+    }
+}
+
+void GuideToolbar::SetOptions(std::int32_t& flags, std::int32_t)
+{
+    m_options = flags;
+}
+
+void GuideToolbar::ShowMenu()
+{
+    if (m_menu && m_widget)
+        m_menu->popup(m_widget->mapToGlobal(QPoint(0, 0)));
+}
+
+void GuideToolbar::SetRunFlags(const Variant&, bool running, bool locked)
+{
+    m_running = running;
+    // The standard cannot change under a running measurement.
+    m_standards->setEnabled(!locked);
+    m_calculate->setEnabled(!locked);
+}
+
+void GuideToolbar::clicked(std::int32_t id, bool flag)
+{
+    const auto item = m_items.value(id);
+    if (!item || !item->Enabled())
+        return;
+    // A copy: the handler may replace the toolbar's events while it runs.
+    const auto handler = m_events.ButtonClick;
+    if (handler)
+        handler(item, flag);
+}
+
+void GuideToolbar::standardChanged()
+{
+    const auto handler = m_events.StandardChanged;
+    if (!m_filling && handler)
+        handler();
+}
+
+} // namespace kelto::host

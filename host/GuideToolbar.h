@@ -1,0 +1,106 @@
+#pragma once
+// The host's guide toolbar: navigation and run buttons by id, the status caption
+// with the result status, and the selector of the run's standards.
+
+#include <QLabel>
+#include <QMap>
+#include <QPointer>
+#include <QToolButton>
+
+#include "platform/interfaces/GuideControls.h"
+
+class QCheckBox;
+class QComboBox;
+class QMenu;
+
+namespace kelto::host {
+
+class GuideToolbar;
+
+class TgToolbarItem : public ITgToolbarItem {
+public:
+    TgToolbarItem(std::int32_t id, QToolButton* button) : m_id(id), m_button(button) {}
+    std::int32_t ID() override { return m_id; }
+    bool Enabled() override;
+    void SetEnabled(bool enabled) override;
+    bool Checked() override;
+    QToolButton* button() const { return m_button; }
+
+private:
+    std::int32_t m_id;
+    QPointer<QToolButton> m_button;
+};
+
+class TgStatusCaption : public ITgStatusCaption {
+public:
+    explicit TgStatusCaption(QLabel* text, QLabel* status) : m_text(text), m_status(status) {}
+    QString Text() override;
+    void SetText(const QString& text) override;
+    std::int16_t Status() override { return m_value; }
+    void SetStatus(std::int16_t status) override;
+
+private:
+    QPointer<QLabel> m_text;
+    QPointer<QLabel> m_status;
+    std::int16_t m_value = 0;
+};
+
+class TgStandardItem : public ITgStandardItem {
+public:
+    TgStandardItem(QString alpha, QString complete, bool calculate)
+        : m_alpha(std::move(alpha)), m_complete(std::move(complete)), m_calculate(calculate)
+    {
+    }
+    QString AlphaName() override { return m_alpha; }
+    QString CompleteName() override { return m_complete; }
+    bool Calculate() override { return m_calculate; }
+
+private:
+    QString m_alpha;
+    QString m_complete;
+    bool m_calculate;
+};
+
+class GuideToolbar : public ITgToolbar {
+public:
+    GuideToolbar();
+    ~GuideToolbar() override;
+
+    QWidget* widget() override { return m_widget; }
+    Ptr<ITgToolbarItem> Item(std::int32_t id) override;
+    Ptr<ITgStatusCaption> StatusCaption() override { return m_caption; }
+    Ptr<ITgStandardItem> StandardItem() override;
+    void AttachTest(const Ptr<ITestElement>& element, const Ptr<ITestSetup>& setup) override;
+    void SetRunState(std::int32_t state) override;
+    void SetOptions(std::int32_t& flags, std::int32_t count) override;
+    void ShowMenu() override;
+    void SetRunFlags(const Variant& reserved, bool running, bool locked) override;
+    void Advise(TgToolbarEvents events) override { m_events = std::move(events); }
+
+    // For the host's tests.
+    QToolButton* button(std::int32_t id) const;
+    QComboBox* standardSelector() const { return m_standards; }
+    QCheckBox* calculateBox() const { return m_calculate; }
+    QMenu* menu() const { return m_menu; }
+    std::int32_t runState() const { return m_runState; }
+    std::int32_t options() const { return m_options; }
+    bool running() const { return m_running; }
+
+private:
+    void clicked(std::int32_t id, bool flag);
+    void standardChanged();
+
+    QPointer<QWidget> m_widget; // the guide window owns it once placed there
+    QMap<std::int32_t, Ptr<TgToolbarItem>> m_items;
+    Ptr<TgStatusCaption> m_caption;
+    QComboBox* m_standards = nullptr;
+    QCheckBox* m_calculate = nullptr;
+    QMenu* m_menu = nullptr;
+    TgToolbarEvents m_events;
+    std::int32_t m_runState = 0;
+    std::int32_t m_options = 0;
+    bool m_running = false;
+    bool m_filling = false;
+};
+
+} // namespace kelto::host

@@ -1,0 +1,114 @@
+#include "panels/XEnergyConfig.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScopedValueRollback>
+
+#include "platform/Automation.h"
+#include "platform/PluginError.h"
+
+namespace kelto {
+
+namespace {
+
+// The least size the frames are laid out for; a smaller panel shows them clipped.
+constexpr float kLeastWidth = 9660;
+constexpr float kLeastHeight = 3435;
+constexpr float kHelpHeight = 495;
+
+} // namespace
+
+XEnergyPanel::XEnergyPanel(const EnergyPanelDesign& design) : XPanelBase(QString::fromLatin1(design.name), design.width, design.height)
+{
+    // The order of creation is the keyboard's order.
+    if (design.settingsFirst) {
+        addSettingsFrame();
+        addEnergyFrame();
+    } else {
+        addEnergyFrame();
+        addSettingsFrame();
+    }
+    addHelpText(QString::fromLatin1(design.helpText), QRectF(0, design.height - kHelpHeight, design.width, kHelpHeight));
+}
+
+void XEnergyPanel::addEnergyFrame()
+{
+    fraEnergy = addFrame(m_widget, QStringLiteral("fraEnergy"), QRectF(0, 0, 3135, 1935));
+    addLabel(fraEnergy, QStringLiteral("lblPresetEnergy"), QStringLiteral("20091::Preset energy"), QRectF(240, 360, 2175, 285), TextStyle::Heading);
+    txtEnergy = addTextBox(fraEnergy, QStringLiteral("txtEnergy"), QRectF(240, 720, 975, 285), QStringLiteral("100"));
+    addLabel(fraEnergy, QStringLiteral("lblEnergy"), QStringLiteral("20200::J"), QRectF(1320, 750, 135, 255), TextStyle::Unit);
+
+    acceptDigitsOnly(txtEnergy);
+    selectAllOnFocus(txtEnergy);
+    onClick(txtEnergy, [this] { energyEdited(); });
+    QObject::connect(txtEnergy, &QLineEdit::textChanged, context(), [this] { energyEdited(); });
+}
+
+void XEnergyPanel::addSettingsFrame()
+{
+    fraTestGuideSettings = addFrame(m_widget, QStringLiteral("fraTestGuideSettings"), QRectF(3240, 0, 2295, 1935));
+    addLabel(fraTestGuideSettings, QStringLiteral("lblTestGudeSettings"), QStringLiteral("20090::Test guide settings:"),
+        QRectF(120, 240, 2055, 285), TextStyle::Heading);
+    addTestGuideSettings(fraTestGuideSettings, QRectF(120, 600, 1815, 615));
+}
+
+void XEnergyPanel::Initialize(const Variant& inData)
+{
+    if (!m_widget)
+        return;
+    QScopedValueRollback<bool> filling(mfUpdating, true);
+    ignoreErrors([&] { takeConfig(inData); });
+    if (!hasConfig()) {
+        txtEnergy->setEnabled(false);
+        return;
+    }
+    // A panel that had no configuration before must become editable again, unless locked.
+    txtEnergy->setEnabled(!mfLocked);
+    ignoreErrors([&] { txtEnergy->setText(formatNumber(presetEnergy(), QStringLiteral("0"))); });
+    ignoreErrors([&] { fillMore(); });
+    ignoreErrors([&] { initTestGuideSettings(testGuideConfig()); });
+}
+
+void XEnergyPanel::energyEdited()
+{
+    if (mfUpdating)
+        return;
+    ignoreErrors([&] {
+        if (hasConfig())
+            setPresetEnergy(CSng(Val(txtEnergy->text())));
+    });
+    tellHost();
+}
+
+void XEnergyPanel::SetLocked(bool locked)
+{
+    if (locked == mfLocked)
+        return;
+    mfLocked = locked;
+    if (!m_widget)
+        return;
+    lockTestGuideSettings(locked);
+    txtEnergy->setEnabled(!locked && hasConfig());
+    ignoreErrors([&] { lockMore(locked); });
+}
+
+void XEnergyPanel::SetFocus()
+{
+    if (!m_widget)
+        return;
+    txtEnergy->setFocus();
+    txtEnergy->setSelection(0, std::min<int>(5, txtEnergy->text().size()));
+}
+
+void XEnergyPanel::layoutPanel()
+{
+    const QSizeF inner = innerTwips();
+    const float width = std::max(static_cast<float>(inner.width()), kLeastWidth);
+    const float height = std::max(static_cast<float>(inner.height()), kLeastHeight);
+    const float frameHeight = fitHelpText(height) - 120;
+    place(fraEnergy, 0, 0, width * 0.34f, frameHeight);
+    place(fraTestGuideSettings, width * 0.34f + 120, 0, twipsGeometry(fraTestGuideSettings).width(), frameHeight);
+}
+
+} // namespace kelto

@@ -1,0 +1,302 @@
+#include "panels/XPanelBase.h"
+
+#include <QCheckBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QHash>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QSet>
+
+#include "framework/HostServices.h"
+#include "platform/ComponentRuntime.h"
+#include "platform/PluginError.h"
+#include "platform/interfaces/HostControls.h"
+#include "platform/interfaces/TestData.h"
+
+namespace kelto {
+
+namespace {
+
+constexpr double kTwipsPerInch = 1440.0;
+
+// What a box hears as a typed character: navigation and editing keys that type
+// nothing (arrows, Tab, Delete) are not characters and always pass.
+bool isTypedCharacter(const QKeyEvent* key)
+{
+    if (key->text().isEmpty())
+        return false;
+    switch (key->key()) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Delete:
+        return false;
+    default:
+        return true;
+    }
+}
+
+bool isDigitOrBackspace(QChar c)
+{
+    return (c >= QLatin1Char('0') && c <= QLatin1Char('9')) || c == QChar(8);
+}
+
+QFont captionFont(const QWidget* parent, bool bold)
+{
+    QFont font = parent->font();
+    font.setFamily(QStringLiteral("Arial"));
+    font.setPointSizeF(9.75);
+    font.setBold(bold);
+    return font;
+}
+
+} // namespace
+
+// The panel's hooks into its controls' events: resize, key filter, click, focus.
+class XPanelBase::Events : public QObject {
+public:
+    explicit Events(XPanelBase& panel) : m_panel(panel) {}
+
+    QSet<QObject*> digitsOnly;
+    QSet<QObject*> selectAll;
+    QHash<QObject*, std::function<void()>> clicks;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::Resize:
+            if (watched == m_panel.m_widget)
+                ignoreErrors([&] { m_panel.layoutPanel(); });
+            break;
+        case QEvent::KeyPress:
+            if (digitsOnly.contains(watched)) {
+                const auto* key = static_cast<QKeyEvent*>(event);
+                if (isTypedCharacter(key) && !isDigitOrBackspace(key->text().at(0)))
+                    return true; // discarded before the control sees it
+            }
+            break;
+        case QEvent::MouseButtonRelease:
+            if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+                const auto handler = clicks.value(watched);
+                // A disabled control hears no click, though its filters still see the event.
+                auto* control = qobject_cast<QWidget*>(watched);
+                if (handler && control && control->isEnabled())
+                    ignoreErrors(handler);
+            }
+            break;
+        case QEvent::FocusIn:
+            if (selectAll.contains(watched)) {
+                if (auto* box = qobject_cast<QLineEdit*>(watched))
+                    box->selectAll();
+            }
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    XPanelBase& m_panel;
+};
+
+XPanelBase::XPanelBase(const QString& name, float designWidth, float designHeight)
+    : m_widget(new QWidget), m_events(std::make_unique<Events>(*this))
+{
+    m_widget->setObjectName(name);
+    m_widget->resize(toPixelsX(designWidth), toPixelsY(designHeight));
+}
+
+XPanelBase::~XPanelBase()
+{
+    // The hooks go first: nothing may reach the panel while its widgets are destroyed.
+    m_events.reset();
+    delete m_widget.data();
+}
+
+void XPanelBase::finishCreation()
+{
+    ignoreErrors([&] { textTranslator()->TranslateForm(kOwnerWord, m_widget); });
+    m_widget->installEventFilter(m_events.get());
+    ignoreErrors([&] { layoutPanel(); });
+}
+
+QObject* XPanelBase::context() const
+{
+    return m_events.get();
+}
+
+bool XPanelBase::Visible()
+{
+    return m_widget && !m_widget->isHidden();
+}
+
+void XPanelBase::SetVisible(bool visible)
+{
+    if (m_widget)
+        m_widget->setVisible(visible);
+}
+
+void XPanelBase::Refresh()
+{
+    if (m_widget)
+        m_widget->update();
+}
+
+void XPanelBase::tellHost()
+{
+    if (mCallBack)
+        ignoreErrors([&] { mCallBack->FireEvent(QStringLiteral("Change"), VariantArray()); });
+}
+
+int XPanelBase::toPixelsX(float twips) const
+{
+    return qRound(twips * m_widget->logicalDpiX() / kTwipsPerInch);
+}
+
+int XPanelBase::toPixelsY(float twips) const
+{
+    return qRound(twips * m_widget->logicalDpiY() / kTwipsPerInch);
+}
+
+QSizeF XPanelBase::innerTwips() const
+{
+    return {m_widget->width() * kTwipsPerInch / m_widget->logicalDpiX(), m_widget->height() * kTwipsPerInch / m_widget->logicalDpiY()};
+}
+
+QRectF XPanelBase::twipsGeometry(const QWidget* control) const
+{
+    if (!control || !m_widget)
+        return {};
+    const double x = kTwipsPerInch / m_widget->logicalDpiX();
+    const double y = kTwipsPerInch / m_widget->logicalDpiY();
+    const QRect r = control->geometry();
+    return {r.x() * x, r.y() * y, r.width() * x, r.height() * y};
+}
+
+void XPanelBase::place(QWidget* control, float left, float top, float width, float height) const
+{
+    if (control)
+        control->setGeometry(toPixelsX(left), toPixelsY(top), std::max(0, toPixelsX(width)), std::max(0, toPixelsY(height)));
+}
+
+void XPanelBase::moveTo(QWidget* control, float left, float top) const
+{
+    if (control)
+        control->move(toPixelsX(left), toPixelsY(top));
+}
+
+QGroupBox* XPanelBase::addFrame(QWidget* parent, const QString& name, const QRectF& twips)
+{
+    auto* frame = new QGroupBox(parent);
+    frame->setObjectName(name);
+    place(frame, twips.x(), twips.y(), twips.width(), twips.height());
+    return frame;
+}
+
+QLabel* XPanelBase::addLabel(QWidget* parent, const QString& name, const QString& textRef, const QRectF& twips, TextStyle style)
+{
+    auto* label = new QLabel(textRef, parent);
+    label->setObjectName(name);
+    label->setFont(captionFont(parent, style == TextStyle::Heading));
+    if (style == TextStyle::Heading) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, palette.color(QPalette::Highlight));
+        label->setPalette(palette);
+    }
+    place(label, twips.x(), twips.y(), twips.width(), twips.height());
+    return label;
+}
+
+QLineEdit* XPanelBase::addTextBox(QWidget* parent, const QString& name, const QRectF& twips, const QString& designText)
+{
+    auto* box = new QLineEdit(designText, parent);
+    box->setObjectName(name);
+    box->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    place(box, twips.x(), twips.y(), twips.width(), twips.height());
+    return box;
+}
+
+QCheckBox* XPanelBase::addCheckBox(QWidget* parent, const QString& name, const QString& textRef, const QRectF& twips)
+{
+    auto* box = new QCheckBox(textRef, parent);
+    box->setObjectName(name);
+    box->setFont(captionFont(parent, false));
+    place(box, twips.x(), twips.y(), twips.width(), twips.height());
+    return box;
+}
+
+void XPanelBase::addTestGuideSettings(QWidget* parent, const QRectF& twips)
+{
+    ignoreErrors([&] {
+        auto control = ComponentRuntime::instance().createAs<ITestGuideSettings>(QLatin1String(hostclass::TestGuideSettings));
+        if (!control || !control->widget())
+            return;
+        control->widget()->setParent(parent);
+        control->widget()->setObjectName(QStringLiteral("xtgTestGuideConfig"));
+        place(control->widget(), twips.x(), twips.y(), twips.width(), twips.height());
+        control->SetOnChange([this] {
+            if (!mfUpdating)
+                tellHost();
+        });
+        m_testGuide = control;
+    });
+}
+
+void XPanelBase::addHelpText(const QString& textRef, const QRectF& twips)
+{
+    ignoreErrors([&] {
+        auto strip = ComponentRuntime::instance().createAs<IHelpText>(QLatin1String(hostclass::HelpText));
+        if (!strip || !strip->widget())
+            return;
+        strip->widget()->setParent(m_widget);
+        strip->widget()->setObjectName(QStringLiteral("xhtHelpText"));
+        strip->SetText(textRef);
+        place(strip->widget(), twips.x(), twips.y(), twips.width(), twips.height());
+        m_helpText = strip;
+    });
+}
+
+void XPanelBase::initTestGuideSettings(const Ptr<ITestGuideConfig>& settings)
+{
+    if (m_testGuide)
+        ignoreErrors([&] { m_testGuide->Initialize(settings ? Variant(settings) : Variant::nothing()); });
+}
+
+void XPanelBase::lockTestGuideSettings(bool lock)
+{
+    if (m_testGuide)
+        ignoreErrors([&] { m_testGuide->SetLocked(lock); });
+}
+
+float XPanelBase::fitHelpText(float height)
+{
+    if (!m_helpText)
+        return height;
+    float fitted = height;
+    ignoreErrors([&] { m_helpText->FitToHeight(fitted); });
+    return valueOr([&] { return m_helpText->Top(); }, height);
+}
+
+void XPanelBase::acceptDigitsOnly(QWidget* control)
+{
+    m_events->digitsOnly.insert(control);
+    control->installEventFilter(m_events.get());
+}
+
+void XPanelBase::onClick(QWidget* control, std::function<void()> handler)
+{
+    m_events->clicks.insert(control, std::move(handler));
+    control->installEventFilter(m_events.get());
+}
+
+void XPanelBase::selectAllOnFocus(QLineEdit* box)
+{
+    m_events->selectAll.insert(box);
+    box->installEventFilter(m_events.get());
+}
+
+} // namespace kelto

@@ -1,0 +1,412 @@
+#include "results/CResultBase.h"
+
+#include <QHash>
+
+#include "framework/FDialogWrapper.h"
+#include "framework/HostServices.h"
+#include "platform/Automation.h"
+#include "platform/ComponentRuntime.h"
+#include "platform/interfaces/Controls.h"
+#include "platform/interfaces/Report.h"
+
+namespace kelto {
+
+namespace {
+
+const QString kResultItem = QStringLiteral("ResultItem");
+const QString kMti = QStringLiteral("MTI");
+const QString kStatus = QStringLiteral("Status");
+const QString kComment = QStringLiteral("Comment");
+const QString kServiceRecord = QStringLiteral("ServiceRecord");
+const QString kMeasurement = QStringLiteral("Measurement");
+const QString kKey = QStringLiteral("Key");
+const QString kDetailedResultPanel = QStringLiteral("KeltoTarvoXTest.XDetailedResult");
+
+constexpr std::int32_t kFixedColumns = 560 + 2240 + 560;
+
+// A working copy of a measurement, so that a load can be read completely before
+// anything of the result changes.
+Ptr<CMeasurement> copyOf(const Ptr<CMeasurement>& source)
+{
+    auto copy = std::make_shared<CMeasurement>();
+    copy->Initialize(source->Key(), source->RawDescription(), source->Unit(), source->ValueType());
+    copy->SetValueFormat(source->ValueFormat());
+    copy->SetPresetValue(source->PresetValue());
+    copy->SetValue(source->Value());
+    copy->SetStatus(source->Status());
+    return copy;
+}
+
+} // namespace
+
+// ---- keyed list -------------------------------------------------------------------
+
+Ptr<CMeasurement> MeasurementList::item(int position) const
+{
+    if (position < 1 || position > count())
+        return nullptr;
+    return m_items[position - 1];
+}
+
+int MeasurementList::positionOf(const QString& key) const
+{
+    if (key.isEmpty())
+        return 0;
+    for (int i = 0; i < count(); ++i) {
+        if (m_items[i]->Key().compare(key, Qt::CaseInsensitive) == 0)
+            return i + 1;
+    }
+    return 0;
+}
+
+bool MeasurementList::add(const Ptr<CMeasurement>& measurement)
+{
+    if (!measurement || measurement->Key().isEmpty() || positionOf(measurement->Key()) != 0)
+        return false;
+    m_items.append(measurement);
+    return true;
+}
+
+void MeasurementList::replace(int position, const Ptr<CMeasurement>& measurement)
+{
+    if (position >= 1 && position <= count() && measurement)
+        m_items[position - 1] = measurement;
+}
+
+// ---- result object -------------------------------------------------------------
+
+CResultBase::CResultBase(const ResultIdentity& identity) : m_identity(identity) {}
+
+CResultBase::~CResultBase() = default;
+
+QString CResultBase::translated(const QString& textRef)
+{
+    return valueOr([&] { return translate(textRef); }, QString());
+}
+
+void CResultBase::resetMeasurements()
+{
+    mcolMeasurements = std::make_shared<MeasurementList>();
+}
+
+Ptr<CMeasurement> CResultBase::addMeasurement(const QString& key, const QString& caption, const QString& unit, std::int32_t valueType,
+    const QString& valueFormat)
+{
+    auto measurement = std::make_shared<CMeasurement>();
+    measurement->Initialize(key, caption, unit, valueType);
+    if (!valueFormat.isEmpty())
+        measurement->SetValueFormat(valueFormat);
+    if (!mcolMeasurements || !mcolMeasurements->add(measurement))
+        return nullptr;
+    return measurement;
+}
+
+Ptr<CMeasurement> CResultBase::FindMeasurement(const QString& key) const
+{
+    return mcolMeasurements ? mcolMeasurements->find(key) : nullptr;
+}
+
+Ptr<IMeasurement> CResultBase::Measurement(const Variant& key)
+{
+    try {
+        if (!mcolMeasurements)
+            return nullptr;
+        if (key.isString())
+            return mcolMeasurements->find(key.toString());
+        if (key.isNumeric())
+            return mcolMeasurements->item(key.toLong());
+    } catch (...) {
+    }
+    return nullptr;
+}
+
+std::int32_t CResultBase::MeasurementCount()
+{
+    return mcolMeasurements ? mcolMeasurements->count() : 0;
+}
+
+Variant CResultBase::readingOf(const QString& reply)
+{
+    try {
+        if (!startsWithNumber(reply))
+            return Variant::null();
+        return Val(reply);
+    } catch (...) {
+        // A number beyond the range of a Double is no reading either.
+        return Variant::null();
+    }
+}
+
+void CResultBase::storeReading(const QString& key, const QString& reply)
+{
+    if (reply.isEmpty())
+        return;
+    if (const Ptr<CMeasurement> measurement = FindMeasurement(key))
+        measurement->SetValue(readingOf(reply));
+}
+
+QString CResultBase::replyAt(const QStringList& replies, int index)
+{
+    return index >= 0 && index < replies.size() ? replies[index] : QString();
+}
+
+// ---- evaluation ------------------------------------------------------------------
+
+Ptr<ITestFilter> CResultBase::filterOf(const Ptr<ITestElement>& owner)
+{
+    return valueOr([&] { return owner ? owner->Filter() : nullptr; }, Ptr<ITestFilter>());
+}
+
+void CResultBase::evaluateAgainstLimits(const Ptr<ITestElement>& iteOwner, const Ptr<IStandardCollection>& iscSelected, bool fNA)
+{
+    if (fNA) {
+        mlStatus = emsNotApplicable;
+    } else {
+        bool failed = false;
+        bool unjudged = false;
+        if (mcolMeasurements) {
+            for (const Ptr<CMeasurement>& measurement : mcolMeasurements->items()) {
+                const Ptr<ILimitData> limits = valueOr([&] { return iteOwner ? iteOwner->Limits() : nullptr; }, Ptr<ILimitData>());
+                if (limits)
+                    ignoreErrors([&] { measurement->UpdateStatus(limits, iscSelected); });
+                else
+                    unjudged = true; // nothing to judge it by: it keeps its status
+                if (measurement->Status() == emsFailed)
+                    failed = true;
+            }
+        }
+        // A run that could not be judged is not reported as passed.
+        mlStatus = failed ? emsFailed : unjudged ? emsNone : emsPassed;
+    }
+    UpdateServiceRecord(filterOf(iteOwner));
+}
+
+void CResultBase::UpdateServiceRecord(const Ptr<ITestFilter>& itf)
+{
+    std::int32_t flags = 0;
+    if (itf)
+        ignoreErrors([&] { flags = itf->Flags(); });
+    if ((flags & ITestFilter::ServiceRecordFlag) == 0 || mlStatus == emsNone)
+        return;
+    QString code;
+    QString values;
+    if (mlStatus == emsNotApplicable) {
+        code = QStringLiteral("NA");
+    } else if (mcolMeasurements) {
+        for (const Ptr<CMeasurement>& measurement : mcolMeasurements->items()) {
+            QString display;
+            std::int32_t status = emsNone;
+            ignoreErrors([&] { measurement->GetDisplayValue(display, status); });
+            if (status == emsFailed)
+                code = QStringLiteral("F");
+            if (!display.isEmpty())
+                values += QLatin1Char('/') + display;
+        }
+    }
+    const Ptr<IServiceRecord> record =
+        valueOr([] { return query<IServiceRecord>(CreateObject(QLatin1String(hostclass::ServiceRecord))); }, Ptr<IServiceRecord>());
+    if (!record)
+        return; // the earlier record stays as it was
+    mobjServiceRecord = record;
+    ignoreErrors([&] { record->Fill(itf, code, values); });
+}
+
+// ---- detailed-result dialog ----------------------------------------------------------
+
+Ptr<IDialog> CResultBase::CreateDialog()
+{
+    try {
+        auto dialog = std::make_shared<FDialogWrapper>();
+        // Until the panel is installed the dialog holds none.
+        dialog->CreateSetupCtrl(kDetailedResultPanel);
+        dialog->Initialize(Variant(shared_from_this()));
+        return dialog;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+// ---- "ResultItem" element -------------------------------------------------------------
+
+Ptr<IXmlElement> CResultBase::Save(const Ptr<IXmlDocument>& owner)
+{
+    try {
+        if (!owner)
+            raiseError(vberr::ObjectNotSet, location(), QStringLiteral("No document was given to save the result into."));
+        const Ptr<IXmlElement> element = owner->CreateElement(kResultItem);
+        if (!element)
+            errorReporter()->Raise(kOwnerWord, resulterr::NoElement, location(), 3);
+        // Plain digits, whatever the user's number format: the id is read back by its leading number.
+        if (mlMTIID > 0)
+            element->SetAttribute(kMti, QString::number(mlMTIID));
+        // Every part the result holds must be written: an element without its status
+        // or a reading would read back as a different result.
+        const Ptr<IXmlElement> status = xmlValueCodec()->WriteStatus(owner, mlStatus, msStatusText);
+        if (!status)
+            raiseError(vberr::ObjectNotSet, location(), QStringLiteral("The status of the result could not be written."));
+        element->AppendChild(status);
+        if (!msComment.isEmpty())
+            element->AddTextElement(kComment, msComment);
+        if (mobjServiceRecord) {
+            const Ptr<IXmlElement> record = mobjServiceRecord->Save(owner);
+            if (!record)
+                raiseError(vberr::ObjectNotSet, location(), QStringLiteral("The service record of the result could not be written."));
+            element->AppendChild(record);
+        }
+        if (mlStatus != emsNone && mlStatus != emsNotApplicable && mcolMeasurements) {
+            for (const Ptr<CMeasurement>& measurement : mcolMeasurements->items()) {
+                const Ptr<IXmlElement> saved = measurement->Save(owner);
+                if (!saved)
+                    raiseError(vberr::ObjectNotSet, location(),
+                        QStringLiteral("The measurement \"%1\" could not be written; the result is not saved without it.").arg(measurement->Key()));
+                element->AppendChild(saved);
+            }
+        }
+        return element;
+    } catch (...) {
+        const PluginError error = currentError();
+        if (error.number() == resulterr::NoElement)
+            errorReporter()->Raise(QString(), 0, QString(), 1);
+        ignoreErrors([&] { errorReporter()->ReportError(error, location()); });
+        return nullptr;
+    }
+}
+
+void CResultBase::Load(const Ptr<IXmlElement>& in, const Ptr<IProtocolLog>& log)
+{
+    std::int32_t logId = 0;
+    try {
+        if (log)
+            logId = log->Begin(translate(QString::fromLatin1(m_identity.loadProgress)), QString());
+        if (!in)
+            raiseError(vberr::ObjectNotSet, location(), QStringLiteral("No \"ResultItem\" element was given to load."));
+        if (in->TagName() != kResultItem)
+            errorReporter()->Raise(kOwnerWord, resulterr::WrongElement, location(), 4);
+
+        // Everything is read first and taken over only when the whole element has
+        // been read, so a load that fails part-way leaves the result as it was.
+        std::int32_t mti = mlMTIID;
+        const QString mtiText = in->GetAttribute(kMti);
+        if (!mtiText.isEmpty())
+            mti = CLng(Val(mtiText));
+        std::int32_t status = emsNone;
+        QString statusText;
+        QString comment;
+        Ptr<IServiceRecord> record = mobjServiceRecord;
+        QHash<int, Ptr<CMeasurement>> loaded; // position -> loaded copy
+
+        const Ptr<IXmlElementList> children = in->Children();
+        const int count = children ? children->Count() : 0;
+        for (int i = 0; i < count; ++i) {
+            const Ptr<IXmlElement> child = children->Item(i);
+            if (!child)
+                continue;
+            const QString name = child->TagName();
+            if (name == kComment) {
+                comment = child->Text();
+            } else if (name == kStatus) {
+                std::int32_t value = emsNone;
+                QString text;
+                xmlValueCodec()->ReadStatus(child, value, text);
+                status = value;
+                statusText = text;
+            } else if (name == kServiceRecord) {
+                const Ptr<IServiceRecord> next = query<IServiceRecord>(CreateObject(QLatin1String(hostclass::ServiceRecord)));
+                if (!next)
+                    raiseError(vberr::CannotCreateObject, location(), QStringLiteral("The host's service record cannot be created."));
+                next->Load(child, log);
+                record = next;
+            } else if (name == kMeasurement) {
+                const QString key = child->GetAttribute(kKey);
+                const int position = mcolMeasurements ? mcolMeasurements->positionOf(key) : 0;
+                if (position == 0)
+                    raiseError(vberr::InvalidProcedureCall, location(),
+                        QStringLiteral("The result has no measurement \"%1\"; check that the result item belongs to this test.").arg(key));
+                const Ptr<CMeasurement> base = loaded.value(position, mcolMeasurements->item(position));
+                const Ptr<CMeasurement> copy = copyOf(base);
+                try {
+                    copy->Load(child, log);
+                    loaded.insert(position, copy);
+                } catch (const PluginError& refused) {
+                    // A measurement that refuses its element keeps what it held.
+                    if (refused.number() != CMeasurement::errBadElement)
+                        throw;
+                }
+            }
+        }
+
+        mlMTIID = mti;
+        mlStatus = status;
+        msStatusText = statusText;
+        msComment = comment;
+        mobjServiceRecord = record;
+        for (auto it = loaded.cbegin(); it != loaded.cend(); ++it)
+            mcolMeasurements->replace(it.key(), it.value());
+        if (logId != 0)
+            log->End(logId);
+    } catch (...) {
+        const PluginError error = currentError();
+        if (logId != 0)
+            ignoreErrors([&] { log->End(logId); });
+        if (error.number() == resulterr::WrongElement)
+            errorReporter()->Raise(QString(), 0, QString(), 1);
+        ignoreErrors([&] { errorReporter()->ReportError(error, location()); });
+    }
+}
+
+// ---- report table ------------------------------------------------------------------
+
+std::int32_t CResultBase::reportColumnWidth(std::int32_t reportWidth)
+{
+    // Whole-number division truncates toward zero, also below the fixed columns' width.
+    return (reportWidth - kFixedColumns) / 4;
+}
+
+QString CResultBase::reportColumnFormat(std::int32_t width)
+{
+    const QString w = QString::number(width);
+    return QStringLiteral("<+560|<2240|>+") + w + QStringLiteral("|>+") + w + QStringLiteral("|^+") + w + QStringLiteral("|<+!") + w
+        + QStringLiteral("|<+560;");
+}
+
+void CResultBase::GetReportHeader(const Ptr<IReport>& report, QString& format, QString& header)
+{
+    const char* refs[4] = {"312::Result:", "20136::Preset Value", "231::Value", "234::Unit"};
+    QString cells[4];
+    for (int i = 0; i < 4; ++i)
+        ignoreErrors([&] { cells[i] = report->Translate(kOwnerWord, QString::fromLatin1(refs[i]), {}); });
+    std::int32_t width = 0;
+    ignoreErrors([&] { width = reportColumnWidth(report->Width(10)); });
+    header = QStringLiteral("|{\\i\\b ") + cells[0] + QStringLiteral("}|{\\i\\b ") + cells[1] + QStringLiteral("}|{\\i\\b ") + cells[2]
+        + QStringLiteral("}|{\\i\\b ") + cells[3] + QStringLiteral("};");
+    format = reportColumnFormat(width);
+}
+
+QString CResultBase::GetReportRows(const Ptr<IReport>& report, const Ptr<ITestSetup>&)
+{
+    QString rows;
+    if (!report || !mcolMeasurements)
+        return rows;
+    for (const Ptr<CMeasurement>& measurement : mcolMeasurements->items())
+        ignoreErrors([&] { rows += measurement->GetReportRow(report); });
+    return rows;
+}
+
+void CResultBase::PrintReport(const Ptr<IReport>& report, const Ptr<ITestSetup>& setup)
+{
+    if (!report)
+        return;
+    QString format;
+    QString header;
+    ignoreErrors([&] { GetReportHeader(report, format, header); });
+    QString rows;
+    ignoreErrors([&] { rows = GetReportRows(report, setup); });
+    if (rows.isEmpty())
+        return;
+    ignoreErrors([&] { report->TableSettingA(7); });
+    ignoreErrors([&] { report->TableSettingB(std::int16_t(0)); });
+    ignoreErrors([&] { report->TableSettingC(1); });
+    ignoreErrors([&] { report->PrintTable(format, header, rows, 0, 0, 0); });
+}
+
+} // namespace kelto

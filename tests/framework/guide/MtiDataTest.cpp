@@ -1,0 +1,160 @@
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "framework/MMiscUtils.h"
+#include "framework/guide/XMTIData.h"
+#include "host/RegistryKey.h"
+#include "host/TestSetup.h"
+
+using namespace kelto;
+
+namespace {
+
+const QString kKey = QStringLiteral("Software\\Quilo\\Kelto\\TarvoX\\MtiData\\");
+
+class MtiDataTest : public ::testing::Test {
+protected:
+    void SetUp() override { QFile::remove(host::RegistryStore::filePath()); }
+
+    static void writeModel(const QString& model, const QString& serial, const QString& firmware)
+    {
+        host::RegistryKey key;
+        key.CreateKey(hkey::LocalMachine, kKey + model);
+        key.SetValue(QStringLiteral("Serial"), Variant(serial));
+        key.SetValue(QStringLiteral("Firmware"), Variant(firmware));
+    }
+    static Variant read(const QString& subKey, const QString& name)
+    {
+        host::RegistryKey key;
+        key.OpenKey(hkey::LocalMachine, kKey + subKey);
+        return key.GetValue(name);
+    }
+    static Ptr<CMtiData2> identity(const QString& type, const QString& serial, const QString& firmware = QStringLiteral("1.0"))
+    {
+        auto mti = std::make_shared<CMtiData2>();
+        mti->SetMtiType(type);
+        mti->SetSerial(serial);
+        mti->SetFirmware(firmware);
+        return mti;
+    }
+};
+
+} // namespace
+
+TEST_F(MtiDataTest, FirstUseShowsTheDefaultModels)
+{
+    XMTIData panel;
+    ASSERT_EQ(panel.modelList()->count(), 3);
+    EXPECT_EQ(panel.modelList()->itemText(0), QStringLiteral("Tarvo"));
+    EXPECT_EQ(panel.modelList()->itemText(1), QStringLiteral("TarvoM"));
+    EXPECT_EQ(panel.modelList()->itemText(2), QStringLiteral("TarvoH"));
+    EXPECT_EQ(panel.modelList()->currentIndex(), 0);
+    EXPECT_TRUE(panel.serialBox()->text().isEmpty());
+    EXPECT_EQ(panel.GetMtiData()->MtiType(), QStringLiteral("Tarvo"));
+}
+
+TEST_F(MtiDataTest, EditsReachTheSelectedEntryAndRegSaveKeepsThem)
+{
+    {
+        XMTIData panel;
+        panel.show();
+        panel.modelList()->setCurrentIndex(1);
+        emit panel.modelList()->activated(1);
+        QTest::keyClicks(panel.serialBox(), QStringLiteral(" M-100 "));
+        QTest::keyClicks(panel.firmwareBox(), QStringLiteral("3.2"));
+        EXPECT_EQ(panel.GetMtiData()->MtiType(), QStringLiteral("TarvoM"));
+        EXPECT_EQ(panel.GetMtiData()->Serial(), QStringLiteral(" M-100 ")); // typed as typed
+        panel.RegSave();
+    }
+    EXPECT_EQ(read(QString(), QStringLiteral("MRU")).toLong(), 1);
+    EXPECT_EQ(read(QStringLiteral("TarvoM"), QStringLiteral("Serial")).toString(), QStringLiteral(" M-100 "));
+    EXPECT_EQ(read(QStringLiteral("TarvoH"), QStringLiteral("Firmware")).toString(), QString());
+
+    // Read back trimmed, and "MRU" still designates the model saved, whatever order
+    // the registry lists its sub-keys in.
+    XMTIData again;
+    EXPECT_EQ(again.modelList()->currentText(), QStringLiteral("TarvoM"));
+    EXPECT_EQ(again.serialBox()->text(), QStringLiteral("M-100"));
+    EXPECT_EQ(again.firmwareBox()->text(), QStringLiteral("3.2"));
+}
+
+TEST_F(MtiDataTest, TwoModelKeysFallBackToTheDefaultList)
+{
+    writeModel(QStringLiteral("Tarvo"), QStringLiteral("A1"), QStringLiteral("1"));
+    writeModel(QStringLiteral("TarvoM"), QStringLiteral("B2"), QStringLiteral("2"));
+    XMTIData panel;
+    EXPECT_EQ(panel.modelList()->itemText(2), QStringLiteral("TarvoH"));
+    EXPECT_TRUE(panel.serialBox()->text().isEmpty());
+}
+
+TEST_F(MtiDataTest, DamagedMruStillLeavesAnIdentity)
+{
+    host::RegistryKey key;
+    key.CreateKey(hkey::LocalMachine, kKey);
+    key.SetValue(QStringLiteral("MRU"), Variant(std::int32_t(7)));
+    XMTIData panel;
+    ASSERT_TRUE(panel.GetMtiData());
+    EXPECT_EQ(panel.GetMtiData()->MtiType(), QStringLiteral("Tarvo"));
+}
+
+TEST_F(MtiDataTest, SetMtiDataShowsWhatWillBeRecorded)
+{
+    XMTIData panel;
+    panel.SetMtiData(identity(QStringLiteral("TarvoH"), QStringLiteral("H-9"), QStringLiteral("4.0")));
+    EXPECT_EQ(panel.modelList()->currentText(), QStringLiteral("TarvoH"));
+    EXPECT_EQ(panel.serialBox()->text(), QStringLiteral("H-9"));
+    EXPECT_EQ(panel.GetMtiData()->MtiType(), QStringLiteral("TarvoH"));
+    EXPECT_EQ(panel.GetMtiData()->Serial(), QStringLiteral("H-9"));
+    // The other models keep their own entries.
+    panel.modelList()->setCurrentIndex(0);
+    emit panel.modelList()->activated(0);
+    EXPECT_TRUE(panel.serialBox()->text().isEmpty());
+}
+
+TEST_F(MtiDataTest, StoreFindsOrAddsRecordsWithUniqueIds)
+{
+    host::MtiDatabase db;
+    auto dbPtr = std::shared_ptr<IMtiDatabase>(&db, [](IMtiDatabase*) {});
+    auto a = identity(QStringLiteral("Tarvo"), QStringLiteral("S1"));
+    const std::int32_t first = MMiscUtils::StoreMtiData(dbPtr, a);
+    EXPECT_EQ(first, 1);
+    auto again = identity(QStringLiteral("Tarvo"), QStringLiteral("S1"), QStringLiteral("9.9"));
+    EXPECT_EQ(MMiscUtils::StoreMtiData(dbPtr, again), first);
+    EXPECT_EQ(db.Records().size(), 1);
+    // Another model gets an id of its own, never one a record already has.
+    auto other = identity(QStringLiteral("TarvoM"), QStringLiteral("S1"));
+    const std::int32_t second = MMiscUtils::StoreMtiData(dbPtr, other);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(db.Item(QStringLiteral("TarvoX"), second)->Model(), QStringLiteral("TarvoM"));
+    // Without a serial number each run gets a record of its own.
+    auto anonymous = identity(QStringLiteral("Tarvo"), QString());
+    const std::int32_t third = MMiscUtils::StoreMtiData(dbPtr, anonymous);
+    EXPECT_NE(third, first);
+    EXPECT_NE(MMiscUtils::StoreMtiData(dbPtr, anonymous), third);
+    Ptr<CMtiData2> none;
+    EXPECT_EQ(MMiscUtils::StoreMtiData(dbPtr, none), 0);
+    EXPECT_EQ(MMiscUtils::StoreMtiData(nullptr, a), 0);
+}
+
+TEST_F(MtiDataTest, GetLooksUpByIdAndZeroMeansTheRecordAddedLast)
+{
+    host::MtiDatabase db;
+    auto dbPtr = std::shared_ptr<IMtiDatabase>(&db, [](IMtiDatabase*) {});
+    auto a = identity(QStringLiteral("TarvoH"), QStringLiteral("H1"), QStringLiteral("2.0"));
+    auto b = identity(QStringLiteral("TarvoM"), QStringLiteral("M1"));
+    std::int32_t idA = MMiscUtils::StoreMtiData(dbPtr, a);
+    MMiscUtils::StoreMtiData(dbPtr, b);
+    auto found = MMiscUtils::GetMtiData(dbPtr, idA);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->MtiType(), QStringLiteral("TarvoH"));
+    EXPECT_EQ(found->Serial(), QStringLiteral("H1"));
+    EXPECT_EQ(found->Firmware(), QStringLiteral("2.0"));
+    std::int32_t zero = 0;
+    EXPECT_EQ(MMiscUtils::GetMtiData(dbPtr, zero)->MtiType(), QStringLiteral("TarvoM"));
+    std::int32_t unknown = 99;
+    EXPECT_FALSE(MMiscUtils::GetMtiData(dbPtr, unknown));
+    EXPECT_FALSE(MMiscUtils::GetMtiData(nullptr, idA));
+}

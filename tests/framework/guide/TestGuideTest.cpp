@@ -1,0 +1,354 @@
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QFile>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+#include "configurations/CConfigBase.h"
+#include "framework/MMiscUtils.h"
+#include "framework/guide/FTarvoXTestGuide.h"
+#include "framework/guide/XChargeResult.h"
+#include "framework/guide/XTestResult.h"
+#include "host/ContentPane.h"
+#include "host/GuideToolbar.h"
+#include "host/RegistryKey.h"
+#include "host/TestSetup.h"
+#include "host/TestWizard.h"
+#include "platform/MessageBox.h"
+#include "tests/framework/LimitTestDoubles.h"
+#include "tests/framework/guide/GuideTestDoubles.h"
+
+using namespace kelto;
+using namespace kelto::testing;
+
+namespace {
+
+class TestGuideTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QFile::remove(host::RegistryStore::filePath());
+        setup = std::make_shared<host::TestSetup>();
+        result = std::make_shared<GuideResult>();
+        auto energy = result->add(QStringLiteral("ENGY"));
+        energy->SetValue(Variant(150.0));
+        energy->SetStatus(emsPassed);
+    }
+    void TearDown() override { setMessageBoxHandler({}); }
+
+    Ptr<GuideElement> element(std::int32_t testId, const QString& config = QString())
+    {
+        auto e = GuideElement::make(testId, config);
+        e->base->SetResult(result);
+        e->Info()->SetName(QStringLiteral("Charge time of the defibrillator"));
+        return e;
+    }
+
+    host::GuideToolbar* toolbar(FTarvoXTestGuide& guide) { return dynamic_cast<host::GuideToolbar*>(guide.xtbToolbar().get()); }
+
+    void click(FTarvoXTestGuide& guide, std::int32_t id) { QTest::mouseClick(toolbar(guide)->button(id), Qt::LeftButton); }
+
+    Ptr<host::TestSetup> setup;
+    Ptr<GuideResult> result;
+    const VariantArray instructions{Variant("Set the range switch to 1000 J."), Variant("Charge the defibrillator.")};
+};
+
+} // namespace
+
+TEST_F(TestGuideTest, WaveformTestsGetTheGridViewAndAllOthersTheList)
+{
+    for (std::int32_t id : {900, 1000, 1100}) {
+        FTarvoXTestGuide guide;
+        guide.Initialize(element(id), setup, Variant(instructions));
+        EXPECT_TRUE(query<XTestResult>(guide.resultView())) << id;
+    }
+    for (std::int32_t id : {100, 300, 800, 1200, 1600}) {
+        FTarvoXTestGuide guide;
+        guide.Initialize(element(id), setup, Variant(instructions));
+        EXPECT_TRUE(query<XChargeResult>(guide.resultView())) << id;
+        EXPECT_EQ(guide.embeddedControl()->objectName(), QStringLiteral("irvResult"));
+    }
+}
+
+TEST_F(TestGuideTest, InitializeBindsCaptionInstructionsResultAndStandards)
+{
+    auto e = element(300);
+    e->Limits()->CreateStandard(QStringLiteral("OWN"), QStringLiteral("Own limits")); // makes the collection
+    e->Limits()->Standards()->Add(makeStandard(QStringLiteral("IEC"), QStringLiteral("IEC 60601"), {{QStringLiteral("ENGY"), 200, 100}}));
+    setup->setSelectedStandards(makeCollection({makeStandard(QStringLiteral("IEC"), QStringLiteral("IEC 60601"), {})}));
+
+    FTarvoXTestGuide guide;
+    guide.Initialize(e, setup, Variant(instructions));
+
+    EXPECT_EQ(guide.window()->windowTitle(), QStringLiteral("Charge time of the defibrillator"));
+    auto* wizard = dynamic_cast<host::TestWizard*>(guide.xtwDetails().get());
+    EXPECT_EQ(wizard->lines(), QStringList({QStringLiteral("Set the range switch to 1000 J."), QStringLiteral("Charge the defibrillator.")}));
+    auto view = query<XChargeResult>(guide.resultView());
+    QTreeWidgetItem* row = view->row(QStringLiteral("ENGY"));
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->text(1), QStringLiteral("150 J"));
+    // Attaching the toolbar chose the run's first standard, so the limits show.
+    EXPECT_EQ(row->text(2), QStringLiteral("200.00 J"));
+    EXPECT_EQ(row->text(3), QStringLiteral("100.00 J"));
+    auto* pane = dynamic_cast<host::ContentPane*>(guide.xtwWizard().get());
+    EXPECT_EQ(pane->form(), guide.window());
+    EXPECT_EQ(pane->ResultView(), guide.embeddedControl());
+    ASSERT_EQ(pane->tabs().size(), 1);
+    EXPECT_EQ(pane->tabs()[0]->Caption(), QStringLiteral("MTI Data"));
+    EXPECT_EQ(pane->tabs()[0]->MaskColor(), 255);
+}
+
+TEST_F(TestGuideTest, InitializeWithoutElementLeavesTheWindowUntouched)
+{
+    FTarvoXTestGuide guide;
+    guide.Initialize(nullptr, setup, Variant(instructions));
+    EXPECT_EQ(guide.window()->windowTitle(), QStringLiteral("Kelto Test Guide"));
+    EXPECT_FALSE(guide.resultView());
+}
+
+TEST_F(TestGuideTest, ToolbarOptionsComeFromTheConfigurationsGuideSettings)
+{
+    auto optionsFor = [&](Ptr<GuideElement> e) {
+        FTarvoXTestGuide guide;
+        guide.Initialize(e, setup, Variant(instructions));
+        return toolbar(guide)->options();
+    };
+    EXPECT_EQ(optionsFor(element(300)), 7); // no configuration
+    auto e = element(300, QStringLiteral("KeltoTarvoXTest.CConfigChargeTime"));
+    auto settings = FTarvoXTestGuide::GetTestGuideConfig(e->Configuration());
+    ASSERT_TRUE(settings);
+    settings->SetShowPictures(true);
+    settings->SetConfirmNext(false);
+    EXPECT_EQ(optionsFor(e), 5);
+    settings->SetShowPictures(false);
+    EXPECT_EQ(optionsFor(e), 4);
+}
+
+TEST_F(TestGuideTest, StatusTextIsTranslatedOnlyForATextRefNearTheStart)
+{
+    FTarvoXTestGuide guide;
+    auto caption = guide.xtbToolbar()->StatusCaption();
+    guide.SetStatusText(QStringLiteral("20180::Test in progress"));
+    EXPECT_EQ(caption->Text(), QStringLiteral("Test in progress"));
+    guide.SetStatusText(QStringLiteral("Waiting"));
+    EXPECT_EQ(caption->Text(), QStringLiteral("Waiting"));
+    guide.SetStatusText(QStringLiteral("123456::late separator"));
+    EXPECT_EQ(caption->Text(), QStringLiteral("123456::late separator"));
+    guide.SetStatusText(QString());
+    EXPECT_EQ(caption->Text(), QString());
+}
+
+TEST_F(TestGuideTest, ResultStatusGoesToTheStatusCaption)
+{
+    FTarvoXTestGuide guide;
+    result->status = emsFailed;
+    guide.ShowResultStatus(result);
+    EXPECT_EQ(guide.xtbToolbar()->StatusCaption()->Status(), 2);
+    guide.ShowResultStatus(nullptr);
+    EXPECT_EQ(guide.xtbToolbar()->StatusCaption()->Status(), 2);
+}
+
+TEST_F(TestGuideTest, ButtonsRaiseTheirEvents)
+{
+    FTarvoXTestGuide guide;
+    guide.Initialize(element(300), setup, Variant(instructions));
+    QSignalSpy previous(&guide, &FTarvoXTestGuide::Previous);
+    QSignalSpy na(&guide, &FTarvoXTestGuide::NA);
+    QSignalSpy skip(&guide, &FTarvoXTestGuide::Skip);
+    QSignalSpy stop(&guide, &FTarvoXTestGuide::StopTest);
+    guide.SetToolbarMode(1, false);
+    click(guide, guidebutton::Previous);
+    click(guide, guidebutton::NotApplicable);
+    click(guide, guidebutton::Skip);
+    guide.SetToolbarMode(2, false);
+    click(guide, guidebutton::Stop);
+    EXPECT_EQ(previous.count(), 1);
+    EXPECT_EQ(na.count(), 1);
+    EXPECT_EQ(skip.count(), 1);
+    EXPECT_EQ(stop.count(), 1);
+    // While running, the toolbar keeps navigation out of reach.
+    click(guide, guidebutton::Previous);
+    EXPECT_EQ(previous.count(), 1);
+}
+
+TEST_F(TestGuideTest, AbortNeedsTheOperatorsConfirmation)
+{
+    FTarvoXTestGuide guide;
+    QSignalSpy abort(&guide, &FTarvoXTestGuide::AbortTest);
+    int answer = mb::No;
+    setMessageBoxHandler([&](const MessageBoxRequest&) { return answer; });
+    click(guide, guidebutton::Abort);
+    EXPECT_EQ(abort.count(), 0);
+    answer = mb::Yes;
+    click(guide, guidebutton::Abort);
+    EXPECT_EQ(abort.count(), 1);
+}
+
+TEST_F(TestGuideTest, MainButtonStartsStopsOrGoesOnByRunState)
+{
+    FTarvoXTestGuide guide;
+    guide.Initialize(element(300), setup, Variant(instructions));
+    QSignalSpy start(&guide, &FTarvoXTestGuide::StartTest);
+    QSignalSpy stop(&guide, &FTarvoXTestGuide::StopTest);
+    QSignalSpy next(&guide, &FTarvoXTestGuide::NextTest);
+
+    guide.SetToolbarMode(1, false);
+    click(guide, guidebutton::Main);
+    EXPECT_EQ(start.count(), 1);
+    guide.SetToolbarMode(2, true);
+    click(guide, guidebutton::Main);
+    EXPECT_EQ(stop.count(), 1);
+    guide.SetToolbarMode(1, true);
+    click(guide, guidebutton::Main);
+    EXPECT_EQ(next.count(), 1);
+    // The menu's "repeat" clears the click's flag: a new start even with Next offered.
+    toolbar(guide)->menu()->actions().first()->trigger();
+    EXPECT_EQ(start.count(), 2);
+    EXPECT_EQ(next.count(), 1);
+}
+
+TEST_F(TestGuideTest, NextSavesTheIdentityTabFirst)
+{
+    FTarvoXTestGuide guide;
+    guide.Initialize(element(300), setup, Variant(instructions));
+    guide.xmdMtiData()->serialBox()->setText(QStringLiteral("SN-42"));
+    QString savedAtNext;
+    QObject::connect(&guide, &FTarvoXTestGuide::NextTest, [&] {
+        host::RegistryKey key;
+        key.OpenKey(hkey::LocalMachine, QStringLiteral("Software\\Quilo\\Kelto\\TarvoX\\MtiData\\Tarvo"));
+        savedAtNext = key.GetValue(QStringLiteral("Serial")).toString();
+    });
+    guide.SetToolbarMode(1, false);
+    guide.EnableNextButton(true);
+    click(guide, guidebutton::Next);
+    EXPECT_EQ(savedAtNext, QStringLiteral("SN-42"));
+}
+
+TEST_F(TestGuideTest, EnableNextButtonSwitchesButton103)
+{
+    FTarvoXTestGuide guide;
+    guide.EnableNextButton(true);
+    EXPECT_TRUE(guide.xtbToolbar()->Item(guidebutton::Next)->Enabled());
+    guide.EnableNextButton(false);
+    EXPECT_FALSE(guide.xtbToolbar()->Item(guidebutton::Next)->Enabled());
+}
+
+TEST_F(TestGuideTest, ActiveStepsReachTheInstructionList)
+{
+    FTarvoXTestGuide guide;
+    guide.Initialize(element(300), setup, Variant(instructions));
+    auto* wizard = dynamic_cast<host::TestWizard*>(guide.xtwDetails().get());
+    guide.SetActiveSteps({2});
+    EXPECT_EQ(wizard->activeSteps(), QList<int>({2}));
+    EXPECT_TRUE(wizard->list()->item(1)->font().bold());
+    guide.SetActiveSteps();
+    EXPECT_TRUE(wizard->activeSteps().isEmpty());
+}
+
+TEST_F(TestGuideTest, PopupCoversTheResultViewAndFollowsIt)
+{
+    FTarvoXTestGuide guide;
+    guide.Initialize(element(300), setup, Variant(instructions));
+    guide.window()->show();
+    guide.ShowPopup(QStringLiteral("TI:SHOCK"), QStringLiteral("20190::Deliver the shock now"), true);
+    XTestInstruction* popup = guide.xtipopup();
+    EXPECT_TRUE(popup->isVisible());
+    EXPECT_TRUE(popup->Flash());
+    EXPECT_EQ(popup->helpText()->text(), QStringLiteral("Deliver the shock now"));
+    EXPECT_EQ(popup->geometry(), guide.embeddedControl()->geometry());
+    EXPECT_EQ(popup->parentWidget(), guide.embeddedControl()->parentWidget());
+
+    guide.window()->resize(guide.window()->width() + 120, guide.window()->height() + 90);
+    EXPECT_EQ(popup->geometry(), guide.embeddedControl()->geometry());
+
+    guide.HidePopup();
+    EXPECT_FALSE(popup->isVisible());
+    EXPECT_FALSE(popup->Flash());
+    EXPECT_THROW(guide.ShowPopup(QStringLiteral("TI:NOSUCH"), QStringLiteral("x"), false), PluginError);
+}
+
+TEST_F(TestGuideTest, PopupWithoutResultViewFailsToTheElement)
+{
+    FTarvoXTestGuide guide;
+    EXPECT_THROW(guide.ShowPopup(QStringLiteral("TI:WAIT"), QStringLiteral("20191::Waiting"), false), PluginError);
+}
+
+TEST_F(TestGuideTest, RightClickInTheListOpensTheToolbarMenu)
+{
+    FTarvoXTestGuide guide;
+    guide.Initialize(element(300), setup, Variant(instructions));
+    guide.window()->show();
+    auto view = query<XChargeResult>(guide.resultView());
+    QSignalSpy clicked(&guide, &FTarvoXTestGuide::ItemClicked);
+    QTest::mouseClick(view->list()->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_FALSE(toolbar(guide)->menu()->isVisible());
+    QTest::mousePress(view->list()->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+    EXPECT_TRUE(toolbar(guide)->menu()->isVisible());
+    toolbar(guide)->menu()->hide();
+    EXPECT_EQ(clicked.count(), 0);
+}
+
+TEST_F(TestGuideTest, IdentityOfTheResultsRecordIsShown)
+{
+    auto db = setup->MtiDatabase();
+    auto mti = std::make_shared<CMtiData2>();
+    mti->SetMtiType(QStringLiteral("TarvoH"));
+    mti->SetSerial(QStringLiteral("H-77"));
+    mti->SetFirmware(QStringLiteral("2.1"));
+    result->mtiId = MMiscUtils::StoreMtiData(db, mti);
+
+    FTarvoXTestGuide guide;
+    guide.Initialize(element(300), setup, Variant(instructions));
+    auto shown = guide.GetMtiData();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(shown->MtiType(), QStringLiteral("TarvoH"));
+    EXPECT_EQ(shown->Serial(), QStringLiteral("H-77"));
+    EXPECT_EQ(guide.xmdMtiData()->modelList()->currentText(), QStringLiteral("TarvoH"));
+    EXPECT_EQ(guide.xmdMtiData()->serialBox()->text(), QStringLiteral("H-77"));
+}
+
+// The road of one run as a test element drives it: modal show, Start, a stored
+// reading, Next, then the identity for the result.
+TEST_F(TestGuideTest, ModalRunEndsWhenTheElementHidesTheGuide)
+{
+    auto e = element(300);
+    result->measurements.first()->SetStatus(emsNone);
+    FTarvoXTestGuide guide;
+    guide.SetToolbarMode(1, false);
+    guide.ShowResultStatus(result);
+    guide.Initialize(e, setup, Variant(instructions));
+    QList<QString> order;
+    QObject::connect(&guide, &FTarvoXTestGuide::StartTest, [&] {
+        order << QStringLiteral("start");
+        guide.SetToolbarMode(2, false);
+        result->measurements.first()->SetValue(Variant(4.5));
+        result->measurements.first()->SetStatus(emsPassed);
+        guide.ShowTestResult(result);
+        guide.SetToolbarMode(1, true);
+    });
+    QObject::connect(&guide, &FTarvoXTestGuide::NextTest, [&] {
+        order << QStringLiteral("next");
+        guide.Hide();
+    });
+    QTimer::singleShot(0, [&] {
+        click(guide, guidebutton::Main);
+        click(guide, guidebutton::Main);
+    });
+    QTimer guard;
+    guard.setSingleShot(true);
+    QObject::connect(&guard, &QTimer::timeout, [&] { guide.Hide(); });
+    guard.start(10000);
+    guide.Show();
+    EXPECT_EQ(order, QList<QString>({QStringLiteral("start"), QStringLiteral("next")}));
+    EXPECT_EQ(query<XChargeResult>(guide.resultView())->row(QStringLiteral("ENGY"))->text(1), QStringLiteral("4.5 J"));
+    EXPECT_TRUE(guide.GetMtiData());
+    guide.Unload();
+    EXPECT_FALSE(guide.window());
+}

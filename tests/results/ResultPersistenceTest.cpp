@@ -1,0 +1,256 @@
+#include <gtest/gtest.h>
+
+#include "ResultTestSupport.h"
+#include "results/CResultSingleReading.h"
+
+using namespace kelto;
+using namespace kelto::resulttest;
+
+namespace {
+
+constexpr std::int32_t kWrongElement = hresult(0x8004A3EB);
+constexpr std::int32_t kNoElement = hresult(0x8004A3EC);
+
+Ptr<CResultChargeTime> chargeTime()
+{
+    auto result = std::make_shared<CResultChargeTime>();
+    result->Initialize(nullptr);
+    return result;
+}
+
+// A charge-time result that failed its limit, with comment, service record and id.
+Ptr<CResultChargeTime> evaluatedChargeTime()
+{
+    auto result = chargeTime();
+    result->StoreResult(QStringLiteral("7.25"));
+    auto owner = OwnerElement::make({makeStandard(QStringLiteral("A"), {{QStringLiteral("CHTI"), 5.0f}})}, 1);
+    result->UpdateStatus(owner, selection({QStringLiteral("A")}));
+    result->SetComment(QStringLiteral("Paddles worn"));
+    result->SetMTIID(42);
+    return result;
+}
+
+// Everything of a result that a save keeps, as one comparable text.
+QString stateOf(const Ptr<CResultBase>& r)
+{
+    QString s = QStringLiteral("status=%1 mti=%2 comment=%3").arg(r->Status()).arg(r->MTIID()).arg(r->Comment());
+    if (auto rec = r->ServiceRecord())
+        s += QStringLiteral(" record=%1,%2").arg(rec->Codes(), rec->Values());
+    for (int i = 1; i <= r->MeasurementCount(); ++i) {
+        auto m = r->Measurement(Variant(i));
+        s += QStringLiteral(" %1=%2/%3").arg(m->Key(), m->value().debugText()).arg(m->Status());
+    }
+    return s;
+}
+
+QString resultItem(const QString& children, const QString& attributes = {})
+{
+    return QStringLiteral("<ResultItem%1>%2</ResultItem>").arg(attributes, children);
+}
+
+const QString kMeasurementCHTI =
+    QStringLiteral("<Measurement Key=\"CHTI\"><Value Type=\"1\" Variant=\"Double\">3.5</Value><Status Value=\"1\"/></Measurement>");
+
+} // namespace
+
+// ---- save ------------------------------------------------------------------------------
+
+TEST(ResultSave, writesItsChildrenInFixedOrder)
+{
+    auto result = evaluatedChargeTime();
+    auto doc = newDocument();
+    const Ptr<IXmlElement> e = result->Save(doc);
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->TagName(), QStringLiteral("ResultItem"));
+    EXPECT_EQ(e->GetAttribute(QStringLiteral("MTI")), QStringLiteral("42"));
+    EXPECT_EQ(childNames(e), (QStringList{"Status", "Comment", "ServiceRecord", "Measurement"}));
+    EXPECT_EQ(e->FindChild(QStringLiteral("Status"))->GetAttribute(QStringLiteral("Value")), QStringLiteral("2"));
+    EXPECT_EQ(e->FindChild(QStringLiteral("Comment"))->Text(), QStringLiteral("Paddles worn"));
+    EXPECT_EQ(e->FindChild(QStringLiteral("ServiceRecord"))->GetAttribute(QStringLiteral("Codes")), QStringLiteral("F"));
+    EXPECT_EQ(e->FindChild(QStringLiteral("Measurement"))->GetAttribute(QStringLiteral("Key")), QStringLiteral("CHTI"));
+    EXPECT_EQ(stateOf(result), stateOf(evaluatedChargeTime())) << "saving changes nothing";
+}
+
+TEST(ResultSave, leavesOutWhatTheResultDoesNotHold)
+{
+    auto result = chargeTime();
+    result->StoreResult(QStringLiteral("3"));
+    for (std::int32_t mti : {0, -5}) {
+        result->SetMTIID(mti);
+        const Ptr<IXmlElement> e = result->Save(newDocument());
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(e->GetAttribute(QStringLiteral("MTI")), QString()) << mti;
+        EXPECT_EQ(childNames(e), QStringList{"Status"}) << "status 0: no measurements";
+    }
+    result->UpdateStatus(OwnerElement::make(), selection({}), true);
+    EXPECT_EQ(childNames(result->Save(newDocument())), QStringList{"Status"}) << "status 3: no measurements";
+}
+
+TEST(ResultSave, documentWithoutResultItemFailsWithTheOwnNumber)
+{
+    auto result = evaluatedChargeTime();
+    auto doc = newDocument();
+    doc->failElementCreation({QStringLiteral("ResultItem")});
+    host::HostLog::instance().clear();
+    EXPECT_EQ(errorNumberOf([&] { result->Save(doc); }), kNoElement);
+    EXPECT_TRUE(reportedErrors().isEmpty());
+}
+
+TEST(ResultSave, aPartThatCannotBeWrittenFailsTheSaveInsteadOfDroppingIt)
+{
+    for (const char* part : {"Measurement", "Status", "ServiceRecord"}) {
+        auto result = evaluatedChargeTime();
+        auto doc = newDocument();
+        doc->failElementCreation({QString::fromLatin1(part)});
+        host::HostLog::instance().clear();
+        Ptr<IXmlElement> saved;
+        EXPECT_EQ(errorNumberOf([&] { saved = result->Save(doc); }), 0) << part;
+        EXPECT_EQ(saved, nullptr) << part;
+        ASSERT_FALSE(reportedErrors().isEmpty()) << part;
+        EXPECT_EQ(reportedErrors().last().source, QStringLiteral("CResultChargeTime")) << part;
+        EXPECT_EQ(stateOf(result), stateOf(evaluatedChargeTime())) << part;
+    }
+}
+
+// ---- round trip ----------------------------------------------------------------------------
+
+TEST(ResultLoad, roundTripGivesBackEverythingSaved)
+{
+    auto original = evaluatedChargeTime();
+    const Ptr<IXmlElement> e = original->Save(newDocument());
+    auto copy = chargeTime();
+    copy->Load(e, nullptr);
+    EXPECT_EQ(stateOf(copy), stateOf(original));
+    EXPECT_EQ(copy->FindMeasurement(QStringLiteral("CHTI"))->Value(), Variant(7.25));
+    EXPECT_EQ(xmlOf(copy->Save(newDocument())), xmlOf(e));
+}
+
+TEST(ResultLoad, statusTextTravelsWithTheStatus)
+{
+    auto result = chargeTime();
+    result->Load(elementOf(resultItem(QStringLiteral("<Status Value=\"1\">checked</Status>"))), nullptr);
+    EXPECT_EQ(result->Status(), emsPassed);
+    EXPECT_EQ(result->Save(newDocument())->FindChild(QStringLiteral("Status"))->Text(), QStringLiteral("checked"));
+}
+
+TEST(ResultLoad, mtiIsTheRoundedLeadingNumberOfItsText)
+{
+    const struct {
+        const char* text;
+        std::int32_t id;
+    } cases[] = {{"12abc", 12}, {"2.5", 2}, {"3.5", 4}, {"abc", 0}, {" 7", 7}};
+    for (const auto& c : cases) {
+        auto result = chargeTime();
+        result->SetMTIID(99);
+        result->Load(elementOf(resultItem({}, QStringLiteral(" MTI=\"%1\"").arg(QString::fromLatin1(c.text)))), nullptr);
+        EXPECT_EQ(result->MTIID(), c.id) << c.text;
+    }
+    for (const char* attributes : {"", " MTI=\"\""}) {
+        auto result = chargeTime();
+        result->SetMTIID(99);
+        result->Load(elementOf(resultItem({}, QString::fromLatin1(attributes))), nullptr);
+        EXPECT_EQ(result->MTIID(), 99) << attributes;
+    }
+}
+
+TEST(ResultLoad, clearsStatusAndCommentAndKeepsARecordTheElementLacks)
+{
+    auto result = evaluatedChargeTime();
+    const Ptr<IServiceRecord> record = result->ServiceRecord();
+    result->Load(elementOf(resultItem({})), nullptr);
+    EXPECT_EQ(result->Status(), emsNone);
+    EXPECT_EQ(result->Comment(), QString());
+    EXPECT_EQ(result->ServiceRecord(), record);
+    EXPECT_EQ(result->MTIID(), 42);
+}
+
+TEST(ResultLoad, laterChildrenWinAndOtherNamesAreSkipped)
+{
+    auto result = chargeTime();
+    result->Load(elementOf(resultItem(QStringLiteral("<Comment>first</Comment><Status Value=\"2\"/><comment>lower</comment>"
+                                                     "<ServiceRecord Codes=\"F\" Values=\"/1\"/><Status Value=\"1\"/>"
+                                                     "<Comment>second</Comment><Extra/><ServiceRecord Codes=\"\" Values=\"/2\"/>"))),
+        nullptr);
+    EXPECT_EQ(result->Comment(), QStringLiteral("second"));
+    EXPECT_EQ(result->Status(), emsPassed);
+    ASSERT_NE(result->ServiceRecord(), nullptr);
+    EXPECT_EQ(result->ServiceRecord()->Values(), QStringLiteral("/2"));
+}
+
+TEST(ResultLoad, measurementsLoadByKeyWithoutRegardToCaseWhateverTheStatus)
+{
+    auto result = chargeTime();
+    const Ptr<IMeasurement> before = result->Measurement(Variant(1));
+    QString child = kMeasurementCHTI;
+    child.replace(QStringLiteral("\"CHTI\""), QStringLiteral("\"chti\""));
+    result->Load(elementOf(resultItem(QStringLiteral("<Status Value=\"0\"/>") + child)), nullptr);
+    EXPECT_EQ(result->Status(), emsNone);
+    ASSERT_EQ(result->MeasurementCount(), 1);
+    EXPECT_EQ(result->Measurement(Variant("CHTI"))->value(), Variant(3.5));
+    EXPECT_EQ(result->Measurement(Variant(1))->Status(), emsPassed);
+    EXPECT_EQ(result->Measurement(Variant(1))->ValueFormat(), before->ValueFormat()) << "what the element lacks stays";
+    EXPECT_EQ(result->Measurement(Variant(1))->Unit(), QStringLiteral("s"));
+}
+
+// ---- refusal and failures --------------------------------------------------------------------
+
+TEST(ResultLoad, anElementOfAnotherNameIsRefusedAndChangesNothing)
+{
+    for (const char* name : {"resultitem", "Result", "PlugInData"}) {
+        auto result = evaluatedChargeTime();
+        auto log = newLog();
+        host::HostLog::instance().clear();
+        const QString xml = QStringLiteral("<%1 MTI=\"7\"><Comment>other</Comment>%2</%1>").arg(QString::fromLatin1(name), kMeasurementCHTI);
+        EXPECT_EQ(errorNumberOf([&] { result->Load(elementOf(xml), log); }), kWrongElement) << name;
+        EXPECT_EQ(stateOf(result), stateOf(evaluatedChargeTime())) << name;
+        const auto entries = protocolEntries();
+        ASSERT_EQ(entries.size(), 2) << name;
+        EXPECT_EQ(entries[0].kind, host::LogEntry::ProtocolBegin);
+        EXPECT_EQ(entries[0].text, QStringLiteral("Loading Charge Time Test result data"));
+        EXPECT_EQ(entries[1].kind, host::LogEntry::ProtocolEnd);
+        EXPECT_EQ(entries[1].number, entries[0].number) << "the entry opened is the one closed";
+        EXPECT_TRUE(reportedErrors().isEmpty());
+    }
+}
+
+TEST(ResultLoad, withoutALogNoEntryIsOpened)
+{
+    auto result = chargeTime();
+    host::HostLog::instance().clear();
+    result->Load(elementOf(resultItem(kMeasurementCHTI)), nullptr);
+    EXPECT_TRUE(protocolEntries().isEmpty());
+    EXPECT_EQ(result->Measurement(Variant(1))->value(), Variant(3.5));
+}
+
+TEST(ResultLoad, aFailureHalfWayIsReportedAndLeavesTheResultAsItWas)
+{
+    const QString unknownKey = QStringLiteral("<Measurement Key=\"ENGY\"/>");
+    const QString emptyKey = QStringLiteral("<Measurement/>");
+    const QString record = QStringLiteral("<ServiceRecord Codes=\"\" Values=\"/1\"/>");
+    const QString cases[] = {
+        resultItem(QStringLiteral("<Comment>new</Comment><Status Value=\"1\"/>") + kMeasurementCHTI + unknownKey),
+        resultItem(QStringLiteral("<Comment>new</Comment>") + kMeasurementCHTI + emptyKey + QStringLiteral("<Status Value=\"1\"/>")),
+        resultItem(QStringLiteral("<Comment>new</Comment>") + record, QStringLiteral(" MTI=\"99999999999\"")),
+    };
+    for (const QString& xml : cases) {
+        auto result = evaluatedChargeTime();
+        auto log = newLog();
+        host::HostLog::instance().clear();
+        EXPECT_EQ(errorNumberOf([&] { result->Load(elementOf(xml), log); }), 0) << qPrintable(xml);
+        EXPECT_EQ(stateOf(result), stateOf(evaluatedChargeTime())) << qPrintable(xml);
+        ASSERT_EQ(reportedErrors().size(), 1) << qPrintable(xml);
+        EXPECT_EQ(reportedErrors()[0].source, QStringLiteral("CResultChargeTime"));
+        const auto entries = protocolEntries();
+        ASSERT_FALSE(entries.isEmpty());
+        EXPECT_EQ(entries.last().kind, host::LogEntry::ProtocolEnd) << "the load's entry is closed";
+    }
+}
+
+TEST(ResultLoad, aMissingElementIsReportedNotRaised)
+{
+    auto result = evaluatedChargeTime();
+    host::HostLog::instance().clear();
+    EXPECT_EQ(errorNumberOf([&] { result->Load(nullptr, nullptr); }), 0);
+    EXPECT_EQ(reportedErrors().size(), 1);
+    EXPECT_EQ(stateOf(result), stateOf(evaluatedChargeTime()));
+}
