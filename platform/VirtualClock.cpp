@@ -1,3 +1,4 @@
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QScopeGuard>
 #include <QThread>
@@ -14,6 +15,10 @@ namespace {
 
 class VirtualTimer;
 
+// Enough for a chain of replies and the handlers they trigger; a source of events
+// that never goes quiet (a real zero-interval timer) cannot hold virtual time.
+constexpr int kMaxSettlePasses = 200;
+
 // Shared by the clock and its timers, so a timer may outlive the clock it came from.
 struct VirtualTime {
     VirtualTime();
@@ -28,6 +33,27 @@ struct VirtualTime {
     void fire(VirtualTimer* timer);
     void updatePump();
     void onIdle();
+    void settle();
+};
+
+// Counts the events the event loop delivers, except the idle pump's own ticks, so
+// that settling can tell when real activity (a serial port's bytes, posted events)
+// has died down.
+class ActivityCounter : public QObject {
+public:
+    explicit ActivityCounter(const QTimer& pump) : m_pump(pump) {}
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (!(watched == &m_pump && event->type() == QEvent::Timer))
+            ++count;
+        return false;
+    }
+
+private:
+    const QTimer& m_pump;
 };
 
 class VirtualTimer : public ClockTimer {
@@ -97,6 +123,28 @@ VirtualTime::VirtualTime()
     QObject::connect(&idlePump, &QTimer::timeout, [this] { onIdle(); });
 }
 
+void VirtualTime::settle()
+{
+    // Real input and output (a pseudo-terminal's bytes) moves in no time at all in
+    // the kernel, but only while the event loop runs: let it all happen before
+    // virtual time moves on, so replies are never outrun by a jump in time.
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    if (!dispatcher || !QCoreApplication::instance()) {
+        QCoreApplication::processEvents();
+        return;
+    }
+    ActivityCounter counter(idlePump);
+    QCoreApplication::instance()->installEventFilter(&counter);
+    for (int pass = 0; pass < kMaxSettlePasses; ++pass) {
+        const int before = counter.count;
+        QCoreApplication::sendPostedEvents();
+        dispatcher->processEvents(QEventLoop::AllEvents);
+        if (counter.count == before)
+            break;
+    }
+    QCoreApplication::instance()->removeEventFilter(&counter);
+}
+
 VirtualTimer* VirtualTime::nextDue(qint64 limit) const
 {
     VirtualTimer* next = nullptr;
@@ -134,6 +182,7 @@ void VirtualTime::onIdle()
     const int drivenLevel = waitLoopLevels.empty() ? 0 : waitLoopLevels.back();
     if (level <= drivenLevel)
         return;
+    settle();
     if (VirtualTimer* next = nextDue(std::numeric_limits<qint64>::max()))
         fire(next);
     else
@@ -150,7 +199,7 @@ public:
         const auto done = qScopeGuard([this] { m_time->waitLoopLevels.pop_back(); });
         const qint64 target = m_time->now + std::max<qint64>(0, ms);
         while (true) {
-            QCoreApplication::processEvents();
+            m_time->settle();
             if (stop && stop())
                 return true;
             if (VirtualTimer* next = m_time->nextDue(target)) {

@@ -27,10 +27,17 @@ bool fail(QString* error, const QString& text)
 
 TarvoSimulator::TarvoSimulator(Scenario scenario, QObject* parent) : QObject(parent), m_scenario(std::move(scenario))
 {
-    m_clock.start();
-    m_timer.setSingleShot(true);
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &TarvoSimulator::pump);
+    m_timer = kelto::Clock::instance().createTimer();
+    m_timer->setCallback([this] {
+        m_timer->stop(); // one shot: pump() schedules the next
+        pump();
+    });
+    m_dischargeTimer = kelto::Clock::instance().createTimer();
+    m_dischargeTimer->setCallback([this] {
+        m_dischargeTimer->stop();
+        if (m_dischargeScheduled)
+            discharge();
+    });
 }
 
 TarvoSimulator::~TarvoSimulator()
@@ -107,7 +114,8 @@ void TarvoSimulator::vanish()
 
 void TarvoSimulator::closeDevice()
 {
-    m_timer.stop();
+    m_timer->stop();
+    m_dischargeTimer->stop();
     delete m_notifier;
     m_notifier = nullptr;
     if (m_master >= 0)
@@ -188,11 +196,11 @@ void TarvoSimulator::reschedule()
     if (!m_outbound.empty())
         next = next < 0 ? m_outbound.front().dueNs : std::min(next, m_outbound.front().dueNs);
     if (next < 0 || m_master < 0) {
-        m_timer.stop();
+        m_timer->stop();
         return;
     }
     const qint64 waitNs = std::max<qint64>(0, next - nowNs());
-    m_timer.start(static_cast<int>((waitNs + 999999) / 1000000));
+    m_timer->start(static_cast<int>((waitNs + 999999) / 1000000));
 }
 
 void TarvoSimulator::handleCommand(const QString& rawWord)
@@ -226,10 +234,7 @@ void TarvoSimulator::handleCommand(const QString& rawWord)
             m_heldDischarge.append(word);
         if (m_scenario.dischargeAfterMs > 0 && !m_dischargeScheduled) {
             m_dischargeScheduled = true;
-            QTimer::singleShot(m_scenario.dischargeAfterMs, this, [this] {
-                if (m_dischargeScheduled)
-                    discharge();
-            });
+            m_dischargeTimer->start(m_scenario.dischargeAfterMs);
         }
         return;
     }

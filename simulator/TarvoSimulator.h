@@ -6,12 +6,13 @@
 // process or in the tarvo-sim program.
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
+#include <memory>
+
+#include "platform/Clock.h"
 #include <deque>
 
 #include "Scenario.h"
@@ -62,7 +63,9 @@ private:
         char byte;
     };
 
-    qint64 nowNs() const { return m_clock.nsecsElapsed(); }
+    // Time and timers come from the clock seam, so the simulator runs in the same
+    // (real, scaled or virtual) time as the link it answers.
+    qint64 nowNs() const { return kelto::Clock::instance().nowMs() * 1000000; }
     void readMaster();
     void pump();
     void reschedule();
@@ -74,8 +77,8 @@ private:
     void closeDevice();
 
     Scenario m_scenario;
-    QElapsedTimer m_clock;
-    QTimer m_timer;
+    std::unique_ptr<kelto::ClockTimer> m_timer;
+    std::unique_ptr<kelto::ClockTimer> m_dischargeTimer;
     int m_master = -1;
     int m_slaveKeeper = -1; // keeps the far end valid while the link has it closed
     QSocketNotifier* m_notifier = nullptr;

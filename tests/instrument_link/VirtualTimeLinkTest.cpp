@@ -1,0 +1,51 @@
+#include <QElapsedTimer>
+
+#include "tests/instrument_link/LinkFixture.h"
+
+namespace kelto::test {
+
+// The link and the simulator on a real pseudo-terminal, both in virtual time: the
+// clock lets the bytes cross before it moves on, so long procedures run in seconds.
+class VirtualTimeLink : public LinkFixture {
+protected:
+    void SetUp() override
+    {
+        m_previousClock = Clock::install(makeVirtualClock());
+        LinkFixture::SetUp();
+    }
+    void TearDown() override
+    {
+        LinkFixture::TearDown();
+        Clock::install(std::move(m_previousClock));
+    }
+
+private:
+    std::unique_ptr<Clock> m_previousClock;
+};
+
+TEST_F(VirtualTimeLink, heldReadingArrivesAfterItsVirtualDelayInRealMilliseconds)
+{
+    sim::Scenario scenario;
+    scenario.dischargeAfterMs = 60000;
+    sim::TarvoSimulator& sim = openOnPort1(scenario);
+    QElapsedTimer real;
+    real.start();
+    const qint64 start = Clock::instance().nowMs();
+    const QString reply = link->SendCommand(QStringLiteral("[CRG]")).toString();
+    EXPECT_FALSE(reply.isEmpty());
+    EXPECT_GE(Clock::instance().nowMs() - start, 60000);
+    EXPECT_LT(real.elapsed(), 5000);
+    EXPECT_TRUE(sim.commands().contains(QStringLiteral("CRG")));
+}
+
+TEST_F(VirtualTimeLink, wireTimeIsKeptInVirtualTime)
+{
+    openOnPort1();
+    const qint64 start = Clock::instance().nowMs();
+    EXPECT_FALSE(link->SendCommand(QStringLiteral("[CRG]")).toString().isEmpty());
+    // The 100 ms pause before a send, and about 4 ms a byte each way.
+    EXPECT_GE(Clock::instance().nowMs() - start, 100 + 5 * 4);
+    EXPECT_LT(Clock::instance().nowMs() - start, 1000);
+}
+
+} // namespace kelto::test
