@@ -27,5 +27,5 @@ echo "== The plug-in's test types"
 build/bin/kelto-host tests 2>/dev/null
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "== The host window"
-  build/bin/kelto-host
+  build/bin/kelto-host --port "$TARVO_SIM"
 fi

@@ -70,6 +70,12 @@ bool parsePort(const QStringList& args, PortArgument* port, QTextStream& err, co
     return true;
 }
 
+void useSessionPortNumber(std::int32_t number)
+{
+    g_sessionPort = number;
+    ComponentRuntime::instance().registerBuiltin({kSessionClasses, static_cast<int>(std::size(kSessionClasses))});
+}
+
 void printError(QTextStream& err, const PluginError& error)
 {
     err << "Error #" << error.number() << " (&H" << QString::number(static_cast<std::uint32_t>(error.number()), 16).toUpper()
@@ -111,8 +117,7 @@ int runLinkCommand(const QStringList& args, QTextStream& out, QTextStream& err)
     PortArgument port;
     if (!parsePort(args, &port, err, "kelto-host link --port PORT COMMAND..."))
         return 2;
-    g_sessionPort = port.number;
-    ComponentRuntime::instance().registerBuiltin({kSessionClasses, static_cast<int>(std::size(kSessionClasses))});
+    useSessionPortNumber(port.number);
 
     Ptr<ITarvoXVTi> link;
     try {
@@ -146,6 +151,15 @@ int runLinkCommand(const QStringList& args, QTextStream& out, QTextStream& err)
     }
     link->CloseChannel();
     return status;
+}
+
+bool useSessionPort(const QString& portText, QTextStream& err)
+{
+    PortArgument port;
+    if (!parsePort({QStringLiteral("--port"), portText}, &port, err, "kelto-host [open FILE] --port PORT"))
+        return false;
+    useSessionPortNumber(port.number);
+    return true;
 }
 
 } // namespace kelto::host

@@ -17,4 +17,8 @@ int runQueryCommand(const QStringList& args, QTextStream& out, QTextStream& err)
 // its own, closes the channel. A failure prints the error and exits non-zero.
 int runLinkCommand(const QStringList& args, QTextStream& out, QTextStream& err);
 
+// The port the plug-in uses for the rest of this run, whatever the stored
+// instrument settings say: a port number (1 to 16) or a device path.
+bool useSessionPort(const QString& portText, QTextStream& err);
+
 } // namespace kelto::host

@@ -20,6 +20,8 @@
 #include "platform/MessageBox.h"
 #include "platform/PluginError.h"
 #include "platform/interfaces/HostServices.h"
+#include "host/TestSetup.h"
+#include "platform/ComponentRuntime.h"
 #include "platform/interfaces/Standards.h"
 #include "platform/interfaces/TestData.h"
 
@@ -126,11 +128,16 @@ MainWindow::MainWindow(PlugInHost& host, QWidget* parent) : QMainWindow(parent),
         refreshSequence();
     });
     connect(m_sequenceList, &QListWidget::currentRowChanged, this, [this] { onSelectionChanged(); });
+    m_run = new QPushButton(QStringLiteral("Run from selected test"));
+    connect(m_run, &QPushButton::clicked, this, [this] { runFrom(std::max(0, m_sequenceList->currentRow())); });
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_run);
+    buttons->addWidget(remove);
     auto* middle = new QWidget;
     auto* middleLayout = new QVBoxLayout(middle);
     middleLayout->addWidget(new QLabel(QStringLiteral("Sequence")));
     middleLayout->addWidget(m_sequenceList);
-    middleLayout->addWidget(remove);
+    middleLayout->addLayout(buttons);
 
     m_tabs = new QTabWidget;
     m_settings = new DialogDock;
@@ -167,8 +174,53 @@ MainWindow::MainWindow(PlugInHost& host, QWidget* parent) : QMainWindow(parent),
 
     if (!host.ok())
         statusBar()->showMessage(host.error().description());
+    m_setup = std::make_shared<TestSetup>();
+    connect(m_standards, &QComboBox::currentIndexChanged, this, [this] { selectStandardForRun(); });
     fillTests();
     fillStandards();
+    selectStandardForRun();
+}
+
+void MainWindow::selectStandardForRun()
+{
+    // The run is judged against the standard chosen above the dialogs.
+    auto selected = ComponentRuntime::instance().createAs<IStandardCollection>(QLatin1String(hostclass::StandardCollection));
+    const QStringList names = m_standards->currentData().toStringList();
+    if (selected && names.size() == 2) {
+        auto standard = ComponentRuntime::instance().createAs<IStandard>(QLatin1String(hostclass::Standard));
+        standard->SetNames(names[0], names[1], 1);
+        selected->Add(standard);
+    }
+    std::static_pointer_cast<TestSetup>(m_setup)->setSelectedStandards(selected);
+}
+
+void MainWindow::runFrom(int row)
+{
+    if (m_running || row < 0 || row >= m_sequence.elements().size())
+        return;
+    m_running = true;
+    m_run->setEnabled(false);
+    // The docked dialogs must not change an element while it runs.
+    m_settings->setDialog(nullptr);
+    m_limits->setDialog(nullptr);
+    while (row >= 0 && row < m_sequence.elements().size()) {
+        m_sequenceList->setCurrentRow(row);
+        const Ptr<ITestElement> element = m_sequence.elements()[row];
+        m_setup->SetNavigation(etnNext);
+        try {
+            element->Perform(m_setup);
+        } catch (...) {
+            reportError(currentError().boxText());
+            break;
+        }
+        const std::int32_t navigation = m_setup->Navigation();
+        if (navigation == etnAbort)
+            break;
+        row += navigation == etnPrevious ? -1 : 1;
+    }
+    m_running = false;
+    m_run->setEnabled(true);
+    refreshSequence();
 }
 
 void MainWindow::fillStandards()
@@ -237,11 +289,23 @@ void MainWindow::refreshSequence()
 {
     const QSignalBlocker block(m_sequenceList);
     m_sequenceList->clear();
+    const int current = m_sequenceList->currentRow();
     for (const Ptr<ITestElement>& element : m_sequence.elements()) {
-        auto* item = new QListWidgetItem(elementTitle(element), m_sequenceList);
+        QString title = elementTitle(element);
+        ignoreErrors([&] {
+            if (const Ptr<IResultData> result = element->Result()) {
+                static const char* const kStatus[] = {"not evaluated", "passed", "failed", "not applicable"};
+                const std::int32_t status = result->Status();
+                if (status >= 0 && status <= 3)
+                    title += QStringLiteral("  [%1]").arg(QLatin1String(kStatus[status]));
+            }
+        });
+        auto* item = new QListWidgetItem(title, m_sequenceList);
         if (m_host.ok())
             item->setIcon(QIcon(m_host.plugIn()->Icon(element->TestID(), 0, 0)));
     }
+    if (current >= 0 && current < m_sequenceList->count())
+        m_sequenceList->setCurrentRow(current);
     onSelectionChanged();
 }
 

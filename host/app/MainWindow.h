@@ -13,6 +13,7 @@ class QComboBox;
 class QListWidget;
 class QTabWidget;
 class QTreeWidget;
+class QPushButton;
 
 namespace kelto::host {
 
@@ -48,6 +49,10 @@ public:
     void addTest(std::int32_t testId);
     void selectElement(int row);
     void showPreferences();
+    // Performs the elements from a row on, going where each run's navigation says,
+    // until the end of the sequence or an abort.
+    void runFrom(int row);
+    ITestSetup& testSetup() { return *m_setup; }
     // Gives the selected element the standard of the template with these names.
     void addStandard(const QString& alphaName, const QString& completeName);
     QComboBox* standardChoice() const { return m_standards; }
@@ -55,6 +60,7 @@ public:
 private:
     void fillTests();
     void fillStandards();
+    void selectStandardForRun();
     void refreshSequence();
     void onSelectionChanged();
     void setLocked(bool locked);
@@ -72,6 +78,9 @@ private:
     DialogDock* m_limits = nullptr;
     QCheckBox* m_lock = nullptr;
     QComboBox* m_standards = nullptr;
+    QPushButton* m_run = nullptr;
+    Ptr<ITestSetup> m_setup; // the running sequence: selected standards and analyser records
+    bool m_running = false;
 };
 
 } // namespace kelto::host

@@ -1,7 +1,7 @@
 // kelto-host: the stand-in host application that loads the plug-in.
 //
-//   kelto-host                 the window
-//   kelto-host open FILE       the window with a test sequence
+//   kelto-host [--port PORT]            the window
+//   kelto-host open FILE [--port PORT]  the window with a test sequence
 //   kelto-host tests           the plug-in's test types
 //   kelto-host classes         the component classes the host can create
 //   kelto-host query --port PORT / link --port PORT COMMAND...   line checks
@@ -35,13 +35,31 @@ int printClasses(QTextStream& out)
 int usage()
 {
     std::fprintf(stderr,
-        "usage: kelto-host [open FILE | tests | classes | version | query --port PORT | link --port PORT COMMAND...]\n");
+        "usage: kelto-host [open FILE] [--port PORT] | tests | classes | version | query --port PORT | link --port PORT COMMAND...\n");
     return 2;
 }
 
 bool isWindowCommand(const QString& command)
 {
-    return command.isEmpty() || command == QLatin1String("open");
+    return command.isEmpty() || command == QLatin1String("open") || command.startsWith(QLatin1String("--port"));
+}
+
+// The window, with a sequence file and the analyser's port when given.
+int window(QStringList args, QTextStream& err)
+{
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--port") && i + 1 < args.size()) {
+            if (!kelto::host::useSessionPort(args[i + 1], err))
+                return 2;
+            args.remove(i, 2);
+            break;
+        }
+    }
+    if (args.isEmpty())
+        return kelto::host::runWindow(QString());
+    if (args.size() == 2 && args[0] == QLatin1String("open"))
+        return kelto::host::runWindow(args[1]);
+    return usage();
 }
 
 } // namespace
@@ -57,10 +75,8 @@ int main(int argc, char** argv)
     QTextStream out(stdout);
     QTextStream err(stderr);
     const QStringList args = app.arguments().mid(1);
-    if (command.isEmpty())
-        return kelto::host::runWindow(QString());
-    if (command == QLatin1String("open") && args.size() == 2)
-        return kelto::host::runWindow(args[1]);
+    if (isWindowCommand(command))
+        return window(args, err);
     if (command == QLatin1String("tests"))
         return kelto::host::runTestsCommand(out, err);
     if (command == QLatin1String("classes") || command == QLatin1String("version"))
