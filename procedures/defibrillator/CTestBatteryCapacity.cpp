@@ -1,0 +1,297 @@
+#include "procedures/defibrillator/CTestBatteryCapacity.h"
+
+#include <QApplication>
+
+#include "framework/HostServices.h"
+#include "platform/Automation.h"
+#include "platform/MessageBox.h"
+
+namespace kelto {
+
+namespace {
+
+const QString kLocation = QStringLiteral("KeltoTarvoXTest.CTestBatteryCapacity");
+constexpr int kWindowTicks = 60;
+constexpr int kIdleTicks = 60;
+constexpr int kLastWindowAt = 18;
+
+} // namespace
+
+CTestBatteryCapacity::CTestBatteryCapacity()
+{
+    mStyle.fallbackResult = false;
+    mStyle.statusAfterInitialize = true;
+    mStyle.descriptionBoxOnPerformError = false;
+    mStyle.secondAbortOnAbortTest = false;
+    mStyle.ensureResultIgnoresErrors = true;
+    mStyle.stepsAfterRun = {1, 2, 3, 4, 5, 6, 7};
+}
+
+QList<std::pair<QString, QString>> CTestBatteryCapacity::measurementRows() const
+{
+    return {{QStringLiteral("CHTI"), QStringLiteral("20125::Charge Time")}};
+}
+
+void CTestBatteryCapacity::loadResultItem()
+{
+    // The loaded result is taken into the run by the next Perform.
+    auto result = std::make_shared<CResultBatteryCapacity>();
+    result->Initialize();
+    deref(mElementBase).SetResult(result);
+}
+
+Variant CTestBatteryCapacity::GetInstructions(std::int16_t iMode, std::int16_t iCount, const QString& sChargeTime)
+{
+    QStringList lines;
+    if (iMode == 0) {
+        QString energy;
+        ignoreErrors([&] { energy = singleToString(presetEnergy()); });
+        lines << tr(QStringLiteral("20300::1. Set range position of Tarvo to 'High'."))
+              << tr(QStringLiteral("20301::2. Set defibrillator to %%1J."), {Variant(energy)})
+              << tr(QStringLiteral("20302::3. Click 'Start' to begin the test."))
+              << tr(QStringLiteral("20303::4. When first count down of 5 reaches zero, perform charge and discharge 3 times within 60s."))
+              << tr(QStringLiteral("20304::5. Wait for 60s idle time."))
+              << tr(QStringLiteral("20305::6. Repeat 4th and 5th step until it reaches 20 discharges."))
+              << tr(QStringLiteral("20306::7. Test completes after 20 discharges."));
+        return linesVariant(lines);
+    }
+    if (iMode == 1) {
+        lines << tr(QStringLiteral("20307::Last charge time              : %%1s"), {Variant(Val(sChargeTime))})
+              << tr(QStringLiteral("20308::Charge/Discharge count : %%1"), {Variant(iCount)})
+              << tr(QStringLiteral("20309::Elapsed total time            : %%1s"), {Variant(static_cast<std::int32_t>(59 - miCountDown))});
+        return linesVariant(lines);
+    }
+    return Variant();
+}
+
+void CTestBatteryCapacity::setInstructions(const Variant& lines)
+{
+    deref(Guide().xtwDetails()).SetInstructions(lines);
+}
+
+void CTestBatteryCapacity::mfrmTestGuide_StartTest()
+{
+    if (mfBusy)
+        return;
+    try {
+        mfBusy = true;
+        mfAbort = false;
+        mfStarted = true;
+        mfNA = false;
+        mfSkip = false;
+        auto& guide = Guide();
+        const auto held = deref(mElementBase).Result();
+        if (!held || held->Status() != 0) {
+            EnsureResult(true);
+            guide.ShowTestResult(mResult);
+            guide.ShowResultStatus(mResult);
+        }
+        vti()->TestCount(0);
+        guide.SetActiveSteps({7});
+        guide.SetStatusText(QStringLiteral("20180::Test in progress"));
+        guide.SetToolbarMode(2, false);
+        guide.ShowPopup(QStringLiteral("TI:WAIT"), mStyle.startPopupText, false);
+        setStopButtonEnabled(false);
+        vti()->OpenChannel();
+        if (vti()->State() == evtiIdle && !mfAbort)
+            PerformMeasurement();
+        vti()->CloseChannel();
+        guide.HidePopup();
+        guide.ShowTestResult(mResult);
+        guide.SetStatusText(QString());
+        guide.ShowResultStatus(mResult);
+        guide.SetToolbarMode(1, !mfAbort);
+        guide.SetActiveSteps(mStyle.stepsAfterRun);
+        mfBusy = false;
+    } catch (...) {
+        startTestFailed(currentError());
+    }
+}
+
+void CTestBatteryCapacity::startTestFailed(const PluginError& error)
+{
+    CTestElementFrame::startTestFailed(error);
+    mfNA = false;
+}
+
+void CTestBatteryCapacity::PerformMeasurement()
+{
+    try {
+        measure();
+    } catch (...) {
+        const PluginError error = currentError();
+        MsgBox(error.description(), mb::OKOnly, QStringLiteral("KeltoTarvoXTest"));
+        requestAbort();
+        ignoreErrors([&] { Guide().HidePopup(); });
+        StopWaitTimer();
+        ignoreErrors([&] { Guide().EnableNextButton(true); });
+        if (error.number() != kVtiError)
+            ignoreErrors([&] { errorReporter()->ReportError(error, kLocation); });
+    }
+}
+
+void CTestBatteryCapacity::measure()
+{
+    // Entry k-1 holds the charge time of the k-th discharge; entry 20 stays "0".
+    QStringList table;
+    for (int i = 0; i <= kDischarges; ++i)
+        table << QStringLiteral("0");
+    int n = 0;
+    miWindowCount = 0;
+    vti()->Wait(50);
+    if (!mfAbort) {
+        Guide().SetActiveSteps({4, 6, 7});
+        CountDown();
+        for (;;) {
+            miTimerMode = 2;
+            mfTimeUp = false;
+            miCountDown = kWindowTicks;
+            StartWaitTimer();
+            if (n == kLastWindowAt)
+                miWindowCount = 1;
+            while (!mfTimeUp && !mfAbort) {
+                const QString reply = ReadChargeTime();
+                if (isOverRange(reply)) {
+                    MsgBox(tr(QStringLiteral("20194::The Charge Time Test has timed out.  No data is available.")), mb::OKOnly | mb::Critical,
+                        tr(kResponseTitle));
+                    requestAbort();
+                }
+                if (!reply.isEmpty())
+                    ++miWindowCount;
+                if (!mfAbort && !reply.isEmpty() && n != kDischarges) {
+                    setInstructions(GetInstructions(1, static_cast<std::int16_t>(n + 1), reply));
+                    table[n] = doubleToString(Val(reply));
+                    ++n;
+                    QApplication::beep();
+                    Guide().SetActiveSteps({1, 2, 3});
+                    if (miWindowCount == 3)
+                        break;
+                }
+            }
+            if (mfAbort || miWindowCount != 3 || n == kDischarges)
+                break;
+            StopWaitTimer();
+            IdleWait();
+            miCountDown = kWindowTicks;
+            miWindowCount = 0;
+            if (mfAbort)
+                break;
+        }
+    }
+    Guide().HidePopup();
+    StopWaitTimer();
+    if (mfAbort)
+        return;
+    if (miWindowCount != 3 && n < kLastWindowAt)
+        missedWindow(QStringLiteral("20143::three"));
+    else if ((n == kLastWindowAt || n == kLastWindowAt + 1) && miWindowCount >= 1)
+        missedWindow(QStringLiteral("20142::two"));
+    setInstructions(GetInstructions(0, 0, QString()));
+    auto result = typedResult();
+    deref(result).StoreResult(table);
+    result->UpdateStatus(self(), selectedStandards(), false);
+}
+
+void CTestBatteryCapacity::missedWindow(const QString& countRef)
+{
+    const QString text = tr(QStringLiteral("20195::Test Failed!  Did not detect %%1 discharge%%2 within a 60 seconds period."),
+        {Variant(tr(countRef)), Variant(tr(QStringLiteral("20201::s")))});
+    MsgBox(text, mb::OKOnly | mb::Critical, tr(kResponseTitle));
+}
+
+QString CTestBatteryCapacity::ReadChargeTime()
+{
+    QString reply;
+    bool first = true;
+    do {
+        vti()->Wait(600);
+        pumpEvents();
+        if (first) {
+            first = false;
+            setInstructions(GetInstructions(0, 0, QString()));
+            Guide().SetActiveSteps({4, 5, 7});
+        }
+        reply = replyText(vti()->SendCommand(QStringLiteral("[CRG]"), false));
+        if (vti()->TestStop())
+            requestAbort();
+        vti()->TestCount(1);
+    } while (reply.isEmpty() && !mfAbort && !mfTimeUp);
+    return reply;
+}
+
+void CTestBatteryCapacity::showStandby()
+{
+    const QString ending = miCountDown == 1 ? QString() : tr(QStringLiteral("20201::s"));
+    Guide().ShowPopup(QStringLiteral("TI:WAIT"),
+        tr(QStringLiteral("20171::Standby to initiate charge in %%1 second%%2"), {Variant(miCountDown), Variant(ending)}), false);
+}
+
+void CTestBatteryCapacity::period(const std::function<void()>& body)
+{
+    try {
+        body();
+    } catch (...) {
+        const PluginError error = currentError();
+        StopWaitTimer();
+        throw error;
+    }
+}
+
+void CTestBatteryCapacity::CountDown()
+{
+    period([this] {
+        miTimerMode = 0;
+        mfTimeUp = false;
+        miCountDown = 5;
+        showStandby();
+        StartWaitTimer();
+        waitUntil([this] { return mfTimeUp || mfAbort; });
+        StopWaitTimer();
+    });
+}
+
+void CTestBatteryCapacity::IdleWait()
+{
+    period([this] {
+        mfTimeUp = false;
+        miCountDown = kIdleTicks;
+        showStandby();
+        miTimerMode = 1;
+        StartWaitTimer();
+        bool refreshed = false;
+        waitUntil([&] {
+            // The instructions come back once, three seconds into the idle period.
+            if (!refreshed && miCountDown == 57) {
+                refreshed = true;
+                setInstructions(GetInstructions(0, 0, QString()));
+                Guide().SetActiveSteps({5, 6, 7});
+            }
+            return mfTimeUp || mfAbort;
+        });
+        StopWaitTimer();
+    });
+}
+
+void CTestBatteryCapacity::mfrmWaitTimer_Timer()
+{
+    --miCountDown;
+    if (miCountDown > 0) {
+        if (miTimerMode == 0 || miTimerMode == 1) {
+            showStandby();
+        } else if (miTimerMode == 2) {
+            const int left = 3 - miWindowCount;
+            const QString plural = tr(QStringLiteral("20201::s"));
+            Guide().ShowPopup(QStringLiteral("TI:WAIT"),
+                tr(QStringLiteral("20176::Charge and discharge %%1 time%%4 within %%2 Second%%3"),
+                    {Variant(static_cast<std::int32_t>(left)), Variant(miCountDown), Variant(miCountDown == 1 ? QString() : plural),
+                        Variant(left == 1 ? QString() : plural)}),
+                false);
+        }
+        return;
+    }
+    if (miTimerMode == 2 && miCountDown == 0)
+        ignoreErrors([&] { vti()->Abort(); });
+    mfTimeUp = true;
+}
+
+} // namespace kelto

@@ -1,0 +1,300 @@
+#include "procedures/pacer_ecg/CTestWaveform.h"
+
+#include <limits>
+
+#include "framework/CLimitData.h"
+#include "framework/FTimer.h"
+#include "framework/MMiscUtils.h"
+#include "framework/guide/CMtiData2.h"
+#include "framework/guide/FTarvoXTestGuide.h"
+#include "framework/guide/WaveState.h"
+#include "platform/Clock.h"
+#include "platform/MessageBox.h"
+
+namespace kelto {
+
+const QStringList CTestNormalSinus::kInstructions{
+    QStringLiteral("20250::1. Click 'Start' to begin the Normal sinus ECG test."),
+    QStringLiteral("20251::2. Sending command to Instrument..."),
+    QStringLiteral("20252::3. Simulating wave on defib monitor."),
+    QStringLiteral("20253::4. Click 'Stop' to end the test."),
+};
+
+const QStringList CTestArrhythmia::kInstructions{
+    QStringLiteral("20260::1. Click 'Start' to begin the Arrhythmia Wave test."),
+    QStringLiteral("20261::2. Sending commands to Instrument..."),
+    QStringLiteral("20262::3. Simulating wave on defib monitor."),
+    QStringLiteral("20263::4. Check whether shock needed or not in the monitor."),
+    QStringLiteral("20264::5. Click 'Stop' to end the test."),
+};
+
+const QStringList CTestPerformance::kInstructions{
+    QStringLiteral("20270::1. Click 'Start' to begin the Performance Wave test."),
+    QStringLiteral("20271::2. Sending command to Instrument..."),
+    QStringLiteral("20272::3. Simulating wave on defib monitor."),
+    QStringLiteral("20273::4. Click 'Stop' to end the test."),
+};
+
+template <class Self, class Config, class Result>
+CTestWaveform<Self, Config, Result>::CTestWaveform()
+{
+    gfWaveRunning = false;
+    auto& style = this->mStyle;
+    style.fallbackResult = false;
+    style.statusAfterInitialize = true;
+    style.descriptionBoxOnPerformError = false;
+    style.ensureResultIgnoresErrors = true;
+    style.limitsDialog = false;
+    style.disableStopButton = false;
+    style.stepsAfterRun = allSteps();
+}
+
+template <class Self, class Config, class Result>
+CTestWaveform<Self, Config, Result>::~CTestWaveform()
+{
+    if (mfrmTimer)
+        mfrmTimer->StopTimer();
+}
+
+template <class Self, class Config, class Result>
+QList<std::int16_t> CTestWaveform<Self, Config, Result>::allSteps()
+{
+    QList<std::int16_t> steps;
+    for (int i = 1; i <= Self::kInstructions.size(); ++i)
+        steps.append(static_cast<std::int16_t>(i));
+    return steps;
+}
+
+template <class Self, class Config, class Result>
+void CTestWaveform<Self, Config, Result>::Initialize(const QString& plugInId, std::int32_t testId, std::int32_t id)
+{
+    TestElementClass<Self, Config, Result>::Initialize(plugInId, testId, id);
+    // The limits of a judged waveform offer no dialog.
+    ignoreErrors([&] {
+        auto limits = std::make_shared<CLimitData>();
+        limits->Initialize(this->self(), false);
+        this->elementBase()->SetLimits(limits);
+    });
+}
+
+template <class Self, class Config, class Result>
+Variant CTestWaveform<Self, Config, Result>::GetInstructions()
+{
+    QStringList lines;
+    for (const QString& line : Self::kInstructions)
+        lines << this->tr(line);
+    return this->linesVariant(lines);
+}
+
+template <class Self, class Config, class Result>
+void CTestWaveform<Self, Config, Result>::guideInitialized()
+{
+    mfItemClicked = false;
+    const auto result = this->Result();
+    if (!result)
+        raiseError(vberr::ObjectNotSet, errorSource(), QStringLiteral("Object variable not set"));
+    if (result->Status() == emsNotApplicable) {
+        gfWaveRunning = false;
+        return;
+    }
+    // A verdict may be (re)ticked when the guide opens on a judged result, or when
+    // this element has already played its waveform.
+    bool nextEnabled = false;
+    ignoreErrors([&] { nextEnabled = this->Guide().xtbToolbar()->Item(guidebutton::Next)->Enabled(); });
+    gfWaveRunning = nextEnabled ? true : mfWavePlayed;
+}
+
+template <class Self, class Config, class Result>
+void CTestWaveform<Self, Config, Result>::mfrmTestGuide_StartTest()
+{
+    if (gfWaveRunning) {
+        gfWaveRunning = false;
+        mfWavePlayed = false;
+    }
+    if (this->mfBusy)
+        return;
+    try {
+        this->mfBusy = true;
+        this->mfAbort = false;
+        this->mfStarted = true;
+        this->mfNA = false;
+        this->mfSkip = false;
+        mfWaveStarted = false;
+        mfItemClicked = false;
+        FTarvoXTestGuide& guide = this->Guide();
+        const auto held = this->Result();
+        if (!held || held->Status() != 0) {
+            this->EnsureResult(true);
+            guide.ShowTestResult(this->mResult);
+            guide.ShowResultStatus(this->mResult);
+        }
+        const auto steps = allSteps();
+        guide.SetToolbarMode(2, false);
+        guide.SetActiveSteps({steps.last()});
+        guide.SetStatusText(QStringLiteral("20179::Test in progress, please wait..."));
+        this->vti()->OpenChannel();
+        if (this->vti()->State() == evtiIdle && !this->mfAbort)
+            RunWave();
+        this->vti()->CloseChannel();
+        guide.SetToolbarMode(1, mfWaveStarted && mfItemClicked);
+        guide.SetActiveSteps(steps);
+        // Every run is handed to the host at its end, and again when the guide closes.
+        FinishTest(guide.GetMtiData());
+        guide.SetStatusText(QString());
+        guide.ShowResultStatus(this->Result());
+        this->mfBusy = false;
+    } catch (...) {
+        startTestFailed(currentError());
+    }
+}
+
+template <class Self, class Config, class Result>
+void CTestWaveform<Self, Config, Result>::startTestFailed(const PluginError& error)
+{
+    // A period left running would stop or abort the link of a later run.
+    releaseTimer();
+    ignoreErrors([&] { this->vti()->CloseChannel(); });
+    ignoreErrors([&] { this->Guide().SetToolbarMode(1, false); });
+    ignoreErrors([&] { this->Guide().SetStatusText(QString()); });
+    this->mfStarted = false;
+    this->mfBusy = false;
+    if (error.number() != kVtiError)
+        MsgBox(error.boxText(), mb::OKOnly | mb::Exclamation, QStringLiteral("KeltoTarvoXTest"));
+}
+
+template <class Self, class Config, class Result>
+void CTestWaveform<Self, Config, Result>::RunWave()
+{
+    mfTimeUp = false;
+    if (this->mfAbort)
+        return;
+    const auto config = this->typedConfig();
+    if (!config)
+        raiseError(vberr::ObjectNotSet, errorSource(), QStringLiteral("Object variable not set"));
+    const QString command = config->GenerateWaveCommand();
+    const qsizetype last = Self::kInstructions.size();
+    FTarvoXTestGuide& guide = this->Guide();
+    guide.SetActiveSteps({2, static_cast<std::int16_t>(last)});
+    this->vti()->Wait(50);
+    this->vti()->SendCommand(command, false);
+    if (this->vti()->TestStop())
+        this->mfAbort = true;
+    if (!this->mfAbort) {
+        guide.SetActiveSteps({3, static_cast<std::int16_t>(last)});
+        mfWaveStarted = true;
+        if (!this->mfAbort) {
+            const qint64 periodMs = static_cast<qint64>(config->Duration()) * 1000;
+            if (periodMs > std::numeric_limits<std::int32_t>::max() || periodMs < std::numeric_limits<std::int32_t>::min())
+                raiseError(vberr::Overflow, errorSource(), QStringLiteral("Overflow"));
+            releaseTimer();
+            mfrmTimer = std::make_unique<FTimer>();
+            QObject::connect(mfrmTimer.get(), &FTimer::Timer, mfrmTimer.get(), [this] {
+                ignoreErrors([&] { StopWave(); });
+                Clock::instance().wake();
+            });
+            // A period the timer refuses (0, or above 65 s) never ticks: the wave plays until Stop.
+            mfrmTimer->StartTimer(static_cast<std::int32_t>(periodMs));
+        }
+        this->pumpEvents();
+        this->waitUntil([this] { return mfTimeUp || this->mfAbort; });
+    }
+    // Only a waveform that actually played may be judged: a stop while its command
+    // was still going out leaves nothing on the monitor to judge.
+    if (!this->vti()->TestStop() && mfWaveStarted) {
+        gfWaveRunning = true;
+        mfWavePlayed = true;
+    }
+}
+
+template <class Self, class Config, class Result>
+void CTestWaveform<Self, Config, Result>::releaseTimer()
+{
+    if (!mfrmTimer)
+        return;
+    FTimer* timer = mfrmTimer.release();
+    ignoreErrors([&] { timer->StopTimer(); });
+    QObject::disconnect(timer, nullptr, nullptr, nullptr);
+    // The tick that stops its own timer is still running on it.
+    timer->deleteLater();
+}
+
+template <class Self, class Config, class Result>
+void CTestWaveform<Self, Config, Result>::StopWave()
+{
+    releaseTimer();
+    mfTimeUp = true;
+    this->mfBusy = false;
+    Clock::instance().wake();
+    if (this->vti()->State() == evtiIdle)
+        this->vti()->SendCommand(QStringLiteral("[WSP]"), false);
+    else
+        this->vti()->Abort();
+}
+
+template <class Self, class Config, class Result>
+void CTestWaveform<Self, Config, Result>::mfrmTestGuide_StopTest()
+{
+    ignoreErrors([&] {
+        if (this->mfBusy)
+            StopWave();
+    });
+    this->requestAbort();
+}
+
+template <class Self, class Config, class Result>
+void CTestWaveform<Self, Config, Result>::mfrmTestGuide_AbortTest()
+{
+    ignoreErrors([&] {
+        if (!this->mfAbort)
+            StopWave();
+    });
+    this->setNavigation(etnAbort);
+    this->mfSkip = true;
+    this->requestAbort();
+    this->hideGuide();
+}
+
+template <class Self, class Config, class Result>
+void CTestWaveform<Self, Config, Result>::mfrmTestGuide_ItemClicked(bool)
+{
+    mfItemClicked = true;
+    if (!(mfWaveStarted && mfTimeUp))
+        return;
+    ignoreErrors([&] {
+        const auto result = this->typedResult();
+        if (result)
+            result->UpdateStatus(this->self(), false);
+    });
+    ignoreErrors([&] { this->Guide().ShowResultStatus(this->mResult); });
+    ignoreErrors([&] { this->Guide().EnableNextButton(true); });
+}
+
+template <class Self, class Config, class Result>
+void CTestWaveform<Self, Config, Result>::FinishTest(const Ptr<CMtiData2>& mti)
+{
+    if (this->mfSkip) {
+        ignoreErrors([&] { this->elementBase()->SetResult(nullptr); });
+        return;
+    }
+    // A stop is the normal end of a waveform run, so it keeps its result.
+    if (!this->mfStarted)
+        return;
+    ignoreErrors([&] {
+        const auto base = this->elementBase();
+        const auto result = base ? query<Result>(base->Result()) : nullptr;
+        if (!result || !this->mSetup)
+            return;
+        ignoreErrors([&] { result->UpdateStatus(this->self(), this->mfNA); });
+        ignoreErrors([&] {
+            Ptr<CMtiData2> identity = mti;
+            result->SetMTIID(MMiscUtils::StoreMtiData(this->mSetup->MtiDatabase(), identity));
+        });
+        ignoreErrors([&] { this->mSetup->TestFinished(this->self()); });
+    });
+}
+
+template class CTestWaveform<CTestNormalSinus, CConfigNormalSinus, CResultNormalSinus>;
+template class CTestWaveform<CTestArrhythmia, CConfigArrhythmia, CResultArrhythmia>;
+template class CTestWaveform<CTestPerformance, CConfigPerformance, CResultPerformance>;
+
+} // namespace kelto

@@ -1,0 +1,76 @@
+// The battery-capacity test: windows of three discharges, idle minutes between,
+// twenty charge times in all, run in virtual time.
+
+#include "procedures/defibrillator/CTestBatteryCapacity.h"
+#include "tests/procedures/DefibRunFixture.h"
+
+namespace kelto::test {
+namespace {
+
+class BatteryCapacityRun : public DefibRunFixture {
+protected:
+    Ptr<CTestBatteryCapacity> element = makeTestElement<CTestBatteryCapacity>();
+
+    Variant place(int n) const
+    {
+        auto result = query<CResultBatteryCapacity>(element->Result());
+        return result ? result->FindMeasurement(QStringLiteral("CHTI%1").arg(n))->Value() : Variant();
+    }
+};
+
+TEST_F(BatteryCapacityRun, twentyDischargesInSevenWindowsFillEveryPlace)
+{
+    sim::Scenario scenario;
+    scenario.readings[QStringLiteral("CRG")] = QStringLiteral("4.50 s");
+    scenario.dischargeAfterMs = 1000;
+    analyser(scenario);
+    then([&] { start(); });
+    then([&] { return idle(); }, [&] { next(); });
+    perform(element);
+
+    for (int n = 1; n <= CTestBatteryCapacity::kDischarges; ++n)
+        EXPECT_EQ(place(n), Variant(4.5)) << n;
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(element->Result()->Status(), emsPassed);
+    EXPECT_EQ(setup->finished().size(), 1);
+    // Six idle minutes separate the seven windows.
+    EXPECT_GE(Clock::instance().nowMs(), 6 * 60000 + 5000);
+    // The header request follows only the first poll of each series.
+    EXPECT_LT(sim->commands().count(QStringLiteral("HDR")), sim->commands().count(QStringLiteral("CRG")));
+}
+
+TEST_F(BatteryCapacityRun, missedWindowReportsThreeAndStoresWhatWasRecorded)
+{
+    sim::Scenario scenario;
+    scenario.readings[QStringLiteral("CRG")] = QStringLiteral("5.25");
+    scenario.dischargeAfterMs = -1;
+    analyser(scenario);
+    then([&] { start(); });
+    then([&] { return sim->commands().count(QStringLiteral("CRG")) == 1; }, [&] { sim->discharge(); });
+    then([&] { return idle(); }, [&] { next(); });
+    perform(element);
+
+    ASSERT_EQ(boxesContaining(QStringLiteral("Did not detect three discharges within a 60 seconds period.")), 1);
+    EXPECT_EQ(place(1), Variant(5.25));
+    EXPECT_EQ(place(2), Variant(0.0));
+    EXPECT_EQ(place(20), Variant(0.0));
+    EXPECT_NE(element->Result()->Status(), emsNone) << "the recorded series is evaluated";
+    EXPECT_EQ(setup->finished().size(), 1);
+}
+
+TEST_F(BatteryCapacityRun, stopDuringTheCountDownStoresNothing)
+{
+    analyser();
+    then([&] { start(); });
+    then([&] { return running() && Clock::instance().nowMs() > 2000; }, [&] { stop(); });
+    then([&] { return idle(); }, [&] { previous(); });
+    perform(element);
+
+    EXPECT_FALSE(sim->commands().contains(QStringLiteral("CRG")));
+    EXPECT_TRUE(place(1).isEmpty());
+    EXPECT_TRUE(setup->finished().isEmpty());
+    EXPECT_TRUE(boxes.empty());
+}
+
+} // namespace
+} // namespace kelto::test

@@ -1,0 +1,147 @@
+// The charge-time test from Start to the result handed to the host, against the
+// simulated analyser in virtual time.
+
+#include "procedures/defibrillator/CTestChargeTime.h"
+#include "tests/procedures/DefibRunFixture.h"
+
+namespace kelto::test {
+namespace {
+
+class ChargeTimeRun : public DefibRunFixture {
+protected:
+    Ptr<CTestChargeTime> element = makeTestElement<CTestChargeTime>();
+
+    Ptr<CResultChargeTime> result() const { return query<CResultChargeTime>(element->Result()); }
+    Variant chargeTime() const { return result()->FindMeasurement(QStringLiteral("CHTI"))->Value(); }
+};
+
+TEST_F(ChargeTimeRun, countsDownFiveSecondsThenStoresTheAnalysersChargeTime)
+{
+    sim::Scenario scenario;
+    scenario.readings[QStringLiteral("CRG")] = QStringLiteral("7.4");
+    scenario.dischargeAfterMs = 3000;
+    analyser(scenario);
+    qint64 startedAt = 0;
+    qint64 firstPollAt = -1;
+    QObject::connect(sim.get(), &sim::TarvoSimulator::commandReceived, [&](const QString& word) {
+        if (word == QLatin1String("CRG") && firstPollAt < 0)
+            firstPollAt = Clock::instance().nowMs();
+    });
+    then([&] {
+        startedAt = Clock::instance().nowMs();
+        start();
+    });
+    then([&] { return idle(); }, [&] { next(); });
+    perform(element);
+
+    ASSERT_TRUE(result());
+    EXPECT_EQ(chargeTime(), Variant(7.4));
+    EXPECT_EQ(result()->Status(), emsPassed);
+    EXPECT_GE(firstPollAt - startedAt, 5000);
+    EXPECT_LT(firstPollAt - startedAt, 7000);
+    ASSERT_EQ(setup->finished().size(), 1);
+    EXPECT_EQ(setup->finished().front(), element);
+    EXPECT_EQ(setup->navigations(), QList<std::int32_t>{etnNext});
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(sim->commands().contains(QStringLiteral("Q"))) << "the channel is closed after the run";
+}
+
+TEST_F(ChargeTimeRun, stopDuringTheCountDownSendsNoPollAndFinishesNothing)
+{
+    analyser();
+    then([&] { start(); });
+    then([&] { return Clock::instance().nowMs() > 2500; }, [&] { stop(); });
+    then([&] { return idle(); }, [&] { previous(); });
+    perform(element);
+
+    EXPECT_FALSE(sim->commands().contains(QStringLiteral("CRG")));
+    EXPECT_TRUE(element->runFlags().abort);
+    ASSERT_TRUE(result());
+    EXPECT_EQ(result()->Status(), emsNone);
+    EXPECT_TRUE(chargeTime().isEmpty() || chargeTime().isNull());
+    EXPECT_TRUE(setup->finished().isEmpty());
+}
+
+TEST_F(ChargeTimeRun, overRangeReplyIsReportedAndNothingIsStored)
+{
+    sim::Scenario scenario = withFault(QStringLiteral("over=CRG"));
+    scenario.dischargeAfterMs = 0;
+    analyser(scenario);
+    then([&] { start(); });
+    then([&] { return idle(); }, [&] { previous(); });
+    perform(element);
+
+    ASSERT_EQ(boxesContaining(QStringLiteral("The Charge Time Test has timed out.  No data is available.")), 1);
+    EXPECT_EQ(boxes.front().icon(), mb::Critical);
+    EXPECT_EQ(boxes.front().title, QStringLiteral("Kelto Plug-In Tarvo response"));
+    EXPECT_EQ(result()->Status(), emsNone);
+    EXPECT_TRUE(setup->finished().isEmpty()) << "a run ended by the analyser is a stopped run";
+}
+
+TEST_F(ChargeTimeRun, missingAnalyserEndsOnlyTheRunWithoutAnElementBox)
+{
+    // No simulator: port 1 leads nowhere.
+    then([&] { start(); });
+    then([&] { return idle(); }, [&] { previous(); });
+    perform(element);
+
+    EXPECT_EQ(boxesContaining(QStringLiteral("Error #")), 0);
+    EXPECT_FALSE(element->runFlags().started);
+    EXPECT_FALSE(element->runFlags().busy);
+    EXPECT_TRUE(setup->finished().isEmpty());
+}
+
+TEST_F(ChargeTimeRun, secondStartAfterAnEvaluatedRunMeasuresIntoAFreshResult)
+{
+    sim::Scenario scenario;
+    scenario.dischargeAfterMs = 0;
+    analyser(scenario);
+    then([&] { start(); });
+    then([&] { return idle(); }, [&] { next(); });
+    perform(element);
+    const auto first = element->Result();
+    ASSERT_EQ(first->Status(), emsPassed);
+
+    then([&] { repeat(); });
+    then([&] { return running(); }, [&] { stop(); });
+    then([&] { return idle(); }, [&] { previous(); });
+    perform(element);
+    EXPECT_NE(element->Result(), first);
+    EXPECT_EQ(element->Result()->Status(), emsNone);
+    EXPECT_EQ(setup->finished().size(), 1) << "the stopped second run is not handed over";
+}
+
+TEST_F(ChargeTimeRun, notApplicableWithoutARunFinishesWithStatusThree)
+{
+    then([&] { click(guidebutton::NotApplicable); });
+    perform(element);
+    EXPECT_EQ(element->Result()->Status(), emsNotApplicable);
+    EXPECT_EQ(setup->finished().size(), 1);
+    EXPECT_EQ(setup->navigations(), QList<std::int32_t>{etnNext});
+}
+
+TEST_F(ChargeTimeRun, skipAfterACompletedRunRemovesTheResult)
+{
+    sim::Scenario scenario;
+    scenario.dischargeAfterMs = 0;
+    analyser(scenario);
+    then([&] { start(); });
+    then([&] { return idle(); }, [&] { click(guidebutton::Skip); });
+    perform(element);
+    EXPECT_EQ(element->Result(), nullptr);
+    EXPECT_TRUE(setup->finished().isEmpty());
+    EXPECT_EQ(setup->navigations(), QList<std::int32_t>{etnSkip});
+}
+
+TEST_F(ChargeTimeRun, refusedPerformShowsNoGuideAndChangesNothing)
+{
+    setup->setQueryPerformAnswer(false);
+    bool guideShown = false;
+    CTestElementFrame::setGuideObserver([&](CTestElementFrame&, FTarvoXTestGuide&) { guideShown = true; });
+    element->Perform(setup);
+    EXPECT_FALSE(guideShown);
+    EXPECT_EQ(element->Result(), nullptr);
+}
+
+} // namespace
+} // namespace kelto::test

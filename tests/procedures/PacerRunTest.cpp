@@ -1,0 +1,247 @@
+// The pacer parameter and refractory period tests against the simulated analyser
+// in virtual time: the timed reading sequence, stops cut short, the registry
+// time-out and its count-down.
+
+#include <QLabel>
+
+#include "host/RegistryKey.h"
+#include "host/TestWizard.h"
+#include "procedures/pacer_ecg/CTestPacerRefractory.h"
+#include "tests/procedures/DefibRunFixture.h"
+
+namespace kelto::test {
+namespace {
+
+struct Sent {
+    QString word;
+    qint64 at;
+};
+
+class PacerRun : public DefibRunFixture {
+protected:
+    void watch()
+    {
+        QObject::connect(sim.get(), &sim::TarvoSimulator::commandReceived,
+            [this](const QString& word) { sent.push_back({word, Clock::instance().nowMs()}); });
+    }
+    QStringList words(const QStringList& of) const
+    {
+        QStringList out;
+        for (const Sent& s : sent)
+            if (of.contains(s.word))
+                out << s.word;
+        return out;
+    }
+    static void setTimeout(const Variant& seconds)
+    {
+        host::RegistryKey key;
+        key.CreateKey(hkey::LocalMachine, QStringLiteral("Software\\Quilo\\kelto\\TarvoX"));
+        key.SetValue(QStringLiteral("PacerRefractoryTimeout"), seconds);
+    }
+
+    std::vector<Sent> sent;
+    const QStringList kParameterWords{QStringLiteral("BPM"), QStringLiteral("PAC"), QStringLiteral("PAW"), QStringLiteral("PAV")};
+    const QStringList kRefractoryWords{QStringLiteral("PRP"), QStringLiteral("SRP")};
+};
+
+// ---- pacer parameter ------------------------------------------------------------------
+
+class PacerParameterRun : public PacerRun {
+protected:
+    Ptr<CTestPacerParameter> element = makeTestElement<CTestPacerParameter>();
+    Ptr<CResultPacerParameter> result() const { return query<CResultPacerParameter>(element->Result()); }
+    Variant value(const char* key) const { return result()->FindMeasurement(QLatin1String(key))->Value(); }
+};
+
+TEST_F(PacerParameterRun, readsTheFourValuesInOrderAndOffersNext)
+{
+    analyser();
+    watch();
+    QList<int> marked;
+    then([&] { start(); });
+    then([&] { return idle(); },
+        [&] {
+            marked = dynamic_cast<host::TestWizard*>(element->guide()->xtwDetails().get())->activeSteps();
+            next();
+        });
+    perform(element);
+
+    EXPECT_EQ(words(kParameterWords), kParameterWords);
+    EXPECT_EQ(value("PACR"), Variant(70.0));
+    EXPECT_EQ(value("PULC"), Variant(60.2));
+    EXPECT_EQ(value("PULW"), Variant(20.0));
+    EXPECT_EQ(value("PULV"), Variant(12.1));
+    EXPECT_EQ(marked, QList<int>({1, 2, 3, 4}));
+    EXPECT_EQ(setup->finished().size(), 1);
+    EXPECT_EQ(setup->navigations(), QList<std::int32_t>{etnNext});
+    // The pauses before the commands: 1500 ms before "[PAC]", 300 ms before each of the last two.
+    ASSERT_GE(sent.size(), 4u);
+    qint64 bpm = 0, pac = 0;
+    for (const Sent& s : sent) {
+        if (s.word == QLatin1String("BPM"))
+            bpm = s.at;
+        if (s.word == QLatin1String("PAC"))
+            pac = s.at;
+    }
+    EXPECT_GE(pac - bpm, 1500);
+}
+
+TEST_F(PacerParameterRun, stopDuringTheLongPauseStillAsksForTheCurrentThenStops)
+{
+    analyser();
+    watch();
+    then([&] { start(); });
+    then([&] { return !words({QStringLiteral("BPM")}).isEmpty(); }, [&] { stop(); });
+    then([&] { return idle(); }, [&] { click(guidebutton::Previous); });
+    perform(element);
+
+    EXPECT_EQ(words(kParameterWords), QStringList({QStringLiteral("BPM"), QStringLiteral("PAC")}));
+    EXPECT_TRUE(value("PACR").isEmpty()) << "nothing is stored after a stop";
+    EXPECT_EQ(result()->Status(), emsNone);
+    EXPECT_TRUE(setup->finished().isEmpty());
+}
+
+TEST_F(PacerParameterRun, unsupportedModelGetsNoFurtherCommandAndStoresNothing)
+{
+    analyser(withFault(QStringLiteral("banner=1500:BPM")));
+    watch();
+    then([&] { start(); });
+    then([&] { return idle(); }, [&] { click(guidebutton::Previous); });
+    perform(element);
+
+    EXPECT_EQ(words(kParameterWords), QStringList{QStringLiteral("BPM")});
+    EXPECT_EQ(boxesContaining(QStringLiteral("This test is not supported on this model of the Tarvo")), 1);
+    EXPECT_TRUE(value("PACR").isEmpty());
+    EXPECT_TRUE(setup->finished().isEmpty());
+}
+
+TEST(PacerParameterElement, instructionsNameRateAndAmplitudeWithoutABlank)
+{
+    struct Probe : CTestPacerParameter {
+        using CTestPacerParameter::GetInstructions;
+    };
+    auto probe = makeTestElement<Probe>();
+    const VariantArray lines = probe->GetInstructions().toArray();
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[1].toString(), QStringLiteral("2. Set pacer rate to 60PPM."));
+    EXPECT_EQ(lines[2].toString(), QStringLiteral("3. Set pacer amplitude to 50mA."));
+    const VariantArray rows = probe->GetMeasurementList().toArray();
+    ASSERT_EQ(rows.size(), 4);
+    EXPECT_EQ(rows[3].toArray()[0].toString(), QStringLiteral("PULV"));
+    EXPECT_EQ(rows[3].toArray()[1].toString(), QStringLiteral("Pulse Voltage"));
+}
+
+// ---- pacer refractory -------------------------------------------------------------------
+
+class PacerRefractoryRun : public PacerRun {
+protected:
+    Ptr<CTestPacerRefractory> element = makeTestElement<CTestPacerRefractory>();
+    Ptr<CResultPacerRefractory> result() const { return query<CResultPacerRefractory>(element->Result()); }
+    Variant value(const char* key) const { return result()->FindMeasurement(QLatin1String(key))->Value(); }
+    QString popupText() const { return element->guide()->xtipopup()->helpText()->text(); }
+};
+
+TEST_F(PacerRefractoryRun, asksForThePacedPeriodOnceThenTheSensedOneAfterThePause)
+{
+    setTimeout(120);
+    analyser();
+    watch();
+    QList<int> marked;
+    then([&] { start(); });
+    then([&] { return idle(); },
+        [&] {
+            marked = dynamic_cast<host::TestWizard*>(element->guide()->xtwDetails().get())->activeSteps();
+            next();
+        });
+    perform(element);
+
+    ASSERT_EQ(words(kRefractoryWords), QStringList({QStringLiteral("PRP"), QStringLiteral("SRP")}));
+    qint64 prp = 0, srp = 0;
+    for (const Sent& s : sent) {
+        if (s.word == QLatin1String("PRP"))
+            prp = s.at;
+        if (s.word == QLatin1String("SRP"))
+            srp = s.at;
+    }
+    EXPECT_GE(srp - prp, 1500);
+    EXPECT_EQ(value("PACE"), Variant(250.0));
+    EXPECT_EQ(value("SENS"), Variant(300.0));
+    EXPECT_EQ(marked, QList<int>({1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(setup->finished().size(), 1);
+}
+
+TEST_F(PacerRefractoryRun, theTimeOutEndsThePollingAndStoresWhatCame)
+{
+    setTimeout(1);
+    analyser(withFault(QStringLiteral("no-reply=SRP")));
+    watch();
+    then([&] { start(); });
+    then([&] { return idle(); }, [&] { next(); });
+    perform(element);
+
+    // The tick that reached 0 fell in the pause before "[SRP]", which still went out
+    // once; the analyser never answers it, and the next tick cut it short.
+    EXPECT_EQ(words({QStringLiteral("SRP")}).size(), 1);
+    EXPECT_LT(Clock::instance().nowMs(), 5000);
+    EXPECT_EQ(words({QStringLiteral("PRP")}).size(), 1);
+    EXPECT_EQ(value("PACE"), Variant(250.0));
+    EXPECT_TRUE(value("SENS").isEmpty());
+    EXPECT_EQ(setup->finished().size(), 1);
+}
+
+TEST_F(PacerRefractoryRun, countDownShowsSecondsWithTheRightPlural)
+{
+    setTimeout(3);
+    analyser(withFault(QStringLiteral("no-reply=SRP")));
+    QStringList texts;
+    then([&] { start(); });
+    then([&] { return element->guide()->xtipopup()->isVisible() && texts.isEmpty(); }, [&] { texts << popupText(); });
+    then([&] { return element->guide()->xtipopup()->isVisible() && popupText() != texts.last(); }, [&] { texts << popupText(); });
+    then([&] { return idle(); }, [&] { next(); });
+    perform(element);
+
+    EXPECT_EQ(texts, QStringList({QStringLiteral("Wait for 2 seconds"), QStringLiteral("Wait for 1 second")}));
+}
+
+TEST_F(PacerRefractoryRun, missingTimeOutEndsAfterTheFirstPass)
+{
+    analyser(withFault(QStringLiteral("no-reply=SRP")));
+    watch();
+    then([&] { start(); });
+    then([&] { return !words({QStringLiteral("SRP")}).isEmpty(); }, [&] { stop(); });
+    then([&] { return idle(); }, [&] { click(guidebutton::Previous); });
+    perform(element);
+
+    EXPECT_EQ(CTestPacerRefractory::GetPacerRefractoryTimeout(), 0);
+    EXPECT_EQ(words(kRefractoryWords), QStringList({QStringLiteral("PRP"), QStringLiteral("SRP")}));
+}
+
+TEST_F(PacerRefractoryRun, unansweredPacedRequestEndsAtTheTimeOutWithoutTheSensedOne)
+{
+    setTimeout(4);
+    analyser(withFault(QStringLiteral("no-reply=PRP")));
+    watch();
+    then([&] { start(); });
+    then([&] { return idle(); }, [&] { next(); });
+    perform(element);
+
+    EXPECT_EQ(words(kRefractoryWords), QStringList{QStringLiteral("PRP")});
+    EXPECT_TRUE(value("PACE").isEmpty());
+    EXPECT_TRUE(value("SENS").isEmpty());
+    EXPECT_GE(Clock::instance().nowMs(), 4000);
+    EXPECT_LT(Clock::instance().nowMs(), 8000);
+    EXPECT_EQ(setup->finished().size(), 1) << "a time-out is a finished run";
+}
+
+TEST_F(PacerRefractoryRun, registryTimeOutIsReadAsWholeSeconds)
+{
+    setTimeout(QStringLiteral("45"));
+    EXPECT_EQ(CTestPacerRefractory::GetPacerRefractoryTimeout(), 45);
+    setTimeout(QStringLiteral("soon"));
+    EXPECT_EQ(CTestPacerRefractory::GetPacerRefractoryTimeout(), 0);
+    setTimeout(100000);
+    EXPECT_EQ(CTestPacerRefractory::GetPacerRefractoryTimeout(), 0);
+}
+
+} // namespace
+} // namespace kelto::test

@@ -1,0 +1,112 @@
+// The element's life with the host: creation by ProgID, cloning, the measurement
+// list and loading a saved result.
+
+#include <gtest/gtest.h>
+
+#include "framework/CLimitData.h"
+#include "host/XmlDocument.h"
+#include "platform/ComponentRuntime.h"
+#include "procedures/defibrillator/CTestBatteryCapacity.h"
+#include "procedures/defibrillator/CTestChargeTime.h"
+#include "procedures/defibrillator/CTestSingleShot.h"
+
+namespace kelto::test {
+namespace {
+
+Ptr<ITestElement> create(const char* progId)
+{
+    return ComponentRuntime::instance().createAs<ITestElement>(QLatin1String(progId));
+}
+
+TEST(TestElementFrame, createdByProgIdWithItsOwnConfigurationAndBoundLimits)
+{
+    const struct {
+        const char* progId;
+        std::int32_t testId;
+        const char* key;
+    } classes[] = {
+        {"KeltoTarvoXTest.CTestVFIBEnergy", 100, "ENGY"},
+        {"KeltoTarvoXTest.CTestVTACHEnergy", 200, "ENGY"},
+        {"KeltoTarvoXTest.CTestChargeTime", 300, "CHTI"},
+        {"KeltoTarvoXTest.CTestPeakVoltage", 400, "PEAV"},
+        {"KeltoTarvoXTest.CTestOverCurrent", 500, "OVRC"},
+        {"KeltoTarvoXTest.CTestOverVoltage", 600, "OVRV"},
+        {"KeltoTarvoXTest.CTestBatteryCapacity", 1400, "CHTI"},
+    };
+    for (const auto& c : classes) {
+        auto element = create(c.progId);
+        ASSERT_TRUE(element) << c.progId;
+        EXPECT_EQ(element->PlugInID(), QStringLiteral("TarvoX"));
+        EXPECT_EQ(element->TestID(), c.testId);
+        EXPECT_EQ(element->ID(), 0);
+        EXPECT_TRUE(element->Configuration());
+        EXPECT_EQ(element->Limits()->Owner(), element) << c.progId;
+        EXPECT_EQ(element->Result(), nullptr);
+        const VariantArray rows = element->GetMeasurementList().toArray();
+        ASSERT_EQ(rows.size(), 1);
+        EXPECT_EQ(rows[0].toArray()[0].toString(), QString::fromLatin1(c.key)) << c.progId;
+        EXPECT_FALSE(rows[0].toArray()[1].toString().isEmpty());
+    }
+}
+
+TEST(TestElementFrame, cloneCarriesTheIdsAndOwnsItsCopiedLimitsAndConfiguration)
+{
+    auto prototype = makeTestElement<CTestOverVoltage>();
+    prototype->Initialize(QStringLiteral("TarvoX"), 600, 600);
+    prototype->SetID(42);
+    auto clone = prototype->Clone();
+    ASSERT_TRUE(clone);
+    EXPECT_TRUE(query<CTestOverVoltage>(clone));
+    EXPECT_EQ(clone->TestID(), 600);
+    EXPECT_EQ(clone->ID(), 42);
+    EXPECT_EQ(clone->Limits()->Owner(), clone);
+    EXPECT_EQ(prototype->Limits()->Owner(), prototype);
+    EXPECT_NE(clone->Configuration(), prototype->Configuration());
+    query<CConfigOverVoltage>(clone->Configuration())->SetPresetEnergy(250);
+    EXPECT_EQ(query<CConfigOverVoltage>(prototype->Configuration())->PresetEnergy(), 100.0f);
+    EXPECT_FALSE(query<CTestElementFrame>(clone)->runFlags().started);
+}
+
+TEST(TestElementFrame, hostMembersThatIgnoreErrorsNeverFail)
+{
+    auto element = makeTestElement<CTestChargeTime>();
+    EXPECT_TRUE(element->QuerySetParent(nullptr));
+    EXPECT_TRUE(element->QuerySetParent(element));
+    EXPECT_NO_THROW(element->UpdateReferences());
+    EXPECT_NO_THROW(element->Load(nullptr, nullptr)) << "reported, not thrown";
+}
+
+TEST(TestElementFrame, loadingAResultItemReadsIntoAFreshResult)
+{
+    auto element = makeTestElement<CTestChargeTime>();
+    host::XmlDocument doc;
+    const Ptr<IXmlDocument> owner(&doc, [](IXmlDocument*) {});
+
+    element->Load(owner->CreateElement(QStringLiteral("ResultItem")), nullptr);
+    const auto first = element->Result();
+    ASSERT_TRUE(query<CResultChargeTime>(first));
+    element->Load(owner->CreateElement(QStringLiteral("ResultItem")), nullptr);
+    EXPECT_NE(element->Result(), first) << "each ResultItem gets a result of its own";
+
+    auto other = makeTestElement<CTestChargeTime>();
+    other->Load(owner->CreateElement(QStringLiteral("resultitem")), nullptr);
+    EXPECT_EQ(other->Result(), nullptr) << "the tag name is compared exactly";
+}
+
+TEST(TestElementFrame, chargeTimeInstructionsRoundTheEnergyHalfToEven)
+{
+    struct Probe : CTestChargeTime {
+        using CTestChargeTime::GetInstructions;
+    };
+    auto element = makeTestElement<Probe>();
+    auto config = query<CConfigChargeTime>(element->Configuration());
+    for (auto [energy, shown] : {std::pair{150.0f, "150"}, {100.5f, "100"}, {101.5f, "102"}}) {
+        config->SetPresetEnergy(energy);
+        const VariantArray lines = element->GetInstructions().toArray();
+        ASSERT_EQ(lines.size(), 4);
+        EXPECT_EQ(lines[0].toString(), QStringLiteral("1. Set defibrillator to %1J.").arg(QLatin1String(shown)));
+    }
+}
+
+} // namespace
+} // namespace kelto::test

@@ -1,0 +1,260 @@
+// The ECG waveform tests against the simulated analyser in virtual time: the
+// waveform plays for its duration or until Stop, and the operator's tick in the
+// result grid becomes the result.
+
+#include <QTableWidget>
+
+#include "framework/guide/WaveState.h"
+#include "framework/guide/XTestResult.h"
+#include "host/TestWizard.h"
+#include "procedures/pacer_ecg/CTestWaveform.h"
+#include "tests/procedures/DefibRunFixture.h"
+
+namespace kelto::test {
+namespace {
+
+constexpr int kPassedColumn = 2;
+constexpr int kFailedColumn = 3;
+
+template <class Element>
+class WaveformRunBase : public DefibRunFixture {
+protected:
+    void SetUp() override
+    {
+        DefibRunFixture::SetUp();
+        gfWaveRunning = false;
+    }
+    void TearDown() override
+    {
+        gfWaveRunning = false;
+        DefibRunFixture::TearDown();
+    }
+
+    void watch()
+    {
+        QObject::connect(sim.get(), &sim::TarvoSimulator::commandReceived, [this](const QString& word) {
+            sentWords << word;
+            sentAt << Clock::instance().nowMs();
+        });
+    }
+    qint64 firstAt(const QString& word) const
+    {
+        const qsizetype i = sentWords.indexOf(word);
+        return i < 0 ? -1 : sentAt[i];
+    }
+
+    host::GuideToolbar* toolbar() const { return dynamic_cast<host::GuideToolbar*>(element->guide()->xtbToolbar().get()); }
+    // The run is over: StartTest has put the toolbar back to its idle mode.
+    bool runOver() const { return idle() && element->guide() && toolbar()->runState() != 1; }
+    QList<int> marked() const { return dynamic_cast<host::TestWizard*>(element->guide()->xtwDetails().get())->activeSteps(); }
+
+    void tick(int column)
+    {
+        auto view = query<XTestResult>(element->guide()->resultView());
+        ASSERT_TRUE(view);
+        QTableWidget* grid = view->grid();
+        const QRect cell = grid->visualRect(grid->model()->index(0, column - 1));
+        QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, cell.center());
+    }
+
+    Ptr<Element> element = makeTestElement<Element>();
+    QStringList sentWords;
+    QList<qint64> sentAt;
+};
+
+class NormalSinusRun : public WaveformRunBase<CTestNormalSinus> {
+protected:
+    Ptr<CResultNormalSinus> result() const { return query<CResultNormalSinus>(element->Result()); }
+    Ptr<CMeasurement> verdict() const { return result()->FindMeasurement(QStringLiteral("NSW")); }
+};
+
+TEST_F(NormalSinusRun, playsForTheDurationThenTakesTheOperatorsVerdict)
+{
+    analyser();
+    watch();
+    QList<int> playingSteps;
+    bool runningDuringPlay = true;
+    then([&] { start(); });
+    then([&] { return !sentWords.isEmpty() && sentWords.last() == QLatin1String("W01") && Clock::instance().nowMs() > 3000; },
+        [&] {
+            playingSteps = marked();
+            runningDuringPlay = gfWaveRunning;
+        });
+    then([&] { return runOver(); }, [&] { tick(kPassedColumn); });
+    then([&] { return toolbar()->Item(guidebutton::Next)->Enabled(); }, [&] { next(); });
+    perform(element);
+
+    EXPECT_EQ(playingSteps, QList<int>({3, 4}));
+    EXPECT_FALSE(runningDuringPlay) << "no verdict while the waveform plays";
+    const qint64 wave = firstAt(QStringLiteral("W01"));
+    const qint64 stopWave = firstAt(QStringLiteral("WSP"));
+    ASSERT_GE(wave, 0);
+    ASSERT_GE(stopWave, 0);
+    EXPECT_GE(stopWave - wave, 7000);
+    EXPECT_LT(stopWave - wave, 8500);
+    EXPECT_EQ(verdict()->Value(), Variant(true));
+    EXPECT_EQ(result()->Status(), emsPassed);
+    EXPECT_EQ(setup->finished().size(), 2) << "handed over at the end of the run and when the guide closed";
+    EXPECT_EQ(setup->navigations(), QList<std::int32_t>{etnNext});
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(NormalSinusRun, indefiniteDurationPlaysUntilStopAndKeepsTheRun)
+{
+    query<CConfigNormalSinus>(element->Configuration())->SetDuration(0);
+    analyser();
+    watch();
+    then([&] { start(); });
+    then([&] { return Clock::instance().nowMs() > 120000; }, [&] { stop(); });
+    then([&] { return runOver(); }, [&] { tick(kFailedColumn); });
+    then([&] { return toolbar()->Item(guidebutton::Next)->Enabled(); }, [&] { next(); });
+    perform(element);
+
+    EXPECT_GE(firstAt(QStringLiteral("WSP")), 120000) << "nothing stopped the waveform before the operator";
+    EXPECT_EQ(verdict()->Value(), Variant(false));
+    EXPECT_EQ(result()->Status(), emsFailed);
+    EXPECT_EQ(setup->finished().size(), 2) << "a stop is the normal end of the test";
+}
+
+TEST_F(NormalSinusRun, abortWhilePlayingStopsTheWaveformAndDiscardsTheResult)
+{
+    analyser();
+    watch();
+    then([&] { start(); });
+    then([&] { return Clock::instance().nowMs() > 3000; }, [&] { click(guidebutton::Abort); });
+    perform(element);
+
+    EXPECT_TRUE(sentWords.contains(QStringLiteral("WSP")));
+    EXPECT_LT(firstAt(QStringLiteral("WSP")), 7000);
+    EXPECT_EQ(setup->navigations(), QList<std::int32_t>{etnAbort});
+    EXPECT_FALSE(element->Result());
+    EXPECT_EQ(boxesContaining(QStringLiteral("Do you want to abort the test?")), 1);
+    EXPECT_EQ(boxes.size(), 1u) << "no error box for the stopped waveform";
+}
+
+TEST_F(NormalSinusRun, unsupportedModelPlaysNothingAndRefusesAVerdict)
+{
+    analyser(withFault(QStringLiteral("banner=1500:W01")));
+    watch();
+    bool wasJudging = true;
+    then([&] { start(); });
+    then([&] { return runOver(); },
+        [&] {
+            wasJudging = gfWaveRunning;
+            tick(kPassedColumn);
+        });
+    then([&] { click(guidebutton::Previous); });
+    perform(element);
+
+    EXPECT_EQ(boxesContaining(QStringLiteral("This test is not supported on this model of the Tarvo")), 1);
+    EXPECT_FALSE(wasJudging);
+    EXPECT_FALSE(sentWords.contains(QStringLiteral("WSP")));
+    EXPECT_TRUE(verdict()->Value().isEmpty());
+    EXPECT_EQ(result()->Status(), emsNone);
+    EXPECT_FALSE(element->wavePlayed());
+}
+
+TEST_F(NormalSinusRun, stopWhileTheWaveCommandIsGoingOutLeavesNothingToJudge)
+{
+    analyser(withFault(QStringLiteral("no-reply=W01")));
+    watch();
+    bool wasJudging = true;
+    then([&] { start(); });
+    then([&] { return sentWords.contains(QStringLiteral("W01")); }, [&] { stop(); });
+    then([&] { return runOver(); },
+        [&] {
+            wasJudging = gfWaveRunning;
+            tick(kPassedColumn);
+        });
+    then([&] { click(guidebutton::Previous); });
+    perform(element);
+
+    EXPECT_FALSE(element->waveStarted());
+    EXPECT_FALSE(wasJudging) << "a waveform that never played cannot be ticked";
+    EXPECT_TRUE(verdict()->Value().isEmpty());
+    EXPECT_NE(result()->Status(), emsPassed);
+}
+
+TEST_F(NormalSinusRun, notApplicableMarksTheResultAndAnotherPerformRefusesTicks)
+{
+    analyser();
+    then([&] { click(guidebutton::NotApplicable); });
+    perform(element);
+    ASSERT_TRUE(result());
+    EXPECT_EQ(result()->Status(), emsNotApplicable);
+    EXPECT_EQ(setup->navigations(), QList<std::int32_t>{etnNext});
+    ASSERT_EQ(setup->finished().size(), 1);
+
+    bool judging = true;
+    then([&] {
+        judging = gfWaveRunning;
+        click(guidebutton::Previous);
+    });
+    perform(element);
+    EXPECT_FALSE(judging);
+}
+
+class ArrhythmiaRun : public WaveformRunBase<CTestArrhythmia> {};
+
+TEST_F(ArrhythmiaRun, marksItsFiveStepsAndPlaysItsOwnWave)
+{
+    auto config = query<CConfigArrhythmia>(element->Configuration());
+    config->SetWaveType(208);
+    config->SetDuration(2);
+    analyser();
+    watch();
+    QList<QList<int>> seen;
+    then([&] { start(); });
+    then([&] { return sentWords.contains(QStringLiteral("W24")) && Clock::instance().nowMs() > 1000; }, [&] { seen << marked(); });
+    then([&] { return runOver(); },
+        [&] {
+            seen << marked();
+            click(guidebutton::Previous);
+        });
+    perform(element);
+
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_EQ(seen[0], QList<int>({3, 5}));
+    EXPECT_EQ(seen[1], QList<int>({1, 2, 3, 4, 5}));
+    EXPECT_TRUE(sentWords.contains(QStringLiteral("W24")));
+    EXPECT_TRUE(sentWords.contains(QStringLiteral("WSP")));
+}
+
+TEST(WaveformElement, hasNoMeasurementListAndItsLimitsOfferNoDialog)
+{
+    auto element = makeTestElement<CTestPerformance>();
+    EXPECT_TRUE(element->GetMeasurementList().isEmpty());
+    element->Initialize(QStringLiteral("TarvoX"), 1100, 1100);
+    EXPECT_FALSE(element->Limits()->HasDialog());
+    EXPECT_EQ(element->Limits()->Owner(), element);
+    auto clone = element->Clone();
+    ASSERT_TRUE(clone);
+    EXPECT_FALSE(clone->Limits()->HasDialog());
+    EXPECT_EQ(clone->Limits()->Owner(), clone);
+    EXPECT_EQ(clone->TestID(), 1100);
+}
+
+TEST(TimedAndJudgedProcedures, areCreatedByProgIdWithTheirTestIds)
+{
+    const std::pair<const char*, std::int32_t> classes[] = {
+        {"KeltoTarvoXTest.CTestSyncRPeak", 700},
+        {"KeltoTarvoXTest.CTestSyncQBase", 800},
+        {"KeltoTarvoXTest.CTestNormalSinus", 900},
+        {"KeltoTarvoXTest.CTestArrhythmia", 1000},
+        {"KeltoTarvoXTest.CTestPerformance", 1100},
+        {"KeltoTarvoXTest.CTestPacerParameter", 1200},
+        {"KeltoTarvoXTest.CTestPacerRefractory", 1300},
+        {"KeltoTarvoXTest.CTestBatteryRetention", 1500},
+        {"KeltoTarvoXTest.CTestDefibPulse", 1600},
+    };
+    for (const auto& [progId, testId] : classes) {
+        auto element = ComponentRuntime::instance().createAs<ITestElement>(QLatin1String(progId));
+        ASSERT_TRUE(element) << progId;
+        EXPECT_EQ(element->TestID(), testId) << progId;
+        EXPECT_EQ(element->Limits()->Owner(), element) << progId;
+        EXPECT_FALSE(element->Result()) << progId;
+    }
+}
+
+} // namespace
+} // namespace kelto::test
