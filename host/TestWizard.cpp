@@ -81,7 +81,8 @@ void TestWizard::redraw()
         return;
     m_list->clear();
     for (int i = 0; i < m_lines.size(); ++i) {
-        auto* item = new QListWidgetItem(m_message ? m_lines[i] : QStringLiteral("%1. %2").arg(i + 1).arg(m_lines[i]));
+        // The instruction lines carry their own numbers ("1. Set defibrillator ...").
+        auto* item = new QListWidgetItem(m_lines[i]);
         const bool active = !m_message && m_active.contains(i + 1);
         QFont font = m_list->font();
         font.setBold(active || m_message);

@@ -15,7 +15,6 @@
 #include "platform/MessageBox.h"
 #include "platform/interfaces/Standards.h"
 #include "platform/interfaces/TestData.h"
-#include "tests/support/StandInElement.h"
 
 using namespace kelto;
 
@@ -25,7 +24,6 @@ class HostAppTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        standin::registerStandInElements();
         QFile::remove(host::RegistryStore::filePath());
         host::RegistryKey key;
         key.CreateKey(hkey::LocalMachine, QStringLiteral("Software\\Quilo\\kelto\\TarvoX"));

@@ -11,7 +11,6 @@
 #include "platform/interfaces/TestData.h"
 #include "plugin_shell/CTarvoXPlugIn.h"
 #include "tests/support/Errors.h"
-#include "tests/support/StandInElement.h"
 
 using namespace kelto;
 
@@ -40,7 +39,6 @@ class CTarvoXPlugInTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        standin::registerStandInElements();
         QFile::remove(host::RegistryStore::filePath());
         host::HostLog::instance().clear();
     }
