@@ -333,8 +333,10 @@ void CTestElementFrame::startTestRun()
         guide.ShowTestResult(mResult);
         guide.ShowResultStatus(mResult);
     }
+    if (mStyle.headerOnFirstCommand)
+        vti()->TestCount(0);
     guide.SetToolbarMode(2, false);
-    guide.SetActiveSteps({});
+    guide.SetActiveSteps(mStyle.stepsDuringRun);
     guide.SetStatusText(QStringLiteral("20180::Test in progress"));
     guide.ShowPopup(QStringLiteral("TI:WAIT"), mStyle.startPopupText, false);
     if (mStyle.disableStopButton)
@@ -344,8 +346,10 @@ void CTestElementFrame::startTestRun()
         PerformMeasurement();
     vti()->CloseChannel();
     guide.HidePopup();
+    if (mStyle.showResultAfterRun)
+        guide.ShowTestResult(mResult);
     guide.SetStatusText(QString());
-    guide.ShowResultStatus(base.Result());
+    guide.ShowResultStatus(mStyle.showResultAfterRun ? mResult : base.Result());
     guide.SetToolbarMode(1, !mfAbort);
     guide.SetActiveSteps(mStyle.stepsAfterRun);
     mfBusy = false;
@@ -522,6 +526,16 @@ void CTestElementFrame::StopWaitTimer()
     QObject::disconnect(timer, nullptr, nullptr, nullptr);
     // A tick handler may be the one stopping its timer.
     timer->deleteLater();
+}
+
+void CTestElementFrame::seriesMeasurementFailed(const PluginError& error)
+{
+    mfAbort = true;
+    StopWaitTimer();
+    ignoreErrors([&] { Guide().HidePopup(); });
+    ignoreErrors([&] { Guide().EnableNextButton(true); });
+    if (error.number() != kVtiError)
+        ignoreErrors([&] { errorReporter()->ReportError(error, errorSource()); });
 }
 
 void CTestElementFrame::waitUntil(const std::function<bool()>& done)

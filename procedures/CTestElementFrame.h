@@ -111,6 +111,12 @@ protected:
         bool ensureResultIgnoresErrors = false;
         // The popup StartTest shows while the channel opens.
         QString startPopupText = QString::fromUtf8("20175::Please wait\u2026 ");
+        // The instruction steps marked while the run lasts.
+        QList<std::int16_t> stepsDuringRun = {};
+        // The first "[CRG]" of a run asks for the analyser's header too.
+        bool headerOnFirstCommand = false;
+        // The guide shows the run's own result again when the run ends.
+        bool showResultAfterRun = false;
         // The instruction steps marked again when StartTest ends.
         QList<std::int16_t> stepsAfterRun = {1, 2, 3};
         // The dialog flag CopyFrom binds a clone's limits with.
@@ -166,6 +172,10 @@ protected:
     // One-second ticks to mfrmWaitTimer_Timer until StopWaitTimer.
     void StartWaitTimer();
     void StopWaitTimer();
+    // Ends a series measurement that failed: its window stops ticking (the ticks
+    // would go on aborting the link of the next run), the operator may go on, and
+    // an error other than the link's own (already shown to the operator) is reported.
+    void seriesMeasurementFailed(const PluginError& error);
     virtual void mfrmWaitTimer_Timer() {}
     // Pumps the message queue (on the clock seam) until done() holds.
     static void waitUntil(const std::function<bool()>& done);

@@ -25,6 +25,9 @@ CTestBatteryCapacity::CTestBatteryCapacity()
     mStyle.secondAbortOnAbortTest = false;
     mStyle.ensureResultIgnoresErrors = true;
     mStyle.stepsAfterRun = {1, 2, 3, 4, 5, 6, 7};
+    mStyle.showResultAfterRun = true;
+    mStyle.headerOnFirstCommand = true;
+    mStyle.stepsDuringRun = {7};
 }
 
 QList<std::pair<QString, QString>> CTestBatteryCapacity::measurementRows() const
@@ -67,45 +70,6 @@ Variant CTestBatteryCapacity::GetInstructions(std::int16_t iMode, std::int16_t i
 void CTestBatteryCapacity::setInstructions(const Variant& lines)
 {
     deref(Guide().xtwDetails()).SetInstructions(lines);
-}
-
-void CTestBatteryCapacity::mfrmTestGuide_StartTest()
-{
-    if (mfBusy)
-        return;
-    try {
-        mfBusy = true;
-        mfAbort = false;
-        mfStarted = true;
-        mfNA = false;
-        mfSkip = false;
-        auto& guide = Guide();
-        const auto held = deref(mElementBase).Result();
-        if (!held || held->Status() != 0) {
-            EnsureResult(true);
-            guide.ShowTestResult(mResult);
-            guide.ShowResultStatus(mResult);
-        }
-        vti()->TestCount(0);
-        guide.SetActiveSteps({7});
-        guide.SetStatusText(QStringLiteral("20180::Test in progress"));
-        guide.SetToolbarMode(2, false);
-        guide.ShowPopup(QStringLiteral("TI:WAIT"), mStyle.startPopupText, false);
-        setStopButtonEnabled(false);
-        vti()->OpenChannel();
-        if (vti()->State() == evtiIdle && !mfAbort)
-            PerformMeasurement();
-        vti()->CloseChannel();
-        guide.HidePopup();
-        guide.ShowTestResult(mResult);
-        guide.SetStatusText(QString());
-        guide.ShowResultStatus(mResult);
-        guide.SetToolbarMode(1, !mfAbort);
-        guide.SetActiveSteps(mStyle.stepsAfterRun);
-        mfBusy = false;
-    } catch (...) {
-        startTestFailed(currentError());
-    }
 }
 
 void CTestBatteryCapacity::startTestFailed(const PluginError& error)

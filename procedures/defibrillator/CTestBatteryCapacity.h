@@ -20,7 +20,6 @@ public:
 
     CTestBatteryCapacity();
 
-    void mfrmTestGuide_StartTest() override;
 
 protected:
     QList<std::pair<QString, QString>> measurementRows() const override;

@@ -20,6 +20,9 @@ CTestBatteryRetention::CTestBatteryRetention()
     mStyle.secondAbortOnAbortTest = false;
     mStyle.ensureResultIgnoresErrors = true;
     mStyle.stepsAfterRun = {1, 2, 3, 4, 5, 6, 7};
+    mStyle.showResultAfterRun = true;
+    mStyle.headerOnFirstCommand = true;
+    mStyle.stepsDuringRun = {7};
 }
 
 Variant CTestBatteryRetention::GetInstructions(std::int16_t iMode, std::int16_t iCount, const QString& sChargeTime)
@@ -52,47 +55,6 @@ void CTestBatteryRetention::setInstructions(const Variant& lines)
     details->SetInstructions(lines);
 }
 
-void CTestBatteryRetention::mfrmTestGuide_StartTest()
-{
-    if (mfBusy)
-        return;
-    try {
-        mfBusy = true;
-        mfAbort = false;
-        mfStarted = true;
-        mfNA = false;
-        mfSkip = false;
-        FTarvoXTestGuide& guide = Guide();
-        const auto held = elementBase() ? elementBase()->Result() : nullptr;
-        // A run measures into a fresh result when the one held is evaluated (or missing).
-        if (!held || held->Status() != 0) {
-            EnsureResult(true);
-            guide.ShowTestResult(mResult);
-            guide.ShowResultStatus(mResult);
-        }
-        // The first "[CRG]" of a run asks for the header too.
-        vti()->TestCount(0);
-        guide.SetActiveSteps({7});
-        guide.SetStatusText(QStringLiteral("20180::Test in progress"));
-        guide.SetToolbarMode(2, false);
-        guide.ShowPopup(QStringLiteral("TI:WAIT"), mStyle.startPopupText, false);
-        setStopButtonEnabled(false);
-        vti()->OpenChannel();
-        if (vti()->State() == evtiIdle && !mfAbort)
-            PerformMeasurement();
-        vti()->CloseChannel();
-        guide.HidePopup();
-        guide.ShowTestResult(mResult);
-        guide.SetStatusText(QString());
-        guide.ShowResultStatus(mResult);
-        guide.SetToolbarMode(1, !mfAbort);
-        guide.SetActiveSteps(mStyle.stepsAfterRun);
-        mfBusy = false;
-    } catch (...) {
-        startTestFailed(currentError());
-    }
-}
-
 void CTestBatteryRetention::startTestFailed(const PluginError& error)
 {
     // A count-down left running would go on showing its popup and aborting the link.
@@ -106,13 +68,7 @@ void CTestBatteryRetention::PerformMeasurement()
     try {
         measure();
     } catch (...) {
-        const PluginError error = currentError();
-        mfAbort = true;
-        StopWaitTimer();
-        ignoreErrors([&] { Guide().HidePopup(); });
-        ignoreErrors([&] { Guide().EnableNextButton(true); });
-        if (error.number() != kVtiError)
-            ignoreErrors([&] { errorReporter()->ReportError(error, errorSource()); });
+        seriesMeasurementFailed(currentError());
     }
 }
 

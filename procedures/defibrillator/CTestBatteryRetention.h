@@ -22,7 +22,6 @@ public:
 
     CTestBatteryRetention();
 
-    void mfrmTestGuide_StartTest() override;
 
 protected:
     QList<std::pair<QString, QString>> measurementRows() const override

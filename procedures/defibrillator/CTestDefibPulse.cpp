@@ -15,6 +15,7 @@ CTestDefibPulse::CTestDefibPulse()
     mStyle.secondAbortOnAbortTest = false;
     mStyle.ensureResultIgnoresErrors = true;
     mStyle.stepsAfterRun = {1, 2, 3, 4};
+    mStyle.showResultAfterRun = true;
 }
 
 Variant CTestDefibPulse::GetInstructions(std::int16_t iMode, std::int16_t iCount, const QString& sEnergy)
@@ -46,44 +47,6 @@ void CTestDefibPulse::setInstructions(const Variant& lines)
     details->SetInstructions(lines);
 }
 
-void CTestDefibPulse::mfrmTestGuide_StartTest()
-{
-    if (mfBusy)
-        return;
-    try {
-        mfBusy = true;
-        mfAbort = false;
-        mfStarted = true;
-        mfNA = false;
-        mfSkip = false;
-        FTarvoXTestGuide& guide = Guide();
-        const auto held = elementBase() ? elementBase()->Result() : nullptr;
-        if (!held || held->Status() != 0) {
-            EnsureResult(true);
-            guide.ShowTestResult(mResult);
-            guide.ShowResultStatus(mResult);
-        }
-        guide.SetActiveSteps({});
-        guide.SetStatusText(QStringLiteral("20180::Test in progress"));
-        guide.SetToolbarMode(2, false);
-        guide.ShowPopup(QStringLiteral("TI:WAIT"), mStyle.startPopupText, false);
-        setStopButtonEnabled(false);
-        vti()->OpenChannel();
-        if (vti()->State() == evtiIdle && !mfAbort)
-            PerformMeasurement();
-        vti()->CloseChannel();
-        guide.HidePopup();
-        guide.ShowTestResult(mResult);
-        guide.SetStatusText(QString());
-        guide.ShowResultStatus(mResult);
-        guide.SetToolbarMode(1, !mfAbort);
-        guide.SetActiveSteps(mStyle.stepsAfterRun);
-        mfBusy = false;
-    } catch (...) {
-        startTestFailed(currentError());
-    }
-}
-
 void CTestDefibPulse::startTestFailed(const PluginError& error)
 {
     StopWaitTimer();
@@ -96,14 +59,7 @@ void CTestDefibPulse::PerformMeasurement()
     try {
         measure();
     } catch (...) {
-        const PluginError error = currentError();
-        mfAbort = true;
-        // The window's ticks would otherwise go on aborting the link of the next run.
-        StopWaitTimer();
-        ignoreErrors([&] { Guide().HidePopup(); });
-        ignoreErrors([&] { Guide().EnableNextButton(true); });
-        if (error.number() != kVtiError)
-            ignoreErrors([&] { errorReporter()->ReportError(error, errorSource()); });
+        seriesMeasurementFailed(currentError());
     }
 }
 

@@ -17,7 +17,6 @@ public:
 
     CTestDefibPulse();
 
-    void mfrmTestGuide_StartTest() override;
 
 protected:
     QString errorSource() const override { return QStringLiteral("TarvoXTests.CTestDefibPulse"); }
