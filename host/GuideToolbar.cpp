@@ -74,14 +74,14 @@ GuideToolbar::GuideToolbar() : m_widget(new QWidget)
     m_widget->setFixedHeight(kHeightPx);
     auto* layout = new QHBoxLayout(m_widget);
     layout->setContentsMargins(4, 2, 4, 2);
-    auto addButton = [&](const ButtonSpec& spec) {
+    auto addButton = [&](const ButtonSpec& entry) {
         auto* button = new QToolButton;
-        button->setText(QString::fromLatin1(spec.text));
-        button->setObjectName(QStringLiteral("tbItem%1").arg(spec.id));
-        button->setCheckable(spec.id == 202);
+        button->setText(QString::fromLatin1(entry.text));
+        button->setObjectName(QStringLiteral("tbItem%1").arg(entry.id));
+        button->setCheckable(entry.id == 202);
         layout->addWidget(button);
-        m_items.insert(spec.id, std::make_shared<TgToolbarItem>(spec.id, button));
-        const std::int32_t id = spec.id;
+        m_items.insert(entry.id, std::make_shared<TgToolbarItem>(entry.id, button));
+        const std::int32_t id = entry.id;
         // A checkable button toggles itself on a click; its state follows the run state only.
         QObject::connect(button, &QToolButton::clicked, m_widget, [this, id, button] {
             if (id == 202)
@@ -89,8 +89,8 @@ GuideToolbar::GuideToolbar() : m_widget(new QWidget)
             clicked(id, true);
         });
     };
-    for (const ButtonSpec& spec : kLeftButtons)
-        addButton(spec);
+    for (const ButtonSpec& entry : kLeftButtons)
+        addButton(entry);
     auto* text = new QLabel;
     text->setObjectName(QStringLiteral("lblStatusText"));
     auto* status = new QLabel;
@@ -106,8 +106,8 @@ GuideToolbar::GuideToolbar() : m_widget(new QWidget)
     m_calculate = new QCheckBox(QStringLiteral("Relative"));
     m_calculate->setChecked(true);
     layout->addWidget(m_calculate);
-    for (const ButtonSpec& spec : kRightButtons)
-        addButton(spec);
+    for (const ButtonSpec& entry : kRightButtons)
+        addButton(entry);
     QObject::connect(m_standards, &QComboBox::currentIndexChanged, m_widget, [this] { standardChanged(); });
     QObject::connect(m_calculate, &QCheckBox::toggled, m_widget, [this] { standardChanged(); });
 

@@ -528,6 +528,22 @@ void CTestElementFrame::StopWaitTimer()
     timer->deleteLater();
 }
 
+QString CTestElementFrame::pollDischargeReading(const std::function<QString()>& readMeasurement)
+{
+    vti()->Wait(50);
+    QString reply;
+    if (!mfAbort) {
+        FTarvoXTestGuide& guide = Guide();
+        guide.SetActiveSteps({});
+        guide.ShowPopup(QStringLiteral("TI:SHOCK"), QStringLiteral("20170::Defibrillate Now"), true);
+        do {
+            reply = readMeasurement();
+        } while (reply.isEmpty() && !mfAbort);
+        guide.HidePopup();
+    }
+    return reply;
+}
+
 void CTestElementFrame::seriesMeasurementFailed(const PluginError& error)
 {
     mfAbort = true;

@@ -176,6 +176,9 @@ protected:
     // would go on aborting the link of the next run), the operator may go on, and
     // an error other than the link's own (already shown to the operator) is reported.
     void seriesMeasurementFailed(const PluginError& error);
+    // After a short pause, asks the operator to discharge ("Defibrillate Now",
+    // flashing) and polls the reading until it comes or the run is stopped.
+    QString pollDischargeReading(const std::function<QString()>& readMeasurement);
     virtual void mfrmWaitTimer_Timer() {}
     // Pumps the message queue (on the clock seam) until done() holds.
     static void waitUntil(const std::function<bool()>& done);

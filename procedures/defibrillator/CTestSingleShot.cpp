@@ -32,17 +32,7 @@ void SingleShotClass<Self, TConfig, TResult>::PerformMeasurement()
 {
     if (this->mfAbort)
         return;
-    this->vti()->Wait(50);
-    QString reply;
-    if (!this->mfAbort) {
-        auto& guide = this->Guide();
-        guide.SetActiveSteps({});
-        guide.ShowPopup(QStringLiteral("TI:SHOCK"), QStringLiteral("20170::Defibrillate Now"), true);
-        do {
-            reply = ReadMeasurement();
-        } while (reply.isEmpty() && !this->mfAbort);
-        guide.HidePopup();
-    }
+    const QString reply = this->pollDischargeReading([this] { return ReadMeasurement(); });
     if (this->isOverRange(reply)) {
         MsgBox(this->tr(QStringLiteral("20190::Over Range! Please check the defibrillator's energy setting.")), mb::OKOnly | mb::Critical,
             this->tr(this->kResponseTitle));

@@ -24,17 +24,7 @@ void CTestSyncDelay<Self, Config, Result>::PerformMeasurement()
 {
     if (this->mfAbort)
         return;
-    this->vti()->Wait(50);
-    QString reply;
-    if (!this->mfAbort) {
-        FTarvoXTestGuide& guide = this->Guide();
-        guide.SetActiveSteps({});
-        guide.ShowPopup(QStringLiteral("TI:SHOCK"), QStringLiteral("20170::Defibrillate Now"), true);
-        do {
-            reply = ReadMeasurement();
-        } while (reply.isEmpty() && !this->mfAbort);
-        guide.HidePopup();
-    }
+    const QString reply = this->pollDischargeReading([this] { return ReadMeasurement(); });
     if (this->isOverRange(reply))
         MsgBox(this->tr(QStringLiteral("20191::No sync detected, please check for ECG cable or sync mode in defibrillator. Cardio delay "
                                        "time could not be determined.")),
