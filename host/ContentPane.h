@@ -54,7 +54,7 @@ public:
     QTabBar* tabBar() const { return m_tabs; }
     QWidget* page(int index) const;
     QWidget* form() const { return m_form; }
-    Ptr<ITestElement> element() const { return m_element; }
+    Ptr<ITestElement> element() const { return m_element.lock(); }
     const QList<Ptr<ITgTab>>& tabs() const { return m_tabObjects; }
     void layoutTestPage();
 
@@ -69,7 +69,7 @@ private:
     QPointer<QWidget> m_details;
     QPointer<QWidget> m_form;
     QList<Ptr<ITgTab>> m_tabObjects; // one per added tab, after the test tab
-    Ptr<ITestElement> m_element;
+    std::weak_ptr<ITestElement> m_element; // the element holds the guide that holds us
     Ptr<ITestSetup> m_setup;
     std::function<void(float, float, float, float)> m_onLayout;
 };

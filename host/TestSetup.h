@@ -56,8 +56,8 @@ public:
 
     void setQueryPerformAnswer(bool answer) { m_performAnswer = answer; }
     void setSelectedStandards(Ptr<IStandardCollection> selected) { m_selected = std::move(selected); }
-    const QList<Ptr<ITestElement>>& queried() const { return m_queried; }
-    const QList<Ptr<ITestElement>>& finished() const { return m_finished; }
+    QList<Ptr<ITestElement>> queried() const { return strong(m_queried); }
+    QList<Ptr<ITestElement>> finished() const { return strong(m_finished); }
     // Every navigation code set, in order.
     const QList<std::int32_t>& navigations() const { return m_navigations; }
 
@@ -67,8 +67,17 @@ private:
     QList<std::int32_t> m_navigations;
     Ptr<IStandardCollection> m_selected;
     Ptr<IMtiDatabase> m_database;
-    QList<Ptr<ITestElement>> m_queried;
-    QList<Ptr<ITestElement>> m_finished;
+    // The elements keep the setup while they run: the setup only remembers them,
+    // so that neither keeps the other alive.
+    static QList<Ptr<ITestElement>> strong(const QList<std::weak_ptr<ITestElement>>& elements)
+    {
+        QList<Ptr<ITestElement>> out;
+        for (const auto& e : elements)
+            out.append(e.lock());
+        return out;
+    }
+    QList<std::weak_ptr<ITestElement>> m_queried;
+    QList<std::weak_ptr<ITestElement>> m_finished;
 };
 
 } // namespace kelto::host
