@@ -3,6 +3,7 @@
 // tests need before the real ones exist.
 
 #include "tests/support/Errors.h"
+#include "tests/support/TestStandards.h"
 #include <QHash>
 #include <QStringList>
 #include <cmath>
@@ -108,13 +109,7 @@ inline Ptr<IStandard> makeStandard(const QString& alpha, const QString& complete
     return standard;
 }
 
-inline Ptr<IStandardCollection> makeCollection(const QList<Ptr<IStandard>>& standards)
-{
-    auto collection = ComponentRuntime::instance().createAs<IStandardCollection>(QLatin1String(hostclass::StandardCollection));
-    for (const auto& s : standards)
-        collection->Add(s);
-    return collection;
-}
+using kelto::makeCollection;
 
 using kelto::errorNumberOf;
 

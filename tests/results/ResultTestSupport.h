@@ -3,6 +3,7 @@
 // the host's filter, standards with given limits, host documents and the host log.
 
 #include "tests/support/Errors.h"
+#include "tests/support/TestStandards.h"
 #include <QStringList>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -44,13 +45,7 @@ inline Ptr<IStandard> makeStandard(const QString& name, const QList<LimitRow>& l
     return standard;
 }
 
-inline Ptr<IStandardCollection> makeCollection(const QList<Ptr<IStandard>>& standards)
-{
-    auto collection = ComponentRuntime::instance().createAs<IStandardCollection>(QLatin1String(hostclass::StandardCollection));
-    for (const auto& s : standards)
-        collection->Add(s);
-    return collection;
-}
+using kelto::makeCollection;
 
 // The selection of a run: standards named like the element's own, without limits.
 inline Ptr<IStandardCollection> selection(const QStringList& names)
