@@ -65,6 +65,19 @@ CTestElementFrame::~CTestElementFrame()
         mfrmTestGuide->Unload();
 }
 
+CTestElementFrame::RunStyle CTestElementFrame::seriesRunStyle(QList<std::int16_t> stepsAfterRun)
+{
+    RunStyle style;
+    style.fallbackResult = false;
+    style.statusAfterInitialize = true;
+    style.descriptionBoxOnPerformError = false;
+    style.secondAbortOnAbortTest = false;
+    style.ensureResultIgnoresErrors = true;
+    style.showResultAfterRun = true;
+    style.stepsAfterRun = std::move(stepsAfterRun);
+    return style;
+}
+
 void CTestElementFrame::setGuideObserver(std::function<void(CTestElementFrame&, FTarvoXTestGuide&)> observer)
 {
     guideObserver() = std::move(observer);

@@ -123,6 +123,9 @@ protected:
         bool limitsDialog = true;
     };
     RunStyle mStyle;
+    // The run of the series tests (battery capacity, battery retention, pulse
+    // repetition), which measure into a fresh result and show it as it grows.
+    static RunStyle seriesRunStyle(QList<std::int16_t> stepsAfterRun);
 
     // --- What a class supplies -------------------------------------------------
     virtual std::int32_t testId() const = 0;

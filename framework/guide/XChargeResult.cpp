@@ -7,6 +7,7 @@
 #include <QTreeWidget>
 
 #include "framework/HostServices.h"
+#include "framework/guide/PressFilter.h"
 #include "framework/guide/GuideLayout.h"
 #include "platform/Automation.h"
 #include "platform/interfaces/GuideControls.h"
@@ -21,23 +22,6 @@ constexpr int kKeyRole = Qt::UserRole;
 const QString kBlank = QStringLiteral(" ");
 
 enum Column { colDescription = 0, colValue = 1, colHigh = 2, colLow = 3 };
-
-// Sends the list's presses to the view.
-class PressFilter : public QObject {
-public:
-    explicit PressFilter(std::function<void(QMouseEvent*)> onPress, QObject* parent) : QObject(parent), m_onPress(std::move(onPress)) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::MouseButtonPress)
-            m_onPress(static_cast<QMouseEvent*>(event));
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::function<void(QMouseEvent*)> m_onPress;
-};
 
 // A reading as the list shows it: automation's text of the Single, with the
 // user's decimal separator.

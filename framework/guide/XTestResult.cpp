@@ -8,6 +8,7 @@
 #include "framework/HostServices.h"
 #include "framework/guide/GuideLayout.h"
 #include "framework/guide/GuidePictures.h"
+#include "framework/guide/PressFilter.h"
 #include "framework/guide/WaveState.h"
 #include "platform/interfaces/GuideControls.h"
 #include "platform/interfaces/TestData.h"
@@ -19,22 +20,6 @@ namespace {
 constexpr int kImageRole = Qt::UserRole;
 constexpr int kTagRole = Qt::UserRole + 1;
 constexpr int kColumnCount = 4;
-
-class PressFilter : public QObject {
-public:
-    explicit PressFilter(std::function<void(QMouseEvent*)> onPress, QObject* parent) : QObject(parent), m_onPress(std::move(onPress)) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::MouseButtonPress)
-            m_onPress(static_cast<QMouseEvent*>(event));
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::function<void(QMouseEvent*)> m_onPress;
-};
 
 // The image list: entry 1 an empty box (image index 0), entry 2 a ticked box (1).
 QPixmap boxImage(int index)

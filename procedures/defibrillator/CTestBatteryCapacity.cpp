@@ -19,13 +19,7 @@ constexpr int kLastWindowAt = 18;
 
 CTestBatteryCapacity::CTestBatteryCapacity()
 {
-    mStyle.fallbackResult = false;
-    mStyle.statusAfterInitialize = true;
-    mStyle.descriptionBoxOnPerformError = false;
-    mStyle.secondAbortOnAbortTest = false;
-    mStyle.ensureResultIgnoresErrors = true;
-    mStyle.stepsAfterRun = {1, 2, 3, 4, 5, 6, 7};
-    mStyle.showResultAfterRun = true;
+    mStyle = seriesRunStyle({1, 2, 3, 4, 5, 6, 7});
     mStyle.headerOnFirstCommand = true;
     mStyle.stepsDuringRun = {7};
 }

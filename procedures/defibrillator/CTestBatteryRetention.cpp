@@ -14,13 +14,7 @@ const QString kResponseTitle = QStringLiteral("20192::Kelto Plug-In Tarvo respon
 
 CTestBatteryRetention::CTestBatteryRetention()
 {
-    mStyle.fallbackResult = false;
-    mStyle.statusAfterInitialize = true;
-    mStyle.descriptionBoxOnPerformError = false;
-    mStyle.secondAbortOnAbortTest = false;
-    mStyle.ensureResultIgnoresErrors = true;
-    mStyle.stepsAfterRun = {1, 2, 3, 4, 5, 6, 7};
-    mStyle.showResultAfterRun = true;
+    mStyle = seriesRunStyle({1, 2, 3, 4, 5, 6, 7});
     mStyle.headerOnFirstCommand = true;
     mStyle.stepsDuringRun = {7};
 }

@@ -9,13 +9,7 @@ namespace kelto {
 
 CTestDefibPulse::CTestDefibPulse()
 {
-    mStyle.fallbackResult = false;
-    mStyle.statusAfterInitialize = true;
-    mStyle.descriptionBoxOnPerformError = false;
-    mStyle.secondAbortOnAbortTest = false;
-    mStyle.ensureResultIgnoresErrors = true;
-    mStyle.stepsAfterRun = {1, 2, 3, 4};
-    mStyle.showResultAfterRun = true;
+    mStyle = seriesRunStyle({1, 2, 3, 4});
 }
 
 Variant CTestDefibPulse::GetInstructions(std::int16_t iMode, std::int16_t iCount, const QString& sEnergy)

@@ -3,6 +3,7 @@
 // tests need before the real ones exist.
 
 #include "tests/support/Errors.h"
+#include "tests/support/NullTestElement.h"
 #include "tests/support/TestStandards.h"
 #include <QHash>
 #include <QStringList>
@@ -52,34 +53,17 @@ public:
     void PrintReport(const Ptr<IReport>&, const Ptr<ITestSetup>&) override {}
 };
 
-class FakeElement : public ITestElement {
+class FakeElement : public NullTestElement {
 public:
     explicit FakeElement(std::int32_t testId) : testId(testId) {}
     std::int32_t testId;
     Ptr<IResultData> result;
     Ptr<ILimitData> limits;
 
-    QString PlugInID() override { return QStringLiteral("TarvoX"); }
     std::int32_t TestID() override { return testId; }
     std::int32_t ID() override { return testId; }
-    void SetID(std::int32_t) override {}
-    Ptr<ITestElement> Parent() override { return nullptr; }
-    void SetParent(const Ptr<ITestElement>&) override {}
-    Ptr<ITestInfo> Info() override { return nullptr; }
-    Ptr<ITestFilter> Filter() override { return nullptr; }
     Ptr<IResultData> Result() override { return result; }
     Ptr<ILimitData> Limits() override { return limits; }
-    Ptr<IConfigData> Configuration() override { return nullptr; }
-    void Initialize(const QString&, std::int32_t, std::int32_t) override {}
-    Ptr<ITestElement> Clone() override { return nullptr; }
-    void Perform(const Ptr<ITestSetup>&) override {}
-    void Load(const Ptr<IXmlElement>&, const Ptr<IProtocolLog>&) override {}
-    Ptr<IXmlElement> Save(const Ptr<IXmlDocument>&, std::int32_t) override { return nullptr; }
-    void PrintReport(const Ptr<IReport>&, const Ptr<ITestSetup>&) override {}
-    bool QuerySetParent(const Ptr<ITestElement>&) override { return false; }
-    void Terminate() override {}
-    void UpdateReferences() override {}
-    Variant GetMeasurementList() override { return {}; }
 };
 
 // A named standard of host objects with limits given as (key, high, low, formula);

@@ -3,6 +3,7 @@
 // the host's filter, standards with given limits, host documents and the host log.
 
 #include "tests/support/Errors.h"
+#include "tests/support/NullTestElement.h"
 #include "tests/support/TestStandards.h"
 #include <QStringList>
 #include <cmath>
@@ -57,7 +58,7 @@ inline Ptr<IStandardCollection> selection(const QStringList& names)
 }
 
 // The owning element of a result: real limits and the host's test filter.
-class OwnerElement : public ITestElement {
+class OwnerElement : public NullTestElement {
 public:
     static Ptr<OwnerElement> make(const QList<Ptr<IStandard>>& ownStandards = {}, std::int32_t filterFlags = 0)
     {
@@ -79,32 +80,13 @@ public:
     Ptr<ITestFilter> filter;
     bool limitsFail = false;
 
-    QString PlugInID() override { return QStringLiteral("TarvoX"); }
-    std::int32_t TestID() override { return 0; }
-    std::int32_t ID() override { return 0; }
-    void SetID(std::int32_t) override {}
-    Ptr<ITestElement> Parent() override { return nullptr; }
-    void SetParent(const Ptr<ITestElement>&) override {}
-    Ptr<ITestInfo> Info() override { return nullptr; }
     Ptr<ITestFilter> Filter() override { return filter; }
-    Ptr<IResultData> Result() override { return nullptr; }
     Ptr<ILimitData> Limits() override
     {
         if (limitsFail)
             raiseError(vberr::ObjectNotSet, QStringLiteral("OwnerElement"));
         return limits;
     }
-    Ptr<IConfigData> Configuration() override { return nullptr; }
-    void Initialize(const QString&, std::int32_t, std::int32_t) override {}
-    Ptr<ITestElement> Clone() override { return nullptr; }
-    void Perform(const Ptr<ITestSetup>&) override {}
-    void Load(const Ptr<IXmlElement>&, const Ptr<IProtocolLog>&) override {}
-    Ptr<IXmlElement> Save(const Ptr<IXmlDocument>&, std::int32_t) override { return nullptr; }
-    void PrintReport(const Ptr<IReport>&, const Ptr<ITestSetup>&) override {}
-    bool QuerySetParent(const Ptr<ITestElement>&) override { return false; }
-    void Terminate() override {}
-    void UpdateReferences() override {}
-    Variant GetMeasurementList() override { return {}; }
 };
 
 inline Ptr<host::XmlDocument> newDocument()
