@@ -12,6 +12,7 @@
 #include "framework/guide/FTarvoXTestGuide.h"
 #include "platform/Automation.h"
 #include "platform/Clock.h"
+#include "platform/Deref.h"
 #include "platform/ComponentRuntime.h"
 #include "platform/MessageBox.h"
 #include "results/CResultBase.h"
@@ -31,15 +32,6 @@ std::function<void(CTestElementFrame&, FTarvoXTestGuide&)>& guideObserver()
 {
     static std::function<void(CTestElementFrame&, FTarvoXTestGuide&)> observer;
     return observer;
-}
-
-// A reference that must be set, as an object call would need it.
-template <class T>
-T& deref(const Ptr<T>& object, const QString& source)
-{
-    if (!object)
-        raiseError(vberr::ObjectNotSet, source, QStringLiteral("Object variable not set"));
-    return *object;
 }
 
 // Inside a catch block: hands the error being handled on to the caller, through
@@ -483,9 +475,7 @@ void CTestElementFrame::setStopButtonEnabled(bool enabled)
 
 FTarvoXTestGuide& CTestElementFrame::Guide()
 {
-    if (!mfrmTestGuide)
-        raiseError(vberr::ObjectNotSet, errorSource(), QStringLiteral("Object variable not set"));
-    return *mfrmTestGuide;
+    return deref(mfrmTestGuide.get(), errorSource());
 }
 
 void CTestElementFrame::setNavigation(ETestNavigation code)

@@ -20,6 +20,7 @@
 #include "framework/FTimer.h"
 #include "framework/guide/FTarvoXTestGuide.h"
 #include "platform/ClassTable.h"
+#include "platform/Deref.h"
 #include "platform/PluginError.h"
 #include "platform/Variant.h"
 #include "platform/interfaces/Instrument.h"
@@ -283,9 +284,7 @@ protected:
     template <class T>
     T& deref(const Ptr<T>& object)
     {
-        if (!object)
-            raiseError(vberr::ObjectNotSet, errorSource(), QStringLiteral("Object variable not set"));
-        return *object;
+        return kelto::deref(object, errorSource());
     }
 
     // The run's result (mResult) as the class's own; null when it is none.

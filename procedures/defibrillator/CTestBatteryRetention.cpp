@@ -43,10 +43,8 @@ Variant CTestBatteryRetention::GetInstructions(std::int16_t iMode, std::int16_t 
 
 void CTestBatteryRetention::setInstructions(const Variant& lines)
 {
-    const auto details = Guide().xtwDetails();
-    if (!details)
-        raiseError(vberr::ObjectNotSet, errorSource(), QStringLiteral("Object variable not set"));
-    details->SetInstructions(lines);
+    auto& details = deref(Guide().xtwDetails());
+    details.SetInstructions(lines);
 }
 
 void CTestBatteryRetention::startTestFailed(const PluginError& error)
@@ -121,10 +119,8 @@ void CTestBatteryRetention::measure()
                    {Variant(tr(QStringLiteral("20141::one"))), Variant(QString())}),
             mb::OKOnly | mb::Critical, tr(kResponseTitle));
     setInstructions(GetInstructions(0, 0, QString()));
-    if (!result)
-        raiseError(vberr::ObjectNotSet, errorSource(), QStringLiteral("Object variable not set"));
     // Missing discharges go in as charge time 0, which the limits fail.
-    result->StoreResult(table);
+    deref(result).StoreResult(table);
     result->UpdateStatus(self(), selectedStandards(), false);
 }
 

@@ -35,10 +35,8 @@ Variant CTestDefibPulse::GetInstructions(std::int16_t iMode, std::int16_t iCount
 
 void CTestDefibPulse::setInstructions(const Variant& lines)
 {
-    const auto details = Guide().xtwDetails();
-    if (!details)
-        raiseError(vberr::ObjectNotSet, errorSource(), QStringLiteral("Object variable not set"));
-    details->SetInstructions(lines);
+    auto& details = deref(Guide().xtwDetails());
+    details.SetInstructions(lines);
 }
 
 void CTestDefibPulse::startTestFailed(const PluginError& error)
@@ -101,11 +99,9 @@ void CTestDefibPulse::measure()
     StopWaitTimer();
     if (mfAbort)
         return;
-    const Ptr<CResultDefibPulse> result = typedResult();
-    if (!result)
-        raiseError(vberr::ObjectNotSet, errorSource(), QStringLiteral("Object variable not set"));
-    result->StoreResult(table, static_cast<std::int16_t>(required - 1));
-    result->UpdateStatus(self(), selectedStandards(), false);
+    auto& result = deref(typedResult());
+    result.StoreResult(table, static_cast<std::int16_t>(required - 1));
+    result.UpdateStatus(self(), selectedStandards(), false);
 }
 
 QString CTestDefibPulse::ReadEnergy()

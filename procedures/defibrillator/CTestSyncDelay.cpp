@@ -33,9 +33,7 @@ void CTestSyncDelay<Self, Config, Result>::PerformMeasurement()
     if (this->isBanner(reply) || this->mfAbort)
         return;
     const Ptr<Result> result = this->baseResult();
-    if (!result)
-        raiseError(vberr::ObjectNotSet, this->errorSource(), QStringLiteral("Object variable not set"));
-    result->StoreResult(reply);
+    this->deref(result).StoreResult(reply);
     result->UpdateStatus(this->self(), this->selectedStandards(), false);
     this->Guide().ShowTestResult(result);
 }

@@ -92,11 +92,9 @@ void CTestPacerParameter::PerformMeasurement()
     }
     if (mfAbort)
         return;
-    const Ptr<CResultPacerParameter> result = typedResult();
-    if (!result)
-        raiseError(vberr::ObjectNotSet, errorSource(), QStringLiteral("Object variable not set"));
-    result->StoreResult(replies);
-    result->UpdateStatus(self(), selectedStandards(), false);
+    auto& result = deref(typedResult());
+    result.StoreResult(replies);
+    result.UpdateStatus(self(), selectedStandards(), false);
 }
 
 } // namespace kelto

@@ -67,11 +67,9 @@ void CTestPacerRefractory::PerformMeasurement()
     Guide().HidePopup();
     if (mfAbort)
         return;
-    const Ptr<CResultPacerRefractory> result = typedResult();
-    if (!result)
-        raiseError(vberr::ObjectNotSet, errorSource(), QStringLiteral("Object variable not set"));
-    result->StoreResult(replies);
-    result->UpdateStatus(self(), selectedStandards(), false);
+    auto& result = deref(typedResult());
+    result.StoreResult(replies);
+    result.UpdateStatus(self(), selectedStandards(), false);
 }
 
 void CTestPacerRefractory::startTestFailed(const PluginError& error)

@@ -90,10 +90,8 @@ template <class Self, class Config, class Result>
 void CTestWaveform<Self, Config, Result>::guideInitialized()
 {
     mfItemClicked = false;
-    const auto result = this->Result();
-    if (!result)
-        raiseError(vberr::ObjectNotSet, errorSource(), QStringLiteral("Object variable not set"));
-    if (result->Status() == emsNotApplicable) {
+    auto& result = this->deref(this->Result());
+    if (result.Status() == emsNotApplicable) {
         gfWaveRunning = false;
         return;
     }
@@ -168,10 +166,8 @@ void CTestWaveform<Self, Config, Result>::RunWave()
     mfTimeUp = false;
     if (this->mfAbort)
         return;
-    const auto config = this->typedConfig();
-    if (!config)
-        raiseError(vberr::ObjectNotSet, errorSource(), QStringLiteral("Object variable not set"));
-    const QString command = config->GenerateWaveCommand();
+    auto& config = this->deref(this->typedConfig());
+    const QString command = config.GenerateWaveCommand();
     const qsizetype last = Self::kInstructions.size();
     FTarvoXTestGuide& guide = this->Guide();
     guide.SetActiveSteps({2, static_cast<std::int16_t>(last)});
@@ -183,7 +179,7 @@ void CTestWaveform<Self, Config, Result>::RunWave()
         guide.SetActiveSteps({3, static_cast<std::int16_t>(last)});
         mfWaveStarted = true;
         if (!this->mfAbort) {
-            const qint64 periodMs = static_cast<qint64>(config->Duration()) * 1000;
+            const qint64 periodMs = static_cast<qint64>(config.Duration()) * 1000;
             if (periodMs > std::numeric_limits<std::int32_t>::max() || periodMs < std::numeric_limits<std::int32_t>::min())
                 raiseError(vberr::Overflow, errorSource(), QStringLiteral("Overflow"));
             releaseTimer();
