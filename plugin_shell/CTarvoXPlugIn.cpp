@@ -8,6 +8,7 @@
 #include "plugin_shell/CTarvoXSetup.h"
 #include "platform/Automation.h"
 #include "platform/ComponentRuntime.h"
+#include "platform/Deref.h"
 #include "platform/interfaces/Standards.h"
 #include "platform/interfaces/TestData.h"
 
@@ -283,7 +284,8 @@ Ptr<ITestElement> CTarvoXPlugIn::CreateTest(std::int32_t testId)
         if (!prototype)
             errorReporter()->Raise(kOwnerWord, err::NoSuchTest, kSource, 1);
         Ptr<ITestElement> clone = prototype->Clone();
-        ignoreErrors([&] { clone->Limits()->Standards()->Clear(); });
+        // A prototype without standards has no collection to clear: nothing to do.
+        ignoreErrors([&] { deref(deref(deref(clone, kSource).Limits(), kSource).Standards(), kSource).Clear(); });
         return clone;
     } catch (...) {
         const PluginError e = currentError();
@@ -299,10 +301,10 @@ Ptr<IStandard> CTarvoXPlugIn::LoadStandard(std::int32_t testId, QString& alphaNa
     Ptr<ITestElement> prototype;
     Ptr<IStandard> standard;
     Ptr<IStandard> copy;
-    ignoreErrors([&] { prototype = mTestList->Item(testId); });
+    ignoreErrors([&] { prototype = deref(mTestList, kSource).Item(testId); });
     if (!prototype)
         return nullptr;
-    ignoreErrors([&] { standard = prototype->Limits()->Standards()->Find(0, alphaName, completeName); });
+    ignoreErrors([&] { standard = deref(deref(prototype->Limits(), kSource).Standards(), kSource).Find(0, alphaName, completeName); });
     if (!standard)
         return nullptr;
     ignoreErrors([&] { copy = standard->Copy(); });

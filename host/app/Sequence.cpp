@@ -70,8 +70,15 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
                 return false;
             }
             auto children = item->Children();
-            if (children->Count() > 0)
-                element->Load(children->Item(0), std::make_shared<ProtocolLog>());
+            if (children->Count() > 0) {
+                const auto saved = children->Item(0);
+                const auto log = std::make_shared<ProtocolLog>();
+                element->Load(saved, log);
+                // A saved result goes to the element on its own: only the element can
+                // make the fresh result of its own class that reads it.
+                if (const auto result = saved->FindChild(QStringLiteral("ResultItem")))
+                    element->Load(result, log);
+            }
             loaded.append(element);
         }
         m_elements = loaded;

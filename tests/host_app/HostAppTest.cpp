@@ -97,6 +97,30 @@ TEST_F(HostAppTest, AFailedLoadKeepsTheSequenceAndAFailedSaveKeepsTheFile)
     EXPECT_EQ(f.readAll(), before);
 }
 
+TEST_F(HostAppTest, EveryTestTypeIsAddedSavedAndOpenedAlsoWithoutTemplateStandards)
+{
+    // The waveform tests (900, 1000, 1100) have no standards in the template.
+    host::MainWindow window(plugInHost);
+    window.show();
+    for (int row = 0; row < window.testList()->topLevelItemCount(); ++row)
+        window.addTest(window.testList()->topLevelItem(row)->data(0, Qt::UserRole).toInt());
+    ASSERT_EQ(window.sequence().elements().size(), 16);
+    for (const auto& element : window.sequence().elements()) {
+        const auto standards = element->Limits()->Standards();
+        EXPECT_TRUE(!standards || standards->Count() == 0) << element->TestID();
+    }
+
+    const QString file = dir.filePath(QStringLiteral("one-wave.xml"));
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(R"(<TestSequence PlugIn="TarvoX"><Item TestID="900"/><Item TestID="1100"/></TestSequence>)");
+    f.close();
+    ASSERT_TRUE(window.openFile(file));
+    ASSERT_EQ(window.sequence().elements().size(), 2);
+    EXPECT_EQ(window.sequence().elements()[0]->TestID(), 900);
+    EXPECT_TRUE(boxes.isEmpty()) << boxes.join(QLatin1Char('\n')).toStdString();
+}
+
 TEST_F(HostAppTest, TheWindowListsTheTestsAndDocksTheDialogsOfTheSelectedElement)
 {
     host::MainWindow window(plugInHost);

@@ -1,6 +1,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QListWidget>
 #include <QTest>
 #include <QToolButton>
@@ -156,4 +157,32 @@ TEST_F(SequenceRunTest, AnEnergyOutsideTheToleranceOfTheChosenStandardFails)
     ASSERT_TRUE(element->Result());
     EXPECT_EQ(element->Result()->Status(), emsFailed);
     EXPECT_TRUE(window.sequenceList()->item(0)->text().contains(QStringLiteral("failed")));
+}
+
+TEST_F(SequenceRunTest, ResultsOfARunComeBackWhenTheSequenceIsOpenedAgain)
+{
+    host::MainWindow window(plugInHost);
+    window.show();
+    window.addTest(100);
+    const QStringList iec = window.standardChoice()->itemData(0).toStringList();
+    window.addStandard(iec[0], iec[1]);
+    window.runFrom(0);
+    const auto& run = window.sequence().elements()[0];
+    ASSERT_TRUE(run->Result());
+    ASSERT_EQ(run->Result()->Status(), emsPassed);
+    run->Result()->SetComment(QStringLiteral("checked by the bench"));
+
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("run.xml"));
+    QString error;
+    ASSERT_TRUE(window.sequence().save(file, &error)) << error.toStdString();
+    host::Sequence again;
+    ASSERT_TRUE(again.load(file, *plugInHost.plugIn(), &error)) << error.toStdString();
+
+    const auto reopened = again.elements().value(0);
+    ASSERT_TRUE(reopened && reopened->Result());
+    EXPECT_EQ(reopened->Result()->Status(), emsPassed);
+    EXPECT_EQ(reopened->Result()->Comment(), QStringLiteral("checked by the bench"));
+    EXPECT_EQ(reopened->Result()->MTIID(), run->Result()->MTIID());
+    EXPECT_EQ(reopened->Result()->Measurement(Variant(QStringLiteral("ENGY")))->value(), Variant(104.2));
 }
