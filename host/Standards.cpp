@@ -101,17 +101,22 @@ void Limit::ClearValue(int index)
 
 QString Limit::Formula(int index)
 {
-    return m_formulas[checkedIndex(index)];
+    checkedIndex(index);
+    return formula();
+}
+
+QString Limit::formula() const
+{
+    // One formula per limit, as the limit view shows and edits it: the high side's,
+    // or the low side's when the high side has none. A formula put on one side only
+    // (the built-in limits put it on the high side) must not leave the other side an
+    // absolute value: a -15 % low limit would become -15 J.
+    return m_formulas[elvHigh].trimmed().isEmpty() ? m_formulas[elvLow] : m_formulas[elvHigh];
 }
 
 void Limit::SetFormula(int index, const QString& formula)
 {
     m_formulas[checkedIndex(index)] = formula;
-}
-
-bool Limit::isRelative() const
-{
-    return !isPlainFormula(m_formulas[0]) || !isPlainFormula(m_formulas[1]);
 }
 
 float Limit::limitFor(int index, double preset) const
@@ -120,7 +125,7 @@ float Limit::limitFor(int index, double preset) const
     if (!v)
         raiseError(kLimitHasNoValue, kLimitSource, QStringLiteral("The limit %1 has no %2 value.").arg(m_key, QLatin1String(kIndexNames[index])));
     // Judged in single precision, as the readings are.
-    return static_cast<float>(evaluateLimitFormula(m_formulas[index], preset, *v));
+    return static_cast<float>(evaluateLimitFormula(formula(), preset, *v));
 }
 
 void Limit::copyInto(Limit& other) const

@@ -15,7 +15,8 @@
 //   </Standards>
 //
 // "High" is limit index 0 and "Low" index 1; an index that has neither value nor
-// formula is left out, and so is an absent Value or an empty Formula. Values are
+// formula is left out, and so is an absent Value or an empty Formula. A limit has one
+// formula: a file that gives it on one side only computes both sides with it. Values are
 // written so that they read back to exactly the same single-precision number, with
 // "." as the only decimal separator. Unknown elements are skipped on load, so
 // later additions stay readable by this reader.
@@ -43,13 +44,15 @@ public:
     float Value(int index) override;
     void SetValue(int index, float value) override;
     void ClearValue(int index) override;
+    // Both sides answer the limit's one formula (see formula()); each side keeps
+    // what was set on it.
     QString Formula(int index) override;
     void SetFormula(int index, const QString& formula) override;
 
     float CalculateValue(float preset, int index) override;
 
-    // True when a formula other than the plain value ("Y" or empty) is set.
-    bool isRelative() const;
+    // The formula both sides compute with: the high side's, else the low side's.
+    QString formula() const;
     // The limit value of an index for a preset (X); a plain "Y" ignores the preset.
     float limitFor(int index, double preset) const;
     // An independent copy.

@@ -154,12 +154,12 @@ TEST(CMeasurementLimits, strictestLimitOfTheKeyIsTakenAndTheFirstStaysOnEqualVal
     EXPECT_TRUE(m->GetLimitValue(standard, elvHigh).isEmpty()); // no limit of the key
 }
 
-TEST(CMeasurementLimits, percentUnitFollowsTheFormulaOfTheLimitsOwnIndex)
+TEST(CMeasurementLimits, percentUnitFollowsTheLimitsFormulaOnBothSides)
 {
     auto limit = ComponentRuntime::instance().createAs<ILimit>(QLatin1String(hostclass::RelativeLimit));
-    limit->Initialize(QStringLiteral("ENGY"), QStringLiteral("J"), QStringLiteral("X+(X*Y%)"), QStringLiteral("Y"));
+    limit->Initialize(QStringLiteral("ENGY"), QStringLiteral("J"), QStringLiteral("X+(X*Y%)"), QString());
     limit->SetValue(elvHigh, 15);
-    limit->SetValue(elvLow, 150);
+    limit->SetValue(elvLow, -15);
     auto standard = makeStandard(QStringLiteral("A"), QStringLiteral("A 1"), {});
     standard->AddLimit(limit);
 
@@ -167,8 +167,9 @@ TEST(CMeasurementLimits, percentUnitFollowsTheFormulaOfTheLimitsOwnIndex)
     m->SetPresetValue(200);
     EXPECT_EQ(m->GetLimitValue(standard, elvHigh, eff::Text | eff::Unit).toString(), QStringLiteral("15.0 %"));
     EXPECT_EQ(m->GetLimitValue(standard, elvHigh, eff::Calculate | eff::Text | eff::Unit).toString(), QStringLiteral("230.0 J"));
-    // The low limit is a plain value in the unit, whatever the high formula says.
-    EXPECT_EQ(m->GetLimitValue(standard, elvLow, eff::Text | eff::Unit).toString(), QStringLiteral("150.0 J"));
+    // The low side holds a percentage too, though the formula was set on the high side.
+    EXPECT_EQ(m->GetLimitValue(standard, elvLow, eff::Text | eff::Unit).toString(), QStringLiteral("-15.0 %"));
+    EXPECT_EQ(m->GetLimitValue(standard, elvLow, eff::Calculate | eff::Text | eff::Unit).toString(), QStringLiteral("170.0 J"));
     EXPECT_EQ(m->GetLimitValue(standard, elvHigh, eff::Calculate), Variant(230.0f));
 }
 

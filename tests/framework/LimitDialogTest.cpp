@@ -235,3 +235,39 @@ TEST(LimitDialog, rowsReachTheViewWithTranslatedTextsAndTheOperatorList)
     limits.ParseLimitsToDialog(view, 100);
     EXPECT_EQ(view->rows, (QStringList{"SENS|Sensed Rp|ms|", "PACE|Paced Rp|ms|", "ENGY|Energy|J|<op>Y;X+Y;X+(X*Y%)</op>"}));
 }
+
+TEST(LimitDialog, aPercentageTypedIntoABuiltInLimitIsRelativeOnBothSides)
+{
+    // A standard the template lacks starts from the built-in limits, whose formula
+    // stands on the high side only; the operator types +15 and -15 into the row.
+    Dialog d(100);
+    auto standard = d.limits->CreateStandard(QStringLiteral("MFR EXAMPLE"), QStringLiteral("Manufacturer"));
+    ASSERT_TRUE(d.open());
+    EXPECT_EQ(d.formulas(0)->currentText(), QStringLiteral("X+(X*Y%)"));
+    d.type(0, HighColumn, QStringLiteral("15"));
+    d.type(0, LowColumn, QStringLiteral("-15"));
+    d.dialog->Unload();
+
+    auto selection = makeCollection({makeStandard(QStringLiteral("MFR EXAMPLE"), QStringLiteral("Manufacturer"), {})});
+    auto delivered = [&](double joules) {
+        auto m = std::make_shared<CMeasurement>();
+        m->Initialize(QStringLiteral("ENGY"), QString(), QStringLiteral("J"), evtNumber);
+        m->SetPresetValue(200);
+        m->SetValue(joules);
+        m->UpdateStatus(d.limits, selection);
+        return m->Status();
+    };
+    EXPECT_EQ(delivered(100), emsFailed) << "half the preset is far below 200 J - 15 %";
+    EXPECT_EQ(delivered(169.9), emsFailed);
+    EXPECT_EQ(delivered(170), emsPassed);
+    EXPECT_EQ(delivered(230), emsPassed);
+    EXPECT_EQ(delivered(230.1), emsFailed);
+
+    // What the limit columns show is what both sides compute.
+    auto m = std::make_shared<CMeasurement>();
+    m->Initialize(QStringLiteral("ENGY"), QString(), QStringLiteral("J"), evtNumber);
+    m->SetValueFormat(QStringLiteral("0"));
+    m->SetPresetValue(200);
+    EXPECT_EQ(m->GetLimitValue(standard, elvLow, eff::Calculate | eff::Text | eff::Unit).toString(), QStringLiteral("170 J"));
+    EXPECT_EQ(m->GetLimitValue(standard, elvLow, eff::Text | eff::Unit).toString(), QStringLiteral("-15 %"));
+}

@@ -75,16 +75,29 @@ TEST(StandardCheckValue, AReadingThatIsNoNumberFails)
     EXPECT_EQ(s->CheckValue(QStringLiteral("CHTI"), std::numeric_limits<float>::quiet_NaN(), Variant()), 2);
 }
 
-TEST(RelativeLimit, CalculatesTheLimitOfEachIndex)
+TEST(RelativeLimit, BothSidesComputeWithTheLimitsOneFormula)
 {
+    // However the formula was given (high side only, low side only, or a plain
+    // "Y" beside it), the sides of one limit never mix relative and absolute.
+    const QStringList formulas[] = {{"X+(X*Y%)", ""}, {"", "X+(X*Y%)"}, {"X+(X*Y%)", "X+(X*Y%)"}, {"X+(X*Y%)", "Y"}};
+    for (const QStringList& given : formulas) {
+        auto limit = ComponentRuntime::instance().createAs<ILimit>(QLatin1String(hostclass::RelativeLimit));
+        limit->Initialize(QStringLiteral("ENGY"), QStringLiteral("J"), given[0], given[1]);
+        limit->SetValue(elvHigh, 10.0f);
+        limit->SetValue(elvLow, -10.0f);
+        auto relative = query<IRelativeLimit>(limit);
+        ASSERT_TRUE(relative);
+        EXPECT_FLOAT_EQ(relative->CalculateValue(100.0f, elvHigh), 110.0f) << given.join(',').toStdString();
+        EXPECT_FLOAT_EQ(relative->CalculateValue(100.0f, elvLow), 90.0f) << given.join(',').toStdString();
+        EXPECT_EQ(limit->Formula(elvLow), limit->Formula(elvHigh));
+    }
     auto limit = ComponentRuntime::instance().createAs<ILimit>(QLatin1String(hostclass::RelativeLimit));
-    limit->Initialize(QStringLiteral("ENGY"), QStringLiteral("J"), QStringLiteral("X+(X*Y%)"), QStringLiteral("Y"));
-    limit->SetValue(elvHigh, 10.0f);
-    limit->SetValue(elvLow, 90.0f);
-    auto relative = query<IRelativeLimit>(limit);
-    ASSERT_TRUE(relative);
-    EXPECT_FLOAT_EQ(relative->CalculateValue(100.0f, elvHigh), 110.0f);
-    EXPECT_FLOAT_EQ(relative->CalculateValue(100.0f, elvLow), 90.0f);
+    limit->Initialize(QStringLiteral("ENGY"), QStringLiteral("J"), QStringLiteral("X+(X*Y%)"), QString());
+    limit->SetValue(elvLow, -10.0f);
+    auto standard = std::make_shared<host::Standard>();
+    standard->AddLimit(limit);
+    EXPECT_EQ(standard->CheckValue(QStringLiteral("ENGY"), 89.9f, Variant(100.0f)), 2);
+    EXPECT_EQ(standard->CheckValue(QStringLiteral("ENGY"), 90.0f, Variant(100.0f)), 0);
     // A plain limit computes too: its value whatever the preset.
     auto plain = ComponentRuntime::instance().createAs<ILimit>(QLatin1String(hostclass::Limit));
     plain->Initialize(QStringLiteral("CHTI"), QStringLiteral("s"), QString(), QString());
