@@ -223,11 +223,17 @@ void receiveStep()
             if (bannerLate)
                 showNotSupported();
         } else if (end == WaitEnd::Complete) {
-            // A waveform command answered in time is sent once more; the next send
-            // step discards the second answer.
+            // A waveform command answered in time is sent once more. Its second answer
+            // is read and dropped here, so that an analyser answering it after the next
+            // command has gone out cannot hand it over as that command's reply; a
+            // second answer that never comes costs at most kLateReplyMs.
             Delay(kResendDelayMs);
-            if (!stopWave)
+            if (!stopWave) {
                 skipErrors([&] { comm().Output(m.msPendingCommand); });
+                QString second;
+                std::int16_t chunks = 0;
+                collectReply(second, chunks, clock.nowMs() + kLateReplyMs);
+            }
         }
     }
     if (!m.mfLinkAbort)
