@@ -337,6 +337,13 @@ void CTestElementFrame::startTestRun()
         EnsureResult(true);
         guide.ShowTestResult(mResult);
         guide.ShowResultStatus(mResult);
+    } else {
+        // A held result not judged yet is measured into again, laid out afresh: the
+        // configuration may have changed the size of the run since it was made (ten
+        // discharges on battery where mains operation takes fifteen).
+        EnsureResult(false);
+        initializeResult(mResult);
+        guide.ShowTestResult(mResult);
     }
     if (mStyle.headerOnFirstCommand)
         vti()->TestCount(0);

@@ -135,6 +135,9 @@ protected:
     virtual Ptr<IConfigData> newConfiguration() = 0;
     // A new result of the class; initialised from the element's configuration when asked.
     virtual Ptr<IResultData> newResult(bool initialize) = 0;
+    // Lays out a result of the class afresh from the element's configuration; its
+    // status, comment and record stay. Nothing for a result of another class.
+    virtual void initializeResult(const Ptr<IResultData>& result) = 0;
     virtual bool isOwnResult(const Ptr<IResultData>& result) const = 0;
     virtual void updateResultStatus(const Ptr<IResultData>& result, const Ptr<IStandardCollection>& selected, bool fNA) = 0;
     // A new, constructed element of the same class.
@@ -238,13 +241,19 @@ protected:
     Ptr<IResultData> newResult(bool initialize) override
     {
         auto result = std::make_shared<TResult>();
-        if (initialize) {
-            if constexpr (requires { result->Initialize(); })
-                result->Initialize();
-            else
-                result->Initialize(typedConfig());
-        }
+        if (initialize)
+            initializeResult(result);
         return result;
+    }
+    void initializeResult(const Ptr<IResultData>& result) override
+    {
+        auto typed = query<TResult>(result);
+        if (!typed)
+            return;
+        if constexpr (requires { typed->Initialize(); })
+            typed->Initialize();
+        else
+            typed->Initialize(typedConfig());
     }
     bool isOwnResult(const Ptr<IResultData>& result) const override { return dynamic_cast<TResult*>(result.get()) != nullptr; }
     void updateResultStatus(const Ptr<IResultData>& result, const Ptr<IStandardCollection>& selected, bool fNA) override

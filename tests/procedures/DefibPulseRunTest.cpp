@@ -69,6 +69,27 @@ TEST_F(DefibPulseRun, batteryOperatedRunEndsAfterTheTenthDischarge)
     EXPECT_EQ(statusLines[2], QStringLiteral("Total Discharge count  : 1"));
 }
 
+TEST_F(DefibPulseRun, resultLeftUnjudgedOnMainsTakesTheSizeOfABatteryRun)
+{
+    // A first Perform on mains operation makes a fifteen-place result and is left
+    // without a run; the device is then set to battery operation.
+    then([&] { return true; }, [&] { previous(); });
+    perform(element);
+    ASSERT_TRUE(result());
+    ASSERT_EQ(result()->Status(), emsNone);
+    ASSERT_EQ(result()->MeasurementCount(), 15);
+
+    config()->SetBatteryOperated(true);
+    then([&] { start(); });
+    for (int n = 1; n <= 10; ++n)
+        dischargeOnPoll(n, QStringLiteral("200"));
+    then([&] { return idle(); }, [&] { next(); });
+    perform(element);
+
+    EXPECT_EQ(result()->MeasurementCount(), 10);
+    EXPECT_EQ(result()->Status(), emsPassed) << "ten good discharges are the whole run";
+}
+
 TEST_F(DefibPulseRun, windowRunningOutKeepsTheDischargesTakenAndTheEvaluationDecides)
 {
     then([&] { start(); });
