@@ -39,6 +39,7 @@ void CTestPacerRefractory::PerformMeasurement()
     if (mfAbort)
         return;
     mfTimeUp = false;
+    miGraceTicks = 0;
     miCountDown = GetPacerRefractoryTimeout();
     StartWaitTimer();
     QStringList replies(2);
@@ -84,11 +85,13 @@ void CTestPacerRefractory::mfrmWaitTimer_Timer()
 {
     --miCountDown;
     if (miCountDown < 1) {
-        // The tick that reaches 0 cuts the pending exchange short; a time-out of 0
-        // or less lets the pass in progress go on for a tick. Any later tick cuts
-        // short what is still pending: an "[SRP]" sent after a pause that the
-        // time-out ended would otherwise wait for an answer for ever.
-        if (miCountDown == 0 || mfTimeUp)
+        // The tick that reaches 0 cuts the pending wait or exchange short; a time-out
+        // of 0 or less lets the pass in progress complete. That pass may still ask
+        // for "[SRP]": a slow answer is worth waiting for, one that never comes is
+        // not, so the exchange gets a few seconds' grace and is then cut short.
+        if (mfTimeUp)
+            ++miGraceTicks;
+        if (miCountDown == 0 || miGraceTicks == kSensedGraceSeconds)
             ignoreErrors([&] { vti()->Abort(); });
         mfTimeUp = true;
         return;

@@ -28,8 +28,12 @@ protected:
     void mfrmWaitTimer_Timer() override;
 
 private:
+    // Seconds after the time-out that the pass in progress may still take.
+    static constexpr int kSensedGraceSeconds = 5;
+
     std::int16_t miCountDown = 0;
     bool mfTimeUp = false;
+    int miGraceTicks = 0;
 };
 
 } // namespace kelto
