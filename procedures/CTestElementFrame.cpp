@@ -331,20 +331,7 @@ void CTestElementFrame::startTestRun()
     mfSkip = false;
     auto& guide = Guide();
     auto& base = deref(mElementBase, errorSource());
-    const auto held = base.Result();
-    // A run always measures into a result of its own class; an evaluated one is replaced.
-    if (!held || held->Status() != 0) {
-        EnsureResult(true);
-        guide.ShowTestResult(mResult);
-        guide.ShowResultStatus(mResult);
-    } else {
-        // A held result not judged yet is measured into again, laid out afresh: the
-        // configuration may have changed the size of the run since it was made (ten
-        // discharges on battery where mains operation takes fifteen).
-        EnsureResult(false);
-        initializeResult(mResult);
-        guide.ShowTestResult(mResult);
-    }
+    prepareRunResult(guide);
     if (mStyle.headerOnFirstCommand)
         vti()->TestCount(0);
     guide.SetToolbarMode(2, false);
@@ -365,6 +352,24 @@ void CTestElementFrame::startTestRun()
     guide.SetToolbarMode(1, !mfAbort);
     guide.SetActiveSteps(mStyle.stepsAfterRun);
     mfBusy = false;
+}
+
+void CTestElementFrame::prepareRunResult(FTarvoXTestGuide& guide)
+{
+    const auto held = deref(mElementBase, errorSource()).Result();
+    // A run always measures into a result of its own class; an evaluated one is replaced.
+    if (!held || held->Status() != 0) {
+        EnsureResult(true);
+        guide.ShowTestResult(mResult);
+        guide.ShowResultStatus(mResult);
+        return;
+    }
+    // A held result not judged yet is measured into again, laid out afresh: the
+    // configuration may have changed the size of the run since it was made (ten
+    // discharges on battery where mains operation takes fifteen).
+    EnsureResult(false);
+    initializeResult(mResult);
+    guide.ShowTestResult(mResult);
 }
 
 void CTestElementFrame::startTestFailed(const PluginError& error)

@@ -159,6 +159,9 @@ protected:
     // Tails of the two error handlers, with the error that ended the run.
     virtual void performFailed(const PluginError& error);
     virtual void startTestFailed(const PluginError& error);
+    // The result a run measures into, shown in the guide: a fresh one in place of an
+    // evaluated result, else the held one laid out afresh from the configuration.
+    void prepareRunResult(FTarvoXTestGuide& guide);
     // Creates, binds and loads the guide of one Perform.
     void loadGuide();
     void unloadGuide();

@@ -18,12 +18,7 @@ void CTestPacerElement<Self, Config, Result>::mfrmTestGuide_StartTest()
         this->mfNA = false;
         this->mfSkip = false;
         FTarvoXTestGuide& guide = this->Guide();
-        const auto held = this->elementBase() ? this->elementBase()->Result() : nullptr;
-        if (!held || held->Status() != 0) {
-            this->EnsureResult(true);
-            guide.ShowTestResult(this->mResult);
-            guide.ShowResultStatus(this->mResult);
-        }
+        this->prepareRunResult(guide);
         guide.SetToolbarMode(2, false);
         guide.SetActiveSteps({});
         guide.SetStatusText(QStringLiteral("20179::Test in progress, please wait..."));

@@ -120,12 +120,7 @@ void CTestWaveform<Self, Config, Result>::mfrmTestGuide_StartTest()
         mfWaveStarted = false;
         mfItemClicked = false;
         FTarvoXTestGuide& guide = this->Guide();
-        const auto held = this->Result();
-        if (!held || held->Status() != 0) {
-            this->EnsureResult(true);
-            guide.ShowTestResult(this->mResult);
-            guide.ShowResultStatus(this->mResult);
-        }
+        this->prepareRunResult(guide);
         const auto steps = allSteps();
         guide.SetToolbarMode(2, false);
         guide.SetActiveSteps({steps.last()});
