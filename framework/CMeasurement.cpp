@@ -1,5 +1,7 @@
 #include "framework/CMeasurement.h"
 
+#include "platform/Deref.h"
+
 #include "framework/HostServices.h"
 #include "platform/Automation.h"
 
@@ -114,14 +116,17 @@ QString CMeasurement::GetReportRow(const Ptr<IReport>& report)
 
 // ---- evaluation -------------------------------------------------------------------
 
-void CMeasurement::UpdateStatus(const Ptr<ILimitData>& limits, const Ptr<IStandardCollection>& selected)
+bool CMeasurement::UpdateStatus(const Ptr<ILimitData>& limits, const Ptr<IStandardCollection>& selected)
 {
-    m_status = emsPassed;
-    ignoreErrors([&] {
-        const Ptr<IStandardCollection> failed = limits->FindFailedStandards(as<IMeasurement>(), selected);
-        if (failed && failed->Count() > 0)
-            m_status = emsFailed;
-    });
+    try {
+        const Ptr<IStandardCollection> failed = deref(limits, QStringLiteral("CMeasurement")).FindFailedStandards(as<IMeasurement>(), selected);
+        m_status = failed && failed->Count() > 0 ? emsFailed : emsPassed;
+        return true;
+    } catch (...) {
+        // Limits that cannot be asked judge nothing, and no judgement is no pass.
+        m_status = emsFailed;
+        return false;
+    }
 }
 
 bool CMeasurement::FindLimitValue(std::int32_t hiLo, const Ptr<IStandard>& standard, bool calculate, float& limit, QString& unit)

@@ -32,7 +32,9 @@ public:
     // The caption as the creator passed it (a TextRef or a translated text).
     QString RawDescription() const { return m_description; }
     QString GetReportRow(const Ptr<IReport>& report);
-    void UpdateStatus(const Ptr<ILimitData>& limits, const Ptr<IStandardCollection>& selected);
+    // Passed or failed by the limits; failed, and false returned, when the limits
+    // cannot be asked.
+    bool UpdateStatus(const Ptr<ILimitData>& limits, const Ptr<IStandardCollection>& selected);
     void GetDisplayValue(QString& value, std::int32_t& status);
 
     // IMeasurement

@@ -6,6 +6,7 @@
 #include "framework/HostServices.h"
 #include "platform/Automation.h"
 #include "platform/ComponentRuntime.h"
+#include "platform/Deref.h"
 #include "platform/interfaces/Controls.h"
 #include "platform/interfaces/Report.h"
 
@@ -21,6 +22,7 @@ const QString kServiceRecord = QStringLiteral("ServiceRecord");
 const QString kMeasurement = QStringLiteral("Measurement");
 const QString kKey = QStringLiteral("Key");
 const QString kDetailedResultPanel = QStringLiteral("KeltoTarvoXTest.XDetailedResult");
+const QString kLimitsUnreadable = QStringLiteral("20196::The limits of the test could not be read; the run is not passed.");
 
 constexpr std::int32_t kFixedColumns = 560 + 2240 + 560;
 
@@ -166,17 +168,17 @@ void CResultBase::evaluateAgainstLimits(const Ptr<ITestElement>& iteOwner, const
         bool unjudged = false;
         if (mcolMeasurements) {
             for (const Ptr<CMeasurement>& measurement : mcolMeasurements->items()) {
-                const Ptr<ILimitData> limits = valueOr([&] { return iteOwner ? iteOwner->Limits() : nullptr; }, Ptr<ILimitData>());
-                if (limits)
-                    ignoreErrors([&] { measurement->UpdateStatus(limits, iscSelected); });
-                else
-                    unjudged = true; // nothing to judge it by: it keeps its status
+                const Ptr<ILimitData> limits = valueOr([&] { return deref(iteOwner, location()).Limits(); }, Ptr<ILimitData>());
+                if (!measurement->UpdateStatus(limits, iscSelected))
+                    unjudged = true;
                 if (measurement->Status() == emsFailed)
                     failed = true;
             }
         }
-        // A run that could not be judged is not reported as passed.
-        mlStatus = failed ? emsFailed : unjudged ? emsNone : emsPassed;
+        // A run that could not be judged is never passed; it is kept, with its
+        // readings, as failed and says why.
+        mlStatus = failed || unjudged ? emsFailed : emsPassed;
+        msStatusText = unjudged ? translated(kLimitsUnreadable) : QString();
     }
     UpdateServiceRecord(filterOf(iteOwner));
 }

@@ -57,6 +57,8 @@ public:
 
     // The analyser record of the run, stamped by the test element at its end.
     void SetMTIID(std::int32_t id) { mlMTIID = id; }
+    // The text saved with the status: why a run was failed without being judged.
+    QString StatusText() const { return msStatusText; }
     // The measurement under a key, for the library's own views and tests; null when absent.
     Ptr<CMeasurement> FindMeasurement(const QString& key) const;
 

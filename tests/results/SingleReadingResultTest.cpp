@@ -230,14 +230,30 @@ TEST(SingleReadingResult, aRunWhoseLimitsCannotBeReadIsNotPassed)
     auto owner = OwnerElement::make({makeStandard(QStringLiteral("A"), {{QStringLiteral("CHTI"), 5.0f}})}, 1);
     owner->limitsFail = true;
     auto result = chargeTime();
-    result->StoreResult(QStringLiteral("7"));
+    result->StoreResult(QStringLiteral("4"));
     result->UpdateStatus(owner, selection({QStringLiteral("A")}));
-    EXPECT_EQ(result->Status(), emsNone);
-    EXPECT_EQ(result->Measurement(Variant(1))->Status(), emsNone);
-    EXPECT_EQ(result->ServiceRecord(), nullptr);
+    EXPECT_EQ(result->Status(), emsFailed) << "a reading within the limit is still not judged";
+    EXPECT_EQ(result->Measurement(Variant(1))->Status(), emsFailed);
+    EXPECT_TRUE(result->StatusText().contains(QStringLiteral("limits of the test could not be read")));
+
+    // Its reading and the reason are kept in the saved result.
+    auto doc = std::make_shared<host::XmlDocument>();
+    const auto saved = result->Save(doc);
+    ASSERT_TRUE(saved);
+    auto reloaded = chargeTime();
+    reloaded->Load(saved, nullptr);
+    EXPECT_EQ(reloaded->Status(), emsFailed);
+    EXPECT_EQ(reloaded->StatusText(), result->StatusText());
+    EXPECT_EQ(reloaded->Measurement(Variant(1))->value(), Variant(4.0));
 
     result->UpdateStatus(nullptr, selection({QStringLiteral("A")}));
-    EXPECT_EQ(result->Status(), emsNone);
+    EXPECT_EQ(result->Status(), emsFailed);
+
+    // Limits that can be read again judge the run afresh.
+    owner->limitsFail = false;
+    result->UpdateStatus(owner, selection({QStringLiteral("A")}));
+    EXPECT_EQ(result->Status(), emsPassed);
+    EXPECT_TRUE(result->StatusText().isEmpty());
 }
 
 // ---- service record ------------------------------------------------------------------------
