@@ -1,6 +1,7 @@
 #include "framework/guide/FTarvoXTestGuide.h"
 
 #include <QDialog>
+#include <QCloseEvent>
 #include <QKeyEvent>
 
 #include "configurations/CConfigBase.h"
@@ -54,6 +55,7 @@ class GuideWindow : public QDialog {
 public:
     std::function<void()> onResize;
     std::function<void()> onActivate;
+    std::function<void()> onCloseRequest;
 
 protected:
     void resizeEvent(QResizeEvent* event) override
@@ -67,6 +69,15 @@ protected:
         QDialog::changeEvent(event);
         if (event->type() == QEvent::ActivationChange && isActiveWindow() && onActivate)
             onActivate();
+    }
+    // The title bar's close (or the window manager's close key) would end the modal
+    // show with none of the guide's events, leaving a run going on unseen: it asks
+    // to abort instead, and only the test element's handling closes the window.
+    void closeEvent(QCloseEvent* event) override
+    {
+        event->ignore();
+        if (onCloseRequest)
+            onCloseRequest();
     }
     void keyPressEvent(QKeyEvent* event) override
     {
@@ -129,6 +140,7 @@ FTarvoXTestGuide::FTarvoXTestGuide()
         });
     window->onResize = [this] { layoutWindow(); };
     window->onActivate = [this] { activated(); };
+    window->onCloseRequest = [this] { confirmAbort(); };
 
     ignoreErrors([&] { window->setWindowIcon(QIcon(pictureSource()->Picture(101))); });
     ignoreErrors([&] { textTranslator()->TranslateForm(kOwnerWord, window); });
@@ -360,10 +372,7 @@ void FTarvoXTestGuide::buttonClick(const Ptr<ITgToolbarItem>& button, bool flag)
             m_mtiData->RegSave();
     };
     switch (id) {
-    case guidebutton::Abort:
-        if (valueOr([] { return testGuideHelper()->ConfirmAbort(); }, false))
-            emit AbortTest();
-        break;
+    case guidebutton::Abort: confirmAbort(); break;
     case guidebutton::Previous: emit Previous(); break;
     case guidebutton::Next:
         saveIdentity();
@@ -387,6 +396,12 @@ void FTarvoXTestGuide::buttonClick(const Ptr<ITgToolbarItem>& button, bool flag)
     case guidebutton::Skip: emit Skip(); break;
     default: break;
     }
+}
+
+void FTarvoXTestGuide::confirmAbort()
+{
+    if (valueOr([] { return testGuideHelper()->ConfirmAbort(); }, false))
+        emit AbortTest();
 }
 
 void FTarvoXTestGuide::standardChanged()

@@ -89,6 +89,8 @@ private:
     std::int16_t AddWizardTab(const QString& caption, std::int32_t backColor, const QString& picture1, const QString& picture2, QWidget* control);
     void UpdateToolbar(const Ptr<ITestElement>& ite, const Ptr<ITestSetup>& itsSetup);
     void buttonClick(const Ptr<ITgToolbarItem>& button, bool flag);
+    // The Abort item: the host's confirmation, then AbortTest.
+    void confirmAbort();
     void standardChanged();
     void layoutWindow();
     void placePopup();

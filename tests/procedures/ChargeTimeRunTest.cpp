@@ -46,6 +46,39 @@ TEST_F(ChargeTimeRun, countsDownFiveSecondsThenStoresTheAnalysersChargeTime)
     EXPECT_TRUE(sim->commands().contains(QStringLiteral("Q"))) << "the channel is closed after the run";
 }
 
+TEST_F(ChargeTimeRun, closingTheGuideMidRunAsksToAbortAndOnlyAConfirmedCloseEndsTheRun)
+{
+    sim::Scenario scenario;
+    scenario.dischargeAfterMs = -1; // the operator never fires
+    analyser(scenario);
+    QList<int> answers{mb::No, mb::Yes};
+    QStringList asked;
+    setMessageBoxHandler([&](const MessageBoxRequest& request) {
+        asked << request.prompt;
+        return answers.isEmpty() ? mb::Yes : answers.takeFirst();
+    });
+    bool openAfterDeclined = false;
+    bool stillRunning = false;
+    then([&] { start(); });
+    then([&] { return sim->commands().contains(QStringLiteral("CRG")); }, [&] { element->guide()->window()->close(); });
+    then([&] { return asked.size() == 1; },
+        [&] {
+            openAfterDeclined = element->guide()->window()->isVisible();
+            stillRunning = running();
+            element->guide()->window()->close();
+        });
+    perform(element);
+
+    EXPECT_EQ(asked.size(), 2) << "each close asks first";
+    EXPECT_TRUE(openAfterDeclined) << "a declined close leaves the window";
+    EXPECT_TRUE(stillRunning) << "and the run goes on";
+    // Confirmed, the close is the Abort item: the run stops, its result is dropped.
+    EXPECT_TRUE(element->runFlags().abort);
+    EXPECT_EQ(setup->navigations(), QList<std::int32_t>{etnAbort});
+    EXPECT_FALSE(element->Result());
+    EXPECT_TRUE(setup->finished().isEmpty());
+}
+
 TEST_F(ChargeTimeRun, stopDuringTheCountDownSendsNoPollAndFinishesNothing)
 {
     analyser();
