@@ -10,6 +10,7 @@
 #include "framework/guide/PressFilter.h"
 #include "framework/guide/GuideLayout.h"
 #include "platform/Automation.h"
+#include "platform/Deref.h"
 #include "platform/interfaces/GuideControls.h"
 #include "platform/interfaces/Standards.h"
 #include "platform/interfaces/TestData.h"
@@ -126,9 +127,9 @@ void XChargeResult::ShowTestResult(const Ptr<IResultData>& result)
                 showMeasurement(measurement);
         }
     }
-    // The standard chosen last is shown again, always with relative limits calculated.
+    // The standard chosen last is shown again, as the operator chose to see it.
     if (!msCName.isEmpty() && !msAName.isEmpty())
-        SelectStandard(msAName, msCName, true);
+        SelectStandard(msAName, msCName, mfCalc);
     ignoreErrors([&] { lvwResult->viewport()->update(); });
 }
 
@@ -186,6 +187,7 @@ void XChargeResult::SelectStandard(const QString& alphaName, const QString& comp
 {
     msCName = completeName;
     msAName = alphaName;
+    mfCalc = calculate;
     Ptr<IStandard> standard;
     ignoreErrors([&] {
         if (miscStandards)
@@ -201,8 +203,8 @@ void XChargeResult::SelectStandard(const QString& alphaName, const QString& comp
             continue;
         Ptr<IMeasurement2> measurement;
         ignoreErrors([&] { measurement = query<IMeasurement2>(mirdResult ? mirdResult->Measurement(Variant(key)) : nullptr); });
-        ignoreErrors([&] { setCell(item, colHigh, measurement->GetLimitValue(standard, elvHigh, format), completeName); });
-        ignoreErrors([&] { setCell(item, colLow, measurement->GetLimitValue(standard, elvLow, format), completeName); });
+        ignoreErrors([&] { setCell(item, colHigh, deref(measurement).GetLimitValue(standard, elvHigh, format), completeName); });
+        ignoreErrors([&] { setCell(item, colLow, deref(measurement).GetLimitValue(standard, elvLow, format), completeName); });
     }
 }
 

@@ -49,6 +49,8 @@ private:
     Ptr<IStandardCollection> miscStandards;
     QString msCName;
     QString msAName;
+    // The operator's "Relative" choice for the standard shown.
+    bool mfCalc = false;
 };
 
 } // namespace kelto

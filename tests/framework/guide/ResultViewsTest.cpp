@@ -106,6 +106,26 @@ TEST(XChargeResultTest, LimitColumnsFollowTheChosenStandard)
     EXPECT_EQ(f.cell(QStringLiteral("ENGY"), 2), QStringLiteral("250.00 J"));
 }
 
+TEST(XChargeResultTest, ANewReadingKeepsTheOperatorsRelativeChoice)
+{
+    ListFixture f;
+    f.limits->Standards()->Add(makeStandard(QStringLiteral("REL"), QStringLiteral("Relative"),
+        {{QStringLiteral("ENGY"), 15, -15, QStringLiteral("X+(X*Y%)"), QStringLiteral("J")}}));
+    auto energy = f.result->add(QStringLiteral("ENGY"));
+    energy->SetPresetValue(Variant(200.0f));
+    f.view->ShowTestResult(f.result);
+    f.view->SetLimits(f.limits);
+    for (bool relative : {false, true}) {
+        f.view->SelectStandard(QStringLiteral("REL"), QStringLiteral("Relative"), relative);
+        const QString shown = f.cell(QStringLiteral("ENGY"), 2);
+        energy->SetValue(Variant(201.0));
+        energy->SetStatus(emsPassed);
+        f.view->ShowTestResult(f.result);
+        EXPECT_EQ(f.cell(QStringLiteral("ENGY"), 2), shown) << (relative ? "relative" : "as entered");
+        EXPECT_EQ(shown, relative ? QStringLiteral("230.00 J") : QStringLiteral("15.00 %"));
+    }
+}
+
 TEST(XChargeResultTest, NoResultEmptiesTheList)
 {
     ListFixture f;
