@@ -169,6 +169,11 @@ QString CTestBatteryCapacity::ReadChargeTime()
             setInstructions(GetInstructions(0, 0, QString()));
             Guide().SetActiveSteps({4, 5, 7});
         }
+        // A window that ran out, or a stop pressed, during the pause gets no further
+        // request: the abort that ended them is spent, and the request would wait
+        // for a discharge for ever.
+        if (mfAbort || mfTimeUp)
+            break;
         reply = replyText(vti()->SendCommand(QStringLiteral("[CRG]"), false));
         if (vti()->TestStop())
             requestAbort();

@@ -3,6 +3,7 @@
 
 #include "procedures/defibrillator/CTestBatteryCapacity.h"
 #include "tests/procedures/DefibRunFixture.h"
+#include "tests/procedures/ProcedureLimits.h"
 
 namespace kelto::test {
 namespace {
@@ -56,6 +57,66 @@ TEST_F(BatteryCapacityRun, missedWindowReportsThreeAndStoresWhatWasRecorded)
     EXPECT_EQ(place(20), Variant(0.0));
     EXPECT_NE(element->Result()->Status(), emsNone) << "the recorded series is evaluated";
     EXPECT_EQ(setup->finished().size(), 1);
+}
+
+TEST_F(BatteryCapacityRun, aWindowEndingInThePauseBeforeAPollIsReportedAsMissed)
+{
+    sim::Scenario scenario;
+    scenario.readings[QStringLiteral("CRG")] = QStringLiteral("5.25");
+    scenario.dischargeAfterMs = -1;
+    analyser(scenario);
+    limitTo(element, setup, QStringLiteral("CHTI"), 10, NAN);
+    qint64 firstPoll = -1;
+    QObject::connect(sim.get(), &sim::TarvoSimulator::commandReceived, [&](const QString& word) {
+        if (word == QLatin1String("CRG") && firstPoll < 0)
+            firstPoll = Clock::instance().nowMs();
+    });
+    then([&] { start(); });
+    then([&] { return firstPoll >= 0; }, [&] { sim->discharge(); });
+    // The second discharge comes so late in the window that its last tick falls in
+    // the pause before the next poll.
+    then([&] { return firstPoll >= 0 && Clock::instance().nowMs() >= firstPoll + 58900; }, [&] { sim->discharge(); });
+    then([&] { return idle(); }, [&] { next(); });
+    guardMs = 10 * 60 * 1000;
+    perform(element);
+
+    EXPECT_EQ(boxesContaining(QStringLiteral("Did not detect three discharges within a 60 seconds period.")), 1);
+    EXPECT_EQ(place(1), Variant(5.25));
+    EXPECT_EQ(place(2), Variant(5.25));
+    EXPECT_EQ(element->Result()->Status(), emsFailed) << "a battery that missed a window fails";
+    EXPECT_EQ(setup->finished().size(), 1);
+}
+
+TEST_F(BatteryCapacityRun, stopInThePauseBeforeAPollEndsTheRunAtOnce)
+{
+    sim::Scenario scenario;
+    scenario.dischargeAfterMs = -1;
+    analyser(scenario);
+    qint64 dischargedAt = -1;
+    qint64 stoppedAt = -1;
+    qint64 idleAt = -1;
+    then([&] { start(); });
+    then([&] { return sim->commands().count(QStringLiteral("CRG")) == 1; },
+        [&] {
+            dischargedAt = Clock::instance().nowMs();
+            sim->discharge();
+        });
+    // The reply is in; the next poll waits out its 600 ms pause.
+    then([&] { return dischargedAt >= 0 && Clock::instance().nowMs() >= dischargedAt + 300; },
+        [&] {
+            stoppedAt = Clock::instance().nowMs();
+            stop();
+        });
+    then([&] { return idle(); },
+        [&] {
+            idleAt = Clock::instance().nowMs();
+            previous();
+        });
+    perform(element);
+
+    EXPECT_EQ(sim->commands().count(QStringLiteral("CRG")), 1) << "no poll after the stop";
+    EXPECT_LT(idleAt - stoppedAt, 1500);
+    EXPECT_TRUE(setup->finished().isEmpty());
 }
 
 TEST_F(BatteryCapacityRun, stopDuringTheCountDownStoresNothing)
