@@ -4,6 +4,7 @@
 // refuse one for a waveform that never played.
 
 #include <cmath>
+#include <vector>
 
 #include "platform/ComponentRuntime.h"
 #include "tests/procedures/DefibRunFixture.h"
@@ -71,56 +72,46 @@ protected:
         return create(type);
     }
 
-    // Runs the element with the reading and returns the status of its result; the
-    // reading stored and its own status are checked on the way.
-    std::int32_t runWithReading(const TypeRun& type, const char* reading)
+    // The run's result has the status expected, holds the judged value under its
+    // key with that same status, and was handed to the host with its analyser.
+    void expectRun(const Ptr<CTestElementFrame>& element, const TypeRun& type, const Variant& value, std::int32_t status)
+    {
+        const auto result = element->Result();
+        ASSERT_TRUE(result);
+        const auto judged = result->Measurement(Variant(QLatin1String(type.stored)));
+        ASSERT_TRUE(judged) << type.stored;
+        EXPECT_EQ(judged->value(), value);
+        EXPECT_EQ(result->Status(), status);
+        EXPECT_EQ(judged->Status(), status) << "the judged value decides";
+        EXPECT_FALSE(setup->finished().isEmpty());
+        EXPECT_GT(result->MTIID(), 0) << "the analyser of the run is recorded";
+        EXPECT_TRUE(boxes.empty()) << boxes.front().prompt.toStdString();
+    }
+
+    void runWithReading(const TypeRun& type, const char* reading, std::int32_t status)
     {
         SCOPED_TRACE(reading);
         sim::Scenario scenario;
         scenario.readings[QLatin1String(type.word)] = QLatin1String(reading);
         const auto element = prepare(type, scenario);
-        if (!element) {
-            ADD_FAILURE() << "not created";
-            return -1;
-        }
+        ASSERT_TRUE(element);
         limitTo(element, setup, QLatin1String(type.limitKey), type.high, type.low);
         then([&] { start(); });
         then([&] { return idle(); }, [&] { next(); });
         perform(element);
-
-        const auto result = element->Result();
-        const auto stored = result ? result->Measurement(Variant(QLatin1String(type.stored))) : nullptr;
-        if (!stored) {
-            ADD_FAILURE() << "no result or no " << type.stored;
-            return -1;
-        }
-        EXPECT_EQ(stored->value(), Variant(QString::fromLatin1(reading).toDouble()));
-        EXPECT_EQ(stored->Status(), result->Status()) << "the judged reading decides";
-        EXPECT_EQ(setup->finished().size(), 1);
-        EXPECT_GT(result->MTIID(), 0) << "the analyser of the run is recorded";
-        EXPECT_TRUE(boxes.empty()) << boxes.front().prompt.toStdString();
-        return result->Status();
+        expectRun(element, type, Variant(QString::fromLatin1(reading).toDouble()), status);
     }
 
-    // Plays the waveform, lets the operator tick a column and returns the status.
-    std::int32_t runWithVerdict(const TypeRun& type, int column)
+    // Plays the waveform and lets the operator tick a column of the grid.
+    void runWithVerdict(const TypeRun& type, int column, std::int32_t status)
     {
         const auto element = prepare(type);
+        ASSERT_TRUE(element);
         then([&] { start(); });
         then([&] { return runOver(); }, [&, column] { tick(column); });
         then([&] { return nextOffered(); }, [&] { next(); });
         perform(element);
-
-        const auto result = element->Result();
-        const auto verdict = result ? result->Measurement(Variant(QLatin1String(type.stored))) : nullptr;
-        if (!verdict) {
-            ADD_FAILURE() << "no result or no " << type.stored;
-            return -1;
-        }
-        EXPECT_EQ(verdict->value(), Variant(column == kVerdictPassedColumn));
-        EXPECT_GT(result->MTIID(), 0);
-        EXPECT_TRUE(boxes.empty());
-        return result->Status();
+        expectRun(element, type, Variant(column == kVerdictPassedColumn), status);
     }
 
     // The analyser answers the waveform command with its maker's banner: nothing
@@ -128,6 +119,7 @@ protected:
     void runWithoutWave(const TypeRun& type)
     {
         const auto element = prepare(type, withFault(QStringLiteral("banner")));
+        ASSERT_TRUE(element);
         then([&] { start(); });
         then([&] { return runOver(); }, [&] { tick(kVerdictPassedColumn); });
         then([&] { previous(); });
@@ -145,14 +137,14 @@ TEST_F(VerdictRun, everyTestTypePassesWithinItsLimitAndFailsBeyondIt)
     for (const TypeRun& type : kTypes) {
         SCOPED_TRACE(type.progId);
         if (!type.word) {
-            EXPECT_EQ(runWithVerdict(type, kVerdictPassedColumn), emsPassed);
-            EXPECT_EQ(runWithVerdict(type, kVerdictFailedColumn), emsFailed);
+            runWithVerdict(type, kVerdictPassedColumn, emsPassed);
+            runWithVerdict(type, kVerdictFailedColumn, emsFailed);
             runWithoutWave(type);
             continue;
         }
-        EXPECT_EQ(runWithReading(type, type.within), emsPassed);
+        runWithReading(type, type.within, emsPassed);
         for (const char* reading : type.beyond)
-            EXPECT_EQ(runWithReading(type, reading), emsFailed);
+            runWithReading(type, reading, emsFailed);
     }
 }
 
