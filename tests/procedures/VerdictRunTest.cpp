@@ -148,5 +148,16 @@ TEST_F(VerdictRun, everyTestTypePassesWithinItsLimitAndFailsBeyondIt)
     }
 }
 
+TEST_F(VerdictRun, aRelativeEnergyLimitIsRelativeOnItsLowSideToo)
+{
+    // High 15 and Low -15 on the built-in standard: 100 J set, so 85 J to 115 J.
+    for (TypeRun type : {kTypes[0], kTypes[1]}) {
+        SCOPED_TRACE(type.progId);
+        type.low = -15;
+        runWithReading(type, "86", emsPassed);
+        runWithReading(type, "50", emsFailed);
+    }
+}
+
 } // namespace
 } // namespace kelto::test
