@@ -1,115 +1,18 @@
-#include <QComboBox>
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-#include <QListWidget>
-#include <QTest>
-#include <QToolButton>
-#include <QWidget>
-#include <gtest/gtest.h>
+// Sequences run from the host window against the simulated analyser, evaluated,
+// saved and opened again.
 
-#include "TarvoSimulator.h"
-#include "framework/guide/FTarvoXTestGuide.h"
-#include "host/BasicServices.h"
-#include "host/GuideToolbar.h"
-#include "host/RegistryKey.h"
-#include "host/SerialPortMap.h"
-#include "host/app/MainWindow.h"
-#include "host/app/PlugInHost.h"
-#include "instrument_link/MComm.h"
-#include "platform/Clock.h"
-#include "platform/MessageBox.h"
-#include "platform/interfaces/TestData.h"
-#include "procedures/CTestElementFrame.h"
+#include "tests/host_app/HostRunFixture.h"
 
 using namespace kelto;
 
 namespace {
 
-// The whole road of a test: the window runs a sequence, each element opens its
-// guide, the operator starts the measurement and goes on with Next; the link talks
-// to the simulated analyser on a pseudo-terminal; all of it in virtual time.
-class SequenceRunTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        QFile::remove(host::RegistryStore::filePath());
-        previousClock = Clock::install(makeVirtualClock());
-        previousBoxes = setMessageBoxHandler([this](const MessageBoxRequest& r) {
-            boxes.append(r.prompt);
-            return firstButtonAnswer(r.flags);
-        });
-        host::RegistryKey key;
-        key.CreateKey(hkey::LocalMachine, QStringLiteral("Software\\Quilo\\kelto\\TarvoX"));
-        key.SetValue(QStringLiteral("Configuration"), QStringLiteral(KELTO_SHIPPED_TEMPLATE));
-        key.SetValue(QStringLiteral("CommTimeOut"), 0);
-        host::InstrumentSettings::SetPort(QStringLiteral("TarvoX"), 1);
-        sim::Scenario scenario;
-        scenario.dischargeAfterMs = 3000; // the operator discharges three seconds after the charge
-        scenario.readings[QStringLiteral("NRG")] = QStringLiteral("104.2"); // 100 J set, within 15 %
-        analyser = std::make_unique<sim::TarvoSimulator>(scenario);
-        QString error;
-        ASSERT_TRUE(analyser->open(&error)) << error.toStdString();
-        host::SerialPortMap::SetSessionPath(1, analyser->devicePath());
-        ASSERT_TRUE(plugInHost.load()) << plugInHost.error().description().toStdString();
-        CTestElementFrame::setGuideObserver([this](CTestElementFrame& element, FTarvoXTestGuide& guide) { operate(element, guide); });
-    }
+class SequenceRunTest : public kelto::test::HostRunFixture {};
 
-    void TearDown() override
-    {
-        CTestElementFrame::setGuideObserver({});
-        operatorTimer.reset();
-        MComm::ClosePort();
-        analyser.reset();
-        host::SerialPortMap::SetSessionPath(1, QString());
-        setMessageBoxHandler(previousBoxes);
-        Clock::install(std::move(previousClock));
-    }
-
-    // Start at once; once the run is over and Next is offered, take a picture of
-    // the first guide and go on. A guard ends a run that never finishes.
-    void operate(CTestElementFrame& element, FTarvoXTestGuide& guide)
-    {
-        auto* toolbar = dynamic_cast<host::GuideToolbar*>(guide.xtbToolbar().get());
-        ASSERT_NE(toolbar, nullptr);
-        const qint64 begun = Clock::instance().nowMs();
-        bool started = false;
-        operatorTimer = Clock::instance().createTimer();
-        operatorTimer->setCallback([this, &element, &guide, toolbar, begun, started]() mutable {
-            if (Clock::instance().nowMs() - begun > 10 * 60 * 1000) {
-                stuck = true;
-                operatorTimer->stop();
-                element.mfrmTestGuide_StopTest();
-                guide.Hide();
-                return;
-            }
-            if (!started) {
-                started = true;
-                QMetaObject::invokeMethod(qApp, [toolbar] { QTest::mouseClick(toolbar->button(guidebutton::Main), Qt::LeftButton); }, Qt::QueuedConnection);
-                return;
-            }
-            if (element.runFlags().busy || !toolbar->button(guidebutton::Next)->isEnabled())
-                return;
-            operatorTimer->stop();
-            const QString shots = qEnvironmentVariable("KELTO_SCREENSHOT_DIR");
-            if (!shots.isEmpty() && ++guidesSeen == 1) {
-                if (QWidget* window = toolbar->widget() ? toolbar->widget()->window() : nullptr)
-                    window->grab().save(shots + QStringLiteral("/guide-window.png"));
-            }
-            QMetaObject::invokeMethod(qApp, [toolbar] { QTest::mouseClick(toolbar->button(guidebutton::Next), Qt::LeftButton); }, Qt::QueuedConnection);
-        });
-        operatorTimer->start(100);
-    }
-
-    host::PlugInHost plugInHost;
-    std::unique_ptr<sim::TarvoSimulator> analyser;
-    std::unique_ptr<ClockTimer> operatorTimer;
-    std::unique_ptr<Clock> previousClock;
-    MessageBoxHandler previousBoxes;
-    QStringList boxes;
-    bool stuck = false;
-    int guidesSeen = 0;
-};
+// Readings within the template's limits of every type (presets 100 J, 60 ppm, 50 mA).
+const QList<std::pair<const char*, const char*>> kWithinLimits = {
+    {"NRG", "104.2"}, {"EVT", "98.5"}, {"CRG", "5.3"}, {"PVT", "2150"}, {"OCR", "41.5"}, {"OVT", "1980"}, {"STP", "38"},
+    {"STB", "45"}, {"BPM", "61"}, {"PAC", "52"}, {"PAW", "20"}, {"PRP", "250"}, {"SRP", "300"}};
 
 } // namespace
 
@@ -172,12 +75,7 @@ TEST_F(SequenceRunTest, ResultsOfARunComeBackWhenTheSequenceIsOpenedAgain)
     ASSERT_EQ(run->Result()->Status(), emsPassed);
     run->Result()->SetComment(QStringLiteral("checked by the bench"));
 
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("run.xml"));
-    QString error;
-    ASSERT_TRUE(window.sequence().save(file, &error)) << error.toStdString();
-    host::Sequence again;
-    ASSERT_TRUE(again.load(file, *plugInHost.plugIn(), &error)) << error.toStdString();
+    const host::Sequence again = saveAndReopen(window.sequence());
 
     const auto reopened = again.elements().value(0);
     ASSERT_TRUE(reopened && reopened->Result());
@@ -185,4 +83,53 @@ TEST_F(SequenceRunTest, ResultsOfARunComeBackWhenTheSequenceIsOpenedAgain)
     EXPECT_EQ(reopened->Result()->Comment(), QStringLiteral("checked by the bench"));
     EXPECT_EQ(reopened->Result()->MTIID(), run->Result()->MTIID());
     EXPECT_EQ(reopened->Result()->Measurement(Variant(QStringLiteral("ENGY")))->value(), Variant(104.2));
+}
+
+TEST_F(SequenceRunTest, EveryTestTypeIsAddedSavedOpenedRunAndReopenedWithItsResult)
+{
+    setReadings(kWithinLimits);
+    const QString file = dir.filePath(QStringLiteral("every-type.xml"));
+    {
+        host::MainWindow window(plugInHost);
+        window.show();
+        addEveryType(window);
+        ASSERT_EQ(window.sequence().elements().size(), 16);
+        ASSERT_TRUE(window.saveFile(file));
+    }
+    host::MainWindow window(plugInHost);
+    window.show();
+    ASSERT_TRUE(window.openFile(file));
+    const auto& run = window.sequence().elements();
+    ASSERT_EQ(run.size(), 16);
+    judgeByEveryStandard(window);
+
+    window.runFrom(0);
+
+    EXPECT_FALSE(stuck);
+    EXPECT_TRUE(boxes.isEmpty()) << boxes.join(QLatin1Char('\n')).toStdString();
+    for (int row = 0; row < run.size(); ++row) {
+        const std::int32_t testId = run[row]->TestID();
+        SCOPED_TRACE(testId);
+        const auto result = run[row]->Result();
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->Status(), emsPassed);
+        EXPECT_GT(result->MTIID(), 0);
+        EXPECT_TRUE(window.sequenceList()->item(row)->text().endsWith(QStringLiteral("[passed]")));
+        if (!judgedByOperator(testId)) {
+            EXPECT_GT(run[row]->Limits()->Standards()->Count(), 0) << "the standards came back from the file";
+        }
+        for (int i = 1; i <= result->MeasurementCount(); ++i)
+            EXPECT_FALSE(result->Measurement(Variant(i))->value().isEmpty()) << result->Measurement(Variant(i))->Key().toStdString();
+        result->SetComment(QStringLiteral("bench check of test %1").arg(testId));
+    }
+
+    ASSERT_TRUE(window.saveFile(file));
+    host::MainWindow reopened(plugInHost);
+    ASSERT_TRUE(reopened.openFile(file));
+    ASSERT_EQ(reopened.sequence().elements().size(), 16);
+    for (int row = 0; row < run.size(); ++row) {
+        SCOPED_TRACE(run[row]->TestID());
+        expectSameResult(run[row]->Result(), reopened.sequence().elements()[row]->Result());
+        EXPECT_TRUE(reopened.sequenceList()->item(row)->text().endsWith(QStringLiteral("[passed]")));
+    }
 }

@@ -1,14 +1,24 @@
 // The charge-time test from Start to the result handed to the host, against the
 // simulated analyser in virtual time.
 
+#include <cmath>
+
 #include "procedures/defibrillator/CTestChargeTime.h"
 #include "tests/procedures/DefibRunFixture.h"
+#include "tests/procedures/ProcedureLimits.h"
 
 namespace kelto::test {
 namespace {
 
 class ChargeTimeRun : public DefibRunFixture {
 protected:
+    void SetUp() override
+    {
+        DefibRunFixture::SetUp();
+        // Charge times up to 15 s pass: a pass below is a judged one.
+        limitTo(element, setup, QStringLiteral("CHTI"), 15, NAN);
+    }
+
     Ptr<CTestChargeTime> element = makeTestElement<CTestChargeTime>();
 
     Ptr<CResultChargeTime> result() const { return query<CResultChargeTime>(element->Result()); }

@@ -18,6 +18,7 @@
 
 #include "TarvoSimulator.h"
 #include "framework/guide/FTarvoXTestGuide.h"
+#include "framework/guide/WaveState.h"
 #include "host/BasicServices.h"
 #include "host/GuideToolbar.h"
 #include "host/RegistryKey.h"
@@ -27,6 +28,7 @@
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "procedures/CTestElementFrame.h"
+#include "tests/support/GuideOperator.h"
 
 namespace kelto::test {
 
@@ -53,6 +55,7 @@ protected:
         key.CreateKey(hkey::LocalMachine, QStringLiteral("Software\\Quilo\\kelto\\TarvoX"));
         key.SetValue(QStringLiteral("CommTimeOut"), 0);
         MComm::gfQueryPrompted = false;
+        gfWaveRunning = false;
         setup = std::make_shared<host::TestSetup>();
         CTestElementFrame::setGuideObserver([this](CTestElementFrame& element, FTarvoXTestGuide& guide) { startOperator(element, guide); });
     }
@@ -66,6 +69,7 @@ protected:
         for (int port = 1; port <= 16; ++port)
             host::SerialPortMap::SetSessionPath(port, QString());
         setMessageBoxHandler(m_previousHandler);
+        gfWaveRunning = false;
         Clock::install(std::move(m_previousClock));
     }
 
@@ -76,6 +80,14 @@ protected:
         EXPECT_TRUE(sim->open(&error)) << error.toStdString();
         host::SerialPortMap::SetSessionPath(1, sim->devicePath());
         return *sim;
+    }
+
+    // Seconds the pacer refractory test keeps asking (registry "PacerRefractoryTimeout").
+    static void setRefractoryTimeout(const Variant& seconds)
+    {
+        host::RegistryKey key;
+        key.CreateKey(hkey::LocalMachine, QStringLiteral("Software\\Quilo\\kelto\\TarvoX"));
+        key.SetValue(QStringLiteral("PacerRefractoryTimeout"), seconds);
     }
 
     static sim::Scenario withFault(const QString& fault, sim::Scenario scenario = {})
@@ -94,21 +106,25 @@ protected:
 
     bool running() const { return m_element && m_element->runFlags().busy; }
     bool idle() const { return m_element && !m_element->runFlags().busy; }
+    host::GuideToolbar* toolbar() const { return m_guide ? dynamic_cast<host::GuideToolbar*>(m_guide->xtbToolbar().get()) : nullptr; }
+    // The run is over: StartTest has put the toolbar back to its idle mode.
+    bool runOver() const { return idle() && toolbar() && toolbar()->runState() != 1; }
+    bool nextOffered() const { return toolbar() && toolbar()->Item(guidebutton::Next)->Enabled(); }
 
     void click(std::int32_t id)
     {
-        auto* toolbar = dynamic_cast<host::GuideToolbar*>(m_guide->xtbToolbar().get());
-        ASSERT_NE(toolbar, nullptr);
-        QTest::mouseClick(toolbar->button(id), Qt::LeftButton);
+        ASSERT_NE(toolbar(), nullptr);
+        QTest::mouseClick(toolbar()->button(id), Qt::LeftButton);
     }
     void start() { click(guidebutton::Main); }
     // With an evaluated result the main button offers Next; the menu repeats the test.
     void repeat()
     {
-        auto* toolbar = dynamic_cast<host::GuideToolbar*>(m_guide->xtbToolbar().get());
-        ASSERT_NE(toolbar, nullptr);
-        toolbar->menu()->actions().first()->trigger();
+        ASSERT_NE(toolbar(), nullptr);
+        toolbar()->menu()->actions().first()->trigger();
     }
+    // The operator's verdict on a played waveform, in the result grid.
+    void tick(int column) { tickVerdict(*m_guide, column); }
     // The main button stops a run (the Stop item itself is disabled while it runs).
     void stop() { click(guidebutton::Main); }
     void next() { click(guidebutton::Next); }

@@ -4,7 +4,6 @@
 
 #include <QLabel>
 
-#include "host/RegistryKey.h"
 #include "host/TestWizard.h"
 #include "procedures/pacer_ecg/CTestPacerRefractory.h"
 #include "tests/procedures/DefibRunFixture.h"
@@ -31,12 +30,6 @@ protected:
             if (of.contains(s.word))
                 out << s.word;
         return out;
-    }
-    static void setTimeout(const Variant& seconds)
-    {
-        host::RegistryKey key;
-        key.CreateKey(hkey::LocalMachine, QStringLiteral("Software\\Quilo\\kelto\\TarvoX"));
-        key.SetValue(QStringLiteral("PacerRefractoryTimeout"), seconds);
     }
 
     std::vector<Sent> sent;
@@ -143,7 +136,7 @@ protected:
 
 TEST_F(PacerRefractoryRun, asksForThePacedPeriodOnceThenTheSensedOneAfterThePause)
 {
-    setTimeout(120);
+    setRefractoryTimeout(120);
     analyser();
     watch();
     QList<int> marked;
@@ -172,7 +165,7 @@ TEST_F(PacerRefractoryRun, asksForThePacedPeriodOnceThenTheSensedOneAfterThePaus
 
 TEST_F(PacerRefractoryRun, theTimeOutEndsThePollingAndStoresWhatCame)
 {
-    setTimeout(1);
+    setRefractoryTimeout(1);
     analyser(withFault(QStringLiteral("no-reply=SRP")));
     watch();
     then([&] { start(); });
@@ -206,7 +199,7 @@ TEST_F(PacerRefractoryRun, aSensedPeriodAnsweredSoonAfterTheTimeOutIsKept)
 
 TEST_F(PacerRefractoryRun, countDownShowsSecondsWithTheRightPlural)
 {
-    setTimeout(3);
+    setRefractoryTimeout(3);
     analyser(withFault(QStringLiteral("no-reply=SRP")));
     QStringList texts;
     then([&] { start(); });
@@ -233,7 +226,7 @@ TEST_F(PacerRefractoryRun, missingTimeOutEndsAfterTheFirstPass)
 
 TEST_F(PacerRefractoryRun, unansweredPacedRequestEndsAtTheTimeOutWithoutTheSensedOne)
 {
-    setTimeout(4);
+    setRefractoryTimeout(4);
     analyser(withFault(QStringLiteral("no-reply=PRP")));
     watch();
     then([&] { start(); });
@@ -250,11 +243,11 @@ TEST_F(PacerRefractoryRun, unansweredPacedRequestEndsAtTheTimeOutWithoutTheSense
 
 TEST_F(PacerRefractoryRun, registryTimeOutIsReadAsWholeSeconds)
 {
-    setTimeout(QStringLiteral("45"));
+    setRefractoryTimeout(QStringLiteral("45"));
     EXPECT_EQ(CTestPacerRefractory::GetPacerRefractoryTimeout(), 45);
-    setTimeout(QStringLiteral("soon"));
+    setRefractoryTimeout(QStringLiteral("soon"));
     EXPECT_EQ(CTestPacerRefractory::GetPacerRefractoryTimeout(), 0);
-    setTimeout(100000);
+    setRefractoryTimeout(100000);
     EXPECT_EQ(CTestPacerRefractory::GetPacerRefractoryTimeout(), 0);
 }
 

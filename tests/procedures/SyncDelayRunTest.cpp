@@ -2,15 +2,25 @@
 // virtual time: the flashing shock prompt, the delay reading, no synchronisation
 // and the maker's banner.
 
+#include <cmath>
+
 #include "host/TestWizard.h"
 #include "procedures/defibrillator/CTestSyncDelay.h"
 #include "tests/procedures/DefibRunFixture.h"
+#include "tests/procedures/ProcedureLimits.h"
 
 namespace kelto::test {
 namespace {
 
 class SyncDelayRun : public DefibRunFixture {
 protected:
+    void SetUp() override
+    {
+        DefibRunFixture::SetUp();
+        // Delays up to 60 ms pass; no synchronisation fails.
+        limitTo(element, setup, QStringLiteral("SYNT"), 60, NAN);
+    }
+
     Ptr<CTestSyncRPeak> element = makeTestElement<CTestSyncRPeak>();
 
     Ptr<CResultSyncRPeak> result() const { return query<CResultSyncRPeak>(element->Result()); }
@@ -57,6 +67,7 @@ TEST_F(SyncDelayRun, noSynchronisationIsReportedAndStoredAsNosync)
     EXPECT_EQ(boxes.front().icon(), mb::Critical);
     EXPECT_EQ(boxes.front().title, QStringLiteral("Kelto Plug-In Tarvo response"));
     EXPECT_EQ(syncTime(), Variant(QStringLiteral("NOSYNC")));
+    EXPECT_EQ(result()->Status(), emsFailed);
     EXPECT_EQ(setup->finished().size(), 1) << "a no-sync reading is a finished run";
 }
 

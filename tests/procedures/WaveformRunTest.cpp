@@ -2,10 +2,7 @@
 // waveform plays for its duration or until Stop, and the operator's tick in the
 // result grid becomes the result.
 
-#include <QTableWidget>
-
 #include "framework/guide/WaveState.h"
-#include "framework/guide/XTestResult.h"
 #include "host/TestWizard.h"
 #include "procedures/pacer_ecg/CTestWaveform.h"
 #include "tests/procedures/DefibRunFixture.h"
@@ -13,23 +10,9 @@
 namespace kelto::test {
 namespace {
 
-constexpr int kPassedColumn = 2;
-constexpr int kFailedColumn = 3;
-
 template <class Element>
 class WaveformRunBase : public DefibRunFixture {
 protected:
-    void SetUp() override
-    {
-        DefibRunFixture::SetUp();
-        gfWaveRunning = false;
-    }
-    void TearDown() override
-    {
-        gfWaveRunning = false;
-        DefibRunFixture::TearDown();
-    }
-
     void watch()
     {
         QObject::connect(sim.get(), &sim::TarvoSimulator::commandReceived, [this](const QString& word) {
@@ -43,19 +26,7 @@ protected:
         return i < 0 ? -1 : sentAt[i];
     }
 
-    host::GuideToolbar* toolbar() const { return dynamic_cast<host::GuideToolbar*>(element->guide()->xtbToolbar().get()); }
-    // The run is over: StartTest has put the toolbar back to its idle mode.
-    bool runOver() const { return idle() && element->guide() && toolbar()->runState() != 1; }
     QList<int> marked() const { return dynamic_cast<host::TestWizard*>(element->guide()->xtwDetails().get())->activeSteps(); }
-
-    void tick(int column)
-    {
-        auto view = query<XTestResult>(element->guide()->resultView());
-        ASSERT_TRUE(view);
-        QTableWidget* grid = view->grid();
-        const QRect cell = grid->visualRect(grid->model()->index(0, column - 1));
-        QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, cell.center());
-    }
 
     Ptr<Element> element = makeTestElement<Element>();
     QStringList sentWords;
@@ -80,8 +51,8 @@ TEST_F(NormalSinusRun, playsForTheDurationThenTakesTheOperatorsVerdict)
             playingSteps = marked();
             runningDuringPlay = gfWaveRunning;
         });
-    then([&] { return runOver(); }, [&] { tick(kPassedColumn); });
-    then([&] { return toolbar()->Item(guidebutton::Next)->Enabled(); }, [&] { next(); });
+    then([&] { return runOver(); }, [&] { tick(kVerdictPassedColumn); });
+    then([&] { return nextOffered(); }, [&] { next(); });
     perform(element);
 
     EXPECT_EQ(playingSteps, QList<int>({3, 4}));
@@ -106,8 +77,8 @@ TEST_F(NormalSinusRun, indefiniteDurationPlaysUntilStopAndKeepsTheRun)
     watch();
     then([&] { start(); });
     then([&] { return Clock::instance().nowMs() > 120000; }, [&] { stop(); });
-    then([&] { return runOver(); }, [&] { tick(kFailedColumn); });
-    then([&] { return toolbar()->Item(guidebutton::Next)->Enabled(); }, [&] { next(); });
+    then([&] { return runOver(); }, [&] { tick(kVerdictFailedColumn); });
+    then([&] { return nextOffered(); }, [&] { next(); });
     perform(element);
 
     EXPECT_GE(firstAt(QStringLiteral("WSP")), 120000) << "nothing stopped the waveform before the operator";
@@ -141,7 +112,7 @@ TEST_F(NormalSinusRun, unsupportedModelPlaysNothingAndRefusesAVerdict)
     then([&] { return runOver(); },
         [&] {
             wasJudging = gfWaveRunning;
-            tick(kPassedColumn);
+            tick(kVerdictPassedColumn);
         });
     then([&] { click(guidebutton::Previous); });
     perform(element);
@@ -164,7 +135,7 @@ TEST_F(NormalSinusRun, stopWhileTheWaveCommandIsGoingOutLeavesNothingToJudge)
     then([&] { return runOver(); },
         [&] {
             wasJudging = gfWaveRunning;
-            tick(kPassedColumn);
+            tick(kVerdictPassedColumn);
         });
     then([&] { click(guidebutton::Previous); });
     perform(element);

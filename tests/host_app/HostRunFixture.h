@@ -1,0 +1,241 @@
+#pragma once
+// The whole road of a test: the window runs a sequence, each element opens its
+// guide, the operator starts the measurement (ticks a verdict for a waveform) and
+// goes on with Next; the link talks to the simulated analyser on a pseudo-terminal;
+// all of it in virtual time.
+
+#include <QComboBox>
+#include <QFile>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include "TarvoSimulator.h"
+#include "framework/guide/FTarvoXTestGuide.h"
+#include "host/BasicServices.h"
+#include "host/GuideToolbar.h"
+#include "host/RegistryKey.h"
+#include "host/SerialPortMap.h"
+#include "host/TestSetup.h"
+#include "host/XmlDocument.h"
+#include "host/app/MainWindow.h"
+#include "host/app/PlugInHost.h"
+#include "instrument_link/MComm.h"
+#include "platform/Clock.h"
+#include "platform/MessageBox.h"
+#include "platform/interfaces/Standards.h"
+#include "platform/interfaces/TestData.h"
+#include "procedures/CTestElementFrame.h"
+#include "tests/support/GuideOperator.h"
+#include "tests/support/TestStandards.h"
+
+namespace kelto::test {
+
+class HostRunFixture : public ::testing::Test {
+protected:
+    // How the operator ends each guide.
+    enum class Operator { RunThenNext, NotApplicable };
+
+    void SetUp() override
+    {
+        QFile::remove(host::RegistryStore::filePath());
+        previousClock = Clock::install(makeVirtualClock());
+        previousBoxes = setMessageBoxHandler([this](const MessageBoxRequest& r) {
+            boxes.append(r.prompt);
+            return firstButtonAnswer(r.flags);
+        });
+        host::RegistryKey key;
+        key.CreateKey(hkey::LocalMachine, QStringLiteral("Software\\Quilo\\kelto\\TarvoX"));
+        key.SetValue(QStringLiteral("Configuration"), QStringLiteral(KELTO_SHIPPED_TEMPLATE));
+        key.SetValue(QStringLiteral("CommTimeOut"), 0);
+        key.SetValue(QStringLiteral("PacerRefractoryTimeout"), 120); // the sensed period comes in time
+        host::InstrumentSettings::SetPort(QStringLiteral("TarvoX"), 1);
+        sim::Scenario scenario;
+        scenario.dischargeAfterMs = 3000; // the operator discharges three seconds after the charge
+        scenario.readings[QStringLiteral("NRG")] = QStringLiteral("104.2"); // 100 J set, within 15 %
+        analyser = std::make_unique<sim::TarvoSimulator>(scenario);
+        QString error;
+        ASSERT_TRUE(analyser->open(&error)) << error.toStdString();
+        host::SerialPortMap::SetSessionPath(1, analyser->devicePath());
+        ASSERT_TRUE(plugInHost.load()) << plugInHost.error().description().toStdString();
+        CTestElementFrame::setGuideObserver([this](CTestElementFrame& element, FTarvoXTestGuide& guide) { operate(element, guide); });
+    }
+
+    void TearDown() override
+    {
+        CTestElementFrame::setGuideObserver({});
+        operatorTimer.reset();
+        MComm::ClosePort();
+        analyser.reset();
+        host::SerialPortMap::SetSessionPath(1, QString());
+        setMessageBoxHandler(previousBoxes);
+        Clock::install(std::move(previousClock));
+    }
+
+    static bool judgedByOperator(std::int32_t testId) { return testId == 900 || testId == 1000 || testId == 1100; }
+
+    // Start at once; a waveform gets the verdict once it has played; once Next is
+    // offered, take a picture of the first guide and go on. A guard ends a run that
+    // never finishes.
+    void operate(CTestElementFrame& element, FTarvoXTestGuide& guide)
+    {
+        auto* toolbar = dynamic_cast<host::GuideToolbar*>(guide.xtbToolbar().get());
+        ASSERT_NE(toolbar, nullptr);
+        const auto click = [toolbar](std::int32_t id) {
+            QMetaObject::invokeMethod(qApp, [toolbar, id] { QTest::mouseClick(toolbar->button(id), Qt::LeftButton); }, Qt::QueuedConnection);
+        };
+        const qint64 begun = Clock::instance().nowMs();
+        const bool judge = judgedByOperator(element.TestID());
+        bool started = false;
+        bool judged = false;
+        operatorTimer = Clock::instance().createTimer();
+        operatorTimer->setCallback([this, &element, &guide, toolbar, click, begun, judge, started, judged]() mutable {
+            if (Clock::instance().nowMs() - begun > 30 * 60 * 1000) {
+                stuck = true;
+                operatorTimer->stop();
+                element.mfrmTestGuide_StopTest();
+                guide.Hide();
+                return;
+            }
+            if (operatorAction == Operator::NotApplicable) {
+                operatorTimer->stop();
+                click(guidebutton::NotApplicable);
+                return;
+            }
+            if (!started) {
+                started = true;
+                click(guidebutton::Main);
+                return;
+            }
+            if (element.runFlags().busy)
+                return;
+            if (judge && !judged && toolbar->runState() != 1) {
+                judged = true;
+                tickVerdict(guide, verdictColumn);
+                return;
+            }
+            if (!toolbar->button(guidebutton::Next)->isEnabled())
+                return;
+            operatorTimer->stop();
+            const QString shots = qEnvironmentVariable("KELTO_SCREENSHOT_DIR");
+            if (!shots.isEmpty() && ++guidesSeen == 1) {
+                if (QWidget* window = toolbar->widget() ? toolbar->widget()->window() : nullptr)
+                    window->grab().save(shots + QStringLiteral("/guide-window.png"));
+            }
+            click(guidebutton::Next);
+        });
+        operatorTimer->start(100);
+    }
+
+    // Adds every test type the window lists, each with the template's standards for
+    // it. The window judges a run by the one standard chosen above its dialogs, and
+    // no template standard limits every type, so the run is judged by all of them.
+    void addEveryType(host::MainWindow& window)
+    {
+        for (int row = 0; row < window.testList()->topLevelItemCount(); ++row)
+            window.addTest(window.testList()->topLevelItem(row)->data(0, Qt::UserRole).toInt());
+        for (int row = 0; row < window.sequence().elements().size(); ++row) {
+            window.selectElement(row);
+            for (const QStringList& names : templateStandards(window.sequence().elements()[row]->TestID()))
+                window.addStandard(names[0], names[1]);
+        }
+        judgeByEveryStandard(window);
+    }
+
+    void judgeByEveryStandard(host::MainWindow& window)
+    {
+        QList<Ptr<IStandard>> all;
+        for (int i = 0; i < window.standardChoice()->count(); ++i) {
+            const QStringList names = window.standardChoice()->itemData(i).toStringList();
+            auto standard = ComponentRuntime::instance().createAs<IStandard>(QLatin1String(hostclass::Standard));
+            standard->SetNames(names[0], names[1], 1);
+            all.append(standard);
+        }
+        dynamic_cast<host::TestSetup&>(window.testSetup()).setSelectedStandards(makeCollection(all));
+    }
+
+    // Alpha and complete names of the standards the template gives a test type.
+    QList<QStringList> templateStandards(std::int32_t testId) const
+    {
+        QList<QStringList> names;
+        for (const Ptr<ITestElement>& prototype : plugInHost.tests()) {
+            const Ptr<IStandardCollection> standards = prototype->TestID() == testId ? prototype->Limits()->Standards() : nullptr;
+            for (int i = 0; standards && i < standards->Count(); ++i)
+                names.append({standards->Item(i)->AlphaName(), standards->Item(i)->CompleteName()});
+        }
+        return names;
+    }
+
+    void setReadings(const QList<std::pair<const char*, const char*>>& readings)
+    {
+        for (const auto& [word, reply] : readings)
+            analyser->scenario().readings[QLatin1String(word)] = QLatin1String(reply);
+    }
+
+    // The result as the sequence file holds it: status and its text, comment, MTI id,
+    // service record and every measurement.
+    static QString savedForm(const Ptr<IResultData>& result)
+    {
+        auto doc = std::make_shared<host::XmlDocument>();
+        doc->SetDocumentElement(result->Save(doc));
+        return doc->Xml();
+    }
+
+    static QString statusText(const Ptr<IResultData>& result)
+    {
+        auto doc = std::make_shared<host::XmlDocument>();
+        const auto status = result->Save(doc)->FindChild(QStringLiteral("Status"));
+        return status ? status->Text() : QString();
+    }
+
+    // A reopened result gives back everything the saved one held.
+    static void expectSameResult(const Ptr<IResultData>& saved, const Ptr<IResultData>& reopened)
+    {
+        ASSERT_TRUE(saved);
+        ASSERT_TRUE(reopened);
+        EXPECT_EQ(reopened->Status(), saved->Status());
+        EXPECT_EQ(statusText(reopened), statusText(saved));
+        EXPECT_EQ(reopened->Comment(), saved->Comment());
+        EXPECT_EQ(reopened->MTIID(), saved->MTIID());
+        ASSERT_EQ(reopened->MeasurementCount(), saved->MeasurementCount());
+        for (int i = 1; i <= saved->MeasurementCount(); ++i) {
+            const auto before = saved->Measurement(Variant(i));
+            const auto after = reopened->Measurement(Variant(i));
+            ASSERT_TRUE(before && after) << i;
+            EXPECT_EQ(after->Key(), before->Key());
+            EXPECT_EQ(after->value(), before->value()) << before->Key().toStdString();
+            EXPECT_EQ(after->Status(), before->Status()) << before->Key().toStdString();
+        }
+        EXPECT_EQ(savedForm(reopened), savedForm(saved));
+    }
+
+    // Saves the sequence and opens the file in a new sequence.
+    host::Sequence saveAndReopen(const host::Sequence& sequence)
+    {
+        const QString file = dir.filePath(QStringLiteral("reopened-%1.xml").arg(++saves));
+        QString error;
+        EXPECT_TRUE(sequence.save(file, &error)) << error.toStdString();
+        host::Sequence again;
+        EXPECT_TRUE(again.load(file, *plugInHost.plugIn(), &error)) << error.toStdString();
+        return again;
+    }
+
+    host::PlugInHost plugInHost;
+    std::unique_ptr<sim::TarvoSimulator> analyser;
+    std::unique_ptr<ClockTimer> operatorTimer;
+    std::unique_ptr<Clock> previousClock;
+    MessageBoxHandler previousBoxes;
+    QStringList boxes;
+    QTemporaryDir dir;
+    Operator operatorAction = Operator::RunThenNext;
+    int verdictColumn = kVerdictPassedColumn;
+    bool stuck = false;
+    int guidesSeen = 0;
+    int saves = 0;
+};
+
+} // namespace kelto::test

@@ -1,0 +1,97 @@
+// A finished result of every test type comes back from the sequence file as it was
+// saved: status and status text, every reading with its status, comment and MTI id.
+
+#include "tests/host_app/HostRunFixture.h"
+
+using namespace kelto;
+
+namespace {
+
+class ResultReloadTest : public kelto::test::HostRunFixture {
+protected:
+    // Every type of the window's sequence, run from the first.
+    const QList<Ptr<ITestElement>>& runEveryType(host::MainWindow& window)
+    {
+        window.show();
+        addEveryType(window);
+        window.runFrom(0);
+        EXPECT_FALSE(stuck);
+        return window.sequence().elements();
+    }
+};
+
+// Readings beyond the template's limits of every type (presets 100 J, 60 ppm, 50 mA).
+const QList<std::pair<const char*, const char*>> kBeyondLimits = {
+    {"NRG", "119.6"}, {"EVT", "80"}, {"CRG", "25"}, {"PVT", "5200"}, {"OCR", "85"}, {"OVT", "5200"}, {"STP", "75"},
+    {"STB", "75"}, {"BPM", "70"}, {"PAC", "60.2"}, {"PAW", "60"}, {"PRP", "150"}, {"SRP", "450"}};
+
+} // namespace
+
+TEST_F(ResultReloadTest, FailedResultsOfEveryTypeComeBackWithEveryReading)
+{
+    setReadings(kBeyondLimits);
+    analyser->scenario().over.words = {QStringLiteral("STP")}; // no sync: a text reading
+    verdictColumn = kelto::test::kVerdictFailedColumn;
+    host::MainWindow window(plugInHost);
+    const auto& run = runEveryType(window);
+    ASSERT_EQ(run.size(), 16);
+    ASSERT_EQ(boxes.size(), 1) << boxes.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(boxes.front().startsWith(QStringLiteral("No sync detected")));
+    for (const auto& element : run) {
+        ASSERT_TRUE(element->Result()) << element->TestID();
+        EXPECT_EQ(element->Result()->Status(), emsFailed) << element->TestID();
+        element->Result()->SetComment(QStringLiteral("failed on the bench: test %1").arg(element->TestID()));
+    }
+
+    const host::Sequence again = saveAndReopen(window.sequence());
+
+    ASSERT_EQ(again.elements().size(), 16);
+    for (int row = 0; row < run.size(); ++row) {
+        SCOPED_TRACE(run[row]->TestID());
+        EXPECT_EQ(again.elements()[row]->TestID(), run[row]->TestID());
+        expectSameResult(run[row]->Result(), again.elements()[row]->Result());
+    }
+    for (const auto& element : again.elements()) {
+        if (element->TestID() != 700)
+            continue;
+        ASSERT_TRUE(element->Result());
+        EXPECT_EQ(element->Result()->Measurement(Variant(QStringLiteral("SYNT")))->value(), Variant(QStringLiteral("NOSYNC")));
+    }
+}
+
+TEST_F(ResultReloadTest, NotApplicableResultsOfEveryTypeComeBackWithTheStatusTextOfTheFile)
+{
+    operatorAction = Operator::NotApplicable;
+    host::MainWindow window(plugInHost);
+    const auto& run = runEveryType(window);
+    ASSERT_EQ(run.size(), 16);
+    const QString file = dir.filePath(QStringLiteral("not-applicable.xml"));
+    ASSERT_TRUE(window.saveFile(file));
+
+    // A result may carry a text with its status (a run whose limits could not be read).
+    const QString text = QStringLiteral("The limits could not be read.");
+    const auto doc = std::make_shared<host::XmlDocument>();
+    ASSERT_TRUE(doc->Load(file));
+    const auto items = doc->DocumentElement()->Children();
+    for (int i = 0; i < items->Count(); ++i) {
+        const auto result = items->Item(i)->Children()->Item(0)->FindChild(QStringLiteral("ResultItem"));
+        ASSERT_TRUE(result) << i;
+        result->FindChild(QStringLiteral("Status"))->SetText(text);
+    }
+    ASSERT_TRUE(doc->Save(file));
+
+    host::Sequence opened;
+    QString error;
+    ASSERT_TRUE(opened.load(file, *plugInHost.plugIn(), &error)) << error.toStdString();
+    ASSERT_EQ(opened.elements().size(), 16);
+    const host::Sequence again = saveAndReopen(opened);
+    for (int row = 0; row < run.size(); ++row) {
+        SCOPED_TRACE(run[row]->TestID());
+        const auto result = opened.elements()[row]->Result();
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->Status(), emsNotApplicable);
+        EXPECT_EQ(result->MTIID(), run[row]->Result()->MTIID());
+        EXPECT_EQ(statusText(result), text);
+        expectSameResult(result, again.elements()[row]->Result());
+    }
+}

@@ -1,0 +1,163 @@
+// Every test type run through its element, the link and the simulated analyser in
+// virtual time, with a standard selected: a reading within the limit passes and one
+// beyond it fails. The waveform tests take the operator's verdict instead, and
+// refuse one for a waveform that never played.
+
+#include <cmath>
+#include <vector>
+
+#include "platform/ComponentRuntime.h"
+#include "tests/procedures/DefibRunFixture.h"
+#include "tests/procedures/ProcedureLimits.h"
+
+namespace kelto::test {
+namespace {
+
+// How a run of one test type is made to pass and to fail.
+struct TypeRun {
+    const char* progId;
+    const char* word;   // the command whose reply is judged; null: the operator judges
+    const char* stored; // the measurement that holds the reading (or the verdict)
+    const char* limitKey;
+    float high; // NaN: no value on that side
+    float low;
+    const char* within;
+    std::vector<const char*> beyond; // one reading past each side that has a value
+};
+
+// Presets are the configurations' defaults: 100 J, pacer 60 ppm and 50 mA.
+const TypeRun kTypes[] = {
+    // The built-in energy limit is a percentage of the preset: 100 J + 15 %.
+    {"KeltoTarvoXTest.CTestVFIBEnergy", "NRG", "ENGY", "ENGY", 15, NAN, "114.8", {"115.3"}},
+    {"KeltoTarvoXTest.CTestVTACHEnergy", "EVT", "ENGY", "ENGY", 15, NAN, "104.2", {"119.6"}},
+    {"KeltoTarvoXTest.CTestChargeTime", "CRG", "CHTI", "CHTI", 15, NAN, "14.9", {"15.1"}},
+    {"KeltoTarvoXTest.CTestPeakVoltage", "PVT", "PEAV", "PEAV", 5000, 1000, "2150", {"5001", "999"}},
+    {"KeltoTarvoXTest.CTestOverCurrent", "OCR", "OVRC", "OVRC", 80, 10, "41.5", {"80.5", "9.5"}},
+    {"KeltoTarvoXTest.CTestOverVoltage", "OVT", "OVRV", "OVRV", 5000, 1000, "1980", {"5100", "900"}},
+    // A reading equal to the limit passes.
+    {"KeltoTarvoXTest.CTestSyncRPeak", "STP", "SYNT", "SYNT", 60, NAN, "60", {"60.5"}},
+    {"KeltoTarvoXTest.CTestSyncQBase", "STB", "SYNT", "SYNT", 60, NAN, "45", {"61"}},
+    {"KeltoTarvoXTest.CTestNormalSinus", nullptr, "NSW", nullptr, NAN, NAN, nullptr, {}},
+    {"KeltoTarvoXTest.CTestArrhythmia", nullptr, "ARR", nullptr, NAN, NAN, nullptr, {}},
+    {"KeltoTarvoXTest.CTestPerformance", nullptr, "PERF", nullptr, NAN, NAN, nullptr, {}},
+    {"KeltoTarvoXTest.CTestPacerParameter", "PAW", "PULW", "PULW", 50, 10, "20.0", {"50.5", "9.5"}},
+    {"KeltoTarvoXTest.CTestPacerRefractory", "SRP", "SENS", "SENS", 400, 200, "300", {"401", "199"}},
+    // The series tests store every discharge; the first place stands for all of them.
+    {"KeltoTarvoXTest.CTestBatteryCapacity", "CRG", "CHTI1", "CHTI", 20, NAN, "4.5", {"20.5"}},
+    {"KeltoTarvoXTest.CTestBatteryRetention", "CRG", "CHTI1", "CHTI", 20, NAN, "6.2", {"21"}},
+    {"KeltoTarvoXTest.CTestDefibPulse", "NRG", "ENGY1", "ENGY", 115, 85, "101.5", {"116", "84"}},
+};
+
+class VerdictRun : public DefibRunFixture {
+protected:
+    void SetUp() override
+    {
+        DefibRunFixture::SetUp();
+        setRefractoryTimeout(120); // long enough for the sensed period to come
+    }
+
+    static Ptr<CTestElementFrame> create(const TypeRun& type)
+    {
+        return query<CTestElementFrame>(ComponentRuntime::instance().createAs<ITestElement>(QLatin1String(type.progId)));
+    }
+
+    // A fresh element and setup for each run; the operator discharges (or the pacer
+    // paces) a second after each request.
+    Ptr<CTestElementFrame> prepare(const TypeRun& type, sim::Scenario scenario = {})
+    {
+        setup = std::make_shared<host::TestSetup>();
+        boxes.clear();
+        scenario.dischargeAfterMs = 1000;
+        analyser(std::move(scenario));
+        return create(type);
+    }
+
+    // The run's result has the status expected, holds the judged value under its
+    // key with that same status, and was handed to the host with its analyser.
+    void expectRun(const Ptr<CTestElementFrame>& element, const TypeRun& type, const Variant& value, std::int32_t status)
+    {
+        const auto result = element->Result();
+        ASSERT_TRUE(result);
+        const auto judged = result->Measurement(Variant(QLatin1String(type.stored)));
+        ASSERT_TRUE(judged) << type.stored;
+        EXPECT_EQ(judged->value(), value);
+        EXPECT_EQ(result->Status(), status);
+        EXPECT_EQ(judged->Status(), status) << "the judged value decides";
+        EXPECT_FALSE(setup->finished().isEmpty());
+        EXPECT_GT(result->MTIID(), 0) << "the analyser of the run is recorded";
+        EXPECT_TRUE(boxes.empty()) << boxes.front().prompt.toStdString();
+    }
+
+    void runWithReading(const TypeRun& type, const char* reading, std::int32_t status)
+    {
+        SCOPED_TRACE(reading);
+        sim::Scenario scenario;
+        scenario.readings[QLatin1String(type.word)] = QLatin1String(reading);
+        const auto element = prepare(type, scenario);
+        ASSERT_TRUE(element);
+        limitTo(element, setup, QLatin1String(type.limitKey), type.high, type.low);
+        then([&] { start(); });
+        then([&] { return idle(); }, [&] { next(); });
+        perform(element);
+        expectRun(element, type, Variant(QString::fromLatin1(reading).toDouble()), status);
+    }
+
+    // Plays the waveform and lets the operator tick a column of the grid.
+    void runWithVerdict(const TypeRun& type, int column, std::int32_t status)
+    {
+        const auto element = prepare(type);
+        ASSERT_TRUE(element);
+        then([&] { start(); });
+        then([&] { return runOver(); }, [&, column] { tick(column); });
+        then([&] { return nextOffered(); }, [&] { next(); });
+        perform(element);
+        expectRun(element, type, Variant(column == kVerdictPassedColumn), status);
+    }
+
+    // The analyser answers the waveform command with its maker's banner: nothing
+    // plays, and a tick in the grid must not become a verdict.
+    void runWithoutWave(const TypeRun& type)
+    {
+        const auto element = prepare(type, withFault(QStringLiteral("banner")));
+        ASSERT_TRUE(element);
+        then([&] { start(); });
+        then([&] { return runOver(); }, [&] { tick(kVerdictPassedColumn); });
+        then([&] { previous(); });
+        perform(element);
+
+        const auto result = element->Result();
+        ASSERT_TRUE(result);
+        EXPECT_TRUE(result->Measurement(Variant(QLatin1String(type.stored)))->value().isEmpty());
+        EXPECT_EQ(result->Status(), emsNone);
+    }
+};
+
+TEST_F(VerdictRun, everyTestTypePassesWithinItsLimitAndFailsBeyondIt)
+{
+    for (const TypeRun& type : kTypes) {
+        SCOPED_TRACE(type.progId);
+        if (!type.word) {
+            runWithVerdict(type, kVerdictPassedColumn, emsPassed);
+            runWithVerdict(type, kVerdictFailedColumn, emsFailed);
+            runWithoutWave(type);
+            continue;
+        }
+        runWithReading(type, type.within, emsPassed);
+        for (const char* reading : type.beyond)
+            runWithReading(type, reading, emsFailed);
+    }
+}
+
+TEST_F(VerdictRun, aRelativeEnergyLimitIsRelativeOnItsLowSideToo)
+{
+    // High 15 and Low -15 on the built-in standard: 100 J set, so 85 J to 115 J.
+    for (TypeRun type : {kTypes[0], kTypes[1]}) {
+        SCOPED_TRACE(type.progId);
+        type.low = -15;
+        runWithReading(type, "86", emsPassed);
+        runWithReading(type, "50", emsFailed);
+    }
+}
+
+} // namespace
+} // namespace kelto::test

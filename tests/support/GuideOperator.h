@@ -1,0 +1,31 @@
+#pragma once
+// What an operator does in the guide window that several run tests share: ticking
+// the verdict of a played waveform in the result grid.
+
+#include <QTableWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "framework/guide/FTarvoXTestGuide.h"
+#include "framework/guide/XTestResult.h"
+
+namespace kelto::test {
+
+// Grid columns of the operator's verdict (1-based, as the view counts them).
+constexpr int kVerdictPassedColumn = 2;
+constexpr int kVerdictFailedColumn = 3;
+
+// Clicks the verdict cell of the first row, as the operator does with the mouse.
+inline void tickVerdict(const FTarvoXTestGuide& guide, int column)
+{
+    const auto view = query<XTestResult>(guide.resultView());
+    if (!view) {
+        ADD_FAILURE() << "the guide shows no result grid to tick";
+        return;
+    }
+    QTableWidget* grid = view->grid();
+    const QRect cell = grid->visualRect(grid->model()->index(0, column - 1));
+    QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, cell.center());
+}
+
+} // namespace kelto::test
