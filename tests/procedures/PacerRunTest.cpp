@@ -186,7 +186,7 @@ TEST_F(PacerRefractoryRun, aSensedPeriodAnsweredSoonAfterTheTimeOutIsKept)
 {
     // "[SRP]" goes out just after the 1-second time-out and is answered two
     // seconds later: the pass in progress completes and the reading counts.
-    setTimeout(1);
+    setRefractoryTimeout(1);
     analyser(withFault(QStringLiteral("late=2000:SRP")));
     then([&] { start(); });
     then([&] { return idle(); }, [&] { next(); });
