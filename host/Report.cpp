@@ -1,14 +1,14 @@
 #include "Report.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QTextDocument>
 #include <algorithm>
+#include <functional>
 
 #include "BasicServices.h"
 
@@ -229,29 +229,80 @@ void Report::clear()
 {
     m_calls.clear();
     m_tables.clear();
+    m_headings.clear();
+}
+
+void Report::setTitle(const QString& title, const QString& subtitle)
+{
+    m_title = title;
+    m_subtitle = subtitle;
+}
+
+void Report::addHeading(const QString& heading)
+{
+    m_headings.append({static_cast<int>(m_tables.size()), heading});
 }
 
 QString Report::html() const
 {
-    QString html = QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Report</title></head><body>\n");
-    for (const auto& t : m_tables)
+    const QString title = m_title.isEmpty() ? QStringLiteral("Report") : m_title;
+    QString html = QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>") + title.toHtmlEscaped()
+        + QStringLiteral("</title></head><body>\n");
+    if (!m_title.isEmpty())
+        html += QStringLiteral("<h1>") + m_title.toHtmlEscaped() + QStringLiteral("</h1>\n");
+    if (!m_subtitle.isEmpty())
+        html += QStringLiteral("<p>") + m_subtitle.toHtmlEscaped() + QStringLiteral("</p>\n");
+    auto headingsBefore = [&](int table) {
+        for (const auto& [index, text] : m_headings) {
+            if (index == table)
+                html += QStringLiteral("<h2>") + text.toHtmlEscaped() + QStringLiteral("</h2>\n");
+        }
+    };
+    for (int i = 0; i < m_tables.size(); ++i) {
+        headingsBefore(i);
+        const Table& t = m_tables[i];
         html += reportTableHtml(t.format, t.header, t.rows, m_width) + QStringLiteral("<p></p>\n");
+    }
+    headingsBefore(static_cast<int>(m_tables.size()));
     html += QStringLiteral("</body></html>\n");
     return html;
 }
 
-bool Report::writePdf(const QString& file) const
+namespace {
+
+// Writes through a temporary file that replaces the target only when complete.
+bool writeAtomically(const QString& file, QString* error, const std::function<void(QIODevice&)>& write)
 {
-    {
-        QPdfWriter writer(file);
+    QSaveFile out(file);
+    if (out.open(QIODevice::WriteOnly)) {
+        write(out);
+        if (out.commit())
+            return true;
+    }
+    if (error)
+        *error = QStringLiteral("Cannot write the report %1: %2. Check that the folder exists and may be written to.").arg(file, out.errorString());
+    return false;
+}
+
+} // namespace
+
+bool Report::writeHtml(const QString& file, QString* error) const
+{
+    return writeAtomically(file, error, [this](QIODevice& out) { out.write(html().toUtf8()); });
+}
+
+bool Report::writePdf(const QString& file, QString* error) const
+{
+    return writeAtomically(file, error, [this](QIODevice& out) {
+        QPdfWriter writer(&out);
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Millimeter);
-        writer.setTitle(QStringLiteral("Report"));
+        writer.setTitle(m_title.isEmpty() ? QStringLiteral("Report") : m_title);
+        writer.setCreator(QStringLiteral("kelto-host"));
         QTextDocument document;
         document.setHtml(html());
         document.print(&writer);
-    } // the writer finishes the file when it goes
-    return QFileInfo(file).size() > 0;
+    });
 }
 
 } // namespace kelto::host

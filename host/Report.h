@@ -46,20 +46,31 @@ public:
     std::int32_t tableWidth() const { return m_width; }
     void setFlags(std::int32_t flags) { m_flags = flags; }
 
+    // The host's own text around the plug-in's tables: a title with a line under
+    // it, and headings, each placed before the tables printed after it.
+    void setTitle(const QString& title, const QString& subtitle = QString());
+    void addHeading(const QString& heading);
+
     const QList<Call>& calls() const { return m_calls; }
     // The members called, in order ("Translate", "Width", ...).
     QStringList callNames() const;
     const QList<Table>& tables() const { return m_tables; }
     void clear();
 
-    // The printed tables as an HTML document.
+    // The title, headings and printed tables as an HTML document.
     QString html() const;
-    // Writes the printed tables as an A4 PDF; false when the file cannot be written.
-    bool writePdf(const QString& file) const;
+    // Write the document atomically; false, with the reason naming the file, when
+    // it cannot be written (an earlier file of that name is then kept).
+    bool writeHtml(const QString& file, QString* error = nullptr) const;
+    // As an A4 PDF.
+    bool writePdf(const QString& file, QString* error = nullptr) const;
 
 private:
     QList<Call> m_calls;
     QList<Table> m_tables;
+    QString m_title;
+    QString m_subtitle;
+    QList<std::pair<int, QString>> m_headings; // before the table of that index
     std::int32_t m_width = kDefaultWidth;
     std::int32_t m_flags = 0;
 };

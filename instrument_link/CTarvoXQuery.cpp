@@ -30,12 +30,17 @@ CTarvoXQuery::~CTarvoXQuery()
 InstrumentRecord CTarvoXQuery::QueryMTI(std::int32_t port)
 {
     InstrumentRecord record;
+    m_lastFailure.clear();
     ignoreErrors([&] { OpenPort(static_cast<std::int16_t>(port)); });
     ignoreErrors([&] {
         if (mComm->StatusText() == QLatin1String("Connected") && mComm->PortOpen())
             record = QueryVersion();
+        else
+            m_lastFailure = mComm->OpenFailure();
     });
     ignoreErrors([&] { ClosePort(); });
+    if (record.Present == 0 && m_lastFailure.isEmpty())
+        m_lastFailure = QStringLiteral("No analyser answered on serial port %1.").arg(port);
     return record;
 }
 
@@ -91,6 +96,10 @@ InstrumentRecord CTarvoXQuery::QueryVersion()
     if (MCommUtils::VersionAccepted(reply)) {
         record.MtiType = QStringLiteral("TarvoX");
         record.Present = 1;
+    } else if (reply.isEmpty()) {
+        m_lastFailure = MCommUtils::NoAnswerText(mComm->DisplayName(), QStringLiteral("[VER]"), kReplyTimeOutMs);
+    } else {
+        m_lastFailure = MCommUtils::VersionRefusedText(mComm->DisplayName(), QStringLiteral("[VER]"), reply);
     }
     return record;
 }

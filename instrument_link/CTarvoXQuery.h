@@ -11,7 +11,7 @@ namespace kelto {
 
 class SerialControl;
 
-class CTarvoXQuery : public IKeltoVexaQuery {
+class CTarvoXQuery : public IKeltoVexaQuery, public ILinkDiagnostics {
 public:
     // The analyser gets this long to answer "[VER]".
     static constexpr int kReplyTimeOutMs = 3000;
@@ -24,6 +24,9 @@ public:
     QString FWVersion() override { return QString(); }
     InstrumentRecord QueryMTI(std::int32_t port) override;
 
+    // Why the last query found no analyser; empty after one that did.
+    QString LastFailure() override { return m_lastFailure; }
+
 private:
     void OpenPort(std::int16_t port);
     void ClosePort();
@@ -32,6 +35,7 @@ private:
 
     std::unique_ptr<SerialControl> mComm;
     std::int32_t mlRegTimeOut = 0;
+    QString m_lastFailure;
 };
 
 } // namespace kelto

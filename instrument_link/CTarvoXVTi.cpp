@@ -77,6 +77,7 @@ void CTarvoXVTi::OpenChannel()
     meState = evtiConnecting;
     mfAborted = false;
     m_fTimeOut = false;
+    m_lastFailure.clear();
     try {
         MComm::InitComm();
         if (CheckHostVersion(QStringLiteral("2.1.2"))) {
@@ -87,9 +88,11 @@ void CTarvoXVTi::OpenChannel()
             port = static_cast<std::int16_t>(setup->Settings()->GetPort(QStringLiteral("TarvoX"), QString()));
             if (port < 1) {
                 mfAborted = true;
-                MComm::module().msLastFailure = QStringLiteral("No serial port is set up for the analyser.");
+                m_lastFailure = QStringLiteral("No serial port is set up for the analyser; choose its port in the instrument settings.");
             } else if (TryPort(port) == MComm::kOpenDone) {
                 meState = evtiIdle;
+            } else {
+                m_lastFailure = MComm::module().msLastFailure;
             }
         } else {
             for (std::int16_t port = 1; port <= 16; ++port) {
@@ -100,7 +103,11 @@ void CTarvoXVTi::OpenChannel()
                 if (mfAborted)
                     break;
             }
+            if (meState != evtiIdle && !mfAborted)
+                m_lastFailure = QStringLiteral("No analyser answered on serial ports 1 to 16; check that it is switched on and connected.");
         }
+        if (meState != evtiIdle && m_lastFailure.isEmpty())
+            m_lastFailure = QStringLiteral("The search for the analyser was aborted.");
         if (meState == evtiConnecting) {
             meState = evtiNotConnected;
             raiseVtiError();
@@ -108,6 +115,8 @@ void CTarvoXVTi::OpenChannel()
     } catch (...) {
         meState = evtiNotConnected;
         const PluginError error = currentError();
+        if (m_lastFailure.isEmpty())
+            m_lastFailure = error.description();
         auto r = reporter();
         if (error.number() == kVtiError)
             r->Raise(QString(), 0, QString(), 1);

@@ -7,7 +7,7 @@
 
 namespace kelto {
 
-class CTarvoXVTi : public ITarvoXVTi {
+class CTarvoXVTi : public ITarvoXVTi, public ILinkDiagnostics {
 public:
     static constexpr const char* kSource = "KeltoTarvoXVTI.CTarvoXVti";
 
@@ -23,6 +23,8 @@ public:
     bool TestStop() override;
     Variant TestCount(std::int16_t count) override;
 
+    QString LastFailure() override { return m_lastFailure; }
+
 private:
     std::int16_t TryPort(std::int16_t port);
     bool CheckHostVersion(const QString& version);
@@ -31,6 +33,7 @@ private:
     EVtiState meState = evtiNotConnected;
     bool mfAborted = false;
     bool m_fTimeOut = false;
+    QString m_lastFailure;
 };
 
 } // namespace kelto

@@ -139,7 +139,9 @@ std::int16_t connectStep()
         attempt(failed, [&] { control.SetPortOpen(true); });
     }
     if (failed) {
-        m.msLastFailure = QStringLiteral("%1 could not be opened (%2).").arg(control.DisplayName(), control.StatusText());
+        m.msLastFailure = control.OpenFailure();
+        if (m.msLastFailure.isEmpty())
+            m.msLastFailure = QStringLiteral("%1 could not be opened (%2).").arg(control.DisplayName(), control.StatusText());
         m.miLinkState = lsClosing;
         return leStep;
     }
@@ -155,15 +157,14 @@ std::int16_t connectStep()
         return leStep; // the abort ends the machine's loop
     if (end == WaitEnd::TimedOut || end == WaitEnd::Lost) {
         // A silent port is not the analyser: move on instead of waiting for ever.
-        m.msLastFailure = QStringLiteral("No answer to %1 on %2 within %3 ms.").arg(m.msHandshake, control.DisplayName()).arg(m.miCommTimeOut);
+        m.msLastFailure = MCommUtils::NoAnswerText(control.DisplayName(), m.msHandshake, m.miCommTimeOut);
         m.miLinkState = lsClosing;
         return leStep;
     }
     if (end == WaitEnd::Complete && MCommUtils::VersionAccepted(reply))
         return leConnected;
     if (++m.miHandshakeAttempts >= kHandshakeAttempts) {
-        m.msLastFailure = QStringLiteral("The device on %1 answered %2 with \"%3\", which is not a Tarvo of version 2.11 or later.")
-                              .arg(control.DisplayName(), m.msHandshake, MCommUtils::EscapeTraffic(reply.left(40)));
+        m.msLastFailure = MCommUtils::VersionRefusedText(control.DisplayName(), m.msHandshake, reply);
         m.miLinkState = lsClosing;
     }
     return leStep;

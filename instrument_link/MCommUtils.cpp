@@ -46,4 +46,19 @@ QString EscapeTraffic(const QString& text)
     return escapeControls(text);
 }
 
+QString NoAnswerText(const QString& port, const QString& handshake, int milliseconds)
+{
+    return QStringLiteral("No answer to %1 from %2 within %3 ms. Check that the analyser is switched on and shows its main "
+                          "menu, and that its cable is on this port.")
+        .arg(handshake, port)
+        .arg(milliseconds);
+}
+
+QString VersionRefusedText(const QString& port, const QString& handshake, const QString& reply)
+{
+    return QStringLiteral("The device on %1 answered %2 with \"%3\", which is not a Tarvo of version 2.11 or later. Check that "
+                          "this port leads to the analyser and that its firmware is 2.11 or later.")
+        .arg(port, handshake, EscapeTraffic(reply.left(40)));
+}
+
 } // namespace kelto::MCommUtils

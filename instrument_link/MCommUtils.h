@@ -42,4 +42,9 @@ bool VersionAccepted(const QString& reply);
 // Traffic as it appears in the link log: "[CRG]\r[HDR]\r".
 QString EscapeTraffic(const QString& text);
 
+// Why a port failed the version handshake, naming the port and what to check; the
+// link and the query say it alike.
+QString NoAnswerText(const QString& port, const QString& handshake, int milliseconds);
+QString VersionRefusedText(const QString& port, const QString& handshake, const QString& reply);
+
 } // namespace kelto::MCommUtils

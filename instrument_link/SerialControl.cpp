@@ -3,7 +3,10 @@
 #include <QDateTime>
 #include <QFile>
 #include <QTextStream>
+#include <cerrno>
 #include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 
 #include "MCommUtils.h"
@@ -22,6 +25,59 @@ constexpr std::int32_t kDeviceIoError = 57;
 constexpr std::int32_t kInvalidPropertyValue = 380;
 
 const QString kSource = QStringLiteral("KeltoTarvoXVTI.SerialControl");
+
+enum class OpenFailure { NoDevice, PermissionDenied, Busy, NotSerial, Other };
+
+// QSerialPort gives one error for a busy and a forbidden device, and another for a
+// file that is no terminal; the device itself tells them apart. The checks follow
+// the order in which an open fails: the path, the permissions, the lock, the line.
+OpenFailure classifyOpenFailure(const QString& path, QSerialPort::SerialPortError error)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info {};
+    if (::stat(native.constData(), &info) != 0)
+        return errno == EACCES ? OpenFailure::PermissionDenied : OpenFailure::NoDevice;
+    if (error == QSerialPort::DeviceNotFoundError)
+        return OpenFailure::NoDevice;
+    if (::access(native.constData(), R_OK | W_OK) != 0 && errno == EACCES)
+        return OpenFailure::PermissionDenied;
+    if (error == QSerialPort::PermissionError)
+        return OpenFailure::Busy;
+    if (!S_ISCHR(info.st_mode) || error == QSerialPort::UnsupportedOperationError)
+        return OpenFailure::NotSerial;
+    return OpenFailure::Other;
+}
+
+// A port number the host's port table has no device for.
+QString noPortText(std::int16_t port)
+{
+    return QStringLiteral("There is no serial port %1; use a port number 1 to 16 or a device path.").arg(port);
+}
+
+QString describeOpenFailure(OpenFailure failure, const QString& port, const QString& reason)
+{
+    switch (failure) {
+    case OpenFailure::NoDevice:
+        return QStringLiteral("%1 does not exist. Check the port number or device path, and that the analyser's cable or USB "
+                              "serial adapter is plugged in.")
+            .arg(port);
+    case OpenFailure::PermissionDenied:
+        return QStringLiteral("%1 may not be opened by this user (permission denied). Check the device's permissions: add the "
+                              "user to the group that owns it (often \"dialout\") and log in again.")
+            .arg(port);
+    case OpenFailure::Busy:
+        return QStringLiteral("%1 is in use by another program. Close the program that holds it (a terminal program or another "
+                              "kelto-host) and try again.")
+            .arg(port);
+    case OpenFailure::NotSerial:
+        return QStringLiteral("%1 is not a serial device. Give the analyser's serial port: a port number 1 to 16 or a device "
+                              "such as /dev/ttyUSB0.")
+            .arg(port);
+    case OpenFailure::Other:
+        break;
+    }
+    return QStringLiteral("%1 cannot be opened: %2. Check the device and its driver.").arg(port, reason);
+}
 
 } // namespace
 
@@ -45,8 +101,10 @@ void SerialControl::SetPortNumber(std::int16_t port)
     m_portNumber = port;
     m_devicePath = path;
     // An unknown number leaves no device selected, so the next open cannot reach the previous port.
-    if (path.isEmpty())
-        raiseError(kInvalidPropertyValue, kSource, QStringLiteral("There is no serial port %1; ports 1 to 16 can be used.").arg(port));
+    if (path.isEmpty()) {
+        m_openFailure = noPortText(port);
+        raiseError(kInvalidPropertyValue, kSource, m_openFailure);
+    }
 }
 
 void SerialControl::SetDevicePath(const QString& path)
@@ -87,9 +145,11 @@ void SerialControl::SetPortOpen(bool open)
     if (m_port.isOpen())
         return;
     m_lost = false;
+    m_openFailure.clear();
     if (m_devicePath.isEmpty()) {
         m_status = QStringLiteral("Port not found");
-        raiseError(kDeviceUnavailable, kSource, QStringLiteral("Serial port %1 is not set up.").arg(m_portNumber));
+        m_openFailure = noPortText(m_portNumber);
+        raiseError(kDeviceUnavailable, kSource, m_openFailure);
     }
     m_port.setPortName(m_devicePath);
     m_lastError = QSerialPort::NoError;
@@ -101,16 +161,17 @@ void SerialControl::SetPortOpen(bool open)
     }
     const QSerialPort::SerialPortError error = m_lastError;
     const QString reason = m_lastErrorText;
+    m_openFailure = describeOpenFailure(classifyOpenFailure(m_devicePath, error), DisplayName(), reason);
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
         m_status = QStringLiteral("Port not found");
-        raiseError(kDeviceUnavailable, kSource, QStringLiteral("%1 does not exist.").arg(DisplayName()));
+        raiseError(kDeviceUnavailable, kSource, m_openFailure);
     case QSerialPort::PermissionError:
         m_status = QStringLiteral("Port unavailable");
-        raiseError(kPermissionDenied, kSource, QStringLiteral("%1 is in use or not permitted.").arg(DisplayName()));
+        raiseError(kPermissionDenied, kSource, m_openFailure);
     default:
         m_status = QStringLiteral("Port failure: %1").arg(reason);
-        raiseError(kDeviceIoError, kSource, QStringLiteral("%1 cannot be opened: %2").arg(DisplayName(), reason));
+        raiseError(kDeviceIoError, kSource, m_openFailure);
     }
 }
 

@@ -33,6 +33,10 @@ public:
     void SetPortOpen(bool open);
     bool PortOpen() const;
     QString StatusText() const { return m_status; }
+    // Why the last open failed, naming the device and what to check; empty after
+    // an open that worked. The status text lumps a busy and a forbidden port
+    // together; this tells them apart for a technician.
+    QString OpenFailure() const { return m_openFailure; }
 
     // Bytes received and not yet read; discarding drops them.
     std::int32_t ReceivedCount();
@@ -59,6 +63,7 @@ private:
     std::int16_t m_portNumber = 0;
     QString m_devicePath;
     QString m_status;
+    QString m_openFailure;
     bool m_lost = false;
     QSerialPort::SerialPortError m_lastError = QSerialPort::NoError;
     QString m_lastErrorText;

@@ -8,4 +8,9 @@ scripts/build.sh build
 mkdir -p "$out"
 KELTO_SCREENSHOT_DIR="$out" KELTO_COMPONENTS_DIR="$PWD/build/bin/components" QT_QPA_PLATFORM=offscreen \
   build/bin/host_app_tests --gtest_filter='*TheWindow*' >/dev/null
+# The first page of the exported report, when poppler's pdftoppm is at hand.
+if command -v pdftoppm >/dev/null; then
+  pdftoppm -png -r 90 -f 1 -l 1 -singlefile "$out/report.pdf" "$out/report-page1"
+fi
+rm -f "$out/report.pdf"
 ls "$out"/*.png

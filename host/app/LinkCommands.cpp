@@ -1,6 +1,8 @@
 #include "host/app/LinkCommands.h"
 
 #include "host/SerialPortMap.h"
+#include "host/app/CommandLine.h"
+#include "platform/Clock.h"
 #include "platform/ComponentRuntime.h"
 #include "platform/EscapedText.h"
 #include "platform/PluginError.h"
@@ -33,47 +35,15 @@ const ClassEntry kSessionClasses[] = {
     {hostclass::InstrumentSetup, nullptr, &makeSessionSetup},
 };
 
-struct PortArgument {
-    std::int32_t number = 0;
-    QString text; // as given, for messages
-    QStringList rest;
-};
-
-// "--port PORT" anywhere in the arguments; a device path is put on port 1 for this run.
-bool parsePort(const QStringList& args, PortArgument* port, QTextStream& err, const char* usage)
+// A port number as it is; a device path is put on port 1 for this run.
+std::int32_t portNumber(const QString& port)
 {
-    for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--port") && i + 1 < args.size()) {
-            port->text = args[++i];
-        } else if (args[i].startsWith(QLatin1String("--port="))) {
-            port->text = args[i].mid(7);
-        } else {
-            port->rest.append(args[i]);
-        }
-    }
-    if (port->text.isEmpty()) {
-        err << "usage: " << usage << "\n";
-        return false;
-    }
     bool isNumber = false;
-    const int number = port->text.toInt(&isNumber);
-    if (isNumber) {
-        if (number < SerialPortMap::kFirstPort || number > SerialPortMap::kLastPort) {
-            err << "Port " << port->text << " is not a serial port; use 1 to 16 or a device path.\n";
-            return false;
-        }
-        port->number = number;
-    } else {
-        port->number = SerialPortMap::kFirstPort;
-        SerialPortMap::SetSessionPath(port->number, port->text);
-    }
-    return true;
-}
-
-void useSessionPortNumber(std::int32_t number)
-{
-    g_sessionPort = number;
-    ComponentRuntime::instance().registerBuiltin({kSessionClasses, static_cast<int>(std::size(kSessionClasses))});
+    const int number = port.toInt(&isNumber);
+    if (isNumber)
+        return number;
+    SerialPortMap::SetSessionPath(SerialPortMap::kFirstPort, port);
+    return SerialPortMap::kFirstPort;
 }
 
 void printError(QTextStream& err, const PluginError& error)
@@ -82,70 +52,107 @@ void printError(QTextStream& err, const PluginError& error)
         << "): " << error.description() << "\n";
 }
 
+// Why the link or the query found no analyser, as they tell it.
+void printUnreachable(QTextStream& err, const QString& port, const Ptr<IObject>& object)
+{
+    QString reason;
+    if (const auto diagnostics = std::dynamic_pointer_cast<ILinkDiagnostics>(object))
+        ignoreErrors([&] { reason = diagnostics->LastFailure(); });
+    err << "Cannot reach the analyser on " << port << ".";
+    if (!reason.isEmpty())
+        err << " " << reason;
+    err << "\n";
+}
+
+QString secondsText(int milliseconds)
+{
+    return QString::number(milliseconds / 1000.0, 'g', 6);
+}
+
 } // namespace
 
-int runQueryCommand(const QStringList& args, QTextStream& out, QTextStream& err)
+int runQueryCommand(const QString& port, QTextStream& out, QTextStream& err)
 {
-    PortArgument port;
-    if (!parsePort(args, &port, err, "kelto-host query --port PORT"))
-        return 2;
+    const std::int32_t number = portNumber(port);
     try {
         auto query = ComponentRuntime::instance().createAs<IKeltoVexaQuery>(QLatin1String(linkclass::TarvoXQuery));
         if (!query) {
             err << "The instrument query " << linkclass::TarvoXQuery << " is not registered; build and register KeltoTarvoXVTI.\n";
-            return 2;
+            return exitcode::Failure;
         }
-        const InstrumentRecord record = query->QueryMTI(port.number);
+        const InstrumentRecord record = query->QueryMTI(number);
         if (record.Present == 0) {
-            out << "No analyser answered on " << port.text << ".\n";
-            return 1;
+            printUnreachable(err, port, query);
+            return exitcode::Failure;
         }
-        out << "Analyser on " << port.text << ":\n";
+        out << "Analyser on " << port << ":\n";
         out << "  Type: " << record.MtiType << "\n";
         out << "  Serial number: " << record.SerialNo << "\n";
         out << "  Firmware: " << record.FWVersion << "\n";
         out << "  Present: " << record.Present << "\n";
-        return 0;
+        return exitcode::Success;
     } catch (...) {
         printError(err, currentError());
-        return 1;
+        return exitcode::Failure;
     }
 }
 
-int runLinkCommand(const QStringList& args, QTextStream& out, QTextStream& err)
+int runLinkCommand(const QString& port, const QStringList& commands, int timeoutMs, QTextStream& out, QTextStream& err)
 {
-    PortArgument port;
-    if (!parsePort(args, &port, err, "kelto-host link --port PORT COMMAND..."))
-        return 2;
-    useSessionPortNumber(port.number);
+    useSessionPort(port);
 
     Ptr<ITarvoXVTi> link;
     try {
         link = ComponentRuntime::instance().createAs<ITarvoXVTi>(QLatin1String(linkclass::TarvoXVtiId));
         if (!link) {
             err << "The instrument link " << linkclass::TarvoXVti << " is not registered; build and register KeltoTarvoXVTI.\n";
-            return 2;
+            return exitcode::Failure;
         }
         link->OpenChannel();
         if (link->State() != evtiIdle) {
-            err << "No analyser answered on " << port.text << ".\n";
-            return 1;
+            printUnreachable(err, port, link);
+            return exitcode::Failure;
         }
     } catch (...) {
-        err << "No analyser answered on " << port.text << ".\n";
-        printError(err, currentError());
-        return 1;
+        const PluginError error = currentError();
+        printUnreachable(err, port, link);
+        printError(err, error);
+        return exitcode::Failure;
     }
 
-    int status = 0;
-    for (const QString& command : port.rest) {
+    // The link itself waits for a reply as long as the operator lets it; here no one
+    // is there to press Abort, so a timer does.
+    bool timedOut = false;
+    const std::unique_ptr<ClockTimer> timer = Clock::instance().createTimer();
+    timer->setCallback([&] {
+        timer->stop();
+        timedOut = true;
+        link->Abort();
+    });
+
+    int status = exitcode::Success;
+    for (const QString& command : commands) {
         try {
+            timedOut = false;
+            if (timeoutMs > 0)
+                timer->start(timeoutMs);
             const Variant reply = link->SendCommand(command);
-            out << escapeControls(reply.isEmpty() ? QString() : reply.toString()) << "\n";
+            timer->stop();
+            const QString text = reply.isEmpty() ? QString() : reply.toString();
+            if (timedOut && text.isEmpty()) {
+                err << "No reply to " << command << " from the analyser on " << port << " within " << secondsText(timeoutMs)
+                    << " s; the command was aborted. Check that the analyser is switched on and shows its main menu, or give a "
+                       "longer --timeout (0 waits without limit).\n";
+                link->SetmfTimeOut(true); // a silent analyser gets no quit either
+                status = exitcode::Failure;
+                break;
+            }
+            out << escapeControls(text) << "\n";
             out.flush();
         } catch (...) {
+            timer->stop();
             printError(err, currentError());
-            status = 1;
+            status = exitcode::Failure;
             break;
         }
     }
@@ -153,13 +160,10 @@ int runLinkCommand(const QStringList& args, QTextStream& out, QTextStream& err)
     return status;
 }
 
-bool useSessionPort(const QString& portText, QTextStream& err)
+void useSessionPort(const QString& port)
 {
-    PortArgument port;
-    if (!parsePort({QStringLiteral("--port"), portText}, &port, err, "kelto-host [open FILE] --port PORT"))
-        return false;
-    useSessionPortNumber(port.number);
-    return true;
+    g_sessionPort = portNumber(port);
+    ComponentRuntime::instance().registerBuiltin({kSessionClasses, static_cast<int>(std::size(kSessionClasses))});
 }
 
 } // namespace kelto::host

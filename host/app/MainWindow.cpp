@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -20,7 +21,9 @@
 #include "platform/MessageBox.h"
 #include "platform/PluginError.h"
 #include "platform/interfaces/HostServices.h"
+#include "host/Report.h"
 #include "host/TestSetup.h"
+#include "host/app/SequenceReport.h"
 #include "platform/ComponentRuntime.h"
 #include "platform/interfaces/Standards.h"
 #include "platform/interfaces/TestData.h"
@@ -34,13 +37,6 @@ constexpr int kTestIdRole = Qt::UserRole;
 float toTwips(int pixels, const QWidget* w)
 {
     return static_cast<float>(pixels) * 1440.0f / static_cast<float>(w->logicalDpiX());
-}
-
-QString elementTitle(const Ptr<ITestElement>& element)
-{
-    QString name;
-    ignoreErrors([&] { name = element->Info()->Name(); });
-    return name.isEmpty() ? QStringLiteral("Test %1").arg(element->TestID()) : name;
 }
 
 } // namespace
@@ -95,6 +91,8 @@ MainWindow::MainWindow(PlugInHost& host, QWidget* parent) : QMainWindow(parent),
     fileMenu->addAction(QStringLiteral("&Open..."), QKeySequence::Open, this, [this] { open(); });
     fileMenu->addAction(QStringLiteral("&Save"), QKeySequence::Save, this, [this] { save(false); });
     fileMenu->addAction(QStringLiteral("Save &As..."), this, [this] { save(true); });
+    fileMenu->addSeparator();
+    fileMenu->addAction(QStringLiteral("&Export report..."), this, [this] { exportReport(); });
     fileMenu->addSeparator();
     fileMenu->addAction(QStringLiteral("&Quit"), QKeySequence::Quit, this, &QWidget::close);
     auto* toolsMenu = menuBar()->addMenu(QStringLiteral("&Tools"));
@@ -292,14 +290,9 @@ void MainWindow::refreshSequence()
     const int current = m_sequenceList->currentRow();
     for (const Ptr<ITestElement>& element : m_sequence.elements()) {
         QString title = elementTitle(element);
-        ignoreErrors([&] {
-            if (const Ptr<IResultData> result = element->Result()) {
-                static const char* const kStatus[] = {"not evaluated", "passed", "failed", "not applicable"};
-                const std::int32_t status = result->Status();
-                if (status >= 0 && status <= 3)
-                    title += QStringLiteral("  [%1]").arg(QLatin1String(kStatus[status]));
-            }
-        });
+        const QString status = resultStatusText(element);
+        if (!status.isEmpty())
+            title += QStringLiteral("  [%1]").arg(status);
         auto* item = new QListWidgetItem(title, m_sequenceList);
         if (m_host.ok())
             item->setIcon(QIcon(m_host.plugIn()->Icon(element->TestID(), 0, 0)));
@@ -395,6 +388,33 @@ bool MainWindow::saveFile(const QString& file)
     }
     m_file = file;
     return true;
+}
+
+bool MainWindow::exportReportTo(const QString& file)
+{
+    auto report = std::make_shared<Report>();
+    printSequenceReport(m_sequence, m_file, QDateTime::currentDateTime(), report);
+    QString error;
+    if (!writeReport(*report, file, &error)) {
+        reportError(error);
+        return false;
+    }
+    statusBar()->showMessage(QStringLiteral("The report is in %1.").arg(file));
+    return true;
+}
+
+void MainWindow::exportReport()
+{
+    const QString html = QStringLiteral("HTML report (*.html)");
+    const QString pdf = QStringLiteral("PDF report (*.pdf)");
+    QString filter = pdf;
+    QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Export report"), QString(), pdf + QStringLiteral(";;") + html, &filter);
+    if (file.isEmpty())
+        return;
+    // A name typed without its extension takes the one of the chosen format.
+    if (reportFormatOf(file) == ReportFormat::Unknown)
+        file += filter == html ? QStringLiteral(".html") : QStringLiteral(".pdf");
+    exportReportTo(file);
 }
 
 void MainWindow::open()

@@ -39,6 +39,9 @@ public:
 
     bool openFile(const QString& file);
     bool saveFile(const QString& file);
+    // Writes the report of the sequence as HTML or PDF, by the file's extension;
+    // a failure is told in a box.
+    bool exportReportTo(const QString& file);
     Sequence& sequence() { return m_sequence; }
 
     // For tests and the screenshot script.
@@ -67,6 +70,7 @@ private:
     void reportError(const QString& what);
     void open();
     void save(bool askName);
+    void exportReport();
 
     PlugInHost& m_host;
     Sequence m_sequence;

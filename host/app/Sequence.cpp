@@ -3,6 +3,7 @@
 #include "host/BasicServices.h"
 #include "host/XmlDocument.h"
 #include "platform/Automation.h"
+#include "platform/interfaces/TestData.h"
 
 namespace kelto::host {
 
@@ -87,6 +88,27 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
         *error = currentError().description();
         return false;
     }
+}
+
+QString elementTitle(const Ptr<ITestElement>& element)
+{
+    QString name;
+    ignoreErrors([&] { name = element->Info()->Name(); });
+    return name.isEmpty() ? QStringLiteral("Test %1").arg(element->TestID()) : name;
+}
+
+QString resultStatusText(const Ptr<ITestElement>& element)
+{
+    static const char* const kStatus[] = {"not evaluated", "passed", "failed", "not applicable"};
+    QString text;
+    ignoreErrors([&] {
+        if (const Ptr<IResultData> result = element->Result()) {
+            const std::int32_t status = result->Status();
+            if (status >= 0 && status <= 3)
+                text = QLatin1String(kStatus[status]);
+        }
+    });
+    return text;
 }
 
 } // namespace kelto::host

@@ -32,4 +32,9 @@ private:
     QList<Ptr<ITestElement>> m_elements;
 };
 
+// An element as the window and the report name it: its name, or "Test <id>".
+QString elementTitle(const Ptr<ITestElement>& element);
+// Its result's status ("passed", "failed", ...); empty when it has no result.
+QString resultStatusText(const Ptr<ITestElement>& element);
+
 } // namespace kelto::host

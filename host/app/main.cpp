@@ -1,27 +1,24 @@
-// kelto-host: the stand-in host application that loads the plug-in.
-//
-//   kelto-host [--port PORT]            the window
-//   kelto-host open FILE [--port PORT]  the window with a test sequence
-//   kelto-host tests           the plug-in's test types
-//   kelto-host classes         the component classes the host can create
-//   kelto-host query --port PORT / link --port PORT COMMAND...   line checks
+// kelto-host: the stand-in host application that loads the plug-in. Its commands
+// are listed by "kelto-host --help" (host/app/CommandLine.h).
 
 #include <QApplication>
 #include <QTextStream>
-#include <cstdio>
 
-#include "host/BasicServices.h"
 #include "host/HostClasses.h"
+#include "host/app/CommandLine.h"
 #include "host/app/HostCommands.h"
 #include "host/app/LinkCommands.h"
+#include "host/app/SequenceReport.h"
 #include "platform/ComponentRuntime.h"
 
 namespace {
 
+using kelto::host::Invocation;
+
 int printClasses(QTextStream& out)
 {
     auto& runtime = kelto::ComponentRuntime::instance();
-    out << "kelto-host " << kelto::host::HostVersion::kVersion << "\n";
+    out << kelto::host::versionText() << "\n";
     out << "Component classes:\n";
     for (const kelto::ClassRegistration& reg : runtime.classes()) {
         out << "  " << reg.progId;
@@ -29,61 +26,78 @@ int printClasses(QTextStream& out)
             out << " " << reg.classId.toString(QUuid::WithBraces).toUpper();
         out << "  (" << (reg.library.isEmpty() ? QStringLiteral("host") : reg.library.section(QLatin1Char('/'), -1)) << ")\n";
     }
-    return 0;
+    return kelto::host::exitcode::Success;
 }
 
-int usage()
+int run(const Invocation& invocation, QTextStream& out, QTextStream& err)
 {
-    std::fprintf(stderr,
-        "usage: kelto-host [open FILE] [--port PORT] | tests | classes | version | query --port PORT | link --port PORT COMMAND...\n");
-    return 2;
-}
-
-bool isWindowCommand(const QString& command)
-{
-    return command.isEmpty() || command == QLatin1String("open") || command.startsWith(QLatin1String("--port"));
-}
-
-// The window, with a sequence file and the analyser's port when given.
-int window(QStringList args, QTextStream& err)
-{
-    for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--port") && i + 1 < args.size()) {
-            if (!kelto::host::useSessionPort(args[i + 1], err))
-                return 2;
-            args.remove(i, 2);
-            break;
-        }
+    using namespace kelto::host;
+    switch (invocation.command) {
+    case Invocation::Help:
+        out << helpText();
+        return exitcode::Success;
+    case Invocation::Version:
+        out << versionText() << "\n";
+        return exitcode::Success;
+    case Invocation::Window:
+    case Invocation::Open:
+        if (!invocation.port.isEmpty())
+            useSessionPort(invocation.port);
+        return runWindow(invocation.file);
+    case Invocation::Tests:
+        return runTestsCommand(out, err);
+    case Invocation::Classes:
+        return printClasses(out);
+    case Invocation::Query:
+        return runQueryCommand(invocation.port, out, err);
+    case Invocation::Link:
+        return runLinkCommand(invocation.port, invocation.commands, invocation.timeoutMs, out, err);
+    case Invocation::Report:
+        return runReportCommand(invocation.file, invocation.output, err);
     }
-    if (args.isEmpty())
-        return kelto::host::runWindow(QString());
-    if (args.size() == 2 && args[0] == QLatin1String("open"))
-        return kelto::host::runWindow(args[1]);
-    return usage();
+    return exitcode::Failure;
+}
+
+QStringList rawArguments(int argc, char** argv)
+{
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args.append(QString::fromLocal8Bit(argv[i]));
+    return args;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const QString command = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
-    // The commands print text and need no screen; only the window does.
-    if (!isWindowCommand(command) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    // Only the window needs a screen: everything else runs without one. Qt's own
+    // options (-platform, -style ...) are taken off the arguments by the application
+    // before they are parsed for good; until then they look like mistakes, which
+    // get a screen only when there is one, so that the message is always seen.
+    Invocation first;
+    QString ignored;
+    const bool parsed = kelto::host::parseCommandLine(rawArguments(argc, argv), &first, &ignored);
+    const bool hasDisplay = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    const bool offscreen = !(parsed ? first.needsScreen() : hasDisplay) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    if (offscreen)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    kelto::host::registerHostClasses();
+    QApplication::setApplicationName(QStringLiteral("kelto-host"));
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const QStringList args = app.arguments().mid(1);
-    if (isWindowCommand(command))
-        return window(args, err);
-    if (command == QLatin1String("tests"))
-        return kelto::host::runTestsCommand(out, err);
-    if (command == QLatin1String("classes") || command == QLatin1String("version"))
-        return printClasses(out);
-    if (command == QLatin1String("query"))
-        return kelto::host::runQueryCommand(args.mid(1), out, err);
-    if (command == QLatin1String("link"))
-        return kelto::host::runLinkCommand(args.mid(1), out, err);
-    return usage();
+
+    Invocation invocation;
+    QString error;
+    if (!kelto::host::parseCommandLine(QApplication::arguments().mid(1), &invocation, &error)) {
+        err << "kelto-host: " << error << "\nTry 'kelto-host --help' for the commands and options.\n";
+        return kelto::host::exitcode::Usage;
+    }
+    if (offscreen && invocation.needsScreen()) {
+        // Only Qt's own options stood between us and the window: without a screen
+        // it would run where no one sees it.
+        err << "kelto-host: the window needs a display; set DISPLAY or WAYLAND_DISPLAY, or use a command (see --help).\n";
+        return kelto::host::exitcode::Failure;
+    }
+    kelto::host::registerHostClasses();
+    return run(invocation, out, err);
 }

@@ -52,6 +52,15 @@ public:
     virtual Variant TestCount(std::int16_t count) = 0;
 };
 
+// What the link object and the query can say about their last open, for a
+// technician's line check; the test elements do not need it.
+class ILinkDiagnostics : public virtual IObject {
+public:
+    // Why the last open of the analyser's port failed, naming the port and what to
+    // check; empty after an open that worked.
+    virtual QString LastFailure() = 0;
+};
+
 // The host's record of an instrument found by a query; empty texts and 0 mean none.
 struct InstrumentRecord {
     QString MtiType;

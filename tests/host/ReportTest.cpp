@@ -100,7 +100,54 @@ TEST(Report, WritesAPdfOfItsTables)
     ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
     EXPECT_TRUE(pdf.read(5) == "%PDF-");
     EXPECT_GT(pdf.size(), 500);
-    EXPECT_FALSE(report.writePdf(dir.filePath(QStringLiteral("missing/folder/report.pdf"))));
+    QString error;
+    EXPECT_FALSE(report.writePdf(dir.filePath(QStringLiteral("missing/folder/report.pdf")), &error));
+    EXPECT_TRUE(error.contains(dir.filePath(QStringLiteral("missing/folder/report.pdf")))) << error.toStdString();
+}
+
+TEST(Report, TheTitleAndEachHeadingStandBeforeTheTablesPrintedAfterThem)
+{
+    Report report;
+    report.setTitle(QStringLiteral("Test report: a&b.xml"), QStringLiteral("Printed 2026-01-02 03:04"));
+    report.addHeading(QStringLiteral("1. First"));
+    report.PrintTable(kFormat, kHeader, QStringLiteral("|      Charge Time||7|s;"), 0, 0, 0);
+    report.addHeading(QStringLiteral("2. Second <none>"));
+    report.addHeading(QStringLiteral("3. Third"));
+    report.PrintTable(kFormat, kHeader, QStringLiteral("|      Energy|200|198.5|J;"), 0, 0, 0);
+    report.addHeading(QStringLiteral("4. Last"));
+    const QString html = report.html();
+
+    EXPECT_TRUE(html.contains(QStringLiteral("<title>Test report: a&amp;b.xml</title>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<h1>Test report: a&amp;b.xml</h1>\n<p>Printed 2026-01-02 03:04</p>")));
+    const QList<qsizetype> order{html.indexOf(QStringLiteral("<h1>")), html.indexOf(QStringLiteral("<h2>1. First</h2>")),
+        html.indexOf(QStringLiteral(">7</td>")), html.indexOf(QStringLiteral("<h2>2. Second &lt;none&gt;</h2>")),
+        html.indexOf(QStringLiteral("<h2>3. Third</h2>")), html.indexOf(QStringLiteral(">198.5</td>")), html.indexOf(QStringLiteral("<h2>4. Last</h2>"))};
+    for (int i = 0; i < order.size(); ++i) {
+        EXPECT_GE(order[i], 0) << i;
+        if (i > 0) {
+            EXPECT_LT(order[i - 1], order[i]) << i;
+        }
+    }
+    report.clear();
+    EXPECT_FALSE(report.html().contains(QStringLiteral("<h2>"))) << "the headings go with the tables they stand before";
+}
+
+TEST(Report, WritesItsHtmlOrSaysWhichFileItCannotWrite)
+{
+    QTemporaryDir dir;
+    Report report;
+    report.setTitle(QStringLiteral("Test report: s.xml"));
+    report.PrintTable(kFormat, kHeader, kRows, 0, 0, 0);
+    const QString file = dir.filePath(QStringLiteral("report.html"));
+    QString error;
+    ASSERT_TRUE(report.writeHtml(file, &error)) << error.toStdString();
+    QFile html(file);
+    ASSERT_TRUE(html.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(html.readAll()), report.html());
+
+    const QString unwritable = dir.filePath(QStringLiteral("missing/report.html"));
+    EXPECT_FALSE(report.writeHtml(unwritable, &error));
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot write the report %1: ").arg(unwritable))) << error.toStdString();
 }
 
 TEST(ServiceRecord, SavesAndLoadsItsCodesAndValues)

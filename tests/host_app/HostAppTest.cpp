@@ -1,9 +1,14 @@
+#include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QListWidget>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -180,4 +185,32 @@ TEST_F(HostAppTest, TheTestsCommandFailsWithThePlugInsErrorWhenItCannotStart)
     err.flush();
     EXPECT_TRUE(errors.contains(QString::number(hresult(0x8004A22A)))) << errors.toStdString();
     EXPECT_TRUE(text.isEmpty());
+}
+
+TEST_F(HostAppTest, FileExportReportWritesTheReportInTheChosenFormat)
+{
+    host::MainWindow window(plugInHost);
+    window.show();
+    window.addTest(300);
+    QAction* exportAction = nullptr;
+    for (QAction* action : window.findChildren<QAction*>()) {
+        if (action->text() == QStringLiteral("&Export report..."))
+            exportAction = action;
+    }
+    ASSERT_TRUE(exportAction);
+    // The operator types a name without extension and keeps the PDF format.
+    const QString typed = dir.filePath(QStringLiteral("charge-report"));
+    QTimer::singleShot(0, [&] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* dialog = qobject_cast<QFileDialog*>(widget)) {
+                dialog->selectFile(typed);
+                QTest::keyClick(dialog, Qt::Key_Return);
+            }
+        }
+    });
+    exportAction->trigger();
+    QFile pdf(typed + QStringLiteral(".pdf"));
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_EQ(pdf.read(5), QByteArray("%PDF-"));
+    EXPECT_TRUE(boxes.isEmpty());
 }

@@ -1,6 +1,10 @@
 // Sequences run from the host window against the simulated analyser, evaluated,
 // saved and opened again.
 
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+#include "host/app/SequenceReport.h"
 #include "tests/host_app/HostRunFixture.h"
 
 using namespace kelto;
@@ -132,4 +136,71 @@ TEST_F(SequenceRunTest, EveryTestTypeIsAddedSavedOpenedRunAndReopenedWithItsResu
         expectSameResult(run[row]->Result(), reopened.sequence().elements()[row]->Result());
         EXPECT_TRUE(reopened.sequenceList()->item(row)->text().endsWith(QStringLiteral("[passed]")));
     }
+}
+
+TEST_F(SequenceRunTest, TheWindowExportsTheReportOfTheRunWithItsReadings)
+{
+    analyser->scenario().readings[QStringLiteral("CRG")] = QStringLiteral("8.7");
+    host::MainWindow window(plugInHost);
+    window.show();
+    window.addTest(300);
+    window.addTest(100);
+    const QStringList iec = window.standardChoice()->itemData(0).toStringList();
+    for (int row : {0, 1}) {
+        window.selectElement(row);
+        window.addStandard(iec[0], iec[1]);
+    }
+    window.runFrom(0);
+    ASSERT_FALSE(stuck);
+    QTemporaryDir dir;
+    ASSERT_TRUE(window.saveFile(dir.filePath(QStringLiteral("defibrillator-check.xml"))));
+
+    const QString htmlFile = dir.filePath(QStringLiteral("report.html"));
+    ASSERT_TRUE(window.exportReportTo(htmlFile));
+    QFile file(htmlFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(html.contains(QStringLiteral("<h1>Test report: defibrillator-check.xml</h1>")));
+    EXPECT_TRUE(html.contains(QRegularExpression(QStringLiteral("<p>Printed \\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d</p>"))));
+    // Each element under its heading, in sequence order, with its settings, its
+    // limits and the readings of the run in its result table.
+    const qsizetype first = html.indexOf(QStringLiteral("<h2>1. Charge Time: passed</h2>"));
+    const qsizetype second = html.indexOf(QStringLiteral("<h2>2. VFIB Energy: passed</h2>"));
+    ASSERT_GE(first, 0);
+    ASSERT_GT(second, first);
+    const QRegularExpression chargeReading(QStringLiteral("Charge Time</td><td[^>]*></td><td[^>]*>9</td><td[^>]*>s</td>"));
+    const qsizetype charge = html.indexOf(chargeReading);
+    EXPECT_GT(charge, first);
+    EXPECT_LT(charge, second);
+    EXPECT_GT(html.indexOf(QStringLiteral(">104.2</td>")), second);
+    EXPECT_EQ(html.count(QStringLiteral("IEC 60601-2-4")), 2);
+    EXPECT_EQ(html.count(QStringLiteral("Preset Energy")), 2);
+
+    // The report command prints the same readings from the saved file.
+    const QString fromFile = dir.filePath(QStringLiteral("from-file.html"));
+    QString errors;
+    QTextStream err(&errors);
+    ASSERT_EQ(host::runReportCommand(dir.filePath(QStringLiteral("defibrillator-check.xml")), fromFile, err), 0) << errors.toStdString();
+    QFile saved(fromFile);
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QString printed = QString::fromUtf8(saved.readAll());
+    EXPECT_TRUE(printed.contains(QStringLiteral("<h2>1. Charge Time: passed</h2>")));
+    EXPECT_TRUE(printed.contains(chargeReading));
+    EXPECT_TRUE(printed.contains(QStringLiteral(">104.2</td>")));
+
+    const QString pdfFile = dir.filePath(QStringLiteral("report.pdf"));
+    ASSERT_TRUE(window.exportReportTo(pdfFile));
+    QFile pdf(pdfFile);
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_EQ(pdf.read(5), QByteArray("%PDF-"));
+    EXPECT_GT(pdf.size(), 2000);
+    const QString shots = qEnvironmentVariable("KELTO_SCREENSHOT_DIR");
+    if (!shots.isEmpty())
+        window.exportReportTo(shots + QStringLiteral("/report.pdf"));
+
+    EXPECT_TRUE(boxes.isEmpty());
+    const QString unwritable = dir.filePath(QStringLiteral("missing/report.pdf"));
+    EXPECT_FALSE(window.exportReportTo(unwritable));
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains(unwritable)) << boxes[0].toStdString();
 }

@@ -1,92 +1,150 @@
-// The technician's line checks of kelto-host, run as programs against tarvo-sim.
+// The technician's line checks of kelto-host, run as programs against tarvo-sim:
+// the replies, the reply time-out, and why a port could not be used.
 
-#include <QProcess>
-#include <gtest/gtest.h>
+#include <QDir>
+#include <QFile>
+#include <QSerialPort>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <unistd.h>
 
+#include "tests/support/HostProcess.h"
+
+namespace kelto::test {
 namespace {
 
-struct HostRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+const QString kVtiErrorText = QStringLiteral("Error #-2147179422");
 
-HostRun runHost(const QStringList& args)
+// Both line checks fail on the port, on standard error, with the reason.
+void expectBothSay(const QString& port, const QString& reason, const QStringList& wrapper = {})
 {
-    QProcess host;
-    host.start(QStringLiteral(KELTO_HOST_EXE), args);
-    HostRun run;
-    if (!host.waitForFinished(15000)) {
-        host.kill();
-        host.waitForFinished();
-        return run;
+    for (const char* command : {"link", "query"}) {
+        QStringList args{QLatin1String(command), QStringLiteral("--port"), port};
+        if (QLatin1String(command) == QLatin1String("link"))
+            args << QStringLiteral("[CRG]");
+        const HostRun run = runHost(args, wrapper);
+        EXPECT_EQ(run.exitCode, 1) << command << " " << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QStringLiteral("Cannot reach the analyser on %1.").arg(port))) << command << " " << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(reason)) << command << " " << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty()) << command << " " << run.out.toStdString();
     }
-    run.exitCode = host.exitStatus() == QProcess::NormalExit ? host.exitCode() : -1;
-    run.out = QString::fromLocal8Bit(host.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(host.readAllStandardError());
-    return run;
 }
 
-class HostCommands : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        m_sim.start(QStringLiteral(TARVO_SIM_EXE), {QStringLiteral("--discharge-after"), QStringLiteral("0")});
-        ASSERT_TRUE(m_sim.waitForStarted(5000));
-        ASSERT_TRUE(m_sim.waitForReadyRead(5000));
-        device = QString::fromLocal8Bit(m_sim.readLine()).trimmed();
-        ASSERT_TRUE(device.startsWith(QLatin1Char('/')));
-    }
-    void TearDown() override
-    {
-        m_sim.write("quit\n");
-        if (!m_sim.waitForFinished(2000)) {
-            m_sim.kill();
-            m_sim.waitForFinished();
-        }
-    }
-    // What the simulator logged of the traffic.
-    QString simLog()
-    {
-        m_sim.waitForReadyRead(100);
-        return QString::fromLocal8Bit(m_sim.readAllStandardError());
-    }
-
-    QString device;
-
-private:
-    QProcess m_sim;
-};
-
-TEST_F(HostCommands, query_printsAnalyserRecord)
+TEST(HostCommands, query_printsAnalyserRecord)
 {
-    const HostRun run = runHost({QStringLiteral("query"), QStringLiteral("--port"), device});
+    SimProcess sim;
+    const HostRun run = runHost({QStringLiteral("query"), QStringLiteral("--port"), sim.device()});
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains(QStringLiteral("Type: TarvoX"))) << run.out.toStdString();
 }
 
-TEST_F(HostCommands, query_noAnalyser_saysSoAndFails)
+TEST(HostCommands, link_printsEachReplyEscaped_andQuits)
 {
-    const HostRun run = runHost({QStringLiteral("query"), QStringLiteral("--port"), QStringLiteral("/nonexistent/ttyTarvo")});
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_TRUE(run.out.contains(QStringLiteral("No analyser answered on /nonexistent/ttyTarvo"))) << run.out.toStdString();
-}
-
-TEST_F(HostCommands, link_printsEachReplyEscaped_andQuits)
-{
-    const HostRun run = runHost({QStringLiteral("link"), QStringLiteral("--port"), device, QStringLiteral("[CRG]"), QStringLiteral("[PAC]")});
+    SimProcess sim({QStringLiteral("--discharge-after"), QStringLiteral("0")});
+    const HostRun run = runHost({QStringLiteral("link"), QStringLiteral("--port"), sim.device(), QStringLiteral("[CRG]"), QStringLiteral("[PAC]")});
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(run.out, QStringLiteral("5.3\\r\\n\n60.2\\r\\n\n"));
-    const QString log = simLog();
+    const QString log = sim.log();
     EXPECT_TRUE(log.contains(QStringLiteral("< [Q]"))) << log.toStdString();
 }
 
-TEST_F(HostCommands, link_failure_printsErrorNumber)
+TEST(HostCommands, link_replyTimeOut_abortsNamesTheCommandAndSendsNoMore)
+{
+    SimProcess sim({QStringLiteral("--fault"), QStringLiteral("no-reply=CRG")});
+    const HostRun run = runHost({QStringLiteral("link"), QStringLiteral("--port"), sim.device(), QStringLiteral("--timeout"), QStringLiteral("0.5"),
+        QStringLiteral("[VER]"), QStringLiteral("[CRG]"), QStringLiteral("[PAC]")});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, QStringLiteral("2.13\\r\\n\n")) << "the replies before the silent command are printed";
+    EXPECT_TRUE(run.err.contains(QStringLiteral("No reply to [CRG] from the analyser on %1 within 0.5 s").arg(sim.device()))) << run.err.toStdString();
+    EXPECT_GE(run.elapsedMs, 500);
+    EXPECT_LT(run.elapsedMs, 4000);
+    const QString log = sim.log();
+    EXPECT_TRUE(log.contains(QStringLiteral("< [CRG]"))) << log.toStdString();
+    EXPECT_FALSE(log.contains(QStringLiteral("< [PAC]"))) << log.toStdString();
+}
+
+TEST(HostCommands, link_timeoutZero_waitsForAReadingThatComesLate)
+{
+    // The analyser holds the reading for 1.5 s after it is asked for.
+    auto linkWith = [&](const char* timeout) {
+        SimProcess sim({QStringLiteral("--discharge-after"), QStringLiteral("1500")});
+        return runHost({QStringLiteral("link"), QStringLiteral("--port"), sim.device(), QStringLiteral("--timeout"), QLatin1String(timeout),
+            QStringLiteral("[CRG]")});
+    };
+    const HostRun tooShort = linkWith("0.5");
+    EXPECT_EQ(tooShort.exitCode, 1);
+    EXPECT_TRUE(tooShort.err.contains(QStringLiteral("No reply to [CRG]"))) << tooShort.err.toStdString();
+
+    const HostRun unlimited = linkWith("0");
+    EXPECT_EQ(unlimited.exitCode, 0) << unlimited.err.toStdString();
+    EXPECT_EQ(unlimited.out, QStringLiteral("5.3\\r\\n\n"));
+    EXPECT_GE(unlimited.elapsedMs, 1500);
+}
+
+TEST(HostCommands, portThatIsNoSerialDevice_bothChecksSayWhy)
+{
+    QTemporaryDir dir;
+    const QString regular = dir.filePath(QStringLiteral("notes.txt"));
+    QFile file(regular);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    const struct {
+        QString port;
+        const char* reason;
+    } cases[] = {
+        {QStringLiteral("/nonexistent/ttyTarvo"), "COM1 (/nonexistent/ttyTarvo) does not exist. Check the port number or device path"},
+        {regular, "is not a serial device"},
+        {dir.path(), "is not a serial device"},
+        {QStringLiteral("/dev/null"), "is not a serial device"},
+    };
+    for (const auto& c : cases)
+        expectBothSay(c.port, QLatin1String(c.reason));
+}
+
+TEST(HostCommands, link_failure_printsTheLinksErrorNumberAfterTheReason)
 {
     const HostRun run = runHost({QStringLiteral("link"), QStringLiteral("--port"), QStringLiteral("/nonexistent/ttyTarvo"), QStringLiteral("[CRG]")});
-    EXPECT_NE(run.exitCode, 0);
-    EXPECT_TRUE(run.err.contains(QStringLiteral("Error #-2147179422"))) << run.err.toStdString();
-    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(kVtiErrorText)) << run.err.toStdString();
+    EXPECT_LT(run.err.indexOf(QStringLiteral("does not exist")), run.err.indexOf(kVtiErrorText));
+}
+
+TEST(HostCommands, portHeldByAnotherProgram_isInUse)
+{
+    SimProcess sim;
+    QSerialPort other;
+    other.setPortName(sim.device());
+    ASSERT_TRUE(other.open(QIODevice::ReadWrite));
+    expectBothSay(sim.device(), QStringLiteral("is in use by another program. Close the program that holds it"));
+}
+
+TEST(HostCommands, portThisUserMayNotOpen_permissionDenied)
+{
+    SimProcess sim;
+    // Root opens anything: it runs the host without the capabilities that allow it.
+    QStringList wrapper;
+    if (::geteuid() == 0) {
+        const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+        if (setpriv.isEmpty())
+            GTEST_SKIP() << "running as root without setpriv to drop the permission override";
+        wrapper = {setpriv, QStringLiteral("--bounding-set"), QStringLiteral("-dac_override,-dac_read_search")};
+    }
+    ASSERT_TRUE(QFile::setPermissions(sim.device(), {}));
+    expectBothSay(sim.device(), QStringLiteral("may not be opened by this user (permission denied)"), wrapper);
+    QFile::setPermissions(sim.device(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
+TEST(HostCommands, analyserThatDoesNotAnswer_noAnswerToTheHandshake)
+{
+    SimProcess sim({QStringLiteral("--fault"), QStringLiteral("no-reply")});
+    expectBothSay(sim.device(), QStringLiteral("No answer to [VER] from COM1 (%1)").arg(sim.device()));
+}
+
+TEST(HostCommands, analyserWithOldFirmware_versionRefused)
+{
+    SimProcess sim({QStringLiteral("--fault"), QStringLiteral("version=2.10")});
+    expectBothSay(sim.device(), QStringLiteral("answered [VER] with \"2.10\\r\\n\", which is not a Tarvo of version 2.11 or later"));
 }
 
 } // namespace
+} // namespace kelto::test

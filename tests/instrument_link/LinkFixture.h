@@ -118,6 +118,14 @@ protected:
     static void settle(int ms) { Clock::instance().wait(ms); }
 
 
+    // Why the last open of a link or query failed, as a technician's check reads it.
+    static QString lastFailure(const Ptr<IObject>& object)
+    {
+        const auto diagnostics = std::dynamic_pointer_cast<ILinkDiagnostics>(object);
+        EXPECT_TRUE(diagnostics);
+        return diagnostics ? diagnostics->LastFailure() : QString();
+    }
+
     int boxesContaining(const QString& text) const
     {
         int n = 0;

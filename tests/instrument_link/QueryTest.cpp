@@ -39,7 +39,9 @@ TEST_F(InstrumentQuery, versionTheLinkRefuses_givesEmptyRecord)
 {
     for (const char* fault : {"version=2.10", "version=Vel-Tor", "garbled-version"}) {
         simOnPort(4, withFault(QLatin1String(fault)));
-        EXPECT_TRUE(createQuery()->QueryMTI(4).isEmpty()) << fault;
+        auto query = createQuery();
+        EXPECT_TRUE(query->QueryMTI(4).isEmpty()) << fault;
+        EXPECT_TRUE(lastFailure(query).contains(QStringLiteral("which is not a Tarvo of version 2.11 or later"))) << fault;
     }
     EXPECT_TRUE(boxes.empty());
 }
@@ -47,9 +49,15 @@ TEST_F(InstrumentQuery, versionTheLinkRefuses_givesEmptyRecord)
 TEST_F(InstrumentQuery, portNotFound_emptyRecordAtOnce)
 {
     clock.start();
-    EXPECT_TRUE(createQuery()->QueryMTI(9).isEmpty());
+    auto query = createQuery();
+    EXPECT_TRUE(query->QueryMTI(9).isEmpty());
     EXPECT_LT(clock.elapsed(), 200);
     EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(lastFailure(query).startsWith(QStringLiteral("COM9 (/nonexistent/tarvo-test-9) does not exist."))) << lastFailure(query).toStdString();
+    // An analyser found afterwards leaves no reason behind.
+    simOnPort(9);
+    EXPECT_EQ(query->QueryMTI(9).Present, 1);
+    EXPECT_EQ(lastFailure(query), QString());
 }
 
 TEST_F(InstrumentQuery, silentAnalyser_promptsOnce_answerAfterPromptCounts)

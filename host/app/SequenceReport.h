@@ -1,0 +1,32 @@
+#pragma once
+// The test report of a sequence, as the host prints it: a title with the sequence
+// file's name and the date, then each element in order under a heading of its
+// own, printing itself through ITestElement::PrintReport into the host's report
+// writer. The window's File > Export report... and "kelto-host report" share it.
+
+#include <QDateTime>
+#include <QString>
+#include <QTextStream>
+
+#include "host/Report.h"
+#include "host/app/Sequence.h"
+
+namespace kelto::host {
+
+// An empty file name stands for a sequence not saved yet. Every standard an
+// element holds is printed with its limits, so that the report of a file does not
+// depend on the standard chosen in the window.
+void printSequenceReport(const Sequence& sequence, const QString& sequenceFile, const QDateTime& printed, const Ptr<Report>& report);
+
+// The report formats, by the file's extension.
+enum class ReportFormat { Html, Pdf, Unknown };
+ReportFormat reportFormatOf(const QString& file);
+
+// Writes the report as HTML or PDF, by the file's extension; false with the
+// reason, naming the file, when it cannot.
+bool writeReport(const Report& report, const QString& file, QString* error);
+
+// "kelto-host report SEQUENCE_FILE --output FILE": exit 0, or 1 with the reason on err.
+int runReportCommand(const QString& sequenceFile, const QString& output, QTextStream& err);
+
+} // namespace kelto::host

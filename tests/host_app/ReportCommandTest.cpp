@@ -1,0 +1,124 @@
+// "kelto-host report", run as a technician runs it: the report of a saved
+// sequence as HTML and PDF, and what it says when it cannot make one.
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include "host/RegistryKey.h"
+#include "host/app/PlugInHost.h"
+#include "host/app/Sequence.h"
+#include "platform/interfaces/Standards.h"
+#include "platform/interfaces/TestData.h"
+#include "tests/support/HostProcess.h"
+
+using namespace kelto;
+
+namespace {
+
+class ReportCommand : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // The program reads the same registry file as this test.
+        QFile::remove(host::RegistryStore::filePath());
+        setTemplate(QStringLiteral(KELTO_SHIPPED_TEMPLATE));
+        ASSERT_TRUE(plugInHost.load()) << plugInHost.error().description().toStdString();
+        host::Sequence sequence;
+        auto charge = sequence.add(*plugInHost.plugIn(), 300);
+        auto vfib = sequence.add(*plugInHost.plugIn(), 100);
+        ASSERT_TRUE(charge && vfib);
+        charge->Info()->SetName(QStringLiteral("Charge time before service"));
+        const Ptr<IStandard> iec = plugInHost.plugIn()->Tests()->Item(100)->Limits()->Standards()->Item(0);
+        for (const auto& element : {charge, vfib})
+            element->Limits()->CreateStandard(iec->AlphaName(), iec->CompleteName());
+        QString error;
+        ASSERT_TRUE(sequence.save(sequenceFile(), &error)) << error.toStdString();
+    }
+
+    static void setTemplate(const QString& file)
+    {
+        host::RegistryKey key;
+        key.CreateKey(hkey::LocalMachine, QStringLiteral("Software\\Quilo\\kelto\\TarvoX"));
+        key.SetValue(QStringLiteral("Configuration"), file);
+    }
+    QString sequenceFile() const { return dir.filePath(QStringLiteral("service-check.xml")); }
+    QString path(const char* name) const { return dir.filePath(QLatin1String(name)); }
+    static QByteArray contents(const QString& file)
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    static void write(const QString& file, const QByteArray& text)
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+
+    QTemporaryDir dir;
+    host::PlugInHost plugInHost;
+};
+
+} // namespace
+
+TEST_F(ReportCommand, PrintsASavedSequenceAsHtmlAndAsPdf)
+{
+    const test::HostRun html = test::runHost({QStringLiteral("report"), sequenceFile(), QStringLiteral("--output"), path("report.html")});
+    ASSERT_EQ(html.exitCode, 0) << html.err.toStdString();
+    EXPECT_TRUE(html.out.isEmpty());
+    const QString text = QString::fromUtf8(contents(path("report.html")));
+    EXPECT_TRUE(text.contains(QStringLiteral("<h1>Test report: service-check.xml</h1>"))) << text.left(400).toStdString();
+    const qsizetype first = text.indexOf(QStringLiteral("<h2>1. Charge time before service</h2>"));
+    const qsizetype second = text.indexOf(QStringLiteral("<h2>2. VFIB Energy</h2>"));
+    ASSERT_GE(first, 0);
+    ASSERT_GT(second, first);
+    // Each element prints its settings and its limits under its own heading.
+    EXPECT_GT(text.indexOf(QStringLiteral("Preset Energy"), first), first);
+    EXPECT_LT(text.indexOf(QStringLiteral("IEC 60601-2-4"), first), second);
+    EXPECT_GT(text.indexOf(QStringLiteral("IEC 60601-2-4"), second), second);
+
+    const test::HostRun pdf = test::runHost({QStringLiteral("report"), sequenceFile(), QStringLiteral("-o"), path("report.PDF")});
+    ASSERT_EQ(pdf.exitCode, 0) << pdf.err.toStdString();
+    EXPECT_TRUE(contents(path("report.PDF")).startsWith("%PDF-"));
+}
+
+TEST_F(ReportCommand, ASequenceThatCannotBeReadIsNamedAndTheEarlierReportIsKept)
+{
+    write(path("broken.xml"), "<TestSequence><Item TestID=\"300\">");
+    write(path("other.xml"), "<TemplateData/>");
+    write(path("unknown.xml"), "<TestSequence><Item TestID=\"4242\"/></TestSequence>");
+    const struct {
+        QString file;
+        const char* says;
+    } cases[] = {
+        {path("missing.xml"), "No such file"},
+        {path("broken.xml"), "line"},
+        {path("other.xml"), "is not a test sequence"},
+        {path("unknown.xml"), ""},
+        {dir.path(), ""},
+    };
+    write(path("report.html"), "the earlier report");
+    for (const auto& c : cases) {
+        const test::HostRun run = test::runHost({QStringLiteral("report"), c.file, QStringLiteral("-o"), path("report.html")});
+        EXPECT_EQ(run.exitCode, 1) << c.file.toStdString();
+        EXPECT_TRUE(run.err.contains(c.file)) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(QLatin1String(c.says))) << run.err.toStdString();
+        EXPECT_EQ(contents(path("report.html")), QByteArray("the earlier report"));
+    }
+}
+
+TEST_F(ReportCommand, AReportThatCannotBeWrittenOrAPlugInThatCannotStartFails)
+{
+    const QString unwritable = path("missing/report.pdf");
+    const test::HostRun run = test::runHost({QStringLiteral("report"), sequenceFile(), QStringLiteral("-o"), unwritable});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("Cannot write the report %1").arg(unwritable))) << run.err.toStdString();
+    EXPECT_FALSE(QFile::exists(unwritable));
+
+    setTemplate(path("missing.mpc"));
+    const test::HostRun noPlugIn = test::runHost({QStringLiteral("report"), sequenceFile(), QStringLiteral("-o"), path("report.html")});
+    EXPECT_EQ(noPlugIn.exitCode, 1);
+    EXPECT_TRUE(noPlugIn.err.contains(QStringLiteral("The plug-in cannot start"))) << noPlugIn.err.toStdString();
+    EXPECT_FALSE(QFile::exists(path("report.html")));
+}
