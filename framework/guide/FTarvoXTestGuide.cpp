@@ -3,7 +3,6 @@
 #include <QDialog>
 #include <QKeyEvent>
 
-#include "configurations/CConfigBase.h"
 #include "framework/HostServices.h"
 #include "framework/MMiscUtils.h"
 #include "framework/guide/GuideLayout.h"
@@ -227,8 +226,8 @@ std::int16_t FTarvoXTestGuide::AddWizardTab(const QString& caption, std::int32_t
 
 Ptr<ITestGuideConfig> FTarvoXTestGuide::GetTestGuideConfig(const Ptr<IConfigData>& configuration)
 {
-    const auto config = query<CConfigBase>(configuration);
-    return config ? config->TestGuideConfig() : nullptr;
+    const auto owner = query<ITestGuideConfigOwner>(configuration);
+    return owner ? owner->TestGuideConfig() : nullptr;
 }
 
 void FTarvoXTestGuide::UpdateToolbar(const Ptr<ITestElement>& ite, const Ptr<ITestSetup>& itsSetup)
