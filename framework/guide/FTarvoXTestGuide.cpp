@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QKeyEvent>
+#include <algorithm>
 
 #include "framework/HostServices.h"
 #include "framework/MMiscUtils.h"
@@ -53,8 +54,23 @@ class GuideWindow : public QDialog {
 public:
     std::function<void()> onResize;
     std::function<void()> onActivate;
+    std::function<void()> onPartsChanged;
 
 protected:
+    // A part whose size hints changed asks its parent, this window, to lay out again.
+    bool event(QEvent* event) override
+    {
+        const bool handled = QDialog::event(event);
+        if (event->type() == QEvent::LayoutRequest && onPartsChanged)
+            onPartsChanged();
+        return handled;
+    }
+    void showEvent(QShowEvent* event) override
+    {
+        if (onPartsChanged)
+            onPartsChanged();
+        QDialog::showEvent(event);
+    }
     void resizeEvent(QResizeEvent* event) override
     {
         QDialog::resizeEvent(event);
@@ -128,9 +144,11 @@ FTarvoXTestGuide::FTarvoXTestGuide()
         });
     window->onResize = [this] { layoutWindow(); };
     window->onActivate = [this] { activated(); };
+    window->onPartsChanged = [this] { keepPartsApart(); };
 
     ignoreErrors([&] { window->setWindowIcon(QIcon(pictureSource()->Picture(101))); });
     ignoreErrors([&] { textTranslator()->TranslateForm(kOwnerWord, window); });
+    keepPartsApart();
     layoutWindow();
 }
 
@@ -409,6 +427,20 @@ void FTarvoXTestGuide::layoutWindow()
     // A window too small for the toolbar leaves the pane where it was.
     if (m_wizard && m_wizard->widget() && height - toolbarHeight >= 0)
         m_wizard->widget()->setGeometry(0, 0, width, height - toolbarHeight);
+}
+
+void FTarvoXTestGuide::keepPartsApart()
+{
+    if (!m_window)
+        return;
+    // The toolbar and the pane's pages lay their parts out themselves; below their
+    // smallest sizes those parts would run into each other.
+    QWidget* toolbar = m_toolbar ? m_toolbar->widget() : nullptr;
+    QWidget* pane = m_wizard ? m_wizard->widget() : nullptr;
+    const QSize toolbarMinimum = toolbar ? toolbar->minimumSizeHint().expandedTo(toolbar->minimumSize()) : QSize(0, 0);
+    const QSize paneMinimum = pane ? pane->minimumSizeHint().expandedTo(QSize(0, 0)) : QSize(0, 0);
+    const int toolbarHeight = toolbar ? std::max(toolbar->height(), toolbarMinimum.height()) : 0;
+    m_window->setMinimumSize(std::max(toolbarMinimum.width(), paneMinimum.width()), toolbarHeight + paneMinimum.height());
 }
 
 void FTarvoXTestGuide::placePopup()

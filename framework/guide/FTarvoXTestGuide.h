@@ -91,6 +91,7 @@ private:
     void buttonClick(const Ptr<ITgToolbarItem>& button, bool flag);
     void standardChanged();
     void layoutWindow();
+    void keepPartsApart();
     void placePopup();
     void objectEvent(const QString& name, const VariantArray& params);
     void activated();

@@ -95,10 +95,12 @@ protected:
     bool running() const { return m_element && m_element->runFlags().busy; }
     bool idle() const { return m_element && !m_element->runFlags().busy; }
 
+    // Clicks a button as the operator does: only one the toolbar shows.
     void click(std::int32_t id)
     {
         auto* toolbar = dynamic_cast<host::GuideToolbar*>(m_guide->xtbToolbar().get());
         ASSERT_NE(toolbar, nullptr);
+        ASSERT_TRUE(toolbar->button(id)->isVisible()) << "item " << id << " is not shown";
         QTest::mouseClick(toolbar->button(id), Qt::LeftButton);
     }
     void start() { click(guidebutton::Main); }
@@ -111,7 +113,14 @@ protected:
     }
     // The main button stops a run (the Stop item itself is disabled while it runs).
     void stop() { click(guidebutton::Main); }
-    void next() { click(guidebutton::Next); }
+    // Once Next is offered the main button reads "Next" and item 103 steps aside.
+    void next()
+    {
+        auto* toolbar = dynamic_cast<host::GuideToolbar*>(m_guide->xtbToolbar().get());
+        ASSERT_NE(toolbar, nullptr);
+        ASSERT_EQ(toolbar->button(guidebutton::Main)->text(), QStringLiteral("Next"));
+        click(guidebutton::Main);
+    }
     // After a stopped or failed run Next is not offered; the operator goes back.
     void previous() { click(guidebutton::Previous); }
 
