@@ -28,12 +28,11 @@ struct ConfigIdentity {
     const char* panelProgId;
 };
 
-class CConfigBase : public IConfigData {
+class CConfigBase : public IConfigData, public ITestGuideConfigOwner {
 public:
     ~CConfigBase() override;
 
-    // The owned settings object itself, not a copy; null only when the host has none.
-    Ptr<ITestGuideConfig> TestGuideConfig() const { return m_testGuide; }
+    Ptr<ITestGuideConfig> TestGuideConfig() const override { return m_testGuide; }
 
     QString progId() const { return QString::fromLatin1(m_identity.progId); }
     QString panelProgId() const { return QString::fromLatin1(m_identity.panelProgId); }

@@ -1,5 +1,6 @@
 #pragma once
-// The class lists of the test library's families; each is defined in its folder's Classes.cpp.
+// The class lists of the test library's families, each defined in its folder's
+// Classes.cpp, and the library's whole list that joins them.
 
 #include "platform/ClassTable.h"
 
@@ -10,5 +11,7 @@ ClassEntries configurationClasses();
 ClassEntries resultClasses();
 ClassEntries procedureClasses();
 ClassEntries panelClasses();
+
+ClassList testLibraryClasses();
 
 } // namespace kelto

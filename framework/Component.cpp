@@ -2,5 +2,4 @@
 
 #include "framework/ClassLists.h"
 
-KELTO_COMPONENT_CLASSES(&kelto::frameworkClasses, &kelto::configurationClasses, &kelto::resultClasses, &kelto::procedureClasses, &kelto::panelClasses)
-
+KELTO_COMPONENT_ENTRY(kelto::testLibraryClasses)

@@ -1,6 +1,7 @@
 #pragma once
-// The host's service objects as the test library shares them: each is created on
-// first use and kept for the library's lifetime.
+// The host's service objects as a component library shares them among its
+// objects: each is created on first use and kept for the library's lifetime. The
+// test library and the plug-in shell each hold their own.
 
 #include <QString>
 

@@ -130,19 +130,28 @@ std::int32_t StoreMtiData(const Ptr<IMtiDatabase>& mtiDatabase, Ptr<CMtiData2>& 
 {
     if (!mtiDatabase || !mti)
         return 0;
-    // Without a serial number no record can be told apart: each run gets its own.
-    if (!mti->Serial().isEmpty()) {
-        QList<Ptr<IMtiRecord>> records;
-        ignoreErrors([&] { records = mtiDatabase->Records(); });
-        for (const auto& record : records) {
-            bool same = false;
+    // An analyser is known by model and serial number. Without a serial number the
+    // firmware tells records apart too, so that such runs share one record instead
+    // of adding one each.
+    const bool hasSerial = !mti->Serial().isEmpty();
+    QList<Ptr<IMtiRecord>> records;
+    ignoreErrors([&] { records = mtiDatabase->Records(); });
+    for (const auto& record : records) {
+        bool same = false;
+        ignoreErrors([&] {
+            same = record && record->Owner() == kOwnerWord && record->Model() == mti->MtiType()
+                   && record->SerialNumber() == mti->Serial() && (hasSerial || record->Firmware() == mti->Firmware());
+        });
+        if (!same)
+            continue;
+        // A known analyser with new firmware: its record follows the update. No
+        // firmware given is no update.
+        if (hasSerial && !mti->Firmware().isEmpty())
             ignoreErrors([&] {
-                same = record && record->Owner() == kOwnerWord && record->Model() == mti->MtiType()
-                       && record->SerialNumber() == mti->Serial();
+                if (record->Firmware() != mti->Firmware())
+                    record->SetFirmware(mti->Firmware());
             });
-            if (same)
-                return valueOr([&] { return record->ID(); }, 0);
-        }
+        return valueOr([&] { return record->ID(); }, 0);
     }
     std::int32_t id = 0;
     ignoreErrors([&] {

@@ -2,10 +2,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
 #include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <functional>
 
 #include "platform/PluginError.h"
 #include "platform/interfaces/Standards.h"
@@ -20,11 +24,33 @@ struct ButtonSpec {
     const char* text;
 };
 
-// In the order they stand on the bar, left to right around the caption.
+// Navigation on the left of the button row; the run's buttons on the right, the
+// main button last so that it stays in its place whatever it offers.
 const ButtonSpec kLeftButtons[] = {{101, "Abort"}, {102, "Previous"}};
-const ButtonSpec kRightButtons[] = {{301, "N/A"}, {302, "Skip"}, {201, "Stop"}, {202, "Start"}, {103, "Next"}};
+const ButtonSpec kRightButtons[] = {{301, "N/A"}, {302, "Skip"}, {201, "Stop"}, {103, "Next"}, {202, "Start"}};
 
-constexpr int kHeightPx = 43; // 645 twips at 96 dpi
+const char* const kStatusTexts[] = {"", "Passed", "Failed", "N/A"};
+
+// Room kept for the status line, in average characters, so that a status such as
+// "Test in progress, please wait..." is never cut at the window's minimum size.
+constexpr int kStatusChars = 34;
+
+// Calls back when the watched widget is enabled or disabled, whoever does it.
+class EnabledWatcher : public QObject {
+public:
+    EnabledWatcher(QObject* parent, std::function<void()> changed) : QObject(parent), m_changed(std::move(changed)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::EnabledChange && m_changed)
+            m_changed();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void()> m_changed;
+};
 
 } // namespace
 
@@ -60,26 +86,56 @@ void TgStatusCaption::SetStatus(std::int16_t status)
     m_value = status;
     if (!m_status)
         return;
-    static const char* const texts[] = {"", "Passed", "Failed", "N/A"};
     static const char* const colours[] = {"", "color: white; background: #2e8b57;", "color: white; background: #c62828;",
         "color: black; background: #bdbdbd;"};
     const bool known = status >= 0 && status <= 3;
-    m_status->setText(known ? QString::fromLatin1(texts[status]) : QString::number(status));
+    m_status->setText(known ? QString::fromLatin1(kStatusTexts[status]) : QString::number(status));
     m_status->setStyleSheet(known ? QString::fromLatin1(colours[status]) : QString());
 }
 
 GuideToolbar::GuideToolbar() : m_widget(new QWidget)
 {
     m_widget->setObjectName(QStringLiteral("XTgToolbar"));
-    m_widget->setFixedHeight(kHeightPx);
-    auto* layout = new QHBoxLayout(m_widget);
-    layout->setContentsMargins(4, 2, 4, 2);
+    // Two rows: the status with the run's standard above, the buttons below.
+    auto* rows = new QVBoxLayout(m_widget);
+    rows->setContentsMargins(4, 3, 4, 3);
+    rows->setSpacing(3);
+    auto* statusRow = new QHBoxLayout;
+    auto* buttonRow = new QHBoxLayout;
+    rows->addLayout(statusRow);
+    rows->addLayout(buttonRow);
+
+    auto* status = new QLabel;
+    status->setObjectName(QStringLiteral("lblStatus"));
+    status->setAlignment(Qt::AlignCenter);
+    int statusWidth = 0;
+    for (const char* text : kStatusTexts)
+        statusWidth = std::max(statusWidth, status->fontMetrics().horizontalAdvance(QString::fromLatin1(text)));
+    status->setMinimumWidth(statusWidth + 2 * status->fontMetrics().averageCharWidth());
+    auto* text = new QLabel;
+    text->setObjectName(QStringLiteral("lblStatusText"));
+    text->setMinimumWidth(text->fontMetrics().averageCharWidth() * kStatusChars);
+    text->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_caption = std::make_shared<TgStatusCaption>(text, status);
+    m_standards = new QComboBox;
+    m_standards->setObjectName(QStringLiteral("cboStandard"));
+    // As wide as its longest standard, whatever room the row has.
+    m_standards->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    m_standards->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    m_calculate = new QCheckBox(QStringLiteral("Relative"));
+    m_calculate->setObjectName(QStringLiteral("chkRelative"));
+    m_calculate->setChecked(true);
+    statusRow->addWidget(status);
+    statusRow->addWidget(text, 1);
+    statusRow->addWidget(m_standards);
+    statusRow->addWidget(m_calculate);
+
     auto addButton = [&](const ButtonSpec& entry) {
         auto* button = new QToolButton;
         button->setText(QString::fromLatin1(entry.text));
         button->setObjectName(QStringLiteral("tbItem%1").arg(entry.id));
         button->setCheckable(entry.id == 202);
-        layout->addWidget(button);
+        buttonRow->addWidget(button);
         m_items.insert(entry.id, std::make_shared<TgToolbarItem>(entry.id, button));
         const std::int32_t id = entry.id;
         // A checkable button toggles itself on a click; its state follows the run state only.
@@ -91,23 +147,19 @@ GuideToolbar::GuideToolbar() : m_widget(new QWidget)
     };
     for (const ButtonSpec& entry : kLeftButtons)
         addButton(entry);
-    auto* text = new QLabel;
-    text->setObjectName(QStringLiteral("lblStatusText"));
-    auto* status = new QLabel;
-    status->setObjectName(QStringLiteral("lblStatus"));
-    status->setMinimumWidth(48);
-    status->setAlignment(Qt::AlignCenter);
-    layout->addWidget(status);
-    layout->addWidget(text, 1);
-    m_caption = std::make_shared<TgStatusCaption>(text, status);
-    m_standards = new QComboBox;
-    m_standards->setObjectName(QStringLiteral("cboStandard"));
-    layout->addWidget(m_standards);
-    m_calculate = new QCheckBox(QStringLiteral("Relative"));
-    m_calculate->setChecked(true);
-    layout->addWidget(m_calculate);
+    buttonRow->addStretch(1);
     for (const ButtonSpec& entry : kRightButtons)
         addButton(entry);
+    // The main button keeps one width whatever it offers.
+    QToolButton* main = button(202);
+    int mainWidth = 0;
+    for (const char* caption : {"Start", "Stop", "Next"}) {
+        main->setText(QString::fromLatin1(caption));
+        mainWidth = std::max(mainWidth, main->sizeHint().width());
+    }
+    main->setMinimumWidth(mainWidth);
+    button(103)->installEventFilter(new EnabledWatcher(button(103), [this] { showMainRole(); }));
+
     QObject::connect(m_standards, &QComboBox::currentIndexChanged, m_widget, [this] { standardChanged(); });
     QObject::connect(m_calculate, &QCheckBox::toggled, m_widget, [this] { standardChanged(); });
 
@@ -116,6 +168,7 @@ GuideToolbar::GuideToolbar() : m_widget(new QWidget)
     m_menu->addAction(QStringLiteral("Not applicable"), m_widget, [this] { clicked(301, true); });
     m_menu->addAction(QStringLiteral("Skip"), m_widget, [this] { clicked(302, true); });
     SetRunState(0);
+    m_widget->setFixedHeight(rows->sizeHint().height());
 }
 
 GuideToolbar::~GuideToolbar()
@@ -177,10 +230,26 @@ void GuideToolbar::SetRunState(std::int32_t state)
     enable(202, true);
     enable(301, !runningState);
     enable(302, !runningState);
-    if (QToolButton* main = button(202)) {
+    if (QToolButton* main = button(202))
         main->setChecked(runningState);
-        main->setText(runningState ? QStringLiteral("Stop") : state == 2 ? QStringLiteral("Next") : QStringLiteral("Start"));
-    }
+    showMainRole();
+}
+
+void GuideToolbar::showMainRole()
+{
+    QToolButton* main = button(202);
+    QToolButton* next = button(103);
+    QToolButton* stop = button(201);
+    if (!main || !next || !stop)
+        return;
+    // A click on the main button goes on while item 103 is enabled, else stops a
+    // run, else starts one. Its caption says which, and the item whose role it then
+    // takes steps aside: still there, enabled or not, but not shown twice.
+    const bool offersNext = next->isEnabled();
+    const bool offersStop = !offersNext && main->isChecked();
+    main->setText(offersNext ? QStringLiteral("Next") : offersStop ? QStringLiteral("Stop") : QStringLiteral("Start"));
+    next->setHidden(offersNext);
+    stop->setHidden(offersStop);
 }
 
 void GuideToolbar::SetOptions(std::int32_t& flags, std::int32_t)

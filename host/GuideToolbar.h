@@ -38,6 +38,8 @@ public:
     void SetText(const QString& text) override;
     std::int16_t Status() override { return m_value; }
     void SetStatus(std::int16_t status) override;
+    QLabel* textLabel() const { return m_text; }
+    QLabel* statusLabel() const { return m_status; }
 
 private:
     QPointer<QLabel> m_text;
@@ -81,6 +83,8 @@ public:
     QToolButton* button(std::int32_t id) const;
     QComboBox* standardSelector() const { return m_standards; }
     QCheckBox* calculateBox() const { return m_calculate; }
+    QLabel* statusText() const { return m_caption->textLabel(); }
+    QLabel* statusBadge() const { return m_caption->statusLabel(); }
     QMenu* menu() const { return m_menu; }
     std::int32_t runState() const { return m_runState; }
     std::int32_t options() const { return m_options; }
@@ -88,6 +92,7 @@ public:
 
 private:
     void clicked(std::int32_t id, bool flag);
+    void showMainRole();
     void standardChanged();
 
     QPointer<QWidget> m_widget; // the guide window owns it once placed there

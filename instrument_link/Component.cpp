@@ -1,20 +1,5 @@
 // The one exported entry of the KeltoTarvoXVTI library: its class list.
 
-#include "CTarvoXQuery.h"
-#include "CTarvoXVTi.h"
-#include "platform/ClassTable.h"
+#include "instrument_link/LinkClasses.h"
 
-namespace {
-
-kelto::ClassEntries classes()
-{
-    return {
-        {kelto::linkclass::TarvoXVti, kelto::linkclass::TarvoXVtiId, &kelto::createInstance<kelto::CTarvoXVTi>},
-        {kelto::linkclass::TarvoXQuery, kelto::linkclass::TarvoXQueryId, &kelto::createInstance<kelto::CTarvoXQuery>},
-    };
-}
-
-} // namespace
-
-KELTO_COMPONENT_CLASSES(&classes)
-
+KELTO_COMPONENT_ENTRY(kelto::linkClasses)

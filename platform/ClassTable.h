@@ -30,13 +30,20 @@ inline ClassEntries joinClassEntries(std::initializer_list<ClassEntries (*)()> f
 
 } // namespace kelto
 
-// Defines a library's one exported entry. The table is a static of the entry
-// itself, so that each library keeps its own (an inline helper's static would be
-// shared by every library that uses it).
-#define KELTO_COMPONENT_CLASSES(...)                                                       \
-    KELTO_COMPONENT_EXPORT kelto::ClassList kelto_component_classes()                      \
+// Defines the function that holds a library's class list. The table is a static of
+// that function, so each library keeps its own; the library's one exported entry
+// returns it (KELTO_COMPONENT_ENTRY), and a program that builds the library's code
+// in registers it as built into the process instead.
+#define KELTO_CLASS_LIST(function, ...)                                                    \
+    kelto::ClassList function()                                                            \
     {                                                                                      \
         static const kelto::ClassEntries all = kelto::joinClassEntries({__VA_ARGS__});     \
         return {all.data(), static_cast<int>(all.size())};                                \
     }
 
+// Defines a library's one exported entry: its class list.
+#define KELTO_COMPONENT_ENTRY(function)                                                    \
+    KELTO_COMPONENT_EXPORT kelto::ClassList kelto_component_classes()                      \
+    {                                                                                      \
+        return function();                                                                 \
+    }

@@ -61,6 +61,10 @@ void ComponentRuntime::add(const ClassRegistration& reg, const ClassEntry* built
         index = m_classes.size();
         m_classes.append(reg);
         m_entries.append(builtin);
+    } else if (!builtin && m_classes[index].library.isEmpty() && m_entries[index]) {
+        // A class built into the process keeps its code: loading its library as well
+        // would give the process a second copy of that library's code and state.
+        return;
     } else {
         m_classes[index] = reg;
         m_entries[index] = builtin;

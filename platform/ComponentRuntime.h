@@ -54,9 +54,12 @@ public:
         return std::dynamic_pointer_cast<T>(create(progIdOrClassId));
     }
 
-    // Classes of the process itself (the host's own services and controls).
+    // Classes of the process itself (the host's own services and controls, or a
+    // component library's code built into a program). A registration read later
+    // does not replace them.
     void registerBuiltin(const ClassList& classes);
-    // Reads every "*.reg" file of a folder; later files override earlier entries.
+    // Reads every "*.reg" file of a folder; later files override earlier entries,
+    // but not classes built into the process.
     void loadRegistrations(const QString& folder);
     // The folder read on first use: $KELTO_COMPONENTS_DIR, else "components" beside the program.
     static QString defaultRegistrationFolder();

@@ -3,8 +3,8 @@
 #include <QDialog>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <algorithm>
 
-#include "configurations/CConfigBase.h"
 #include "framework/HostServices.h"
 #include "framework/MMiscUtils.h"
 #include "framework/guide/GuideLayout.h"
@@ -56,8 +56,23 @@ public:
     std::function<void()> onResize;
     std::function<void()> onActivate;
     std::function<void()> onCloseRequest;
+    std::function<void()> onPartsChanged;
 
 protected:
+    // A part whose size hints changed asks its parent, this window, to lay out again.
+    bool event(QEvent* event) override
+    {
+        const bool handled = QDialog::event(event);
+        if (event->type() == QEvent::LayoutRequest && onPartsChanged)
+            onPartsChanged();
+        return handled;
+    }
+    void showEvent(QShowEvent* event) override
+    {
+        if (onPartsChanged)
+            onPartsChanged();
+        QDialog::showEvent(event);
+    }
     void resizeEvent(QResizeEvent* event) override
     {
         QDialog::resizeEvent(event);
@@ -141,9 +156,11 @@ FTarvoXTestGuide::FTarvoXTestGuide()
     window->onResize = [this] { layoutWindow(); };
     window->onActivate = [this] { activated(); };
     window->onCloseRequest = [this] { confirmAbort(); };
+    window->onPartsChanged = [this] { keepPartsApart(); };
 
     ignoreErrors([&] { window->setWindowIcon(QIcon(pictureSource()->Picture(101))); });
     ignoreErrors([&] { textTranslator()->TranslateForm(kOwnerWord, window); });
+    keepPartsApart();
     layoutWindow();
 }
 
@@ -239,8 +256,8 @@ std::int16_t FTarvoXTestGuide::AddWizardTab(const QString& caption, std::int32_t
 
 Ptr<ITestGuideConfig> FTarvoXTestGuide::GetTestGuideConfig(const Ptr<IConfigData>& configuration)
 {
-    const auto config = query<CConfigBase>(configuration);
-    return config ? config->TestGuideConfig() : nullptr;
+    const auto owner = query<ITestGuideConfigOwner>(configuration);
+    return owner ? owner->TestGuideConfig() : nullptr;
 }
 
 void FTarvoXTestGuide::UpdateToolbar(const Ptr<ITestElement>& ite, const Ptr<ITestSetup>& itsSetup)
@@ -425,6 +442,20 @@ void FTarvoXTestGuide::layoutWindow()
     // A window too small for the toolbar leaves the pane where it was.
     if (m_wizard && m_wizard->widget() && height - toolbarHeight >= 0)
         m_wizard->widget()->setGeometry(0, 0, width, height - toolbarHeight);
+}
+
+void FTarvoXTestGuide::keepPartsApart()
+{
+    if (!m_window)
+        return;
+    // The toolbar and the pane's pages lay their parts out themselves; below their
+    // smallest sizes those parts would run into each other.
+    QWidget* toolbar = m_toolbar ? m_toolbar->widget() : nullptr;
+    QWidget* pane = m_wizard ? m_wizard->widget() : nullptr;
+    const QSize toolbarMinimum = toolbar ? toolbar->minimumSizeHint().expandedTo(toolbar->minimumSize()) : QSize(0, 0);
+    const QSize paneMinimum = pane ? pane->minimumSizeHint().expandedTo(QSize(0, 0)) : QSize(0, 0);
+    const int toolbarHeight = toolbar ? std::max(toolbar->height(), toolbarMinimum.height()) : 0;
+    m_window->setMinimumSize(std::max(toolbarMinimum.width(), paneMinimum.width()), toolbarHeight + paneMinimum.height());
 }
 
 void FTarvoXTestGuide::placePopup()

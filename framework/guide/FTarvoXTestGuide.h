@@ -93,6 +93,7 @@ private:
     void confirmAbort();
     void standardChanged();
     void layoutWindow();
+    void keepPartsApart();
     void placePopup();
     void objectEvent(const QString& name, const VariantArray& params);
     void activated();

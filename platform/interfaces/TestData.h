@@ -133,4 +133,12 @@ public:
     virtual std::int32_t Options() { return (ShowPictures() ? 1 : 0) | (ConfirmNext() ? 2 : 0); }
 };
 
+// A configuration that owns the guide settings of its test; the guide asks for
+// them through this, without knowing the configuration classes.
+class ITestGuideConfigOwner : public virtual IObject {
+public:
+    // The owned settings object itself, not a copy; null when the host has none.
+    virtual Ptr<ITestGuideConfig> TestGuideConfig() const = 0;
+};
+
 } // namespace kelto

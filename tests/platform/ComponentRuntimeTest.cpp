@@ -96,6 +96,34 @@ TEST_F(ComponentRuntimeTest, AMissingLibraryFailsWithAClearError)
     }
 }
 
+TEST_F(ComponentRuntimeTest, AClassBuiltIntoTheProcessKeepsItsCodeWhenALibraryRegistersIt)
+{
+    struct Thing : IObject {
+        explicit Thing(int version) : version(version) {}
+        int version;
+    };
+    static const ClassEntry first[] = {
+        {"KeltoBuiltIn.CThing", "{5A1C0E2B-7D3F-4B8A-9C6E-2F1D0B3A4C5D}", [] { return ObjectPtr(std::make_shared<Thing>(1)); }}};
+    static const ClassEntry second[] = {
+        {"KeltoBuiltIn.CThing", "{5A1C0E2B-7D3F-4B8A-9C6E-2F1D0B3A4C5D}", [] { return ObjectPtr(std::make_shared<Thing>(2)); }}};
+    auto& runtime = ComponentRuntime::instance();
+    runtime.registerBuiltin({first, 1});
+    // A registration of the same class by a library that is not even there.
+    QFile reg(folder.filePath(QStringLiteral("builtin.reg")));
+    ASSERT_TRUE(reg.open(QIODevice::WriteOnly));
+    reg.write("KeltoBuiltIn.CThing\t{5A1C0E2B-7D3F-4B8A-9C6E-2F1D0B3A4C5D}\tlibKeltoBuiltIn.so\n");
+    reg.close();
+    runtime.loadRegistrations(folder.path());
+    auto byName = runtime.createAs<Thing>(QStringLiteral("KeltoBuiltIn.CThing"));
+    auto byId = runtime.createAs<Thing>(QStringLiteral("{5A1C0E2B-7D3F-4B8A-9C6E-2F1D0B3A4C5D}"));
+    ASSERT_TRUE(byName);
+    ASSERT_TRUE(byId);
+    EXPECT_EQ(byName->version, 1);
+    // Built-in classes still replace each other, as test doubles do.
+    runtime.registerBuiltin({second, 1});
+    EXPECT_EQ(runtime.createAs<Thing>(QStringLiteral("KeltoBuiltIn.CThing"))->version, 2);
+}
+
 TEST_F(ComponentRuntimeTest, RegisteringAFileThatIsNoComponentFails)
 {
     QFile notALibrary(folder.filePath(QStringLiteral("plain.txt")));

@@ -111,9 +111,11 @@ protected:
     bool runOver() const { return idle() && toolbar() && toolbar()->runState() != 1; }
     bool nextOffered() const { return toolbar() && toolbar()->Item(guidebutton::Next)->Enabled(); }
 
+    // Clicks a button as the operator does: only one the toolbar shows.
     void click(std::int32_t id)
     {
         ASSERT_NE(toolbar(), nullptr);
+        ASSERT_TRUE(toolbar()->button(id)->isVisible()) << "item " << id << " is not shown";
         QTest::mouseClick(toolbar()->button(id), Qt::LeftButton);
     }
     void start() { click(guidebutton::Main); }
@@ -127,7 +129,13 @@ protected:
     void tick(int column) { tickVerdict(*m_guide, column); }
     // The main button stops a run (the Stop item itself is disabled while it runs).
     void stop() { click(guidebutton::Main); }
-    void next() { click(guidebutton::Next); }
+    // Once Next is offered the main button reads "Next" and item 103 steps aside.
+    void next()
+    {
+        ASSERT_NE(toolbar(), nullptr);
+        ASSERT_EQ(toolbar()->button(guidebutton::Main)->text(), QStringLiteral("Next"));
+        click(guidebutton::Main);
+    }
     // After a stopped or failed run Next is not offered; the operator goes back.
     void previous() { click(guidebutton::Previous); }
 

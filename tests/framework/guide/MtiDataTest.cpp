@@ -114,29 +114,74 @@ TEST_F(MtiDataTest, SetMtiDataShowsWhatWillBeRecorded)
     EXPECT_TRUE(panel.serialBox()->text().isEmpty());
 }
 
-TEST_F(MtiDataTest, StoreFindsOrAddsRecordsWithUniqueIds)
+TEST_F(MtiDataTest, StoreReusesTheRecordOfAKnownAnalyserAndAddsOneForANewOne)
 {
-    host::MtiDatabase db;
-    auto dbPtr = std::shared_ptr<IMtiDatabase>(&db, [](IMtiDatabase*) {});
-    auto a = identity(QStringLiteral("Tarvo"), QStringLiteral("S1"));
-    const std::int32_t first = MMiscUtils::StoreMtiData(dbPtr, a);
-    EXPECT_EQ(first, 1);
-    auto again = identity(QStringLiteral("Tarvo"), QStringLiteral("S1"), QStringLiteral("9.9"));
-    EXPECT_EQ(MMiscUtils::StoreMtiData(dbPtr, again), first);
-    EXPECT_EQ(db.Records().size(), 1);
-    // Another model gets an id of its own, never one a record already has.
-    auto other = identity(QStringLiteral("TarvoM"), QStringLiteral("S1"));
-    const std::int32_t second = MMiscUtils::StoreMtiData(dbPtr, other);
-    EXPECT_NE(second, first);
-    EXPECT_EQ(db.Item(QStringLiteral("TarvoX"), second)->Model(), QStringLiteral("TarvoM"));
-    // Without a serial number each run gets a record of its own.
-    auto anonymous = identity(QStringLiteral("Tarvo"), QString());
-    const std::int32_t third = MMiscUtils::StoreMtiData(dbPtr, anonymous);
-    EXPECT_NE(third, first);
-    EXPECT_NE(MMiscUtils::StoreMtiData(dbPtr, anonymous), third);
+    // Each case stores a first identity, then a second, into an empty database.
+    struct Case {
+        const char* name;
+        QStringList first;  // model, serial, firmware
+        QStringList second;
+        bool sameRecord;
+        QString firmwareAfter; // of the first record after both
+    };
+    const Case cases[] = {
+        {"same analyser, same firmware", {"Tarvo", "S1", "1.0"}, {"Tarvo", "S1", "1.0"}, true, "1.0"},
+        {"same analyser, new firmware", {"Tarvo", "S1", "1.0"}, {"Tarvo", "S1", "2.1"}, true, "2.1"},
+        {"same analyser, no firmware given", {"Tarvo", "S1", "1.0"}, {"Tarvo", "S1", ""}, true, "1.0"},
+        {"other serial", {"Tarvo", "S1", "1.0"}, {"Tarvo", "S2", "1.0"}, false, "1.0"},
+        {"other model, same serial", {"Tarvo", "S1", "1.0"}, {"TarvoM", "S1", "1.0"}, false, "1.0"},
+        {"serial differs in case only", {"Tarvo", "s1", "1.0"}, {"Tarvo", "S1", "1.0"}, false, "1.0"},
+        {"no serial, same firmware", {"Tarvo", "", "1.0"}, {"Tarvo", "", "1.0"}, true, "1.0"},
+        {"no serial, other firmware", {"Tarvo", "", "1.0"}, {"Tarvo", "", "2.0"}, false, "1.0"},
+        {"no serial, other model", {"Tarvo", "", "1.0"}, {"TarvoH", "", "1.0"}, false, "1.0"},
+        {"no serial against a serial", {"Tarvo", "S1", "1.0"}, {"Tarvo", "", "1.0"}, false, "1.0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto db = std::make_shared<host::MtiDatabase>();
+        auto first = identity(c.first[0], c.first[1], c.first[2]);
+        auto second = identity(c.second[0], c.second[1], c.second[2]);
+        const std::int32_t firstId = MMiscUtils::StoreMtiData(db, first);
+        const std::int32_t secondId = MMiscUtils::StoreMtiData(db, second);
+        ASSERT_GT(firstId, 0);
+        ASSERT_GT(secondId, 0);
+        EXPECT_EQ(firstId == secondId, c.sameRecord);
+        EXPECT_EQ(db->Records().size(), c.sameRecord ? 1 : 2);
+        EXPECT_EQ(db->Item(QStringLiteral("TarvoX"), firstId)->Firmware(), c.firmwareAfter);
+        if (!c.sameRecord) {
+            auto added = db->Item(QStringLiteral("TarvoX"), secondId);
+            EXPECT_EQ(added->Model(), c.second[0]);
+            EXPECT_EQ(added->SerialNumber(), c.second[1]);
+            EXPECT_EQ(added->Firmware(), c.second[2]);
+        }
+    }
+}
+
+TEST_F(MtiDataTest, RunsWithoutASerialNumberShareOneRecord)
+{
+    auto db = std::make_shared<host::MtiDatabase>();
+    auto anonymous = identity(QStringLiteral("TarvoM"), QString(), QStringLiteral("3.2"));
+    const std::int32_t id = MMiscUtils::StoreMtiData(db, anonymous);
+    for (int run = 0; run < 5; ++run)
+        EXPECT_EQ(MMiscUtils::StoreMtiData(db, anonymous), id);
+    EXPECT_EQ(db->Records().size(), 1);
+}
+
+TEST_F(MtiDataTest, StoreLeavesOtherOwnersRecordsAloneAndNeedsADatabaseAndAnIdentity)
+{
+    auto db = std::make_shared<host::MtiDatabase>();
+    auto foreign = std::make_shared<host::MtiRecord>();
+    foreign->SetOwner(QStringLiteral("OtherPlugIn"));
+    foreign->SetModel(QStringLiteral("Tarvo"));
+    foreign->SetSerialNumber(QStringLiteral("S1"));
+    foreign->SetFirmware(QStringLiteral("1.0"));
+    const std::int32_t foreignId = db->Add(foreign);
+    auto own = identity(QStringLiteral("Tarvo"), QStringLiteral("S1"), QStringLiteral("2.0"));
+    EXPECT_NE(MMiscUtils::StoreMtiData(db, own), foreignId);
+    EXPECT_EQ(foreign->Firmware(), QStringLiteral("1.0"));
     Ptr<CMtiData2> none;
-    EXPECT_EQ(MMiscUtils::StoreMtiData(dbPtr, none), 0);
-    EXPECT_EQ(MMiscUtils::StoreMtiData(nullptr, a), 0);
+    EXPECT_EQ(MMiscUtils::StoreMtiData(db, none), 0);
+    EXPECT_EQ(MMiscUtils::StoreMtiData(nullptr, own), 0);
 }
 
 TEST_F(MtiDataTest, GetLooksUpByIdAndZeroMeansTheRecordAddedLast)

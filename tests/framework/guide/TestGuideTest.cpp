@@ -53,7 +53,13 @@ protected:
 
     host::GuideToolbar* toolbar(FTarvoXTestGuide& guide) { return dynamic_cast<host::GuideToolbar*>(guide.xtbToolbar().get()); }
 
-    void click(FTarvoXTestGuide& guide, std::int32_t id) { QTest::mouseClick(toolbar(guide)->button(id), Qt::LeftButton); }
+    // Clicks a button as the operator does: only one the toolbar shows.
+    void click(FTarvoXTestGuide& guide, std::int32_t id)
+    {
+        QToolButton* button = toolbar(guide)->button(id);
+        ASSERT_FALSE(button->isHidden()) << "item " << id << " is not shown";
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
 
     Ptr<host::TestSetup> setup;
     Ptr<GuideResult> result;
@@ -167,13 +173,16 @@ TEST_F(TestGuideTest, ButtonsRaiseTheirEvents)
     click(guide, guidebutton::Previous);
     click(guide, guidebutton::NotApplicable);
     click(guide, guidebutton::Skip);
+    // Item 201 shows beside a main button that offers Next during a run.
     guide.SetToolbarMode(2, false);
+    guide.EnableNextButton(true);
     click(guide, guidebutton::Stop);
     EXPECT_EQ(previous.count(), 1);
     EXPECT_EQ(na.count(), 1);
     EXPECT_EQ(skip.count(), 1);
     EXPECT_EQ(stop.count(), 1);
     // While running, the toolbar keeps navigation out of reach.
+    guide.EnableNextButton(false);
     click(guide, guidebutton::Previous);
     EXPECT_EQ(previous.count(), 1);
 }
@@ -227,8 +236,13 @@ TEST_F(TestGuideTest, NextSavesTheIdentityTabFirst)
     });
     guide.SetToolbarMode(1, false);
     guide.EnableNextButton(true);
-    click(guide, guidebutton::Next);
+    // The operator goes on with the main button, which then reads "Next".
+    click(guide, guidebutton::Main);
     EXPECT_EQ(savedAtNext, QStringLiteral("SN-42"));
+    // Item 103 itself, as a toolbar that shows it raises it, saves first as well.
+    guide.xmdMtiData()->serialBox()->setText(QStringLiteral("SN-43"));
+    toolbar(guide)->button(guidebutton::Next)->click();
+    EXPECT_EQ(savedAtNext, QStringLiteral("SN-43"));
 }
 
 TEST_F(TestGuideTest, EnableNextButtonSwitchesButton103)

@@ -1,0 +1,10 @@
+#pragma once
+// The instrument link's class list.
+
+#include "platform/ClassTable.h"
+
+namespace kelto {
+
+ClassList linkClasses();
+
+} // namespace kelto
