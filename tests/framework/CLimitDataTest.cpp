@@ -347,3 +347,18 @@ TEST(CLimitDataReport, limitsArePrintedOnlyWhenTheTestHasStandards)
     f.limits->PrintReport(report, setup);
     EXPECT_FALSE(report->tables().isEmpty());
 }
+
+TEST(CLimitDataReport, noReportOrNoOwnerPrintsNothingAndReportsNothing)
+{
+    Fixture f(300);
+    auto standard = f.limits->CreateStandard(QStringLiteral("A"), QStringLiteral("A 1"));
+    standard->Limits().first()->SetValue(elvHigh, 15);
+    host::HostLog::instance().clear();
+    EXPECT_EQ(errorNumberOf([&] { f.limits->PrintReport(nullptr, std::make_shared<host::TestSetup>()); }), 0);
+
+    auto ownerless = std::make_shared<CLimitData>();
+    ownerless->CopyFrom(f.limits);
+    auto report = std::make_shared<host::Report>();
+    EXPECT_EQ(errorNumberOf([&] { ownerless->PrintReport(report, nullptr); }), 0);
+    EXPECT_TRUE(host::HostLog::instance().reportedErrors().isEmpty());
+}
