@@ -24,4 +24,22 @@ private:
     ComponentRuntime::WithdrawnClass m_withdrawn;
 };
 
+// A host whose class is a stand-in: the class is withdrawn and the stand-in made
+// under its ProgID for the life of this object.
+class ReplacedClass {
+public:
+    ReplacedClass(const char* progId, ObjectPtr (*create)()) : m_original(progId), m_entry{progId, nullptr, create}
+    {
+        ComponentRuntime::instance().registerBuiltin({&m_entry, 1});
+    }
+    // The stand-in goes first; the original comes back as m_original ends.
+    ~ReplacedClass() { ComponentRuntime::instance().withdraw(QString::fromLatin1(m_entry.progId)); }
+    ReplacedClass(const ReplacedClass&) = delete;
+    ReplacedClass& operator=(const ReplacedClass&) = delete;
+
+private:
+    MissingClass m_original;
+    ClassEntry m_entry;
+};
+
 } // namespace kelto
