@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include <QLabel>
+
 #include "host/TestWizard.h"
 #include "procedures/defibrillator/CTestBatteryRetention.h"
 #include "tests/procedures/ProcedureLimits.h"
@@ -69,6 +71,34 @@ TEST_F(BatteryRetentionRun, fifteenDischargesAreStoredAndTheRunEndsAtOnceAfterTh
     EXPECT_EQ(statusLines[1], QStringLiteral("2. Set defibrillator to 100J."));
     // Fourteen rests of 60 s, the 5-s count-down and fifteen short windows.
     EXPECT_GT(Clock::instance().nowMs(), 14 * 60000 + 5000);
+}
+
+TEST_F(BatteryRetentionRun, stopInThePauseBeforeAPollSendsNoPoll)
+{
+    // A stop in the pause would be swallowed by it and the next request would wait
+    // for a discharge until the window ran out, a minute later.
+    qint64 countDownShownAt = -1;
+    qint64 stoppedAt = -1;
+    qint64 idleAt = -1;
+    then([&] { start(); });
+    // The five-second count-down ends where the window's first pause begins.
+    then([&] { return element->guide()->xtipopup()->helpText()->text().contains(QStringLiteral("in 5 seconds")); },
+        [&] { countDownShownAt = Clock::instance().nowMs(); });
+    then([&] { return countDownShownAt >= 0 && Clock::instance().nowMs() >= countDownShownAt + 5300; },
+        [&] {
+            stoppedAt = Clock::instance().nowMs();
+            stop();
+        });
+    then([&] { return idle(); },
+        [&] {
+            idleAt = Clock::instance().nowMs();
+            previous();
+        });
+    perform(element);
+
+    EXPECT_EQ(polls(), 0);
+    EXPECT_LT(idleAt - stoppedAt, 1000);
+    EXPECT_TRUE(setup->finished().isEmpty());
 }
 
 TEST_F(BatteryRetentionRun, aWindowWithoutADischargeFailsTheTestWithTheChargeTimesSoFar)
