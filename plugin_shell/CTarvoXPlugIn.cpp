@@ -190,7 +190,7 @@ Ptr<ITestList> CTarvoXPlugIn::ReadTemplate(const QString& file)
                 continue;
             if (Ptr<ITestElement> element = CreateElement(entry)) {
                 ensureList();
-                list->Add(element, nullptr, 1);
+                deref(list, kSource).Add(element, nullptr, 1);
             }
         }
         ensureList();
