@@ -73,7 +73,7 @@ void CTestWaveform<Self, Config, Result>::Initialize(const QString& plugInId, st
     ignoreErrors([&] {
         auto limits = std::make_shared<CLimitData>();
         limits->Initialize(this->self(), false);
-        this->elementBase()->SetLimits(limits);
+        this->deref(this->elementBase()).SetLimits(limits);
     });
 }
 

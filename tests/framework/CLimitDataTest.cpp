@@ -6,6 +6,7 @@
 #include "framework/MMiscUtils.h"
 #include "host/HostLog.h"
 #include "host/Report.h"
+#include "host/Standards.h"
 #include "host/TestSetup.h"
 #include "host/XmlDocument.h"
 
@@ -117,6 +118,22 @@ TEST(CLimitDataEvaluation, standardsTheTestLacksAreIgnored)
     auto m = reading(QStringLiteral("PEAV"), 900.0);
     m->UpdateStatus(f.limits, selected);
     EXPECT_EQ(m->Status(), emsPassed);
+}
+
+TEST(CLimitDataEvaluation, aPlaceOfTheSelectionThatGivesNoStandardIsSkipped)
+{
+    // A selection that answers a place with nothing, as another host's might.
+    class Gapped : public host::StandardCollection {
+    public:
+        Ptr<IStandard> Item(int index) override { return index == 0 ? nullptr : host::StandardCollection::Item(index); }
+    };
+    Fixture f(400);
+    f.limits->CopyFrom(Fixture::holding(makeStandard(QStringLiteral("A"), QStringLiteral("A 1"), {{QStringLiteral("PEAV"), 100.0f, kNone}})));
+    auto selected = std::make_shared<Gapped>();
+    selected->Add(makeStandard(QStringLiteral("A"), QStringLiteral("A 1"), {}));
+    selected->Add(makeStandard(QStringLiteral("A"), QStringLiteral("A 1"), {}));
+    auto failed = f.limits->FindFailedStandards(reading(QStringLiteral("PEAV"), 120.0), selected);
+    EXPECT_EQ(names(failed), QStringList{"A"}) << "the second place is still judged";
 }
 
 TEST(CLimitDataEvaluation, zeroOfANumberedChargeTimeFailsWhateverTheLimits)
