@@ -130,6 +130,22 @@ TEST_F(FrameRun, aStartWithoutAResultIsErrorNinetyOneInTheRunsOwnBox)
     EXPECT_TRUE(setup->finished().isEmpty());
 }
 
+TEST_F(FrameRun, aSeriesPerformOnAResultOfAnotherClassEndsInItsErrorBox)
+{
+    // The series tests take their toolbar flag from their own result; another class's is none.
+    auto element = makeTestElement<CTestBatteryRetention>();
+    auto foreign = std::make_shared<CResultChargeTime>();
+    foreign->Initialize(nullptr);
+    element->elementBase()->SetResult(foreign);
+    bool shown = false;
+    CTestElementFrame::setGuideObserver([&](CTestElementFrame&, FTarvoXTestGuide&) { shown = true; });
+    element->Perform(setup);
+    EXPECT_FALSE(shown);
+    ASSERT_EQ(boxes.size(), 1u) << "only the error box";
+    EXPECT_TRUE(boxes[0].prompt.startsWith(QStringLiteral("Error #91"))) << boxes[0].prompt.toStdString();
+    EXPECT_EQ(element->Result(), foreign) << "the held result is left alone";
+}
+
 TEST_F(FrameRun, withoutAConfigurationTheInstructionsLeaveTheirValueOut)
 {
     const struct {
