@@ -78,26 +78,15 @@ TEST_F(BatteryRetentionRun, stopInThePauseBeforeAPollSendsNoPoll)
     // A stop in the pause would be swallowed by it and the next request would wait
     // for a discharge until the window ran out, a minute later.
     qint64 countDownShownAt = -1;
-    qint64 stoppedAt = -1;
-    qint64 idleAt = -1;
     then([&] { start(); });
     // The five-second count-down ends where the window's first pause begins.
     then([&] { return element->guide()->xtipopup()->helpText()->text().contains(QStringLiteral("in 5 seconds")); },
         [&] { countDownShownAt = Clock::instance().nowMs(); });
-    then([&] { return countDownShownAt >= 0 && Clock::instance().nowMs() >= countDownShownAt + 5300; },
-        [&] {
-            stoppedAt = Clock::instance().nowMs();
-            stop();
-        });
-    then([&] { return idle(); },
-        [&] {
-            idleAt = Clock::instance().nowMs();
-            previous();
-        });
+    const auto stopToIdleMs = stopThenLeave([&] { return countDownShownAt >= 0 && Clock::instance().nowMs() >= countDownShownAt + 5300; });
     perform(element);
 
     EXPECT_EQ(polls(), 0);
-    EXPECT_LT(idleAt - stoppedAt, 1000);
+    EXPECT_LT(*stopToIdleMs, 1000);
     EXPECT_TRUE(setup->finished().isEmpty());
 }
 

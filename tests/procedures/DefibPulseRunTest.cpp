@@ -114,25 +114,14 @@ TEST_F(DefibPulseRun, stopInThePauseBeforeAPollEndsTheRun)
 {
     // A stop in the pause would be swallowed by it, and the next request would wait
     // for a discharge until the five-minute window ran out.
-    qint64 stoppedAt = -1;
-    qint64 idleAt = -1;
     then([&] { start(); });
     dischargeOnPoll(1, QStringLiteral("201"));
     // The first discharge's status lines stand through the pause before the next poll.
-    then([&] { return pane().size() == 5; },
-        [&] {
-            stoppedAt = Clock::instance().nowMs();
-            stop();
-        });
-    then([&] { return idle(); },
-        [&] {
-            idleAt = Clock::instance().nowMs();
-            previous();
-        });
+    const auto stopToIdleMs = stopThenLeave([&] { return pane().size() == 5; });
     perform(element);
 
     EXPECT_EQ(polls(), 1) << "no poll after the stop";
-    EXPECT_LT(idleAt - stoppedAt, 1000);
+    EXPECT_LT(*stopToIdleMs, 1000);
     EXPECT_TRUE(setup->finished().isEmpty());
 }
 
