@@ -5,6 +5,7 @@
 #include "framework/HostServices.h"
 #include "framework/MMiscUtils.h"
 #include "platform/ComponentRuntime.h"
+#include "platform/Deref.h"
 #include "platform/interfaces/Controls.h"
 #include "platform/interfaces/TestElement.h"
 
@@ -213,7 +214,8 @@ Ptr<IStandardCollection> CLimitData::FindFailedStandards(const Ptr<IMeasurement>
         Ptr<IStandard> own;
         ignoreErrors([&] {
             const Ptr<IStandard> wanted = selected->Item(i);
-            own = m_standards->Find(0, wanted->AlphaName(), wanted->CompleteName());
+            auto& standard = deref(wanted, QLatin1String(kProgId));
+            own = m_standards->Find(0, standard.AlphaName(), standard.CompleteName());
         });
         if (!own)
             continue; // a selected standard the test has no limits for

@@ -10,6 +10,7 @@ namespace kelto {
 namespace {
 
 const QString kNoSync = QStringLiteral("NOSYNC");
+const QString kSource = QStringLiteral("CMeasurement");
 
 bool isNoSync(const Variant& value)
 {
@@ -100,18 +101,23 @@ void CMeasurement::GetDisplayValue(QString& value, std::int32_t& status)
 
 QString CMeasurement::GetReportRow(const Ptr<IReport>& report)
 {
-    bool leaveOut = false;
-    ignoreErrors([&] { leaveOut = (report->Flags() & reportflag::FailedItemsOnly) != 0 && m_status != emsFailed; });
-    if (leaveOut)
+    // A report whose flags cannot be read gets no row.
+    std::int32_t flags = 0;
+    try {
+        flags = deref(report, kSource).Flags();
+    } catch (...) {
+        return {};
+    }
+    if ((flags & reportflag::FailedItemsOnly) != 0 && m_status != emsFailed)
         return {};
     QString caption;
     QString preset;
     QString value;
-    ignoreErrors([&] { caption = report->Translate(kOwnerWord, m_description, {}); });
+    // The indent belongs to the caption: a caption that cannot be had leaves the cell empty.
+    ignoreErrors([&] { caption = QStringLiteral("      ") + report->Translate(kOwnerWord, m_description, {}); });
     ignoreErrors([&] { preset = FormatValue(m_presetValue); });
     ignoreErrors([&] { value = FormatValue(m_value); });
-    return QStringLiteral("|      ") + caption + QLatin1Char('|') + preset + QLatin1Char('|') + value + QLatin1Char('|') + m_unit
-        + QLatin1Char(';');
+    return QLatin1Char('|') + caption + QLatin1Char('|') + preset + QLatin1Char('|') + value + QLatin1Char('|') + m_unit + QLatin1Char(';');
 }
 
 // ---- evaluation -------------------------------------------------------------------
@@ -119,7 +125,7 @@ QString CMeasurement::GetReportRow(const Ptr<IReport>& report)
 bool CMeasurement::UpdateStatus(const Ptr<ILimitData>& limits, const Ptr<IStandardCollection>& selected)
 {
     try {
-        const Ptr<IStandardCollection> failed = deref(limits, QStringLiteral("CMeasurement")).FindFailedStandards(as<IMeasurement>(), selected);
+        const Ptr<IStandardCollection> failed = deref(limits, kSource).FindFailedStandards(as<IMeasurement>(), selected);
         m_status = failed && failed->Count() > 0 ? emsFailed : emsPassed;
         return true;
     } catch (...) {
@@ -134,7 +140,7 @@ bool CMeasurement::FindLimitValue(std::int32_t hiLo, const Ptr<IStandard>& stand
     // Numbered series keys (CHTI7, ENGY3) use the limit of their first four characters.
     const QString key4 = LimitKey().left(4);
     bool found = false;
-    for (const Ptr<ILimit>& candidate : standard->Limits()) {
+    for (const Ptr<ILimit>& candidate : deref(standard, kSource).Limits()) {
         if (candidate->Key() != key4 || !candidate->HasValue(hiLo))
             continue;
         float value = 0;
@@ -201,7 +207,7 @@ float CMeasurement::CalculateLimitValue(const Ptr<ILimit>& limit, std::int32_t h
     try {
         if (const Ptr<IRelativeLimit> relative = query<IRelativeLimit>(limit))
             return relative->CalculateValue(m_presetValue.toSingle(), hiLo);
-        return limit->Value(hiLo);
+        return deref(limit, kSource).Value(hiLo);
     } catch (...) {
         return 0;
     }
@@ -224,7 +230,7 @@ std::int32_t CMeasurement::ValidateLimits(const Ptr<IStandard>& standard)
         float number = 0;
         const bool numeric = numericReading(m_value, &number);
         const QString key4 = LimitKey().left(4);
-        for (const Ptr<ILimit>& limit : standard->Limits()) {
+        for (const Ptr<ILimit>& limit : deref(standard, kSource).Limits()) {
             if (limit->Key() != key4)
                 continue;
             if (!numeric) {
@@ -249,7 +255,7 @@ Ptr<IXmlElement> CMeasurement::Save(const Ptr<IXmlDocument>& owner)
     if (m_key.isEmpty())
         return nullptr;
     try {
-        const Ptr<IXmlElement> element = owner->CreateElement(QStringLiteral("Measurement"));
+        const Ptr<IXmlElement> element = deref(owner, QLatin1String(kProgId)).CreateElement(QStringLiteral("Measurement"));
         if (!element)
             errorReporter()->Raise(kOwnerWord, errCannotCreate, QLatin1String(kProgId), 4);
         element->SetAttribute(QStringLiteral("Key"), m_key);
@@ -277,7 +283,7 @@ void CMeasurement::Load(const Ptr<IXmlElement>& in, const Ptr<IProtocolLog>& log
     try {
         if (log)
             logId = log->Begin(kOwnerWord, QString());
-        if (in->TagName() != QLatin1String("Measurement"))
+        if (deref(in, QLatin1String(kProgId)).TagName() != QLatin1String("Measurement"))
             errorReporter()->Raise(kOwnerWord, errBadElement, QLatin1String(kProgId), 4);
         // The key is checked before anything is taken over, so a refused load changes nothing.
         const QString key = in->GetAttribute(QStringLiteral("Key"));
@@ -288,10 +294,10 @@ void CMeasurement::Load(const Ptr<IXmlElement>& in, const Ptr<IProtocolLog>& log
         }
         m_key = key;
         const Ptr<IXmlElementList> children = in->Children();
-        const int count = children->Count();
+        const int count = deref(children, QLatin1String(kProgId)).Count();
         for (int i = 0; i < count; ++i) {
             const Ptr<IXmlElement> child = children->Item(i);
-            const QString name = child->TagName();
+            const QString name = deref(child, QLatin1String(kProgId)).TagName();
             if (name == QLatin1String("Description")) {
                 m_description = child->Text();
             } else if (name == QLatin1String("Value")) {

@@ -5,6 +5,7 @@
 #include "framework/HostServices.h"
 #include "framework/guide/CMtiData2.h"
 #include "platform/ComponentRuntime.h"
+#include "platform/Deref.h"
 #include "platform/interfaces/Report.h"
 #include "platform/interfaces/Standards.h"
 #include "platform/interfaces/TestData.h"
@@ -13,6 +14,8 @@
 namespace kelto::MMiscUtils {
 
 namespace {
+
+const QString kSource = QStringLiteral("MMiscUtils");
 
 // Set by the shell at start-up and never cleared.
 Ptr<ITarvoXPlugIn> mPlugIn;
@@ -85,13 +88,10 @@ Variant GetMeasurementTable(const Ptr<IReport>& report, const Ptr<ITestElement>&
         const QString key = QLatin1String(row.key);
         VariantArray cells(4);
         cells[0] = key;
-        ignoreErrors([&] { cells[1] = report->Translate(kOwnerWord, QLatin1String(row.caption), {}); });
+        ignoreErrors([&] { cells[1] = deref(report, kSource).Translate(kOwnerWord, QLatin1String(row.caption), {}); });
         cells[2] = QString::fromLatin1(row.format);
         // Asked anew for each row; no result leaves the cell Empty.
-        ignoreErrors([&] {
-            if (const Ptr<IResultData> result = owner->Result())
-                cells[3] = Variant(result->Measurement(key));
-        });
+        ignoreErrors([&] { cells[3] = Variant(deref(deref(owner, kSource).Result(), kSource).Measurement(key)); });
         table.append(Variant(cells));
     }
     // The pulse-repetition result keeps its energies under numbered keys only.

@@ -44,6 +44,8 @@ QWidget* TestWizard::widget()
 
 void TestWizard::SetInstructions(const Variant& lines)
 {
+    // A new list is a list again, not a message.
+    m_message = false;
     m_lines = textsOf(lines);
     redraw();
 }

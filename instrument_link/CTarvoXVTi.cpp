@@ -5,6 +5,7 @@
 #include "SerialControl.h"
 #include "platform/Clock.h"
 #include "platform/ComponentRuntime.h"
+#include "platform/Deref.h"
 #include "platform/MessageBox.h"
 #include "platform/PluginError.h"
 #include "platform/interfaces/HostServices.h"
@@ -85,7 +86,7 @@ void CTarvoXVTi::OpenChannel()
             auto setup = ComponentRuntime::instance().createAs<IInstrumentSetup>(QLatin1String(hostclass::InstrumentSetup));
             if (!setup)
                 raiseError(vberr::CannotCreateObject, QLatin1String(kSource), QStringLiteral("The host's instrument settings are not available."));
-            port = static_cast<std::int16_t>(setup->Settings()->GetPort(QStringLiteral("TarvoX"), QString()));
+            port = static_cast<std::int16_t>(deref(setup->Settings(), QLatin1String(kSource)).GetPort(QStringLiteral("TarvoX"), QString()));
             if (port < 1) {
                 mfAborted = true;
                 m_lastFailure = QStringLiteral("No serial port is set up for the analyser; choose its port in the instrument settings.");

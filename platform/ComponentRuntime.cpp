@@ -143,6 +143,41 @@ void ComponentRuntime::writeRegistration(const QString& libraryPath, const QStri
     out.commit();
 }
 
+int ComponentRuntime::indexOf(const QString& progIdOrClassId) const
+{
+    const QString name = progIdOrClassId.trimmed();
+    if (name.startsWith(QLatin1Char('{'))) {
+        const QUuid classId = QUuid::fromString(name);
+        return classId.isNull() ? -1 : m_byClassId.value(classId, -1);
+    }
+    return m_byProgId.value(name.toLower(), -1);
+}
+
+ComponentRuntime::WithdrawnClass ComponentRuntime::withdraw(const QString& progIdOrClassId)
+{
+    ensureRegistrationsRead();
+    const int index = indexOf(progIdOrClassId);
+    if (index < 0)
+        return {};
+    const ClassRegistration& reg = m_classes[index];
+    if (!reg.progId.isEmpty())
+        m_byProgId.remove(reg.progId.toLower());
+    if (!reg.classId.isNull())
+        m_byClassId.remove(reg.classId);
+    return {index, reg};
+}
+
+void ComponentRuntime::reinstate(const WithdrawnClass& withdrawn)
+{
+    if (withdrawn.index < 0 || withdrawn.index >= m_classes.size())
+        return;
+    const ClassRegistration& reg = withdrawn.registration;
+    if (!reg.progId.isEmpty() && !m_byProgId.contains(reg.progId.toLower()))
+        m_byProgId.insert(reg.progId.toLower(), withdrawn.index);
+    if (!reg.classId.isNull() && !m_byClassId.contains(reg.classId))
+        m_byClassId.insert(reg.classId, withdrawn.index);
+}
+
 ObjectPtr ComponentRuntime::createAt(int index)
 {
     const ClassRegistration& reg = m_classes[index];

@@ -66,6 +66,16 @@ public:
 
     QList<ClassRegistration> classes() const;
 
+    // A class taken out of the registry: creating it gives null, as for a class that
+    // was never registered, until reinstate puts it back. For tests of the callers'
+    // handling of a class the host lacks.
+    struct WithdrawnClass {
+        int index = -1;
+        ClassRegistration registration;
+    };
+    WithdrawnClass withdraw(const QString& progIdOrClassId);
+    void reinstate(const WithdrawnClass& withdrawn);
+
     // Reads the class list of a library file without creating anything.
     static std::optional<ClassList> readLibraryClasses(const QString& libraryPath);
     // Writes the registration file of one library into a folder.
@@ -74,6 +84,7 @@ public:
 private:
     ComponentRuntime() = default;
     void ensureRegistrationsRead();
+    int indexOf(const QString& progIdOrClassId) const;
     void add(const ClassRegistration& reg, const ClassEntry* builtin);
     ObjectPtr createAt(int index);
 

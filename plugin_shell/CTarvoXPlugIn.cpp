@@ -190,7 +190,7 @@ Ptr<ITestList> CTarvoXPlugIn::ReadTemplate(const QString& file)
                 continue;
             if (Ptr<ITestElement> element = CreateElement(entry)) {
                 ensureList();
-                list->Add(element, nullptr, 1);
+                deref(list, kSource).Add(element, nullptr, 1);
             }
         }
         ensureList();
@@ -263,7 +263,7 @@ void CTarvoXPlugIn::ApplyEntry(const Ptr<ITestElement>& element, const Ptr<IXmlE
             else if (tag == QLatin1String("Description"))
                 description = lid(child);
             else if (tag == QLatin1String("ExpectedResult"))
-                element->Limits()->Load(child, nullptr);
+                deref(element->Limits(), kSource).Load(child, nullptr);
         } catch (const PluginError& e) {
             if (e.number() != err::HostSkipped)
                 throw;

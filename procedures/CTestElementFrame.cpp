@@ -64,6 +64,8 @@ CTestElementFrame::RunStyle CTestElementFrame::seriesRunStyle(QList<std::int16_t
     style.statusAfterInitialize = true;
     style.descriptionBoxOnPerformError = false;
     style.secondAbortOnAbortTest = false;
+    style.skipBeforeAbortNavigation = true;
+    style.stepsBeforeRunningMode = true;
     style.ensureResultIgnoresErrors = true;
     style.showResultAfterRun = true;
     style.stepsAfterRun = std::move(stepsAfterRun);
@@ -255,7 +257,7 @@ void CTestElementFrame::performRun(const Ptr<ITestSetup>& itsSetup)
         else
             fHasResult = base.Result()->Status() != 0;
     } else {
-        fHasResult = mResult && mResult->Status() != 0;
+        fHasResult = deref(mResult, errorSource()).Status() != 0;
     }
     mSetup = itsSetup;
     loadGuide();
@@ -334,9 +336,12 @@ void CTestElementFrame::startTestRun()
     prepareRunResult(guide);
     if (mStyle.headerOnFirstCommand)
         vti()->TestCount(0);
-    guide.SetToolbarMode(2, false);
+    if (!mStyle.stepsBeforeRunningMode)
+        guide.SetToolbarMode(2, false);
     guide.SetActiveSteps(mStyle.stepsDuringRun);
     guide.SetStatusText(QStringLiteral("20180::Test in progress"));
+    if (mStyle.stepsBeforeRunningMode)
+        guide.SetToolbarMode(2, false);
     guide.ShowPopup(QStringLiteral("TI:WAIT"), mStyle.startPopupText, false);
     if (mStyle.disableStopButton)
         setStopButtonEnabled(false);
@@ -357,8 +362,8 @@ void CTestElementFrame::startTestRun()
 void CTestElementFrame::prepareRunResult(FTarvoXTestGuide& guide)
 {
     const auto held = deref(mElementBase, errorSource()).Result();
-    // A run always measures into a result of its own class; an evaluated one is replaced.
-    if (!held || held->Status() != 0) {
+    // An evaluated result is replaced by a fresh one.
+    if (deref(held, errorSource()).Status() != 0) {
         EnsureResult(true);
         guide.ShowTestResult(mResult);
         guide.ShowResultStatus(mResult);
@@ -402,6 +407,8 @@ void CTestElementFrame::mfrmTestGuide_StopTest()
 void CTestElementFrame::mfrmTestGuide_AbortTest()
 {
     mfrmTestGuide_StopTest();
+    if (mStyle.skipBeforeAbortNavigation)
+        mfSkip = true;
     setNavigation(etnAbort);
     mfSkip = true;
     if (mStyle.secondAbortOnAbortTest)

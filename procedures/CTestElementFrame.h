@@ -106,6 +106,10 @@ protected:
         bool descriptionBoxOnPerformError = true;
         // AbortTest calls the link's Abort once more after StopTest.
         bool secondAbortOnAbortTest = true;
+        // AbortTest marks the run skipped before it tells the setup to abort.
+        bool skipBeforeAbortNavigation = false;
+        // StartTest marks the steps and shows the status text before the running mode.
+        bool stepsBeforeRunningMode = false;
         // StartTest disables the toolbar's Stop item (201).
         bool disableStopButton = true;
         // EnsureResult ignores its errors instead of passing them on.
@@ -161,6 +165,7 @@ protected:
     virtual void startTestFailed(const PluginError& error);
     // The result a run measures into, shown in the guide: a fresh one in place of an
     // evaluated result, else the held one laid out afresh from the configuration.
+    // The element base holding no result is error 91.
     void prepareRunResult(FTarvoXTestGuide& guide);
     // Creates, binds and loads the guide of one Perform.
     void loadGuide();

@@ -1,7 +1,5 @@
 #include "results/CResultBase.h"
 
-#include <QHash>
-
 #include "framework/FDialogWrapper.h"
 #include "framework/HostServices.h"
 #include "platform/Automation.h"
@@ -25,19 +23,6 @@ const QString kDetailedResultPanel = QStringLiteral("KeltoTarvoXTest.XDetailedRe
 const QString kLimitsUnreadable = QStringLiteral("20196::The limits of the test could not be read; the run is not passed.");
 
 constexpr std::int32_t kFixedColumns = 560 + 2240 + 560;
-
-// A working copy of a measurement, so that a load can be read completely before
-// anything of the result changes.
-Ptr<CMeasurement> copyOf(const Ptr<CMeasurement>& source)
-{
-    auto copy = std::make_shared<CMeasurement>();
-    copy->Initialize(source->Key(), source->RawDescription(), source->Unit(), source->ValueType());
-    copy->SetValueFormat(source->ValueFormat());
-    copy->SetPresetValue(source->PresetValue());
-    copy->SetValue(source->Value());
-    copy->SetStatus(source->Status());
-    return copy;
-}
 
 } // namespace
 
@@ -67,12 +52,6 @@ bool MeasurementList::add(const Ptr<CMeasurement>& measurement)
         return false;
     m_items.append(measurement);
     return true;
-}
-
-void MeasurementList::replace(int position, const Ptr<CMeasurement>& measurement)
-{
-    if (position >= 1 && position <= count() && measurement)
-        m_items[position - 1] = measurement;
 }
 
 // ---- result object -------------------------------------------------------------
@@ -205,12 +184,11 @@ void CResultBase::UpdateServiceRecord(const Ptr<ITestFilter>& itf)
                 values += QLatin1Char('/') + display;
         }
     }
-    const Ptr<IServiceRecord> record =
-        valueOr([] { return query<IServiceRecord>(CreateObject(QLatin1String(hostclass::ServiceRecord))); }, Ptr<IServiceRecord>());
-    if (!record)
-        return; // the earlier record stays as it was
-    mobjServiceRecord = record;
-    ignoreErrors([&] { record->Fill(itf, code, values); });
+    // A record that cannot be made leaves the one held, which still gets this verdict.
+    if (const auto record = valueOr([] { return query<IServiceRecord>(CreateObject(QLatin1String(hostclass::ServiceRecord))); },
+            Ptr<IServiceRecord>()))
+        mobjServiceRecord = record;
+    ignoreErrors([&] { deref(mobjServiceRecord, location()).Fill(itf, code, values); });
 }
 
 // ---- detailed-result dialog ----------------------------------------------------------
@@ -238,30 +216,22 @@ Ptr<IXmlElement> CResultBase::Save(const Ptr<IXmlDocument>& owner)
         const Ptr<IXmlElement> element = owner->CreateElement(kResultItem);
         if (!element)
             errorReporter()->Raise(kOwnerWord, resulterr::NoElement, location(), 3);
-        // Plain digits, whatever the user's number format: the id is read back by its leading number.
         if (mlMTIID > 0)
-            element->SetAttribute(kMti, QString::number(mlMTIID));
-        // Every part the result holds must be written: an element without its status
-        // or a reading would read back as a different result.
-        const Ptr<IXmlElement> status = xmlValueCodec()->WriteStatus(owner, mlStatus, msStatusText);
-        if (!status)
-            raiseError(vberr::ObjectNotSet, location(), QStringLiteral("The status of the result could not be written."));
-        element->AppendChild(status);
+            element->SetAttribute(kMti, valueFormatter()->Format(Variant(mlMTIID)));
+        // A part that comes back without an element is left out; a measurement has
+        // already reported why.
+        if (const Ptr<IXmlElement> status = xmlValueCodec()->WriteStatus(owner, mlStatus, msStatusText))
+            element->AppendChild(status);
         if (!msComment.isEmpty())
             element->AddTextElement(kComment, msComment);
         if (mobjServiceRecord) {
-            const Ptr<IXmlElement> record = mobjServiceRecord->Save(owner);
-            if (!record)
-                raiseError(vberr::ObjectNotSet, location(), QStringLiteral("The service record of the result could not be written."));
-            element->AppendChild(record);
+            if (const Ptr<IXmlElement> record = mobjServiceRecord->Save(owner))
+                element->AppendChild(record);
         }
         if (mlStatus != emsNone && mlStatus != emsNotApplicable && mcolMeasurements) {
             for (const Ptr<CMeasurement>& measurement : mcolMeasurements->items()) {
-                const Ptr<IXmlElement> saved = measurement->Save(owner);
-                if (!saved)
-                    raiseError(vberr::ObjectNotSet, location(),
-                        QStringLiteral("The measurement \"%1\" could not be written; the result is not saved without it.").arg(measurement->Key()));
-                element->AppendChild(saved);
+                if (const Ptr<IXmlElement> saved = measurement->Save(owner))
+                    element->AppendChild(saved);
             }
         }
         return element;
@@ -285,65 +255,47 @@ void CResultBase::Load(const Ptr<IXmlElement>& in, const Ptr<IProtocolLog>& log)
         if (in->TagName() != kResultItem)
             errorReporter()->Raise(kOwnerWord, resulterr::WrongElement, location(), 4);
 
-        // Everything is read first and taken over only when the whole element has
-        // been read, so a load that fails part-way leaves the result as it was.
-        std::int32_t mti = mlMTIID;
+        // Each part takes effect as it is read: a load that fails part-way keeps what
+        // came before the failing child.
         const QString mtiText = in->GetAttribute(kMti);
         if (!mtiText.isEmpty())
-            mti = CLng(Val(mtiText));
-        std::int32_t status = emsNone;
-        QString statusText;
-        QString comment;
-        Ptr<IServiceRecord> record = mobjServiceRecord;
-        QHash<int, Ptr<CMeasurement>> loaded; // position -> loaded copy
+            mlMTIID = CLng(Val(mtiText));
+        msComment.clear();
+        msStatusText.clear();
+        mlStatus = emsNone;
 
         const Ptr<IXmlElementList> children = in->Children();
-        const int count = children ? children->Count() : 0;
+        const int count = deref(children, location()).Count();
         for (int i = 0; i < count; ++i) {
             const Ptr<IXmlElement> child = children->Item(i);
-            if (!child)
-                continue;
-            const QString name = child->TagName();
+            const QString name = deref(child, location()).TagName();
             if (name == kComment) {
-                comment = child->Text();
+                msComment = child->Text();
             } else if (name == kStatus) {
-                std::int32_t value = emsNone;
-                QString text;
-                xmlValueCodec()->ReadStatus(child, value, text);
-                status = value;
-                statusText = text;
+                xmlValueCodec()->ReadStatus(child, mlStatus, msStatusText);
             } else if (name == kServiceRecord) {
                 const Ptr<IServiceRecord> next = query<IServiceRecord>(CreateObject(QLatin1String(hostclass::ServiceRecord)));
                 if (!next)
                     raiseError(vberr::CannotCreateObject, location(), QStringLiteral("The host's service record cannot be created."));
+                mobjServiceRecord = next;
                 next->Load(child, log);
-                record = next;
             } else if (name == kMeasurement) {
+                // The measurement held in the list reads its element: whoever holds it sees the values.
                 const QString key = child->GetAttribute(kKey);
-                const int position = mcolMeasurements ? mcolMeasurements->positionOf(key) : 0;
-                if (position == 0)
+                const Ptr<CMeasurement> measurement = FindMeasurement(key);
+                if (!measurement)
                     raiseError(vberr::InvalidProcedureCall, location(),
                         QStringLiteral("The result has no measurement \"%1\"; check that the result item belongs to this test.").arg(key));
-                const Ptr<CMeasurement> base = loaded.value(position, mcolMeasurements->item(position));
-                const Ptr<CMeasurement> copy = copyOf(base);
                 try {
-                    copy->Load(child, log);
-                    loaded.insert(position, copy);
+                    measurement->Load(child, log);
                 } catch (const PluginError& refused) {
-                    // A measurement that refuses its element keeps what it held.
+                    // A measurement that refuses its element keeps what it had read; the load goes on.
                     if (refused.number() != CMeasurement::errBadElement)
                         throw;
                 }
             }
         }
 
-        mlMTIID = mti;
-        mlStatus = status;
-        msStatusText = statusText;
-        msComment = comment;
-        mobjServiceRecord = record;
-        for (auto it = loaded.cbegin(); it != loaded.cend(); ++it)
-            mcolMeasurements->replace(it.key(), it.value());
         if (logId != 0)
             log->End(logId);
     } catch (...) {

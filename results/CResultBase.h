@@ -42,7 +42,6 @@ public:
     Ptr<CMeasurement> find(const QString& key) const { return item(positionOf(key)); }
     // Added under its own key; false when that key is taken.
     bool add(const Ptr<CMeasurement>& measurement);
-    void replace(int position, const Ptr<CMeasurement>& measurement);
     const QList<Ptr<CMeasurement>>& items() const { return m_items; }
 
 private:

@@ -1,6 +1,7 @@
 #include "framework/guide/CPrinterXY.h"
 
 #include <cmath>
+#include <limits>
 
 #include "platform/Automation.h"
 #include "platform/PluginError.h"
@@ -11,6 +12,14 @@ namespace {
 
 constexpr std::int32_t kDivisionByZero = 11;
 const QString kSource = QStringLiteral("KeltoTarvoXTest.CPrinterXY");
+
+// The plot works in 32-bit whole numbers: a value beyond them is an overflow.
+std::int32_t checked32(std::int64_t value)
+{
+    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
+        raiseError(vberr::Overflow, kSource);
+    return static_cast<std::int32_t>(value);
+}
 
 double round4(double value)
 {
@@ -93,11 +102,12 @@ void CPrinterXY::CalcAxisX(std::int32_t from, std::int32_t to, std::int32_t step
 {
     if (step == 0)
         raiseError(kDivisionByZero, kSource);
-    if (from % step > 0)
-        from += step - from % step;
-    to -= to % step;
-    const std::int64_t span = static_cast<std::int64_t>(to) - from;
-    const std::int64_t product = span * step;
+    // Remainders in 64 bits: the smallest number divided by -1 has none in 32.
+    if (static_cast<std::int64_t>(from) % step > 0)
+        from = checked32(static_cast<std::int64_t>(from) + step - static_cast<std::int64_t>(from) % step);
+    to = checked32(static_cast<std::int64_t>(to) - static_cast<std::int64_t>(to) % step);
+    const std::int32_t span = checked32(static_cast<std::int64_t>(to) - from);
+    const std::int32_t product = checked32(static_cast<std::int64_t>(span) * step);
     std::int32_t count = 1;
     if (product > 1) {
         for (std::int32_t candidate = 9; candidate >= 2; --candidate) {
@@ -109,7 +119,7 @@ void CPrinterXY::CalcAxisX(std::int32_t from, std::int32_t to, std::int32_t step
     }
     m_axisX.firstTick = from;
     m_axisX.lastTick = to;
-    m_axisX.tick = static_cast<std::int32_t>(span / count);
+    m_axisX.tick = span / count;
     m_axisX.unit = step;
 }
 
@@ -124,7 +134,7 @@ void CPrinterXY::CalcAxisY(float minimum, float maximum)
     }
     const std::int32_t lo = CLng(static_cast<double>(minimum) * factor);
     const std::int32_t hi = CLng(static_cast<double>(maximum) * factor);
-    const std::int32_t tick = CalcDivisions(hi - lo, 11);
+    const std::int32_t tick = CalcDivisions(checked32(static_cast<std::int64_t>(hi) - lo), 11);
     std::int32_t first = lo - lo % tick;
     if (lo % tick > 0)
         first += tick;
@@ -139,14 +149,13 @@ void CPrinterXY::CalcAxisY(float minimum, float maximum)
 
 std::int32_t CPrinterXY::CalcDivisions(std::int32_t range, std::int32_t maximum)
 {
-    if (maximum < 0)
-        raiseError(vberr::InvalidProcedureCall, kSource);
+    // A maximum no count can meet ends when the step leaves the 32-bit range.
     std::int64_t decade = 1;
     for (;;) {
         for (std::int64_t multiple : {1, 2, 5}) {
-            const std::int64_t step = multiple * decade;
+            const std::int32_t step = checked32(multiple * decade);
             if (range / step <= maximum)
-                return static_cast<std::int32_t>(step);
+                return step;
         }
         decade *= 10;
     }

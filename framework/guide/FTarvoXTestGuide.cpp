@@ -12,6 +12,7 @@
 #include "framework/guide/XMTIData.h"
 #include "framework/guide/XTestInstruction.h"
 #include "platform/ComponentRuntime.h"
+#include "platform/Deref.h"
 #include "platform/interfaces/TestData.h"
 #include "platform/interfaces/TestElement.h"
 
@@ -105,12 +106,6 @@ protected:
     }
 };
 
-void ensureObject(bool present)
-{
-    if (!present)
-        raiseError(vberr::ObjectNotSet, kSource);
-}
-
 } // namespace
 
 FTarvoXTestGuide::FTarvoXTestGuide()
@@ -177,8 +172,7 @@ void FTarvoXTestGuide::Initialize(const Ptr<ITestElement>& ite, const Ptr<ITestS
         return;
     try {
         m_window->setWindowTitle(testGuideHelper()->Caption(ite));
-        ensureObject(m_details != nullptr);
-        m_details->SetInstructions(vInstructions);
+        deref(m_details, kSource).SetInstructions(vInstructions);
         // A missing database or record leaves the identity tab as it was.
         ignoreErrors([&] {
             std::int32_t mtiId = ite->Result() ? ite->Result()->MTIID() : 0;
@@ -244,9 +238,8 @@ void FTarvoXTestGuide::InitWizard(const Ptr<ITestElement>& ite, const Ptr<ITestS
 std::int16_t FTarvoXTestGuide::AddWizardTab(const QString& caption, std::int32_t backColor, const QString& picture1,
     const QString& picture2, QWidget* control)
 {
-    auto tab = ComponentRuntime::instance().createAs<ITgTab>(QLatin1String(hostclass::TgTab));
-    ensureObject(tab != nullptr);
-    tab->SetMaskColor(olecolor::Red); // the background of the tab bitmaps
+    const auto tab = ComponentRuntime::instance().createAs<ITgTab>(QLatin1String(hostclass::TgTab));
+    deref(tab, kSource).SetMaskColor(olecolor::Red); // the background of the tab bitmaps
     tab->SetBackColor(backColor);
     tab->SetPicture(guide::LoadResPicture(picture1));
     tab->SetPicture2(guide::LoadResPicture(picture2));
@@ -288,10 +281,7 @@ void FTarvoXTestGuide::SetToolbarMode(std::int16_t iMode, bool fFlag)
 
 void FTarvoXTestGuide::EnableNextButton(bool fEnable)
 {
-    ignoreErrors([&] {
-        if (m_toolbar)
-            m_toolbar->Item(guidebutton::Next)->SetEnabled(fEnable);
-    });
+    ignoreErrors([&] { deref(deref(m_toolbar, kSource).Item(guidebutton::Next), kSource).SetEnabled(fEnable); });
 }
 
 void FTarvoXTestGuide::SetActiveSteps(const QList<std::int16_t>& steps)
@@ -310,7 +300,7 @@ void FTarvoXTestGuide::SetStatusText(const QString& sText)
     ignoreErrors([&] {
         const qsizetype separator = sText.indexOf(QStringLiteral("::"));
         const QString shown = separator >= 0 && separator <= 5 ? textTranslator()->Translate(kOwnerWord, sText, {}) : sText;
-        m_toolbar->StatusCaption()->SetText(shown);
+        deref(deref(m_toolbar, kSource).StatusCaption(), kSource).SetText(shown);
     });
 }
 
@@ -325,24 +315,26 @@ void FTarvoXTestGuide::ShowResultStatus(const Ptr<IResultData>& ird)
 {
     if (!ird)
         return;
-    ignoreErrors([&] { m_toolbar->StatusCaption()->SetStatus(Variant(ird->Status()).toInteger()); });
+    ignoreErrors([&] { deref(deref(m_toolbar, kSource).StatusCaption(), kSource).SetStatus(Variant(ird->Status()).toInteger()); });
 }
 
 void FTarvoXTestGuide::ShowPopup(const QString& sPictureKey, const QString& sText, bool fFlash)
 {
-    ensureObject(mEmbeddedControl && m_popup);
+    // The popup covers the result view: without a view there is nothing to cover.
+    deref(mEmbeddedControl.data(), kSource);
+    XTestInstruction& popup = deref(m_popup.data(), kSource);
     placePopup();
-    m_popup->ShowMsg(sPictureKey, sText);
-    m_popup->SetFlash(fFlash);
-    m_popup->show();
-    m_popup->raise();
+    popup.ShowMsg(sPictureKey, sText);
+    popup.SetFlash(fFlash);
+    popup.show();
+    popup.raise();
 }
 
 void FTarvoXTestGuide::HidePopup()
 {
-    ensureObject(m_popup != nullptr);
-    m_popup->SetFlash(false);
-    m_popup->hide();
+    XTestInstruction& popup = deref(m_popup.data(), kSource);
+    popup.SetFlash(false);
+    popup.hide();
 }
 
 Ptr<CMtiData2> FTarvoXTestGuide::GetMtiData()
@@ -397,8 +389,8 @@ void FTarvoXTestGuide::buttonClick(const Ptr<ITgToolbarItem>& button, bool flag)
         break;
     case guidebutton::Stop: emit StopTest(); break;
     case guidebutton::Main: {
-        const bool nextEnabled = valueOr([&] { return m_toolbar->Item(guidebutton::Next)->Enabled(); }, false);
-        const bool mainChecked = valueOr([&] { return m_toolbar->Item(guidebutton::Main)->Checked(); }, false);
+        const bool nextEnabled = valueOr([&] { return deref(deref(m_toolbar, kSource).Item(guidebutton::Next), kSource).Enabled(); }, false);
+        const bool mainChecked = valueOr([&] { return deref(deref(m_toolbar, kSource).Item(guidebutton::Main), kSource).Checked(); }, false);
         if (nextEnabled && flag) {
             saveIdentity();
             emit NextTest();
@@ -424,9 +416,9 @@ void FTarvoXTestGuide::confirmAbort()
 void FTarvoXTestGuide::standardChanged()
 {
     ignoreErrors([&] {
-        const auto standard = m_toolbar->StandardItem();
-        if (standard && mirvResult)
-            mirvResult->SelectStandard(standard->AlphaName(), standard->CompleteName(), standard->Calculate());
+        const Ptr<ITgStandardItem> item = deref(m_toolbar, kSource).StandardItem();
+        auto& standard = deref(item, kSource);
+        deref(mirvResult, kSource).SelectStandard(standard.AlphaName(), standard.CompleteName(), standard.Calculate());
     });
 }
 

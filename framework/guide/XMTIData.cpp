@@ -9,6 +9,7 @@
 #include "framework/HostServices.h"
 #include "framework/MMiscUtils.h"
 #include "platform/ComponentRuntime.h"
+#include "platform/Deref.h"
 #include "platform/interfaces/GuideControls.h"
 
 namespace kelto {
@@ -16,13 +17,14 @@ namespace kelto {
 namespace {
 
 const QString kKey = QStringLiteral("Software\\Quilo\\Kelto\\TarvoX\\MtiData\\");
+const QString kSource = QStringLiteral("KeltoTarvoXTest.XMTIData");
 const char* const kDefaultModels[] = {"Tarvo", "TarvoM", "TarvoH"};
 
 Ptr<IRegistryKey> newKey()
 {
     auto key = ComponentRuntime::instance().createAs<IRegistryKey>(QLatin1String(hostclass::RegistryKey));
     if (!key)
-        raiseError(vberr::CannotCreateObject, QStringLiteral("KeltoTarvoXTest.XMTIData"));
+        raiseError(vberr::CannotCreateObject, kSource);
     return key;
 }
 
@@ -187,23 +189,17 @@ void XMTIData::ShowModel()
 void XMTIData::RegSave()
 {
     Ptr<IRegistryKey> key;
-    ignoreErrors([&] {
-        key = newKey();
-        key->CreateKey(hkey::LocalMachine, kKey);
-        key->OpenKey(hkey::LocalMachine, kKey);
-    });
-    ignoreErrors([&] { key->SetValue(QStringLiteral("MRU"), Variant(m_selected)); });
+    ignoreErrors([&] { key = newKey(); });
+    ignoreErrors([&] { deref(key, kSource).CreateKey(hkey::LocalMachine, kKey); });
+    ignoreErrors([&] { deref(key, kSource).OpenKey(hkey::LocalMachine, kKey); });
+    ignoreErrors([&] { deref(key, kSource).SetValue(QStringLiteral("MRU"), Variant(m_selected)); });
     for (const auto& entry : m_entries) {
-        if (entry->MtiType().isEmpty())
-            continue; // would write into the parent key
         Ptr<IRegistryKey> modelKey;
-        ignoreErrors([&] {
-            modelKey = newKey();
-            modelKey->CreateKey(hkey::LocalMachine, kKey + entry->MtiType());
-            modelKey->OpenKey(hkey::LocalMachine, kKey + entry->MtiType());
-        });
-        ignoreErrors([&] { modelKey->SetValue(QStringLiteral("Firmware"), Variant(entry->Firmware())); });
-        ignoreErrors([&] { modelKey->SetValue(QStringLiteral("Serial"), Variant(entry->Serial())); });
+        ignoreErrors([&] { modelKey = newKey(); });
+        ignoreErrors([&] { deref(modelKey, kSource).CreateKey(hkey::LocalMachine, kKey + entry->MtiType()); });
+        ignoreErrors([&] { deref(modelKey, kSource).OpenKey(hkey::LocalMachine, kKey + entry->MtiType()); });
+        ignoreErrors([&] { deref(modelKey, kSource).SetValue(QStringLiteral("Firmware"), Variant(entry->Firmware())); });
+        ignoreErrors([&] { deref(modelKey, kSource).SetValue(QStringLiteral("Serial"), Variant(entry->Serial())); });
     }
 }
 

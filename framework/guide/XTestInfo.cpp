@@ -6,6 +6,7 @@
 #include "framework/guide/GuideLayout.h"
 #include "platform/Clock.h"
 #include "platform/ComponentRuntime.h"
+#include "platform/Deref.h"
 #include "platform/interfaces/GuideControls.h"
 
 namespace kelto {
@@ -13,6 +14,7 @@ namespace kelto {
 namespace {
 constexpr int kFlashIntervalMs = 500;
 constexpr double kMinimumListTwips = 285;
+const QString kSource = QStringLiteral("KeltoTarvoXTest.XTestInfo");
 } // namespace
 
 XTestInfo::XTestInfo(QWidget* parent) : QWidget(parent), tmrFlash(Clock::instance().createTimer()), m_backColor(olecolor::InfoBackground)
@@ -21,8 +23,9 @@ XTestInfo::XTestInfo(QWidget* parent) : QWidget(parent), tmrFlash(Clock::instanc
     setAutoFillBackground(true);
     ignoreErrors([&] {
         xtwInfo = ComponentRuntime::instance().createAs<IXTestWizard>(QLatin1String(hostclass::TestWizard));
-        xtwInfo->widget()->setParent(this);
-        xtwInfo->widget()->setObjectName(QStringLiteral("xtwInfo"));
+        QWidget& list = deref(deref(xtwInfo, kSource).widget(), kSource);
+        list.setParent(this);
+        list.setObjectName(QStringLiteral("xtwInfo"));
     });
     lblCounter = new QLabel(QStringLiteral("5"), this);
     lblCounter->setObjectName(QStringLiteral("lblCounter"));
@@ -47,7 +50,7 @@ void XTestInfo::SetBackColor(std::int32_t color)
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, olecolor::toQColor(color));
     setPalette(palette);
-    ignoreErrors([&] { xtwInfo->SetBackColor(color); });
+    ignoreErrors([&] { deref(xtwInfo, kSource).SetBackColor(color); });
 }
 
 void XTestInfo::SetBorder(bool border)
@@ -70,12 +73,12 @@ void XTestInfo::SetShowCounter(bool show)
 void XTestInfo::Initialize(const Variant& instructions)
 {
     m_instructions = instructions;
-    ignoreErrors([&] { xtwInfo->SetInstructions(instructions); });
+    ignoreErrors([&] { deref(xtwInfo, kSource).SetInstructions(instructions); });
 }
 
 void XTestInfo::HighLightItem(const Variant& steps)
 {
-    ignoreErrors([&] { xtwInfo->SetActiveSteps(steps); });
+    ignoreErrors([&] { deref(xtwInfo, kSource).SetActiveSteps(steps); });
 }
 
 void XTestInfo::UpdateCounter(std::int32_t count)
@@ -90,14 +93,13 @@ void XTestInfo::ShowPacerMsg(const Variant& message)
 {
     if (message.isNull() || message.isEmpty()) {
         tmrFlash->stop();
-        ignoreErrors([&] { xtwInfo->SetMessageMode(false); });
-        ignoreErrors([&] { xtwInfo->SetInstructions(m_instructions); });
-        ignoreErrors([&] { xtwInfo->SetBackColor(m_backColor); });
+        ignoreErrors([&] { deref(xtwInfo, kSource).SetInstructions(m_instructions); });
+        ignoreErrors([&] { deref(xtwInfo, kSource).SetBackColor(m_backColor); });
         return;
     }
-    ignoreErrors([&] { xtwInfo->SetInstructions(message); });
-    ignoreErrors([&] { xtwInfo->SetMessageMode(true); });
-    ignoreErrors([&] { xtwInfo->SetBackColor(kPacerColor); });
+    ignoreErrors([&] { deref(xtwInfo, kSource).SetInstructions(message); });
+    ignoreErrors([&] { deref(xtwInfo, kSource).SetMessageMode(true); });
+    ignoreErrors([&] { deref(xtwInfo, kSource).SetBackColor(kPacerColor); });
     tmrFlash->start(kFlashIntervalMs);
 }
 
@@ -110,12 +112,13 @@ void XTestInfo::tick()
 {
     ++m_ticks;
     ignoreErrors([&] {
-        const std::int32_t colour = xtwInfo->BackColor();
+        auto& wizard = deref(xtwInfo, kSource);
+        const std::int32_t colour = wizard.BackColor();
         if (m_ticks > 7 && colour == kPacerColor) {
-            xtwInfo->SetBackColor(m_backColor);
+            wizard.SetBackColor(m_backColor);
             m_ticks = 0;
         } else if (m_ticks > 0) {
-            xtwInfo->SetBackColor(kPacerColor);
+            wizard.SetBackColor(kPacerColor);
         }
     });
 }

@@ -30,7 +30,7 @@ Variant CTestBatteryRetention::GetInstructions(std::int16_t iMode, std::int16_t 
         return linesVariant(lines);
     }
     QString energy;
-    ignoreErrors([&] { energy = singleToString(typedConfig()->PresetEnergy()); });
+    ignoreErrors([&] { energy = singleToString(presetEnergy()); });
     lines << tr(QStringLiteral("20320::1. Set range position of Tarvo to 'High'."))
           << tr(QStringLiteral("20321::2. Set defibrillator to %%1J."), {Variant(energy)})
           << tr(QStringLiteral("20322::3. Click 'Start' to begin the test."))

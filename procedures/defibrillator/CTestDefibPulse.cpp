@@ -25,7 +25,7 @@ Variant CTestDefibPulse::GetInstructions(std::int16_t iMode, std::int16_t iCount
         return linesVariant(lines);
     }
     QString energy;
-    ignoreErrors([&] { energy = singleToString(typedConfig()->PresetEnergy()); });
+    ignoreErrors([&] { energy = singleToString(presetEnergy()); });
     lines << tr(QStringLiteral("20350::1. Set range position of Tarvo to 'High'."))
           << tr(QStringLiteral("20351::2. Set defibrillator to %%1 J."), {Variant(energy)})
           << tr(QStringLiteral("20352::3. Click 'Start' to begin the test."))
@@ -57,8 +57,7 @@ void CTestDefibPulse::PerformMeasurement()
 
 void CTestDefibPulse::measure()
 {
-    const Ptr<CConfigDefibPulse> config = typedConfig();
-    const int required = config && config->BatteryOperated() ? 10 : 15;
+    const int required = deref(typedConfig()).BatteryOperated() ? 10 : 15;
     QStringList table(required + 1);
     int count = 0;
     FTarvoXTestGuide& guide = Guide();

@@ -10,7 +10,7 @@ Variant CTestSyncDelay<Self, Config, Result>::GetInstructions()
 {
     QStringList lines(4);
     ignoreErrors([&] {
-        const QString energy = QString::number(this->wholeEnergy(this->typedConfig()->PresetEnergy()));
+        const QString energy = QString::number(this->wholeEnergy(this->presetEnergy()));
         lines[0] = this->tr(QStringLiteral("20240::1. Set defibrillator to %%1J."), {Variant(energy)});
     });
     lines[1] = this->tr(QStringLiteral("20241::2. Set range to 'High' on the TarvoX."));

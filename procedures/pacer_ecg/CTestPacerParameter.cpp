@@ -42,13 +42,13 @@ void CTestPacerElement<Self, Config, Result>::mfrmTestGuide_StartTest()
 template <class Self, class Config, class Result>
 QString CTestPacerElement<Self, Config, Result>::rateText()
 {
-    return valueOr([&] { return singleToString(this->typedConfig()->PacerRate()); }, QString());
+    return valueOr([&] { return singleToString(this->deref(this->typedConfig()).PacerRate()); }, QString());
 }
 
 template <class Self, class Config, class Result>
 QString CTestPacerElement<Self, Config, Result>::amplitudeText()
 {
-    return valueOr([&] { return singleToString(this->typedConfig()->PacerAmplitude()); }, QString());
+    return valueOr([&] { return singleToString(this->deref(this->typedConfig()).PacerAmplitude()); }, QString());
 }
 
 template class CTestPacerElement<CTestPacerParameter, CConfigPacerParameter, CResultPacerParameter>;

@@ -17,6 +17,7 @@ public:
         this->mStyle.statusAfterInitialize = true;
         this->mStyle.descriptionBoxOnPerformError = false;
         this->mStyle.secondAbortOnAbortTest = false;
+        this->mStyle.skipBeforeAbortNavigation = true;
         this->mStyle.ensureResultIgnoresErrors = true;
     }
 

@@ -10,8 +10,8 @@ Variant CTestPacerRefractory::GetInstructions()
 {
     float rate = 0;
     float amplitude = 0;
-    ignoreErrors([&] { rate = typedConfig()->PacerRate(); });
-    ignoreErrors([&] { amplitude = typedConfig()->PacerAmplitude(); });
+    ignoreErrors([&] { rate = deref(typedConfig()).PacerRate(); });
+    ignoreErrors([&] { amplitude = deref(typedConfig()).PacerAmplitude(); });
     QStringList lines;
     lines << tr(QStringLiteral("20290::1. Set switch position of Tarvo to PACER."))
           << tr(QStringLiteral("20291::2. Connect pacer to input fixed load."))
@@ -28,8 +28,9 @@ std::int16_t CTestPacerRefractory::GetPacerRefractoryTimeout()
     std::int16_t seconds = 0;
     ignoreErrors([&] {
         const auto key = ComponentRuntime::instance().createAs<IRegistryKey>(QLatin1String(hostclass::RegistryKey));
-        key->OpenKey(hkey::LocalMachine, QStringLiteral("Software\\Quilo\\kelto\\TarvoX"));
-        seconds = key->GetValue(QStringLiteral("PacerRefractoryTimeout")).toInteger();
+        auto& settings = kelto::deref(key, QLatin1String(kProgId));
+        settings.OpenKey(hkey::LocalMachine, QStringLiteral("Software\\Quilo\\kelto\\TarvoX"));
+        seconds = settings.GetValue(QStringLiteral("PacerRefractoryTimeout")).toInteger();
     });
     return seconds;
 }

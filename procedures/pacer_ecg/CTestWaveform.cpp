@@ -73,7 +73,7 @@ void CTestWaveform<Self, Config, Result>::Initialize(const QString& plugInId, st
     ignoreErrors([&] {
         auto limits = std::make_shared<CLimitData>();
         limits->Initialize(this->self(), false);
-        this->elementBase()->SetLimits(limits);
+        this->deref(this->elementBase()).SetLimits(limits);
     });
 }
 
@@ -97,8 +97,7 @@ void CTestWaveform<Self, Config, Result>::guideInitialized()
     }
     // A verdict may be (re)ticked when the guide opens on a judged result, or when
     // this element has already played its waveform.
-    bool nextEnabled = false;
-    ignoreErrors([&] { nextEnabled = this->Guide().xtbToolbar()->Item(guidebutton::Next)->Enabled(); });
+    const bool nextEnabled = this->deref(this->deref(this->Guide().xtbToolbar()).Item(guidebutton::Next)).Enabled();
     gfWaveRunning = nextEnabled ? true : mfWavePlayed;
 }
 
@@ -264,24 +263,23 @@ template <class Self, class Config, class Result>
 void CTestWaveform<Self, Config, Result>::FinishTest(const Ptr<CMtiData2>& mti)
 {
     if (this->mfSkip) {
-        ignoreErrors([&] { this->elementBase()->SetResult(nullptr); });
+        ignoreErrors([&] { this->deref(this->elementBase()).SetResult(nullptr); });
         return;
     }
     // A stop is the normal end of a waveform run, so it keeps its result.
     if (!this->mfStarted)
         return;
-    ignoreErrors([&] {
-        const auto base = this->elementBase();
-        const auto result = base ? query<Result>(base->Result()) : nullptr;
-        if (!result || !this->mSetup)
-            return;
+    Ptr<Result> result;
+    ignoreErrors([&] { result = query<Result>(this->deref(this->elementBase()).Result()); });
+    if (result) {
         ignoreErrors([&] { result->UpdateStatus(this->self(), this->mfNA); });
         ignoreErrors([&] {
             Ptr<CMtiData2> identity = mti;
-            result->SetMTIID(MMiscUtils::StoreMtiData(this->mSetup->MtiDatabase(), identity));
+            result->SetMTIID(MMiscUtils::StoreMtiData(this->deref(this->mSetup).MtiDatabase(), identity));
         });
-        ignoreErrors([&] { this->mSetup->TestFinished(this->self()); });
-    });
+    }
+    // The setup is told of every finished run, with or without a result.
+    ignoreErrors([&] { this->deref(this->mSetup).TestFinished(this->self()); });
 }
 
 template class CTestWaveform<CTestNormalSinus, CConfigNormalSinus, CResultNormalSinus>;

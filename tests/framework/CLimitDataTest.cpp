@@ -6,6 +6,7 @@
 #include "framework/MMiscUtils.h"
 #include "host/HostLog.h"
 #include "host/Report.h"
+#include "host/Standards.h"
 #include "host/TestSetup.h"
 #include "host/XmlDocument.h"
 
@@ -117,6 +118,22 @@ TEST(CLimitDataEvaluation, standardsTheTestLacksAreIgnored)
     auto m = reading(QStringLiteral("PEAV"), 900.0);
     m->UpdateStatus(f.limits, selected);
     EXPECT_EQ(m->Status(), emsPassed);
+}
+
+TEST(CLimitDataEvaluation, aPlaceOfTheSelectionThatGivesNoStandardIsSkipped)
+{
+    // A selection that answers a place with nothing, as another host's might.
+    class Gapped : public host::StandardCollection {
+    public:
+        Ptr<IStandard> Item(int index) override { return index == 0 ? nullptr : host::StandardCollection::Item(index); }
+    };
+    Fixture f(400);
+    f.limits->CopyFrom(Fixture::holding(makeStandard(QStringLiteral("A"), QStringLiteral("A 1"), {{QStringLiteral("PEAV"), 100.0f, kNone}})));
+    auto selected = std::make_shared<Gapped>();
+    selected->Add(makeStandard(QStringLiteral("A"), QStringLiteral("A 1"), {}));
+    selected->Add(makeStandard(QStringLiteral("A"), QStringLiteral("A 1"), {}));
+    auto failed = f.limits->FindFailedStandards(reading(QStringLiteral("PEAV"), 120.0), selected);
+    EXPECT_EQ(names(failed), QStringList{"A"}) << "the second place is still judged";
 }
 
 TEST(CLimitDataEvaluation, zeroOfANumberedChargeTimeFailsWhateverTheLimits)
@@ -346,4 +363,19 @@ TEST(CLimitDataReport, limitsArePrintedOnlyWhenTheTestHasStandards)
     setup->setSelectedStandards(makeCollection({makeStandard(QStringLiteral("A"), QStringLiteral("A 1"), {})}));
     f.limits->PrintReport(report, setup);
     EXPECT_FALSE(report->tables().isEmpty());
+}
+
+TEST(CLimitDataReport, noReportOrNoOwnerPrintsNothingAndReportsNothing)
+{
+    Fixture f(300);
+    auto standard = f.limits->CreateStandard(QStringLiteral("A"), QStringLiteral("A 1"));
+    standard->Limits().first()->SetValue(elvHigh, 15);
+    host::HostLog::instance().clear();
+    EXPECT_EQ(errorNumberOf([&] { f.limits->PrintReport(nullptr, std::make_shared<host::TestSetup>()); }), 0);
+
+    auto ownerless = std::make_shared<CLimitData>();
+    ownerless->CopyFrom(f.limits);
+    auto report = std::make_shared<host::Report>();
+    EXPECT_EQ(errorNumberOf([&] { ownerless->PrintReport(report, nullptr); }), 0);
+    EXPECT_TRUE(host::HostLog::instance().reportedErrors().isEmpty());
 }

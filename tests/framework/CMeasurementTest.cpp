@@ -25,6 +25,25 @@ Ptr<CMeasurement> measurement(const QString& key, const Variant& value, const QS
     return m;
 }
 
+// A report writer whose flags or translations cannot be had.
+class FailingReport : public host::Report {
+public:
+    bool flagsFail = false;
+    bool translateFails = false;
+    std::int32_t Flags() override
+    {
+        if (flagsFail)
+            raiseError(hresult(0x80004005), QStringLiteral("Report"));
+        return host::Report::Flags();
+    }
+    QString Translate(const QString& owner, const QString& text, const VariantArray& params) override
+    {
+        if (translateFails)
+            raiseError(hresult(0x80004005), QStringLiteral("Report"));
+        return host::Report::Translate(owner, text, params);
+    }
+};
+
 QStringList childNames(const Ptr<IXmlElement>& element)
 {
     QStringList names;
@@ -111,6 +130,23 @@ TEST(CMeasurementReport, failedItemsOnlyLeavesOutAllButFailedRows)
     EXPECT_EQ(energy->GetReportRow(report), QString());
     energy->SetStatus(emsFailed);
     EXPECT_EQ(energy->GetReportRow(report), QStringLiteral("|      Energy||196.4|J;"));
+}
+
+TEST(CMeasurementReport, flagsThatCannotBeReadGiveNoRowAndAFailedCaptionAnEmptyCell)
+{
+    auto energy = measurement(QStringLiteral("ENGY"), 196.4);
+    energy->SetPresetValue(200);
+    auto report = std::make_shared<FailingReport>();
+    report->flagsFail = true;
+    for (std::int32_t status : {emsPassed, emsFailed}) {
+        energy->SetStatus(status);
+        EXPECT_EQ(energy->GetReportRow(report), QString()) << status;
+    }
+    EXPECT_EQ(energy->GetReportRow(nullptr), QString()) << "no report, no row";
+
+    report->flagsFail = false;
+    report->translateFails = true;
+    EXPECT_EQ(energy->GetReportRow(report), QStringLiteral("||200.0|196.4|J;")) << "no caption, and no indent either";
 }
 
 // ---- limit values and validation -------------------------------------------------
@@ -205,6 +241,20 @@ TEST(CMeasurementLimits, validationFailsAReadingThatIsNoNumber)
     // A limit without any value limits nothing.
     auto unset = makeStandard(QStringLiteral("B"), QStringLiteral("B 1"), {{QStringLiteral("SYNT"), kNone, kNone}});
     EXPECT_EQ(m->ValidateLimits(unset), 0);
+}
+
+TEST(CMeasurementLimits, missingStandardOrLimitIsNoValueNoFailureAndNoCrash)
+{
+    auto m = measurement(QStringLiteral("ENGY"), 500.0);
+    m->SetPresetValue(200);
+    EXPECT_TRUE(m->GetLimitValue(nullptr, elvHigh).isEmpty());
+    EXPECT_TRUE(m->GetLimitValue(nullptr, elvLow, eff::Calculate | eff::Text | eff::Unit).isEmpty());
+    EXPECT_EQ(m->ValidateLimits(nullptr), 0);
+    EXPECT_EQ(m->CalculateLimitValue(nullptr, elvHigh), 0.0f);
+    // Limits that cannot be asked judge nothing, and that is no pass.
+    m->SetStatus(emsPassed);
+    EXPECT_FALSE(m->UpdateStatus(nullptr, makeCollection({})));
+    EXPECT_EQ(m->Status(), emsFailed);
 }
 
 // ---- "Measurement" element ------------------------------------------------------------
@@ -329,4 +379,21 @@ TEST_F(CMeasurementXml, documentWithoutElementsGivesCannotCreateError)
     doc->failElementCreation({QStringLiteral("Measurement")});
     auto m = measurement(QStringLiteral("ENGY"), 5.0);
     EXPECT_EQ(errorNumberOf([&] { m->Save(doc); }), CMeasurement::errCannotCreate);
+}
+
+TEST_F(CMeasurementXml, missingDocumentOrElementIsReportedNotACrash)
+{
+    auto m = measurement(QStringLiteral("ENGY"), 5.0);
+    Ptr<IXmlElement> saved;
+    EXPECT_EQ(errorNumberOf([&] { saved = m->Save(nullptr); }), 0);
+    EXPECT_EQ(saved, nullptr);
+    EXPECT_EQ(errorNumberOf([&] { m->Load(nullptr, nullptr); }), 0);
+    const auto reported = host::HostLog::instance().reportedErrors();
+    ASSERT_EQ(reported.size(), 2);
+    for (const auto& entry : reported) {
+        EXPECT_EQ(entry.number, vberr::ObjectNotSet);
+        EXPECT_EQ(entry.source, QStringLiteral("KeltoTarvoXTest.CMeasurement"));
+    }
+    EXPECT_EQ(m->Key(), QStringLiteral("ENGY"));
+    EXPECT_EQ(m->value(), Variant(5.0));
 }

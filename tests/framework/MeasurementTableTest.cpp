@@ -81,6 +81,19 @@ TEST(MeasurementTable, seriesChargeTimeRowHasNoMeasurementAndMissingResultLeaves
     EXPECT_TRUE(noResult.cell(1, 3).isEmpty());
 }
 
+TEST(MeasurementTable, withoutReportTheCaptionsStayEmptyAndWithoutOwnerThereAreNoRows)
+{
+    auto element = std::make_shared<FakeElement>(1200);
+    const Variant uncaptioned = MMiscUtils::GetMeasurementTable(nullptr, element);
+    ASSERT_EQ(uncaptioned.toArray().size(), 4);
+    for (const Variant& row : uncaptioned.toArray()) {
+        EXPECT_FALSE(row.toArray()[0].toString().isEmpty());
+        EXPECT_TRUE(row.toArray()[1].isEmpty());
+        EXPECT_TRUE(row.toArray()[3].isEmpty()) << "the element holds no result";
+    }
+    EXPECT_TRUE(MMiscUtils::GetMeasurementTable(std::make_shared<host::Report>(), nullptr).toArray().isEmpty());
+}
+
 TEST(MeasurementTable, selectAllTextSelectsTheWholeText)
 {
     QLineEdit edit(QStringLiteral("12:30"));

@@ -200,6 +200,20 @@ TEST_F(EnergyPanelTest, ALockStaysInForceAcrossInitialize)
     EXPECT_TRUE(box->isEnabled());
 }
 
+TEST_F(EnergyPanelTest, AnUnlockWithoutAConfigurationLeavesTheBoxDisabled)
+{
+    // Enabled, the box would take edits that are written nowhere while the host is told of them.
+    panel->SetCallBack(callBack);
+    panel->Initialize(Variant::nothing());
+    panel->SetLocked(true);
+    panel->SetLocked(false);
+    EXPECT_FALSE(box->isEnabled());
+    QTest::keyClick(box, Qt::Key_5);
+    EXPECT_EQ(changesOf(*callBack), 0);
+    initialize();
+    EXPECT_TRUE(box->isEnabled());
+}
+
 TEST_F(EnergyPanelTest, SetFocusSelectsTheFirstFiveCharacters)
 {
     config->SetPresetEnergy(123456);

@@ -253,6 +253,23 @@ TEST_F(WaveformPanelTest, LockingDisablesEveryControlAndUnlockingKeepsIndefinite
     EXPECT_EQ(config->Duration(), 0);
 }
 
+TEST_F(WaveformPanelTest, ALockedPanelStaysLockedWhenAnInitializeUnticksIndefinite)
+{
+    config->SetDuration(0);
+    initialize();
+    ASSERT_TRUE(indefinite->isChecked());
+    panel->SetLocked(true);
+    config->SetDuration(7);
+    panel->Initialize(Variant(config));
+    EXPECT_FALSE(indefinite->isChecked());
+    EXPECT_FALSE(slider->isEnabled());
+    EXPECT_FALSE(text->isEnabled());
+    QTest::keyClick(slider, Qt::Key_End);
+    EXPECT_EQ(config->Duration(), 7) << "the lock holds";
+    panel->SetLocked(false);
+    EXPECT_TRUE(slider->isEnabled());
+}
+
 TEST_F(WaveformPanelTest, APanelLowerThanItsLeastHeightIsLaidOutForThatHeight)
 {
     const double pixel = twipsPerPixel(panel->hWnd());

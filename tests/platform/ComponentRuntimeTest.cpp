@@ -7,6 +7,7 @@
 
 #include "platform/ComponentRuntime.h"
 #include "platform/PluginError.h"
+#include "tests/support/MissingClass.h"
 
 using namespace kelto;
 
@@ -66,6 +67,27 @@ TEST_F(ComponentRuntimeTest, UnknownNamesYieldNothing)
     EXPECT_EQ(ComponentRuntime::instance().create(QStringLiteral("KeltoSample.CMissing")), nullptr);
     EXPECT_EQ(ComponentRuntime::instance().create(QStringLiteral("{00000000-1111-2222-3333-444444444444}")), nullptr);
     EXPECT_EQ(ComponentRuntime::instance().create(QString()), nullptr);
+}
+
+TEST_F(ComponentRuntimeTest, AWithdrawnClassIsMissingUntilItIsPutBack)
+{
+    registerSample();
+    const QString classId = QStringLiteral("{6b1d3c2a-0f4e-4c61-9a0b-1f2e3d4c5b6a}");
+    {
+        const MissingClass missing("KeltoSample.CSample");
+        EXPECT_TRUE(missing.withdrawn());
+        EXPECT_EQ(ComponentRuntime::instance().create(QStringLiteral("KeltoSample.CSample")), nullptr);
+        EXPECT_EQ(ComponentRuntime::instance().create(classId), nullptr) << "its class id is gone too";
+    }
+    EXPECT_TRUE(ComponentRuntime::instance().create(QStringLiteral("keltosample.csample")));
+    EXPECT_TRUE(ComponentRuntime::instance().create(classId));
+    {
+        const MissingClass byId(classId);
+        EXPECT_EQ(ComponentRuntime::instance().create(QStringLiteral("KeltoSample.CSample")), nullptr);
+    }
+    EXPECT_TRUE(ComponentRuntime::instance().create(QStringLiteral("KeltoSample.CSample")));
+    const MissingClass unknown("KeltoSample.CMissing");
+    EXPECT_FALSE(unknown.withdrawn());
 }
 
 TEST_F(ComponentRuntimeTest, LoadingALibraryConstructsNothing)

@@ -11,6 +11,7 @@
 #include "platform/interfaces/TestData.h"
 #include "plugin_shell/CTarvoXPlugIn.h"
 #include "tests/support/Errors.h"
+#include "tests/support/MissingClass.h"
 
 using namespace kelto;
 
@@ -205,6 +206,33 @@ TEST_F(CTarvoXPlugInTest, LoadStandardGivesCopiesAndLeavesTheCallersNamesAlone)
     QString other = QStringLiteral("EN");
     EXPECT_EQ(plugIn->LoadStandard(300, other, complete), nullptr);
     EXPECT_EQ(plugIn->LoadStandard(1300, alpha, complete), nullptr);
+}
+
+TEST_F(CTarvoXPlugInTest, AfterASecondInitializeThatFailsNoStandardIsGivenAndNothingCrashes)
+{
+    auto plugIn = initialised(chargeTime(QStringLiteral("300"), kStandard));
+    QString alpha = QStringLiteral("IEC");
+    QString complete = QStringLiteral("IEC 60601-2-4");
+    ASSERT_TRUE(plugIn->LoadStandard(300, alpha, complete));
+
+    // A missing template fails the second Initialize and leaves the list it had.
+    useTemplateFile(dir.filePath(QStringLiteral("gone.mpc")));
+    EXPECT_EQ(errorNumberOf([&] { plugIn->Initialize(nullptr); }), kTemplateMissing);
+    EXPECT_TRUE(plugIn->LoadStandard(300, alpha, complete));
+
+    // A host without its test list gives the second Initialize no list at all.
+    useTemplate(withData(chargeTime(QStringLiteral("300"), kStandard)));
+    {
+        const MissingClass noList(hostclass::TestList);
+        ASSERT_TRUE(noList.withdrawn());
+        host::HostLog::instance().clear();
+        EXPECT_EQ(errorNumberOf([&] { plugIn->Initialize(nullptr); }), 0);
+        ASSERT_EQ(host::HostLog::instance().reportedErrors().size(), 1);
+        EXPECT_EQ(host::HostLog::instance().reportedErrors()[0].number, vberr::ObjectNotSet);
+    }
+    EXPECT_EQ(plugIn->LoadStandard(300, alpha, complete), nullptr);
+    EXPECT_EQ(MMiscUtils::LoadStandard(300, alpha, complete), nullptr);
+    EXPECT_EQ(errorNumberOf([&] { plugIn->Tests(); }), kNotInitialized);
 }
 
 TEST_F(CTarvoXPlugInTest, IdentityNameVersionAndIcons)

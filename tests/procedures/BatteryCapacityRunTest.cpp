@@ -102,8 +102,6 @@ TEST_F(BatteryCapacityRun, stopInThePauseBeforeAPollEndsTheRunAtOnce)
     scenario.dischargeAfterMs = -1;
     analyser(scenario);
     qint64 dischargedAt = -1;
-    qint64 stoppedAt = -1;
-    qint64 idleAt = -1;
     then([&] { start(); });
     then([&] { return sim->commands().count(QStringLiteral("CRG")) == 1; },
         [&] {
@@ -111,20 +109,11 @@ TEST_F(BatteryCapacityRun, stopInThePauseBeforeAPollEndsTheRunAtOnce)
             sim->discharge();
         });
     // The reply is in; the next poll waits out its 600 ms pause.
-    then([&] { return dischargedAt >= 0 && Clock::instance().nowMs() >= dischargedAt + 300; },
-        [&] {
-            stoppedAt = Clock::instance().nowMs();
-            stop();
-        });
-    then([&] { return idle(); },
-        [&] {
-            idleAt = Clock::instance().nowMs();
-            previous();
-        });
+    const auto stopToIdleMs = stopThenLeave([&] { return dischargedAt >= 0 && Clock::instance().nowMs() >= dischargedAt + 300; });
     perform(element);
 
     EXPECT_EQ(sim->commands().count(QStringLiteral("CRG")), 1) << "no poll after the stop";
-    EXPECT_LT(idleAt - stoppedAt, 1500);
+    EXPECT_LT(*stopToIdleMs, 1500);
     EXPECT_TRUE(setup->finished().isEmpty());
 }
 

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+#include <QLabel>
+
 #include "host/TestWizard.h"
 #include "procedures/defibrillator/CTestBatteryRetention.h"
 #include "tests/procedures/ProcedureLimits.h"
@@ -69,6 +71,23 @@ TEST_F(BatteryRetentionRun, fifteenDischargesAreStoredAndTheRunEndsAtOnceAfterTh
     EXPECT_EQ(statusLines[1], QStringLiteral("2. Set defibrillator to 100J."));
     // Fourteen rests of 60 s, the 5-s count-down and fifteen short windows.
     EXPECT_GT(Clock::instance().nowMs(), 14 * 60000 + 5000);
+}
+
+TEST_F(BatteryRetentionRun, stopInThePauseBeforeAPollSendsNoPoll)
+{
+    // A stop in the pause would be swallowed by it and the next request would wait
+    // for a discharge until the window ran out, a minute later.
+    qint64 countDownShownAt = -1;
+    then([&] { start(); });
+    // The five-second count-down ends where the window's first pause begins.
+    then([&] { return element->guide()->xtipopup()->helpText()->text().contains(QStringLiteral("in 5 seconds")); },
+        [&] { countDownShownAt = Clock::instance().nowMs(); });
+    const auto stopToIdleMs = stopThenLeave([&] { return countDownShownAt >= 0 && Clock::instance().nowMs() >= countDownShownAt + 5300; });
+    perform(element);
+
+    EXPECT_EQ(polls(), 0);
+    EXPECT_LT(*stopToIdleMs, 1000);
+    EXPECT_TRUE(setup->finished().isEmpty());
 }
 
 TEST_F(BatteryRetentionRun, aWindowWithoutADischargeFailsTheTestWithTheChargeTimesSoFar)

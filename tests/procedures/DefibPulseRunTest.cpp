@@ -110,6 +110,21 @@ TEST_F(DefibPulseRun, windowRunningOutKeepsTheDischargesTakenAndTheEvaluationDec
     EXPECT_EQ(setup->finished().size(), 1);
 }
 
+TEST_F(DefibPulseRun, stopInThePauseBeforeAPollEndsTheRun)
+{
+    // A stop in the pause would be swallowed by it, and the next request would wait
+    // for a discharge until the five-minute window ran out.
+    then([&] { start(); });
+    dischargeOnPoll(1, QStringLiteral("201"));
+    // The first discharge's status lines stand through the pause before the next poll.
+    const auto stopToIdleMs = stopThenLeave([&] { return pane().size() == 5; });
+    perform(element);
+
+    EXPECT_EQ(polls(), 1) << "no poll after the stop";
+    EXPECT_LT(*stopToIdleMs, 1000);
+    EXPECT_TRUE(setup->finished().isEmpty());
+}
+
 TEST_F(DefibPulseRun, overRangeReplyDropsTheRun)
 {
     then([&] { start(); });

@@ -139,6 +139,24 @@ protected:
     // After a stopped or failed run Next is not offered; the operator goes back.
     void previous() { click(guidebutton::Previous); }
 
+    // Stops the run once ready() holds and leaves with Previous when it is idle again;
+    // the result holds the virtual milliseconds from the stop to the idle run.
+    std::shared_ptr<qint64> stopThenLeave(std::function<bool()> ready)
+    {
+        auto stoppedAt = std::make_shared<qint64>(-1);
+        auto stopToIdleMs = std::make_shared<qint64>(-1);
+        then(std::move(ready), [this, stoppedAt] {
+            *stoppedAt = Clock::instance().nowMs();
+            stop();
+        });
+        then([this] { return idle(); },
+            [this, stoppedAt, stopToIdleMs] {
+                *stopToIdleMs = Clock::instance().nowMs() - *stoppedAt;
+                previous();
+            });
+        return stopToIdleMs;
+    }
+
     // Performs the element and returns when its guide has closed.
     void perform(const Ptr<CTestElementFrame>& element)
     {

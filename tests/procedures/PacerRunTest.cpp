@@ -7,6 +7,7 @@
 #include "host/TestWizard.h"
 #include "procedures/pacer_ecg/CTestPacerRefractory.h"
 #include "tests/procedures/DefibRunFixture.h"
+#include "tests/support/MissingClass.h"
 
 namespace kelto::test {
 namespace {
@@ -197,6 +198,45 @@ TEST_F(PacerRefractoryRun, aSensedPeriodAnsweredSoonAfterTheTimeOutIsKept)
     EXPECT_EQ(setup->finished().size(), 1);
 }
 
+TEST_F(PacerRefractoryRun, withoutATimeOutThePassInProgressCompletes)
+{
+    // The sensed period is answered after the count-down's second tick.
+    analyser(withFault(QStringLiteral("late=600:SRP")));
+    watch();
+    then([&] { start(); });
+    then([&] { return idle(); }, [&] { next(); });
+    perform(element);
+
+    EXPECT_EQ(words(kRefractoryWords), QStringList({QStringLiteral("PRP"), QStringLiteral("SRP")}));
+    EXPECT_EQ(value("PACE"), Variant(250.0));
+    EXPECT_EQ(value("SENS"), Variant(300.0));
+    EXPECT_EQ(setup->finished().size(), 1);
+}
+
+TEST_F(PacerRefractoryRun, aRunThatFailsStopsItsCountDown)
+{
+    // Left running, the count-down would go on showing its popup over the idle
+    // guide and abort whatever exchange came at its end.
+    setTimeout(10);
+    analyser(withFault(QStringLiteral("vanish-after=2")));
+    QString popupLater;
+    bool popupShownLater = true;
+    qint64 idleAt = -1;
+    then([&] { start(); });
+    then([&] { return idle(); }, [&] { idleAt = Clock::instance().nowMs(); });
+    then([&] { return idleAt >= 0 && Clock::instance().nowMs() >= idleAt + 3000; },
+        [&] {
+            popupShownLater = element->guide()->xtipopup()->isVisible();
+            popupLater = popupText();
+            previous();
+        });
+    perform(element);
+
+    EXPECT_FALSE(popupShownLater) << popupLater.toStdString();
+    EXPECT_TRUE(value("SENS").isEmpty());
+    EXPECT_TRUE(setup->finished().isEmpty());
+}
+
 TEST_F(PacerRefractoryRun, countDownShowsSecondsWithTheRightPlural)
 {
     setRefractoryTimeout(3);
@@ -249,6 +289,10 @@ TEST_F(PacerRefractoryRun, registryTimeOutIsReadAsWholeSeconds)
     EXPECT_EQ(CTestPacerRefractory::GetPacerRefractoryTimeout(), 0);
     setRefractoryTimeout(100000);
     EXPECT_EQ(CTestPacerRefractory::GetPacerRefractoryTimeout(), 0);
+    setTimeout(45);
+    const MissingClass noRegistry(hostclass::RegistryKey);
+    ASSERT_TRUE(noRegistry.withdrawn());
+    EXPECT_EQ(CTestPacerRefractory::GetPacerRefractoryTimeout(), 0) << "a registry that cannot be had gives no time-out";
 }
 
 } // namespace

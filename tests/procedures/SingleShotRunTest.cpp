@@ -2,6 +2,7 @@
 
 #include "procedures/defibrillator/CTestSingleShot.h"
 #include "tests/procedures/DefibRunFixture.h"
+#include "tests/procedures/ProcedureLimits.h"
 
 namespace kelto::test {
 namespace {
@@ -54,6 +55,37 @@ TEST_F(SingleShotRun, eachTestPollsItsOwnCommandAndStoresTheReading)
     }
     EXPECT_EQ(setup->finished().size(), 5);
     EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(SingleShotRun, unjudgedResultTakesTheRunsPreset)
+{
+    // Energies within 15 % of the preset pass, on both sides.
+    auto element = makeTestElement<CTestVFIBEnergy>();
+    auto config = query<CConfigVFIBEnergy>(element->Configuration());
+    limitTo(element, setup, QStringLiteral("ENGY"), 15, -15);
+    config->SetPresetEnergy(100);
+    then([&] { previous(); });
+    perform(element);
+    ASSERT_EQ(element->Result()->Status(), emsNone) << "left unjudged at 100 J";
+
+    // Set to 200 J the defibrillator delivers only 100 J: a failed run.
+    config->SetPresetEnergy(200);
+    sim::Scenario scenario = ready();
+    scenario.readings[QStringLiteral("NRG")] = QStringLiteral("100");
+    analyser(scenario);
+    runOnce(element);
+    EXPECT_EQ(reading(element, "ENGY"), Variant(100.0));
+    EXPECT_EQ(query<CResultBase>(element->Result())->FindMeasurement(QStringLiteral("ENGY"))->PresetValue(), Variant(200.0f));
+    EXPECT_EQ(element->Result()->Status(), emsFailed);
+
+    // The same limit passes a delivery within 15 % of 200 J.
+    auto fresh = makeTestElement<CTestVFIBEnergy>();
+    limitTo(fresh, setup, QStringLiteral("ENGY"), 15, -15);
+    query<CConfigVFIBEnergy>(fresh->Configuration())->SetPresetEnergy(200);
+    scenario.readings[QStringLiteral("NRG")] = QStringLiteral("196");
+    analyser(scenario);
+    runOnce(fresh);
+    EXPECT_EQ(fresh->Result()->Status(), emsPassed);
 }
 
 TEST_F(SingleShotRun, overRangeReplyShowsTheEnergyMessageAndStoresNothing)

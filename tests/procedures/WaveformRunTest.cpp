@@ -6,6 +6,7 @@
 #include "host/TestWizard.h"
 #include "procedures/pacer_ecg/CTestWaveform.h"
 #include "tests/procedures/DefibRunFixture.h"
+#include "tests/support/MissingClass.h"
 
 namespace kelto::test {
 namespace {
@@ -189,6 +190,38 @@ TEST_F(ArrhythmiaRun, marksItsFiveStepsAndPlaysItsOwnWave)
     EXPECT_EQ(seen[1], QList<int>({1, 2, 3, 4, 5}));
     EXPECT_TRUE(sentWords.contains(QStringLiteral("W24")));
     EXPECT_TRUE(sentWords.contains(QStringLiteral("WSP")));
+}
+
+TEST_F(NormalSinusRun, aGuideWithoutAToolbarEndsThePerformInItsErrorBox)
+{
+    // Whether a verdict may be ticked is read from the Next button before the guide shows.
+    const MissingClass noToolbar(hostclass::TgToolbar);
+    ASSERT_TRUE(noToolbar.withdrawn());
+    bool shown = false;
+    CTestElementFrame::setGuideObserver([&](CTestElementFrame&, FTarvoXTestGuide&) { shown = true; });
+    element->Perform(setup);
+    EXPECT_FALSE(shown);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].prompt.startsWith(QStringLiteral("Error #91"))) << boxes[0].prompt.toStdString();
+    EXPECT_FALSE(gfWaveRunning);
+    EXPECT_TRUE(setup->finished().isEmpty());
+}
+
+TEST(WaveformElement, aFinishedRunWithoutAResultIsStillHandedToTheSetup)
+{
+    struct Probe : CTestNormalSinus {
+        void finishWithoutResult(const Ptr<ITestSetup>& setup)
+        {
+            mSetup = setup;
+            mfStarted = true;
+            elementBase()->SetResult(nullptr);
+            FinishTest(nullptr);
+        }
+    };
+    auto element = makeTestElement<Probe>();
+    auto setup = std::make_shared<host::TestSetup>();
+    element->finishWithoutResult(setup);
+    EXPECT_EQ(setup->finished().size(), 1);
 }
 
 TEST(WaveformElement, hasNoMeasurementListAndItsLimitsOfferNoDialog)

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "ResultTestSupport.h"
+#include "results/CResultSeries.h"
 #include "results/CResultSingleReading.h"
+#include "tests/support/MissingClass.h"
 
 using namespace kelto;
 using namespace kelto::resulttest;
@@ -47,6 +49,17 @@ QString resultItem(const QString& children, const QString& attributes = {})
 {
     return QStringLiteral("<ResultItem%1>%2</ResultItem>").arg(attributes, children);
 }
+
+// A document whose codec cannot make the value element of a measurement.
+class ValueRefusingDocument : public host::XmlDocument {
+public:
+    Ptr<IXmlElement> CreateElement(const QString& name) override
+    {
+        if (name == QLatin1String("Value"))
+            raiseError(hresult(0x80004005), QStringLiteral("XmlDocument"), QStringLiteral("No room for the value."));
+        return host::XmlDocument::CreateElement(name);
+    }
+};
 
 const QString kMeasurementCHTI =
     QStringLiteral("<Measurement Key=\"CHTI\"><Value Type=\"1\" Variant=\"Double\">3.5</Value><Status Value=\"1\"/></Measurement>");
@@ -96,20 +109,60 @@ TEST(ResultSave, documentWithoutResultItemFailsWithTheOwnNumber)
     EXPECT_TRUE(reportedErrors().isEmpty());
 }
 
-TEST(ResultSave, aPartThatCannotBeWrittenFailsTheSaveInsteadOfDroppingIt)
+TEST(ResultSave, aStatusOrRecordThatComesBackWithoutAnElementIsLeftOut)
 {
-    for (const char* part : {"Measurement", "Status", "ServiceRecord"}) {
+    const struct {
+        const char* part;
+        QStringList children;
+    } cases[] = {
+        {"Status", {"Comment", "ServiceRecord", "Measurement"}},
+        {"ServiceRecord", {"Status", "Comment", "Measurement"}},
+    };
+    for (const auto& c : cases) {
         auto result = evaluatedChargeTime();
         auto doc = newDocument();
-        doc->failElementCreation({QString::fromLatin1(part)});
+        doc->failElementCreation({QString::fromLatin1(c.part)});
         host::HostLog::instance().clear();
         Ptr<IXmlElement> saved;
-        EXPECT_EQ(errorNumberOf([&] { saved = result->Save(doc); }), 0) << part;
-        EXPECT_EQ(saved, nullptr) << part;
-        ASSERT_FALSE(reportedErrors().isEmpty()) << part;
-        EXPECT_EQ(reportedErrors().last().source, QStringLiteral("CResultChargeTime")) << part;
-        EXPECT_EQ(stateOf(result), stateOf(evaluatedChargeTime())) << part;
+        EXPECT_EQ(errorNumberOf([&] { saved = result->Save(doc); }), 0) << c.part;
+        ASSERT_NE(saved, nullptr) << c.part;
+        EXPECT_EQ(childNames(saved), c.children) << c.part;
+        EXPECT_TRUE(reportedErrors().isEmpty()) << c.part;
+        EXPECT_EQ(stateOf(result), stateOf(evaluatedChargeTime())) << c.part;
     }
+}
+
+TEST(ResultSave, noDocumentOrNoMeasurementElementFailsTheSaveWithOneReport)
+{
+    auto refusing = newDocument();
+    refusing->failElementCreation({QStringLiteral("Measurement")});
+    const struct {
+        Ptr<IXmlDocument> doc;
+        std::int32_t number;
+    } cases[] = {{refusing, CMeasurement::errCannotCreate}, {nullptr, vberr::ObjectNotSet}};
+    for (const auto& c : cases) {
+        auto result = evaluatedChargeTime();
+        host::HostLog::instance().clear();
+        Ptr<IXmlElement> saved;
+        EXPECT_EQ(errorNumberOf([&] { saved = result->Save(c.doc); }), 0) << c.number;
+        EXPECT_EQ(saved, nullptr);
+        ASSERT_EQ(reportedErrors().size(), 1) << c.number;
+        EXPECT_EQ(reportedErrors()[0].number, c.number);
+        EXPECT_EQ(reportedErrors()[0].source, QStringLiteral("CResultChargeTime"));
+        EXPECT_EQ(stateOf(result), stateOf(evaluatedChargeTime()));
+    }
+}
+
+TEST(ResultSave, aMeasurementThatFailsInsideIsLeftOutAndReportedOnceByItself)
+{
+    auto result = evaluatedChargeTime();
+    host::HostLog::instance().clear();
+    Ptr<IXmlElement> saved;
+    EXPECT_EQ(errorNumberOf([&] { saved = result->Save(std::make_shared<ValueRefusingDocument>()); }), 0);
+    ASSERT_NE(saved, nullptr);
+    EXPECT_EQ(childNames(saved), (QStringList{"Status", "Comment", "ServiceRecord"}));
+    ASSERT_EQ(reportedErrors().size(), 1);
+    EXPECT_EQ(reportedErrors()[0].source, QStringLiteral("KeltoTarvoXTest.CMeasurement"));
 }
 
 // ---- round trip ----------------------------------------------------------------------------
@@ -222,22 +275,31 @@ TEST(ResultLoad, withoutALogNoEntryIsOpened)
     EXPECT_EQ(result->Measurement(Variant(1))->value(), Variant(3.5));
 }
 
-TEST(ResultLoad, aFailureHalfWayIsReportedAndLeavesTheResultAsItWas)
+TEST(ResultLoad, aFailureHalfWayIsReportedAndKeepsWhatWasReadBeforeIt)
 {
     const QString unknownKey = QStringLiteral("<Measurement Key=\"ENGY\"/>");
     const QString emptyKey = QStringLiteral("<Measurement/>");
     const QString record = QStringLiteral("<ServiceRecord Codes=\"\" Values=\"/1\"/>");
-    const QString cases[] = {
-        resultItem(QStringLiteral("<Comment>new</Comment><Status Value=\"1\"/>") + kMeasurementCHTI + unknownKey),
-        resultItem(QStringLiteral("<Comment>new</Comment>") + kMeasurementCHTI + emptyKey + QStringLiteral("<Status Value=\"1\"/>")),
-        resultItem(QStringLiteral("<Comment>new</Comment>") + record, QStringLiteral(" MTI=\"99999999999\"")),
+    const QString kept = QStringLiteral(" record=F,/7.25");
+    const struct {
+        QString xml;
+        QString state; // what the result holds afterwards
+    } cases[] = {
+        {resultItem(QStringLiteral("<Comment>new</Comment><Status Value=\"1\"/>") + kMeasurementCHTI + unknownKey),
+            QStringLiteral("status=1 mti=42 comment=new") + kept + QStringLiteral(" CHTI=Double(3.5)/1")},
+        {resultItem(QStringLiteral("<Comment>new</Comment>") + kMeasurementCHTI + emptyKey + QStringLiteral("<Status Value=\"1\"/>")),
+            QStringLiteral("status=0 mti=42 comment=new") + kept + QStringLiteral(" CHTI=Double(3.5)/1")},
+        // The id is read before anything is cleared.
+        {resultItem(QStringLiteral("<Comment>new</Comment>") + record, QStringLiteral(" MTI=\"99999999999\"")),
+            stateOf(evaluatedChargeTime())},
     };
-    for (const QString& xml : cases) {
+    for (const auto& c : cases) {
+        const QString& xml = c.xml;
         auto result = evaluatedChargeTime();
         auto log = newLog();
         host::HostLog::instance().clear();
         EXPECT_EQ(errorNumberOf([&] { result->Load(elementOf(xml), log); }), 0) << qPrintable(xml);
-        EXPECT_EQ(stateOf(result), stateOf(evaluatedChargeTime())) << qPrintable(xml);
+        EXPECT_EQ(stateOf(result).toStdString(), c.state.toStdString()) << qPrintable(xml);
         ASSERT_EQ(reportedErrors().size(), 1) << qPrintable(xml);
         EXPECT_EQ(reportedErrors()[0].source, QStringLiteral("CResultChargeTime"));
         const auto entries = protocolEntries();
@@ -253,4 +315,72 @@ TEST(ResultLoad, aMissingElementIsReportedNotRaised)
     EXPECT_EQ(errorNumberOf([&] { result->Load(nullptr, nullptr); }), 0);
     EXPECT_EQ(reportedErrors().size(), 1);
     EXPECT_EQ(stateOf(result), stateOf(evaluatedChargeTime()));
+}
+
+TEST(ResultLoad, theMeasurementsHeldBeforeTheLoadAreTheOnesThatReadIt)
+{
+    auto result = chargeTime();
+    const Ptr<CMeasurement> held = result->FindMeasurement(QStringLiteral("CHTI"));
+    const Ptr<IMeasurement> seenByTheHost = result->Measurement(Variant(1));
+    result->Load(elementOf(resultItem(QStringLiteral("<Status Value=\"1\"/>") + kMeasurementCHTI)), nullptr);
+    EXPECT_EQ(result->FindMeasurement(QStringLiteral("CHTI")), held);
+    EXPECT_EQ(result->Measurement(Variant(1)), seenByTheHost);
+    EXPECT_EQ(held->Value(), Variant(3.5));
+    EXPECT_EQ(held->Status(), emsPassed);
+}
+
+TEST(ResultLoad, aLongerSeriesLoadedIntoAShorterOneKeepsEverythingUpToThePlaceItLacks)
+{
+    auto config = std::make_shared<CConfigDefibPulse>();
+    auto mains = std::make_shared<CResultDefibPulse>();
+    mains->Initialize(config);
+    QStringList energies;
+    for (int i = 1; i <= 15; ++i)
+        energies << QString::number(100 + i);
+    mains->StoreResult(energies, 14);
+    mains->UpdateStatus(OwnerElement::make({}, 1), selection({}));
+    mains->SetComment(QStringLiteral("mains"));
+    mains->SetMTIID(7);
+    const Ptr<IXmlElement> saved = mains->Save(newDocument());
+
+    config->SetBatteryOperated(true);
+    auto battery = std::make_shared<CResultDefibPulse>();
+    battery->Initialize(config);
+    ASSERT_EQ(battery->MeasurementCount(), 10);
+    host::HostLog::instance().clear();
+    battery->Load(saved, nullptr);
+    EXPECT_EQ(battery->Status(), emsPassed);
+    EXPECT_EQ(battery->Comment(), QStringLiteral("mains"));
+    EXPECT_EQ(battery->MTIID(), 7);
+    ASSERT_NE(battery->ServiceRecord(), nullptr);
+    EXPECT_EQ(battery->ServiceRecord()->Values(), mains->ServiceRecord()->Values());
+    for (int i = 1; i <= 10; ++i)
+        EXPECT_EQ(battery->FindMeasurement(QStringLiteral("ENGY%1").arg(i))->Value(), Variant(100.0 + i)) << i;
+    ASSERT_EQ(reportedErrors().size(), 1);
+    EXPECT_TRUE(reportedErrors()[0].text.contains(QStringLiteral("ENGY11")));
+}
+
+TEST(ResultServiceRecord, aRecordThatCannotBeMadeLeavesTheHeldOneWithTheNewVerdict)
+{
+    auto result = chargeTime();
+    result->StoreResult(QStringLiteral("3"));
+    auto owner = OwnerElement::make({makeStandard(QStringLiteral("A"), {{QStringLiteral("CHTI"), 5.0f}})}, 1);
+    result->UpdateStatus(owner, selection({QStringLiteral("A")}));
+    const Ptr<IServiceRecord> held = result->ServiceRecord();
+    ASSERT_NE(held, nullptr);
+    EXPECT_EQ(held->Codes(), QString());
+
+    const MissingClass noRecords(hostclass::ServiceRecord);
+    ASSERT_TRUE(noRecords.withdrawn());
+    result->StoreResult(QStringLiteral("7"));
+    result->UpdateStatus(owner, selection({QStringLiteral("A")}));
+    EXPECT_EQ(result->Status(), emsFailed);
+    EXPECT_EQ(result->ServiceRecord(), held);
+    EXPECT_EQ(held->Codes(), QStringLiteral("F")) << "no stale verdict";
+    EXPECT_EQ(held->Values(), QStringLiteral("/7"));
+
+    auto fresh = chargeTime();
+    fresh->StoreResult(QStringLiteral("3"));
+    fresh->UpdateStatus(owner, selection({QStringLiteral("A")}));
+    EXPECT_EQ(fresh->ServiceRecord(), nullptr);
 }

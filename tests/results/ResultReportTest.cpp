@@ -124,6 +124,19 @@ TEST(ResultReport, failedOnlyReportsPrintJustTheFailedRows)
     EXPECT_FALSE(report->callNames().contains(QStringLiteral("TableSettingA")));
 }
 
+TEST(ResultReport, aReportWhoseFlagsCannotBeReadPrintsNoTable)
+{
+    class FlagsFail : public host::Report {
+    public:
+        std::int32_t Flags() override { raiseError(hresult(0x80004005), QStringLiteral("Report")); }
+    };
+    auto result = pacerWithFailedRate();
+    auto report = std::make_shared<FlagsFail>();
+    result->PrintReport(report, nullptr);
+    EXPECT_TRUE(report->tables().isEmpty()) << "the failed rate is left out as well";
+    EXPECT_FALSE(report->callNames().contains(QStringLiteral("PrintTable")));
+}
+
 TEST(ResultReport, aResultWithoutMeasurementsAsksForHeaderAndWidthOnly)
 {
     CResultChargeTime result; // not initialised

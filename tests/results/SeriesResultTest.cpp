@@ -142,3 +142,23 @@ TEST(SeriesResult, aBatteryPlaceLeftAtZeroFailsTheRun)
     EXPECT_EQ(result.FindMeasurement(QStringLiteral("CHTI8"))->Status(), emsPassed) << "every place is judged";
     EXPECT_EQ(result.ServiceRecord()->Codes(), QStringLiteral("F"));
 }
+
+TEST(SeriesResult, anOverRangePulseFailsAMaximumEnergy)
+{
+    // Stored as 0 an over-range discharge would pass the maximum.
+    auto owner = OwnerElement::make({makeStandard(QStringLiteral("A"), {{QStringLiteral("ENGY"), 120.0f}})});
+    QStringList replies(15, QStringLiteral("100"));
+    auto config = std::make_shared<CConfigDefibPulse>();
+    CResultDefibPulse result;
+    result.Initialize(config);
+    result.StoreResult(replies, 14);
+    result.UpdateStatus(owner, selection({QStringLiteral("A")}));
+    EXPECT_EQ(result.Status(), emsPassed);
+
+    replies[0] = QStringLiteral("OVER");
+    result.StoreResult(replies, 14);
+    result.UpdateStatus(owner, selection({QStringLiteral("A")}));
+    EXPECT_TRUE(result.FindMeasurement(QStringLiteral("ENGY1"))->Value().isNull());
+    EXPECT_EQ(result.FindMeasurement(QStringLiteral("ENGY1"))->Status(), emsFailed);
+    EXPECT_EQ(result.Status(), emsFailed);
+}

@@ -141,7 +141,8 @@ TEST(SingleReadingResult, emptyReplyKeepsTheEarlierValueAndALaterReplyReplacesIt
 TEST(SingleReadingResult, replyWithoutANumberIsNoReadingAndFailsALimit)
 {
     // "OVER" is the analyser's over-range answer; stored as 0 it would pass a maximum.
-    for (const char* reply : {"OVER", "\r", "abc", " "}) {
+    // A number beyond any range would otherwise leave the earlier 3 to pass in its place.
+    for (const char* reply : {"OVER", "\r", "abc", " ", "1E999"}) {
         CResultOverCurrent result;
         result.Initialize(nullptr);
         result.StoreResult(QStringLiteral("3"));

@@ -1,5 +1,7 @@
 #include <QLabel>
+#include <functional>
 #include <gtest/gtest.h>
+#include <limits>
 
 #include "framework/guide/CPrinterXY.h"
 #include "framework/guide/XTestInfo.h"
@@ -8,6 +10,8 @@
 #include "platform/Clock.h"
 #include "platform/PluginError.h"
 #include "platform/interfaces/GuideControls.h"
+#include "tests/support/Errors.h"
+#include "tests/support/MissingClass.h"
 
 using namespace kelto;
 
@@ -91,10 +95,29 @@ TEST_F(TestInfoPaneTest, PacerMessageFlashesAndEmptyRestoresTheList)
     EXPECT_EQ(wizard->BackColor(), XTestInfo::kPacerColor);
     Clock::instance().wait(500);
     EXPECT_EQ(wizard->BackColor(), pane.BackColor());
+    EXPECT_TRUE(wizard->messageMode());
     pane.ShowPacerMsg(Variant());
     EXPECT_FALSE(pane.flashing());
     EXPECT_EQ(wizard->lines().size(), 2);
+    EXPECT_FALSE(wizard->messageMode()) << "the list shows as a list again";
     EXPECT_EQ(wizard->BackColor(), pane.BackColor());
+}
+
+TEST_F(TestInfoPaneTest, WithoutTheWizardEveryMemberStillWorksOnWhatItHas)
+{
+    const MissingClass noWizard(hostclass::TestWizard);
+    ASSERT_TRUE(noWizard.withdrawn());
+    XTestInfo pane;
+    EXPECT_FALSE(pane.wizard());
+    pane.SetBackColor(olecolor::Red);
+    pane.Initialize(Variant(VariantArray{Variant("Connect the pacer.")}));
+    pane.HighLightItem(Variant(VariantArray{Variant(std::int16_t(1))}));
+    pane.ShowPacerMsg(Variant("Pacer output detected"));
+    Clock::instance().wait(3 * 500 + 100);
+    pane.ShowPacerMsg(Variant());
+    pane.UpdateCounter(0);
+    EXPECT_EQ(pane.BackColor(), olecolor::Red);
+    EXPECT_EQ(pane.counter()->text(), QStringLiteral("0"));
 }
 
 TEST_F(TestInfoPaneTest, ListIsHiddenWhenTheCounterLeavesTooLittleRoom)
@@ -118,6 +141,21 @@ TEST(CPrinterXYTest, DivisionsAreOneTwoFiveSteps)
     EXPECT_EQ(CPrinterXY::CalcDivisions(23, 11), 2);
     EXPECT_EQ(CPrinterXY::CalcDivisions(24, 11), 5);
     EXPECT_EQ(CPrinterXY::CalcDivisions(5, 11), 1);
+}
+
+TEST(CPrinterXYTest, ValuesBeyondThirtyTwoBitsOverflow)
+{
+    const std::int32_t lowest = std::numeric_limits<std::int32_t>::min();
+    const std::function<void()> cases[] = {
+        [] { CPrinterXY::CalcDivisions(2000000001, 0); }, // the step passes 2^31
+        [] { CPrinterXY::CalcDivisions(5, -1); },         // no count is ever small enough
+        [] { CPrinterXY().CalcAxisX(-2000000000, 2000000000, 1); },
+        [] { CPrinterXY().CalcAxisX(0, 100000, 100000); }, // span times step
+        [lowest] { CPrinterXY().CalcAxisX(lowest, 0, -1); },
+    };
+    for (const auto& statement : cases)
+        EXPECT_EQ(errorNumberOf(statement), vberr::Overflow);
+    EXPECT_EQ(CPrinterXY::CalcDivisions(2000000000, 1), 2000000000);
 }
 
 TEST(CPrinterXYTest, AxesGetWholeTicks)

@@ -8,6 +8,9 @@
 #include "framework/guide/XMTIData.h"
 #include "host/RegistryKey.h"
 #include "host/TestSetup.h"
+#include "platform/interfaces/HostServices.h"
+#include "tests/support/Errors.h"
+#include "tests/support/MissingClass.h"
 
 using namespace kelto;
 
@@ -182,6 +185,48 @@ TEST_F(MtiDataTest, StoreLeavesOtherOwnersRecordsAloneAndNeedsADatabaseAndAnIden
     Ptr<CMtiData2> none;
     EXPECT_EQ(MMiscUtils::StoreMtiData(db, none), 0);
     EXPECT_EQ(MMiscUtils::StoreMtiData(nullptr, own), 0);
+}
+
+TEST_F(MtiDataTest, ARecordOfAnotherOwnerIsNotTaken)
+{
+    // The database holds every owner's records; an id of another owner's record
+    // could not be looked up for this plug-in and would lose the run's analyser.
+    host::MtiDatabase db;
+    auto dbPtr = std::shared_ptr<IMtiDatabase>(&db, [](IMtiDatabase*) {});
+    auto foreign = std::make_shared<host::MtiRecord>();
+    foreign->SetOwner(QStringLiteral("Other"));
+    foreign->SetModel(QStringLiteral("Tarvo"));
+    foreign->SetSerialNumber(QStringLiteral("S1"));
+    const std::int32_t foreignId = db.Add(foreign);
+    auto mti = identity(QStringLiteral("Tarvo"), QStringLiteral("S1"));
+    std::int32_t id = MMiscUtils::StoreMtiData(dbPtr, mti);
+    EXPECT_NE(id, foreignId);
+    auto found = MMiscUtils::GetMtiData(dbPtr, id);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->MtiType(), QStringLiteral("Tarvo"));
+    EXPECT_EQ(found->Serial(), QStringLiteral("S1"));
+}
+
+TEST_F(MtiDataTest, RegSaveWritesEveryEntryAndWithoutARegistryChangesNothing)
+{
+    {
+        XMTIData panel;
+        // A record without a model names no sub-key: its values go to the parent key.
+        panel.SetMtiData(identity(QString(), QStringLiteral("X-1"), QStringLiteral("0.9")));
+        panel.RegSave();
+    }
+    EXPECT_EQ(read(QString(), QStringLiteral("Serial")).toString(), QStringLiteral("X-1"));
+    EXPECT_EQ(read(QString(), QStringLiteral("MRU")).toLong(), 0);
+
+    QFile::remove(host::RegistryStore::filePath());
+    XMTIData panel;
+    panel.serialBox()->setText(QStringLiteral("lost"));
+    {
+        const MissingClass noRegistry(hostclass::RegistryKey);
+        ASSERT_TRUE(noRegistry.withdrawn());
+        panel.RegSave();
+    }
+    EXPECT_NE(errorNumberOf([] { read(QStringLiteral("Tarvo"), QStringLiteral("Serial")); }), 0) << "nothing was written";
 }
 
 TEST_F(MtiDataTest, GetLooksUpByIdAndZeroMeansTheRecordAddedLast)

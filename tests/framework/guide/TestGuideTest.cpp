@@ -24,11 +24,21 @@
 #include "platform/MessageBox.h"
 #include "tests/framework/LimitTestDoubles.h"
 #include "tests/framework/guide/GuideTestDoubles.h"
+#include "tests/support/Errors.h"
+#include "tests/support/MissingClass.h"
 
 using namespace kelto;
 using namespace kelto::testing;
 
 namespace {
+
+// A toolbar that has no items, status caption or standard to give.
+class HollowToolbar : public host::GuideToolbar {
+public:
+    Ptr<ITgToolbarItem> Item(std::int32_t) override { return nullptr; }
+    Ptr<ITgStatusCaption> StatusCaption() override { return nullptr; }
+    Ptr<ITgStandardItem> StandardItem() override { return nullptr; }
+};
 
 class TestGuideTest : public ::testing::Test {
 protected:
@@ -286,6 +296,62 @@ TEST_F(TestGuideTest, PopupCoversTheResultViewAndFollowsIt)
     EXPECT_FALSE(popup->isVisible());
     EXPECT_FALSE(popup->Flash());
     EXPECT_THROW(guide.ShowPopup(QStringLiteral("TI:NOSUCH"), QStringLiteral("x"), false), PluginError);
+}
+
+TEST_F(TestGuideTest, WithoutAToolbarEveryToolbarStepIsSkippedAndTheRestIsSetUp)
+{
+    const MissingClass noToolbar(hostclass::TgToolbar);
+    ASSERT_TRUE(noToolbar.withdrawn());
+    FTarvoXTestGuide guide;
+    EXPECT_FALSE(guide.xtbToolbar());
+    guide.SetToolbarMode(1, false);
+    guide.ShowResultStatus(result);
+    guide.Initialize(element(300), setup, Variant(instructions));
+    guide.SetStatusText(QStringLiteral("20180::Test in progress"));
+    guide.ShowResultStatus(result);
+    guide.EnableNextButton(true);
+    EXPECT_TRUE(query<XChargeResult>(guide.resultView()));
+    EXPECT_EQ(dynamic_cast<host::TestWizard*>(guide.xtwDetails().get())->lines().size(), 2);
+}
+
+TEST_F(TestGuideTest, AToolbarThatGivesNoItemCaptionOrStandardIsAskedNoFurther)
+{
+    const ReplacedClass hollow(hostclass::TgToolbar, [] { return ObjectPtr(std::make_shared<HollowToolbar>()); });
+    FTarvoXTestGuide guide;
+    ASSERT_TRUE(std::dynamic_pointer_cast<HollowToolbar>(guide.xtbToolbar()));
+    guide.Initialize(element(300), setup, Variant(instructions));
+    guide.SetStatusText(QStringLiteral("20180::Test in progress"));
+    guide.ShowResultStatus(result);
+    guide.EnableNextButton(true);
+    // Neither Next's state nor the main button's can be read: the main button starts.
+    QSignalSpy start(&guide, &FTarvoXTestGuide::StartTest);
+    QSignalSpy next(&guide, &FTarvoXTestGuide::NextTest);
+    guide.SetToolbarMode(1, true);
+    click(guide, guidebutton::Main);
+    EXPECT_EQ(start.count(), 1);
+    EXPECT_EQ(next.count(), 0);
+    // A standard chosen on a toolbar that cannot say which one changes nothing.
+    toolbar(guide)->standardSelector()->addItem(QStringLiteral("IEC"));
+    toolbar(guide)->standardSelector()->setCurrentIndex(toolbar(guide)->standardSelector()->count() - 1);
+}
+
+TEST_F(TestGuideTest, WithoutAResultViewTheRunStillGetsItsInstructionsTabsAndToolbar)
+{
+    // The operator must still see the instructions and check the analyser's identity
+    // that the run will record.
+    const MissingClass noView(tarvoxclass::XChargeResult);
+    ASSERT_TRUE(noView.withdrawn());
+    setup->setSelectedStandards(makeCollection({makeStandard(QStringLiteral("IEC"), QStringLiteral("IEC 60601"), {})}));
+    FTarvoXTestGuide guide;
+    guide.Initialize(element(300), setup, Variant(instructions));
+    EXPECT_FALSE(guide.resultView());
+    EXPECT_EQ(dynamic_cast<host::TestWizard*>(guide.xtwDetails().get())->lines().size(), 2);
+    auto* pane = dynamic_cast<host::ContentPane*>(guide.xtwWizard().get());
+    ASSERT_EQ(pane->tabs().size(), 1);
+    EXPECT_EQ(pane->tabs()[0]->Caption(), QStringLiteral("MTI Data"));
+    EXPECT_EQ(toolbar(guide)->options(), 7);
+    EXPECT_GE(toolbar(guide)->standardSelector()->findText(QStringLiteral("IEC"), Qt::MatchContains), 0) << "the setup's standards";
+    EXPECT_EQ(errorNumberOf([&] { guide.ShowPopup(QStringLiteral("TI:WAIT"), QStringLiteral("20191::Waiting"), false); }), vberr::ObjectNotSet);
 }
 
 TEST_F(TestGuideTest, PopupWithoutResultViewFailsToTheElement)
