@@ -217,7 +217,7 @@ TEST_F(PacerRefractoryRun, aRunThatFailsStopsItsCountDown)
 {
     // Left running, the count-down would go on showing its popup over the idle
     // guide and abort whatever exchange came at its end.
-    setTimeout(10);
+    setRefractoryTimeout(10);
     analyser(withFault(QStringLiteral("vanish-after=2")));
     QString popupLater;
     bool popupShownLater = true;
@@ -289,7 +289,7 @@ TEST_F(PacerRefractoryRun, registryTimeOutIsReadAsWholeSeconds)
     EXPECT_EQ(CTestPacerRefractory::GetPacerRefractoryTimeout(), 0);
     setRefractoryTimeout(100000);
     EXPECT_EQ(CTestPacerRefractory::GetPacerRefractoryTimeout(), 0);
-    setTimeout(45);
+    setRefractoryTimeout(45);
     const MissingClass noRegistry(hostclass::RegistryKey);
     ASSERT_TRUE(noRegistry.withdrawn());
     EXPECT_EQ(CTestPacerRefractory::GetPacerRefractoryTimeout(), 0) << "a registry that cannot be had gives no time-out";
