@@ -1,0 +1,329 @@
+// The run of a test element: Perform and its modal guide, the guide's events, the
+// result a run measures into and the end of the run.
+
+#include "procedures/CTestElementFrame.h"
+
+#include "framework/HostServices.h"
+#include "framework/MMiscUtils.h"
+#include "framework/guide/CMtiData2.h"
+#include "framework/guide/FTarvoXTestGuide.h"
+#include "platform/Deref.h"
+#include "platform/MessageBox.h"
+#include "results/CResultBase.h"
+
+namespace kelto {
+
+namespace {
+
+const QString kAppTitle = QStringLiteral("KeltoTarvoXTest");
+
+std::function<void(CTestElementFrame&, FTarvoXTestGuide&)>& guideObserver()
+{
+    static std::function<void(CTestElementFrame&, FTarvoXTestGuide&)> observer;
+    return observer;
+}
+
+} // namespace
+
+void CTestElementFrame::setGuideObserver(std::function<void(CTestElementFrame&, FTarvoXTestGuide&)> observer)
+{
+    guideObserver() = std::move(observer);
+}
+
+// ---- the run ------------------------------------------------------------------------
+
+void CTestElementFrame::EnsureResult(bool fForce)
+{
+    auto ensure = [&] {
+        auto& base = deref(mElementBase, errorSource());
+        if (fForce || !base.Result()) {
+            mResult = newResult(true);
+            base.SetResult(mResult);
+            return;
+        }
+        auto held = base.Result();
+        if (!isOwnResult(held))
+            raiseError(vberr::TypeMismatch, errorSource(), QStringLiteral("Type mismatch"));
+        mResult = held;
+    };
+    if (mStyle.ensureResultIgnoresErrors)
+        ignoreErrors(ensure);
+    else
+        ensure();
+}
+
+void CTestElementFrame::Perform(const Ptr<ITestSetup>& itsSetup)
+{
+    // The host may drop its reference while the guide is shown.
+    auto keepAlive = shared_from_this();
+    try {
+        performRun(itsSetup);
+    } catch (...) {
+        performFailed(currentError());
+    }
+}
+
+void CTestElementFrame::performRun(const Ptr<ITestSetup>& itsSetup)
+{
+    if (!deref(itsSetup, errorSource()).QueryPerform(self()))
+        return;
+    EnsureResult(false);
+    auto& base = deref(mElementBase, errorSource());
+    bool fHasResult = false;
+    if (mStyle.fallbackResult) {
+        if (!base.Result())
+            base.SetResult(newResult(false));
+        else
+            fHasResult = base.Result()->Status() != 0;
+    } else {
+        fHasResult = deref(mResult, errorSource()).Status() != 0;
+    }
+    mSetup = itsSetup;
+    loadGuide();
+    mfrmTestGuide->SetToolbarMode(1, fHasResult);
+    if (!mStyle.statusAfterInitialize)
+        mfrmTestGuide->ShowResultStatus(base.Result());
+    mfrmTestGuide->Initialize(self(), itsSetup, GetInstructions());
+    guideInitialized();
+    if (mStyle.statusAfterInitialize)
+        mfrmTestGuide->ShowResultStatus(base.Result());
+    if (auto& observer = guideObserver())
+        observer(*this, *mfrmTestGuide);
+    mfrmTestGuide->Show();
+    Ptr<CMtiData2> mti = mfrmTestGuide->GetMtiData();
+    unloadGuide();
+    FinishTest(mti);
+}
+
+void CTestElementFrame::performFailed(const PluginError& error)
+{
+    if (mStyle.descriptionBoxOnPerformError)
+        MsgBox(error.description(), mb::OKOnly, kAppTitle);
+    ignoreErrors([&] { vti()->CloseChannel(); });
+    ignoreErrors([&] {
+        if (mfrmTestGuide)
+            mfrmTestGuide->SetToolbarMode(1, false);
+    });
+    mfStarted = false;
+    mfBusy = false;
+    if (error.number() != kVtiError)
+        MsgBox(error.boxText(), mb::OKOnly | mb::Exclamation, kAppTitle);
+    // The run is over: a guide loaded before the failure goes with it.
+    ignoreErrors([&] { unloadGuide(); });
+}
+
+void CTestElementFrame::FinishTest(const Ptr<CMtiData2>& mti)
+{
+    if (mfSkip) {
+        ignoreErrors([&] { deref(mElementBase, errorSource()).SetResult(nullptr); });
+        return;
+    }
+    if (!((mfStarted && !mfAbort) || mfNA))
+        return;
+    Ptr<IResultData> result = valueOr([&] { return deref(mElementBase, errorSource()).Result(); }, Ptr<IResultData>());
+    if (!result || !isOwnResult(result))
+        return;
+    ignoreErrors([&] { updateResultStatus(result, selectedStandards(), mfNA); });
+    ignoreErrors([&] {
+        Ptr<CMtiData2> identity = mti;
+        const std::int32_t id = MMiscUtils::StoreMtiData(deref(mSetup, errorSource()).MtiDatabase(), identity);
+        deref(query<CResultBase>(result), errorSource()).SetMTIID(id);
+    });
+    ignoreErrors([&] { deref(mSetup, errorSource()).TestFinished(self()); });
+}
+
+void CTestElementFrame::mfrmTestGuide_StartTest()
+{
+    if (mfBusy)
+        return;
+    try {
+        startTestRun();
+    } catch (...) {
+        startTestFailed(currentError());
+    }
+}
+
+void CTestElementFrame::startTestRun()
+{
+    mfBusy = true;
+    mfAbort = false;
+    mfStarted = true;
+    mfNA = false;
+    mfSkip = false;
+    auto& guide = Guide();
+    auto& base = deref(mElementBase, errorSource());
+    prepareRunResult(guide);
+    if (mStyle.headerOnFirstCommand)
+        vti()->TestCount(0);
+    if (!mStyle.stepsBeforeRunningMode)
+        guide.SetToolbarMode(2, false);
+    guide.SetActiveSteps(mStyle.stepsDuringRun);
+    guide.SetStatusText(QStringLiteral("20180::Test in progress"));
+    if (mStyle.stepsBeforeRunningMode)
+        guide.SetToolbarMode(2, false);
+    guide.ShowPopup(QStringLiteral("TI:WAIT"), mStyle.startPopupText, false);
+    if (mStyle.disableStopButton)
+        setStopButtonEnabled(false);
+    vti()->OpenChannel();
+    if (vti()->State() == evtiIdle && !mfAbort)
+        PerformMeasurement();
+    vti()->CloseChannel();
+    guide.HidePopup();
+    if (mStyle.showResultAfterRun)
+        guide.ShowTestResult(mResult);
+    guide.SetStatusText(QString());
+    guide.ShowResultStatus(mStyle.showResultAfterRun ? mResult : base.Result());
+    guide.SetToolbarMode(1, !mfAbort);
+    guide.SetActiveSteps(mStyle.stepsAfterRun);
+    mfBusy = false;
+}
+
+void CTestElementFrame::prepareRunResult(FTarvoXTestGuide& guide)
+{
+    const auto held = deref(mElementBase, errorSource()).Result();
+    // An evaluated result is replaced by a fresh one.
+    if (deref(held, errorSource()).Status() != 0) {
+        EnsureResult(true);
+        guide.ShowTestResult(mResult);
+        guide.ShowResultStatus(mResult);
+        return;
+    }
+    // A held result not judged yet is measured into again, laid out afresh: the
+    // configuration may have changed the size of the run since it was made (ten
+    // discharges on battery where mains operation takes fifteen).
+    EnsureResult(false);
+    initializeResult(mResult);
+    guide.ShowTestResult(mResult);
+}
+
+void CTestElementFrame::startTestFailed(const PluginError& error)
+{
+    ignoreErrors([&] {
+        if (mfrmTestGuide)
+            mfrmTestGuide->HidePopup();
+    });
+    ignoreErrors([&] { vti()->CloseChannel(); });
+    ignoreErrors([&] {
+        if (mfrmTestGuide)
+            mfrmTestGuide->SetToolbarMode(1, false);
+    });
+    ignoreErrors([&] {
+        if (mfrmTestGuide)
+            mfrmTestGuide->SetStatusText(QString());
+    });
+    mfStarted = false;
+    mfBusy = false;
+    if (error.number() != kVtiError)
+        MsgBox(error.boxText(), mb::OKOnly | mb::Exclamation, kAppTitle);
+}
+
+void CTestElementFrame::mfrmTestGuide_StopTest()
+{
+    requestAbort();
+    ignoreErrors([&] { vti()->Abort(); });
+}
+
+void CTestElementFrame::mfrmTestGuide_AbortTest()
+{
+    mfrmTestGuide_StopTest();
+    if (mStyle.skipBeforeAbortNavigation)
+        mfSkip = true;
+    setNavigation(etnAbort);
+    mfSkip = true;
+    if (mStyle.secondAbortOnAbortTest)
+        ignoreErrors([&] { vti()->Abort(); });
+    hideGuide();
+}
+
+void CTestElementFrame::mfrmTestGuide_NA()
+{
+    setNavigation(etnNext);
+    hideGuide();
+    mfSkip = false;
+    mfNA = true;
+    mfStarted = true;
+}
+
+void CTestElementFrame::mfrmTestGuide_NextTest()
+{
+    setNavigation(etnNext);
+    hideGuide();
+}
+
+void CTestElementFrame::mfrmTestGuide_Previous()
+{
+    setNavigation(etnPrevious);
+    hideGuide();
+}
+
+void CTestElementFrame::mfrmTestGuide_Skip()
+{
+    setNavigation(etnSkip);
+    mfSkip = true;
+    hideGuide();
+}
+
+void CTestElementFrame::mfrmTestGuide_ItemClicked(bool)
+{
+}
+
+// ---- the guide ------------------------------------------------------------------------
+
+void CTestElementFrame::loadGuide()
+{
+    unloadGuide();
+    mfrmTestGuide = std::make_unique<FTarvoXTestGuide>();
+    FTarvoXTestGuide* g = mfrmTestGuide.get();
+    QObject::connect(g, &FTarvoXTestGuide::StartTest, g, [this] { mfrmTestGuide_StartTest(); });
+    QObject::connect(g, &FTarvoXTestGuide::StopTest, g, [this] { mfrmTestGuide_StopTest(); });
+    QObject::connect(g, &FTarvoXTestGuide::AbortTest, g, [this] { mfrmTestGuide_AbortTest(); });
+    QObject::connect(g, &FTarvoXTestGuide::NA, g, [this] { mfrmTestGuide_NA(); });
+    QObject::connect(g, &FTarvoXTestGuide::NextTest, g, [this] { mfrmTestGuide_NextTest(); });
+    QObject::connect(g, &FTarvoXTestGuide::Previous, g, [this] { mfrmTestGuide_Previous(); });
+    QObject::connect(g, &FTarvoXTestGuide::Skip, g, [this] { mfrmTestGuide_Skip(); });
+    QObject::connect(g, &FTarvoXTestGuide::ItemClicked, g, [this](bool current) { mfrmTestGuide_ItemClicked(current); });
+}
+
+void CTestElementFrame::unloadGuide()
+{
+    if (!mfrmTestGuide)
+        return;
+    auto guide = std::move(mfrmTestGuide);
+    QObject::disconnect(guide.get(), nullptr, nullptr, nullptr);
+    guide->Unload();
+}
+
+void CTestElementFrame::hideGuide()
+{
+    ignoreErrors([&] {
+        if (mfrmTestGuide)
+            mfrmTestGuide->Hide();
+    });
+}
+
+void CTestElementFrame::setStopButtonEnabled(bool enabled)
+{
+    ignoreErrors([&] {
+        if (!mfrmTestGuide)
+            return;
+        auto toolbar = deref(mfrmTestGuide->xtbToolbar(), errorSource()).Item(guidebutton::Stop);
+        deref(toolbar, errorSource()).SetEnabled(enabled);
+    });
+}
+
+FTarvoXTestGuide& CTestElementFrame::Guide()
+{
+    return deref(mfrmTestGuide.get(), errorSource());
+}
+
+void CTestElementFrame::setNavigation(ETestNavigation code)
+{
+    ignoreErrors([&] { deref(mSetup, errorSource()).SetNavigation(code); });
+}
+
+Ptr<IStandardCollection> CTestElementFrame::selectedStandards()
+{
+    return deref(mSetup, errorSource()).SelectedStandards();
+}
+
+} // namespace kelto
