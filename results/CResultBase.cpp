@@ -288,7 +288,7 @@ void CResultBase::Load(const Ptr<IXmlElement>& in, const Ptr<IProtocolLog>& log)
         std::int32_t mti = mlMTIID;
         const QString mtiText = in->GetAttribute(kMti);
         if (!mtiText.isEmpty())
-            mti = CLng(Val(mtiText));
+            mti = storedLong(mtiText, QStringLiteral("The %1 of the result item").arg(kMti), location());
         std::int32_t status = emsNone;
         QString statusText;
         QString comment;
