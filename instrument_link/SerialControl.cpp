@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QTextStream>
 #include <cstdio>
 #include <utility>
@@ -22,6 +23,8 @@ constexpr std::int32_t kDeviceIoError = 57;
 constexpr std::int32_t kInvalidPropertyValue = 380;
 
 const QString kSource = QStringLiteral("KeltoTarvoXVTI.SerialControl");
+
+Q_LOGGING_CATEGORY(lcLinkLog, "kelto.link")
 
 } // namespace
 
@@ -223,8 +226,17 @@ void SerialControl::log(const char* direction, const QString& text)
         return;
     }
     QFile file(target);
-    if (file.open(QIODevice::Append | QIODevice::Text))
-        file.write(line.toUtf8());
+    const QByteArray bytes = line.toUtf8();
+    if (file.open(QIODevice::Append | QIODevice::Text) && file.write(bytes) == bytes.size())
+        return;
+    // A log that cannot be written never stops the link; it is said once per file.
+    static QString warnedFor;
+    if (warnedFor == target)
+        return;
+    warnedFor = target;
+    qCWarning(lcLinkLog).noquote() << QStringLiteral("Cannot write the link log %1 named by KELTO_LINK_LOG: %2. "
+                                                     "The link goes on without a log; check the file's folder and permissions.")
+                                          .arg(target, file.errorString());
 }
 
 } // namespace kelto
