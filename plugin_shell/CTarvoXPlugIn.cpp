@@ -8,6 +8,7 @@
 #include "plugin_shell/CTarvoXSetup.h"
 #include "platform/Automation.h"
 #include "platform/ComponentRuntime.h"
+#include "platform/Deref.h"
 #include "platform/interfaces/Standards.h"
 #include "platform/interfaces/TestData.h"
 
@@ -308,7 +309,8 @@ Ptr<ITestElement> CTarvoXPlugIn::CreateTest(std::int32_t testId)
         if (!prototype)
             errorReporter()->Raise(kOwnerWord, err::NoSuchTest, kSource, 1);
         Ptr<ITestElement> clone = prototype->Clone();
-        ignoreErrors([&] { clone->Limits()->Standards()->Clear(); });
+        // A prototype whose template entry gave no expected results has no standards to clear.
+        ignoreErrors([&] { deref(deref(clone->Limits(), kSource).Standards(), kSource).Clear(); });
         return clone;
     } catch (...) {
         const PluginError e = currentError();

@@ -225,6 +225,17 @@ TEST_F(CTarvoXPlugInTest, AnIdOutOfRangeIsReportedByNameAndTheEntryLeftOut)
         << reported[0].text.toStdString();
 }
 
+TEST_F(CTarvoXPlugInTest, CreateTestCopiesAnEntryWithoutExpectedResults)
+{
+    // Found by the template fuzz target: clearing the copy's standards went through a
+    // collection such an entry does not have.
+    auto plugIn = initialised(entry(QStringLiteral("KeltoTarvoXTest.CTestNormalSinus"), QStringLiteral("900")) + chargeTime());
+    const Ptr<ITestElement> copy = plugIn->CreateTest(900);
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->TestID(), 900);
+    EXPECT_TRUE(host::HostLog::instance().reportedErrors().isEmpty());
+}
+
 TEST_F(CTarvoXPlugInTest, AnEntryWhoseClassCannotBeCreatedIsReportedAndLeftOut)
 {
     auto plugIn = initialised(entry(QStringLiteral("KeltoTarvoXTest.CTestMissing"), QStringLiteral("700")) + chargeTime());
