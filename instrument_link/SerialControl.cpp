@@ -145,7 +145,7 @@ QString SerialControl::Input()
     const QString text = QString::fromLatin1(m_port.readAll());
     if (logging()) {
         m_inputLog += text;
-        if (MCommUtils::ReplyComplete(m_inputLog) || m_inputLog.size() > MCommUtils::kMaxReplyLength)
+        if (MCommUtils::JudgeReply(m_inputLog, 1, 1) != MCommUtils::ReplyState::Incomplete)
             flushInputLog();
     }
     return text;
