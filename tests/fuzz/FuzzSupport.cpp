@@ -69,6 +69,12 @@ IPlugIn& plugIn()
     return *host.plugIn();
 }
 
+Ptr<ITestElement> freshElement(const SelectedElement& input)
+{
+    const std::optional<std::int32_t> testId = input.testId();
+    return testId ? valueOr([&] { return plugIn().CreateTest(*testId); }, Ptr<ITestElement>()) : nullptr;
+}
+
 void saveAndPrint(const Ptr<ITestElement>& element)
 {
     if (!element)

@@ -11,6 +11,7 @@
 #include <QString>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "platform/interfaces/HostServices.h"
 #include "platform/interfaces/PlugIn.h"
@@ -31,11 +32,23 @@ struct SelectedElement {
     QString selector;
     Ptr<IXmlDocument> document;
     Ptr<IXmlElement> element;
+
+    // The selector as a test id, when it is one and the rest was XML.
+    std::optional<std::int32_t> testId() const
+    {
+        bool numeric = false;
+        const std::int32_t id = selector.toInt(&numeric);
+        return numeric && element ? std::optional<std::int32_t>(id) : std::nullopt;
+    }
 };
 SelectedElement selectedElement(const std::uint8_t* data, std::size_t size);
 
 // The plug-in with the shipped template, loaded once.
 IPlugIn& plugIn();
+
+// A fresh element of the selected test, as the host makes one; null when the
+// selector is no test id, the rest was not XML or the plug-in has no such test.
+Ptr<ITestElement> freshElement(const SelectedElement& input);
 
 // Saves an element into a fresh document and prints its report, as the host does
 // after a load: what a load let in must not break either.

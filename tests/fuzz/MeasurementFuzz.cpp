@@ -13,14 +13,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     using namespace kelto;
     fuzz::SelectedElement input = fuzz::selectedElement(data, size);
-    bool numeric = false;
-    const std::int32_t testId = input.selector.toInt(&numeric);
-    if (!numeric || !input.element)
+    const Ptr<ITestElement> element = fuzz::freshElement(input);
+    if (!element)
         return 0;
-    Ptr<ITestElement> element;
+    const std::int32_t testId = element->TestID();
     Ptr<IMeasurement> measurement;
     ignoreErrors([&] {
-        element = fuzz::plugIn().CreateTest(testId);
         auto empty = std::make_shared<host::XmlDocument>();
         empty->SetDocumentElement(empty->CreateElement(QStringLiteral("ResultItem")));
         element->Load(empty->DocumentElement(), nullptr); // gives the element a fresh result

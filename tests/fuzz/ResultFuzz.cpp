@@ -8,12 +8,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     using namespace kelto;
     fuzz::SelectedElement input = fuzz::selectedElement(data, size);
-    bool numeric = false;
-    const std::int32_t testId = input.selector.toInt(&numeric);
-    if (!numeric || !input.element)
-        return 0;
-    Ptr<ITestElement> element;
-    ignoreErrors([&] { element = fuzz::plugIn().CreateTest(testId); });
+    const Ptr<ITestElement> element = fuzz::freshElement(input);
     if (!element)
         return 0;
     input.element->SetTagName(QStringLiteral("ResultItem"));

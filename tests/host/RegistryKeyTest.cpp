@@ -5,6 +5,7 @@
 
 #include "tests/support/Errors.h"
 #include "tests/support/ScopedRegistryFile.h"
+#include "tests/support/TestFiles.h"
 
 #include "host/HostLog.h"
 #include "host/RegistryKey.h"
@@ -86,12 +87,6 @@ namespace {
 
 const QString kTarvoKey = QStringLiteral("Software\\Quilo\\kelto\\TarvoX");
 
-QByteArray contentOf(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
 // Writes and reads a setting as the plug-in does; gives what the session read back.
 Variant useTheRegistry()
 {
@@ -123,15 +118,12 @@ TEST(RegistryFile, ContentThatIsNotARegistryIsLeftUntouchedWithOneWarning)
         SCOPED_TRACE(c.what);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("registry.ini"));
-        QFile out(path);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(c.content);
-        out.close();
+        ASSERT_TRUE(writeFile(path, c.content));
         ScopedRegistryFile scope(path);
         HostLog::instance().clear();
 
         EXPECT_EQ(useTheRegistry(), Variant(std::int32_t(1600))); // the session still works
-        EXPECT_EQ(contentOf(path), c.content);
+        EXPECT_EQ(fileContent(path), c.content);
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("registry.ini")});
         const auto warnings = HostLog::instance().warnings();
         ASSERT_EQ(warnings.size(), 1);
@@ -177,10 +169,7 @@ TEST(RegistryFile, AGoodFileIsReadAndWrittenWithoutWarnings)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("registry.ini"));
-    QFile out(path);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write("[HKEY_LOCAL_MACHINE\\Software\\Quilo\\kelto\\TarvoX]\n\nConfiguration=sz:/opt/a\\\\b.mpc\nCommTimeOut=dword:-5\n");
-    out.close();
+    ASSERT_TRUE(writeFile(path, "[HKEY_LOCAL_MACHINE\\Software\\Quilo\\kelto\\TarvoX]\n\nConfiguration=sz:/opt/a\\\\b.mpc\nCommTimeOut=dword:-5\n"));
     ScopedRegistryFile scope(path);
     HostLog::instance().clear();
 
@@ -189,6 +178,6 @@ TEST(RegistryFile, AGoodFileIsReadAndWrittenWithoutWarnings)
     EXPECT_EQ(key.GetValue(QStringLiteral("Configuration")), Variant(QStringLiteral("/opt/a\\b.mpc")));
     EXPECT_EQ(key.GetValue(QStringLiteral("CommTimeOut")), Variant(std::int32_t(-5)));
     key.SetValue(QStringLiteral("CommTimeOut"), std::int32_t(700));
-    EXPECT_TRUE(contentOf(path).contains("CommTimeOut=dword:700"));
+    EXPECT_TRUE(fileContent(path).contains("CommTimeOut=dword:700"));
     EXPECT_TRUE(HostLog::instance().warnings().isEmpty());
 }

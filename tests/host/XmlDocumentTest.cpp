@@ -5,6 +5,7 @@
 
 #include "tests/support/Errors.h"
 #include "tests/support/HostileXml.h"
+#include "tests/support/TestFiles.h"
 
 #include "host/XmlDocument.h"
 #include "platform/ComponentRuntime.h"
@@ -82,10 +83,7 @@ TEST(XmlDocument, SaysWhichFileAndWhereItIsNotWellFormed)
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("broken.xml"));
-    QFile out(file);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write("<a>\n  <b>\n  </c>\n</a>");
-    out.close();
+    ASSERT_TRUE(writeFile(file, "<a>\n  <b>\n  </c>\n</a>"));
     auto doc = newDocument();
     EXPECT_FALSE(doc->Load(file));
     EXPECT_TRUE(doc->LastError().startsWith(file + QStringLiteral(" is not well-formed XML (line 3, column "))) << doc->LastError().toStdString();
@@ -97,11 +95,7 @@ TEST(XmlDocument, RefusesDeepNestingAtOnceNamingTheFileLineAndColumn)
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("deep.xml"));
-    QFile out(file);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write("<root>\n" + deeplyNested(100000));
-    out.write("\n</root>");
-    out.close();
+    ASSERT_TRUE(writeFile(file, deeplyNested(100000, "<root>\n", "\n</root>")));
     auto doc = newDocument();
     QElapsedTimer timer;
     timer.start();

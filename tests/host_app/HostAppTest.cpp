@@ -16,6 +16,7 @@
 #include "platform/interfaces/Standards.h"
 #include "platform/interfaces/TestData.h"
 #include "tests/support/HostileXml.h"
+#include "tests/support/TestFiles.h"
 
 using namespace kelto;
 
@@ -123,10 +124,7 @@ TEST_F(HostAppTest, ASequenceThatCannotBeReadNamesTheFileTheItemAndTheFault)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const QString file = dir.filePath(QStringLiteral("sequence.xml"));
-        QFile out(file);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        out.write(c.content);
-        out.close();
+        ASSERT_TRUE(writeFile(file, c.content));
         QString error;
         EXPECT_FALSE(sequence.load(file, *plugInHost.plugIn(), &error));
         EXPECT_TRUE(error.contains(file)) << error.toStdString();

@@ -10,6 +10,7 @@
 #include "platform/ComponentRuntime.h"
 #include "plugin_shell/CTarvoXSetup.h"
 #include "tests/support/ScopedRegistryFile.h"
+#include "tests/support/TestFiles.h"
 
 using namespace kelto;
 
@@ -55,10 +56,7 @@ TEST_F(CTarvoXSetupTest, ARegistryFileThatCannotBeReadGivesTheDefaultsAndIsNotWr
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("registry.ini"));
     const QByteArray garbage("\x7f" "ELF binary, not settings\n");
-    QFile out(path);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-    out.write(garbage);
-    out.close();
+    ASSERT_TRUE(writeFile(path, garbage));
     ScopedRegistryFile scope(path);
 
     CTarvoXSetup setup;
@@ -68,8 +66,7 @@ TEST_F(CTarvoXSetupTest, ARegistryFileThatCannotBeReadGivesTheDefaultsAndIsNotWr
 
     expectTemplateBesideTheShell(setup.Configuration());
     EXPECT_EQ(setup.PacerRefractoryTimeout(), 120);
-    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
-    EXPECT_EQ(out.readAll(), garbage);
+    EXPECT_EQ(fileContent(path), garbage);
     EXPECT_EQ(host::HostLog::instance().warnings().size(), 1);
 }
 
