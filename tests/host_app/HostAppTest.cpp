@@ -99,6 +99,24 @@ TEST_F(HostAppTest, AFailedLoadKeepsTheSequenceAndAFailedSaveKeepsTheFile)
     EXPECT_EQ(f.readAll(), before);
 }
 
+TEST_F(HostAppTest, EveryTestTypeOfTheShippedTemplateGoesIntoASequenceAndBack)
+{
+    // The ECG waveform entries have no expected results; copying them crashed.
+    host::Sequence sequence;
+    const auto types = plugInHost.tests();
+    ASSERT_EQ(types.size(), 16);
+    for (const Ptr<ITestElement>& type : types)
+        ASSERT_TRUE(sequence.add(*plugInHost.plugIn(), type->TestID())) << type->TestID();
+    const QString file = dir.filePath(QStringLiteral("all.xml"));
+    QString error;
+    ASSERT_TRUE(sequence.save(file, &error)) << error.toStdString();
+    host::Sequence again;
+    ASSERT_TRUE(again.load(file, *plugInHost.plugIn(), &error)) << error.toStdString();
+    ASSERT_EQ(again.elements().size(), 16);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_EQ(again.elements()[i]->TestID(), types[i]->TestID());
+}
+
 TEST_F(HostAppTest, ASequenceThatCannotBeReadNamesTheFileTheItemAndTheFault)
 {
     const struct {
