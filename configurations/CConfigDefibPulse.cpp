@@ -25,7 +25,7 @@ std::function<void()> CConfigDefibPulse::readFields(const Ptr<IXmlElement>& in)
     float energy = m_presetEnergy;
     bool battery = m_batteryOperated;
     if (const Ptr<IXmlElement> child = in->FindChild(QStringLiteral("PresetEnergy"), 0))
-        energy = CSng(Val(child->Text()));
+        energy = storedSingle(child->Text(), QStringLiteral("The PresetEnergy of the settings"), progId());
     if (const Ptr<IXmlElement> child = in->FindChild(QStringLiteral("BatteryOperated"), 0))
         battery = child->Text() == QLatin1String("True");
     return [this, energy, battery] {

@@ -22,7 +22,7 @@ std::function<void()> CConfigEnergySetting::readFields(const Ptr<IXmlElement>& i
 {
     float energy = m_presetEnergy;
     if (const Ptr<IXmlElement> child = in->FindChild(QStringLiteral("PresetEnergy"), 0))
-        energy = CSng(Val(child->Text()));
+        energy = storedSingle(child->Text(), QStringLiteral("The PresetEnergy of the settings"), progId());
     return [this, energy] { m_presetEnergy = energy; };
 }
 

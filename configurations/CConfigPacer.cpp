@@ -30,11 +30,11 @@ std::function<void()> CConfigPacer::readFields(const Ptr<IXmlElement>& in)
     if (const Ptr<IXmlElement> child = in->FindChild(QStringLiteral("Load"), 0))
         load = child->Text();
     if (const Ptr<IXmlElement> child = in->FindChild(QStringLiteral("LoadIndex"), 0))
-        index = CInt(Val(child->Text()));
+        index = storedInteger(child->Text(), QStringLiteral("The LoadIndex of the settings"), progId());
     if (const Ptr<IXmlElement> child = in->FindChild(QStringLiteral("Rate"), 0))
-        rate = CSng(Val(child->Text()));
+        rate = storedSingle(child->Text(), QStringLiteral("The Rate of the settings"), progId());
     if (const Ptr<IXmlElement> child = in->FindChild(QStringLiteral("Amplitude"), 0))
-        amplitude = CSng(Val(child->Text()));
+        amplitude = storedSingle(child->Text(), QStringLiteral("The Amplitude of the settings"), progId());
     return [this, load, index, rate, amplitude] {
         m_pacerLoad = load;
         m_loadIndex = index;

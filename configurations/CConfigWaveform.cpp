@@ -117,9 +117,9 @@ std::function<void()> CConfigWaveform::readFields(const Ptr<IXmlElement>& in)
     std::int32_t waveType = m_waveType;
     QString name = m_ecgWave;
     if (const Ptr<IXmlElement> child = in->FindChild(QStringLiteral("Duration"), 0))
-        duration = CLng(Val(child->Text()));
+        duration = storedLong(child->Text(), QStringLiteral("The Duration of the settings"), progId());
     if (const Ptr<IXmlElement> child = in->FindChild(QStringLiteral("Wavetype"), 0))
-        waveType = CLng(Val(child->Text()));
+        waveType = storedLong(child->Text(), QStringLiteral("The Wavetype of the settings"), progId());
     if (const Ptr<IXmlElement> child = in->FindChild(QStringLiteral("Wavename"), 0))
         name = child->Text();
     return [this, duration, waveType, name] {

@@ -19,6 +19,9 @@ void HostLog::add(const LogEntry& entry)
     case LogEntry::ReportedError:
         qCWarning(lcHost).noquote() << "Error" << entry.number << "in" << entry.source << ":" << entry.text;
         break;
+    case LogEntry::Warning:
+        qCWarning(lcHost).noquote() << entry.text;
+        break;
     case LogEntry::ProtocolMessage:
         qCInfo(lcHost).noquote() << entry.text << "(" << entry.number << ")";
         break;
@@ -27,11 +30,11 @@ void HostLog::add(const LogEntry& entry)
     }
 }
 
-QList<LogEntry> HostLog::reportedErrors() const
+QList<LogEntry> HostLog::ofKind(LogEntry::Kind kind) const
 {
     QList<LogEntry> out;
     for (const LogEntry& e : m_entries) {
-        if (e.kind == LogEntry::ReportedError)
+        if (e.kind == kind)
             out.append(e);
     }
     return out;

@@ -1,7 +1,7 @@
 #pragma once
-// The host's log: errors the plug-in reports and protocol-log entries. Kept in
-// memory for the session (the window and tests read it) and echoed to the
-// "kelto.host" logging category.
+// The host's log: errors the plug-in reports, the host's own warnings and
+// protocol-log entries. Kept in memory for the session (the window and tests read
+// it) and echoed to the "kelto.host" logging category.
 
 #include <QList>
 #include <QString>
@@ -10,7 +10,7 @@
 namespace kelto::host {
 
 struct LogEntry {
-    enum Kind { ReportedError, ProtocolBegin, ProtocolEnd, ProtocolMessage };
+    enum Kind { ReportedError, ProtocolBegin, ProtocolEnd, ProtocolMessage, Warning };
     Kind kind;
     std::int32_t number = 0; // error number, or the protocol entry id
     QString source;
@@ -23,7 +23,9 @@ public:
     static HostLog& instance();
     void add(const LogEntry& entry);
     const QList<LogEntry>& entries() const { return m_entries; }
-    QList<LogEntry> reportedErrors() const;
+    QList<LogEntry> reportedErrors() const { return ofKind(LogEntry::ReportedError); }
+    QList<LogEntry> warnings() const { return ofKind(LogEntry::Warning); }
+    QList<LogEntry> ofKind(LogEntry::Kind kind) const;
     void clear() { m_entries.clear(); }
 
 private:

@@ -8,6 +8,8 @@
 #include <QTextStream>
 #include <map>
 
+#include "HostLog.h"
+
 namespace kelto::host {
 
 namespace {
@@ -45,51 +47,124 @@ QString unescape(const QString& text)
     return out;
 }
 
-Store readStore()
-{
+// What the registry file holds, or why it cannot be used.
+struct FileContent {
     Store store;
-    QFile file(RegistryStore::filePath());
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return store;
+    QString problem; // empty when the file is usable (or absent)
+};
+
+FileContent parseFile(const QString& path)
+{
+    FileContent content;
+    QFile file(path);
+    if (!file.exists())
+        return content;
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        content.problem = QStringLiteral("it cannot be read: %1").arg(file.errorString());
+        return content;
+    }
     QTextStream in(&file);
     StoredKey* current = nullptr;
+    int lineNumber = 0;
+    auto refuse = [&](const QString& why) {
+        content.problem = QStringLiteral("line %1 %2").arg(lineNumber).arg(why);
+        content.store.clear();
+        return content;
+    };
     while (!in.atEnd()) {
         const QString line = in.readLine();
+        ++lineNumber;
+        if (line.trimmed().isEmpty())
+            continue;
         if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
-            const QString path = line.mid(1, line.size() - 2);
-            current = &store[path.toLower()];
-            current->path = path;
-        } else if (current && line.contains(QLatin1Char('='))) {
-            const int eq = line.indexOf(QLatin1Char('='));
-            const QString name = unescape(line.left(eq));
-            const QString rest = line.mid(eq + 1);
-            const int colon = rest.indexOf(QLatin1Char(':'));
-            if (colon < 0)
-                continue;
-            current->values[name.toLower()] = {name, rest.left(colon), unescape(rest.mid(colon + 1))};
+            const QString keyPath = line.mid(1, line.size() - 2);
+            current = &content.store[keyPath.toLower()];
+            current->path = keyPath;
+            continue;
         }
+        const int eq = line.indexOf(QLatin1Char('='));
+        const int colon = line.indexOf(QLatin1Char(':'), eq + 1);
+        if (!current || eq < 0 || colon < 0)
+            return refuse(QStringLiteral("is not a registry key or value"));
+        const QString type = line.mid(eq + 1, colon - eq - 1);
+        const QString text = unescape(line.mid(colon + 1));
+        bool whole = true;
+        if (type == QLatin1String("dword"))
+            text.toInt(&whole);
+        else if (type != QLatin1String("sz"))
+            return refuse(QStringLiteral("has a value of unknown type \"%1\"").arg(type));
+        if (!whole)
+            return refuse(QStringLiteral("has a number that is not a 32-bit whole number"));
+        const QString name = unescape(line.left(eq));
+        current->values[name.toLower()] = {name, type, text};
     }
-    return store;
+    return content;
+}
+
+// The registry of this session. A file that cannot be read or parsed is never
+// written over, and a file that cannot be written is not tried again: from then
+// on the session keeps its settings in memory, starting from the defaults (or
+// from what it had read), and says so once.
+struct Session {
+    QString path;
+    bool inMemory = false;
+    Store memory;
+};
+
+Session& session()
+{
+    static Session current;
+    const QString path = RegistryStore::filePath();
+    if (current.path != path)
+        current = Session{path, false, {}};
+    return current;
+}
+
+void warn(const QString& text)
+{
+    HostLog::instance().add({LogEntry::Warning, 0, QStringLiteral("Registry"), text, 0});
+}
+
+Store readStore()
+{
+    Session& s = session();
+    if (s.inMemory)
+        return s.memory;
+    FileContent content = parseFile(s.path);
+    if (content.problem.isEmpty())
+        return content.store;
+    s.inMemory = true;
+    s.memory.clear();
+    warn(QStringLiteral("The registry file %1 is not used: %2. Kelto runs with default settings and leaves the file as it is; "
+                        "settings changed now will not be kept. Repair or remove the file.")
+             .arg(s.path, content.problem));
+    return s.memory;
 }
 
 void writeStore(const Store& store)
 {
-    const QString path = RegistryStore::filePath();
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
-        raiseError(hosterr::RegistryCannotOpen, QStringLiteral("RegistryKey"),
-            QStringLiteral("Cannot write the registry file %1: %2").arg(path, file.errorString()));
-    QTextStream out(&file);
-    for (const auto& [lower, key] : store) {
-        out << '[' << key.path << "]\n";
-        for (const auto& [n, v] : key.values)
-            out << escape(v.name) << '=' << v.type << ':' << escape(v.text) << '\n';
+    Session& s = session();
+    if (s.inMemory) {
+        s.memory = store;
+        return;
     }
-    out.flush();
-    if (!file.commit())
-        raiseError(hosterr::RegistryCannotOpen, QStringLiteral("RegistryKey"),
-            QStringLiteral("Cannot write the registry file %1: %2").arg(path, file.errorString()));
+    QDir().mkpath(QFileInfo(s.path).absolutePath());
+    QSaveFile file(s.path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        QTextStream out(&file);
+        for (const auto& [lower, key] : store) {
+            out << '[' << key.path << "]\n";
+            for (const auto& [n, v] : key.values)
+                out << escape(v.name) << '=' << v.type << ':' << escape(v.text) << '\n';
+        }
+        out.flush();
+        if (file.commit())
+            return;
+    }
+    s.inMemory = true;
+    s.memory = store;
+    warn(QStringLiteral("Cannot write the registry file %1: %2. Settings changed in this session will not be kept; check the file's folder and permissions.")
+             .arg(s.path, file.errorString()));
 }
 
 QString rootName(std::int32_t root)
@@ -153,7 +228,7 @@ bool RegistryStore::value(const QString& key, const QString& name, Variant* out)
     if (v == k->second.values.end())
         return false;
     if (v->second.type == QLatin1String("dword"))
-        *out = Variant(static_cast<std::int32_t>(v->second.text.toLongLong()));
+        *out = Variant(std::int32_t(v->second.text.toInt())); // checked when the file was read
     else
         *out = Variant(v->second.text);
     return true;

@@ -36,9 +36,10 @@ void ServiceRecord::Load(const Ptr<IXmlElement>& in, const Ptr<IProtocolLog>&)
         raiseError(vberr::ObjectNotSet, kSource, QStringLiteral("No element was given to read the service record from."));
     if (in->TagName() != kTag)
         raiseError(vberr::InvalidProcedureCall, kSource, QStringLiteral("The element \"%1\" is not a service record.").arg(in->TagName()));
+    const std::int32_t filter = storedLong(in->GetAttribute(QStringLiteral("Filter")), QStringLiteral("The Filter of the service record"), kSource);
     m_codes = in->GetAttribute(QStringLiteral("Codes"));
     m_values = in->GetAttribute(QStringLiteral("Values"));
-    m_filterFlags = static_cast<std::int32_t>(Val(in->GetAttribute(QStringLiteral("Filter"))));
+    m_filterFlags = filter;
 }
 
 } // namespace kelto::host

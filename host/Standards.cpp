@@ -283,8 +283,9 @@ void StandardCollection::Load(const Ptr<IXmlElement>& element, const Ptr<IProtoc
         if (se->TagName() != QLatin1String("Standard"))
             continue;
         auto standard = std::make_shared<Standard>();
-        standard->SetNames(se->GetAttribute(QStringLiteral("Alpha")), se->GetAttribute(QStringLiteral("Complete")),
-                           static_cast<std::int32_t>(Val(se->GetAttribute(QStringLiteral("Flags")))));
+        const QString alpha = se->GetAttribute(QStringLiteral("Alpha"));
+        standard->SetNames(alpha, se->GetAttribute(QStringLiteral("Complete")),
+            storedLong(se->GetAttribute(QStringLiteral("Flags")), QStringLiteral("The Flags of standard \"%1\"").arg(alpha), kCollectionSource));
         const auto limits = se->Children();
         for (int j = 0; j < limits->Count(); ++j) {
             const auto le = limits->Item(j);
@@ -299,10 +300,11 @@ void StandardCollection::Load(const Ptr<IXmlElement>& element, const Ptr<IProtoc
                 formulas[index] = be->GetAttribute(QStringLiteral("Formula"));
                 const QString text = be->GetAttribute(QStringLiteral("Value"));
                 double v = 0;
+                float single = 0;
                 if (text.isEmpty())
                     continue;
-                if (parseNumber(text, &v) && std::isfinite(static_cast<float>(v)))
-                    values[index] = static_cast<float>(v);
+                if (parseNumber(text, &v) && valueOr([&] { single = CSng(v); return true; }, false))
+                    values[index] = single;
                 else
                     warn(QStringLiteral("The %1 value \"%2\" of the limit %3 of the standard %4 is not a number; the limit is read without it.")
                              .arg(QLatin1String(kIndexNames[index]), text, le->GetAttribute(QStringLiteral("Key")), standard->AlphaName()));

@@ -89,12 +89,13 @@ void TestElementBase::Load(const Ptr<IXmlElement>& in, const Ptr<IProtocolLog>& 
         return;
     }
 
-    const QString id = in->GetAttribute(QStringLiteral("ID"));
-    if (!id.isEmpty())
-        m_id = static_cast<std::int32_t>(Val(id));
-    const QString filter = in->GetAttribute(QStringLiteral("Filter"));
-    if (!filter.isEmpty())
-        m_filter->SetFlags(static_cast<std::int32_t>(Val(filter)));
+    // Both numbers are read before either is taken, so a refused one changes neither.
+    const QString idText = in->GetAttribute(QStringLiteral("ID"));
+    const QString filterText = in->GetAttribute(QStringLiteral("Filter"));
+    const std::int32_t id = idText.isEmpty() ? m_id : storedLong(idText, QStringLiteral("The ID of the test element"), kSource);
+    const std::int32_t filter = filterText.isEmpty() ? m_filter->Flags() : storedLong(filterText, QStringLiteral("The Filter of the test element"), kSource);
+    m_id = id;
+    m_filter->SetFlags(filter);
     if (auto info = in->FindChild(QStringLiteral("Info"), 0)) {
         m_info->SetType(info->GetAttribute(QStringLiteral("Type")), info->GetAttribute(QStringLiteral("Parameter")));
         m_info->SetName(info->GetAttribute(QStringLiteral("Name")));

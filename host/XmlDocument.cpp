@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <QXmlStreamReader>
 
 #include "platform/Automation.h"
 
@@ -10,6 +11,15 @@ namespace kelto::host {
 namespace {
 
 const QString kSource = QStringLiteral("XmlDocument");
+const QString kCodecSource = QStringLiteral("XmlValueCodec");
+
+QString tooLarge(const QString& name, qint64 bytes)
+{
+    return QStringLiteral("%1 is too large to read (%2 bytes; the limit is %3 MiB). Check that it is the right file.")
+        .arg(name)
+        .arg(bytes)
+        .arg(XmlDocument::kMaxXmlBytes / (1024 * 1024));
+}
 
 QDomElement domOf(const Ptr<IXmlElement>& element)
 {
@@ -118,37 +128,75 @@ Ptr<IXmlElement> XmlDocument::wrap(const QDomElement& element)
 
 bool XmlDocument::Load(const QString& file)
 {
+    m_lastError.clear();
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly)) {
         m_lastError = QStringLiteral("Cannot open %1: %2").arg(file, f.errorString());
         return false;
     }
-    QDomDocument dom;
-    QString message;
-    int line = 0;
-    int column = 0;
-    if (!dom.setContent(&f, &message, &line, &column)) {
-        m_lastError = QStringLiteral("%1 is not well-formed XML (line %2, column %3: %4)").arg(file).arg(line).arg(column).arg(message);
+    // The size is checked before anything is read, so a huge file costs nothing.
+    if (f.size() > kMaxXmlBytes) {
+        m_lastError = tooLarge(file, f.size());
         return false;
     }
-    m_dom = dom;
-    return true;
+    const QByteArray data = f.read(kMaxXmlBytes + 1);
+    if (f.error() != QFileDevice::NoError) {
+        m_lastError = QStringLiteral("Cannot read %1: %2").arg(file, f.errorString());
+        return false;
+    }
+    return parse(data, file);
 }
 
 bool XmlDocument::LoadXml(const QString& text)
 {
-    QDomDocument dom;
-    QString message;
-    if (!dom.setContent(text, &message)) {
-        m_lastError = message;
+    m_lastError.clear();
+    return parse(text.toUtf8(), QStringLiteral("The XML text"));
+}
+
+bool XmlDocument::parse(const QByteArray& data, const QString& name)
+{
+    if (data.size() > kMaxXmlBytes) {
+        m_lastError = tooLarge(name, data.size());
         return false;
     }
-    m_dom = dom;
-    return true;
+    // A quick pass that refuses deep nesting before the DOM parser, whose time
+    // grows with the square of the depth, gets the text.
+    QXmlStreamReader reader(data);
+    int depth = 0;
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::StartElement && ++depth > kMaxXmlDepth) {
+            m_lastError = QStringLiteral("%1 nests elements more than %2 levels deep (line %3, column %4). Check that it is the right file.")
+                              .arg(name)
+                              .arg(kMaxXmlDepth)
+                              .arg(reader.lineNumber())
+                              .arg(reader.columnNumber());
+            return false;
+        }
+        if (token == QXmlStreamReader::EndElement)
+            --depth;
+    }
+    QDomDocument dom;
+    QString message = reader.errorString();
+    qint64 line = reader.lineNumber();
+    qint64 column = reader.columnNumber();
+    if (!reader.hasError()) {
+        int domLine = 0;
+        int domColumn = 0;
+        if (dom.setContent(data, &message, &domLine, &domColumn)) {
+            m_dom = dom;
+            return true;
+        }
+        line = domLine;
+        column = domColumn;
+    }
+    m_lastError = QStringLiteral("%1 is not well-formed XML (line %2, column %3: %4).").arg(name).arg(line).arg(column).arg(message);
+    return false;
 }
 
 bool XmlDocument::Save(const QString& file)
 {
+    m_lastError.clear();
     QSaveFile f(file);
     if (!f.open(QIODevice::WriteOnly)) {
         m_lastError = QStringLiteral("Cannot write %1: %2").arg(file, f.errorString());
@@ -228,12 +276,13 @@ Variant variantFromText(const QString& kind, const QString& text)
         return Variant(text == QLatin1String("True"));
     double number = 0;
     const bool numeric = parseNumber(text, &number);
+    const QString what = QStringLiteral("A stored %1 value").arg(kind);
     if (kind == QLatin1String("Integer") && numeric)
-        return Variant(CInt(number));
+        return Variant(storedInteger(text, what, kCodecSource));
     if (kind == QLatin1String("Long") && numeric)
-        return Variant(CLng(number));
+        return Variant(storedLong(text, what, kCodecSource));
     if (kind == QLatin1String("Single") && numeric)
-        return Variant(CSng(number));
+        return Variant(storedSingle(text, what, kCodecSource));
     if (kind == QLatin1String("Double") && numeric)
         return Variant(number);
     return Variant(text);
@@ -262,7 +311,7 @@ Ptr<IXmlElement> XmlValueCodec::WriteValue(const Ptr<IXmlDocument>& doc, const V
 
 void XmlValueCodec::ReadValue(const Ptr<IXmlElement>& element, Variant& value, std::int32_t& valueType)
 {
-    valueType = CLng(Val(element->GetAttribute(QStringLiteral("Type"))));
+    valueType = storedLong(element->GetAttribute(QStringLiteral("Type")), QStringLiteral("The Type of a stored value"), kCodecSource);
     QString kind = element->GetAttribute(QStringLiteral("Variant"));
     if (kind.isEmpty())
         kind = QStringLiteral("String");
@@ -281,7 +330,7 @@ Ptr<IXmlElement> XmlValueCodec::WriteStatus(const Ptr<IXmlDocument>& doc, std::i
 
 void XmlValueCodec::ReadStatus(const Ptr<IXmlElement>& element, std::int32_t& status, QString& statusText)
 {
-    status = CLng(Val(element->GetAttribute(QStringLiteral("Value"))));
+    status = storedLong(element->GetAttribute(QStringLiteral("Value")), QStringLiteral("The Value of a stored status"), kCodecSource);
     statusText = element->Text();
 }
 

@@ -50,6 +50,11 @@ private:
 
 class XmlDocument : public IXmlDocument {
 public:
+    // Any XML the host reads is bounded: our own files are far below a megabyte and
+    // under ten levels deep, so more is a wrong or hostile file, refused at once.
+    static constexpr qint64 kMaxXmlBytes = 8 * 1024 * 1024;
+    static constexpr int kMaxXmlDepth = 64;
+
     XmlDocument();
     bool Load(const QString& file) override;
     bool LoadXml(const QString& text) override;
@@ -62,12 +67,16 @@ public:
     // For tests of callers' failure paths: CreateElement answers null for these
     // names ("*" for every name).
     void failElementCreation(QStringList names) { m_failing = std::move(names); }
-    QString lastError() const { return m_lastError; }
+    // Why the last Load, LoadXml or Save failed: the file, and for XML faults the
+    // line and column.
+    QString LastError() override { return m_lastError; }
 
     QDomDocument& dom() { return m_dom; }
     Ptr<IXmlElement> wrap(const QDomElement& element);
 
 private:
+    bool parse(const QByteArray& data, const QString& name);
+
     QDomDocument m_dom;
     QStringList m_failing;
     QString m_lastError;

@@ -71,9 +71,10 @@ WaitEnd collectReply(QString& text, std::int16_t& chunks, qint64 deadline)
             text += control.Input();
             ++chunks;
         }
-        if (text.size() > MCommUtils::kMaxReplyLength)
+        const MCommUtils::ReplyState reply = MCommUtils::JudgeReply(text, chunks, m.miExpectedChunks);
+        if (reply == MCommUtils::ReplyState::TooLong)
             return WaitEnd::Overflow;
-        if (chunks >= m.miExpectedChunks && MCommUtils::ReplyComplete(text))
+        if (reply == MCommUtils::ReplyState::Complete)
             return WaitEnd::Complete;
         if (m.mfLinkAbort)
             return WaitEnd::Aborted;

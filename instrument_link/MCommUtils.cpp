@@ -26,6 +26,13 @@ bool ReplyComplete(const QString& text)
     return text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1String("\r\r"));
 }
 
+ReplyState JudgeReply(const QString& text, int chunks, int expectedChunks)
+{
+    if (text.size() > kMaxReplyLength)
+        return ReplyState::TooLong;
+    return chunks >= expectedChunks && ReplyComplete(text) ? ReplyState::Complete : ReplyState::Incomplete;
+}
+
 std::optional<Version> ParseVersion(const QString& reply)
 {
     static const QRegularExpression pattern(QStringLiteral("^[ \\t]*(\\d{1,4})\\.(\\d{1,4})"));

@@ -27,6 +27,11 @@ void CheckPortStatus(const QString& status, const QString& portName = QString())
 // or with CR CR, which older analysers send.
 bool ReplyComplete(const QString& text);
 
+// What the link makes of the reply collected so far from `chunks` reads: waits for
+// more, takes it, or gives up on a reply longer than kMaxReplyLength.
+enum class ReplyState { Incomplete, Complete, TooLong };
+ReplyState JudgeReply(const QString& text, int chunks, int expectedChunks);
+
 struct Version {
     int major = 0;
     int minor = 0;

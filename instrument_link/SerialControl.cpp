@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QLoggingCategory>
 #include <QTextStream>
 #include <cerrno>
 #include <cstdio>
@@ -78,6 +79,8 @@ QString describeOpenFailure(OpenFailure failure, const QString& port, const QStr
     }
     return QStringLiteral("%1 cannot be opened: %2. Check the device and its driver.").arg(port, reason);
 }
+
+Q_LOGGING_CATEGORY(lcLinkLog, "kelto.link")
 
 } // namespace
 
@@ -203,7 +206,7 @@ QString SerialControl::Input()
     const QString text = QString::fromLatin1(m_port.readAll());
     if (logging()) {
         m_inputLog += text;
-        if (MCommUtils::ReplyComplete(m_inputLog) || m_inputLog.size() > MCommUtils::kMaxReplyLength)
+        if (MCommUtils::JudgeReply(m_inputLog, 1, 1) != MCommUtils::ReplyState::Incomplete)
             flushInputLog();
     }
     return text;
@@ -284,8 +287,17 @@ void SerialControl::log(const char* direction, const QString& text)
         return;
     }
     QFile file(target);
-    if (file.open(QIODevice::Append | QIODevice::Text))
-        file.write(line.toUtf8());
+    const QByteArray bytes = line.toUtf8();
+    if (file.open(QIODevice::Append | QIODevice::Text) && file.write(bytes) == bytes.size())
+        return;
+    // A log that cannot be written never stops the link; it is said once per file.
+    static QString warnedFor;
+    if (warnedFor == target)
+        return;
+    warnedFor = target;
+    qCWarning(lcLinkLog).noquote() << QStringLiteral("Cannot write the link log %1 named by KELTO_LINK_LOG: %2. "
+                                                     "The link goes on without a log; check the file's folder and permissions.")
+                                          .arg(target, file.errorString());
 }
 
 } // namespace kelto

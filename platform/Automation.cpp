@@ -181,6 +181,40 @@ float CSng(double value)
     return static_cast<float>(value);
 }
 
+namespace {
+
+// Runs a conversion of stored text; its overflow becomes one that names the value.
+template <class Convert>
+auto readStored(const QString& text, const QString& what, const QString& source, const char* range, Convert convert)
+{
+    try {
+        return convert(Val(text));
+    } catch (const PluginError& e) {
+        if (e.number() != vberr::Overflow)
+            throw;
+        raiseError(vberr::Overflow, source,
+            QStringLiteral("%1 is out of range: \"%2\" (%3 is expected). Correct it in the file or remove it.")
+                .arg(what, text.left(40), QLatin1String(range)));
+    }
+}
+
+} // namespace
+
+std::int16_t storedInteger(const QString& text, const QString& what, const QString& source)
+{
+    return readStored(text, what, source, "a whole number from -32768 to 32767", CInt);
+}
+
+std::int32_t storedLong(const QString& text, const QString& what, const QString& source)
+{
+    return readStored(text, what, source, "a whole number from -2147483648 to 2147483647", CLng);
+}
+
+float storedSingle(const QString& text, const QString& what, const QString& source)
+{
+    return readStored(text, what, source, "a number of at most 3.4E+38 in size", CSng);
+}
+
 QString singleToString(float value)
 {
     return vbExponentStyle(QString::number(static_cast<double>(value), 'g', 7));

@@ -21,6 +21,14 @@ std::int16_t CInt(double value);
 std::int32_t CLng(double value);
 float CSng(double value); // overflow error (6) beyond the Single range
 
+// Numbers read from a stored file's text (Val, then CInt, CLng or CSng). A number
+// beyond the target's range, or beyond any number, is refused with overflow (6) and
+// a text that names what was read ("what", for example "The Filter of the test
+// element") and the text found, never converted unchecked.
+std::int16_t storedInteger(const QString& text, const QString& what, const QString& source = {});
+std::int32_t storedLong(const QString& text, const QString& what, const QString& source = {});
+float storedSingle(const QString& text, const QString& what, const QString& source = {});
+
 // Round half to even to a whole number, without range check.
 double roundHalfEven(double value);
 

@@ -30,6 +30,18 @@ constexpr std::int32_t HostPassedA = hresult(0x80047730);
 constexpr std::int32_t HostPassedB = hresult(0x80047737);
 } // namespace err
 
+// The reporter's template error with a text that names the file and what is wrong
+// with it, instead of the bare number.
+[[noreturn]] void raiseTemplateError(std::int32_t number, int severity, const QString& text)
+{
+    try {
+        errorReporter()->Raise(kOwnerWord, number, kSource, severity);
+    } catch (const PluginError& e) {
+        throw PluginError(e.number(), e.source(), text, e.severity());
+    }
+    raiseError(number, kSource, text); // not reached: Raise does not return
+}
+
 struct IconCode {
     std::int32_t testId;
     const char* code;
@@ -168,15 +180,19 @@ Ptr<ITestList> CTarvoXPlugIn::ReadTemplate(const QString& file)
     try {
         const QFileInfo info(file);
         if (!info.exists())
-            errorReporter()->Raise(kOwnerWord, err::TemplateMissing, kSource, 3);
+            raiseTemplateError(err::TemplateMissing, 3,
+                QStringLiteral("The test template %1 does not exist. Check the plug-in's \"Configuration\" setting.").arg(file));
         if (!info.isFile() || !info.isReadable())
-            errorReporter()->Raise(kOwnerWord, err::TemplateFileError, kSource, 3);
+            raiseTemplateError(err::TemplateFileError, 3,
+                QStringLiteral("The test template %1 is not a readable file. Check the file and its permissions.").arg(file));
         Ptr<IXmlDocument> doc = xmlValueCodec()->CreateDocument();
-        // A document that is not well-formed has no "TemplateData" either.
-        Ptr<IXmlElement> root = doc->Load(file) ? doc->DocumentElement() : nullptr;
+        if (!doc->Load(file))
+            raiseTemplateError(err::TemplateMalformed, 3, QStringLiteral("The test template cannot be read: %1").arg(doc->LastError()));
+        Ptr<IXmlElement> root = doc->DocumentElement();
         Ptr<IXmlElement> data = root ? root->FindChild(QStringLiteral("TemplateData"), 0) : nullptr;
         if (!data || !data->HasChildren())
-            errorReporter()->Raise(kOwnerWord, err::TemplateMalformed, kSource, 3);
+            raiseTemplateError(err::TemplateMalformed, 3,
+                QStringLiteral("The test template %1 has no \"TemplateData\" element with test entries.").arg(file));
 
         Ptr<ITestList> list;
         auto ensureList = [&] {
@@ -184,11 +200,20 @@ Ptr<ITestList> CTarvoXPlugIn::ReadTemplate(const QString& file)
                 list = ComponentRuntime::instance().createAs<ITestList>(QLatin1String(hostclass::TestList));
         };
         const Ptr<IXmlElementList> children = data->Children();
+        int position = 0;
         for (int i = 0; i < children->Count(); ++i) {
             const Ptr<IXmlElement> entry = children->Item(i);
             if (entry->TagName() != QLatin1String("TestElement"))
                 continue;
-            if (Ptr<ITestElement> element = CreateElement(entry)) {
+            ++position;
+            Ptr<ITestElement> element;
+            try {
+                element = CreateElement(entry);
+            } catch (const PluginError& e) {
+                raiseTemplateError(e.number(), e.severity(),
+                    QStringLiteral("The test template %1, test entry %2: %3").arg(file).arg(position).arg(e.description()));
+            }
+            if (element) {
                 ensureList();
                 deref(list, kSource).Add(element, nullptr, 1);
             }
@@ -198,7 +223,7 @@ Ptr<ITestList> CTarvoXPlugIn::ReadTemplate(const QString& file)
     } catch (...) {
         const PluginError e = currentError();
         if (e.number() == err::TemplateMalformed)
-            errorReporter()->Raise(kOwnerWord, err::TemplateMalformed, kSource, 1);
+            raiseTemplateError(err::TemplateMalformed, 1, e.description());
         if (e.number() == err::TemplateMissing || e.number() == err::TemplateFileError)
             errorReporter()->Raise(QString(), 0, QString(), 1);
         errorReporter()->ReportError(e, kSource);
@@ -211,14 +236,14 @@ Ptr<ITestElement> CTarvoXPlugIn::CreateElement(const Ptr<IXmlElement>& entry)
     try {
         const QString className = entry->GetAttribute(QStringLiteral("ClassName"));
         if (className.isEmpty())
-            errorReporter()->Raise(kOwnerWord, err::TemplateMalformed, kSource, 3);
+            raiseTemplateError(err::TemplateMalformed, 3, QStringLiteral("The entry has no \"ClassName\"."));
         Ptr<ITestElement> element = ComponentRuntime::instance().createAs<ITestElement>(className);
         if (!element)
             raiseError(vberr::CannotCreateObject, kSource, QStringLiteral("The test element class %1 cannot be created.").arg(className));
         const QString idText = entry->GetAttribute(QStringLiteral("ID"));
         if (idText.isEmpty())
-            errorReporter()->Raise(kOwnerWord, err::TemplateMalformed, kSource, 3);
-        const std::int32_t id = CLng(Val(idText));
+            raiseTemplateError(err::TemplateMalformed, 3, QStringLiteral("The entry %1 has no \"ID\".").arg(className));
+        const std::int32_t id = storedLong(idText, QStringLiteral("The ID of the template entry %1").arg(className), kSource);
         element->Initialize(kOwnerWord, id, id);
         ApplyEntry(element, entry);
 
@@ -236,7 +261,7 @@ Ptr<ITestElement> CTarvoXPlugIn::CreateElement(const Ptr<IXmlElement>& entry)
     } catch (...) {
         const PluginError e = currentError();
         if (e.number() == err::TemplateMalformed || e.number() == err::HostPassedA || e.number() == err::HostPassedB)
-            errorReporter()->Raise(kOwnerWord, e.number(), kSource, 3);
+            raiseTemplateError(e.number(), 3, e.description());
         errorReporter()->ReportError(e, kSource);
         return nullptr;
     }

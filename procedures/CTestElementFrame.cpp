@@ -189,7 +189,7 @@ Variant CTestElementFrame::GetMeasurementList()
     VariantArray rows;
     for (const auto& [key, caption] : measurementRows()) {
         QString translated;
-        ignoreErrors([&] { translated = textTranslator()->Translate(kOwnerWord, caption, {}); });
+        ignoreErrors([&, &text = caption] { translated = textTranslator()->Translate(kOwnerWord, text, {}); });
         rows.append(Variant(VariantArray{Variant(key), Variant(translated)}));
     }
     return Variant(rows);

@@ -259,7 +259,7 @@ void CResultBase::Load(const Ptr<IXmlElement>& in, const Ptr<IProtocolLog>& log)
         // came before the failing child.
         const QString mtiText = in->GetAttribute(kMti);
         if (!mtiText.isEmpty())
-            mlMTIID = CLng(Val(mtiText));
+            mlMTIID = storedLong(mtiText, QStringLiteral("The %1 of the result item").arg(kMti), location());
         msComment.clear();
         msStatusText.clear();
         mlStatus = emsNone;

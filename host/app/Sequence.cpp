@@ -1,6 +1,7 @@
 #include "host/app/Sequence.h"
 
 #include "host/BasicServices.h"
+#include "host/HostLog.h"
 #include "host/XmlDocument.h"
 #include "platform/Automation.h"
 #include "platform/interfaces/TestData.h"
@@ -35,7 +36,7 @@ bool Sequence::save(const QString& file, QString* error) const
             root->AppendChild(item);
         }
         if (!doc->Save(file)) {
-            *error = doc->lastError();
+            *error = doc->LastError();
             return false;
         }
         return true;
@@ -47,10 +48,13 @@ bool Sequence::save(const QString& file, QString* error) const
 
 bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
 {
+    // The item being read and its test id, for a message that names it.
+    int position = 0;
+    QString testIdText;
     try {
         auto doc = std::make_shared<XmlDocument>();
         if (!doc->Load(file)) {
-            *error = doc->lastError();
+            *error = doc->LastError();
             return false;
         }
         auto root = doc->DocumentElement();
@@ -64,10 +68,20 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
             auto item = items->Item(i);
             if (item->TagName() != kItem)
                 continue;
-            const std::int32_t testId = CLng(Val(item->GetAttribute(QStringLiteral("TestID"))));
+            ++position;
+            testIdText = item->GetAttribute(QStringLiteral("TestID"));
+            const qsizetype reportsBefore = HostLog::instance().reportedErrors().size();
+            const std::int32_t testId = storedLong(testIdText, QStringLiteral("The TestID"));
+            if (!valueOr([&] { return plugIn.Tests()->Item(testId) != nullptr; }, false)) {
+                *error = QStringLiteral("Item %1 of %2 is test %3, which the plug-in does not have. Remove the item, or open the file with the plug-in it was made with.")
+                             .arg(position)
+                             .arg(file)
+                             .arg(testId);
+                return false;
+            }
             Ptr<ITestElement> element = plugIn.CreateTest(testId);
             if (!element) {
-                *error = QStringLiteral("The plug-in cannot create test %1 of %2.").arg(testId).arg(file);
+                *error = QStringLiteral("Item %1 of %2: the plug-in cannot create test %3.").arg(position).arg(file).arg(testId);
                 return false;
             }
             auto children = item->Children();
@@ -81,11 +95,17 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
                     element->Load(result, log);
             }
             loaded.append(element);
+            // An element reports what it cannot read to the host's log instead of raising it.
+            const QList<LogEntry> reported = HostLog::instance().reportedErrors();
+            if (reported.size() > reportsBefore)
+                raiseError(reported[reportsBefore].number, reported[reportsBefore].source, reported[reportsBefore].text);
         }
         m_elements = loaded;
         return true;
     } catch (...) {
-        *error = currentError().description();
+        const QString reason = currentError().description();
+        *error = position > 0 ? QStringLiteral("Item %1 (TestID \"%2\") of %3 cannot be read: %4").arg(position).arg(testIdText, file, reason)
+                              : QStringLiteral("%1 cannot be read: %2").arg(file, reason);
         return false;
     }
 }

@@ -85,6 +85,9 @@ public:
     virtual Ptr<IXmlElement> DocumentElement() = 0;     // null when empty
     virtual void SetDocumentElement(const Ptr<IXmlElement>& root) = 0;
     virtual Ptr<IXmlElement> CreateElement(const QString& name) = 0; // null when it cannot
+    // Why the last Load, LoadXml or Save failed, naming the file and, for a fault in
+    // the XML, its line and column; empty after a success.
+    virtual QString LastError() = 0;
 };
 
 // Writes and reads typed values ("Value") and statuses ("Status").

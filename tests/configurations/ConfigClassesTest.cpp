@@ -89,6 +89,7 @@ TEST(ConfigClasses, EachIsCreatedByProgIdWithItsDefaultsAndPanel)
         const QString progId = QStringLiteral("KeltoTarvoXTest.CConfig") + QLatin1String(facts.name);
         ObjectPtr object = CreateObject(progId);
         ASSERT_TRUE(object);
+        const IObject& original = *object;
         facts.check(object);
         auto config = std::dynamic_pointer_cast<CConfigBase>(object);
         ASSERT_TRUE(config);
@@ -99,12 +100,14 @@ TEST(ConfigClasses, EachIsCreatedByProgIdWithItsDefaultsAndPanel)
         if (facts.classId) {
             ObjectPtr byId = CreateObject(QLatin1String(facts.classId));
             ASSERT_TRUE(byId);
-            EXPECT_EQ(typeid(*byId), typeid(*object));
+            const IObject& created = *byId;
+            EXPECT_EQ(typeid(created), typeid(original));
         }
         // A clone is of the same class and has the same defaults.
         ObjectPtr clone = config->Clone();
         ASSERT_TRUE(clone);
-        EXPECT_EQ(typeid(*clone), typeid(*object));
+        const IObject& copy = *clone;
+        EXPECT_EQ(typeid(copy), typeid(original));
         facts.check(clone);
     }
 }

@@ -1,11 +1,17 @@
+#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "tests/support/Errors.h"
+#include "tests/support/ScopedRegistryFile.h"
+#include "tests/support/TestFiles.h"
 
+#include "host/HostLog.h"
 #include "host/RegistryKey.h"
 
 using namespace kelto;
+using host::HostLog;
 using host::RegistryKey;
 
 namespace {
@@ -75,4 +81,103 @@ TEST_F(RegistryKeyTest, RootsAreSeparateAndSubKeysAreListed)
     parent.OpenKey(hkey::LocalMachine, QStringLiteral("software\\quilo\\kelto\\tarvox\\mtidata"));
     EXPECT_TRUE(parent.KeyExists()); // created with its child
     EXPECT_EQ(parent.SubKeys(), QStringList{QStringLiteral("TarvoM")});
+}
+
+namespace {
+
+const QString kTarvoKey = QStringLiteral("Software\\Quilo\\kelto\\TarvoX");
+
+// Writes and reads a setting as the plug-in does; gives what the session read back.
+Variant useTheRegistry()
+{
+    RegistryKey key;
+    key.OpenKey(hkey::LocalMachine, kTarvoKey);
+    EXPECT_FALSE(key.KeyExists()); // a file that is not used holds nothing: the defaults apply
+    key.CreateKey(hkey::LocalMachine, kTarvoKey);
+    key.SetValue(QStringLiteral("CommTimeOut"), std::int32_t(1500));
+    key.SetValue(QStringLiteral("CommTimeOut"), std::int32_t(1600));
+    return key.GetValue(QStringLiteral("CommTimeOut"));
+}
+
+} // namespace
+
+TEST(RegistryFile, ContentThatIsNotARegistryIsLeftUntouchedWithOneWarning)
+{
+    const struct {
+        const char* what;
+        QByteArray content;
+        const char* where;
+    } cases[] = {
+        {"binary", QByteArray("\x00\x01\xfe\xff garbage\n", 14), "line 1 "},
+        {"value outside a key", "CommTimeOut=dword:1500\n", "line 1 "},
+        {"unknown type", "[HKEY_LOCAL_MACHINE\\Software]\n\nX=qword:1\n", "line 3 has a value of unknown type \"qword\""},
+        {"number out of range", "[HKEY_LOCAL_MACHINE\\Software]\nX=dword:99999999999\n", "line 2 has a number that is not a 32-bit whole number"},
+        {"plain text", "[HKEY_LOCAL_MACHINE\\Software]\nsome notes\n", "line 2 is not a registry key or value"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("registry.ini"));
+        ASSERT_TRUE(writeFile(path, c.content));
+        ScopedRegistryFile scope(path);
+        HostLog::instance().clear();
+
+        EXPECT_EQ(useTheRegistry(), Variant(std::int32_t(1600))); // the session still works
+        EXPECT_EQ(fileContent(path), c.content);
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("registry.ini")});
+        const auto warnings = HostLog::instance().warnings();
+        ASSERT_EQ(warnings.size(), 1);
+        EXPECT_TRUE(warnings[0].text.startsWith(QStringLiteral("The registry file %1 is not used: ").arg(path))) << warnings[0].text.toStdString();
+        EXPECT_TRUE(warnings[0].text.contains(QLatin1String(c.where))) << warnings[0].text.toStdString();
+        EXPECT_TRUE(warnings[0].text.contains(QStringLiteral("runs with default settings and leaves the file as it is")));
+    }
+}
+
+TEST(RegistryFile, AFileThatCannotBeReadIsLeftUntouchedWithOneWarning)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("registry.ini"));
+    ASSERT_TRUE(QDir().mkpath(path)); // a folder where the file should be: it exists but cannot be read
+    ScopedRegistryFile scope(path);
+    HostLog::instance().clear();
+
+    EXPECT_EQ(useTheRegistry(), Variant(std::int32_t(1600)));
+    EXPECT_TRUE(QFileInfo(path).isDir());
+    const auto warnings = HostLog::instance().warnings();
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_TRUE(warnings[0].text.startsWith(QStringLiteral("The registry file %1 is not used: it cannot be read").arg(path))) << warnings[0].text.toStdString();
+}
+
+TEST(RegistryFile, AFileThatCannotBeWrittenWarnsOnceThatSettingsAreNotKept)
+{
+    QTemporaryDir dir;
+    QFile blocker(dir.filePath(QStringLiteral("notafolder")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const QString path = blocker.fileName() + QStringLiteral("/registry.ini"); // its folder cannot be made
+    ScopedRegistryFile scope(path);
+    HostLog::instance().clear();
+
+    EXPECT_EQ(useTheRegistry(), Variant(std::int32_t(1600)));
+    const auto warnings = HostLog::instance().warnings();
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_TRUE(warnings[0].text.startsWith(QStringLiteral("Cannot write the registry file %1: ").arg(path))) << warnings[0].text.toStdString();
+    EXPECT_TRUE(warnings[0].text.contains(QStringLiteral("Settings changed in this session will not be kept")));
+}
+
+TEST(RegistryFile, AGoodFileIsReadAndWrittenWithoutWarnings)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("registry.ini"));
+    ASSERT_TRUE(writeFile(path, "[HKEY_LOCAL_MACHINE\\Software\\Quilo\\kelto\\TarvoX]\n\nConfiguration=sz:/opt/a\\\\b.mpc\nCommTimeOut=dword:-5\n"));
+    ScopedRegistryFile scope(path);
+    HostLog::instance().clear();
+
+    RegistryKey key;
+    key.OpenKey(hkey::LocalMachine, kTarvoKey);
+    EXPECT_EQ(key.GetValue(QStringLiteral("Configuration")), Variant(QStringLiteral("/opt/a\\b.mpc")));
+    EXPECT_EQ(key.GetValue(QStringLiteral("CommTimeOut")), Variant(std::int32_t(-5)));
+    key.SetValue(QStringLiteral("CommTimeOut"), std::int32_t(700));
+    EXPECT_TRUE(fileContent(path).contains("CommTimeOut=dword:700"));
+    EXPECT_TRUE(HostLog::instance().warnings().isEmpty());
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "tests/support/Errors.h"
+
 #include "host/Report.h"
 #include "host/Standards.h"
 #include "host/TestElementBase.h"
@@ -161,6 +163,22 @@ TEST(TestElementBase, LoadTakesAPartOnItsOwnAndSkipsAResultItHasNoObjectFor)
     f.base->Load(parse(QStringLiteral("<ResultItem V=\"r2\"/>")), nullptr);
     EXPECT_EQ(f.result->value, QStringLiteral("r2"));
     EXPECT_THROW(f.base->Load(nullptr, nullptr), PluginError);
+}
+
+TEST(TestElementBase, LoadRefusesAnIdOrFilterOutOfRangeByNameAndKeepsBoth)
+{
+    for (const char* attributes : {"ID=\"7\" Filter=\"-1e308\"", "ID=\"9e99\" Filter=\"3\"", "ID=\"7\" Filter=\"2147483648\""}) {
+        SCOPED_TRACE(attributes);
+        Fixture f;
+        f.base->SetID(5);
+        f.base->Filter()->SetFlags(2);
+        const QString text = errorTextOf([&] {
+            f.base->Load(parse(QStringLiteral("<TestElement %1/>").arg(QLatin1String(attributes))), nullptr);
+        });
+        EXPECT_TRUE(text.contains(QStringLiteral("of the test element is out of range"))) << text.toStdString();
+        EXPECT_EQ(f.base->ID(), 5);
+        EXPECT_EQ(f.base->Filter()->Flags(), 2);
+    }
 }
 
 TEST(TestElementBase, SaveWritesAFormThatLoadsBack)

@@ -1,5 +1,11 @@
+#include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include "tests/support/Errors.h"
+#include "tests/support/HostileXml.h"
+#include "tests/support/TestFiles.h"
 
 #include "host/XmlDocument.h"
 #include "platform/ComponentRuntime.h"
@@ -69,8 +75,80 @@ TEST(XmlDocument, RefusesMalformedOrMissingFiles)
     auto doc = std::make_shared<host::XmlDocument>();
     EXPECT_FALSE(doc->Load(dir.filePath(QStringLiteral("missing.xml"))));
     EXPECT_FALSE(doc->LoadXml(QStringLiteral("<a><b></a>")));
-    EXPECT_FALSE(doc->lastError().isEmpty());
+    EXPECT_FALSE(doc->LastError().isEmpty());
     EXPECT_EQ(doc->DocumentElement(), nullptr);
+}
+
+TEST(XmlDocument, SaysWhichFileAndWhereItIsNotWellFormed)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("broken.xml"));
+    ASSERT_TRUE(writeFile(file, "<a>\n  <b>\n  </c>\n</a>"));
+    auto doc = newDocument();
+    EXPECT_FALSE(doc->Load(file));
+    EXPECT_TRUE(doc->LastError().startsWith(file + QStringLiteral(" is not well-formed XML (line 3, column "))) << doc->LastError().toStdString();
+    ASSERT_TRUE(doc->LoadXml(QStringLiteral("<a/>")));
+    EXPECT_EQ(doc->LastError(), QString()); // a success leaves no error behind
+}
+
+TEST(XmlDocument, RefusesDeepNestingAtOnceNamingTheFileLineAndColumn)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("deep.xml"));
+    ASSERT_TRUE(writeFile(file, deeplyNested(100000, "<root>\n", "\n</root>")));
+    auto doc = newDocument();
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(doc->Load(file));
+    EXPECT_FALSE(doc->LoadXml(QString::fromLatin1(deeplyNested(100000))));
+    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_EQ(doc->LastError().toStdString(), "The XML text nests elements more than 64 levels deep (line 1, column 195). Check that it is the right file.");
+    ASSERT_FALSE(doc->Load(file));
+    EXPECT_EQ(doc->LastError().toStdString(), (file + QStringLiteral(" nests elements more than 64 levels deep (line 2, column 192). Check that it is the right file.")).toStdString());
+
+    // Our own files stay well below the bound.
+    EXPECT_TRUE(doc->LoadXml(QString::fromLatin1(deeplyNested(host::XmlDocument::kMaxXmlDepth))));
+}
+
+TEST(XmlDocument, RefusesAFileLargerThanTheBoundBeforeReadingIt)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("large.xml"));
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("<a>");
+    ASSERT_TRUE(out.resize(host::XmlDocument::kMaxXmlBytes + 1)); // sparse: costs no disk
+    out.close();
+    auto doc = newDocument();
+    EXPECT_FALSE(doc->Load(file));
+    EXPECT_EQ(doc->LastError().toStdString(), (file + QStringLiteral(" is too large to read (8388609 bytes; the limit is 8 MiB). Check that it is the right file.")).toStdString());
+}
+
+TEST(XmlValueCodec, RefusesStoredNumbersOutOfTheirRangeByName)
+{
+    host::XmlValueCodec codec;
+    auto doc = codec.CreateDocument();
+    const struct {
+        const char* xml;
+        const char* named;
+    } cases[] = {
+        {"<Value Type=\"1\" Variant=\"Integer\">40000</Value>", "A stored Integer value is out of range: \"40000\""},
+        {"<Value Type=\"1\" Variant=\"Long\">-1e308</Value>", "A stored Long value is out of range: \"-1e308\""},
+        {"<Value Type=\"1\" Variant=\"Single\">1e39</Value>", "A stored Single value is out of range: \"1e39\""},
+        {"<Value Type=\"1e10\" Variant=\"Double\">1</Value>", "The Type of a stored value is out of range: \"1e10\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.xml);
+        ASSERT_TRUE(doc->LoadXml(QLatin1String(c.xml)));
+        Variant value;
+        std::int32_t type = 0;
+        const QString text = errorTextOf([&] { codec.ReadValue(doc->DocumentElement(), value, type); });
+        EXPECT_TRUE(text.startsWith(QLatin1String(c.named))) << text.toStdString();
+    }
+    ASSERT_TRUE(doc->LoadXml(QStringLiteral("<Status Value=\"9e99\">x</Status>")));
+    std::int32_t status = 0;
+    QString statusText;
+    EXPECT_EQ(errorNumberOf([&] { codec.ReadStatus(doc->DocumentElement(), status, statusText); }), vberr::Overflow);
 }
 
 TEST(XmlDocument, CanBeMadeToFailElementCreation)

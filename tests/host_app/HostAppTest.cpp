@@ -20,6 +20,8 @@
 #include "platform/MessageBox.h"
 #include "platform/interfaces/Standards.h"
 #include "platform/interfaces/TestData.h"
+#include "tests/support/HostileXml.h"
+#include "tests/support/TestFiles.h"
 
 using namespace kelto;
 
@@ -124,6 +126,41 @@ TEST_F(HostAppTest, EveryTestTypeIsAddedSavedAndOpenedAlsoWithoutTemplateStandar
     ASSERT_EQ(window.sequence().elements().size(), 2);
     EXPECT_EQ(window.sequence().elements()[0]->TestID(), 900);
     EXPECT_TRUE(boxes.isEmpty()) << boxes.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(HostAppTest, ASequenceThatCannotBeReadNamesTheFileTheItemAndTheFault)
+{
+    const struct {
+        const char* what;
+        QByteArray content;
+        QString said;
+    } cases[] = {
+        {"not well-formed", "<TestSequence>\n  <Item TestID=\"300\">\n</TestSequence>", QStringLiteral(" is not well-formed XML (line 3, column ")},
+        {"too deep", deeplyNested(1000, "<TestSequence>", "</TestSequence>"), QStringLiteral(" nests elements more than 64 levels deep (line 1, column ")},
+        {"unknown test", "<TestSequence><Item TestID=\"300\"/><Item TestID=\"999\"/></TestSequence>",
+            QStringLiteral("Item 2 of %1 is test 999, which the plug-in does not have.")},
+        {"test id out of range", "<TestSequence><Item TestID=\"1e99\"/></TestSequence>",
+            QStringLiteral("Item 1 (TestID \"1e99\") of %1 cannot be read: The TestID is out of range: \"1e99\"")},
+        {"filter out of range", "<TestSequence><Item TestID=\"300\"/><Item TestID=\"300\"><TestElement ID=\"1\" Filter=\"-1e308\"/></Item></TestSequence>",
+            QStringLiteral("Item 2 (TestID \"300\") of %1 cannot be read: The Filter of the test element is out of range: \"-1e308\"")},
+        {"result out of range", "<TestSequence><Item TestID=\"300\"><ResultItem MTI=\"1e99\"/></Item></TestSequence>",
+            QStringLiteral("Item 1 (TestID \"300\") of %1 cannot be read: The MTI of the result item is out of range: \"1e99\"")},
+        {"result of another test", "<TestSequence><Item TestID=\"300\"><ResultItem><Measurement Key=\"PACR\"/></ResultItem></Item></TestSequence>",
+            QStringLiteral("Item 1 (TestID \"300\") of %1 cannot be read: The result has no measurement \"PACR\"")},
+    };
+    host::Sequence sequence;
+    sequence.add(*plugInHost.plugIn(), 100);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString file = dir.filePath(QStringLiteral("sequence.xml"));
+        ASSERT_TRUE(writeFile(file, c.content));
+        QString error;
+        EXPECT_FALSE(sequence.load(file, *plugInHost.plugIn(), &error));
+        EXPECT_TRUE(error.contains(file)) << error.toStdString();
+        EXPECT_TRUE(error.contains(c.said.contains(QStringLiteral("%1")) ? c.said.arg(file) : c.said)) << error.toStdString();
+        ASSERT_EQ(sequence.elements().size(), 1);
+        EXPECT_EQ(sequence.elements()[0]->TestID(), 100);
+    }
 }
 
 TEST_F(HostAppTest, TheWindowListsTheTestsAndDocksTheDialogsOfTheSelectedElement)

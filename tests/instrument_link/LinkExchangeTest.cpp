@@ -247,5 +247,31 @@ TEST_F(LinkExchange, linkLog_recordsEscapedTraffic)
     EXPECT_TRUE(log.contains(QStringLiteral("5.3\\r\\n"))) << log.toStdString();
 }
 
+QStringList gWarnings;
+
+TEST_F(LinkExchange, linkLogThatCannotBeWritten_warnsOnce_linkGoesOn)
+{
+    QTemporaryDir dir;
+    const QString logFile = dir.filePath(QStringLiteral("missing-folder/link.log"));
+    qputenv("KELTO_LINK_LOG", logFile.toLocal8Bit());
+    gWarnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+        if (type == QtWarningMsg && text.contains(QStringLiteral("link log")))
+            gWarnings.append(text);
+    });
+    openOnPort1();
+    const QString first = link->SendCommand(QStringLiteral("[CRG]")).toString();
+    const QString second = link->SendCommand(QStringLiteral("[NRG]")).toString();
+    qInstallMessageHandler(previous);
+    qunsetenv("KELTO_LINK_LOG");
+
+    EXPECT_EQ(first, QStringLiteral("5.3\r\n"));
+    EXPECT_EQ(second, QStringLiteral("199.6\r\n"));
+    ASSERT_EQ(gWarnings.size(), 1) << gWarnings.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(gWarnings[0].startsWith(QStringLiteral("Cannot write the link log %1 named by KELTO_LINK_LOG: ").arg(logFile)))
+        << gWarnings[0].toStdString();
+    EXPECT_TRUE(gWarnings[0].contains(QStringLiteral("The link goes on without a log")));
+}
+
 } // namespace
 } // namespace kelto::test

@@ -21,6 +21,17 @@ TEST(ProtocolRules, replyComplete_onLineFeedOrDoubleReturn)
     EXPECT_FALSE(ReplyComplete(QString()));
 }
 
+TEST(ProtocolRules, judgeReply_waitsForTheChunksAndTheLineEnd_givesUpWhenTooLong)
+{
+    EXPECT_EQ(JudgeReply(QStringLiteral("5.3\r\n"), 1, 1), ReplyState::Complete);
+    EXPECT_EQ(JudgeReply(QStringLiteral("5.3\r"), 1, 1), ReplyState::Incomplete);
+    EXPECT_EQ(JudgeReply(QStringLiteral("5.3\r\n"), 1, 2), ReplyState::Incomplete); // one more chunk is expected
+    EXPECT_EQ(JudgeReply(QStringLiteral("5.3\r\n"), 2, 2), ReplyState::Complete);
+    EXPECT_EQ(JudgeReply(QString(kMaxReplyLength - 2, QLatin1Char('9')) + QStringLiteral("\r\n"), 1, 1), ReplyState::Complete);
+    EXPECT_EQ(JudgeReply(QString(kMaxReplyLength + 1, QLatin1Char('9')), 1, 1), ReplyState::TooLong);
+    EXPECT_EQ(JudgeReply(QString(kMaxReplyLength - 1, QLatin1Char('9')) + QStringLiteral("\r\n"), 1, 1), ReplyState::TooLong);
+}
+
 TEST(ProtocolRules, versionsComparedAsNumbers)
 {
     for (const char* good : {"2.11\r\n", "2.20\r\n", "10.0\r\n", " 2.13 TarvoM\r\n", "3.0"})

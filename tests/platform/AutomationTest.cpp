@@ -1,4 +1,6 @@
 #include <QLocale>
+#include <functional>
+#include <limits>
 #include <gtest/gtest.h>
 
 #include "tests/support/Errors.h"
@@ -80,6 +82,41 @@ TEST(WholeNumbers, RaiseOverflowOutsideTheirRange)
     EXPECT_EQ(errorNumberOf([] { CSng(1e300); }), vberr::Overflow);
     // The largest Single as written reads back to itself.
     EXPECT_EQ(CSng(QLocale::c().toDouble(singleToExactString(std::numeric_limits<float>::max()))), std::numeric_limits<float>::max());
+}
+
+TEST(StoredNumbers, ReadInRangeAndRefuseByNameWhatIsOutOfRange)
+{
+    EXPECT_EQ(storedLong(QStringLiteral("300.6"), QStringLiteral("The ID")), 301);
+    EXPECT_EQ(storedLong(QStringLiteral("-2147483648"), QStringLiteral("The ID")), std::numeric_limits<std::int32_t>::min());
+    EXPECT_EQ(storedInteger(QStringLiteral("&HFFFF"), QStringLiteral("The index")), -1);
+    EXPECT_EQ(storedSingle(QStringLiteral("196.4 J"), QStringLiteral("The energy")), 196.4f);
+
+    struct Refused {
+        std::function<void()> read;
+        const char* text;
+        const char* range;
+    };
+    const Refused refused[] = {
+        {[] { storedLong(QStringLiteral("-1e308"), QStringLiteral("The Filter of the test element"), QStringLiteral("src")); }, "-1e308", "-2147483648 to 2147483647"},
+        {[] { storedLong(QStringLiteral("2147483648"), QStringLiteral("The Filter of the test element"), QStringLiteral("src")); }, "2147483648", "-2147483648 to 2147483647"},
+        {[] { storedLong(QStringLiteral("1e999"), QStringLiteral("The Filter of the test element"), QStringLiteral("src")); }, "1e999", "-2147483648 to 2147483647"},
+        {[] { storedLong(QStringLiteral("&H1FFFFFFFF"), QStringLiteral("The Filter of the test element"), QStringLiteral("src")); }, "&H1FFFFFFFF", "-2147483648 to 2147483647"},
+        {[] { storedInteger(QStringLiteral("32768"), QStringLiteral("The Filter of the test element"), QStringLiteral("src")); }, "32768", "-32768 to 32767"},
+        {[] { storedSingle(QStringLiteral("1e39"), QStringLiteral("The Filter of the test element"), QStringLiteral("src")); }, "1e39", "3.4E+38"},
+    };
+    for (const Refused& r : refused) {
+        SCOPED_TRACE(r.text);
+        try {
+            r.read();
+            ADD_FAILURE() << "not refused";
+        } catch (const PluginError& e) {
+            EXPECT_EQ(e.number(), vberr::Overflow);
+            EXPECT_EQ(e.source(), QStringLiteral("src"));
+            EXPECT_TRUE(e.description().startsWith(QStringLiteral("The Filter of the test element is out of range: \"%1\"").arg(QLatin1String(r.text))))
+                << e.description().toStdString();
+            EXPECT_TRUE(e.description().contains(QLatin1String(r.range))) << e.description().toStdString();
+        }
+    }
 }
 
 TEST(NumberText, SingleKeepsSevenSignificantDigitsDoubleFifteen)

@@ -1,3 +1,4 @@
+#include <QElapsedTimer>
 #include <QFile>
 #include <QPixmap>
 #include <QTemporaryDir>
@@ -12,6 +13,7 @@
 #include "plugin_shell/CTarvoXPlugIn.h"
 #include "tests/support/Errors.h"
 #include "tests/support/MissingClass.h"
+#include "tests/support/HostileXml.h"
 
 using namespace kelto;
 
@@ -159,6 +161,80 @@ TEST_F(CTarvoXPlugInTest, AMalformedTemplateLeavesThePlugInUninitialised)
     auto plugIn = std::make_shared<CTarvoXPlugIn>();
     EXPECT_EQ(errorNumberOf([&] { plugIn->Initialize(nullptr); }), kTemplateMalformed);
     EXPECT_EQ(errorNumberOf([&] { plugIn->Tests(); }), kNotInitialized);
+}
+
+TEST_F(CTarvoXPlugInTest, TemplateErrorsNameTheFileAndWhatIsWrongWithIt)
+{
+    struct Case {
+        const char* what;
+        QByteArray content; // empty: no file at all
+        std::int32_t number;
+        QStringList said;
+    };
+    const Case cases[] = {
+        {"missing", {}, kTemplateMissing, {QStringLiteral("does not exist"), QStringLiteral("Configuration")}},
+        {"not well-formed", "<KeltoTemplate>\n  <TemplateData>\n  </Oops>\n</KeltoTemplate>", kTemplateMalformed,
+            {QStringLiteral("not well-formed"), QStringLiteral("line 3"), QStringLiteral("column ")}},
+        {"no data", "<KeltoTemplate/>", kTemplateMalformed, {QStringLiteral("\"TemplateData\"")}},
+        {"entry without class", withData(chargeTime() + entry(QString(), QStringLiteral("100"))).toUtf8(), kTemplateMalformed,
+            {QStringLiteral("test entry 2"), QStringLiteral("\"ClassName\"")}},
+        {"entry without id", withData(entry(QStringLiteral("KeltoTarvoXTest.CTestChargeTime"), QString())).toUtf8(), kTemplateMalformed,
+            {QStringLiteral("test entry 1"), QStringLiteral("\"ID\"")}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString file = c.content.isEmpty() ? dir.filePath(QStringLiteral("nowhere.mpc")) : useTemplate(QString::fromUtf8(c.content));
+        useTemplateFile(file);
+        auto plugIn = std::make_shared<CTarvoXPlugIn>();
+        std::int32_t number = 0;
+        QString text;
+        try {
+            plugIn->Initialize(nullptr);
+        } catch (const PluginError& e) {
+            number = e.number();
+            text = e.description();
+        }
+        EXPECT_EQ(number, c.number);
+        EXPECT_TRUE(text.contains(file)) << text.toStdString();
+        for (const QString& part : c.said)
+            EXPECT_TRUE(text.contains(part)) << text.toStdString();
+        EXPECT_EQ(errorNumberOf([&] { plugIn->Tests(); }), kNotInitialized);
+    }
+}
+
+TEST_F(CTarvoXPlugInTest, ADeeplyNestedTemplateIsRefusedAtOnceWithLineAndColumn)
+{
+    const QString file = useTemplate(QString::fromLatin1(deeplyNested(100000, "<KeltoTemplate><TemplateData>", "</TemplateData></KeltoTemplate>")));
+    auto plugIn = std::make_shared<CTarvoXPlugIn>();
+    QElapsedTimer timer;
+    timer.start();
+    const QString text = errorTextOf([&] { plugIn->Initialize(nullptr); });
+    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_TRUE(text.contains(file)) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("more than 64 levels deep (line 1, column "))) << text.toStdString();
+}
+
+TEST_F(CTarvoXPlugInTest, AnIdOutOfRangeIsReportedByNameAndTheEntryLeftOut)
+{
+    auto plugIn = initialised(chargeTime(QStringLiteral("-1e308")) + entry(QStringLiteral("KeltoTarvoXTest.CTestVFIBEnergy"), QStringLiteral("100")));
+    ASSERT_EQ(plugIn->Tests()->Count(), 1);
+    EXPECT_TRUE(plugIn->Tests()->Item(100));
+    const auto reported = host::HostLog::instance().reportedErrors();
+    ASSERT_EQ(reported.size(), 1);
+    EXPECT_EQ(reported[0].number, vberr::Overflow);
+    EXPECT_TRUE(reported[0].text.contains(QStringLiteral("KeltoTarvoXTest.CTestChargeTime is out of range: \"-1e308\"")))
+        << reported[0].text.toStdString();
+}
+
+TEST_F(CTarvoXPlugInTest, CreateTestCopiesAnEntryWithoutExpectedResults)
+{
+    // Found by the template fuzz target: clearing the copy's standards went through a
+    // collection such an entry does not have.
+    auto plugIn = initialised(entry(QStringLiteral("KeltoTarvoXTest.CTestNormalSinus"), QStringLiteral("900")) + chargeTime());
+    const Ptr<ITestElement> copy = plugIn->CreateTest(900);
+    ASSERT_TRUE(copy);
+    EXPECT_EQ(copy->TestID(), 900);
+    EXPECT_TRUE(host::HostLog::instance().reportedErrors().isEmpty());
 }
 
 TEST_F(CTarvoXPlugInTest, AnEntryWhoseClassCannotBeCreatedIsReportedAndLeftOut)

@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "framework/FDialogWrapper.h"
@@ -8,6 +9,8 @@
 #include "host/RegistryKey.h"
 #include "platform/ComponentRuntime.h"
 #include "plugin_shell/CTarvoXSetup.h"
+#include "tests/support/ScopedRegistryFile.h"
+#include "tests/support/TestFiles.h"
 
 using namespace kelto;
 
@@ -47,6 +50,25 @@ protected:
 };
 
 } // namespace
+
+TEST_F(CTarvoXSetupTest, ARegistryFileThatCannotBeReadGivesTheDefaultsAndIsNotWrittenOver)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("registry.ini"));
+    const QByteArray garbage("\x7f" "ELF binary, not settings\n");
+    ASSERT_TRUE(writeFile(path, garbage));
+    ScopedRegistryFile scope(path);
+
+    CTarvoXSetup setup;
+    setup.Initialize();
+    setup.SetCommTimeOut(2000);
+    setup.RegSave(hkey::LocalMachine, kKey);
+
+    expectTemplateBesideTheShell(setup.Configuration());
+    EXPECT_EQ(setup.PacerRefractoryTimeout(), 120);
+    EXPECT_EQ(fileContent(path), garbage);
+    EXPECT_EQ(host::HostLog::instance().warnings().size(), 1);
+}
 
 TEST_F(CTarvoXSetupTest, FreshInstallationStartsWithDefaultsAndCreatesTheKey)
 {

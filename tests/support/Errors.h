@@ -19,4 +19,15 @@ inline std::int32_t errorNumberOf(const std::function<void()>& statement)
     return 0;
 }
 
+// Runs a statement and gives the description of the PluginError it raised, empty when none.
+inline QString errorTextOf(const std::function<void()>& statement)
+{
+    try {
+        statement();
+    } catch (const PluginError& e) {
+        return e.description();
+    }
+    return QString();
+}
+
 } // namespace kelto
