@@ -134,6 +134,18 @@ protected:
         operatorTimer->start(100);
     }
 
+    // A charge-time and a VFIB-energy test, each with the first standard of the template.
+    static void addChargeTimeAndVfibJudgedByTheFirstStandard(host::MainWindow& window)
+    {
+        window.addTest(300);
+        window.addTest(100);
+        const QStringList iec = window.standardChoice()->itemData(0).toStringList();
+        for (int row : {0, 1}) {
+            window.selectElement(row);
+            window.addStandard(iec[0], iec[1]);
+        }
+    }
+
     // Adds every test type the window lists, each with the template's standards for
     // it. The window judges a run by the one standard chosen above its dialogs, and
     // no template standard limits every type, so the run is judged by all of them.

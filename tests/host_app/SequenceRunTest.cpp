@@ -25,13 +25,7 @@ TEST_F(SequenceRunTest, TheWindowRunsASequenceAgainstTheAnalyserAndEvaluatesEach
     host::MainWindow window(plugInHost);
     window.resize(1100, 650);
     window.show();
-    window.addTest(300);
-    window.addTest(100);
-    const QStringList iec = window.standardChoice()->itemData(0).toStringList();
-    for (int row : {0, 1}) {
-        window.selectElement(row);
-        window.addStandard(iec[0], iec[1]);
-    }
+    addChargeTimeAndVfibJudgedByTheFirstStandard(window);
 
     window.runFrom(0);
 
@@ -143,13 +137,7 @@ TEST_F(SequenceRunTest, TheWindowExportsTheReportOfTheRunWithItsReadings)
     analyser->scenario().readings[QStringLiteral("CRG")] = QStringLiteral("8.7");
     host::MainWindow window(plugInHost);
     window.show();
-    window.addTest(300);
-    window.addTest(100);
-    const QStringList iec = window.standardChoice()->itemData(0).toStringList();
-    for (int row : {0, 1}) {
-        window.selectElement(row);
-        window.addStandard(iec[0], iec[1]);
-    }
+    addChargeTimeAndVfibJudgedByTheFirstStandard(window);
     window.runFrom(0);
     ASSERT_FALSE(stuck);
     QTemporaryDir dir;
