@@ -14,7 +14,7 @@ namespace {
 
 enum OptionBit { kPort = 1, kTimeout = 2, kOutput = 4 };
 
-struct CommandSpec {
+struct CommandEntry {
     const char* name; // "" for the window
     Invocation::Command command;
     int minArguments;
@@ -24,7 +24,7 @@ struct CommandSpec {
     const char* usage;
 };
 
-const CommandSpec kCommands[] = {
+const CommandEntry kCommands[] = {
     {"", Invocation::Window, 0, 0, kPort, 0, "kelto-host [--port PORT]"},
     {"open", Invocation::Open, 1, 1, kPort, 0, "kelto-host open FILE [--port PORT]"},
     {"tests", Invocation::Tests, 0, 0, 0, 0, "kelto-host tests"},
@@ -95,11 +95,11 @@ struct Parser {
     }
 };
 
-const CommandSpec* findCommand(const QString& name)
+const CommandEntry* findCommand(const QString& name)
 {
-    for (const CommandSpec& spec : kCommands) {
-        if (name == QLatin1String(spec.name))
-            return &spec;
+    for (const CommandEntry& entry : kCommands) {
+        if (name == QLatin1String(entry.name))
+            return &entry;
     }
     return nullptr;
 }
@@ -154,15 +154,15 @@ bool parseCommandLine(const QStringList& arguments, Invocation* invocation, QStr
 
     const QStringList positional = p.parser.positionalArguments();
     const QString name = positional.value(0);
-    const CommandSpec* spec = findCommand(name);
-    if (!spec) {
+    const CommandEntry* entry = findCommand(name);
+    if (!entry) {
         *error = QStringLiteral("Unknown command \"%1\".").arg(name);
         return false;
     }
     const QStringList rest = positional.mid(1);
     const int count = static_cast<int>(rest.size());
-    if (count < spec->minArguments || (spec->maxArguments >= 0 && count > spec->maxArguments)) {
-        *error = QStringLiteral("Wrong arguments. Usage: %1").arg(QLatin1String(spec->usage));
+    if (count < entry->minArguments || (entry->maxArguments >= 0 && count > entry->maxArguments)) {
+        *error = QStringLiteral("Wrong arguments. Usage: %1").arg(QLatin1String(entry->usage));
         return false;
     }
     const struct {
@@ -171,19 +171,19 @@ bool parseCommandLine(const QStringList& arguments, Invocation* invocation, QStr
     } options[] = {{kPort, p.port}, {kTimeout, p.timeout}, {kOutput, p.output}};
     for (const auto& o : options) {
         const QString optionName = QStringLiteral("--") + o.option.names().constLast();
-        if (p.parser.isSet(o.option) && !(spec->options & o.bit)) {
+        if (p.parser.isSet(o.option) && !(entry->options & o.bit)) {
             *error = QStringLiteral("%1 is not an option of %2. Usage: %3")
-                         .arg(optionName, name.isEmpty() ? QStringLiteral("the window") : name, QLatin1String(spec->usage));
+                         .arg(optionName, name.isEmpty() ? QStringLiteral("the window") : name, QLatin1String(entry->usage));
             return false;
         }
-        if (!p.parser.isSet(o.option) && (spec->required & o.bit)) {
-            *error = QStringLiteral("%1 needs %2. Usage: %3").arg(name, optionName, QLatin1String(spec->usage));
+        if (!p.parser.isSet(o.option) && (entry->required & o.bit)) {
+            *error = QStringLiteral("%1 needs %2. Usage: %3").arg(name, optionName, QLatin1String(entry->usage));
             return false;
         }
     }
 
     Invocation result;
-    result.command = spec->command;
+    result.command = entry->command;
     if (p.parser.isSet(p.port)) {
         result.port = p.parser.value(p.port);
         if (!checkPort(result.port, error))
@@ -191,11 +191,11 @@ bool parseCommandLine(const QStringList& arguments, Invocation* invocation, QStr
     }
     if (p.parser.isSet(p.timeout) && !parseTimeout(p.parser.value(p.timeout), &result.timeoutMs, error))
         return false;
-    if (spec->command == Invocation::Open || spec->command == Invocation::Report)
+    if (entry->command == Invocation::Open || entry->command == Invocation::Report)
         result.file = rest.value(0);
-    if (spec->command == Invocation::Link)
+    if (entry->command == Invocation::Link)
         result.commands = rest;
-    if (spec->command == Invocation::Report) {
+    if (entry->command == Invocation::Report) {
         result.output = p.parser.value(p.output);
         if (reportFormatOf(result.output) == ReportFormat::Unknown) {
             *error = QStringLiteral("The report file \"%1\" must end in .html or .pdf.").arg(result.output);
