@@ -105,9 +105,7 @@ Variant GetMeasurementTable(const Ptr<IReport>& report, const Ptr<ITestElement>&
 
 void SelectAllText(QLineEdit* text)
 {
-    if (!text)
-        raiseError(vberr::ObjectNotSet, QStringLiteral("MMiscUtils"));
-    text->setSelection(0, static_cast<int>(text->text().size()));
+    deref(text, QStringLiteral("MMiscUtils")).setSelection(0, static_cast<int>(text->text().size()));
 }
 
 Ptr<CMtiData2> GetMtiData(const Ptr<IMtiDatabase>& mtiDatabase, std::int32_t& mtiId)

@@ -212,9 +212,8 @@ void XLimitView::fillValues()
         m_table->item(r, HighColumn)->setText(valueText(limit, elvHigh));
         m_table->item(r, LowColumn)->setText(valueText(limit, elvLow));
         if (QComboBox* box = formulaBox(r)) {
+            // A limit has one formula, which both of its sides answer.
             QString formula = limit ? limit->Formula(elvHigh) : QString();
-            if (formula.isEmpty() && limit)
-                formula = limit->Formula(elvLow);
             if (isPlain(formula))
                 formula = QStringLiteral("Y");
             int index = -1;

@@ -5,11 +5,16 @@
 
 #include "framework/HostServices.h"
 #include "framework/guide/GuideLayout.h"
+#include "platform/Deref.h"
 #include "platform/PluginError.h"
 #include "platform/interfaces/GuideControls.h"
 #include "platform/interfaces/TestData.h"
 
 namespace kelto {
+
+namespace {
+const QString kSource = QStringLiteral("KeltoTarvoXTest.XDetailedResult");
+}
 
 XDetailedResult::XDetailedResult() : m_widget(new guide::LayoutWidget)
 {
@@ -35,16 +40,12 @@ XDetailedResult::~XDetailedResult()
 
 bool XDetailedResult::Visible()
 {
-    if (!m_widget)
-        raiseError(vberr::ObjectNotSet, QStringLiteral("KeltoTarvoXTest.XDetailedResult"));
-    return !m_widget->isHidden();
+    return !deref(m_widget.data(), kSource).isHidden();
 }
 
 void XDetailedResult::SetVisible(bool visible)
 {
-    if (!m_widget)
-        raiseError(vberr::ObjectNotSet, QStringLiteral("KeltoTarvoXTest.XDetailedResult"));
-    m_widget->setVisible(visible);
+    deref(m_widget.data(), kSource).setVisible(visible);
 }
 
 void XDetailedResult::Initialize(const Variant& inData)

@@ -30,7 +30,7 @@ protected:
     Ptr<CResultDefibPulse> result() const { return query<CResultDefibPulse>(element->Result()); }
     Ptr<CMeasurement> energy(int n) const { return result()->FindMeasurement(QStringLiteral("ENGY%1").arg(n)); }
     int polls() const { return static_cast<int>(sim->commands().count(QStringLiteral("NRG"))); }
-    QStringList pane() const { return dynamic_cast<host::TestWizard*>(element->guide()->xtwDetails().get())->lines(); }
+    QStringList pane() const { return instructionPane(*element).lines(); }
 
     void dischargeOnPoll(int n, const QString& joules, qint64 notBefore = 0)
     {

@@ -23,6 +23,7 @@
 #include "host/GuideToolbar.h"
 #include "host/RegistryKey.h"
 #include "host/SerialPortMap.h"
+#include "host/TestWizard.h"
 #include "host/TestSetup.h"
 #include "instrument_link/MComm.h"
 #include "platform/Clock.h"
@@ -102,6 +103,12 @@ protected:
     void then(std::function<void()> act)
     {
         m_steps.push_back({[] { return true; }, std::move(act)});
+    }
+
+    // The instruction pane of an element's guide while it is shown.
+    static host::TestWizard& instructionPane(CTestElementFrame& element)
+    {
+        return *dynamic_cast<host::TestWizard*>(element.guide()->xtwDetails().get());
     }
 
     bool running() const { return m_element && m_element->runFlags().busy; }

@@ -163,7 +163,7 @@ TEST_F(FrameRun, withoutAConfigurationTheInstructionsLeaveTheirValueOut)
         c.element->elementBase()->SetConfiguration(nullptr);
         QStringList lines;
         then([&] {
-            lines = dynamic_cast<host::TestWizard*>(c.element->guide()->xtwDetails().get())->lines();
+            lines = instructionPane(*c.element).lines();
             previous();
         });
         perform(c.element);

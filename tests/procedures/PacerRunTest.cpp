@@ -55,7 +55,7 @@ TEST_F(PacerParameterRun, readsTheFourValuesInOrderAndOffersNext)
     then([&] { start(); });
     then([&] { return idle(); },
         [&] {
-            marked = dynamic_cast<host::TestWizard*>(element->guide()->xtwDetails().get())->activeSteps();
+            marked = instructionPane(*element).activeSteps();
             next();
         });
     perform(element);
@@ -144,7 +144,7 @@ TEST_F(PacerRefractoryRun, asksForThePacedPeriodOnceThenTheSensedOneAfterThePaus
     then([&] { start(); });
     then([&] { return idle(); },
         [&] {
-            marked = dynamic_cast<host::TestWizard*>(element->guide()->xtwDetails().get())->activeSteps();
+            marked = instructionPane(*element).activeSteps();
             next();
         });
     perform(element);

@@ -27,7 +27,7 @@ protected:
         return i < 0 ? -1 : sentAt[i];
     }
 
-    QList<int> marked() const { return dynamic_cast<host::TestWizard*>(element->guide()->xtwDetails().get())->activeSteps(); }
+    QList<int> marked() const { return instructionPane(*element).activeSteps(); }
 
     Ptr<Element> element = makeTestElement<Element>();
     QStringList sentWords;
