@@ -5,7 +5,6 @@
 #include "framework/HostServices.h"
 #include "framework/MMiscUtils.h"
 #include "platform/ComponentRuntime.h"
-#include "platform/Deref.h"
 #include "platform/interfaces/Controls.h"
 #include "platform/interfaces/TestElement.h"
 
@@ -186,13 +185,13 @@ Ptr<IStandard> CLimitData::CreateStandard(const QString& alphaName, const QStrin
 
 Ptr<IStandardCollection> CLimitData::FindFailedStandards(const Ptr<IMeasurement>& measurement, const Ptr<IStandardCollection>& selected)
 {
-    int ownCount = 0;
-    ignoreErrors([&] { ownCount = m_standards ? m_standards->Count() : 0; });
-    if (!measurement || ownCount == 0 || !selected)
+    // Errors of the host objects reach the caller: a judgement that cannot be made is
+    // no pass, and the caller keeps the run as failed and says why. Only the reading
+    // itself may be unreadable: no number counts as 0 and fails where it is limited.
+    if (!measurement || !selected || !m_standards || m_standards->Count() == 0)
         return nullptr;
 
-    QString key;
-    ignoreErrors([&] { key = measurement->Key(); });
+    const QString key = measurement->Key();
     const QString key4 = key.left(4);
     float value = 0;
     bool numeric = false;
@@ -204,33 +203,23 @@ Ptr<IStandardCollection> CLimitData::FindFailedStandards(const Ptr<IMeasurement>
     // A numbered charge time without a discharge fails whatever the limits say.
     const bool missingSeriesCharge = key4 == QLatin1String("CHTI") && key.size() >= 5 && (!numeric || value == 0);
 
-    Ptr<IStandardCollection> failed;
-    ignoreErrors([&] { failed = newCollection(); });
-    if (!failed)
-        return nullptr;
-    int count = 0;
-    ignoreErrors([&] { count = selected->Count(); });
+    const Ptr<IStandardCollection> failed = newCollection();
+    const int count = selected->Count();
     for (int i = 0; i < count; ++i) {
-        Ptr<IStandard> own;
-        ignoreErrors([&] {
-            const Ptr<IStandard> wanted = selected->Item(i);
-            auto& standard = deref(wanted, QLatin1String(kProgId));
-            own = m_standards->Find(0, standard.AlphaName(), standard.CompleteName());
-        });
+        const Ptr<IStandard> wanted = selected->Item(i);
+        if (!wanted)
+            continue; // a place of the selection that gives no standard
+        const Ptr<IStandard> own = m_standards->Find(0, wanted->AlphaName(), wanted->CompleteName());
         if (!own)
             continue; // a selected standard the test has no limits for
-        std::int32_t check = 0;
-        ignoreErrors([&] { check = own->CheckValue(key4, value, Variant(preset)); });
-        bool fails = check == emsFailed || missingSeriesCharge;
+        bool fails = own->CheckValue(key4, value, Variant(preset)) == emsFailed || missingSeriesCharge;
         // No reading (empty, "NOSYNC") is no pass where the standard limits the key.
         if (!numeric && !fails)
-            ignoreErrors([&] { fails = hasValuedLimit(own, key4); });
+            fails = hasValuedLimit(own, key4);
         if (fails)
-            ignoreErrors([&] { failed->Add(own); });
+            failed->Add(own);
     }
-    int failedCount = 0;
-    ignoreErrors([&] { failedCount = failed->Count(); });
-    return failedCount == 0 ? nullptr : failed;
+    return failed->Count() == 0 ? nullptr : failed;
 }
 
 // ---- "ExpectedResult" element and report ---------------------------------------------

@@ -41,6 +41,8 @@ public:
     Ptr<IXmlElement> Save(const Ptr<IXmlDocument>& owner) override;
     void PrintReport(const Ptr<IReport>& report, const Ptr<ITestSetup>& setup) override;
     void UpdateLimits(const Ptr<IProtocolLog>&) override {}
+    // Raises what the host's standard objects raise: a judgement that cannot be made
+    // is no pass.
     Ptr<IStandardCollection> FindFailedStandards(const Ptr<IMeasurement>& measurement, const Ptr<IStandardCollection>& selected) override;
 
 private:

@@ -229,6 +229,8 @@ std::int32_t CMeasurement::ValidateLimits(const Ptr<IStandard>& standard)
     try {
         float number = 0;
         const bool numeric = numericReading(m_value, &number);
+        // The limits the status is judged by, those of the first four characters: a
+        // numbered reading (CHTI7, ENGY11) beyond its series' limit must not validate.
         const QString key4 = LimitKey().left(4);
         for (const Ptr<ILimit>& limit : deref(standard, kSource).Limits()) {
             if (limit->Key() != key4)

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "host/XmlDocument.h"
+
 #include "platform/Automation.h"
 #include "platform/PluginError.h"
 #include "platform/interfaces/HostServices.h"
@@ -14,6 +16,7 @@ namespace {
 
 const QString kLimitSource = QStringLiteral("Kelto.Limit");
 const QString kCollectionSource = QStringLiteral("Kelto.StandardCollection");
+const QString kStandardSource = QStringLiteral("Kelto.Standard");
 const char* const kIndexNames[2] = {"High", "Low"};
 
 bool isPlainFormula(const QString& formula)
@@ -55,6 +58,15 @@ QString limitCellText(const Ptr<ILimit>& limit, int index, const Variant& preset
     // Without a preset the formula itself is the most useful text: "X+(X*15.0%)".
     QString text = formula;
     return text.replace(QLatin1Char('Y'), number(y));
+}
+
+QList<Ptr<ILimit>> limitsOfKey(const Ptr<IStandard>& standard, const QString& key)
+{
+    QList<Ptr<ILimit>> out;
+    for (const auto& limit : standard->Limits())
+        if (limit->Key() == key)
+            out.append(limit);
+    return out;
 }
 
 } // namespace
@@ -101,17 +113,17 @@ void Limit::ClearValue(int index)
 
 QString Limit::Formula(int index)
 {
-    checkedIndex(index);
-    return formula();
+    return formula(checkedIndex(index));
 }
 
-QString Limit::formula() const
+QString Limit::formula(int index) const
 {
-    // One formula per limit, as the limit view shows and edits it: the high side's,
-    // or the low side's when the high side has none. A formula put on one side only
-    // (the built-in limits put it on the high side) must not leave the other side an
-    // absolute value: a -15 % low limit would become -15 J.
-    return m_formulas[elvHigh].trimmed().isEmpty() ? m_formulas[elvLow] : m_formulas[elvHigh];
+    // A side without a formula of its own takes the other side's: the built-in limits
+    // put theirs on the high side only, and a -15 % low limit must not become -15 J.
+    // A side's own formula, "Y" included, always stands: a file may give the sides
+    // different ones.
+    const QString& own = m_formulas[checkedIndex(index)];
+    return own.trimmed().isEmpty() ? m_formulas[1 - index] : own;
 }
 
 void Limit::SetFormula(int index, const QString& formula)
@@ -125,7 +137,7 @@ float Limit::limitFor(int index, double preset) const
     if (!v)
         raiseError(kLimitHasNoValue, kLimitSource, QStringLiteral("The limit %1 has no %2 value.").arg(m_key, QLatin1String(kIndexNames[index])));
     // Judged in single precision, as the readings are.
-    return static_cast<float>(evaluateLimitFormula(formula(), preset, *v));
+    return static_cast<float>(evaluateLimitFormula(formula(index), preset, *v));
 }
 
 void Limit::copyInto(Limit& other) const
@@ -192,14 +204,11 @@ Ptr<ILimit> Standard::FindLimit(const QString& key)
 void Standard::AddLimit(const Ptr<ILimit>& limit)
 {
     if (!limit)
-        raiseError(vberr::ObjectNotSet, QStringLiteral("Kelto.Standard"), QStringLiteral("No limit was given to add to the standard %1.").arg(m_alpha));
-    // One limit per key: a new limit of a key replaces the old one in its place.
-    for (auto& existing : m_limits) {
-        if (existing->Key() == limit->Key()) {
-            existing = limit;
-            return;
-        }
-    }
+        raiseError(vberr::ObjectNotSet, kStandardSource, QStringLiteral("No limit was given to add to the standard %1.").arg(m_alpha));
+    if (m_limits.size() >= kMaxLimitsPerStandard)
+        raiseError(vberr::Overflow, kStandardSource,
+            QStringLiteral("The standard %1 already holds %2 limits, the most a standard can hold.").arg(m_alpha).arg(kMaxLimitsPerStandard));
+    // A second limit of a key stands beside the first: both are judged.
     m_limits.append(limit);
 }
 
@@ -269,13 +278,14 @@ Ptr<IStandardCollection> StandardCollection::Clone()
     return c;
 }
 
-void StandardCollection::Load(const Ptr<IXmlElement>& element, const Ptr<IProtocolLog>& log)
+void StandardCollection::Load(const Ptr<IXmlElement>& element, const Ptr<IProtocolLog>&)
 {
     if (!element)
         raiseError(vberr::ObjectNotSet, kCollectionSource, QStringLiteral("No element was given to read the standards from."));
-    auto warn = [&](const QString& text) {
-        if (log)
-            ignoreErrors([&] { log->Message(text, 0, 1, {}); });
+    // Where a fault stands, for the message: "(FILE, line N)" when known.
+    auto at = [](const Ptr<IXmlElement>& e) {
+        const QString where = xmlLocation(e);
+        return where.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(where);
     };
     const auto standards = element->Children();
     for (int i = 0; i < standards->Count(); ++i) {
@@ -287,10 +297,17 @@ void StandardCollection::Load(const Ptr<IXmlElement>& element, const Ptr<IProtoc
         standard->SetNames(alpha, se->GetAttribute(QStringLiteral("Complete")),
             storedLong(se->GetAttribute(QStringLiteral("Flags")), QStringLiteral("The Flags of standard \"%1\"").arg(alpha), kCollectionSource));
         const auto limits = se->Children();
+        int count = 0;
         for (int j = 0; j < limits->Count(); ++j) {
             const auto le = limits->Item(j);
             if (le->TagName() != QLatin1String("Limit"))
                 continue;
+            if (++count > kMaxLimitsPerStandard)
+                raiseError(vberr::Overflow, kCollectionSource,
+                    QStringLiteral("The standard \"%1\"%2 holds more than %3 limits. Check that it is the right file.")
+                        .arg(alpha, at(le))
+                        .arg(kMaxLimitsPerStandard));
+            const QString key = le->GetAttribute(QStringLiteral("Key"));
             QString formulas[2];
             std::optional<float> values[2];
             for (int index : {elvHigh, elvLow}) {
@@ -299,18 +316,24 @@ void StandardCollection::Load(const Ptr<IXmlElement>& element, const Ptr<IProtoc
                     continue;
                 formulas[index] = be->GetAttribute(QStringLiteral("Formula"));
                 const QString text = be->GetAttribute(QStringLiteral("Value"));
-                double v = 0;
-                float single = 0;
                 if (text.isEmpty())
                     continue;
-                if (parseNumber(text, &v) && valueOr([&] { single = CSng(v); return true; }, false))
+                // A value that cannot be read would leave its side unjudged, and every
+                // reading would pass it: the standard is refused instead.
+                double v = 0;
+                const bool number = parseNumber(text, &v);
+                float single = 0;
+                if (number && valueOr([&] { single = CSng(v); return true; }, false)) {
                     values[index] = single;
-                else
-                    warn(QStringLiteral("The %1 value \"%2\" of the limit %3 of the standard %4 is not a number; the limit is read without it.")
-                             .arg(QLatin1String(kIndexNames[index]), text, le->GetAttribute(QStringLiteral("Key")), standard->AlphaName()));
+                    continue;
+                }
+                raiseError(number ? vberr::Overflow : vberr::TypeMismatch, kCollectionSource,
+                    QStringLiteral("The %1 value \"%2\" of the limit %3 of the standard \"%4\"%5 is not a number of at most 3.4E+38 in size "
+                                   "with \".\" as the decimal separator. Correct it in the file or remove it.")
+                        .arg(QLatin1String(kIndexNames[index]), text.left(40), key, alpha, at(be)));
             }
             auto limit = std::make_shared<Limit>();
-            limit->Initialize(le->GetAttribute(QStringLiteral("Key")), le->GetAttribute(QStringLiteral("Unit")), formulas[0], formulas[1]);
+            limit->Initialize(key, le->GetAttribute(QStringLiteral("Unit")), formulas[0], formulas[1]);
             for (int index : {elvHigh, elvLow})
                 if (values[index])
                     limit->SetValue(index, *values[index]);
@@ -343,9 +366,11 @@ Ptr<IXmlElement> StandardCollection::Save(const Ptr<IXmlDocument>& doc)
             auto le = make(QStringLiteral("Limit"));
             le->SetAttribute(QStringLiteral("Key"), limit->Key());
             le->SetAttribute(QStringLiteral("Unit"), limit->Unit());
+            const auto ownLimit = std::dynamic_pointer_cast<Limit>(limit);
             for (int index : {elvHigh, elvLow}) {
                 const bool hasValue = limit->HasValue(index);
-                const QString formula = limit->Formula(index);
+                // Each side's formula as it was given: a file keeps what it held.
+                const QString formula = ownLimit ? ownLimit->ownFormula(index) : limit->Formula(index);
                 if (!hasValue && formula.isEmpty())
                     continue;
                 auto be = make(QLatin1String(kIndexNames[index]));
@@ -397,16 +422,18 @@ void StandardCollection::PrintReport(const Ptr<IReport>& report, const Ptr<IStan
             if (auto m = cells[3].toInterface<IMeasurement>())
                 ignoreErrors([&] { preset = m->PresetValue(); });
         for (const auto& standard : standards) {
-            auto limit = standard->FindLimit(key);
-            if (!limit)
-                limit = standard->FindLimit(key.left(4)); // numbered keys share the limit of their stem
-            if (!limit)
-                continue;
-            QString high, low;
-            ignoreErrors([&] { high = limitCellText(limit, elvHigh, preset, format); });
-            ignoreErrors([&] { low = limitCellText(limit, elvLow, preset, format); });
-            rows += QStringLiteral("|      ") + caption + QLatin1Char('|') + standard->AlphaName() + QLatin1Char('|') + high + QLatin1Char('|') + low
-                    + QLatin1Char('|') + limit->Unit() + QLatin1Char(';');
+            // Every limit of the key is judged, so every one is printed; numbered keys
+            // share the limits of their stem.
+            QList<Ptr<ILimit>> limits = limitsOfKey(standard, key);
+            if (limits.isEmpty())
+                limits = limitsOfKey(standard, key.left(4));
+            for (const auto& limit : limits) {
+                QString high, low;
+                ignoreErrors([&] { high = limitCellText(limit, elvHigh, preset, format); });
+                ignoreErrors([&] { low = limitCellText(limit, elvLow, preset, format); });
+                rows += QStringLiteral("|      ") + caption + QLatin1Char('|') + standard->AlphaName() + QLatin1Char('|') + high + QLatin1Char('|')
+                        + low + QLatin1Char('|') + limit->Unit() + QLatin1Char(';');
+            }
         }
     }
     if (rows.isEmpty())

@@ -15,11 +15,15 @@
 //   </Standards>
 //
 // "High" is limit index 0 and "Low" index 1; an index that has neither value nor
-// formula is left out, and so is an absent Value or an empty Formula. A limit has one
-// formula: a file that gives it on one side only computes both sides with it. Values are
-// written so that they read back to exactly the same single-precision number, with
-// "." as the only decimal separator. Unknown elements are skipped on load, so
-// later additions stay readable by this reader.
+// formula is left out, and so is an absent Value or an empty Formula. Each side keeps
+// its own formula; a side without one computes with the other side's, so a formula
+// given on one side only (as the built-in limits give it) makes both sides relative.
+// Formulas are written back as they were given. Values are written so that they read
+// back to exactly the same single-precision number, with "." as the only decimal
+// separator; a value that is not such a number, and a standard of more than
+// kMaxLimitsPerStandard limits, refuse the whole element with the file and line.
+// A standard may hold several limits of one key; each is judged. Unknown elements are
+// skipped on load, so later additions stay readable by this reader.
 
 #include <QList>
 #include <array>
@@ -33,6 +37,10 @@ namespace kelto::host {
 // Error of the standard objects: a limit asked for a value it does not have.
 constexpr std::int32_t kLimitHasNoValue = hresult(0x8004A50F);
 
+// Far above any real standard (a test has at most a few dozen measurement keys);
+// more is a wrong or hostile file, and is refused before it costs time or memory.
+constexpr int kMaxLimitsPerStandard = 10000;
+
 // Every limit can compute its value from a preset: a plain "Y" limit answers its
 // value, so callers need not know which formula a limit was given after creation.
 class Limit : public ILimit, public IRelativeLimit {
@@ -44,15 +52,16 @@ public:
     float Value(int index) override;
     void SetValue(int index, float value) override;
     void ClearValue(int index) override;
-    // Both sides answer the limit's one formula (see formula()); each side keeps
-    // what was set on it.
+    // The side's own formula, else the other side's.
     QString Formula(int index) override;
     void SetFormula(int index, const QString& formula) override;
 
     float CalculateValue(float preset, int index) override;
 
-    // The formula both sides compute with: the high side's, else the low side's.
-    QString formula() const;
+    // The formula an index computes with: its own, else the other side's.
+    QString formula(int index) const;
+    // What was given on the index itself, as it is stored.
+    QString ownFormula(int index) const { return m_formulas[checkedIndex(index)]; }
     // The limit value of an index for a preset (X); a plain "Y" ignores the preset.
     float limitFor(int index, double preset) const;
     // An independent copy.
@@ -83,12 +92,15 @@ public:
     QString CompleteName() override { return m_complete; }
     void SetNames(const QString& alphaName, const QString& completeName, std::int32_t flags) override;
     QList<Ptr<ILimit>> Limits() override { return m_limits; }
+    // The first limit of the key.
     Ptr<ILimit> FindLimit(const QString& key) override;
-    // One limit per key: a limit of a key the standard has replaces it in place.
+    // Appended, also beside limits of the same key; refused beyond
+    // kMaxLimitsPerStandard.
     void AddLimit(const Ptr<ILimit>& limit) override;
     void RemoveLimit(const QString& key) override;
-    // Judged in single precision: above the high or below the low limit fails, a
-    // value equal to a limit passes, a side without a value is not judged.
+    // Judged in single precision against every limit of the key: above the high or
+    // below the low limit fails, a value equal to a limit passes, a side without a
+    // value is not judged.
     std::int32_t CheckValue(const QString& key, float value, const Variant& preset) override;
     Ptr<IStandard> Copy() override;
 

@@ -212,7 +212,7 @@ void XLimitView::fillValues()
         m_table->item(r, HighColumn)->setText(valueText(limit, elvHigh));
         m_table->item(r, LowColumn)->setText(valueText(limit, elvLow));
         if (QComboBox* box = formulaBox(r)) {
-            // A limit has one formula, which both of its sides answer.
+            // One formula per row: the high side's, or the low side's where the high side has none.
             QString formula = limit ? limit->Formula(elvHigh) : QString();
             if (isPlain(formula))
                 formula = QStringLiteral("Y");

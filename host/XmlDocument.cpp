@@ -55,6 +55,21 @@ void XmlElement::SetAttribute(const QString& name, const QString& value)
     m_element.setAttribute(name, value);
 }
 
+QString XmlElement::location() const
+{
+    const int line = m_element.lineNumber();
+    if (line <= 0)
+        return {};
+    const QString file = m_doc->fileName();
+    return file.isEmpty() ? QStringLiteral("line %1").arg(line) : QStringLiteral("%1, line %2").arg(file).arg(line);
+}
+
+QString xmlLocation(const Ptr<IXmlElement>& element)
+{
+    const auto* own = dynamic_cast<const XmlElement*>(element.get());
+    return own ? own->location() : QString();
+}
+
 Ptr<IXmlElementList> XmlElement::Children()
 {
     QList<Ptr<IXmlElement>> items;
@@ -144,13 +159,19 @@ bool XmlDocument::Load(const QString& file)
         m_lastError = QStringLiteral("Cannot read %1: %2").arg(file, f.errorString());
         return false;
     }
-    return parse(data, file);
+    if (!parse(data, file))
+        return false;
+    m_file = file;
+    return true;
 }
 
 bool XmlDocument::LoadXml(const QString& text)
 {
     m_lastError.clear();
-    return parse(text.toUtf8(), QStringLiteral("The XML text"));
+    if (!parse(text.toUtf8(), QStringLiteral("The XML text")))
+        return false;
+    m_file.clear();
+    return true;
 }
 
 bool XmlDocument::parse(const QByteArray& data, const QString& name)

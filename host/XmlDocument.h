@@ -32,6 +32,9 @@ public:
     Ptr<IXmlElement> FindChild(const QString& name, int start = 0) override;
 
     QDomElement dom() const { return m_element; }
+    // Where the element stands in the file it was read from: "FILE, line N", or
+    // "line N" for a text read without a file; empty for an element made in memory.
+    QString location() const;
 
 private:
     std::shared_ptr<XmlDocument> m_doc; // keeps the DOM alive
@@ -73,14 +76,20 @@ public:
 
     QDomDocument& dom() { return m_dom; }
     Ptr<IXmlElement> wrap(const QDomElement& element);
+    // The file the document was last read from; empty after LoadXml.
+    QString fileName() const { return m_file; }
 
 private:
     bool parse(const QByteArray& data, const QString& name);
 
     QDomDocument m_dom;
+    QString m_file;
     QStringList m_failing;
     QString m_lastError;
 };
+
+// The location of a host element (XmlElement::location); empty for any other.
+QString xmlLocation(const Ptr<IXmlElement>& element);
 
 class XmlValueCodec : public IXmlValueCodec {
 public:

@@ -161,27 +161,15 @@ TEST(CMeasurementLimits, strictestLimitOfTheKeyIsTakenAndTheFirstStaysOnEqualVal
         limit->SetValue(elvLow, low);
         return limit;
     };
-    // The host keeps one limit per key; a double stands in for a standard with two.
-    struct TwoLimits : IStandard {
-        QList<Ptr<ILimit>> limits;
-        QString AlphaName() override { return {}; }
-        QString CompleteName() override { return {}; }
-        void SetNames(const QString&, const QString&, std::int32_t) override {}
-        QList<Ptr<ILimit>> Limits() override { return limits; }
-        Ptr<ILimit> FindLimit(const QString&) override { return nullptr; }
-        void AddLimit(const Ptr<ILimit>& l) override { limits << l; }
-        void RemoveLimit(const QString&) override {}
-        std::int32_t CheckValue(const QString&, float, const Variant&) override { return 0; }
-        Ptr<IStandard> Copy() override { return nullptr; }
-    };
-    auto two = std::make_shared<TwoLimits>();
+    // The host's standard keeps both limits of one key.
+    auto two = makeStandard(QStringLiteral("B"), QStringLiteral("B 1"), {});
     two->AddLimit(add(15, 5, QStringLiteral("first")));
     two->AddLimit(add(10, 8, QStringLiteral("second")));
     auto m = measurement(QStringLiteral("ENGY4"), 12.0);
     EXPECT_EQ(m->GetLimitValue(two, elvHigh), Variant(10.0f));
     EXPECT_EQ(m->GetLimitValue(two, elvLow), Variant(8.0f));
 
-    auto equal = std::make_shared<TwoLimits>();
+    auto equal = makeStandard(QStringLiteral("C"), QStringLiteral("C 1"), {});
     equal->AddLimit(add(10, 5, QStringLiteral("V")));
     equal->AddLimit(add(10, 5, QStringLiteral("W")));
     m->Initialize(QStringLiteral("ENGY"), QString(), QStringLiteral("J"), evtNumber);

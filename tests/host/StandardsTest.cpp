@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "tests/support/Errors.h"
+
 #include "host/Report.h"
 #include "host/Standards.h"
 #include "host/XmlDocument.h"
@@ -75,21 +77,37 @@ TEST(StandardCheckValue, AReadingThatIsNoNumberFails)
     EXPECT_EQ(s->CheckValue(QStringLiteral("CHTI"), std::numeric_limits<float>::quiet_NaN(), Variant()), 2);
 }
 
-TEST(RelativeLimit, BothSidesComputeWithTheLimitsOneFormula)
+TEST(RelativeLimit, EachSideComputesWithItsOwnFormulaOrElseTheOthers)
 {
-    // However the formula was given (high side only, low side only, or a plain
-    // "Y" beside it), the sides of one limit never mix relative and absolute.
-    const QStringList formulas[] = {{"X+(X*Y%)", ""}, {"", "X+(X*Y%)"}, {"X+(X*Y%)", "X+(X*Y%)"}, {"X+(X*Y%)", "Y"}};
-    for (const QStringList& given : formulas) {
+    // A side without a formula takes the other side's, so a formula given on one
+    // side only never leaves the other absolute; a side's own formula, "Y" too, stands.
+    const struct {
+        const char* high;
+        const char* low;
+        float highAt100;
+        float lowAt100;
+    } cases[] = {
+        {"X+(X*Y%)", "", 110, 90},
+        {"", "X+(X*Y%)", 110, 90},
+        {"X+(X*Y%)", "X+(X*Y%)", 110, 90},
+        {"X+(X*Y%)", "Y", 110, -10},
+        {"Y", "X+(X*Y%)", 10, 90},
+        {"X+Y", "X+(X*Y%)", 110, 90},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.high) + "," + c.low);
         auto limit = ComponentRuntime::instance().createAs<ILimit>(QLatin1String(hostclass::RelativeLimit));
-        limit->Initialize(QStringLiteral("ENGY"), QStringLiteral("J"), given[0], given[1]);
+        limit->Initialize(QStringLiteral("ENGY"), QStringLiteral("J"), QLatin1String(c.high), QLatin1String(c.low));
         limit->SetValue(elvHigh, 10.0f);
         limit->SetValue(elvLow, -10.0f);
         auto relative = query<IRelativeLimit>(limit);
         ASSERT_TRUE(relative);
-        EXPECT_FLOAT_EQ(relative->CalculateValue(100.0f, elvHigh), 110.0f) << given.join(',').toStdString();
-        EXPECT_FLOAT_EQ(relative->CalculateValue(100.0f, elvLow), 90.0f) << given.join(',').toStdString();
-        EXPECT_EQ(limit->Formula(elvLow), limit->Formula(elvHigh));
+        EXPECT_FLOAT_EQ(relative->CalculateValue(100.0f, elvHigh), c.highAt100);
+        EXPECT_FLOAT_EQ(relative->CalculateValue(100.0f, elvLow), c.lowAt100);
+        const QString high = QLatin1String(*c.high ? c.high : c.low);
+        const QString low = QLatin1String(*c.low ? c.low : c.high);
+        EXPECT_EQ(limit->Formula(elvHigh), high);
+        EXPECT_EQ(limit->Formula(elvLow), low);
     }
     auto limit = ComponentRuntime::instance().createAs<ILimit>(QLatin1String(hostclass::RelativeLimit));
     limit->Initialize(QStringLiteral("ENGY"), QStringLiteral("J"), QStringLiteral("X+(X*Y%)"), QString());
@@ -151,19 +169,107 @@ TEST(StandardCollection, SaveThenLoadGivesTheSameStandardsExactly)
     EXPECT_FALSE(loaded.Find(0, QStringLiteral("AAMI"), QStringLiteral("other")));
 }
 
-TEST(StandardCollection, LoadSkipsAValueThatIsNoNumber)
+TEST(StandardCollection, EachSideKeepsItsFormulaWhenJudgedAndWhenSavedBack)
 {
     auto doc = std::make_shared<XmlDocument>();
     ASSERT_TRUE(doc->LoadXml(QStringLiteral("<ExpectedResult><Standard Alpha=\"EN\" Complete=\"EN 1\">"
-                                            "<Limit Key=\"CHTI\" Unit=\"s\"><High Value=\"1,5\"/><Low Value=\"0.5\"/></Limit>"
-                                            "</Standard><Other/></ExpectedResult>")));
+                                            "<Limit Key=\"ENGY\" Unit=\"J\"><High Value=\"230\" Formula=\"Y\"/><Low Value=\"-15\" Formula=\"X+(X*Y%)\"/></Limit>"
+                                            "<Limit Key=\"PACR\" Unit=\"ppm\"><High Value=\"5\" Formula=\"X+Y\"/><Low Value=\"-5\"/></Limit>"
+                                            "</Standard></ExpectedResult>")));
     StandardCollection loaded;
     loaded.Load(doc->DocumentElement(), nullptr);
-    ASSERT_EQ(loaded.Count(), 1);
-    auto limit = loaded.Item(0)->FindLimit(QStringLiteral("CHTI"));
-    ASSERT_TRUE(limit);
-    EXPECT_FALSE(limit->HasValue(elvHigh)) << "a decimal comma is not a number in stored data";
-    EXPECT_EQ(limit->Value(elvLow), 0.5f);
+    auto s = loaded.Item(0);
+    // 200 J set: at most 230 J, at least 200 J - 15 % = 170 J.
+    EXPECT_EQ(s->CheckValue(QStringLiteral("ENGY"), 100.0f, Variant(200.0f)), 2);
+    EXPECT_EQ(s->CheckValue(QStringLiteral("ENGY"), 169.5f, Variant(200.0f)), 2);
+    EXPECT_EQ(s->CheckValue(QStringLiteral("ENGY"), 170.0f, Variant(200.0f)), 0);
+    EXPECT_EQ(s->CheckValue(QStringLiteral("ENGY"), 230.5f, Variant(200.0f)), 2);
+    // A formula on one side only: both sides relative.
+    EXPECT_EQ(s->CheckValue(QStringLiteral("PACR"), 65.0f, Variant(70.0f)), 0);
+    EXPECT_EQ(s->CheckValue(QStringLiteral("PACR"), 64.5f, Variant(70.0f)), 2);
+
+    // Saved back as the file held it.
+    const auto saved = loaded.Save(std::make_shared<XmlDocument>())->FindChild(QStringLiteral("Standard"))->Children();
+    auto side = [&](int limit, const char* name) {
+        const auto e = saved->Item(limit)->FindChild(QLatin1String(name));
+        return e->GetAttribute(QStringLiteral("Value")) + QLatin1Char('|') + e->GetAttribute(QStringLiteral("Formula"));
+    };
+    EXPECT_EQ(side(0, "High"), QStringLiteral("230|Y"));
+    EXPECT_EQ(side(0, "Low"), QStringLiteral("-15|X+(X*Y%)"));
+    EXPECT_EQ(side(1, "High"), QStringLiteral("5|X+Y"));
+    EXPECT_EQ(side(1, "Low"), QStringLiteral("-5|"));
+}
+
+TEST(StandardCollection, TwoLimitsOfOneKeyAreKeptJudgedSavedAndPrinted)
+{
+    auto doc = std::make_shared<XmlDocument>();
+    ASSERT_TRUE(doc->LoadXml(QStringLiteral("<ExpectedResult><Standard Alpha=\"EN\" Complete=\"EN 1\">"
+                                            "<Limit Key=\"CHTI\" Unit=\"s\"><High Value=\"10\"/></Limit>"
+                                            "<Limit Key=\"CHTI\" Unit=\"s\"><High Value=\"15\"/></Limit>"
+                                            "</Standard></ExpectedResult>")));
+    StandardCollection loaded;
+    loaded.Load(doc->DocumentElement(), nullptr);
+    auto s = loaded.Item(0);
+    ASSERT_EQ(s->Limits().size(), 2);
+    EXPECT_EQ(s->CheckValue(QStringLiteral("CHTI"), 12.0f, Variant()), 2) << "12 s is beyond the stricter limit";
+    EXPECT_EQ(s->CheckValue(QStringLiteral("CHTI"), 9.0f, Variant()), 0);
+    EXPECT_EQ(s->FindLimit(QStringLiteral("CHTI"))->Value(elvHigh), 10.0f);
+
+    auto out = std::make_shared<XmlDocument>();
+    StandardCollection reread;
+    reread.Load(loaded.Save(out), nullptr);
+    EXPECT_EQ(reread.Item(0)->Limits().size(), 2);
+
+    VariantArray table;
+    table.append(Variant(VariantArray{QStringLiteral("CHTI3"), QStringLiteral("Charge"), QStringLiteral("0"), Variant::nothing()}));
+    auto report = std::make_shared<Report>();
+    loaded.PrintReport(report, nullptr, table);
+    ASSERT_EQ(report->tables().size(), 1);
+    EXPECT_EQ(report->tables()[0].rows, QStringLiteral("|      Charge|EN|10||s;|      Charge|EN|15||s;"));
+}
+
+TEST(StandardCollection, AValueThatCannotBeReadRefusesTheElementByLineStandardAndLimit)
+{
+    for (const char* text : {"NaN", "10,5", "1e39", "15 s", "inf"}) {
+        SCOPED_TRACE(text);
+        auto doc = std::make_shared<XmlDocument>();
+        ASSERT_TRUE(doc->LoadXml(QStringLiteral("<ExpectedResult>\n<Standard Alpha=\"EN\" Complete=\"EN 1\">\n<Limit Key=\"CHTI\" Unit=\"s\">\n"
+                                                "<High Value=\"10\"/>\n<Low Value=\"%1\"/>\n</Limit>\n</Standard>\n</ExpectedResult>")
+                                     .arg(QLatin1String(text))));
+        StandardCollection loaded;
+        const QString message = errorTextOf([&] { loaded.Load(doc->DocumentElement(), nullptr); });
+        EXPECT_EQ(message,
+            QStringLiteral("The Low value \"%1\" of the limit CHTI of the standard \"EN\" (line 5) is not a number of at most 3.4E+38 in size "
+                           "with \".\" as the decimal separator. Correct it in the file or remove it.")
+                .arg(QLatin1String(text)));
+    }
+}
+
+TEST(StandardCollection, AStandardOfMoreLimitsThanTheBoundIsRefusedByLine)
+{
+    // Generated, far beyond any real standard; adding limits must stay linear, so the
+    // bound is reached at once and the file refused without a long wait.
+    auto standardOf = [](int limits) {
+        QByteArray xml = "<ExpectedResult>\n<Standard Alpha=\"EN\" Complete=\"EN 1\">\n";
+        for (int i = 0; i < limits; ++i)
+            xml += "<Limit Key=\"K" + QByteArray::number(i) + "\" Unit=\"s\"><High Value=\"" + QByteArray::number(i) + "\"/></Limit>\n";
+        return xml + "</Standard>\n</ExpectedResult>\n";
+    };
+    auto doc = std::make_shared<XmlDocument>();
+    ASSERT_TRUE(doc->LoadXml(QString::fromLatin1(standardOf(50000))));
+    StandardCollection refused;
+    EXPECT_EQ(errorTextOf([&] { refused.Load(doc->DocumentElement(), nullptr); }),
+        QStringLiteral("The standard \"EN\" (line %1) holds more than %2 limits. Check that it is the right file.").arg(kMaxLimitsPerStandard + 3).arg(kMaxLimitsPerStandard));
+    EXPECT_EQ(refused.Count(), 0);
+
+    ASSERT_TRUE(doc->LoadXml(QString::fromLatin1(standardOf(kMaxLimitsPerStandard))));
+    StandardCollection full;
+    full.Load(doc->DocumentElement(), nullptr);
+    ASSERT_EQ(full.Count(), 1);
+    EXPECT_EQ(full.Item(0)->Limits().size(), kMaxLimitsPerStandard);
+    EXPECT_EQ(full.Item(0)->CheckValue(QStringLiteral("K5"), 4.0f, Variant()), 0);
+    EXPECT_EQ(full.Item(0)->CheckValue(QStringLiteral("K5"), 6.0f, Variant()), 2);
+    EXPECT_EQ(errorNumberOf([&] { full.Item(0)->AddLimit(makeLimit(QStringLiteral("K1"), {}, 1.0f, std::nullopt)); }), vberr::Overflow);
 }
 
 TEST(StandardCollection, CloneIsIndependentOfItsSource)

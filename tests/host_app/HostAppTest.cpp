@@ -147,6 +147,14 @@ TEST_F(HostAppTest, ASequenceThatCannotBeReadNamesTheFileTheItemAndTheFault)
             QStringLiteral("Item 1 (TestID \"300\") of %1 cannot be read: The MTI of the result item is out of range: \"1e99\"")},
         {"result of another test", "<TestSequence><Item TestID=\"300\"><ResultItem><Measurement Key=\"PACR\"/></ResultItem></Item></TestSequence>",
             QStringLiteral("Item 1 (TestID \"300\") of %1 cannot be read: The result has no measurement \"PACR\"")},
+        {"limit value no number",
+            "<TestSequence><Item TestID=\"300\"><TestElement ID=\"1\">\n<ExpectedResult><Standard Alpha=\"EN\" Complete=\"EN 1\" Flags=\"1\">\n"
+            "<Limit Key=\"CHTI\" Unit=\"s\"><High Value=\"15 s\"/></Limit></Standard></ExpectedResult></TestElement></Item></TestSequence>",
+            QStringLiteral("Item 1 (TestID \"300\") of %1 cannot be read: The High value \"15 s\" of the limit CHTI of the standard \"EN\" (%1, line 3) is not a number")},
+        {"too many limits",
+            "<TestSequence><Item TestID=\"300\"><TestElement ID=\"1\"><ExpectedResult>\n<Standard Alpha=\"EN\" Complete=\"EN 1\" Flags=\"1\">\n"
+                + QByteArray("<Limit Key=\"CHTI\" Unit=\"s\"/>\n").repeated(10001) + "</Standard></ExpectedResult></TestElement></Item></TestSequence>",
+            QStringLiteral("Item 1 (TestID \"300\") of %1 cannot be read: The standard \"EN\" (%1, line 10003) holds more than 10000 limits.")},
     };
     host::Sequence sequence;
     sequence.add(*plugInHost.plugIn(), 100);

@@ -226,6 +226,20 @@ TEST_F(CTarvoXPlugInTest, AnIdOutOfRangeIsReportedByNameAndTheEntryLeftOut)
         << reported[0].text.toStdString();
 }
 
+TEST_F(CTarvoXPlugInTest, AStandardWithALimitValueThatCannotBeReadIsRefusedByFileAndLine)
+{
+    QString unreadable = kStandard;
+    unreadable.replace(QStringLiteral("Value=\"15\""), QStringLiteral("Value=\"NaN\""));
+    auto plugIn = initialised(chargeTime(QStringLiteral("300"), unreadable) + chargeTime(QStringLiteral("1400"), kStandard));
+    const QString file = dir.filePath(QStringLiteral("TarvoX.mpc"));
+    EXPECT_EQ(plugIn->Tests()->Item(300)->Limits()->Standards(), nullptr);
+    EXPECT_EQ(plugIn->Tests()->Item(1400)->Limits()->Standards()->Count(), 1);
+    const auto reported = host::HostLog::instance().reportedErrors();
+    ASSERT_EQ(reported.size(), 1);
+    EXPECT_TRUE(reported[0].text.startsWith(QStringLiteral("The High value \"NaN\" of the limit CHTI of the standard \"IEC\" (%1, line 1) is not a number").arg(file)))
+        << reported[0].text.toStdString();
+}
+
 TEST_F(CTarvoXPlugInTest, CreateTestCopiesAnEntryWithoutExpectedResults)
 {
     // Found by the template fuzz target: clearing the copy's standards went through a

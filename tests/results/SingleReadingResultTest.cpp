@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "ResultTestSupport.h"
+#include "tests/support/MissingClass.h"
 #include "framework/FDialogWrapper.h"
+#include "host/Standards.h"
 #include "results/CResultSingleReading.h"
 
 using namespace kelto;
@@ -255,6 +257,35 @@ TEST(SingleReadingResult, aRunWhoseLimitsCannotBeReadIsNotPassed)
     result->UpdateStatus(owner, selection({QStringLiteral("A")}));
     EXPECT_EQ(result->Status(), emsPassed);
     EXPECT_TRUE(result->StatusText().isEmpty());
+}
+
+TEST(SingleReadingResult, aRunTheLimitsCannotJudgeIsNotPassed)
+{
+    // A standard whose check the host cannot make.
+    struct Unjudged : host::Standard {
+        std::int32_t CheckValue(const QString&, float, const Variant&) override { raiseError(vberr::ObjectNotSet, QStringLiteral("Unjudged")); }
+    };
+    auto owner = OwnerElement::make({makeStandard(QStringLiteral("A"), {{QStringLiteral("CHTI"), 5.0f}})});
+    auto unjudged = std::make_shared<Unjudged>();
+    unjudged->SetNames(QStringLiteral("B"), QStringLiteral("B full"), 1);
+    owner->limits->Standards()->Add(unjudged);
+    const auto a = selection({QStringLiteral("A")});
+    const auto ab = selection({QStringLiteral("A"), QStringLiteral("B")});
+    auto result = chargeTime();
+    result->StoreResult(QStringLiteral("4"));
+
+    result->UpdateStatus(owner, ab);
+    EXPECT_EQ(result->Status(), emsFailed);
+    EXPECT_TRUE(result->StatusText().contains(QStringLiteral("limits of the test could not be read"))) << result->StatusText().toStdString();
+    result->UpdateStatus(owner, a);
+    EXPECT_EQ(result->Status(), emsPassed);
+    {
+        // Nor can the host give a collection for the failed standards.
+        const MissingClass noCollection(hostclass::StandardCollection);
+        result->UpdateStatus(owner, a);
+        EXPECT_EQ(result->Status(), emsFailed);
+        EXPECT_TRUE(result->StatusText().contains(QStringLiteral("limits of the test could not be read")));
+    }
 }
 
 // ---- service record ------------------------------------------------------------------------
