@@ -258,7 +258,8 @@ void CLimitData::PrintReport(const Ptr<IReport>& report, const Ptr<ITestSetup>& 
         if (!m_standards || m_standards->Count() <= 0)
             return;
         const Variant table = MMiscUtils::GetMeasurementTable(report, Owner());
-        m_standards->PrintReport(report, setup ? setup->SelectedStandards() : nullptr, table);
+        // The limits printed are those of the run's standards: without a run there is nothing to print.
+        m_standards->PrintReport(report, deref(setup, QLatin1String(kProgId)).SelectedStandards(), table);
     } catch (...) {
         errorReporter()->ReportError(currentError(), QLatin1String(kProgId));
     }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "host/Judgement.h"
 #include "platform/PluginError.h"
 #include "platform/interfaces/Standards.h"
 #include "platform/interfaces/TestElement.h"
@@ -72,25 +73,39 @@ bool TgToolbarItem::Checked()
 
 QString TgStatusCaption::Text()
 {
-    return m_text ? m_text->text() : QString();
+    return m_shownText;
 }
 
 void TgStatusCaption::SetText(const QString& text)
 {
+    m_shownText = text;
+    showText();
+}
+
+void TgStatusCaption::setNote(const QString& note)
+{
+    m_note = note;
+    showText();
+}
+
+void TgStatusCaption::showText()
+{
     if (m_text)
-        m_text->setText(text);
+        m_text->setText(m_shownText.isEmpty() ? m_note : m_shownText);
 }
 
 void TgStatusCaption::SetStatus(std::int16_t status)
 {
     m_value = status;
-    if (!m_status)
-        return;
-    static const char* const colours[] = {"", "color: white; background: #2e8b57;", "color: white; background: #c62828;",
-        "color: black; background: #bdbdbd;"};
-    const bool known = status >= 0 && status <= 3;
-    m_status->setText(known ? QString::fromLatin1(kStatusTexts[status]) : QString::number(status));
-    m_status->setStyleSheet(known ? QString::fromLatin1(colours[status]) : QString());
+    if (m_status) {
+        static const char* const colours[] = {"", "color: white; background: #2e8b57;", "color: white; background: #c62828;",
+            "color: black; background: #bdbdbd;"};
+        const bool known = status >= 0 && status <= 3;
+        m_status->setText(known ? QString::fromLatin1(kStatusTexts[status]) : QString::number(status));
+        m_status->setStyleSheet(known ? QString::fromLatin1(colours[status]) : QString());
+    }
+    if (m_statusChanged)
+        m_statusChanged();
 }
 
 GuideToolbar::GuideToolbar() : m_widget(new QWidget)
@@ -117,6 +132,8 @@ GuideToolbar::GuideToolbar() : m_widget(new QWidget)
     text->setMinimumWidth(text->fontMetrics().averageCharWidth() * kStatusChars);
     text->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_caption = std::make_shared<TgStatusCaption>(text, status);
+    // A new result may come with each status; whether limits judge it is asked again.
+    m_caption->setStatusChanged([this] { showJudgement(); });
     m_standards = new QComboBox;
     m_standards->setObjectName(QStringLiteral("cboStandard"));
     // As wide as its longest standard, whatever room the row has.
@@ -173,6 +190,8 @@ GuideToolbar::GuideToolbar() : m_widget(new QWidget)
 
 GuideToolbar::~GuideToolbar()
 {
+    // The plug-in may keep the caption longer than the toolbar.
+    m_caption->setStatusChanged({});
     delete m_widget.data();
 }
 
@@ -196,8 +215,11 @@ Ptr<ITgStandardItem> GuideToolbar::StandardItem()
     return std::make_shared<TgStandardItem>(names.value(0), names.value(1), m_calculate->isChecked());
 }
 
-void GuideToolbar::AttachTest(const Ptr<ITestElement>&, const Ptr<ITestSetup>& setup)
+void GuideToolbar::AttachTest(const Ptr<ITestElement>& element, const Ptr<ITestSetup>& setup)
 {
+    m_element = element;
+    m_setup = setup;
+    showJudgement();
     m_filling = true;
     m_standards->clear();
     if (setup) {
@@ -213,6 +235,18 @@ void GuideToolbar::AttachTest(const Ptr<ITestElement>&, const Ptr<ITestSetup>& s
     // The guide shows the limits of the first standard from the start.
     if (m_standards->count() > 0)
         standardChanged();
+}
+
+void GuideToolbar::showJudgement()
+{
+    const Ptr<ITestElement> element = m_element.lock();
+    const Ptr<ITestSetup> setup = m_setup.lock();
+    const Ptr<IStandardCollection> selected = setup ? valueOr([&] { return setup->SelectedStandards(); }, Ptr<IStandardCollection>()) : nullptr;
+    // A failed status has its own reason; a test yet to run or passed is told that
+    // nothing checks its readings.
+    const std::int16_t status = m_caption->Status();
+    const bool noLimits = element && (status == 0 || status == 1) && judgedByNoLimit(element, selected);
+    m_caption->setNote(noLimits ? noLimitsNote() : QString());
 }
 
 void GuideToolbar::SetRunState(std::int32_t state)

@@ -6,6 +6,7 @@
 #include <QMap>
 #include <QPointer>
 #include <QToolButton>
+#include <functional>
 
 #include "platform/interfaces/GuideControls.h"
 
@@ -40,11 +41,20 @@ public:
     void SetStatus(std::int16_t status) override;
     QLabel* textLabel() const { return m_text; }
     QLabel* statusLabel() const { return m_status; }
+    // Shown on the text line while the plug-in shows nothing there.
+    void setNote(const QString& note);
+    // Called after every status change.
+    void setStatusChanged(std::function<void()> changed) { m_statusChanged = std::move(changed); }
 
 private:
+    void showText();
+
     QPointer<QLabel> m_text;
     QPointer<QLabel> m_status;
+    QString m_shownText; // as the plug-in set it
+    QString m_note;
     std::int16_t m_value = 0;
+    std::function<void()> m_statusChanged;
 };
 
 class TgStandardItem : public ITgStandardItem {
@@ -94,6 +104,7 @@ private:
     void clicked(std::int32_t id, bool flag);
     void showMainRole();
     void standardChanged();
+    void showJudgement();
 
     QPointer<QWidget> m_widget; // the guide window owns it once placed there
     QMap<std::int32_t, Ptr<TgToolbarItem>> m_items;
@@ -106,6 +117,9 @@ private:
     std::int32_t m_options = 0;
     bool m_running = false;
     bool m_filling = false;
+    // The element and the run it is attached to; both outlive the guide.
+    std::weak_ptr<ITestElement> m_element;
+    std::weak_ptr<ITestSetup> m_setup;
 };
 
 } // namespace kelto::host

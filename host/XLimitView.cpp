@@ -7,6 +7,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <cmath>
+#include <utility>
 
 #include "host/Standards.h"
 #include "platform/Automation.h"
@@ -69,7 +70,12 @@ XLimitView::XLimitView() : m_panel(new QWidget)
     m_table = new QTableWidget(0, ColumnCount, m_panel);
     m_table->setObjectName(QStringLiteral("limits"));
     m_table->setHorizontalHeaderLabels({QStringLiteral("Key"), QStringLiteral("Unit"), QStringLiteral("High"), QStringLiteral("Low"), QStringLiteral("Formula")});
-    m_table->horizontalHeader()->setStretchLastSection(true);
+    // The values share what room is left once key, unit and formula are shown whole,
+    // so that the formula is never scrolled out of view.
+    QHeaderView* header = m_table->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(HighColumn, QHeaderView::Stretch);
+    header->setSectionResizeMode(LowColumn, QHeaderView::Stretch);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     layout->addWidget(m_table, 1);
 
@@ -211,6 +217,7 @@ void XLimitView::fillValues()
         const Ptr<ILimit> limit = standard ? standard->FindLimit(m_rows[r].key) : nullptr;
         m_table->item(r, HighColumn)->setText(valueText(limit, elvHigh));
         m_table->item(r, LowColumn)->setText(valueText(limit, elvLow));
+        showUnit(r, limit ? limit->Formula(elvHigh) : QString());
         if (QComboBox* box = formulaBox(r)) {
             // One formula per row: the high side's, or the low side's where the high side has none.
             QString formula = limit ? limit->Formula(elvHigh) : QString();
@@ -231,6 +238,15 @@ void XLimitView::fillValues()
     }
     m_filling = false;
     applyLocks();
+}
+
+void XLimitView::showUnit(int row, const QString& formula)
+{
+    // A percentage formula holds percent of the preset, not values in the row's unit.
+    const QString unit = formula.contains(QLatin1Char('%')) ? QStringLiteral("%") : m_rows[row].unit;
+    const bool filling = std::exchange(m_filling, true);
+    m_table->item(row, UnitColumn)->setText(unit);
+    m_filling = filling;
 }
 
 void XLimitView::applyLocks()
@@ -300,8 +316,10 @@ void XLimitView::formulaChosen(int row, const QString& formula)
         limit->SetFormula(elvLow, formula);
         done = true;
     });
-    if (done)
+    if (done) {
+        showUnit(row, formula);
         changed();
+    }
 }
 
 void XLimitView::changed()

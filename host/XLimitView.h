@@ -63,6 +63,7 @@ private:
 
     void fillStandards();
     void fillValues();
+    void showUnit(int row, const QString& formula);
     void applyLocks();
     void valueEdited(QTableWidgetItem* item);
     void formulaChosen(int row, const QString& formula);

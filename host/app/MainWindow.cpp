@@ -17,10 +17,12 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "platform/MessageBox.h"
 #include "platform/PluginError.h"
 #include "platform/interfaces/HostServices.h"
+#include "host/Judgement.h"
 #include "host/Report.h"
 #include "host/TestSetup.h"
 #include "host/app/SequenceReport.h"
@@ -33,6 +35,7 @@ namespace kelto::host {
 namespace {
 
 constexpr int kTestIdRole = Qt::UserRole;
+constexpr int kStandardNamesRole = Qt::UserRole;
 
 float toTwips(int pixels, const QWidget* w)
 {
@@ -86,6 +89,7 @@ MainWindow::MainWindow(PlugInHost& host, QWidget* parent) : QMainWindow(parent),
     fileMenu->addAction(QStringLiteral("&New"), this, [this] {
         m_sequence.elements().clear();
         m_file.clear();
+        m_unticked.clear();
         refreshSequence();
     });
     fileMenu->addAction(QStringLiteral("&Open..."), QKeySequence::Open, this, [this] { open(); });
@@ -131,23 +135,46 @@ MainWindow::MainWindow(PlugInHost& host, QWidget* parent) : QMainWindow(parent),
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_run);
     buttons->addWidget(remove);
+    m_judgedBy = new QListWidget;
+    m_judgedBy->setObjectName(QStringLiteral("judgedBy"));
+    m_judgedBy->setMaximumHeight(m_judgedBy->fontMetrics().height() * 5);
+    connect(m_judgedBy, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+        const QString names = item->data(kStandardNamesRole).toStringList().join(QLatin1Char('\n'));
+        m_unticked.removeAll(names);
+        if (item->checkState() != Qt::Checked)
+            m_unticked.append(names);
+        // The item stays: only the selection and what the list says of each result change.
+        selectStandardsForRun();
+        showSequence();
+    });
     auto* middle = new QWidget;
     auto* middleLayout = new QVBoxLayout(middle);
     middleLayout->addWidget(new QLabel(QStringLiteral("Sequence")));
     middleLayout->addWidget(m_sequenceList);
+    middleLayout->addWidget(new QLabel(QStringLiteral("Judge the run against")));
+    middleLayout->addWidget(m_judgedBy);
     middleLayout->addLayout(buttons);
 
     m_tabs = new QTabWidget;
     m_settings = new DialogDock;
     m_limits = new DialogDock;
     m_tabs->addTab(m_settings, QStringLiteral("Settings"));
-    m_tabs->addTab(m_limits, QStringLiteral("Limits"));
+    // Limits without a dialog are those of a test whose result is the operator's verdict.
+    m_limitsNote = new QLabel(QStringLiteral("This test takes no limits: the operator judges it."));
+    m_limitsNote->setWordWrap(true);
+    m_limitsNote->hide();
+    auto* limitsPage = new QWidget;
+    auto* limitsLayout = new QVBoxLayout(limitsPage);
+    limitsLayout->setContentsMargins(0, 0, 0, 0);
+    limitsLayout->addWidget(m_limitsNote);
+    limitsLayout->addWidget(m_limits, 1);
+    m_tabs->addTab(limitsPage, QStringLiteral("Limits"));
     m_lock = new QCheckBox(QStringLiteral("Lock settings"));
     connect(m_lock, &QCheckBox::toggled, this, [this](bool on) { setLocked(on); });
-    // The standards the template offers; an element is judged against those it has.
+    // The standards the template offers, to give to the selected element.
     m_standards = new QComboBox;
-    auto* addStandardButton = new QPushButton(QStringLiteral("Add standard"));
-    connect(addStandardButton, &QPushButton::clicked, this, [this] {
+    m_addStandard = new QPushButton(QStringLiteral("Add standard"));
+    connect(m_addStandard, &QPushButton::clicked, this, [this] {
         const QStringList names = m_standards->currentData().toStringList();
         if (names.size() == 2)
             addStandard(names[0], names[1]);
@@ -155,7 +182,7 @@ MainWindow::MainWindow(PlugInHost& host, QWidget* parent) : QMainWindow(parent),
     auto* standardsRow = new QHBoxLayout;
     standardsRow->addWidget(new QLabel(QStringLiteral("Standard")));
     standardsRow->addWidget(m_standards, 1);
-    standardsRow->addWidget(addStandardButton);
+    standardsRow->addWidget(m_addStandard);
     auto* right = new QWidget;
     auto* rightLayout = new QVBoxLayout(right);
     rightLayout->addLayout(standardsRow);
@@ -173,23 +200,55 @@ MainWindow::MainWindow(PlugInHost& host, QWidget* parent) : QMainWindow(parent),
     if (!host.ok())
         statusBar()->showMessage(host.error().description());
     m_setup = std::make_shared<TestSetup>();
-    connect(m_standards, &QComboBox::currentIndexChanged, this, [this] { selectStandardForRun(); });
     fillTests();
     fillStandards();
-    selectStandardForRun();
+    refreshSequence();
 }
 
-void MainWindow::selectStandardForRun()
+void MainWindow::refreshStandardTicks()
 {
-    // The run is judged against the standard chosen above the dialogs.
+    const QSignalBlocker block(m_judgedBy);
+    m_judgedBy->clear();
+    const Ptr<IStandardCollection> held = standardsHeldBy(m_sequence.elements());
+    for (int i = 0; i < held->Count(); ++i) {
+        const Ptr<IStandard> standard = held->Item(i);
+        const QStringList names{standard->AlphaName(), standard->CompleteName()};
+        auto* item = new QListWidgetItem(names[0], m_judgedBy);
+        item->setData(kStandardNamesRole, names);
+        item->setToolTip(names[1]);
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+        item->setCheckState(m_unticked.contains(names.join(QLatin1Char('\n'))) ? Qt::Unchecked : Qt::Checked);
+    }
+    selectStandardsForRun();
+}
+
+void MainWindow::selectStandardsForRun()
+{
     auto selected = ComponentRuntime::instance().createAs<IStandardCollection>(QLatin1String(hostclass::StandardCollection));
-    const QStringList names = m_standards->currentData().toStringList();
-    if (selected && names.size() == 2) {
+    for (int row = 0; selected && row < m_judgedBy->count(); ++row) {
+        const QListWidgetItem* item = m_judgedBy->item(row);
+        const QStringList names = item->data(kStandardNamesRole).toStringList();
+        if (item->checkState() != Qt::Checked || names.size() != 2)
+            continue;
         auto standard = ComponentRuntime::instance().createAs<IStandard>(QLatin1String(hostclass::Standard));
         standard->SetNames(names[0], names[1], 1);
         selected->Add(standard);
     }
     std::static_pointer_cast<TestSetup>(m_setup)->setSelectedStandards(selected);
+}
+
+Ptr<IStandardCollection> MainWindow::selectedStandards()
+{
+    return valueOr([&] { return m_setup->SelectedStandards(); }, Ptr<IStandardCollection>());
+}
+
+Ptr<IStandardCollection> MainWindow::judgedAgainst(const Ptr<ITestElement>& element)
+{
+    for (const auto& [run, standards] : m_runAgainst) {
+        if (run.lock() == element)
+            return standards;
+    }
+    return selectedStandards();
 }
 
 void MainWindow::runFrom(int row)
@@ -205,6 +264,11 @@ void MainWindow::runFrom(int row)
         m_sequenceList->setCurrentRow(row);
         const Ptr<ITestElement> element = m_sequence.elements()[row];
         m_setup->SetNavigation(etnNext);
+        // The selection is a new collection whenever the ticks change: this one stays as it is.
+        m_runAgainst.erase(std::remove_if(m_runAgainst.begin(), m_runAgainst.end(),
+                               [&](const auto& entry) { return entry.first.expired() || entry.first.lock() == element; }),
+            m_runAgainst.end());
+        m_runAgainst.append({element, selectedStandards()});
         try {
             element->Perform(m_setup);
         } catch (...) {
@@ -255,7 +319,7 @@ void MainWindow::addStandard(const QString& alphaName, const QString& completeNa
     } catch (...) {
         reportError(currentError().boxText());
     }
-    onSelectionChanged();
+    refreshSequence();
 }
 
 void MainWindow::fillTests()
@@ -285,12 +349,18 @@ void MainWindow::addTest(std::int32_t testId)
 
 void MainWindow::refreshSequence()
 {
+    refreshStandardTicks();
+    showSequence();
+}
+
+void MainWindow::showSequence()
+{
     const QSignalBlocker block(m_sequenceList);
-    m_sequenceList->clear();
     const int current = m_sequenceList->currentRow();
+    m_sequenceList->clear();
     for (const Ptr<ITestElement>& element : m_sequence.elements()) {
         QString title = elementTitle(element);
-        const QString status = resultStatusText(element);
+        const QString status = resultStatusText(element, judgedAgainst(element));
         if (!status.isEmpty())
             title += QStringLiteral("  [%1]").arg(status);
         auto* item = new QListWidgetItem(title, m_sequenceList);
@@ -313,19 +383,26 @@ void MainWindow::onSelectionChanged()
     if (row < 0 || row >= m_sequence.elements().size()) {
         m_settings->setDialog(nullptr);
         m_limits->setDialog(nullptr);
+        m_limitsNote->hide();
+        m_addStandard->setEnabled(false);
         return;
     }
     const Ptr<ITestElement>& element = m_sequence.elements()[row];
     Ptr<IDialog> settings;
     Ptr<IDialog> limits;
+    bool limitsHaveDialog = true;
     ignoreErrors([&] { settings = element->Configuration()->CreateDialog(); });
     ignoreErrors([&] {
-        if (element->Limits()->HasDialog())
+        limitsHaveDialog = element->Limits()->HasDialog();
+        if (limitsHaveDialog)
             limits = element->Limits()->CreateDialog();
     });
     m_settings->setDialog(settings);
     m_limits->setDialog(limits);
     setLocked(m_lock->isChecked());
+    m_limitsNote->setVisible(!limitsHaveDialog);
+    // No standard gives limits to a test whose limits cannot be edited.
+    m_addStandard->setEnabled(limits != nullptr);
 }
 
 void MainWindow::setLocked(bool locked)
@@ -375,6 +452,7 @@ bool MainWindow::openFile(const QString& file)
         return false;
     }
     m_file = file;
+    m_unticked.clear();
     refreshSequence();
     return true;
 }
@@ -393,7 +471,8 @@ bool MainWindow::saveFile(const QString& file)
 bool MainWindow::exportReportTo(const QString& file)
 {
     auto report = std::make_shared<Report>();
-    printSequenceReport(m_sequence, m_file, QDateTime::currentDateTime(), report);
+    const StandardsOf judged = [this](const Ptr<ITestElement>& element) { return judgedAgainst(element); };
+    printSequenceReport(m_sequence, m_file, QDateTime::currentDateTime(), judged, report);
     QString error;
     if (!writeReport(*report, file, &error)) {
         reportError(error);

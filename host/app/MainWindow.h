@@ -3,6 +3,7 @@
 // and for the selected element its settings and limit dialogs docked in place.
 
 #include <QMainWindow>
+#include <utility>
 
 #include "host/app/PlugInHost.h"
 #include "host/app/Sequence.h"
@@ -10,6 +11,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QListWidget;
 class QTabWidget;
 class QTreeWidget;
@@ -49,6 +51,8 @@ public:
     QListWidget* sequenceList() const { return m_sequenceList; }
     DialogDock* settingsDock() const { return m_settings; }
     DialogDock* limitsDock() const { return m_limits; }
+    // Shown on the limit tab for an element whose limits offer no dialog.
+    QLabel* limitsNote() const { return m_limitsNote; }
     void addTest(std::int32_t testId);
     void selectElement(int row);
     void showPreferences();
@@ -59,12 +63,21 @@ public:
     // Gives the selected element the standard of the template with these names.
     void addStandard(const QString& alphaName, const QString& completeName);
     QComboBox* standardChoice() const { return m_standards; }
+    QPushButton* addStandardButton() const { return m_addStandard; }
+    // The standards the sequence's elements hold, each with a tick: a run is judged
+    // against those ticked. A standard is ticked when it first appears.
+    QListWidget* standardTicks() const { return m_judgedBy; }
 
 private:
     void fillTests();
     void fillStandards();
-    void selectStandardForRun();
+    void refreshStandardTicks();
+    void selectStandardsForRun();
+    Ptr<IStandardCollection> selectedStandards();
+    // Those of the element's last run in this window, else those ticked now.
+    Ptr<IStandardCollection> judgedAgainst(const Ptr<ITestElement>& element);
     void refreshSequence();
+    void showSequence();
     void onSelectionChanged();
     void setLocked(bool locked);
     void reportError(const QString& what);
@@ -80,8 +93,15 @@ private:
     QTabWidget* m_tabs = nullptr;
     DialogDock* m_settings = nullptr;
     DialogDock* m_limits = nullptr;
+    QLabel* m_limitsNote = nullptr;
     QCheckBox* m_lock = nullptr;
     QComboBox* m_standards = nullptr;
+    QPushButton* m_addStandard = nullptr;
+    QListWidget* m_judgedBy = nullptr;
+    QStringList m_unticked; // standards the operator unticked, by their names
+    // The standards each element was last run against: ticks changed after a run do
+    // not change what its result was judged against.
+    QList<std::pair<std::weak_ptr<ITestElement>, Ptr<IStandardCollection>>> m_runAgainst;
     QPushButton* m_run = nullptr;
     Ptr<ITestSetup> m_setup; // the running sequence: selected standards and analyser records
     bool m_running = false;

@@ -2,6 +2,7 @@
 
 #include "host/BasicServices.h"
 #include "host/HostLog.h"
+#include "host/Judgement.h"
 #include "host/XmlDocument.h"
 #include "platform/Automation.h"
 #include "platform/interfaces/TestData.h"
@@ -117,7 +118,7 @@ QString elementTitle(const Ptr<ITestElement>& element)
     return name.isEmpty() ? QStringLiteral("Test %1").arg(element->TestID()) : name;
 }
 
-QString resultStatusText(const Ptr<ITestElement>& element)
+QString resultStatusText(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& selected)
 {
     static const char* const kStatus[] = {"not evaluated", "passed", "failed", "not applicable"};
     QString text;
@@ -126,6 +127,8 @@ QString resultStatusText(const Ptr<ITestElement>& element)
             const std::int32_t status = result->Status();
             if (status >= 0 && status <= 3)
                 text = QLatin1String(kStatus[status]);
+            if (status == emsPassed && judgedByNoLimit(element, selected))
+                text += QStringLiteral(" (%1)").arg(noLimitsNote());
         }
     });
     return text;

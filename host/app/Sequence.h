@@ -34,7 +34,9 @@ private:
 
 // An element as the window and the report name it: its name, or "Test <id>".
 QString elementTitle(const Ptr<ITestElement>& element);
-// Its result's status ("passed", "failed", ...); empty when it has no result.
-QString resultStatusText(const Ptr<ITestElement>& element);
+// Its result's status ("passed", "failed", ...); empty when it has no result. A
+// passed result that no limit of the selected standards judged says so:
+// "passed (no limits: not judged)".
+QString resultStatusText(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& selected);
 
 } // namespace kelto::host

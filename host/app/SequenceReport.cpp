@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include "host/Judgement.h"
 #include "host/TestSetup.h"
 #include "host/app/CommandLine.h"
 #include "host/app/PlugInHost.h"
@@ -10,18 +11,19 @@
 
 namespace kelto::host {
 
-void printSequenceReport(const Sequence& sequence, const QString& sequenceFile, const QDateTime& printed, const Ptr<Report>& report)
+void printSequenceReport(const Sequence& sequence, const QString& sequenceFile, const QDateTime& printed, const StandardsOf& judgedAgainst,
+    const Ptr<Report>& report)
 {
     const QString name = sequenceFile.isEmpty() ? QStringLiteral("unsaved sequence") : QFileInfo(sequenceFile).fileName();
     report->setTitle(QStringLiteral("Test report: %1").arg(name),
         QStringLiteral("Printed %1").arg(QLocale::c().toString(printed, QStringLiteral("yyyy-MM-dd HH:mm"))));
-    // No selection: the limits of every standard of an element are printed.
-    auto setup = std::make_shared<TestSetup>();
-    setup->setSelectedStandards(nullptr);
     int number = 0;
     for (const Ptr<ITestElement>& element : sequence.elements()) {
+        const Ptr<IStandardCollection> selected = judgedAgainst(element);
+        auto setup = std::make_shared<TestSetup>();
+        setup->setSelectedStandards(selected);
         QString heading = QStringLiteral("%1. %2").arg(++number).arg(elementTitle(element));
-        const QString status = resultStatusText(element);
+        const QString status = resultStatusText(element, selected);
         if (!status.isEmpty())
             heading += QStringLiteral(": ") + status;
         report->addHeading(heading);
@@ -70,7 +72,8 @@ int runReportCommand(const QString& sequenceFile, const QString& output, QTextSt
         return exitcode::Failure;
     }
     auto report = std::make_shared<Report>();
-    printSequenceReport(sequence, sequenceFile, QDateTime::currentDateTime(), report);
+    const Ptr<IStandardCollection> held = standardsHeldBy(sequence.elements());
+    printSequenceReport(sequence, sequenceFile, QDateTime::currentDateTime(), [&](const Ptr<ITestElement>&) { return held; }, report);
     if (!writeReport(*report, output, &error)) {
         err << error << "\n";
         return exitcode::Failure;

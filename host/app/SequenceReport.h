@@ -7,16 +7,21 @@
 #include <QDateTime>
 #include <QString>
 #include <QTextStream>
+#include <functional>
 
 #include "host/Report.h"
 #include "host/app/Sequence.h"
 
 namespace kelto::host {
 
-// An empty file name stands for a sequence not saved yet. Every standard an
-// element holds is printed with its limits, so that the report of a file does not
-// depend on the standard chosen in the window.
-void printSequenceReport(const Sequence& sequence, const QString& sequenceFile, const QDateTime& printed, const Ptr<Report>& report);
+// The standards an element's result is judged against.
+using StandardsOf = std::function<Ptr<IStandardCollection>(const Ptr<ITestElement>& element)>;
+
+// An empty file name stands for a sequence not saved yet. Each element prints the
+// limits of the standards its result is judged against, and its status says when
+// none of them judged it.
+void printSequenceReport(const Sequence& sequence, const QString& sequenceFile, const QDateTime& printed, const StandardsOf& judgedAgainst,
+    const Ptr<Report>& report);
 
 // The report formats, by the file's extension.
 enum class ReportFormat { Html, Pdf, Unknown };
@@ -27,6 +32,8 @@ ReportFormat reportFormatOf(const QString& file);
 bool writeReport(const Report& report, const QString& file, QString* error);
 
 // "kelto-host report SEQUENCE_FILE --output FILE": exit 0, or 1 with the reason on err.
+// The report is judged against every standard the sequence's elements hold, as a
+// run of the sequence is unless the operator unticks some.
 int runReportCommand(const QString& sequenceFile, const QString& output, QTextStream& err);
 
 } // namespace kelto::host

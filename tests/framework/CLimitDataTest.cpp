@@ -376,6 +376,20 @@ TEST(CLimitDataReport, noReportOrNoOwnerPrintsNothingAndReportsNothing)
     auto ownerless = std::make_shared<CLimitData>();
     ownerless->CopyFrom(f.limits);
     auto report = std::make_shared<host::Report>();
-    EXPECT_EQ(errorNumberOf([&] { ownerless->PrintReport(report, nullptr); }), 0);
+    EXPECT_EQ(errorNumberOf([&] { ownerless->PrintReport(report, std::make_shared<host::TestSetup>()); }), 0);
     EXPECT_TRUE(host::HostLog::instance().reportedErrors().isEmpty());
+}
+
+TEST(CLimitDataReport, withoutARunNothingIsPrintedAndTheMissingRunIsReported)
+{
+    // The limits printed are those of the run's standards; there is no run to ask.
+    Fixture f(300);
+    auto standard = f.limits->CreateStandard(QStringLiteral("A"), QStringLiteral("A 1"));
+    standard->Limits().first()->SetValue(elvHigh, 15);
+    host::HostLog::instance().clear();
+    auto report = std::make_shared<host::Report>();
+    EXPECT_EQ(errorNumberOf([&] { f.limits->PrintReport(report, nullptr); }), 0);
+    EXPECT_TRUE(report->tables().isEmpty());
+    ASSERT_EQ(host::HostLog::instance().reportedErrors().size(), 1);
+    EXPECT_EQ(host::HostLog::instance().reportedErrors()[0].number, vberr::ObjectNotSet);
 }

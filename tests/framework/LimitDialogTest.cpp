@@ -192,12 +192,14 @@ TEST(LimitDialog, chosenFormulaMakesTheLimitRelativeToThePreset)
     auto standard = d.limits->CreateStandard(QStringLiteral("A"), QStringLiteral("A 1"));
     ASSERT_TRUE(d.open());
     EXPECT_EQ(d.formulas(0)->currentText(), QStringLiteral("X+(X*Y%)"));
+    EXPECT_EQ(d.table->item(0, UnitColumn)->text(), QStringLiteral("%")) << "a percentage of the preset, not joules";
 
     d.formulas(0)->setCurrentIndex(1); // "X+Y"
     d.type(0, HighColumn, QStringLiteral("20"));
     auto limit = standard->FindLimit(QStringLiteral("ENGY"));
     EXPECT_EQ(limit->Formula(elvHigh), QStringLiteral("X+Y"));
     EXPECT_EQ(limit->Formula(elvLow), QStringLiteral("X+Y"));
+    EXPECT_EQ(d.table->item(0, UnitColumn)->text(), QStringLiteral("J"));
 
     auto m = std::make_shared<CMeasurement>();
     m->Initialize(QStringLiteral("ENGY"), QString(), QStringLiteral("J"), evtNumber);

@@ -5,7 +5,10 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QListWidget>
+#include <QLabel>
+#include <QPushButton>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -174,10 +177,10 @@ TEST_F(HostAppTest, ASequenceThatCannotBeReadNamesTheFileTheItemAndTheFault)
 TEST_F(HostAppTest, TheWindowListsTheTestsAndDocksTheDialogsOfTheSelectedElement)
 {
     host::MainWindow window(plugInHost);
-    window.resize(1100, 650);
     window.show();
     ASSERT_EQ(window.testList()->topLevelItemCount(), 16);
     EXPECT_FALSE(window.testList()->topLevelItem(0)->icon(0).isNull());
+    EXPECT_FALSE(window.addStandardButton()->isEnabled()) << "no element to give it to";
 
     window.addTest(300);
     window.addTest(100);
@@ -192,6 +195,37 @@ TEST_F(HostAppTest, TheWindowListsTheTestsAndDocksTheDialogsOfTheSelectedElement
     ASSERT_TRUE(window.limitsDock()->dialog());
     EXPECT_TRUE(window.settingsDock()->dialog()->IsDocked());
     EXPECT_TRUE(boxes.isEmpty());
+
+    // At the window's first size the limits show whole, each unit as its formula
+    // makes it: IEC's energy tolerance is in percent of the preset.
+    auto* tabs = window.findChild<QTabWidget*>();
+    ASSERT_TRUE(tabs);
+    tabs->setCurrentIndex(1);
+    QApplication::processEvents();
+    auto* limits = window.limitsDock()->findChild<QTableWidget*>(QStringLiteral("limits"));
+    ASSERT_TRUE(limits && limits->isVisible());
+    ASSERT_EQ(limits->rowCount(), 1);
+    EXPECT_EQ(limits->item(0, 1)->text(), QStringLiteral("%"));
+    EXPECT_EQ(limits->item(0, 2)->text(), QStringLiteral("15"));
+    for (int column = 0; column < limits->columnCount(); ++column) {
+        const QRect cell = limits->visualRect(limits->model()->index(0, column));
+        EXPECT_TRUE(limits->viewport()->rect().contains(cell)) << "column " << column << " is cut or out of view";
+    }
+    EXPECT_TRUE(window.addStandardButton()->isEnabled());
+
+    // A waveform test takes no limits: the tab says that the operator judges it,
+    // and no standard is offered.
+    window.addTest(900);
+    QApplication::processEvents();
+    EXPECT_TRUE(window.limitsNote()->isVisible());
+    EXPECT_TRUE(window.limitsNote()->text().contains(QStringLiteral("the operator judges it"))) << window.limitsNote()->text().toStdString();
+    EXPECT_FALSE(window.limitsDock()->dialog());
+    EXPECT_FALSE(window.addStandardButton()->isEnabled());
+    window.selectElement(1);
+    EXPECT_FALSE(window.limitsNote()->isVisible());
+    EXPECT_TRUE(window.addStandardButton()->isEnabled());
+    tabs->setCurrentIndex(0);
+    window.resize(1100, 650);
 
     const QString shots = qEnvironmentVariable("KELTO_SCREENSHOT_DIR");
     if (!shots.isEmpty()) {

@@ -129,6 +129,7 @@ protected:
             // With Next offered, the main button reads "Next" and item 103 steps aside.
             EXPECT_EQ(toolbar->button(guidebutton::Main)->text(), QStringLiteral("Next"));
             EXPECT_TRUE(toolbar->button(guidebutton::Next)->isHidden());
+            guideStatus.append(toolbar->statusBadge()->text() + QLatin1Char('|') + toolbar->statusText()->text());
             click(guidebutton::Main);
         });
         operatorTimer->start(100);
@@ -147,8 +148,7 @@ protected:
     }
 
     // Adds every test type the window lists, each with the template's standards for
-    // it. The window judges a run by the one standard chosen above its dialogs, and
-    // no template standard limits every type, so the run is judged by all of them.
+    // it; the window ticks every standard the sequence holds.
     void addEveryType(host::MainWindow& window)
     {
         for (int row = 0; row < window.testList()->topLevelItemCount(); ++row)
@@ -158,19 +158,36 @@ protected:
             for (const QStringList& names : templateStandards(window.sequence().elements()[row]->TestID()))
                 window.addStandard(names[0], names[1]);
         }
-        judgeByEveryStandard(window);
     }
 
-    void judgeByEveryStandard(host::MainWindow& window)
+    // The alpha names of the standards the window lists for the run, ticked or not.
+    static QStringList standardTicks(const host::MainWindow& window, Qt::CheckState state)
     {
-        QList<Ptr<IStandard>> all;
-        for (int i = 0; i < window.standardChoice()->count(); ++i) {
-            const QStringList names = window.standardChoice()->itemData(i).toStringList();
-            auto standard = ComponentRuntime::instance().createAs<IStandard>(QLatin1String(hostclass::Standard));
-            standard->SetNames(names[0], names[1], 1);
-            all.append(standard);
+        QStringList names;
+        for (int row = 0; row < window.standardTicks()->count(); ++row) {
+            if (window.standardTicks()->item(row)->checkState() == state)
+                names << window.standardTicks()->item(row)->text();
         }
-        dynamic_cast<host::TestSetup&>(window.testSetup()).setSelectedStandards(makeCollection(all));
+        return names;
+    }
+
+    // Ticks or unticks a standard by its alpha name, as the operator clicks its box.
+    static void tick(host::MainWindow& window, const QString& alphaName, bool on)
+    {
+        QListWidget* ticks = window.standardTicks();
+        for (int row = 0; row < ticks->count(); ++row) {
+            QListWidgetItem* item = ticks->item(row);
+            if (item->text() != alphaName)
+                continue;
+            if ((item->checkState() == Qt::Checked) != on) {
+                const QRect box = ticks->visualItemRect(item);
+                // The check box sits at the start of the row.
+                QTest::mouseClick(ticks->viewport(), Qt::LeftButton, {}, QPoint(box.left() + box.height() / 2, box.center().y()));
+            }
+            EXPECT_EQ(item->checkState() == Qt::Checked, on) << alphaName.toStdString();
+            return;
+        }
+        ADD_FAILURE() << "no standard " << alphaName.toStdString() << " to tick";
     }
 
     // Alpha and complete names of the standards the template gives a test type.
@@ -248,6 +265,8 @@ protected:
     QTemporaryDir dir;
     Operator operatorAction = Operator::RunThenNext;
     int verdictColumn = kVerdictPassedColumn;
+    // Each guide's status and status line as the operator leaves it: "Passed|...".
+    QStringList guideStatus;
     bool stuck = false;
     int guidesSeen = 0;
     int saves = 0;

@@ -60,6 +60,59 @@ TEST_F(SequenceRunTest, AnEnergyOutsideTheToleranceOfTheChosenStandardFails)
     EXPECT_TRUE(window.sequenceList()->item(0)->text().contains(QStringLiteral("failed")));
 }
 
+TEST_F(SequenceRunTest, ARunIsJudgedAgainstTheTickedStandardsAndSaysWhereNoLimitJudgedIt)
+{
+    // 119.6 J of 100 J is beyond IEC's 15 %; 70 ppm of 60 ppm beyond MFR's 5 %.
+    analyser->scenario().readings[QStringLiteral("NRG")] = QStringLiteral("119.6");
+    host::MainWindow window(plugInHost);
+    window.show();
+    window.addTest(100);
+    window.addTest(1200);
+    for (int row : {0, 1}) {
+        window.selectElement(row);
+        for (const QStringList& names : templateStandards(window.sequence().elements()[row]->TestID()))
+            window.addStandard(names[0], names[1]);
+    }
+    EXPECT_EQ(standardTicks(window, Qt::Checked), (QStringList{"IEC 60601-2-4", "MFR EXAMPLE"}));
+    tick(window, QStringLiteral("MFR EXAMPLE"), false);
+
+    window.runFrom(0);
+
+    ASSERT_FALSE(stuck);
+    const auto& elements = window.sequence().elements();
+    ASSERT_TRUE(elements[0]->Result() && elements[1]->Result());
+    EXPECT_EQ(elements[0]->Result()->Status(), emsFailed);
+    // The pacer holds no limits of IEC: passed, as the evaluation gives it, and said so.
+    EXPECT_EQ(elements[1]->Result()->Status(), emsPassed);
+    EXPECT_TRUE(window.sequenceList()->item(0)->text().endsWith(QStringLiteral("[failed]")));
+    EXPECT_TRUE(window.sequenceList()->item(1)->text().endsWith(QStringLiteral("[passed (no limits: not judged)]")))
+        << window.sequenceList()->item(1)->text().toStdString();
+    EXPECT_EQ(guideStatus, (QStringList{"Failed|", "Passed|no limits: not judged"}));
+    const QString htmlFile = dir.filePath(QStringLiteral("judged.html"));
+    ASSERT_TRUE(window.exportReportTo(htmlFile));
+    QFile file(htmlFile);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(html.contains(QStringLiteral(": passed (no limits: not judged)</h2>"))) << html.toStdString();
+    EXPECT_EQ(html.count(QStringLiteral("no limits: not judged")), 1);
+    EXPECT_FALSE(html.contains(QStringLiteral("MFR EXAMPLE"))) << "the limits printed are those the run was judged against";
+
+    // Ticked again, MFR judges the next run of a pacer, whose rate then fails; the
+    // result of the first run stays judged as it was.
+    tick(window, QStringLiteral("MFR EXAMPLE"), true);
+    EXPECT_TRUE(window.sequenceList()->item(1)->text().endsWith(QStringLiteral("[passed (no limits: not judged)]")));
+    window.addTest(1200);
+    window.addStandard(QStringLiteral("MFR EXAMPLE"), templateStandards(1200).value(0).value(1));
+    guideStatus.clear();
+    window.runFrom(2);
+    ASSERT_FALSE(stuck);
+    ASSERT_TRUE(elements[2]->Result());
+    EXPECT_EQ(elements[2]->Result()->Status(), emsFailed);
+    EXPECT_TRUE(window.sequenceList()->item(2)->text().endsWith(QStringLiteral("[failed]")));
+    EXPECT_EQ(guideStatus, QStringList{"Failed|"});
+    EXPECT_TRUE(boxes.isEmpty()) << boxes.join(QLatin1Char('\n')).toStdString();
+}
+
 TEST_F(SequenceRunTest, ResultsOfARunComeBackWhenTheSequenceIsOpenedAgain)
 {
     host::MainWindow window(plugInHost);
@@ -99,7 +152,8 @@ TEST_F(SequenceRunTest, EveryTestTypeIsAddedSavedOpenedRunAndReopenedWithItsResu
     ASSERT_TRUE(window.openFile(file));
     const auto& run = window.sequence().elements();
     ASSERT_EQ(run.size(), 16);
-    judgeByEveryStandard(window);
+    EXPECT_TRUE(standardTicks(window, Qt::Unchecked).isEmpty());
+    EXPECT_EQ(standardTicks(window, Qt::Checked), (QStringList{"IEC 60601-2-4", "MFR EXAMPLE"}));
 
     window.runFrom(0);
 

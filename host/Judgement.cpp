@@ -1,0 +1,85 @@
+#include "host/Judgement.h"
+
+#include "host/Standards.h"
+#include "platform/Deref.h"
+#include "platform/PluginError.h"
+#include "platform/interfaces/TestData.h"
+
+namespace kelto::host {
+
+namespace {
+
+bool hasValue(const Ptr<ILimit>& limit)
+{
+    return limit && (limit->HasValue(elvHigh) || limit->HasValue(elvLow));
+}
+
+// Whether a standard of the element with the names of one of the selection has a
+// limit value for the key (readings are judged by the first four characters).
+bool limitedBy(const Ptr<IStandardCollection>& own, const Ptr<IStandardCollection>& selected, const QString& key4)
+{
+    for (int i = 0; i < selected->Count(); ++i) {
+        const Ptr<IStandard> chosen = selected->Item(i);
+        const Ptr<IStandard> standard = chosen ? own->Find(0, chosen->AlphaName(), chosen->CompleteName()) : nullptr;
+        if (!standard)
+            continue;
+        for (const Ptr<ILimit>& limit : standard->Limits()) {
+            if (limit && limit->Key() == key4 && hasValue(limit))
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+QString noLimitsNote()
+{
+    return QStringLiteral("no limits: not judged");
+}
+
+bool judgedByNoLimit(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& selected)
+{
+    // What cannot be read is not claimed either way.
+    return valueOr(
+        [&] {
+            const Ptr<IResultData> result = deref(element).Result();
+            if (!result)
+                return false;
+            const Ptr<ILimitData> limits = element->Limits();
+            const Ptr<IStandardCollection> own = limits ? limits->Standards() : nullptr;
+            bool takesLimits = false;
+            for (int i = 1; i <= result->MeasurementCount(); ++i) {
+                const Ptr<IMeasurement> measurement = result->Measurement(Variant(i));
+                const Ptr<IMeasurement2> limitable = query<IMeasurement2>(measurement);
+                if (!limitable || !(limitable->SupportsLimit(elvHigh) || limitable->SupportsLimit(elvLow)))
+                    continue;
+                takesLimits = true;
+                if (own && selected && limitedBy(own, selected, measurement->LimitKey().left(4)))
+                    return false;
+            }
+            return takesLimits;
+        },
+        false);
+}
+
+Ptr<IStandardCollection> standardsHeldBy(const QList<Ptr<ITestElement>>& elements)
+{
+    auto held = std::make_shared<StandardCollection>();
+    for (const Ptr<ITestElement>& element : elements) {
+        ignoreErrors([&] {
+            const Ptr<IStandardCollection> standards = deref(deref(element).Limits()).Standards();
+            for (int i = 0; standards && i < standards->Count(); ++i) {
+                const Ptr<IStandard> standard = standards->Item(i);
+                if (!standard || held->Find(0, standard->AlphaName(), standard->CompleteName()))
+                    continue;
+                auto named = std::make_shared<Standard>();
+                named->SetNames(standard->AlphaName(), standard->CompleteName(), 1);
+                held->Add(named);
+            }
+        });
+    }
+    return held;
+}
+
+} // namespace kelto::host
