@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 
 #include "LinkFixture.h"
 #include "instrument_link/MCommUtils.h"
@@ -236,25 +237,39 @@ QStringList gWarnings;
 TEST_F(LinkExchange, linkLogThatCannotBeWritten_warnsOnce_linkGoesOn)
 {
     QTemporaryDir dir;
-    const QString logFile = dir.filePath(QStringLiteral("missing-folder/link.log"));
-    qputenv("KELTO_LINK_LOG", logFile.toLocal8Bit());
-    gWarnings.clear();
-    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
-        if (type == QtWarningMsg && text.contains(QStringLiteral("link log")))
-            gWarnings.append(text);
-    });
-    openOnPort1();
-    const QString first = link->SendCommand(QStringLiteral("[CRG]")).toString();
-    const QString second = link->SendCommand(QStringLiteral("[NRG]")).toString();
-    qInstallMessageHandler(previous);
-    qunsetenv("KELTO_LINK_LOG");
+    const QString fifo = dir.filePath(QStringLiteral("link.fifo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const struct {
+        QString target;
+        const char* why;
+    } cases[] = {
+        {dir.filePath(QStringLiteral("missing-folder/link.log")), "No such file or directory"},
+        {QStringLiteral("/dev/full"), "No space left on device"},
+        {fifo, "not a regular file or device"}, // nobody reads it: opening it must not wait
+        {dir.path(), "Is a directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.target.toStdString());
+        qputenv("KELTO_LINK_LOG", c.target.toLocal8Bit());
+        gWarnings.clear();
+        const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& text) {
+            if (type == QtWarningMsg && text.contains(QStringLiteral("link log")))
+                gWarnings.append(text);
+        });
+        openOnPort1();
+        const QString first = link->SendCommand(QStringLiteral("[CRG]")).toString();
+        const QString second = link->SendCommand(QStringLiteral("[NRG]")).toString();
+        qInstallMessageHandler(previous);
+        qunsetenv("KELTO_LINK_LOG");
 
-    EXPECT_EQ(first, QStringLiteral("5.3\r\n"));
-    EXPECT_EQ(second, QStringLiteral("199.6\r\n"));
-    ASSERT_EQ(gWarnings.size(), 1) << gWarnings.join(QLatin1Char('\n')).toStdString();
-    EXPECT_TRUE(gWarnings[0].startsWith(QStringLiteral("Cannot write the link log %1 named by KELTO_LINK_LOG: ").arg(logFile)))
-        << gWarnings[0].toStdString();
-    EXPECT_TRUE(gWarnings[0].contains(QStringLiteral("The link goes on without a log")));
+        EXPECT_EQ(first, QStringLiteral("5.3\r\n"));
+        EXPECT_EQ(second, QStringLiteral("199.6\r\n"));
+        ASSERT_EQ(gWarnings.size(), 1) << gWarnings.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(gWarnings[0].startsWith(QStringLiteral("Cannot write the link log %1 named by KELTO_LINK_LOG: ").arg(c.target)))
+            << gWarnings[0].toStdString();
+        EXPECT_TRUE(gWarnings[0].contains(QLatin1String(c.why))) << gWarnings[0].toStdString();
+        EXPECT_TRUE(gWarnings[0].contains(QStringLiteral("The link goes on without a log")));
+    }
 }
 
 } // namespace

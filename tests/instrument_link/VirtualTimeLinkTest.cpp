@@ -86,12 +86,22 @@ void answerWaveAfter(sim::TarvoSimulator& sim, QList<int> lateness)
 
 TEST_F(VirtualTimeLink, resentWaveAnsweredAfterAnyDelay_neverPassesForALaterReply)
 {
-    // Answered in time, so resent; the resent copy is answered well after the link
-    // stopped waiting for it.
-    for (const int lateness : {1450, 5000, 60000}) {
-        SCOPED_TRACE(lateness);
-        sim::TarvoSimulator& sim = openOnPort1();
-        answerWaveAfter(sim, {1000, lateness});
+    // Answered in time, so resent; the resent copy's answer comes after the link has
+    // stopped waiting for it, or its line ends only after the next command went out.
+    const struct {
+        QList<int> lateness;
+        const char* chunks;
+    } cases[] = {
+        {{1000, 1450}, "chunks=1"},
+        {{1000, 5000}, "chunks=1"},
+        {{1000, 60000}, "chunks=1"},
+        {{0}, "chunks=2:300"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lateness.last());
+        SCOPED_TRACE(c.chunks);
+        sim::TarvoSimulator& sim = openOnPort1(withFault(QLatin1String(c.chunks), readyReadings()));
+        answerWaveAfter(sim, c.lateness);
         EXPECT_EQ(link->SendCommand(QStringLiteral("[W01]")).toString(), QStringLiteral("OK\r\n"));
         EXPECT_EQ(link->SendCommand(QStringLiteral("[CRG]")).toString(), QStringLiteral("5.3\r\n"));
         EXPECT_EQ(link->SendCommand(QStringLiteral("[NRG]")).toString(), QStringLiteral("199.6\r\n"));
