@@ -95,21 +95,6 @@ TEST_F(LinkExchange, bannerInTime_isAnOrdinaryReply)
     EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(LinkExchange, stopWaveWithoutReply_givesUpAfterFixedTime)
-{
-    sim::TarvoSimulator& sim = openOnPort1(withFault(QStringLiteral("no-reply=WSP"), readyReadings()));
-    clock.start();
-    const Variant reply = link->SendCommand(QStringLiteral("[WSP]"));
-    const qint64 elapsed = clock.elapsed();
-    EXPECT_TRUE(reply.isString());
-    EXPECT_TRUE(reply.toString().isEmpty());
-    EXPECT_EQ(link->State(), evtiIdle);
-    EXPECT_GE(elapsed, MComm::kSendPauseMs + MComm::kStopWaveGiveUpMs - 20);
-    EXPECT_LT(elapsed, 2000);
-    settle(30);
-    EXPECT_EQ(sim.received(), QByteArray("[WSP]\r")); // no header, no resend
-}
-
 TEST_F(LinkExchange, heldReading_waitsForDischarge_withoutTimeOut)
 {
     setCommTimeOut(200);
@@ -120,29 +105,6 @@ TEST_F(LinkExchange, heldReading_waitsForDischarge_withoutTimeOut)
     clock.start();
     EXPECT_EQ(link->SendCommand(QStringLiteral("[CRG]")).toString(), QStringLiteral("5.3\r\n"));
     EXPECT_GE(clock.elapsed(), 1500);
-}
-
-TEST_F(LinkExchange, abortDuringHeldReading_returnsEmpty_nextCommandWorks)
-{
-    sim::Scenario scenario;
-    scenario.dischargeAfterMs = -1;
-    sim::TarvoSimulator& sim = openOnPort1(scenario);
-    after(300, [&] { link->Abort(); });
-    const Variant reply = link->SendCommand(QStringLiteral("[NRG]"));
-    EXPECT_TRUE(reply.isEmpty());
-    EXPECT_EQ(link->State(), evtiIdle);
-    EXPECT_TRUE(boxes.empty());
-
-    // The abort request stays until the next command: a wait returns at once.
-    clock.start();
-    link->Wait(5000);
-    EXPECT_LT(clock.elapsed(), 100);
-
-    sim.scenario().dischargeAfterMs = 0;
-    EXPECT_EQ(link->SendCommand(QStringLiteral("[EVT]")).toString(), QStringLiteral("200.4\r\n"));
-    clock.start();
-    link->Wait(300);
-    EXPECT_GE(clock.elapsed(), 290);
 }
 
 TEST_F(LinkExchange, sendOnClosedLink_raisesWithoutSending)
@@ -184,20 +146,61 @@ TEST_F(LinkExchange, replyWithoutEnd_failsWhenItOutgrowsTheBuffer)
     EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(LinkExchange, closeChannel_sendsQuitAfterPause_thenClosesPort)
+// Time-outs and pauses, proved in virtual time.
+using LinkExchangeInVirtualTime = VirtualTimeLinkFixture;
+
+TEST_F(LinkExchangeInVirtualTime, stopWaveWithoutReply_givesUpAfterFixedTime)
+{
+    sim::TarvoSimulator& sim = openOnPort1(withFault(QStringLiteral("no-reply=WSP"), readyReadings()));
+    const qint64 start = now();
+    const Variant reply = link->SendCommand(QStringLiteral("[WSP]"));
+    const qint64 elapsed = now() - start;
+    EXPECT_TRUE(reply.isString());
+    EXPECT_TRUE(reply.toString().isEmpty());
+    EXPECT_EQ(link->State(), evtiIdle);
+    EXPECT_GE(elapsed, MComm::kSendPauseMs + MComm::kStopWaveGiveUpMs);
+    EXPECT_LT(elapsed, MComm::kSendPauseMs + MComm::kStopWaveGiveUpMs + 50); // "[WSP]\r" on the wire at most
+    settle(30);
+    EXPECT_EQ(sim.received(), QByteArray("[WSP]\r")); // no header, no resend
+}
+
+TEST_F(LinkExchangeInVirtualTime, abortDuringHeldReading_returnsEmpty_nextCommandWorks)
+{
+    sim::Scenario scenario;
+    scenario.dischargeAfterMs = -1;
+    sim::TarvoSimulator& sim = openOnPort1(scenario);
+    atVirtual(300, [&] { link->Abort(); });
+    const Variant reply = link->SendCommand(QStringLiteral("[NRG]"));
+    EXPECT_TRUE(reply.isEmpty());
+    EXPECT_EQ(link->State(), evtiIdle);
+    EXPECT_TRUE(boxes.empty());
+
+    // The abort request stays until the next command: a wait returns at once.
+    qint64 start = now();
+    link->Wait(5000);
+    EXPECT_EQ(now() - start, 0);
+
+    sim.scenario().dischargeAfterMs = 0;
+    EXPECT_EQ(link->SendCommand(QStringLiteral("[EVT]")).toString(), QStringLiteral("200.4\r\n"));
+    start = now();
+    link->Wait(300);
+    EXPECT_EQ(now() - start, 300);
+}
+
+TEST_F(LinkExchangeInVirtualTime, closeChannel_sendsQuitAfterPause_thenClosesPort)
 {
     sim::TarvoSimulator& sim = openOnPort1();
     qint64 quitAt = -1;
-    clock.start();
+    const qint64 start = now();
     QObject::connect(&sim, &sim::TarvoSimulator::commandReceived, [&](const QString& word) {
         if (word == QLatin1String("Q"))
-            quitAt = clock.elapsed();
+            quitAt = now() - start;
     });
     link->CloseChannel();
-    const qint64 closedAt = clock.elapsed();
-    // The simulator paces what it reads; on a busy machine "[Q]" arrives late.
+    const qint64 closedAt = now() - start;
     Clock::instance().wait(2000, [&] { return quitAt >= 0; });
     EXPECT_GE(quitAt, 200);
+    EXPECT_LT(quitAt, 250);
     EXPECT_GE(closedAt, 250);
     EXPECT_EQ(sim.received(), QByteArray("[Q]"));
     EXPECT_FALSE(MComm::comm().PortOpen());
@@ -205,13 +208,13 @@ TEST_F(LinkExchange, closeChannel_sendsQuitAfterPause_thenClosesPort)
     EXPECT_EQ(link->GetResults(), QString());
 }
 
-TEST_F(LinkExchange, closeChannelAfterTimeOut_sendsNoQuit)
+TEST_F(LinkExchangeInVirtualTime, closeChannelAfterTimeOut_sendsNoQuit)
 {
     sim::TarvoSimulator& sim = openOnPort1();
     link->SetmfTimeOut(true);
-    clock.start();
+    const qint64 start = now();
     link->CloseChannel();
-    EXPECT_LT(clock.elapsed(), 150);
+    EXPECT_LT(now() - start, 200); // the quit sequence waits 200 ms before "[Q]"
     settle(30);
     EXPECT_TRUE(sim.received().isEmpty());
 }

@@ -144,4 +144,40 @@ private:
     MessageBoxHandler m_previousHandler;
 };
 
+// The link and the simulator on a real pseudo-terminal, both in virtual time: the
+// clock lets the bytes cross before it moves on, so time-outs are proved exactly
+// and long waits run in moments, however loaded the machine.
+class VirtualTimeLinkFixture : public LinkFixture {
+protected:
+    void SetUp() override
+    {
+        m_previousClock = Clock::install(makeVirtualClock());
+        LinkFixture::SetUp();
+    }
+    void TearDown() override
+    {
+        LinkFixture::TearDown();
+        m_timers.clear();
+        Clock::install(std::move(m_previousClock));
+    }
+
+    static qint64 now() { return Clock::instance().nowMs(); }
+
+    // Runs the action once, ms of virtual time from now.
+    void atVirtual(int ms, std::function<void()> action)
+    {
+        auto timer = Clock::instance().createTimer();
+        timer->setCallback([raw = timer.get(), action = std::move(action)] {
+            raw->stop();
+            action();
+        });
+        timer->start(ms);
+        m_timers.push_back(std::move(timer));
+    }
+
+private:
+    std::vector<std::unique_ptr<ClockTimer>> m_timers;
+    std::unique_ptr<Clock> m_previousClock;
+};
+
 } // namespace kelto::test

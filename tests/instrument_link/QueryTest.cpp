@@ -13,28 +13,6 @@ Ptr<IKeltoVexaQuery> createQuery()
     return ComponentRuntime::instance().createAs<IKeltoVexaQuery>(QLatin1String(linkclass::TarvoXQuery));
 }
 
-TEST_F(InstrumentQuery, analyserAnswers_recordFilled_noPrompt)
-{
-    sim::TarvoSimulator& sim = simOnPort(4);
-    MComm::gfQueryPrompted = true;
-    auto query = createQuery();
-    ASSERT_TRUE(query);
-    clock.start();
-    const InstrumentRecord record = query->QueryMTI(4);
-    // CR LF ends the reply at once rather than at the time-out.
-    EXPECT_LT(clock.elapsed(), 1000);
-    EXPECT_EQ(record.MtiType, QStringLiteral("TarvoX"));
-    EXPECT_EQ(record.Present, 1);
-    EXPECT_TRUE(record.SerialNo.isEmpty());
-    EXPECT_TRUE(record.FWVersion.isEmpty());
-    EXPECT_FALSE(MComm::gfQueryPrompted);
-    EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(sim.received(), QByteArray("[VER]\n"));
-    EXPECT_TRUE(query->MtiType().isEmpty());
-    EXPECT_TRUE(query->SerialNo().isEmpty());
-    EXPECT_TRUE(query->FWVersion().isEmpty());
-}
-
 TEST_F(InstrumentQuery, versionTheLinkRefuses_givesEmptyRecord)
 {
     for (const char* fault : {"version=2.10", "version=Vel-Tor", "garbled-version"}) {
@@ -44,20 +22,6 @@ TEST_F(InstrumentQuery, versionTheLinkRefuses_givesEmptyRecord)
         EXPECT_TRUE(lastFailure(query).contains(QStringLiteral("which is not a Tarvo of version 2.11 or later"))) << fault;
     }
     EXPECT_TRUE(boxes.empty());
-}
-
-TEST_F(InstrumentQuery, portNotFound_emptyRecordAtOnce)
-{
-    clock.start();
-    auto query = createQuery();
-    EXPECT_TRUE(query->QueryMTI(9).isEmpty());
-    EXPECT_LT(clock.elapsed(), 200);
-    EXPECT_TRUE(boxes.empty());
-    EXPECT_TRUE(lastFailure(query).startsWith(QStringLiteral("COM9 (/nonexistent/tarvo-test-9) does not exist."))) << lastFailure(query).toStdString();
-    // An analyser found afterwards leaves no reason behind.
-    simOnPort(9);
-    EXPECT_EQ(query->QueryMTI(9).Present, 1);
-    EXPECT_EQ(lastFailure(query), QString());
 }
 
 TEST_F(InstrumentQuery, silentAnalyser_promptsOnce_answerAfterPromptCounts)
@@ -76,6 +40,47 @@ TEST_F(InstrumentQuery, silentAnalyser_promptsOnce_answerAfterPromptCounts)
     EXPECT_TRUE(MComm::gfQueryPrompted);
     EXPECT_EQ(sim.commands().count(QStringLiteral("VER")), 2);
 }
+
+// How long the query takes, in virtual time.
+using InstrumentQueryInVirtualTime = VirtualTimeLinkFixture;
+
+TEST_F(InstrumentQueryInVirtualTime, analyserAnswers_recordFilled_noPrompt)
+{
+    sim::TarvoSimulator& sim = simOnPort(4);
+    MComm::gfQueryPrompted = true;
+    auto query = createQuery();
+    ASSERT_TRUE(query);
+    const qint64 start = now();
+    const InstrumentRecord record = query->QueryMTI(4);
+    // CR LF ends the reply at once rather than at the time-out.
+    EXPECT_LT(now() - start, 100);
+    EXPECT_EQ(record.MtiType, QStringLiteral("TarvoX"));
+    EXPECT_EQ(record.Present, 1);
+    EXPECT_TRUE(record.SerialNo.isEmpty());
+    EXPECT_TRUE(record.FWVersion.isEmpty());
+    EXPECT_FALSE(MComm::gfQueryPrompted);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(sim.received(), QByteArray("[VER]\n"));
+    EXPECT_TRUE(query->MtiType().isEmpty());
+    EXPECT_TRUE(query->SerialNo().isEmpty());
+    EXPECT_TRUE(query->FWVersion().isEmpty());
+}
+
+
+TEST_F(InstrumentQueryInVirtualTime, portNotFound_emptyRecordAtOnce)
+{
+    const qint64 start = now();
+    auto query = createQuery();
+    EXPECT_TRUE(query->QueryMTI(9).isEmpty());
+    EXPECT_EQ(now() - start, 0);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(lastFailure(query).startsWith(QStringLiteral("COM9 (/nonexistent/tarvo-test-9) does not exist."))) << lastFailure(query).toStdString();
+    // An analyser found afterwards leaves no reason behind.
+    simOnPort(9);
+    EXPECT_EQ(query->QueryMTI(9).Present, 1);
+    EXPECT_EQ(lastFailure(query), QString());
+}
+
 
 } // namespace
 } // namespace kelto::test
