@@ -13,38 +13,7 @@ Ptr<IKeltoVexaQuery> createQuery()
     return ComponentRuntime::instance().createAs<IKeltoVexaQuery>(QLatin1String(linkclass::TarvoXQuery));
 }
 
-TEST_F(InstrumentQuery, versionTheLinkRefuses_givesEmptyRecord)
-{
-    for (const char* fault : {"version=2.10", "version=Vel-Tor", "garbled-version"}) {
-        simOnPort(4, withFault(QLatin1String(fault)));
-        auto query = createQuery();
-        EXPECT_TRUE(query->QueryMTI(4).isEmpty()) << fault;
-        EXPECT_TRUE(lastFailure(query).contains(QStringLiteral("which is not a Tarvo of version 2.11 or later"))) << fault;
-    }
-    EXPECT_TRUE(boxes.empty());
-}
-
-TEST_F(InstrumentQuery, silentAnalyser_promptsOnce_answerAfterPromptCounts)
-{
-    sim::TarvoSimulator& sim = simOnPort(4, withFault(QStringLiteral("no-reply")));
-    // The operator brings the analyser to its main menu, then clicks OK.
-    onBox = [&](const MessageBoxRequest&) {
-        sim.scenario().noReply = {};
-        return mb::OK;
-    };
-    const InstrumentRecord record = createQuery()->QueryMTI(4);
-    EXPECT_EQ(record.Present, 1);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].prompt,
-        QStringLiteral("Press \"more\" softkey twice on Tarvo and ensure that \"Main Menu 1\" is displayed and then Click OK."));
-    EXPECT_TRUE(MComm::gfQueryPrompted);
-    EXPECT_EQ(sim.commands().count(QStringLiteral("VER")), 2);
-}
-
-// How long the query takes, in virtual time.
-using InstrumentQueryInVirtualTime = VirtualTimeLinkFixture;
-
-TEST_F(InstrumentQueryInVirtualTime, analyserAnswers_recordFilled_noPrompt)
+TEST_F(InstrumentQuery, analyserAnswers_recordFilled_noPrompt)
 {
     sim::TarvoSimulator& sim = simOnPort(4);
     MComm::gfQueryPrompted = true;
@@ -66,8 +35,18 @@ TEST_F(InstrumentQueryInVirtualTime, analyserAnswers_recordFilled_noPrompt)
     EXPECT_TRUE(query->FWVersion().isEmpty());
 }
 
+TEST_F(InstrumentQuery, versionTheLinkRefuses_givesEmptyRecord)
+{
+    for (const char* fault : {"version=2.10", "version=Vel-Tor", "garbled-version"}) {
+        simOnPort(4, withFault(QLatin1String(fault)));
+        auto query = createQuery();
+        EXPECT_TRUE(query->QueryMTI(4).isEmpty()) << fault;
+        EXPECT_TRUE(lastFailure(query).contains(QStringLiteral("which is not a Tarvo of version 2.11 or later"))) << fault;
+    }
+    EXPECT_TRUE(boxes.empty());
+}
 
-TEST_F(InstrumentQueryInVirtualTime, portNotFound_emptyRecordAtOnce)
+TEST_F(InstrumentQuery, portNotFound_emptyRecordAtOnce)
 {
     const qint64 start = now();
     auto query = createQuery();
@@ -81,6 +60,22 @@ TEST_F(InstrumentQueryInVirtualTime, portNotFound_emptyRecordAtOnce)
     EXPECT_EQ(lastFailure(query), QString());
 }
 
+TEST_F(InstrumentQuery, silentAnalyser_promptsOnce_answerAfterPromptCounts)
+{
+    sim::TarvoSimulator& sim = simOnPort(4, withFault(QStringLiteral("no-reply")));
+    // The operator brings the analyser to its main menu, then clicks OK.
+    onBox = [&](const MessageBoxRequest&) {
+        sim.scenario().noReply = {};
+        return mb::OK;
+    };
+    const InstrumentRecord record = createQuery()->QueryMTI(4);
+    EXPECT_EQ(record.Present, 1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].prompt,
+        QStringLiteral("Press \"more\" softkey twice on Tarvo and ensure that \"Main Menu 1\" is displayed and then Click OK."));
+    EXPECT_TRUE(MComm::gfQueryPrompted);
+    EXPECT_EQ(sim.commands().count(QStringLiteral("VER")), 2);
+}
 
 } // namespace
 } // namespace kelto::test

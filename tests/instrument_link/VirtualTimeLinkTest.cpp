@@ -4,7 +4,7 @@
 
 namespace kelto::test {
 
-class VirtualTimeLink : public VirtualTimeLinkFixture {
+class VirtualTimeLink : public LinkFixture {
 protected:
     // The waveform tests' Stop: "[WSP]" when the link is free, else an abort of the
     // exchange under way.
@@ -90,7 +90,7 @@ TEST_F(VirtualTimeLink, resentWaveNeverAnswered_costsTheNextReplyUntilAStop)
     });
     EXPECT_EQ(link->SendCommand(QStringLiteral("[W06]")).toString(), QStringLiteral("OK\r\n"));
     const qint64 start = Clock::instance().nowMs();
-    atVirtual(30000, [&] { link->Abort(); });
+    after(30000, [&] { link->Abort(); });
     EXPECT_TRUE(link->SendCommand(QStringLiteral("[NRG]")).isEmpty());
     EXPECT_GE(Clock::instance().nowMs() - start, 30000);
     EXPECT_EQ(link->SendCommand(QStringLiteral("[EVT]")).toString(), QStringLiteral("200.4\r\n"));
@@ -116,10 +116,10 @@ TEST_F(VirtualTimeLink, stopAtAnyPointOfAWaveExchange_endsTheWave)
         int waves = 0;
         QObject::connect(&sim, &sim::TarvoSimulator::commandReceived, &sim, [&, c](const QString& word) {
             if (word == QLatin1String("W01") && ++waves == c.nthWave)
-                atVirtual(c.afterWave, [&] { pressStop(); });
+                after(c.afterWave, [&] { pressStop(); });
         });
         if (c.nthWave == 0)
-            atVirtual(c.afterWave, [&] { pressStop(); });
+            after(c.afterWave, [&] { pressStop(); });
         link->SendCommand(QStringLiteral("[W01]"));
         settle(3000);
         const QStringList words = sim.commands();
