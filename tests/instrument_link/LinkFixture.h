@@ -7,6 +7,7 @@
 // long waits take moments. kelto-host runs the same link in real time (HostCommands).
 
 #include "tests/support/Errors.h"
+#include <QCoreApplication>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
@@ -49,7 +50,7 @@ protected:
             return onBox ? onBox(request) : firstButtonAnswer(request.flags);
         });
         for (int port = 1; port <= 16; ++port)
-            host::SerialPortMap::SetSessionPath(port, QStringLiteral("/nonexistent/tarvo-test-%1").arg(port));
+            host::SerialPortMap::SetSessionPath(port, missingDevice(port));
         host::InstrumentSettings::SetPort(QStringLiteral("TarvoX"), 1);
         setCommTimeOut(0);
         MComm::gfQueryPrompted = false;
@@ -67,6 +68,14 @@ protected:
         setMessageBoxHandler(m_previousHandler);
         m_timers.clear();
         Clock::install(std::move(m_previousClock));
+    }
+
+    // The device of a port with nothing on it. The serial port locks a device by its
+    // name before it opens it, so test programs running side by side use names of
+    // their own: a shared name would read as a port in use.
+    static QString missingDevice(int port)
+    {
+        return QStringLiteral("/nonexistent/tarvo-test-%1-%2").arg(QCoreApplication::applicationPid()).arg(port);
     }
 
     // A simulated analyser answering on a host port.
