@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QPointer>
+#include <utility>
 
 #include "MCommUtils.h"
 #include "SerialControl.h"
@@ -21,6 +22,7 @@ constexpr std::int32_t kDeviceUnavailable = 68;
 constexpr std::int32_t kPermissionDenied = 70;
 const QString kLineSettings = QStringLiteral("2400,N,8,1");
 const QString kBanner = QStringLiteral("Vel-Tor");
+const QString kStopWaveCommand = QStringLiteral("[WSP]\r");
 
 enum class WaitEnd { Complete, Aborted, Lost, TimedOut, Overflow };
 
@@ -59,6 +61,24 @@ bool startsWithAny(const QString& command, std::initializer_list<const char*> pr
     return false;
 }
 
+// Input that comes after every owed answer: owed lines are dropped as they end,
+// and whatever follows the last of them is handed on.
+QString freshInput(const QString& chunk)
+{
+    Module& m = module();
+    if (m.miOwedAnswers <= 0)
+        return chunk;
+    m.msOwedText += chunk;
+    while (m.miOwedAnswers > 0) {
+        const qsizetype end = MCommUtils::FirstLineEnd(m.msOwedText);
+        if (end < 0)
+            return QString();
+        m.msOwedText.remove(0, end);
+        --m.miOwedAnswers;
+    }
+    return std::exchange(m.msOwedText, QString());
+}
+
 // Collects reply chunks until the reply is complete, the link is aborted or lost,
 // the reply outgrows the buffer, or the deadline (when not negative) passes.
 WaitEnd collectReply(QString& text, std::int16_t& chunks, qint64 deadline)
@@ -68,9 +88,14 @@ WaitEnd collectReply(QString& text, std::int16_t& chunks, qint64 deadline)
     Clock& clock = Clock::instance();
     while (true) {
         if (control.ReceivedCount() > 0) {
-            text += control.Input();
-            ++chunks;
+            const QString fresh = freshInput(control.Input());
+            if (!fresh.isEmpty()) {
+                text += fresh;
+                ++chunks;
+            }
         }
+        if (m.msOwedText.size() > MCommUtils::kMaxReplyLength)
+            return WaitEnd::Overflow;
         const MCommUtils::ReplyState reply = MCommUtils::JudgeReply(text, chunks, m.miExpectedChunks);
         if (reply == MCommUtils::ReplyState::TooLong)
             return WaitEnd::Overflow;
@@ -88,6 +113,18 @@ WaitEnd collectReply(QString& text, std::int16_t& chunks, qint64 deadline)
         }
         clock.wait(remaining, [&] { return m.mfLinkAbort || control.Lost() || control.ReceivedCount() > 0; });
     }
+}
+
+void forgetOwedAnswers()
+{
+    Module& m = module();
+    m.miOwedAnswers = 0;
+    m.msOwedText.clear();
+}
+
+bool isWaveCommand(const QString& command)
+{
+    return command.startsWith(QLatin1String("[W")) && !command.startsWith(QLatin1String("[WS"));
 }
 
 void showNotSupported()
@@ -147,7 +184,9 @@ std::int16_t connectStep()
         return leStep;
     }
 
-    // A stale reply in the input must not pass for the answer to this request.
+    // A stale reply in the input must not pass for the answer to this request; what
+    // the analyser owed before the port was opened is no longer counted.
+    forgetOwedAnswers();
     skipErrors([&] { control.DiscardInput(); });
     m.miChunkCount = 0;
     attempt(failed, [&] { control.Output(m.msHandshake + QLatin1Char('\n')); });
@@ -177,9 +216,19 @@ void sendStep()
     SerialControl& control = comm();
     bool ignored = false;
     pause(kSendPauseMs);
-    attempt(ignored, [&] { control.DiscardInput(); });
-    attempt(ignored, [&] { control.Output(m.msPendingCommand); });
+    // Unread input is dropped, but the rest of an owed answer still in the device
+    // is left to arrive, so that its line end is counted.
+    if (m.miOwedAnswers > 0)
+        attempt(ignored, [&] { freshInput(control.Input()); });
+    if (m.miOwedAnswers == 0)
+        attempt(ignored, [&] { control.DiscardInput(); });
     const QString& command = m.msPendingCommand;
+    bool sent = false;
+    attempt(ignored, [&] {
+        control.Output(command);
+        sent = true;
+    });
+    m.mfWaveUnanswered = sent && isWaveCommand(command);
     const bool headerCommand = startsWithAny(command, {"[W", "[C", "[O", "[B"}) && !command.startsWith(QLatin1String("[WS"));
     if ((headerCommand && m.miHeaderOff == 0) || command.startsWith(QLatin1String("[PR")))
         attempt(ignored, [&] { control.Output(QStringLiteral("[HDR]\r")); });
@@ -198,6 +247,8 @@ void receiveStep()
     m.mfTimerFired = false;
     const qint64 start = clock.nowMs();
     const WaitEnd end = collectReply(m.msResults, m.miChunkCount, stopWave ? start + kStopWaveGiveUpMs : -1);
+    if (end == WaitEnd::Complete)
+        m.mfWaveUnanswered = false;
     switch (end) {
     case WaitEnd::Overflow:
         raiseError(vberr::Overflow, source(),
@@ -225,16 +276,19 @@ void receiveStep()
             if (bannerLate)
                 showNotSupported();
         } else if (end == WaitEnd::Complete) {
-            // A waveform command answered in time is sent once more. Its second answer
-            // is read and dropped here, so that an analyser answering it after the next
-            // command has gone out cannot hand it over as that command's reply; a
-            // second answer that never comes costs at most kLateReplyMs.
+            // A waveform command answered in time is sent once more. The exchange ends
+            // with the resend, so that a Stop finds the link free; the resent copy's
+            // answer is owed and dropped by whichever exchange it reaches.
             Delay(kResendDelayMs);
-            if (!stopWave) {
-                skipErrors([&] { comm().Output(m.msPendingCommand); });
-                QString second;
-                std::int16_t chunks = 0;
-                collectReply(second, chunks, clock.nowMs() + kLateReplyMs);
+            if (stopWave) {
+                // a stop is not resent
+            } else if (m.mfLinkAbort) {
+                m.mfStopWave = true; // stopped in the pause: no resend, but a stop
+            } else {
+                skipErrors([&] {
+                    comm().Output(m.msPendingCommand);
+                    ++m.miOwedAnswers;
+                });
             }
         }
     }
@@ -274,6 +328,7 @@ std::int16_t InitComm()
     m.msTerminator = QStringLiteral("\r");
     m.msHandshake = QStringLiteral("[VER]");
     m.msLastFailure.clear();
+    forgetOwedAnswers();
     ProcessEvent(leStep);
     if (comm().PortOpen())
         closeControl();
@@ -310,6 +365,7 @@ void ClosePort()
     skipErrors([] { ProcessEvent(leClose); });
     // Whatever state the machine was left in, the port does not stay open.
     closeControl();
+    forgetOwedAnswers();
     m.miLinkState = lsClosed;
     m.miPort = 0;
 }
@@ -320,7 +376,28 @@ std::int16_t SendCommand(QString command)
     if (!command.endsWith(m.msTerminator))
         command += m.msTerminator;
     m.msPendingCommand = command;
-    return ProcessEvent(leSend);
+    m.mfWaveUnanswered = false;
+    m.mfStopWave = false;
+    const std::int16_t state = ProcessEvent(leSend);
+    if (m.mfLinkAbort && m.mfWaveUnanswered) {
+        // Stopped after the waveform command went out: its answer may still come.
+        ++m.miOwedAnswers;
+        m.mfStopWave = true;
+    }
+    m.mfWaveUnanswered = false;
+    if (!m.mfStopWave)
+        return state;
+    // The analyser may be playing the waveform already: the stop goes out as an
+    // exchange of its own, and the abort stands for the caller.
+    m.mfStopWave = false;
+    const QString results = m.msResults;
+    m.msPendingCommand = kStopWaveCommand;
+    std::int16_t stopState = state;
+    skipErrors([&] { stopState = ProcessEvent(leSend); });
+    m.msPendingCommand = command;
+    m.msResults = results;
+    m.mfLinkAbort = true;
+    return stopState;
 }
 
 std::int16_t GetResults(QString& text)

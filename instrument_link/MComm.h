@@ -70,6 +70,16 @@ struct Module {
     int miHandshakeAttempts = 0;
     // Why the last open failed, naming the port, for messages to the operator.
     QString msLastFailure;
+    // Answers to waveform commands that went out but were not read in their own
+    // exchange (a resent copy, or one a Stop cut short). The analyser answers in
+    // order, one line each, so the next replies drop this many lines first, however
+    // late they come; the part of an owed line received so far is kept.
+    std::int16_t miOwedAnswers = 0;
+    QString msOwedText;
+    // Within one exchange: a waveform command went out and its answer has not come;
+    // and whether the link must stop the waveform before the call returns.
+    bool mfWaveUnanswered = false;
+    bool mfStopWave = false;
 };
 
 Module& module();

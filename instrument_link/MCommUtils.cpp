@@ -26,6 +26,15 @@ bool ReplyComplete(const QString& text)
     return text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1String("\r\r"));
 }
 
+qsizetype FirstLineEnd(const QString& text)
+{
+    const qsizetype lineFeed = text.indexOf(QLatin1Char('\n'));
+    const qsizetype doubleReturn = text.indexOf(QLatin1String("\r\r"));
+    if (doubleReturn >= 0 && (lineFeed < 0 || doubleReturn + 1 < lineFeed))
+        return doubleReturn + 2;
+    return lineFeed < 0 ? -1 : lineFeed + 1;
+}
+
 ReplyState JudgeReply(const QString& text, int chunks, int expectedChunks)
 {
     if (text.size() > kMaxReplyLength)

@@ -26,6 +26,9 @@ void CheckPortStatus(const QString& status, const QString& portName = QString())
 // One line-end rule: a reply is complete when it ends with LF (CR LF included)
 // or with CR CR, which older analysers send.
 bool ReplyComplete(const QString& text);
+// Where the first line of the text ends by that rule (just past its LF or CR CR);
+// -1 while no line has ended.
+qsizetype FirstLineEnd(const QString& text);
 
 // What the link makes of the reply collected so far from `chunks` reads: waits for
 // more, takes it, or gives up on a reply longer than kMaxReplyLength.

@@ -3,9 +3,10 @@
 #include <QDateTime>
 #include <QFile>
 #include <QLoggingCategory>
-#include <QTextStream>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -81,6 +82,60 @@ QString describeOpenFailure(OpenFailure failure, const QString& port, const QStr
 }
 
 Q_LOGGING_CATEGORY(lcLinkLog, "kelto.link")
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Appends the bytes to the log file, unbuffered, so that a full disk shows in the
+// result. Only a regular file or a device is written: opening a pipe nobody reads
+// would hold the link, so the open never waits and a pipe is refused.
+bool appendToLog(const QString& path, const QByteArray& bytes, QString* why)
+{
+    const QByteArray native = QFile::encodeName(path);
+    const QString notAFile = QStringLiteral("not a regular file or device");
+    struct stat before {};
+    if (::stat(native.constData(), &before) == 0 && !S_ISREG(before.st_mode) && !S_ISCHR(before.st_mode)) {
+        *why = S_ISDIR(before.st_mode) ? systemError(EISDIR) : notAFile;
+        return false;
+    }
+    const int fd = ::open(native.constData(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        *why = systemError(errno);
+        return false;
+    }
+    struct stat info {};
+    bool ok = ::fstat(fd, &info) == 0;
+    if (!ok) {
+        *why = systemError(errno);
+    } else if (!S_ISREG(info.st_mode) && !S_ISCHR(info.st_mode)) {
+        ok = false;
+        *why = notAFile;
+    }
+    // Once open, a device is written as it expects, waiting while it is busy.
+    if (ok && ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ok = false;
+        *why = systemError(errno);
+    }
+    qsizetype written = 0;
+    while (ok && written < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
+        if (n > 0) {
+            written += n;
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            ok = false;
+            *why = n < 0 ? systemError(errno) : QStringLiteral("nothing could be written");
+        }
+    }
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        *why = systemError(errno);
+    }
+    return ok;
+}
 
 } // namespace
 
@@ -286,18 +341,18 @@ void SerialControl::log(const char* direction, const QString& text)
         std::fputs(line.toLocal8Bit().constData(), stderr);
         return;
     }
-    QFile file(target);
-    const QByteArray bytes = line.toUtf8();
-    if (file.open(QIODevice::Append | QIODevice::Text) && file.write(bytes) == bytes.size())
+    // A log that cannot be written never stops the link: it is said once, and the
+    // link goes on without that log.
+    static QString failedTarget;
+    if (target == failedTarget)
         return;
-    // A log that cannot be written never stops the link; it is said once per file.
-    static QString warnedFor;
-    if (warnedFor == target)
+    QString why;
+    if (appendToLog(target, line.toUtf8(), &why))
         return;
-    warnedFor = target;
+    failedTarget = target;
     qCWarning(lcLinkLog).noquote() << QStringLiteral("Cannot write the link log %1 named by KELTO_LINK_LOG: %2. "
                                                      "The link goes on without a log; check the file's folder and permissions.")
-                                          .arg(target, file.errorString());
+                                          .arg(target, why);
 }
 
 } // namespace kelto

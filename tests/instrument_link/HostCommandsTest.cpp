@@ -57,7 +57,8 @@ TEST(HostCommands, link_replyTimeOut_abortsNamesTheCommandAndSendsNoMore)
     EXPECT_EQ(run.out, QStringLiteral("2.13\\r\\n\n")) << "the replies before the silent command are printed";
     EXPECT_TRUE(run.err.contains(QStringLiteral("No reply to [CRG] from the analyser on %1 within 0.5 s").arg(sim.device()))) << run.err.toStdString();
     EXPECT_GE(run.elapsedMs, 500);
-    EXPECT_LT(run.elapsedMs, 4000);
+    // It ends: about 1.5 s with the open and the quit; ten times that on a loaded machine.
+    EXPECT_LT(run.elapsedMs, 15000);
     const QString log = sim.log();
     EXPECT_TRUE(log.contains(QStringLiteral("< [CRG]"))) << log.toStdString();
     EXPECT_FALSE(log.contains(QStringLiteral("< [PAC]"))) << log.toStdString();

@@ -1,11 +1,13 @@
 #pragma once
 // Shared set-up of the link's tests: simulated analysers on pseudo-terminals put
 // on host ports, message boxes answered and recorded, and the host's settings the
-// link reads (port, host version, "CommTimeOut").
+// link reads (port, host version, "CommTimeOut"). The link and the simulator run in
+// virtual time over the real pseudo-terminal: the clock lets the bytes cross before
+// it moves on, so time-outs are proved exactly, however loaded the machine, and
+// long waits take moments. kelto-host runs the same link in real time (HostCommands).
 
 #include "tests/support/Errors.h"
-#include <QElapsedTimer>
-#include <QTimer>
+#include <QCoreApplication>
 #include <functional>
 #include <gtest/gtest.h>
 #include <map>
@@ -37,6 +39,7 @@ class LinkFixture : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        m_previousClock = Clock::install(makeVirtualClock());
         static const ClassEntry versionClass[] = {
             {hostclass::HostVersion, nullptr, [] { return ObjectPtr(std::make_shared<SwitchableHostVersion>()); }},
         };
@@ -47,7 +50,7 @@ protected:
             return onBox ? onBox(request) : firstButtonAnswer(request.flags);
         });
         for (int port = 1; port <= 16; ++port)
-            host::SerialPortMap::SetSessionPath(port, QStringLiteral("/nonexistent/tarvo-test-%1").arg(port));
+            host::SerialPortMap::SetSessionPath(port, missingDevice(port));
         host::InstrumentSettings::SetPort(QStringLiteral("TarvoX"), 1);
         setCommTimeOut(0);
         MComm::gfQueryPrompted = false;
@@ -63,6 +66,16 @@ protected:
             host::SerialPortMap::SetSessionPath(port, QString());
         g_oldHost = false;
         setMessageBoxHandler(m_previousHandler);
+        m_timers.clear();
+        Clock::install(std::move(m_previousClock));
+    }
+
+    // The device of a port with nothing on it. The serial port locks a device by its
+    // name before it opens it, so test programs running side by side use names of
+    // their own: a shared name would read as a port in use.
+    static QString missingDevice(int port)
+    {
+        return QStringLiteral("/nonexistent/tarvo-test-%1-%2").arg(QCoreApplication::applicationPid()).arg(port);
     }
 
     // A simulated analyser answering on a host port.
@@ -113,9 +126,20 @@ protected:
         return sim;
     }
 
-    static void after(int ms, std::function<void()> action) { QTimer::singleShot(ms, std::move(action)); }
+    // Runs the action once, ms from now.
+    void after(int ms, std::function<void()> action)
+    {
+        auto timer = Clock::instance().createTimer();
+        timer->setCallback([raw = timer.get(), action = std::move(action)] {
+            raw->stop();
+            action();
+        });
+        timer->start(ms);
+        m_timers.push_back(std::move(timer));
+    }
     // Lets the event loop run: the simulator receives what is still on the wire.
     static void settle(int ms) { Clock::instance().wait(ms); }
+    static qint64 now() { return Clock::instance().nowMs(); }
 
 
     // Why the last open of a link or query failed, as a technician's check reads it.
@@ -138,10 +162,11 @@ protected:
     std::map<int, std::unique_ptr<sim::TarvoSimulator>> sims;
     std::vector<MessageBoxRequest> boxes;
     std::function<int(const MessageBoxRequest&)> onBox;
-    QElapsedTimer clock;
 
 private:
     MessageBoxHandler m_previousHandler;
+    std::vector<std::unique_ptr<ClockTimer>> m_timers;
+    std::unique_ptr<Clock> m_previousClock;
 };
 
 } // namespace kelto::test

@@ -19,6 +19,12 @@ TEST(ProtocolRules, replyComplete_onLineFeedOrDoubleReturn)
     EXPECT_FALSE(ReplyComplete(QStringLiteral("5.3\r")));
     EXPECT_FALSE(ReplyComplete(QStringLiteral("5.3")));
     EXPECT_FALSE(ReplyComplete(QString()));
+
+    EXPECT_EQ(FirstLineEnd(QStringLiteral("OK\r\n5.3\r\n")), 4);
+    EXPECT_EQ(FirstLineEnd(QStringLiteral("2.13\r\r5.3\r\n")), 6);
+    EXPECT_EQ(FirstLineEnd(QStringLiteral("\n")), 1);
+    EXPECT_EQ(FirstLineEnd(QStringLiteral("OK\r")), -1);
+    EXPECT_EQ(FirstLineEnd(QString()), -1);
 }
 
 TEST(ProtocolRules, judgeReply_waitsForTheChunksAndTheLineEnd_givesUpWhenTooLong)

@@ -19,10 +19,10 @@ TEST_F(InstrumentQuery, analyserAnswers_recordFilled_noPrompt)
     MComm::gfQueryPrompted = true;
     auto query = createQuery();
     ASSERT_TRUE(query);
-    clock.start();
+    const qint64 start = now();
     const InstrumentRecord record = query->QueryMTI(4);
     // CR LF ends the reply at once rather than at the time-out.
-    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_LT(now() - start, 100);
     EXPECT_EQ(record.MtiType, QStringLiteral("TarvoX"));
     EXPECT_EQ(record.Present, 1);
     EXPECT_TRUE(record.SerialNo.isEmpty());
@@ -48,12 +48,12 @@ TEST_F(InstrumentQuery, versionTheLinkRefuses_givesEmptyRecord)
 
 TEST_F(InstrumentQuery, portNotFound_emptyRecordAtOnce)
 {
-    clock.start();
+    const qint64 start = now();
     auto query = createQuery();
     EXPECT_TRUE(query->QueryMTI(9).isEmpty());
-    EXPECT_LT(clock.elapsed(), 200);
+    EXPECT_EQ(now() - start, 0);
     EXPECT_TRUE(boxes.empty());
-    EXPECT_TRUE(lastFailure(query).startsWith(QStringLiteral("COM9 (/nonexistent/tarvo-test-9) does not exist."))) << lastFailure(query).toStdString();
+    EXPECT_TRUE(lastFailure(query).startsWith(QStringLiteral("COM9 (%1) does not exist.").arg(missingDevice(9)))) << lastFailure(query).toStdString();
     // An analyser found afterwards leaves no reason behind.
     simOnPort(9);
     EXPECT_EQ(query->QueryMTI(9).Present, 1);

@@ -51,6 +51,11 @@ private:
     int m_expectedLines = 1;
 };
 
+// A reply the peer waits for comes within milliseconds; the cap only ends a wait
+// for one that never comes, and a loaded machine must not reach it. How fast the
+// simulator answers is measured by tarvo-link-bench.
+constexpr int kReplyCapMs = 10000;
+
 Scenario ready()
 {
     Scenario s;
@@ -66,10 +71,9 @@ TEST(Simulator, repliesAtWireSpeed)
     QElapsedTimer timer;
     timer.start();
     peer.send("[VER]\n");
-    EXPECT_EQ(peer.receive(1000), QByteArray("2.13\r\n"));
+    EXPECT_EQ(peer.receive(kReplyCapMs), QByteArray("2.13\r\n"));
     // "[VER]" up to its "]" and six bytes of reply, 10 bits a byte at 2400 baud.
     EXPECT_GE(timer.nsecsElapsed(), 11 * TarvoSimulator::kByteNs);
-    EXPECT_LT(timer.elapsed(), 200);
 }
 
 TEST(Simulator, commandsSplitOnClosingBracket_notOnLineEnd)
@@ -79,7 +83,7 @@ TEST(Simulator, commandsSplitOnClosingBracket_notOnLineEnd)
     Peer peer(sim.devicePath());
     peer.expectLines(2);
     peer.send("[NRG][EVT]");
-    EXPECT_EQ(peer.receive(1000), QByteArray("199.6\r\n200.4\r\n"));
+    EXPECT_EQ(peer.receive(kReplyCapMs), QByteArray("199.6\r\n200.4\r\n"));
     EXPECT_EQ(sim.commands(), (QStringList{QStringLiteral("NRG"), QStringLiteral("EVT")}));
 }
 
@@ -94,9 +98,9 @@ TEST(Simulator, readingsHeldUntilDischargeOrPacing)
     peer.send("[CRG]\r[HDR]\r[BPM]\r");
     EXPECT_TRUE(peer.receive(300).isEmpty());
     sim.discharge();
-    EXPECT_EQ(peer.receive(1000), QByteArray("5.3\r\n"));
+    EXPECT_EQ(peer.receive(kReplyCapMs), QByteArray("5.3\r\n"));
     sim.setPacing(true);
-    EXPECT_EQ(peer.receive(1000), QByteArray("70.0\r\n"));
+    EXPECT_EQ(peer.receive(kReplyCapMs), QByteArray("70.0\r\n"));
 }
 
 TEST(Simulator, faultModes_overChunksAndVanish)
@@ -114,10 +118,10 @@ TEST(Simulator, faultModes_overChunksAndVanish)
     Peer peer(linkPath);
     int pieces = 0;
     peer.send("[CRG]\r");
-    EXPECT_EQ(peer.receive(1000, "\n", &pieces), QByteArray("OVER\r\n"));
+    EXPECT_EQ(peer.receive(kReplyCapMs, "\n", &pieces), QByteArray("OVER\r\n"));
     EXPECT_GE(pieces, 3);
     peer.send("[NRG]\r");
-    EXPECT_EQ(peer.receive(1000), QByteArray("199.6\r\n"));
+    EXPECT_EQ(peer.receive(kReplyCapMs), QByteArray("199.6\r\n"));
     peer.send("[EVT]\r");
     Clock::instance().wait(100);
     EXPECT_FALSE(sim.isOpen());
