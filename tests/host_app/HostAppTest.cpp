@@ -12,7 +12,10 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include "configurations/CConfigEnergySetting.h"
+#include "configurations/CConfigWaveform.h"
 #include "host/RegistryKey.h"
+#include "host/XmlDocument.h"
 #include "host/app/HostCommands.h"
 #include "host/app/MainWindow.h"
 #include "host/app/PlugInHost.h"
@@ -58,9 +61,15 @@ TEST_F(HostAppTest, ASequenceSavesAndLoadsBackWithItsSettingsAndLimits)
     auto charge = sequence.add(*plugInHost.plugIn(), 300);
     ASSERT_TRUE(vfib && charge);
     vfib->Info()->SetName(QStringLiteral("VFIB at 200 J"));
+    query<CConfigEnergySetting>(vfib->Configuration())->SetPresetEnergy(200);
+    query<CConfigEnergySetting>(charge->Configuration())->SetPresetEnergy(360);
     auto standard = vfib->Limits()->CreateStandard(QStringLiteral("IEC 60601-2-4"),
         plugInHost.plugIn()->Tests()->Item(100)->Limits()->Standards()->Item(0)->CompleteName());
     ASSERT_TRUE(standard);
+    const Ptr<ILimit> energy = standard->FindLimit(QStringLiteral("ENGY"));
+    ASSERT_TRUE(energy) << "the template's limit came along in the standard the element took";
+    energy->SetValue(elvHigh, 12.5f);
+    energy->SetValue(elvLow, 7.25f);
 
     const QString file = dir.filePath(QStringLiteral("sequence.xml"));
     QString error;
@@ -72,10 +81,20 @@ TEST_F(HostAppTest, ASequenceSavesAndLoadsBackWithItsSettingsAndLimits)
     EXPECT_EQ(again.elements()[0]->TestID(), 100);
     EXPECT_EQ(again.elements()[1]->TestID(), 300);
     EXPECT_EQ(again.elements()[0]->Info()->Name(), QStringLiteral("VFIB at 200 J"));
+    EXPECT_EQ(query<CConfigEnergySetting>(again.elements()[0]->Configuration())->PresetEnergy(), 200.0f);
+    EXPECT_EQ(query<CConfigEnergySetting>(again.elements()[1]->Configuration())->PresetEnergy(), 360.0f);
     ASSERT_TRUE(again.elements()[0]->Limits()->Standards());
-    EXPECT_EQ(again.elements()[0]->Limits()->Standards()->Count(), 1);
-    // The template's limit came along in the standard the element took.
-    EXPECT_TRUE(again.elements()[0]->Limits()->Standards()->Item(0)->FindLimit(QStringLiteral("ENGY")));
+    ASSERT_EQ(again.elements()[0]->Limits()->Standards()->Count(), 1);
+    const Ptr<IStandard> reopened = again.elements()[0]->Limits()->Standards()->Item(0);
+    EXPECT_EQ(reopened->AlphaName(), QStringLiteral("IEC 60601-2-4"));
+    EXPECT_EQ(reopened->CompleteName(), standard->CompleteName());
+    const Ptr<ILimit> limit = reopened->FindLimit(QStringLiteral("ENGY"));
+    ASSERT_TRUE(limit);
+    EXPECT_EQ(limit->Value(elvHigh), 12.5f);
+    EXPECT_EQ(limit->Value(elvLow), 7.25f);
+    EXPECT_EQ(limit->Formula(elvHigh), energy->Formula(elvHigh));
+    EXPECT_EQ(limit->Formula(elvLow), energy->Formula(elvLow));
+    EXPECT_FALSE(again.elements()[1]->Limits()->Standards() && again.elements()[1]->Limits()->Standards()->Count() > 0);
 }
 
 TEST_F(HostAppTest, AFailedLoadKeepsTheSequenceAndAFailedSaveKeepsTheFile)
@@ -104,28 +123,40 @@ TEST_F(HostAppTest, AFailedLoadKeepsTheSequenceAndAFailedSaveKeepsTheFile)
     EXPECT_EQ(f.readAll(), before);
 }
 
-TEST_F(HostAppTest, EveryTestTypeIsAddedSavedAndOpenedAlsoWithoutTemplateStandards)
+TEST_F(HostAppTest, AnItemWithoutItsSavedFormOpensAsANewTestAndIsSavedInFull)
 {
-    // The waveform tests (900, 1000, 1100) have no standards in the template.
+    // A file written by hand may give a test id alone: the test opens with the
+    // settings of a new one, and a save writes its whole saved form.
     host::MainWindow window(plugInHost);
     window.show();
-    for (int row = 0; row < window.testList()->topLevelItemCount(); ++row)
-        window.addTest(window.testList()->topLevelItem(row)->data(0, Qt::UserRole).toInt());
-    ASSERT_EQ(window.sequence().elements().size(), 16);
-    for (const auto& element : window.sequence().elements()) {
-        const auto standards = element->Limits()->Standards();
-        EXPECT_TRUE(!standards || standards->Count() == 0) << element->TestID();
-    }
-
     const QString file = dir.filePath(QStringLiteral("one-wave.xml"));
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(R"(<TestSequence PlugIn="TarvoX"><Item TestID="900"/><Item TestID="1100"/></TestSequence>)");
-    f.close();
+    ASSERT_TRUE(writeFile(file, R"(<TestSequence PlugIn="TarvoX"><Item TestID="900"/><Item TestID="1100"/></TestSequence>)"));
     ASSERT_TRUE(window.openFile(file));
     ASSERT_EQ(window.sequence().elements().size(), 2);
     EXPECT_EQ(window.sequence().elements()[0]->TestID(), 900);
+    EXPECT_EQ(window.sequence().elements()[1]->TestID(), 1100);
+    EXPECT_FALSE(window.sequence().elements()[0]->Result());
+    const auto newWave = plugInHost.plugIn()->CreateTest(900);
+    EXPECT_EQ(query<CConfigWaveform>(window.sequence().elements()[0]->Configuration())->Duration(),
+        query<CConfigWaveform>(newWave->Configuration())->Duration());
     EXPECT_TRUE(boxes.isEmpty()) << boxes.join(QLatin1Char('\n')).toStdString();
+
+    const QString full = dir.filePath(QStringLiteral("one-wave-saved.xml"));
+    ASSERT_TRUE(window.saveFile(full));
+    auto doc = std::make_shared<host::XmlDocument>();
+    ASSERT_TRUE(doc->Load(full));
+    const auto items = doc->DocumentElement()->Children();
+    ASSERT_EQ(items->Count(), 2);
+    for (int i = 0; i < 2; ++i) {
+        const auto saved = items->Item(i)->FindChild(QStringLiteral("TestElement"));
+        ASSERT_TRUE(saved) << i;
+        EXPECT_TRUE(saved->FindChild(QStringLiteral("PlugInData"))) << i;
+    }
+    host::Sequence again;
+    QString error;
+    ASSERT_TRUE(again.load(full, *plugInHost.plugIn(), &error)) << error.toStdString();
+    ASSERT_EQ(again.elements().size(), 2);
+    EXPECT_EQ(again.elements()[1]->TestID(), 1100);
 }
 
 TEST_F(HostAppTest, ASequenceThatCannotBeReadNamesTheFileTheItemAndTheFault)
@@ -174,6 +205,10 @@ TEST_F(HostAppTest, TheWindowListsTheTestsAndDocksTheDialogsOfTheSelectedElement
     window.addTest(300);
     window.addTest(100);
     ASSERT_EQ(window.sequenceList()->count(), 2);
+    for (const auto& element : window.sequence().elements()) {
+        const auto standards = element->Limits()->Standards();
+        EXPECT_TRUE(!standards || standards->Count() == 0) << "an added test holds no standard until one is added";
+    }
     window.selectElement(1);
     ASSERT_GE(window.standardChoice()->count(), 2);
     const QStringList iec = window.standardChoice()->itemData(0).toStringList();
