@@ -1,6 +1,9 @@
 // A finished result of every test type comes back from the sequence file as it was
 // saved: status and status text, every reading with its status, comment and MTI id.
 
+#include "configurations/CConfigDefibPulse.h"
+#include "host/Report.h"
+#include "host/app/SequenceReport.h"
 #include "tests/host_app/HostRunFixture.h"
 
 using namespace kelto;
@@ -94,4 +97,36 @@ TEST_F(ResultReloadTest, NotApplicableResultsOfEveryTypeComeBackWithTheStatusTex
         EXPECT_EQ(statusText(result), text);
         expectSameResult(result, again.elements()[row]->Result());
     }
+}
+
+TEST_F(ResultReloadTest, APulseRunSavedAfterItsSizeSettingChangedComesBackWithEveryReading)
+{
+    // Fifteen discharges on mains; then the operator ticks "Battery operated" (ten).
+    host::MainWindow window(plugInHost);
+    window.show();
+    window.addTest(1600);
+    window.runFrom(0);
+    ASSERT_FALSE(stuck);
+    const Ptr<ITestElement> run = window.sequence().elements()[0];
+    ASSERT_TRUE(run->Result());
+    ASSERT_EQ(run->Result()->MeasurementCount(), 15);
+    ASSERT_FALSE(run->Result()->Measurement(Variant(QStringLiteral("ENGY15")))->value().isEmpty());
+    query<CConfigDefibPulse>(run->Configuration())->SetBatteryOperated(true);
+    const QString file = dir.filePath(QStringLiteral("pulse.xml"));
+    ASSERT_TRUE(window.saveFile(file));
+
+    host::MainWindow reopened(plugInHost);
+    ASSERT_TRUE(reopened.openFile(file));
+    EXPECT_TRUE(boxes.isEmpty()) << boxes.join(QLatin1Char('\n')).toStdString();
+    ASSERT_EQ(reopened.sequence().elements().size(), 1);
+    const Ptr<ITestElement> element = reopened.sequence().elements()[0];
+    EXPECT_TRUE(query<CConfigDefibPulse>(element->Configuration())->BatteryOperated());
+    expectSameResult(run->Result(), element->Result());
+
+    // Reported with all fifteen readings.
+    auto report = std::make_shared<host::Report>();
+    host::printSequenceReport(reopened.sequence(), file, QDateTime::currentDateTime(), report);
+    ASSERT_EQ(report->tables().size(), 2) << "settings and readings";
+    const QString rows = report->tables().last().rows;
+    EXPECT_EQ(rows.count(QStringLiteral("|104.2|")), 15) << rows.toStdString();
 }
