@@ -293,6 +293,9 @@ void MainWindow::refreshSequence()
         const QString status = resultStatusText(element);
         if (!status.isEmpty())
             title += QStringLiteral("  [%1]").arg(status);
+        const QString unread = m_sequence.unreadNote(element);
+        if (!unread.isEmpty())
+            title += QStringLiteral("  (%1)").arg(unread);
         auto* item = new QListWidgetItem(title, m_sequenceList);
         if (m_host.ok())
             item->setIcon(QIcon(m_host.plugIn()->Icon(element->TestID(), 0, 0)));
@@ -376,6 +379,8 @@ bool MainWindow::openFile(const QString& file)
     }
     m_file = file;
     refreshSequence();
+    if (!m_sequence.loadProblems().isEmpty())
+        reportError(QStringLiteral("Not all of %1 could be read; the rest of it is open.\n\n%2").arg(file, m_sequence.loadProblems().join(QStringLiteral("\n\n"))));
     return true;
 }
 

@@ -14,6 +14,7 @@
 
 #include "configurations/CConfigEnergySetting.h"
 #include "configurations/CConfigWaveform.h"
+#include "host/HostLog.h"
 #include "host/RegistryKey.h"
 #include "host/XmlDocument.h"
 #include "host/app/HostCommands.h"
@@ -24,6 +25,7 @@
 #include "platform/interfaces/Standards.h"
 #include "platform/interfaces/TestData.h"
 #include "tests/support/HostileXml.h"
+#include "tests/support/NullTestElement.h"
 #include "tests/support/TestFiles.h"
 
 using namespace kelto;
@@ -121,6 +123,35 @@ TEST_F(HostAppTest, AFailedLoadKeepsTheSequenceAndAFailedSaveKeepsTheFile)
     EXPECT_FALSE(sequence.save(dir.filePath(QStringLiteral("missing/sequence.xml")), &error));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), before);
+    f.close();
+
+    // A test that gives no saved form, or leaves a part out and reports why, would
+    // come back changed: the save fails, names it and writes nothing.
+    struct Formless : NullTestElement {
+        QString reported;
+        Ptr<IXmlElement> Save(const Ptr<IXmlDocument>& doc, std::int32_t) override
+        {
+            if (reported.isEmpty())
+                return nullptr;
+            host::HostLog::instance().add({host::LogEntry::ReportedError, 5, QStringLiteral("Test"), reported});
+            return doc->CreateElement(QStringLiteral("TestElement"));
+        }
+    };
+    for (const QString& reported : {QString(), QStringLiteral("The result could not be saved.")}) {
+        SCOPED_TRACE(reported.toStdString());
+        host::Sequence broken;
+        broken.add(*plugInHost.plugIn(), 300);
+        auto formless = std::make_shared<Formless>();
+        formless->reported = reported;
+        broken.elements().append(formless);
+        error.clear();
+        EXPECT_FALSE(broken.save(file, &error));
+        EXPECT_TRUE(error.startsWith(QStringLiteral("Test 2 of the sequence (Test 0) cannot be saved whole"))) << error.toStdString();
+        EXPECT_TRUE(error.contains(reported.isEmpty() ? QStringLiteral("no saved form") : reported)) << error.toStdString();
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), before);
+        f.close();
+    }
 }
 
 TEST_F(HostAppTest, AnItemWithoutItsSavedFormOpensAsANewTestAndIsSavedInFull)
@@ -172,12 +203,6 @@ TEST_F(HostAppTest, ASequenceThatCannotBeReadNamesTheFileTheItemAndTheFault)
             QStringLiteral("Item 2 of %1 is test 999, which the plug-in does not have.")},
         {"test id out of range", "<TestSequence><Item TestID=\"1e99\"/></TestSequence>",
             QStringLiteral("Item 1 (TestID \"1e99\") of %1 cannot be read: The TestID is out of range: \"1e99\"")},
-        {"filter out of range", "<TestSequence><Item TestID=\"300\"/><Item TestID=\"300\"><TestElement ID=\"1\" Filter=\"-1e308\"/></Item></TestSequence>",
-            QStringLiteral("Item 2 (TestID \"300\") of %1 cannot be read: The Filter of the test element is out of range: \"-1e308\"")},
-        {"result out of range", "<TestSequence><Item TestID=\"300\"><ResultItem MTI=\"1e99\"/></Item></TestSequence>",
-            QStringLiteral("Item 1 (TestID \"300\") of %1 cannot be read: The MTI of the result item is out of range: \"1e99\"")},
-        {"result of another test", "<TestSequence><Item TestID=\"300\"><ResultItem><Measurement Key=\"PACR\"/></ResultItem></Item></TestSequence>",
-            QStringLiteral("Item 1 (TestID \"300\") of %1 cannot be read: The result has no measurement \"PACR\"")},
     };
     host::Sequence sequence;
     sequence.add(*plugInHost.plugIn(), 100);
@@ -191,6 +216,76 @@ TEST_F(HostAppTest, ASequenceThatCannotBeReadNamesTheFileTheItemAndTheFault)
         EXPECT_TRUE(error.contains(c.said.contains(QStringLiteral("%1")) ? c.said.arg(file) : c.said)) << error.toStdString();
         ASSERT_EQ(sequence.elements().size(), 1);
         EXPECT_EQ(sequence.elements()[0]->TestID(), 100);
+    }
+}
+
+TEST_F(HostAppTest, AnItemReadOnlyInPartIsNamedTheRestOpensAndASaveKeepsWhatTheFileHeld)
+{
+    const struct {
+        const char* what;
+        QByteArray item;
+        QString said;
+        bool resultLost;
+    } cases[] = {
+        {"filter out of range", R"(<Item TestID="300"><TestElement ID="1" Filter="-1e308"><Info Name="kept"/></TestElement></Item>)",
+            QStringLiteral("the saved test cannot be read whole (The Filter of the test element is out of range: \"-1e308\""), false},
+        {"result out of range", R"(<Item TestID="300"><ResultItem MTI="1e99"><Status Value="1"/></ResultItem></Item>)",
+            QStringLiteral("its result cannot be read (The MTI of the result item is out of range: \"1e99\""), true},
+        {"result of another test",
+            R"(<Item TestID="300"><TestElement ID="4"><Info Name="bench"/><ResultItem><Status Value="2"/><Measurement Key="PACR"/></ResultItem></TestElement></Item>)",
+            QStringLiteral("its result cannot be read (The result has no measurement \"PACR\""), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        boxes.clear();
+        const QString file = dir.filePath(QStringLiteral("in-part.xml"));
+        ASSERT_TRUE(writeFile(file, "<TestSequence PlugIn=\"TarvoX\">\n<Item TestID=\"100\"/>\n" + c.item + "\n<Item TestID=\"1600\"/>\n</TestSequence>\n"));
+        host::MainWindow window(plugInHost);
+        ASSERT_TRUE(window.openFile(file));
+        const auto& elements = window.sequence().elements();
+        ASSERT_EQ(elements.size(), 3);
+        EXPECT_EQ(elements[2]->TestID(), 1600);
+        const QStringList problems = window.sequence().loadProblems();
+        ASSERT_EQ(problems.size(), 1);
+        EXPECT_TRUE(problems[0].startsWith(QStringLiteral("Item 2 (TestID \"300\", line 3) of %1: ").arg(file))) << problems[0].toStdString();
+        EXPECT_TRUE(problems[0].contains(c.said)) << problems[0].toStdString();
+        ASSERT_EQ(boxes.size(), 1) << "the window names it once";
+        EXPECT_TRUE(boxes[0].contains(problems[0])) << boxes[0].toStdString();
+        EXPECT_FALSE(elements[1]->Result()) << "a result read in part is not shown as the run's";
+        EXPECT_FALSE(window.sequence().unreadNote(elements[1]).isEmpty());
+        EXPECT_TRUE(window.sequenceList()->item(1)->text().endsWith(QStringLiteral("(%1)").arg(window.sequence().unreadNote(elements[1]))));
+        EXPECT_TRUE(window.sequence().unreadNote(elements[0]).isEmpty());
+
+        // Saved unchanged, even after it was selected, the item is the file's.
+        window.selectElement(1);
+        const QString same = dir.filePath(QStringLiteral("same.xml"));
+        ASSERT_TRUE(window.saveFile(same));
+        auto doc = std::make_shared<host::XmlDocument>();
+        ASSERT_TRUE(doc->Load(same));
+        auto original = std::make_shared<host::XmlDocument>();
+        ASSERT_TRUE(original->LoadXml(QString::fromUtf8(c.item)));
+        const auto itemXml = [](const Ptr<IXmlElement>& item) {
+            auto d = std::make_shared<host::XmlDocument>();
+            d->SetDocumentElement(item);
+            return d->Xml();
+        };
+        EXPECT_EQ(itemXml(doc->DocumentElement()->Children()->Item(1)), itemXml(original->DocumentElement()));
+
+        // Changed, it is saved as it now is; a result it could not read goes along.
+        elements[1]->Info()->SetName(QStringLiteral("renamed"));
+        const QString changed = dir.filePath(QStringLiteral("changed.xml"));
+        ASSERT_TRUE(window.saveFile(changed));
+        host::Sequence again;
+        QString error;
+        ASSERT_TRUE(again.load(changed, *plugInHost.plugIn(), &error)) << error.toStdString();
+        ASSERT_EQ(again.elements().size(), 3);
+        EXPECT_EQ(again.elements()[1]->Info()->Name(), QStringLiteral("renamed"));
+        ASSERT_TRUE(doc->Load(changed));
+        const auto saved = doc->DocumentElement()->Children()->Item(1)->FindChild(QStringLiteral("TestElement"));
+        ASSERT_TRUE(saved);
+        const auto keptResult = saved->FindChild(QStringLiteral("ResultItem"));
+        EXPECT_EQ(keptResult != nullptr, c.resultLost);
+        EXPECT_EQ(again.loadProblems().size(), c.resultLost ? 1 : 0) << again.loadProblems().join(QLatin1Char('\n')).toStdString();
     }
 }
 

@@ -5,6 +5,7 @@
 #include "host/Report.h"
 #include "host/app/SequenceReport.h"
 #include "tests/host_app/HostRunFixture.h"
+#include "tests/support/TestFiles.h"
 
 using namespace kelto;
 
@@ -129,4 +130,42 @@ TEST_F(ResultReloadTest, APulseRunSavedAfterItsSizeSettingChangedComesBackWithEv
     ASSERT_EQ(report->tables().size(), 2) << "settings and readings";
     const QString rows = report->tables().last().rows;
     EXPECT_EQ(rows.count(QStringLiteral("|104.2|")), 15) << rows.toStdString();
+}
+
+TEST_F(ResultReloadTest, AResultThatCouldNotBeReadIsKeptUntilARunReplacesIt)
+{
+    const QString file = dir.filePath(QStringLiteral("unread.xml"));
+    ASSERT_TRUE(writeFile(file,
+        R"(<TestSequence PlugIn="TarvoX"><Item TestID="300"><ResultItem MTI="3"><Status Value="2"/><Measurement Key="CHTI9"/></ResultItem></Item></TestSequence>)"));
+    host::MainWindow window(plugInHost);
+    window.show();
+    ASSERT_TRUE(window.openFile(file));
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains(QStringLiteral("CHTI9"))) << boxes[0].toStdString();
+    boxes.clear();
+    const Ptr<ITestElement> element = window.sequence().elements().value(0);
+    ASSERT_TRUE(element);
+    EXPECT_FALSE(element->Result());
+    EXPECT_TRUE(window.sequenceList()->item(0)->text().endsWith(QStringLiteral("(result not read from the file)")));
+
+    window.runFrom(0);
+    ASSERT_FALSE(stuck);
+    ASSERT_TRUE(element->Result());
+    EXPECT_TRUE(window.sequenceList()->item(0)->text().endsWith(QStringLiteral("[%1]").arg(host::resultStatusText(element))))
+        << window.sequenceList()->item(0)->text().toStdString();
+    EXPECT_FALSE(element->Result()->Measurement(Variant(QStringLiteral("CHTI")))->value().isEmpty());
+    ASSERT_TRUE(window.saveFile(file));
+
+    // Only the run's result is in the file now, and it reads.
+    auto doc = std::make_shared<host::XmlDocument>();
+    ASSERT_TRUE(doc->Load(file));
+    const auto saved = doc->DocumentElement()->Children()->Item(0)->FindChild(QStringLiteral("TestElement"));
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(doc->Xml().count(QStringLiteral("<ResultItem")), 1) << doc->Xml().toStdString();
+    EXPECT_FALSE(doc->Xml().contains(QStringLiteral("CHTI9")));
+    host::Sequence again;
+    QString error;
+    ASSERT_TRUE(again.load(file, *plugInHost.plugIn(), &error)) << error.toStdString();
+    EXPECT_TRUE(again.loadProblems().isEmpty()) << again.loadProblems().join(QLatin1Char('\n')).toStdString();
+    expectSameResult(element->Result(), again.elements().value(0)->Result());
 }
