@@ -380,7 +380,8 @@ bool MainWindow::openFile(const QString& file)
     m_file = file;
     refreshSequence();
     if (!m_sequence.loadProblems().isEmpty())
-        reportError(QStringLiteral("Not all of %1 could be read; the rest of it is open.\n\n%2").arg(file, m_sequence.loadProblems().join(QStringLiteral("\n\n"))));
+        reportError(QStringLiteral("Not all of %1 could be read; the rest of it is open.\n\n%2")
+                        .arg(file, m_sequence.loadProblems().join(QStringLiteral("\n\n"))));
     return true;
 }
 

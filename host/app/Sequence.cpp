@@ -180,10 +180,12 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
             const QString where = QStringLiteral("Item %1 (TestID \"%2\", line %3) of %4")
                                       .arg(QString::number(position), testIdText, QString::number(lineOf(item)), file);
             if (!testProblem.isEmpty())
-                problems << QStringLiteral("%1: the saved test cannot be read whole (%2); it is listed with what could be read, and a save keeps the item as the file holds it until the test is changed or run.")
+                problems << QStringLiteral("%1: the saved test cannot be read whole (%2); it is listed with what could be read, and a save "
+                                           "keeps the item as the file holds it until the test is changed or run.")
                                 .arg(where, testProblem);
             if (!resultProblem.isEmpty())
-                problems << QStringLiteral("%1: its result cannot be read (%2); the test is listed without it, and a save keeps the file's result until the test is run again.")
+                problems << QStringLiteral("%1: its result cannot be read (%2); the test is listed without it, and a save keeps the "
+                                           "file's result until the test is run again.")
                                 .arg(where, resultProblem);
             unreadItems.append({element, item, resultProblem.isEmpty() ? nullptr : storedResult, savedFormOf(element),
                 resultProblem.isEmpty() ? QStringLiteral("not read whole from the file") : QStringLiteral("result not read from the file")});
