@@ -5,6 +5,7 @@
 #include "framework/HostServices.h"
 #include "framework/MMiscUtils.h"
 #include "platform/ComponentRuntime.h"
+#include "platform/Deref.h"
 #include "platform/interfaces/Controls.h"
 #include "platform/interfaces/TestElement.h"
 

@@ -128,28 +128,19 @@ std::int32_t StoreMtiData(const Ptr<IMtiDatabase>& mtiDatabase, Ptr<CMtiData2>& 
 {
     if (!mtiDatabase || !mti)
         return 0;
-    // An analyser is known by model and serial number. Without a serial number the
-    // firmware tells records apart too, so that such runs share one record instead
-    // of adding one each.
-    const bool hasSerial = !mti->Serial().isEmpty();
+    // A record is one analyser as it measured: model, serial number and firmware.
+    // Results keep pointing at their record, so a record is never changed; an
+    // analyser with new firmware gets a record of its own.
     QList<Ptr<IMtiRecord>> records;
     ignoreErrors([&] { records = mtiDatabase->Records(); });
     for (const auto& record : records) {
         bool same = false;
         ignoreErrors([&] {
-            same = record && record->Owner() == kOwnerWord && record->Model() == mti->MtiType()
-                   && record->SerialNumber() == mti->Serial() && (hasSerial || record->Firmware() == mti->Firmware());
+            same = record && record->Owner() == kOwnerWord && record->Model() == mti->MtiType() && record->SerialNumber() == mti->Serial()
+                   && record->Firmware() == mti->Firmware();
         });
-        if (!same)
-            continue;
-        // A known analyser with new firmware: its record follows the update. No
-        // firmware given is no update.
-        if (hasSerial && !mti->Firmware().isEmpty())
-            ignoreErrors([&] {
-                if (record->Firmware() != mti->Firmware())
-                    record->SetFirmware(mti->Firmware());
-            });
-        return valueOr([&] { return record->ID(); }, 0);
+        if (same)
+            return valueOr([&] { return record->ID(); }, 0);
     }
     std::int32_t id = 0;
     ignoreErrors([&] {

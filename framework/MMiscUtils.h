@@ -39,11 +39,10 @@ void SelectAllText(QLineEdit* text);
 // the record StoreMtiData added last in this process. Null when there is none.
 Ptr<CMtiData2> GetMtiData(const Ptr<IMtiDatabase>& mtiDatabase, std::int32_t& mtiId);
 
-// The id of the record holding this identity: an existing record of the same model
-// and serial number (whose firmware is updated to a new one given), or without a
-// serial number of the same model and firmware; else a record added for it (ids
-// are the database's own, so they never collide across models). 0 when there is
-// no database or identity.
+// The id of the record holding this identity: an existing record of the same model,
+// serial number and firmware, else a record added for it (ids are the database's
+// own, so they never collide across models). Records are never changed. 0 when
+// there is no database or identity.
 std::int32_t StoreMtiData(const Ptr<IMtiDatabase>& mtiDatabase, Ptr<CMtiData2>& mti);
 
 } // namespace MMiscUtils

@@ -54,6 +54,12 @@ bool MeasurementList::add(const Ptr<CMeasurement>& measurement)
     return true;
 }
 
+void MeasurementList::truncate(int count)
+{
+    if (count >= 0 && count < this->count())
+        m_items.resize(count);
+}
+
 // ---- result object -------------------------------------------------------------
 
 CResultBase::CResultBase(const ResultIdentity& identity) : m_identity(identity) {}
@@ -266,6 +272,7 @@ void CResultBase::Load(const Ptr<IXmlElement>& in, const Ptr<IProtocolLog>& log)
 
         const Ptr<IXmlElementList> children = in->Children();
         const int count = deref(children, location()).Count();
+        fitToStored(children);
         for (int i = 0; i < count; ++i) {
             const Ptr<IXmlElement> child = children->Item(i);
             const QString name = deref(child, location()).TagName();

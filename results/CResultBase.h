@@ -12,6 +12,7 @@
 
 #include "framework/CMeasurement.h"
 #include "platform/PluginError.h"
+#include "platform/interfaces/HostServices.h"
 #include "platform/interfaces/TestData.h"
 #include "platform/interfaces/TestElement.h"
 
@@ -42,6 +43,8 @@ public:
     Ptr<CMeasurement> find(const QString& key) const { return item(positionOf(key)); }
     // Added under its own key; false when that key is taken.
     bool add(const Ptr<CMeasurement>& measurement);
+    // Keeps the first count items.
+    void truncate(int count);
     const QList<Ptr<CMeasurement>>& items() const { return m_items; }
 
 private:
@@ -85,6 +88,9 @@ protected:
 
     // Starts a new, empty measurement set; status, comment, record and id stay.
     void resetMeasurements();
+    // Called by Load with the children of the element before it reads them: a result
+    // whose size follows its configuration takes the size the element was saved with.
+    virtual void fitToStored(const Ptr<IXmlElementList>&) {}
     // Creates a measurement and adds it under its key; caption and unit as given.
     // Each step that fails is skipped, so a measurement is made all the same.
     Ptr<CMeasurement> addMeasurement(const QString& key, const QString& caption, const QString& unit, std::int32_t valueType,

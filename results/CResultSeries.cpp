@@ -1,5 +1,7 @@
 #include "results/CResultSeries.h"
 
+#include <algorithm>
+
 namespace kelto {
 
 namespace {
@@ -11,14 +13,52 @@ void CResultSeries::buildSeries(const QString& keyBase, const QString& captionRe
     int count, const Variant& preset)
 {
     resetMeasurements();
-    const QString caption = translated(captionRef);
-    for (int n = 1; n <= count; ++n) {
-        const QString unit = translated(unitRef);
-        const Ptr<CMeasurement> measurement =
-            addMeasurement(keyBase + QString::number(n), caption + QLatin1Char(' ') + QString::number(n), unit, evtNumber, valueFormat);
-        if (measurement && !preset.isEmpty())
-            measurement->SetPresetValue(preset);
+    m_keyBase = keyBase;
+    m_caption = translated(captionRef);
+    m_unitRef = unitRef;
+    m_valueFormat = valueFormat;
+    m_preset = preset;
+    for (int n = 1; n <= count; ++n)
+        addPlace(n);
+}
+
+void CResultSeries::addPlace(int n)
+{
+    const Ptr<CMeasurement> measurement = addMeasurement(m_keyBase + QString::number(n), m_caption + QLatin1Char(' ') + QString::number(n),
+        translated(m_unitRef), evtNumber, m_valueFormat);
+    if (measurement && !m_preset.isEmpty())
+        measurement->SetPresetValue(m_preset);
+}
+
+int CResultSeries::placeOf(const QString& key) const
+{
+    if (m_keyBase.isEmpty() || !key.startsWith(m_keyBase, Qt::CaseInsensitive))
+        return 0;
+    const QString digits = key.mid(m_keyBase.size());
+    bool ok = false;
+    const int n = digits.toInt(&ok);
+    // "ENGY07" or "ENGY+7" name no place: the list would not find them under it.
+    if (!ok || QString::number(n) != digits || n < 1 || n > m_mostPlaces)
+        return 0;
+    return n;
+}
+
+void CResultSeries::fitToStored(const Ptr<IXmlElementList>& children)
+{
+    if (m_mostPlaces <= 0 || !mcolMeasurements || !children)
+        return;
+    int stored = 0;
+    for (int i = 0; i < children->Count(); ++i) {
+        const Ptr<IXmlElement> child = children->Item(i);
+        if (child && child->TagName() == QLatin1String("Measurement"))
+            stored = std::max(stored, placeOf(child->GetAttribute(QStringLiteral("Key"))));
     }
+    // Without saved readings (no run, or not applicable) the configured size stays.
+    if (stored == 0)
+        return;
+    mcolMeasurements->truncate(stored);
+    for (int n = mcolMeasurements->count() + 1; n <= stored; ++n)
+        addPlace(n);
 }
 
 void CResultSeries::storeSeries(const QString& keyBase, const QStringList& replies, int count)
@@ -55,7 +95,7 @@ void CResultBatteryRetention::StoreResult(const QStringList& sResultData)
 void CResultDefibPulse::Initialize(const Ptr<CConfigDefibPulse>& cctConfigCT)
 {
     // Without a configuration the series is that of a new one (mains operated), without presets.
-    const int places = cctConfigCT && cctConfigCT->BatteryOperated() ? 10 : 15;
+    const int places = cctConfigCT && cctConfigCT->BatteryOperated() ? kBatteryPlaces : kMainsPlaces;
     Variant preset;
     if (cctConfigCT)
         preset = cctConfigCT->PresetEnergy();

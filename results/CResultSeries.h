@@ -23,6 +23,24 @@ protected:
         const Variant& preset);
     // Readings of places 1..count from indices 0..count-1; an empty text leaves its place as it was.
     void storeSeries(const QString& keyBase, const QStringList& replies, int count);
+
+    // The most places a series of the class can have when its configuration sets
+    // their number; 0 for a series of fixed size.
+    int m_mostPlaces = 0;
+
+private:
+    // A series sized by its configuration takes the places its saved element holds
+    // (up to m_mostPlaces): a setting changed after the run does not cost readings.
+    void fitToStored(const Ptr<IXmlElementList>& children) override;
+    // The place a key names (base and number written plainly); 0 when none of this series.
+    int placeOf(const QString& key) const;
+    void addPlace(int n);
+
+    QString m_keyBase;
+    QString m_caption;
+    QString m_unitRef;
+    QString m_valueFormat;
+    Variant m_preset;
 };
 
 // The twenty charge times of the battery-capacity test.
@@ -55,7 +73,10 @@ class CResultDefibPulse : public CResultSeries {
 public:
     static constexpr ResultIdentity kIdentity{nullptr, "CResultDefibPulse", "20359::Loading Defib Pulse Repetition Test result data"};
 
-    CResultDefibPulse() : CResultSeries(kIdentity) {}
+    static constexpr int kMainsPlaces = 15;
+    static constexpr int kBatteryPlaces = 10;
+
+    CResultDefibPulse() : CResultSeries(kIdentity) { m_mostPlaces = kMainsPlaces; }
     void Initialize(const Ptr<CConfigDefibPulse>& cctConfigCT);
     // Readings from indices 0..iValue; the first empty text ends the series.
     void StoreResult(const QStringList& sResultData, std::int16_t iValue);

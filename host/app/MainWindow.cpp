@@ -363,6 +363,9 @@ void MainWindow::showSequence()
         const QString status = resultStatusText(element, judgedAgainst(element));
         if (!status.isEmpty())
             title += QStringLiteral("  [%1]").arg(status);
+        const QString unread = m_sequence.unreadNote(element);
+        if (!unread.isEmpty())
+            title += QStringLiteral("  (%1)").arg(unread);
         auto* item = new QListWidgetItem(title, m_sequenceList);
         if (m_host.ok())
             item->setIcon(QIcon(m_host.plugIn()->Icon(element->TestID(), 0, 0)));
@@ -454,6 +457,9 @@ bool MainWindow::openFile(const QString& file)
     m_file = file;
     m_unticked.clear();
     refreshSequence();
+    if (!m_sequence.loadProblems().isEmpty())
+        reportError(QStringLiteral("Not all of %1 could be read; the rest of it is open.\n\n%2")
+                        .arg(file, m_sequence.loadProblems().join(QStringLiteral("\n\n"))));
     return true;
 }
 

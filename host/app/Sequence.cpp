@@ -1,10 +1,13 @@
 #include "host/app/Sequence.h"
 
+#include <functional>
+
 #include "host/BasicServices.h"
 #include "host/HostLog.h"
 #include "host/Judgement.h"
 #include "host/XmlDocument.h"
 #include "platform/Automation.h"
+#include "platform/Deref.h"
 #include "platform/interfaces/TestData.h"
 
 namespace kelto::host {
@@ -12,6 +15,51 @@ namespace kelto::host {
 namespace {
 const QString kRoot = QStringLiteral("TestSequence");
 const QString kItem = QStringLiteral("Item");
+const QString kResultItem = QStringLiteral("ResultItem");
+const QString kSource = QStringLiteral("Kelto.Sequence");
+
+// Why a part of an item could not be read: the error its load raised, or the first
+// one the element reported to the host's log instead; empty when it was read.
+QString readPart(const std::function<void()>& load)
+{
+    const qsizetype reportsBefore = HostLog::instance().reportedErrors().size();
+    try {
+        load();
+    } catch (...) {
+        return currentError().description();
+    }
+    const QList<LogEntry> reported = HostLog::instance().reportedErrors();
+    return reported.size() > reportsBefore ? reported[reportsBefore].text : QString();
+}
+
+// The element's saved form as text, to tell whether it has changed.
+QString savedFormOf(const Ptr<ITestElement>& element)
+{
+    QString form;
+    ignoreErrors([&] {
+        auto doc = std::make_shared<XmlDocument>();
+        if (const Ptr<IXmlElement> saved = element->Save(doc, 0)) {
+            doc->SetDocumentElement(saved);
+            form = doc->Xml();
+        }
+    });
+    return form;
+}
+
+int lineOf(const Ptr<IXmlElement>& element)
+{
+    const auto* read = dynamic_cast<const XmlElement*>(element.get());
+    return read ? read->dom().lineNumber() : 0;
+}
+
+// A copy, for doc, of an element another document read.
+Ptr<IXmlElement> copyInto(XmlDocument& doc, const Ptr<IXmlElement>& element)
+{
+    const auto* read = dynamic_cast<const XmlElement*>(element.get());
+    if (!read)
+        raiseError(vberr::TypeMismatch, kSource, QStringLiteral("A part of the file that could not be read cannot be written back."));
+    return doc.wrap(doc.dom().importNode(read->dom(), true).toElement());
+}
 } // namespace
 
 Ptr<ITestElement> Sequence::add(IPlugIn& plugIn, std::int32_t testId)
@@ -30,10 +78,28 @@ bool Sequence::save(const QString& file, QString* error) const
         root->SetAttribute(QStringLiteral("PlugIn"), QStringLiteral("TarvoX"));
         doc->SetDocumentElement(root);
         for (const Ptr<ITestElement>& element : m_elements) {
+            const UnreadItem* unread = unreadOf(element);
+            if (unread && savedFormOf(element) == unread->loadedForm) {
+                // Unchanged since it was read in part: the file's item goes back whole.
+                root->AppendChild(copyInto(*doc, unread->stored));
+                continue;
+            }
             auto item = doc->CreateElement(kItem);
             item->SetAttribute(QStringLiteral("TestID"), QString::number(element->TestID()));
-            if (Ptr<IXmlElement> saved = element->Save(doc, 0))
-                item->AppendChild(saved);
+            // A test saved without its form, or with a part left out (a part reports
+            // why instead of failing), would come back changed: nothing is written.
+            Ptr<IXmlElement> saved;
+            const QString lost = readPart([&] { saved = element->Save(doc, 0); });
+            if (!saved || !lost.isEmpty()) {
+                *error = QStringLiteral("Test %1 of the sequence (%2) cannot be saved whole (%3); %4 was left as it was.")
+                             .arg(QString::number(root->Children()->Count() + 1), elementTitle(element),
+                                 lost.isEmpty() ? QStringLiteral("the test gave no saved form") : lost, file);
+                return false;
+            }
+            // A result the test could not read stays until a run gives it a new one.
+            if (unread && unread->storedResult && !valueOr([&] { return element->Result() != nullptr; }, false))
+                saved->AppendChild(copyInto(*doc, unread->storedResult));
+            item->AppendChild(saved);
             root->AppendChild(item);
         }
         if (!doc->Save(file)) {
@@ -64,6 +130,8 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
             return false;
         }
         QList<Ptr<ITestElement>> loaded;
+        QList<UnreadItem> unreadItems;
+        QStringList problems;
         auto items = root->Children();
         for (int i = 0; i < items->Count(); ++i) {
             auto item = items->Item(i);
@@ -71,7 +139,6 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
                 continue;
             ++position;
             testIdText = item->GetAttribute(QStringLiteral("TestID"));
-            const qsizetype reportsBefore = HostLog::instance().reportedErrors().size();
             const std::int32_t testId = storedLong(testIdText, QStringLiteral("The TestID"));
             if (!valueOr([&] { return plugIn.Tests()->Item(testId) != nullptr; }, false)) {
                 *error = QStringLiteral("Item %1 of %2 is test %3, which the plug-in does not have. Remove the item, or open the file with the plug-in it was made with.")
@@ -85,23 +152,48 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
                 *error = QStringLiteral("Item %1 of %2: the plug-in cannot create test %3.").arg(position).arg(file).arg(testId);
                 return false;
             }
+            QString testProblem;
+            QString resultProblem;
+            Ptr<IXmlElement> storedResult;
             auto children = item->Children();
             if (children->Count() > 0) {
                 const auto saved = children->Item(0);
                 const auto log = std::make_shared<ProtocolLog>();
-                element->Load(saved, log);
+                const bool resultAlone = saved->TagName() == kResultItem;
+                if (!resultAlone)
+                    testProblem = readPart([&] { element->Load(saved, log); });
                 // A saved result goes to the element on its own: only the element can
                 // make the fresh result of its own class that reads it.
-                if (const auto result = saved->FindChild(QStringLiteral("ResultItem")))
-                    element->Load(result, log);
+                storedResult = resultAlone ? saved : saved->FindChild(kResultItem);
+                if (storedResult) {
+                    resultProblem = readPart([&] { element->Load(storedResult, log); });
+                    // A result read in part is not shown as the run's: the test goes on without it.
+                    if (!resultProblem.isEmpty()) {
+                        Ptr<ITestElement> bare = element->Clone();
+                        deref(bare, kSource);
+                        element = bare;
+                    }
+                }
             }
             loaded.append(element);
-            // An element reports what it cannot read to the host's log instead of raising it.
-            const QList<LogEntry> reported = HostLog::instance().reportedErrors();
-            if (reported.size() > reportsBefore)
-                raiseError(reported[reportsBefore].number, reported[reportsBefore].source, reported[reportsBefore].text);
+            if (testProblem.isEmpty() && resultProblem.isEmpty())
+                continue;
+            const QString where = QStringLiteral("Item %1 (TestID \"%2\", line %3) of %4")
+                                      .arg(QString::number(position), testIdText, QString::number(lineOf(item)), file);
+            if (!testProblem.isEmpty())
+                problems << QStringLiteral("%1: the saved test cannot be read whole (%2); it is listed with what could be read, and a save "
+                                           "keeps the item as the file holds it until the test is changed or run.")
+                                .arg(where, testProblem);
+            if (!resultProblem.isEmpty())
+                problems << QStringLiteral("%1: its result cannot be read (%2); the test is listed without it, and a save keeps the "
+                                           "file's result until the test is run again.")
+                                .arg(where, resultProblem);
+            unreadItems.append({element, item, resultProblem.isEmpty() ? nullptr : storedResult, savedFormOf(element),
+                resultProblem.isEmpty() ? QStringLiteral("not read whole from the file") : QStringLiteral("result not read from the file")});
         }
         m_elements = loaded;
+        m_unread = unreadItems;
+        m_problems = problems;
         return true;
     } catch (...) {
         const QString reason = currentError().description();
@@ -111,10 +203,30 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
     }
 }
 
+const Sequence::UnreadItem* Sequence::unreadOf(const Ptr<ITestElement>& element) const
+{
+    for (const UnreadItem& unread : m_unread) {
+        if (element && unread.element.lock() == element)
+            return &unread;
+    }
+    return nullptr;
+}
+
+QString Sequence::unreadNote(const Ptr<ITestElement>& element) const
+{
+    const UnreadItem* unread = unreadOf(element);
+    if (!unread)
+        return QString();
+    // A run has given the test a result of its own in place of the one not read.
+    if (unread->storedResult && valueOr([&] { return element->Result() != nullptr; }, false))
+        return QString();
+    return unread->note;
+}
+
 QString elementTitle(const Ptr<ITestElement>& element)
 {
     QString name;
-    ignoreErrors([&] { name = element->Info()->Name(); });
+    ignoreErrors([&] { name = deref(element->Info(), kSource).Name(); });
     return name.isEmpty() ? QStringLiteral("Test %1").arg(element->TestID()) : name;
 }
 

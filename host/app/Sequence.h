@@ -9,6 +9,8 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
+#include <memory>
 
 #include "platform/interfaces/PlugIn.h"
 #include "platform/interfaces/TestElement.h"
@@ -26,10 +28,33 @@ public:
     // Written atomically: a failed save leaves the previous file as it was.
     bool save(const QString& file, QString* error) const;
     // Replaces the elements with those of the file; on failure nothing changes.
+    // An item whose saved test or result cannot be read does not cost the others:
+    // it is listed with what could be read (without its result when that failed),
+    // and loadProblems() names it.
     bool load(const QString& file, IPlugIn& plugIn, QString* error);
 
+    // One text per item of the last load that could not be read whole, naming the
+    // item, its test id, its line, the reason and what a save does with it.
+    const QStringList& loadProblems() const { return m_problems; }
+    // What of the element the file held could not be read; empty when it was read whole.
+    QString unreadNote(const Ptr<ITestElement>& element) const;
+
 private:
+    // An item read in part. Until the operator changes or runs its test, a save
+    // writes the item back as the file held it; a result that could not be read is
+    // kept until a run gives the test a new one.
+    struct UnreadItem {
+        std::weak_ptr<ITestElement> element;
+        Ptr<IXmlElement> stored;       // the item as the file holds it
+        Ptr<IXmlElement> storedResult; // its result, when that was what could not be read
+        QString loadedForm;            // the element's saved form right after the load
+        QString note;
+    };
+    const UnreadItem* unreadOf(const Ptr<ITestElement>& element) const;
+
     QList<Ptr<ITestElement>> m_elements;
+    QList<UnreadItem> m_unread;
+    QStringList m_problems;
 };
 
 // An element as the window and the report name it: its name, or "Test <id>".

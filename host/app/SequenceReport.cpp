@@ -26,6 +26,9 @@ void printSequenceReport(const Sequence& sequence, const QString& sequenceFile, 
         const QString status = resultStatusText(element, selected);
         if (!status.isEmpty())
             heading += QStringLiteral(": ") + status;
+        const QString unread = sequence.unreadNote(element);
+        if (!unread.isEmpty())
+            heading += QStringLiteral(" (%1)").arg(unread);
         report->addHeading(heading);
         // An element that fails to print does not cost the others their pages.
         ignoreErrors([&] { element->PrintReport(report, setup); });
@@ -71,6 +74,10 @@ int runReportCommand(const QString& sequenceFile, const QString& output, QTextSt
         err << error << "\nCheck the file name, and that the file is a test sequence saved by kelto-host.\n";
         return exitcode::Failure;
     }
+    // Items read in part are named here and in their headings; the report is
+    // written all the same, and the exit code says it is not the whole file's.
+    for (const QString& problem : sequence.loadProblems())
+        err << problem << "\n";
     auto report = std::make_shared<Report>();
     const Ptr<IStandardCollection> held = standardsHeldBy(sequence.elements());
     printSequenceReport(sequence, sequenceFile, QDateTime::currentDateTime(), [&](const Ptr<ITestElement>&) { return held; }, report);
@@ -78,7 +85,7 @@ int runReportCommand(const QString& sequenceFile, const QString& output, QTextSt
         err << error << "\n";
         return exitcode::Failure;
     }
-    return exitcode::Success;
+    return sequence.loadProblems().isEmpty() ? exitcode::Success : exitcode::Failure;
 }
 
 } // namespace kelto::host

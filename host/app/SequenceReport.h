@@ -31,7 +31,8 @@ ReportFormat reportFormatOf(const QString& file);
 // reason, naming the file, when it cannot.
 bool writeReport(const Report& report, const QString& file, QString* error);
 
-// "kelto-host report SEQUENCE_FILE --output FILE": exit 0, or 1 with the reason on err.
+// "kelto-host report SEQUENCE_FILE --output FILE": exit 0, or 1 with the reason on
+// err; 1 as well after writing the report when items could be read only in part.
 // The report is judged against every standard the sequence's elements hold, as a
 // run of the sequence is unless the operator unticks some.
 int runReportCommand(const QString& sequenceFile, const QString& output, QTextStream& err);

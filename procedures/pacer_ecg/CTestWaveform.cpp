@@ -91,23 +91,18 @@ void CTestWaveform<Self, Config, Result>::guideInitialized()
 {
     mfItemClicked = false;
     auto& result = this->deref(this->Result());
-    if (result.Status() == emsNotApplicable) {
-        gfWaveRunning = false;
-        return;
-    }
-    // A verdict may be (re)ticked when the guide opens on a judged result, or when
-    // this element has already played its waveform.
-    const bool nextEnabled = this->deref(this->deref(this->Guide().xtbToolbar()).Item(guidebutton::Next)).Enabled();
-    gfWaveRunning = nextEnabled ? true : mfWavePlayed;
+    // Only the verdict on a waveform this element has played may be ticked again: a
+    // result opened from a file, or judged by another element object, waits for a
+    // new run, since a tick the result would not take would leave the two apart.
+    gfWaveRunning = result.Status() != emsNotApplicable && mfWavePlayed;
 }
 
 template <class Self, class Config, class Result>
 void CTestWaveform<Self, Config, Result>::mfrmTestGuide_StartTest()
 {
-    if (gfWaveRunning) {
-        gfWaveRunning = false;
-        mfWavePlayed = false;
-    }
+    // The run begins anew: the verdict waits for its waveform.
+    gfWaveRunning = false;
+    mfWavePlayed = false;
     if (this->mfBusy)
         return;
     try {
@@ -145,6 +140,9 @@ void CTestWaveform<Self, Config, Result>::startTestFailed(const PluginError& err
 {
     // A period left running would stop or abort the link of a later run.
     releaseTimer();
+    // A failed run is not handed over, so no verdict is taken for it either.
+    gfWaveRunning = false;
+    mfWavePlayed = false;
     ignoreErrors([&] { this->vti()->CloseChannel(); });
     ignoreErrors([&] { this->Guide().SetToolbarMode(1, false); });
     ignoreErrors([&] { this->Guide().SetStatusText(QString()); });
@@ -248,7 +246,8 @@ template <class Self, class Config, class Result>
 void CTestWaveform<Self, Config, Result>::mfrmTestGuide_ItemClicked(bool)
 {
     mfItemClicked = true;
-    if (!(mfWaveStarted && mfTimeUp))
+    // The grid takes ticks exactly while this element's waveform has played.
+    if (!mfWavePlayed)
         return;
     ignoreErrors([&] {
         const auto result = this->typedResult();
@@ -264,6 +263,7 @@ void CTestWaveform<Self, Config, Result>::FinishTest(const Ptr<CMtiData2>& mti)
 {
     if (this->mfSkip) {
         ignoreErrors([&] { this->deref(this->elementBase()).SetResult(nullptr); });
+        mfWavePlayed = false;
         return;
     }
     // A stop is the normal end of a waveform run, so it keeps its result.
@@ -280,6 +280,13 @@ void CTestWaveform<Self, Config, Result>::FinishTest(const Ptr<CMtiData2>& mti)
     }
     // The setup is told of every finished run, with or without a result.
     ignoreErrors([&] { this->deref(this->mSetup).TestFinished(this->self()); });
+}
+
+template <class Self, class Config, class Result>
+void CTestWaveform<Self, Config, Result>::loadResultItem()
+{
+    mfWavePlayed = false;
+    TestElementClass<Self, Config, Result>::loadResultItem();
 }
 
 template class CTestWaveform<CTestNormalSinus, CConfigNormalSinus, CResultNormalSinus>;

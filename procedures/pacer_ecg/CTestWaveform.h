@@ -38,6 +38,8 @@ protected:
     void PerformMeasurement() override { RunWave(); }
     void guideInitialized() override;
     void FinishTest(const Ptr<CMtiData2>& mti) override;
+    // A result read from a file was judged on a waveform this object did not play.
+    void loadResultItem() override;
     void startTestFailed(const PluginError& error) override;
 
 private:

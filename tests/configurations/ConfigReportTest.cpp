@@ -1,5 +1,6 @@
 // Report tables of the four families, checked against the host's recording report writer.
 
+#include "host/HostLog.h"
 #include "host/Report.h"
 
 #include "ConfigTestSupport.h"
@@ -110,6 +111,13 @@ TEST(ConfigReport, WaveRowsNameTheSelectedWave)
 
 TEST(ConfigReport, NoReportWriterPrintsNothing)
 {
+    // Not an error either: an element is printed without a writer when the host has none.
     CConfigPerformance config;
+    const qsizetype reportsBefore = host::HostLog::instance().reportedErrors().size();
     EXPECT_NO_THROW(config.PrintReport(nullptr));
+    EXPECT_EQ(host::HostLog::instance().reportedErrors().size(), reportsBefore);
+    // The same settings given a writer print their table, so nothing was left out above.
+    auto report = reportAnswering(7, 10000);
+    config.PrintReport(report);
+    EXPECT_EQ(report->tables().size(), 1);
 }

@@ -15,7 +15,11 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include "configurations/CConfigEnergySetting.h"
+#include "configurations/CConfigWaveform.h"
+#include "host/HostLog.h"
 #include "host/RegistryKey.h"
+#include "host/XmlDocument.h"
 #include "host/app/HostCommands.h"
 #include "host/app/MainWindow.h"
 #include "host/app/PlugInHost.h"
@@ -24,6 +28,7 @@
 #include "platform/interfaces/Standards.h"
 #include "platform/interfaces/TestData.h"
 #include "tests/support/HostileXml.h"
+#include "tests/support/NullTestElement.h"
 #include "tests/support/TestFiles.h"
 
 using namespace kelto;
@@ -61,9 +66,15 @@ TEST_F(HostAppTest, ASequenceSavesAndLoadsBackWithItsSettingsAndLimits)
     auto charge = sequence.add(*plugInHost.plugIn(), 300);
     ASSERT_TRUE(vfib && charge);
     vfib->Info()->SetName(QStringLiteral("VFIB at 200 J"));
+    query<CConfigEnergySetting>(vfib->Configuration())->SetPresetEnergy(200);
+    query<CConfigEnergySetting>(charge->Configuration())->SetPresetEnergy(360);
     auto standard = vfib->Limits()->CreateStandard(QStringLiteral("IEC 60601-2-4"),
         plugInHost.plugIn()->Tests()->Item(100)->Limits()->Standards()->Item(0)->CompleteName());
     ASSERT_TRUE(standard);
+    const Ptr<ILimit> energy = standard->FindLimit(QStringLiteral("ENGY"));
+    ASSERT_TRUE(energy) << "the template's limit came along in the standard the element took";
+    energy->SetValue(elvHigh, 12.5f);
+    energy->SetValue(elvLow, 7.25f);
 
     const QString file = dir.filePath(QStringLiteral("sequence.xml"));
     QString error;
@@ -75,10 +86,20 @@ TEST_F(HostAppTest, ASequenceSavesAndLoadsBackWithItsSettingsAndLimits)
     EXPECT_EQ(again.elements()[0]->TestID(), 100);
     EXPECT_EQ(again.elements()[1]->TestID(), 300);
     EXPECT_EQ(again.elements()[0]->Info()->Name(), QStringLiteral("VFIB at 200 J"));
+    EXPECT_EQ(query<CConfigEnergySetting>(again.elements()[0]->Configuration())->PresetEnergy(), 200.0f);
+    EXPECT_EQ(query<CConfigEnergySetting>(again.elements()[1]->Configuration())->PresetEnergy(), 360.0f);
     ASSERT_TRUE(again.elements()[0]->Limits()->Standards());
-    EXPECT_EQ(again.elements()[0]->Limits()->Standards()->Count(), 1);
-    // The template's limit came along in the standard the element took.
-    EXPECT_TRUE(again.elements()[0]->Limits()->Standards()->Item(0)->FindLimit(QStringLiteral("ENGY")));
+    ASSERT_EQ(again.elements()[0]->Limits()->Standards()->Count(), 1);
+    const Ptr<IStandard> reopened = again.elements()[0]->Limits()->Standards()->Item(0);
+    EXPECT_EQ(reopened->AlphaName(), QStringLiteral("IEC 60601-2-4"));
+    EXPECT_EQ(reopened->CompleteName(), standard->CompleteName());
+    const Ptr<ILimit> limit = reopened->FindLimit(QStringLiteral("ENGY"));
+    ASSERT_TRUE(limit);
+    EXPECT_EQ(limit->Value(elvHigh), 12.5f);
+    EXPECT_EQ(limit->Value(elvLow), 7.25f);
+    EXPECT_EQ(limit->Formula(elvHigh), energy->Formula(elvHigh));
+    EXPECT_EQ(limit->Formula(elvLow), energy->Formula(elvLow));
+    EXPECT_FALSE(again.elements()[1]->Limits()->Standards() && again.elements()[1]->Limits()->Standards()->Count() > 0);
 }
 
 TEST_F(HostAppTest, AFailedLoadKeepsTheSequenceAndAFailedSaveKeepsTheFile)
@@ -105,30 +126,71 @@ TEST_F(HostAppTest, AFailedLoadKeepsTheSequenceAndAFailedSaveKeepsTheFile)
     EXPECT_FALSE(sequence.save(dir.filePath(QStringLiteral("missing/sequence.xml")), &error));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), before);
+    f.close();
+
+    // A test that gives no saved form, or leaves a part out and reports why, would
+    // come back changed: the save fails, names it and writes nothing.
+    struct Formless : NullTestElement {
+        QString reported;
+        Ptr<IXmlElement> Save(const Ptr<IXmlDocument>& doc, std::int32_t) override
+        {
+            if (reported.isEmpty())
+                return nullptr;
+            host::HostLog::instance().add({host::LogEntry::ReportedError, 5, QStringLiteral("Test"), reported});
+            return doc->CreateElement(QStringLiteral("TestElement"));
+        }
+    };
+    for (const QString& reported : {QString(), QStringLiteral("The result could not be saved.")}) {
+        SCOPED_TRACE(reported.toStdString());
+        host::Sequence broken;
+        broken.add(*plugInHost.plugIn(), 300);
+        auto formless = std::make_shared<Formless>();
+        formless->reported = reported;
+        broken.elements().append(formless);
+        error.clear();
+        EXPECT_FALSE(broken.save(file, &error));
+        EXPECT_TRUE(error.startsWith(QStringLiteral("Test 2 of the sequence (Test 0) cannot be saved whole"))) << error.toStdString();
+        EXPECT_TRUE(error.contains(reported.isEmpty() ? QStringLiteral("no saved form") : reported)) << error.toStdString();
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), before);
+        f.close();
+    }
 }
 
-TEST_F(HostAppTest, EveryTestTypeIsAddedSavedAndOpenedAlsoWithoutTemplateStandards)
+TEST_F(HostAppTest, AnItemWithoutItsSavedFormOpensAsANewTestAndIsSavedInFull)
 {
-    // The waveform tests (900, 1000, 1100) have no standards in the template.
+    // A file written by hand may give a test id alone: the test opens with the
+    // settings of a new one, and a save writes its whole saved form.
     host::MainWindow window(plugInHost);
     window.show();
-    for (int row = 0; row < window.testList()->topLevelItemCount(); ++row)
-        window.addTest(window.testList()->topLevelItem(row)->data(0, Qt::UserRole).toInt());
-    ASSERT_EQ(window.sequence().elements().size(), 16);
-    for (const auto& element : window.sequence().elements()) {
-        const auto standards = element->Limits()->Standards();
-        EXPECT_TRUE(!standards || standards->Count() == 0) << element->TestID();
-    }
-
     const QString file = dir.filePath(QStringLiteral("one-wave.xml"));
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(R"(<TestSequence PlugIn="TarvoX"><Item TestID="900"/><Item TestID="1100"/></TestSequence>)");
-    f.close();
+    ASSERT_TRUE(writeFile(file, R"(<TestSequence PlugIn="TarvoX"><Item TestID="900"/><Item TestID="1100"/></TestSequence>)"));
     ASSERT_TRUE(window.openFile(file));
     ASSERT_EQ(window.sequence().elements().size(), 2);
     EXPECT_EQ(window.sequence().elements()[0]->TestID(), 900);
+    EXPECT_EQ(window.sequence().elements()[1]->TestID(), 1100);
+    EXPECT_FALSE(window.sequence().elements()[0]->Result());
+    const auto newWave = plugInHost.plugIn()->CreateTest(900);
+    EXPECT_EQ(query<CConfigWaveform>(window.sequence().elements()[0]->Configuration())->Duration(),
+        query<CConfigWaveform>(newWave->Configuration())->Duration());
     EXPECT_TRUE(boxes.isEmpty()) << boxes.join(QLatin1Char('\n')).toStdString();
+
+    const QString full = dir.filePath(QStringLiteral("one-wave-saved.xml"));
+    ASSERT_TRUE(window.saveFile(full));
+    auto doc = std::make_shared<host::XmlDocument>();
+    ASSERT_TRUE(doc->Load(full));
+    const auto items = doc->DocumentElement()->Children();
+    ASSERT_EQ(items->Count(), 2);
+    for (int i = 0; i < 2; ++i) {
+        const auto saved = items->Item(i)->FindChild(QStringLiteral("TestElement"));
+        ASSERT_TRUE(saved) << i;
+        EXPECT_TRUE(saved->FindChild(QStringLiteral("PlugInData"))) << i;
+    }
+    host::Sequence again;
+    QString error;
+    ASSERT_TRUE(again.load(full, *plugInHost.plugIn(), &error)) << error.toStdString();
+    ASSERT_EQ(again.elements().size(), 2);
+    EXPECT_EQ(again.elements()[1]->TestID(), 1100);
 }
 
 TEST_F(HostAppTest, ASequenceThatCannotBeReadNamesTheFileTheItemAndTheFault)
@@ -144,20 +206,6 @@ TEST_F(HostAppTest, ASequenceThatCannotBeReadNamesTheFileTheItemAndTheFault)
             QStringLiteral("Item 2 of %1 is test 999, which the plug-in does not have.")},
         {"test id out of range", "<TestSequence><Item TestID=\"1e99\"/></TestSequence>",
             QStringLiteral("Item 1 (TestID \"1e99\") of %1 cannot be read: The TestID is out of range: \"1e99\"")},
-        {"filter out of range", "<TestSequence><Item TestID=\"300\"/><Item TestID=\"300\"><TestElement ID=\"1\" Filter=\"-1e308\"/></Item></TestSequence>",
-            QStringLiteral("Item 2 (TestID \"300\") of %1 cannot be read: The Filter of the test element is out of range: \"-1e308\"")},
-        {"result out of range", "<TestSequence><Item TestID=\"300\"><ResultItem MTI=\"1e99\"/></Item></TestSequence>",
-            QStringLiteral("Item 1 (TestID \"300\") of %1 cannot be read: The MTI of the result item is out of range: \"1e99\"")},
-        {"result of another test", "<TestSequence><Item TestID=\"300\"><ResultItem><Measurement Key=\"PACR\"/></ResultItem></Item></TestSequence>",
-            QStringLiteral("Item 1 (TestID \"300\") of %1 cannot be read: The result has no measurement \"PACR\"")},
-        {"limit value no number",
-            "<TestSequence><Item TestID=\"300\"><TestElement ID=\"1\">\n<ExpectedResult><Standard Alpha=\"EN\" Complete=\"EN 1\" Flags=\"1\">\n"
-            "<Limit Key=\"CHTI\" Unit=\"s\"><High Value=\"15 s\"/></Limit></Standard></ExpectedResult></TestElement></Item></TestSequence>",
-            QStringLiteral("Item 1 (TestID \"300\") of %1 cannot be read: The High value \"15 s\" of the limit CHTI of the standard \"EN\" (%1, line 3) is not a number")},
-        {"too many limits",
-            "<TestSequence><Item TestID=\"300\"><TestElement ID=\"1\"><ExpectedResult>\n<Standard Alpha=\"EN\" Complete=\"EN 1\" Flags=\"1\">\n"
-                + QByteArray("<Limit Key=\"CHTI\" Unit=\"s\"/>\n").repeated(10001) + "</Standard></ExpectedResult></TestElement></Item></TestSequence>",
-            QStringLiteral("Item 1 (TestID \"300\") of %1 cannot be read: The standard \"EN\" (%1, line 10003) holds more than 10000 limits.")},
     };
     host::Sequence sequence;
     sequence.add(*plugInHost.plugIn(), 100);
@@ -174,6 +222,84 @@ TEST_F(HostAppTest, ASequenceThatCannotBeReadNamesTheFileTheItemAndTheFault)
     }
 }
 
+TEST_F(HostAppTest, AnItemReadOnlyInPartIsNamedTheRestOpensAndASaveKeepsWhatTheFileHeld)
+{
+    const struct {
+        const char* what;
+        QByteArray item;
+        QString said;
+        bool resultLost;
+    } cases[] = {
+        {"filter out of range", R"(<Item TestID="300"><TestElement ID="1" Filter="-1e308"><Info Name="kept"/></TestElement></Item>)",
+            QStringLiteral("the saved test cannot be read whole (The Filter of the test element is out of range: \"-1e308\""), false},
+        {"result out of range", R"(<Item TestID="300"><ResultItem MTI="1e99"><Status Value="1"/></ResultItem></Item>)",
+            QStringLiteral("its result cannot be read (The MTI of the result item is out of range: \"1e99\""), true},
+        {"result of another test",
+            R"(<Item TestID="300"><TestElement ID="4"><Info Name="bench"/><ResultItem><Status Value="2"/><Measurement Key="PACR"/></ResultItem></TestElement></Item>)",
+            QStringLiteral("its result cannot be read (The result has no measurement \"PACR\""), true},
+        {"limit value no number",
+            R"(<Item TestID="300"><TestElement ID="1"><ExpectedResult><Standard Alpha="EN" Complete="EN 1" Flags="1">)"
+            R"(<Limit Key="CHTI" Unit="s"><High Value="15 s"/></Limit></Standard></ExpectedResult></TestElement></Item>)",
+            QStringLiteral("the saved test cannot be read whole (The High value \"15 s\" of the limit CHTI of the standard \"EN\" (%1, line 3) is not a number"), false},
+        {"too many limits",
+            R"(<Item TestID="300"><TestElement ID="1"><ExpectedResult><Standard Alpha="EN" Complete="EN 1" Flags="1">)"
+                + QByteArray(R"(<Limit Key="CHTI" Unit="s"/>)").repeated(10001) + "</Standard></ExpectedResult></TestElement></Item>",
+            QStringLiteral("the saved test cannot be read whole (The standard \"EN\" (%1, line 3) holds more than 10000 limits."), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        boxes.clear();
+        const QString file = dir.filePath(QStringLiteral("in-part.xml"));
+        ASSERT_TRUE(writeFile(file, "<TestSequence PlugIn=\"TarvoX\">\n<Item TestID=\"100\"/>\n" + c.item + "\n<Item TestID=\"1600\"/>\n</TestSequence>\n"));
+        host::MainWindow window(plugInHost);
+        ASSERT_TRUE(window.openFile(file));
+        const auto& elements = window.sequence().elements();
+        ASSERT_EQ(elements.size(), 3);
+        EXPECT_EQ(elements[2]->TestID(), 1600);
+        const QStringList problems = window.sequence().loadProblems();
+        ASSERT_EQ(problems.size(), 1);
+        EXPECT_TRUE(problems[0].startsWith(QStringLiteral("Item 2 (TestID \"300\", line 3) of %1: ").arg(file))) << problems[0].toStdString();
+        EXPECT_TRUE(problems[0].contains(c.said.arg(file))) << problems[0].toStdString();
+        ASSERT_EQ(boxes.size(), 1) << "the window names it once";
+        EXPECT_TRUE(boxes[0].contains(problems[0])) << boxes[0].toStdString();
+        EXPECT_FALSE(elements[1]->Result()) << "a result read in part is not shown as the run's";
+        EXPECT_FALSE(window.sequence().unreadNote(elements[1]).isEmpty());
+        EXPECT_TRUE(window.sequenceList()->item(1)->text().endsWith(QStringLiteral("(%1)").arg(window.sequence().unreadNote(elements[1]))));
+        EXPECT_TRUE(window.sequence().unreadNote(elements[0]).isEmpty());
+
+        // Saved unchanged, even after it was selected, the item is the file's.
+        window.selectElement(1);
+        const QString same = dir.filePath(QStringLiteral("same.xml"));
+        ASSERT_TRUE(window.saveFile(same));
+        auto doc = std::make_shared<host::XmlDocument>();
+        ASSERT_TRUE(doc->Load(same));
+        auto original = std::make_shared<host::XmlDocument>();
+        ASSERT_TRUE(original->LoadXml(QString::fromUtf8(c.item)));
+        const auto itemXml = [](const Ptr<IXmlElement>& item) {
+            auto d = std::make_shared<host::XmlDocument>();
+            d->SetDocumentElement(item);
+            return d->Xml();
+        };
+        EXPECT_EQ(itemXml(doc->DocumentElement()->Children()->Item(1)), itemXml(original->DocumentElement()));
+
+        // Changed, it is saved as it now is; a result it could not read goes along.
+        elements[1]->Info()->SetName(QStringLiteral("renamed"));
+        const QString changed = dir.filePath(QStringLiteral("changed.xml"));
+        ASSERT_TRUE(window.saveFile(changed));
+        host::Sequence again;
+        QString error;
+        ASSERT_TRUE(again.load(changed, *plugInHost.plugIn(), &error)) << error.toStdString();
+        ASSERT_EQ(again.elements().size(), 3);
+        EXPECT_EQ(again.elements()[1]->Info()->Name(), QStringLiteral("renamed"));
+        ASSERT_TRUE(doc->Load(changed));
+        const auto saved = doc->DocumentElement()->Children()->Item(1)->FindChild(QStringLiteral("TestElement"));
+        ASSERT_TRUE(saved);
+        const auto keptResult = saved->FindChild(QStringLiteral("ResultItem"));
+        EXPECT_EQ(keptResult != nullptr, c.resultLost);
+        EXPECT_EQ(again.loadProblems().size(), c.resultLost ? 1 : 0) << again.loadProblems().join(QLatin1Char('\n')).toStdString();
+    }
+}
+
 TEST_F(HostAppTest, TheWindowListsTheTestsAndDocksTheDialogsOfTheSelectedElement)
 {
     host::MainWindow window(plugInHost);
@@ -185,6 +311,10 @@ TEST_F(HostAppTest, TheWindowListsTheTestsAndDocksTheDialogsOfTheSelectedElement
     window.addTest(300);
     window.addTest(100);
     ASSERT_EQ(window.sequenceList()->count(), 2);
+    for (const auto& element : window.sequence().elements()) {
+        const auto standards = element->Limits()->Standards();
+        EXPECT_TRUE(!standards || standards->Count() == 0) << "an added test holds no standard until one is added";
+    }
     window.selectElement(1);
     ASSERT_GE(window.standardChoice()->count(), 2);
     const QStringList iec = window.standardChoice()->itemData(0).toStringList();

@@ -1,7 +1,12 @@
 // A finished result of every test type comes back from the sequence file as it was
 // saved: status and status text, every reading with its status, comment and MTI id.
 
+#include "configurations/CConfigDefibPulse.h"
+#include "host/Judgement.h"
+#include "host/Report.h"
+#include "host/app/SequenceReport.h"
 #include "tests/host_app/HostRunFixture.h"
+#include "tests/support/TestFiles.h"
 
 using namespace kelto;
 
@@ -94,4 +99,75 @@ TEST_F(ResultReloadTest, NotApplicableResultsOfEveryTypeComeBackWithTheStatusTex
         EXPECT_EQ(statusText(result), text);
         expectSameResult(result, again.elements()[row]->Result());
     }
+}
+
+TEST_F(ResultReloadTest, APulseRunSavedAfterItsSizeSettingChangedComesBackWithEveryReading)
+{
+    // Fifteen discharges on mains; then the operator ticks "Battery operated" (ten).
+    host::MainWindow window(plugInHost);
+    window.show();
+    window.addTest(1600);
+    window.runFrom(0);
+    ASSERT_FALSE(stuck);
+    const Ptr<ITestElement> run = window.sequence().elements()[0];
+    ASSERT_TRUE(run->Result());
+    ASSERT_EQ(run->Result()->MeasurementCount(), 15);
+    ASSERT_FALSE(run->Result()->Measurement(Variant(QStringLiteral("ENGY15")))->value().isEmpty());
+    query<CConfigDefibPulse>(run->Configuration())->SetBatteryOperated(true);
+    const QString file = dir.filePath(QStringLiteral("pulse.xml"));
+    ASSERT_TRUE(window.saveFile(file));
+
+    host::MainWindow reopened(plugInHost);
+    ASSERT_TRUE(reopened.openFile(file));
+    EXPECT_TRUE(boxes.isEmpty()) << boxes.join(QLatin1Char('\n')).toStdString();
+    ASSERT_EQ(reopened.sequence().elements().size(), 1);
+    const Ptr<ITestElement> element = reopened.sequence().elements()[0];
+    EXPECT_TRUE(query<CConfigDefibPulse>(element->Configuration())->BatteryOperated());
+    expectSameResult(run->Result(), element->Result());
+
+    // Reported with all fifteen readings.
+    auto report = std::make_shared<host::Report>();
+    const auto held = host::standardsHeldBy(reopened.sequence().elements());
+    host::printSequenceReport(reopened.sequence(), file, QDateTime::currentDateTime(), [&](const Ptr<ITestElement>&) { return held; }, report);
+    ASSERT_EQ(report->tables().size(), 2) << "settings and readings";
+    const QString rows = report->tables().last().rows;
+    EXPECT_EQ(rows.count(QStringLiteral("|104.2|")), 15) << rows.toStdString();
+}
+
+TEST_F(ResultReloadTest, AResultThatCouldNotBeReadIsKeptUntilARunReplacesIt)
+{
+    const QString file = dir.filePath(QStringLiteral("unread.xml"));
+    ASSERT_TRUE(writeFile(file,
+        R"(<TestSequence PlugIn="TarvoX"><Item TestID="300"><ResultItem MTI="3"><Status Value="2"/><Measurement Key="CHTI9"/></ResultItem></Item></TestSequence>)"));
+    host::MainWindow window(plugInHost);
+    window.show();
+    ASSERT_TRUE(window.openFile(file));
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains(QStringLiteral("CHTI9"))) << boxes[0].toStdString();
+    boxes.clear();
+    const Ptr<ITestElement> element = window.sequence().elements().value(0);
+    ASSERT_TRUE(element);
+    EXPECT_FALSE(element->Result());
+    EXPECT_TRUE(window.sequenceList()->item(0)->text().endsWith(QStringLiteral("(result not read from the file)")));
+
+    window.runFrom(0);
+    ASSERT_FALSE(stuck);
+    ASSERT_TRUE(element->Result());
+    EXPECT_TRUE(window.sequenceList()->item(0)->text().endsWith(QStringLiteral("[%1]").arg(host::resultStatusText(element, host::standardsHeldBy(window.sequence().elements())))))
+        << window.sequenceList()->item(0)->text().toStdString();
+    EXPECT_FALSE(element->Result()->Measurement(Variant(QStringLiteral("CHTI")))->value().isEmpty());
+    ASSERT_TRUE(window.saveFile(file));
+
+    // Only the run's result is in the file now, and it reads.
+    auto doc = std::make_shared<host::XmlDocument>();
+    ASSERT_TRUE(doc->Load(file));
+    const auto saved = doc->DocumentElement()->Children()->Item(0)->FindChild(QStringLiteral("TestElement"));
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(doc->Xml().count(QStringLiteral("<ResultItem")), 1) << doc->Xml().toStdString();
+    EXPECT_FALSE(doc->Xml().contains(QStringLiteral("CHTI9")));
+    host::Sequence again;
+    QString error;
+    ASSERT_TRUE(again.load(file, *plugInHost.plugIn(), &error)) << error.toStdString();
+    EXPECT_TRUE(again.loadProblems().isEmpty()) << again.loadProblems().join(QLatin1Char('\n')).toStdString();
+    expectSameResult(element->Result(), again.elements().value(0)->Result());
 }

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "framework/CLimitData.h"
+#include "host/HostLog.h"
+#include "host/Standards.h"
 #include "host/XmlDocument.h"
 #include "platform/ComponentRuntime.h"
 #include "procedures/defibrillator/CTestBatteryCapacity.h"
@@ -72,8 +74,24 @@ TEST(TestElementFrame, hostMembersThatIgnoreErrorsNeverFail)
     auto element = makeTestElement<CTestChargeTime>();
     EXPECT_TRUE(element->QuerySetParent(nullptr));
     EXPECT_TRUE(element->QuerySetParent(element));
+    // Without a standards collection there is nothing to bind.
+    ASSERT_FALSE(element->Limits()->Standards());
     EXPECT_NO_THROW(element->UpdateReferences());
+    // With one, the element becomes the owner of its standards again.
+    element->Limits()->CreateStandard(QStringLiteral("OWN"), QStringLiteral("Own limits"));
+    auto standards = std::dynamic_pointer_cast<host::StandardCollection>(element->Limits()->Standards());
+    ASSERT_TRUE(standards);
+    standards->SetOwner(nullptr);
+    element->UpdateReferences();
+    EXPECT_EQ(standards->owner(), element);
+
+    const qsizetype reportsBefore = host::HostLog::instance().reportedErrors().size();
     EXPECT_NO_THROW(element->Load(nullptr, nullptr)) << "reported, not thrown";
+    const auto reported = host::HostLog::instance().reportedErrors();
+    ASSERT_EQ(reported.size(), reportsBefore + 1);
+    EXPECT_EQ(reported.last().number, vberr::ObjectNotSet);
+    EXPECT_EQ(reported.last().source, QStringLiteral("KeltoTarvoXTest.CTestChargeTime"));
+    EXPECT_FALSE(element->Result());
 }
 
 TEST(TestElementFrame, loadingAResultItemReadsIntoAFreshResult)

@@ -4,6 +4,7 @@
 
 #include "framework/guide/WaveState.h"
 #include "host/TestWizard.h"
+#include "host/XmlDocument.h"
 #include "procedures/pacer_ecg/CTestWaveform.h"
 #include "tests/procedures/DefibRunFixture.h"
 #include "tests/support/MissingClass.h"
@@ -192,19 +193,71 @@ TEST_F(ArrhythmiaRun, marksItsFiveStepsAndPlaysItsOwnWave)
     EXPECT_TRUE(sentWords.contains(QStringLiteral("WSP")));
 }
 
-TEST_F(NormalSinusRun, aGuideWithoutAToolbarEndsThePerformInItsErrorBox)
+TEST_F(NormalSinusRun, aGuideWithoutAToolbarStillOpensAndTakesNoVerdict)
 {
-    // Whether a verdict may be ticked is read from the Next button before the guide shows.
+    // Whether a verdict may be ticked is the element's own knowledge, not the toolbar's.
     const MissingClass noToolbar(hostclass::TgToolbar);
     ASSERT_TRUE(noToolbar.withdrawn());
     bool shown = false;
-    CTestElementFrame::setGuideObserver([&](CTestElementFrame&, FTarvoXTestGuide&) { shown = true; });
+    bool judging = true;
+    CTestElementFrame::setGuideObserver([&](CTestElementFrame&, FTarvoXTestGuide& guide) {
+        shown = true;
+        judging = gfWaveRunning;
+        QMetaObject::invokeMethod(qApp, [&guide] { guide.Hide(); }, Qt::QueuedConnection);
+    });
     element->Perform(setup);
-    EXPECT_FALSE(shown);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(boxes[0].prompt.startsWith(QStringLiteral("Error #91"))) << boxes[0].prompt.toStdString();
-    EXPECT_FALSE(gfWaveRunning);
+    EXPECT_TRUE(shown);
+    EXPECT_FALSE(judging);
+    EXPECT_TRUE(boxes.empty()) << boxes.front().prompt.toStdString();
     EXPECT_TRUE(setup->finished().isEmpty());
+}
+
+TEST_F(NormalSinusRun, aReopenedVerdictIsTickedAgainOnlyAfterAWaveHasPlayed)
+{
+    analyser();
+    then([&] { start(); });
+    then([&] { return runOver(); }, [&] { tick(kVerdictPassedColumn); });
+    then([&] { return nextOffered(); }, [&] { next(); });
+    perform(element);
+    ASSERT_EQ(result()->Status(), emsPassed);
+
+    // The same element object, back with Previous: its waveform has played, so a
+    // new tick is taken by the result and handed over.
+    bool judging = false;
+    then([&] {
+        judging = gfWaveRunning;
+        tick(kVerdictFailedColumn);
+    });
+    then([&] { return nextOffered(); }, [&] { next(); });
+    perform(element);
+    EXPECT_TRUE(judging);
+    EXPECT_EQ(verdict()->Value(), Variant(false));
+    EXPECT_EQ(result()->Status(), emsFailed);
+
+    // The result saved and opened again by another element: no tick before a run.
+    auto doc = std::make_shared<host::XmlDocument>();
+    const auto saved = element->Save(doc, 0);
+    ASSERT_TRUE(saved);
+    auto reopened = makeTestElement<CTestNormalSinus>();
+    reopened->Load(saved, nullptr);
+    reopened->Load(saved->FindChild(QStringLiteral("ResultItem")), nullptr);
+    const auto reopenedResult = query<CResultNormalSinus>(reopened->Result());
+    ASSERT_TRUE(reopenedResult);
+    ASSERT_EQ(reopenedResult->Status(), emsFailed);
+    const auto finishedBefore = setup->finished().size();
+    judging = true;
+    then([&] {
+        judging = gfWaveRunning;
+        tick(kVerdictPassedColumn);
+    });
+    then([&] { return nextOffered(); }, [&] { next(); });
+    perform(reopened);
+    EXPECT_FALSE(judging);
+    const auto mark = reopenedResult->FindMeasurement(QStringLiteral("NSW"));
+    EXPECT_EQ(mark->Value(), Variant(false)) << "the tick was refused";
+    EXPECT_EQ(mark->Status(), emsFailed);
+    EXPECT_EQ(reopenedResult->Status(), emsFailed);
+    EXPECT_EQ(setup->finished().size(), finishedBefore);
 }
 
 TEST(WaveformElement, aFinishedRunWithoutAResultIsStillHandedToTheSetup)

@@ -329,35 +329,75 @@ TEST(ResultLoad, theMeasurementsHeldBeforeTheLoadAreTheOnesThatReadIt)
     EXPECT_EQ(held->Status(), emsPassed);
 }
 
-TEST(ResultLoad, aLongerSeriesLoadedIntoAShorterOneKeepsEverythingUpToThePlaceItLacks)
+TEST(ResultLoad, aSeriesSizedByItsSettingsTakesThePlacesItWasSavedWith)
 {
-    auto config = std::make_shared<CConfigDefibPulse>();
-    auto mains = std::make_shared<CResultDefibPulse>();
-    mains->Initialize(config);
-    QStringList energies;
-    for (int i = 1; i <= 15; ++i)
-        energies << QString::number(100 + i);
-    mains->StoreResult(energies, 14);
-    mains->UpdateStatus(OwnerElement::make({}, 1), selection({}));
-    mains->SetComment(QStringLiteral("mains"));
-    mains->SetMTIID(7);
-    const Ptr<IXmlElement> saved = mains->Save(newDocument());
+    // A pulse-repetition run saved with one setting, read back into a result laid
+    // out by the other one.
+    const auto savedRun = [](bool battery, const Ptr<CConfigDefibPulse>& config) {
+        config->SetBatteryOperated(battery);
+        auto run = std::make_shared<CResultDefibPulse>();
+        run->Initialize(config);
+        QStringList energies;
+        for (int i = 1; i <= run->MeasurementCount(); ++i)
+            energies << QString::number(100 + i);
+        run->StoreResult(energies, static_cast<std::int16_t>(run->MeasurementCount() - 1));
+        run->UpdateStatus(OwnerElement::make({}, 1), selection({}));
+        run->SetComment(QStringLiteral("bench"));
+        run->SetMTIID(7);
+        return run;
+    };
+    for (const bool savedOnBattery : {false, true}) {
+        SCOPED_TRACE(savedOnBattery ? "saved on battery, read for mains" : "saved on mains, read for battery");
+        auto config = std::make_shared<CConfigDefibPulse>();
+        config->SetPresetEnergy(150);
+        const auto run = savedRun(savedOnBattery, config);
+        const Ptr<IXmlElement> saved = run->Save(newDocument());
 
+        config->SetBatteryOperated(!savedOnBattery);
+        auto reopened = std::make_shared<CResultDefibPulse>();
+        reopened->Initialize(config);
+        ASSERT_NE(reopened->MeasurementCount(), run->MeasurementCount());
+        host::HostLog::instance().clear();
+        reopened->Load(saved, nullptr);
+        EXPECT_TRUE(reportedErrors().isEmpty()) << reportedErrors().value(0).text.toStdString();
+        EXPECT_EQ(stateOf(reopened), stateOf(run));
+        const Ptr<CMeasurement> last = reopened->FindMeasurement(QStringLiteral("ENGY%1").arg(run->MeasurementCount()));
+        ASSERT_TRUE(last);
+        EXPECT_EQ(last->Description(), run->FindMeasurement(last->Key())->Description());
+        EXPECT_EQ(last->PresetValue(), Variant(150.0f));
+        // Saved again, it is the element it was read from.
+        auto doc = newDocument();
+        doc->SetDocumentElement(reopened->Save(doc));
+        auto original = newDocument();
+        original->SetDocumentElement(saved);
+        EXPECT_EQ(doc->Xml(), original->Xml());
+    }
+
+    // Without saved readings the configured size stays; a place beyond the most a
+    // run can take is not one of this result's and is reported.
+    auto config = std::make_shared<CConfigDefibPulse>();
     config->SetBatteryOperated(true);
-    auto battery = std::make_shared<CResultDefibPulse>();
-    battery->Initialize(config);
-    ASSERT_EQ(battery->MeasurementCount(), 10);
+    auto unjudged = std::make_shared<CResultDefibPulse>();
+    unjudged->Initialize(config);
+    unjudged->Load(elementOf(resultItem(QStringLiteral("<Status Value=\"3\"/>"))), nullptr);
+    EXPECT_EQ(unjudged->MeasurementCount(), 10);
+    for (const char* key : {"ENGY16", "ENGY011", "ENGY0"}) {
+        SCOPED_TRACE(key);
+        auto foreign = std::make_shared<CResultDefibPulse>();
+        foreign->Initialize(config);
+        host::HostLog::instance().clear();
+        foreign->Load(elementOf(resultItem(QStringLiteral("<Status Value=\"1\"/><Measurement Key=\"%1\"/>").arg(QLatin1String(key)))), nullptr);
+        EXPECT_EQ(foreign->MeasurementCount(), 10);
+        ASSERT_EQ(reportedErrors().size(), 1);
+        EXPECT_TRUE(reportedErrors()[0].text.contains(QLatin1String(key)));
+    }
+    // A series of fixed size keeps it.
+    auto capacity = std::make_shared<CResultBatteryCapacity>();
+    capacity->Initialize();
     host::HostLog::instance().clear();
-    battery->Load(saved, nullptr);
-    EXPECT_EQ(battery->Status(), emsPassed);
-    EXPECT_EQ(battery->Comment(), QStringLiteral("mains"));
-    EXPECT_EQ(battery->MTIID(), 7);
-    ASSERT_NE(battery->ServiceRecord(), nullptr);
-    EXPECT_EQ(battery->ServiceRecord()->Values(), mains->ServiceRecord()->Values());
-    for (int i = 1; i <= 10; ++i)
-        EXPECT_EQ(battery->FindMeasurement(QStringLiteral("ENGY%1").arg(i))->Value(), Variant(100.0 + i)) << i;
-    ASSERT_EQ(reportedErrors().size(), 1);
-    EXPECT_TRUE(reportedErrors()[0].text.contains(QStringLiteral("ENGY11")));
+    capacity->Load(elementOf(resultItem(QStringLiteral("<Status Value=\"1\"/><Measurement Key=\"CHTI21\"/>"))), nullptr);
+    EXPECT_EQ(capacity->MeasurementCount(), 20);
+    EXPECT_EQ(reportedErrors().size(), 1);
 }
 
 TEST(ResultServiceRecord, aRecordThatCannotBeMadeLeavesTheHeldOneWithTheNewVerdict)

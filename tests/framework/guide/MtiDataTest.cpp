@@ -129,8 +129,9 @@ TEST_F(MtiDataTest, StoreReusesTheRecordOfAKnownAnalyserAndAddsOneForANewOne)
     };
     const Case cases[] = {
         {"same analyser, same firmware", {"Tarvo", "S1", "1.0"}, {"Tarvo", "S1", "1.0"}, true, "1.0"},
-        {"same analyser, new firmware", {"Tarvo", "S1", "1.0"}, {"Tarvo", "S1", "2.1"}, true, "2.1"},
-        {"same analyser, no firmware given", {"Tarvo", "S1", "1.0"}, {"Tarvo", "S1", ""}, true, "1.0"},
+        // Results measured before the update keep pointing at the old firmware's record.
+        {"same analyser, new firmware", {"Tarvo", "S1", "1.0"}, {"Tarvo", "S1", "2.1"}, false, "1.0"},
+        {"same analyser, no firmware given", {"Tarvo", "S1", "1.0"}, {"Tarvo", "S1", ""}, false, "1.0"},
         {"other serial", {"Tarvo", "S1", "1.0"}, {"Tarvo", "S2", "1.0"}, false, "1.0"},
         {"other model, same serial", {"Tarvo", "S1", "1.0"}, {"TarvoM", "S1", "1.0"}, false, "1.0"},
         {"serial differs in case only", {"Tarvo", "s1", "1.0"}, {"Tarvo", "S1", "1.0"}, false, "1.0"},
@@ -158,6 +159,21 @@ TEST_F(MtiDataTest, StoreReusesTheRecordOfAKnownAnalyserAndAddsOneForANewOne)
             EXPECT_EQ(added->Firmware(), c.second[2]);
         }
     }
+}
+
+TEST_F(MtiDataTest, AnAnalyserBackOnItsEarlierFirmwareGetsItsEarlierRecord)
+{
+    auto db = std::make_shared<host::MtiDatabase>();
+    auto before = identity(QStringLiteral("TarvoH"), QStringLiteral("H-7"), QStringLiteral("1.0"));
+    auto updated = identity(QStringLiteral("TarvoH"), QStringLiteral("H-7"), QStringLiteral("2.0"));
+    std::int32_t first = MMiscUtils::StoreMtiData(db, before);
+    std::int32_t second = MMiscUtils::StoreMtiData(db, updated);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(MMiscUtils::StoreMtiData(db, before), first);
+    EXPECT_EQ(MMiscUtils::StoreMtiData(db, updated), second);
+    EXPECT_EQ(db->Records().size(), 2);
+    EXPECT_EQ(MMiscUtils::GetMtiData(db, first)->Firmware(), QStringLiteral("1.0"));
+    EXPECT_EQ(MMiscUtils::GetMtiData(db, second)->Firmware(), QStringLiteral("2.0"));
 }
 
 TEST_F(MtiDataTest, RunsWithoutASerialNumberShareOneRecord)

@@ -317,9 +317,17 @@ TEST_F(TestGuideTest, WithoutAToolbarEveryToolbarStepIsSkippedAndTheRestIsSetUp)
 TEST_F(TestGuideTest, AToolbarThatGivesNoItemCaptionOrStandardIsAskedNoFurther)
 {
     const ReplacedClass hollow(hostclass::TgToolbar, [] { return ObjectPtr(std::make_shared<HollowToolbar>()); });
+    QStringList shownBoxes;
+    setMessageBoxHandler([&](const MessageBoxRequest& r) {
+        shownBoxes << r.prompt;
+        return mb::OK;
+    });
     FTarvoXTestGuide guide;
     ASSERT_TRUE(std::dynamic_pointer_cast<HollowToolbar>(guide.xtbToolbar()));
-    guide.Initialize(element(300), setup, Variant(instructions));
+    auto e = element(300);
+    e->Limits()->CreateStandard(QStringLiteral("OWN"), QStringLiteral("Own limits")); // makes the collection
+    e->Limits()->Standards()->Add(makeStandard(QStringLiteral("IEC"), QStringLiteral("IEC 60601"), {{QStringLiteral("ENGY"), 200, 100}}));
+    guide.Initialize(e, setup, Variant(instructions));
     guide.SetStatusText(QStringLiteral("20180::Test in progress"));
     guide.ShowResultStatus(result);
     guide.EnableNextButton(true);
@@ -330,9 +338,17 @@ TEST_F(TestGuideTest, AToolbarThatGivesNoItemCaptionOrStandardIsAskedNoFurther)
     click(guide, guidebutton::Main);
     EXPECT_EQ(start.count(), 1);
     EXPECT_EQ(next.count(), 0);
-    // A standard chosen on a toolbar that cannot say which one changes nothing.
+    // A standard chosen on a toolbar that cannot say which one changes nothing: the
+    // element's limits of that name stay unshown, and nothing fails.
+    QTreeWidgetItem* row = query<XChargeResult>(guide.resultView())->row(QStringLiteral("ENGY"));
+    ASSERT_NE(row, nullptr);
+    const QStringList before{row->text(1), row->text(2), row->text(3)};
+    EXPECT_EQ(before[0], QStringLiteral("150 J"));
+    EXPECT_TRUE(before[1].trimmed().isEmpty() && before[2].trimmed().isEmpty()) << "no limits shown before";
     toolbar(guide)->standardSelector()->addItem(QStringLiteral("IEC"));
     toolbar(guide)->standardSelector()->setCurrentIndex(toolbar(guide)->standardSelector()->count() - 1);
+    EXPECT_EQ(QStringList({row->text(1), row->text(2), row->text(3)}), before);
+    EXPECT_TRUE(shownBoxes.isEmpty()) << shownBoxes.join(QLatin1Char('\n')).toStdString();
 }
 
 TEST_F(TestGuideTest, WithoutAResultViewTheRunStillGetsItsInstructionsTabsAndToolbar)
