@@ -11,6 +11,26 @@ namespace kelto::host {
 namespace {
 const QString kRoot = QStringLiteral("TestSequence");
 const QString kItem = QStringLiteral("Item");
+
+// Counted before any item is made: each costs the plug-in a test element and the
+// report its pages.
+bool withinItemBound(IXmlElementList& items, const QString& file, QString* error)
+{
+    int count = 0;
+    for (int i = 0; i < items.Count(); ++i) {
+        const Ptr<IXmlElement> item = items.Item(i);
+        if (item->TagName() != kItem || ++count <= Sequence::kMaxItems)
+            continue;
+        const auto* element = dynamic_cast<const XmlElement*>(item.get());
+        *error = QStringLiteral("%1 holds more than %2 test items (line %3). Check that it is the right file.")
+                     .arg(file)
+                     .arg(Sequence::kMaxItems)
+                     .arg(element ? element->dom().lineNumber() : -1);
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 Ptr<ITestElement> Sequence::add(IPlugIn& plugIn, std::int32_t testId)
@@ -64,6 +84,8 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
         }
         QList<Ptr<ITestElement>> loaded;
         auto items = root->Children();
+        if (!withinItemBound(*items, file, error))
+            return false;
         for (int i = 0; i < items->Count(); ++i) {
             auto item = items->Item(i);
             if (item->TagName() != kItem)

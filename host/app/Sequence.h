@@ -17,6 +17,10 @@ namespace kelto::host {
 
 class Sequence {
 public:
+    // A technician's sequence holds tens of tests; a file with more items than
+    // this is refused unread.
+    static constexpr int kMaxItems = 1000;
+
     QList<Ptr<ITestElement>>& elements() { return m_elements; }
     const QList<Ptr<ITestElement>>& elements() const { return m_elements; }
 
@@ -26,6 +30,7 @@ public:
     // Written atomically: a failed save leaves the previous file as it was.
     bool save(const QString& file, QString* error) const;
     // Replaces the elements with those of the file; on failure nothing changes.
+    // Only a regular file is read.
     bool load(const QString& file, IPlugIn& plugIn, QString* error);
 
 private:
