@@ -2,7 +2,9 @@
 
 #include <QLoggingCategory>
 
-Q_LOGGING_CATEGORY(lcHost, "kelto.host")
+// Warnings and reported errors only: the protocol entries, which every loaded
+// result makes, are shown with QT_LOGGING_RULES="kelto.host.*=true".
+Q_LOGGING_CATEGORY(lcHost, "kelto.host", QtWarningMsg)
 
 namespace kelto::host {
 

@@ -1,7 +1,8 @@
 #pragma once
 // The host's log: errors the plug-in reports, the host's own warnings and
 // protocol-log entries. Kept in memory for the session (the window and tests read
-// it) and echoed to the "kelto.host" logging category.
+// it) and echoed to the "kelto.host" logging category, whose protocol entries are
+// off unless the logging rules turn them on.
 
 #include <QList>
 #include <QString>

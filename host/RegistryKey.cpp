@@ -3,11 +3,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QTextStream>
 #include <map>
 
+#include "CheckedFile.h"
 #include "HostLog.h"
 
 namespace kelto::host {
@@ -59,8 +59,9 @@ FileContent parseFile(const QString& path)
     QFile file(path);
     if (!file.exists())
         return content;
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        content.problem = QStringLiteral("it cannot be read: %1").arg(file.errorString());
+    QString reason;
+    if (!openRegularFile(file, QIODevice::ReadOnly | QIODevice::Text, &reason)) {
+        content.problem = QStringLiteral("it cannot be read: %1").arg(reason);
         return content;
     }
     QTextStream in(&file);
@@ -149,22 +150,20 @@ void writeStore(const Store& store)
         return;
     }
     QDir().mkpath(QFileInfo(s.path).absolutePath());
-    QSaveFile file(s.path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Text)) {
-        QTextStream out(&file);
-        for (const auto& [lower, key] : store) {
-            out << '[' << key.path << "]\n";
-            for (const auto& [n, v] : key.values)
-                out << escape(v.name) << '=' << v.type << ':' << escape(v.text) << '\n';
-        }
-        out.flush();
-        if (file.commit())
-            return;
+    QString text;
+    for (const auto& [lower, key] : store) {
+        text += QLatin1Char('[') + key.path + QStringLiteral("]\n");
+        for (const auto& [n, v] : key.values)
+            text += escape(v.name) + QLatin1Char('=') + v.type + QLatin1Char(':') + escape(v.text) + QLatin1Char('\n');
     }
+    QString reason;
+    if (saveWholeFile(s.path, text.toUtf8(), &reason))
+        return;
     s.inMemory = true;
     s.memory = store;
-    warn(QStringLiteral("Cannot write the registry file %1: %2. Settings changed in this session will not be kept; check the file's folder and permissions.")
-             .arg(s.path, file.errorString()));
+    warn(QStringLiteral("Cannot write the registry file %1: %2. Settings changed in this session will not be kept; the file keeps its earlier "
+                        "settings. Check the file, its folder's permissions and the free space.")
+             .arg(s.path, reason));
 }
 
 QString rootName(std::int32_t root)

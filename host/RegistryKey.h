@@ -4,9 +4,9 @@
 // "Software\Quilo\Kelto\TarvoX" are one key. The file is
 // $KELTO_REGISTRY_FILE, else "kelto/registry.ini" in the user's configuration folder.
 //
-// The file is never written over blindly: one that exists but cannot be read or
-// is not a registry file is left as it is, and one that cannot be written is not
-// tried again. The session then keeps its settings in memory (a file it could not
+// The file is never written over blindly: one that exists but cannot be read, is
+// no regular file (a named pipe, a device) or is not a registry file is left as it
+// is, and one that cannot be written in full is not tried again. The session then keeps its settings in memory (a file it could not
 // read counts as empty, so the defaults apply) and the host log warns once,
 // naming the file.
 

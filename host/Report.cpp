@@ -1,16 +1,16 @@
 #include "Report.h"
 
+#include <QBuffer>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QTextDocument>
 #include <algorithm>
-#include <functional>
 
 #include "BasicServices.h"
+#include "CheckedFile.h"
 
 namespace kelto::host {
 
@@ -252,11 +252,11 @@ QString Report::html() const
         html += QStringLiteral("<h1>") + m_title.toHtmlEscaped() + QStringLiteral("</h1>\n");
     if (!m_subtitle.isEmpty())
         html += QStringLiteral("<p>") + m_subtitle.toHtmlEscaped() + QStringLiteral("</p>\n");
+    // The headings are kept in the order of the tables they stand before.
+    qsizetype next = 0;
     auto headingsBefore = [&](int table) {
-        for (const auto& [index, text] : m_headings) {
-            if (index == table)
-                html += QStringLiteral("<h2>") + text.toHtmlEscaped() + QStringLiteral("</h2>\n");
-        }
+        for (; next < m_headings.size() && m_headings[next].first <= table; ++next)
+            html += QStringLiteral("<h2>") + m_headings[next].second.toHtmlEscaped() + QStringLiteral("</h2>\n");
     };
     for (int i = 0; i < m_tables.size(); ++i) {
         headingsBefore(i);
@@ -270,17 +270,14 @@ QString Report::html() const
 
 namespace {
 
-// Writes through a temporary file that replaces the target only when complete.
-bool writeAtomically(const QString& file, QString* error, const std::function<void(QIODevice&)>& write)
+bool writeReportFile(const QString& file, const QByteArray& bytes, QString* error)
 {
-    QSaveFile out(file);
-    if (out.open(QIODevice::WriteOnly)) {
-        write(out);
-        if (out.commit())
-            return true;
-    }
+    QString reason;
+    if (saveWholeFile(file, bytes, &reason))
+        return true;
     if (error)
-        *error = QStringLiteral("Cannot write the report %1: %2. Check that the folder exists and may be written to.").arg(file, out.errorString());
+        *error = QStringLiteral("Cannot write the report %1: %2. Check the file name, the folder's permissions and the free space; an earlier report of that name is kept.")
+                     .arg(file, reason);
     return false;
 }
 
@@ -288,13 +285,16 @@ bool writeAtomically(const QString& file, QString* error, const std::function<vo
 
 bool Report::writeHtml(const QString& file, QString* error) const
 {
-    return writeAtomically(file, error, [this](QIODevice& out) { out.write(html().toUtf8()); });
+    return writeReportFile(file, html().toUtf8(), error);
 }
 
 bool Report::writePdf(const QString& file, QString* error) const
 {
-    return writeAtomically(file, error, [this](QIODevice& out) {
-        QPdfWriter writer(&out);
+    // Laid out in memory first, so that the file gets all of it or none.
+    QBuffer pdf;
+    pdf.open(QIODevice::WriteOnly);
+    {
+        QPdfWriter writer(&pdf);
         writer.setPageSize(QPageSize(QPageSize::A4));
         writer.setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Millimeter);
         writer.setTitle(m_title.isEmpty() ? QStringLiteral("Report") : m_title);
@@ -302,7 +302,8 @@ bool Report::writePdf(const QString& file, QString* error) const
         QTextDocument document;
         document.setHtml(html());
         document.print(&writer);
-    });
+    }
+    return writeReportFile(file, pdf.data(), error);
 }
 
 } // namespace kelto::host

@@ -60,7 +60,8 @@ public:
     // The title, headings and printed tables as an HTML document.
     QString html() const;
     // Write the document atomically; false, with the reason naming the file, when
-    // it cannot be written (an earlier file of that name is then kept).
+    // it cannot be written in full or is no regular file (an earlier file of that
+    // name is then kept).
     bool writeHtml(const QString& file, QString* error = nullptr) const;
     // As an A4 PDF.
     bool writePdf(const QString& file, QString* error = nullptr) const;

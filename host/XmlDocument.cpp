@@ -1,9 +1,10 @@
 #include "XmlDocument.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QXmlStreamReader>
+#include <optional>
 
+#include "CheckedFile.h"
 #include "platform/Automation.h"
 
 namespace kelto::host {
@@ -19,6 +20,96 @@ QString tooLarge(const QString& name, qint64 bytes)
         .arg(name)
         .arg(bytes)
         .arg(XmlDocument::kMaxXmlBytes / (1024 * 1024));
+}
+
+QString refused(const QString& name, const QString& what, qint64 line, qint64 column)
+{
+    return QStringLiteral("%1 %2 (line %3, column %4). Check that it is the right file.").arg(name, what).arg(line).arg(column);
+}
+
+struct Position {
+    qint64 line;
+    qint64 column; // in characters, from 1
+};
+
+Position positionOf(const QByteArray& data, qsizetype offset)
+{
+    const QByteArrayView before(data.constData(), offset);
+    const qsizetype lineStart = before.lastIndexOf('\n') + 1;
+    qint64 column = 1;
+    for (qsizetype i = lineStart; i < offset; ++i)
+        column += (static_cast<unsigned char>(data[i]) & 0xC0) != 0x80; // UTF-8 continuation bytes are no characters
+    return {before.count('\n') + 1, column};
+}
+
+// Past a document type declaration that starts at `from`: its internal subset
+// holds declarations, quoted text and comments that may each contain a ">".
+qsizetype skipDeclaration(const QByteArray& data, qsizetype from)
+{
+    int depth = 0;
+    char quote = 0;
+    for (qsizetype i = from; i < data.size(); ++i) {
+        const char c = data[i];
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+        } else if (c == '<' && QByteArrayView(data).sliced(i).startsWith("<!--")) {
+            const qsizetype end = data.indexOf("-->", i + 4);
+            if (end < 0)
+                return data.size();
+            i = end + 2;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '[') {
+            ++depth;
+        } else if (c == ']') {
+            --depth;
+        } else if (c == '>' && depth <= 0) {
+            return i + 1;
+        }
+    }
+    return data.size();
+}
+
+// Where a start tag with more attributes than the bound begins, read from the bytes
+// alone: the stream reader and the DOM each compare every attribute of a tag with
+// all before it, so a tag with many costs the square of their number before either
+// returns it. Anything malformed is left to the reader.
+std::optional<Position> tagWithTooManyAttributes(const QByteArray& data)
+{
+    const auto startsAt = [&](qsizetype i, const char* text) { return QByteArrayView(data).sliced(i).startsWith(text); };
+    qsizetype i = 0;
+    while ((i = data.indexOf('<', i)) >= 0) {
+        const char* end = startsAt(i, "<!--") ? "-->" : startsAt(i, "<![CDATA[") ? "]]>" : startsAt(i, "<?") ? "?>" : startsAt(i, "</") ? ">" : nullptr;
+        if (end) {
+            i = data.indexOf(end, i + 2);
+            if (i < 0)
+                return std::nullopt;
+            continue;
+        }
+        if (startsAt(i, "<!")) {
+            i = skipDeclaration(data, i + 2);
+            continue;
+        }
+        // A start tag: each "=" outside quoted values begins an attribute value.
+        const qsizetype tag = i;
+        int attributes = 0;
+        char quote = 0;
+        for (++i; i < data.size(); ++i) {
+            const char c = data[i];
+            if (quote) {
+                if (c == quote)
+                    quote = 0;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '=' && ++attributes > XmlDocument::kMaxXmlAttributes) {
+                return positionOf(data, tag);
+            } else if (c == '>') {
+                break;
+            }
+        }
+    }
+    return std::nullopt;
 }
 
 QDomElement domOf(const Ptr<IXmlElement>& element)
@@ -145,8 +236,9 @@ bool XmlDocument::Load(const QString& file)
 {
     m_lastError.clear();
     QFile f(file);
-    if (!f.open(QIODevice::ReadOnly)) {
-        m_lastError = QStringLiteral("Cannot open %1: %2").arg(file, f.errorString());
+    QString reason;
+    if (!openRegularFile(f, QIODevice::ReadOnly, &reason)) {
+        m_lastError = QStringLiteral("Cannot open %1: %2").arg(file, reason);
         return false;
     }
     // The size is checked before anything is read, so a huge file costs nothing.
@@ -180,22 +272,45 @@ bool XmlDocument::parse(const QByteArray& data, const QString& name)
         m_lastError = tooLarge(name, data.size());
         return false;
     }
-    // A quick pass that refuses deep nesting before the DOM parser, whose time
-    // grows with the square of the depth, gets the text.
+    if (const auto tag = tagWithTooManyAttributes(data)) {
+        m_lastError = refused(name, QStringLiteral("has an element with more than %1 attributes").arg(kMaxXmlAttributes), tag->line, tag->column);
+        return false;
+    }
+    // A quick pass that refuses deep nesting and more nodes than the bound before
+    // the DOM parser, whose time grows with the square of the depth, gets the text.
     QXmlStreamReader reader(data);
     int depth = 0;
+    qint64 nodes = 0;
     while (!reader.atEnd()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
         if (token == QXmlStreamReader::StartElement && ++depth > kMaxXmlDepth) {
-            m_lastError = QStringLiteral("%1 nests elements more than %2 levels deep (line %3, column %4). Check that it is the right file.")
-                              .arg(name)
-                              .arg(kMaxXmlDepth)
-                              .arg(reader.lineNumber())
-                              .arg(reader.columnNumber());
+            m_lastError = refused(name, QStringLiteral("nests elements more than %1 levels deep").arg(kMaxXmlDepth), reader.lineNumber(), reader.columnNumber());
             return false;
         }
-        if (token == QXmlStreamReader::EndElement)
+        switch (token) {
+        case QXmlStreamReader::StartElement:
+            nodes += 1 + reader.attributes().size();
+            break;
+        case QXmlStreamReader::EndElement:
             --depth;
+            break;
+        case QXmlStreamReader::Characters:
+            nodes += reader.isCDATA(); // plain text joins the text node before it
+            break;
+        case QXmlStreamReader::Comment:
+        case QXmlStreamReader::ProcessingInstruction:
+        case QXmlStreamReader::EntityReference:
+        case QXmlStreamReader::DTD:
+            ++nodes;
+            break;
+        default:
+            break;
+        }
+        if (nodes > kMaxXmlNodes) {
+            m_lastError = refused(name, QStringLiteral("holds more than %1 elements, attributes and other XML nodes").arg(kMaxXmlNodes), reader.lineNumber(),
+                reader.columnNumber());
+            return false;
+        }
     }
     QDomDocument dom;
     QString message = reader.errorString();
@@ -218,17 +333,11 @@ bool XmlDocument::parse(const QByteArray& data, const QString& name)
 bool XmlDocument::Save(const QString& file)
 {
     m_lastError.clear();
-    QSaveFile f(file);
-    if (!f.open(QIODevice::WriteOnly)) {
-        m_lastError = QStringLiteral("Cannot write %1: %2").arg(file, f.errorString());
-        return false;
-    }
-    f.write(Xml().toUtf8());
-    if (!f.commit()) {
-        m_lastError = QStringLiteral("Cannot write %1: %2").arg(file, f.errorString());
-        return false;
-    }
-    return true;
+    QString reason;
+    if (saveWholeFile(file, Xml().toUtf8(), &reason))
+        return true;
+    m_lastError = QStringLiteral("Cannot write %1: %2").arg(file, reason);
+    return false;
 }
 
 QString XmlDocument::Xml()

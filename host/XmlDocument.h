@@ -53,14 +53,23 @@ private:
 
 class XmlDocument : public IXmlDocument {
 public:
-    // Any XML the host reads is bounded: our own files are far below a megabyte and
-    // under ten levels deep, so more is a wrong or hostile file, refused at once.
+    // Any XML the host reads is bounded: our own files are far below a megabyte,
+    // under ten levels deep, with a handful of attributes on an element and a few
+    // hundred nodes for each test, so more is a wrong or hostile file, refused at
+    // once. Within the bounds a file costs time and memory in proportion to its size.
     static constexpr qint64 kMaxXmlBytes = 8 * 1024 * 1024;
     static constexpr int kMaxXmlDepth = 64;
+    static constexpr int kMaxXmlAttributes = 256; // on one element
+    // Elements, attributes, comments, CDATA sections and processing instructions;
+    // at most about 150 MB as a DOM. A sequence of a thousand tests with their
+    // results holds some 75,000.
+    static constexpr qint64 kMaxXmlNodes = 100000;
 
     XmlDocument();
+    // Only a regular file is read: a named pipe or a device is refused unopened.
     bool Load(const QString& file) override;
     bool LoadXml(const QString& text) override;
+    // Atomic, and every byte checked: a failed save keeps the earlier file.
     bool Save(const QString& file) override;
     QString Xml() override;
     Ptr<IXmlElement> DocumentElement() override;

@@ -60,6 +60,25 @@ Ptr<IXmlElement> copyInto(XmlDocument& doc, const Ptr<IXmlElement>& element)
         raiseError(vberr::TypeMismatch, kSource, QStringLiteral("A part of the file that could not be read cannot be written back."));
     return doc.wrap(doc.dom().importNode(read->dom(), true).toElement());
 }
+
+// Counted before any item is made: each costs the plug-in a test element and the
+// report its pages.
+bool withinItemBound(IXmlElementList& items, const QString& file, QString* error)
+{
+    int count = 0;
+    for (int i = 0; i < items.Count(); ++i) {
+        const Ptr<IXmlElement> item = items.Item(i);
+        if (item->TagName() != kItem || ++count <= Sequence::kMaxItems)
+            continue;
+        *error = QStringLiteral("%1 holds more than %2 test items (line %3). Check that it is the right file.")
+                     .arg(file)
+                     .arg(Sequence::kMaxItems)
+                     .arg(lineOf(item));
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 Ptr<ITestElement> Sequence::add(IPlugIn& plugIn, std::int32_t testId)
@@ -133,6 +152,8 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
         QList<UnreadItem> unreadItems;
         QStringList problems;
         auto items = root->Children();
+        if (!withinItemBound(*items, file, error))
+            return false;
         for (int i = 0; i < items->Count(); ++i) {
             auto item = items->Item(i);
             if (item->TagName() != kItem)

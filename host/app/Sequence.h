@@ -19,6 +19,10 @@ namespace kelto::host {
 
 class Sequence {
 public:
+    // A technician's sequence holds tens of tests; a file with more items than
+    // this is refused unread.
+    static constexpr int kMaxItems = 1000;
+
     QList<Ptr<ITestElement>>& elements() { return m_elements; }
     const QList<Ptr<ITestElement>>& elements() const { return m_elements; }
 
@@ -31,6 +35,7 @@ public:
     // An item whose saved test or result cannot be read does not cost the others:
     // it is listed with what could be read (without its result when that failed),
     // and loadProblems() names it.
+    // Only a regular file is read.
     bool load(const QString& file, IPlugIn& plugIn, QString* error);
 
     // One text per item of the last load that could not be read whole, naming the

@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cstring>
 #include <gtest/gtest.h>
 
 #include "tests/support/Errors.h"
@@ -136,16 +137,28 @@ TEST(RegistryFile, ContentThatIsNotARegistryIsLeftUntouchedWithOneWarning)
 TEST(RegistryFile, AFileThatCannotBeReadIsLeftUntouchedWithOneWarning)
 {
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("registry.ini"));
-    ASSERT_TRUE(QDir().mkpath(path)); // a folder where the file should be: it exists but cannot be read
-    ScopedRegistryFile scope(path);
-    HostLog::instance().clear();
+    const QString folder = dir.filePath(QStringLiteral("folder.ini"));
+    ASSERT_TRUE(QDir().mkpath(folder)); // a folder where the file should be: it exists but cannot be read
+    const QString pipe = dir.filePath(QStringLiteral("pipe.ini"));
+    ScopedFifo fifo(pipe); // would block a reader, and a save would replace it
+    ASSERT_TRUE(fifo.made());
+    const struct {
+        QString path;
+        const char* reason;
+    } cases[] = {{folder, "it cannot be read: it is a folder, not a regular file"}, {pipe, "it cannot be read: it is a named pipe, not a regular file"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        ScopedRegistryFile scope(c.path);
+        HostLog::instance().clear();
 
-    EXPECT_EQ(useTheRegistry(), Variant(std::int32_t(1600)));
-    EXPECT_TRUE(QFileInfo(path).isDir());
-    const auto warnings = HostLog::instance().warnings();
-    ASSERT_EQ(warnings.size(), 1);
-    EXPECT_TRUE(warnings[0].text.startsWith(QStringLiteral("The registry file %1 is not used: it cannot be read").arg(path))) << warnings[0].text.toStdString();
+        EXPECT_EQ(useTheRegistry(), Variant(std::int32_t(1600)));
+        const auto warnings = HostLog::instance().warnings();
+        ASSERT_EQ(warnings.size(), 1);
+        EXPECT_TRUE(warnings[0].text.startsWith(QStringLiteral("The registry file %1 is not used: %2.").arg(c.path, QLatin1String(c.reason))))
+            << warnings[0].text.toStdString();
+    }
+    EXPECT_TRUE(QFileInfo(folder).isDir());
+    EXPECT_TRUE(isFifo(pipe));
 }
 
 TEST(RegistryFile, AFileThatCannotBeWrittenWarnsOnceThatSettingsAreNotKept)
@@ -163,6 +176,28 @@ TEST(RegistryFile, AFileThatCannotBeWrittenWarnsOnceThatSettingsAreNotKept)
     ASSERT_EQ(warnings.size(), 1);
     EXPECT_TRUE(warnings[0].text.startsWith(QStringLiteral("Cannot write the registry file %1: ").arg(path))) << warnings[0].text.toStdString();
     EXPECT_TRUE(warnings[0].text.contains(QStringLiteral("Settings changed in this session will not be kept")));
+}
+
+TEST(RegistryFile, AWriteThatComesBackShortKeepsTheEarlierFileAndSaysWhy)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("registry.ini"));
+    const QByteArray earlier = "[HKEY_LOCAL_MACHINE\\Software\\Quilo\\kelto\\TarvoX\\Ports]\nTarvoX=dword:3\n";
+    ASSERT_TRUE(writeFile(path, earlier));
+    ScopedRegistryFile scope(path);
+    HostLog::instance().clear();
+
+    RegistryKey key;
+    key.OpenKey(hkey::LocalMachine, kTarvoKey + QStringLiteral("\\Ports"));
+    withFileSizeLimit(earlier.size(), [&] { key.SetValue(QStringLiteral("Configuration"), QStringLiteral("/opt/kelto/TarvoX.mpc")); });
+    EXPECT_EQ(fileContent(path), earlier) << "the port mapping is kept";
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("registry.ini")});
+    const auto warnings = HostLog::instance().warnings();
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_TRUE(warnings[0].text.startsWith(QStringLiteral("Cannot write the registry file %1: %2. ").arg(path, QString::fromLocal8Bit(std::strerror(EFBIG)))))
+        << warnings[0].text.toStdString();
+    EXPECT_EQ(key.GetValue(QStringLiteral("Configuration")), Variant(QStringLiteral("/opt/kelto/TarvoX.mpc"))) << "the session keeps it";
+    EXPECT_EQ(key.GetValue(QStringLiteral("TarvoX")), Variant(std::int32_t(3)));
 }
 
 TEST(RegistryFile, AGoodFileIsReadAndWrittenWithoutWarnings)

@@ -1,6 +1,11 @@
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
+
+#include "tests/support/TestFiles.h"
 
 #include "host/Report.h"
 #include "host/ServiceRecord.h"
@@ -148,6 +153,63 @@ TEST(Report, WritesItsHtmlOrSaysWhichFileItCannotWrite)
     const QString unwritable = dir.filePath(QStringLiteral("missing/report.html"));
     EXPECT_FALSE(report.writeHtml(unwritable, &error));
     EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot write the report %1: ").arg(unwritable))) << error.toStdString();
+}
+
+namespace {
+
+using ReportWriter = std::function<bool(const Report&, const QString&, QString*)>;
+const struct {
+    const char* name;
+    ReportWriter write;
+} kWriters[] = {
+    {"report.html", [](const Report& r, const QString& f, QString* e) { return r.writeHtml(f, e); }},
+    {"report.pdf", [](const Report& r, const QString& f, QString* e) { return r.writePdf(f, e); }},
+};
+
+} // namespace
+
+TEST(Report, AWriteThatComesBackShortFailsNamingTheReasonAndKeepsTheEarlierReport)
+{
+    Report report;
+    for (int i = 0; i < 200; ++i)
+        report.PrintTable(kFormat, kHeader, kRows, 0, 0, 0);
+    for (const auto& writer : kWriters) {
+        SCOPED_TRACE(writer.name);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QLatin1String(writer.name));
+        ASSERT_TRUE(writeFile(file, "the earlier report"));
+        QString error;
+        bool written = true;
+        withFileSizeLimit(4096, [&] { written = writer.write(report, file, &error); });
+        EXPECT_FALSE(written);
+        EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot write the report %1: %2. ").arg(file, QString::fromLocal8Bit(std::strerror(EFBIG)))))
+            << error.toStdString();
+        EXPECT_EQ(fileContent(file), QByteArray("the earlier report"));
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QLatin1String(writer.name)}) << "no part-written file is left";
+    }
+}
+
+TEST(Report, ReplacesNoNamedPipeOrFolderWithAReport)
+{
+    Report report;
+    report.PrintTable(kFormat, kHeader, kRows, 0, 0, 0);
+    QTemporaryDir dir;
+    const QString pipe = dir.filePath(QStringLiteral("pipe.html"));
+    ScopedFifo fifo(pipe);
+    ASSERT_TRUE(fifo.made());
+    const QString folder = dir.filePath(QStringLiteral("folder.pdf"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    for (const auto& writer : kWriters) {
+        SCOPED_TRACE(writer.name);
+        for (const auto& [file, kind] : {std::pair{pipe, "a named pipe"}, std::pair{folder, "a folder"}}) {
+            QString error;
+            EXPECT_FALSE(writer.write(report, file, &error));
+            EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot write the report %1: it is %2, not a regular file. ").arg(file, QLatin1String(kind))))
+                << error.toStdString();
+        }
+    }
+    EXPECT_TRUE(isFifo(pipe));
+    EXPECT_TRUE(QFileInfo(folder).isDir());
 }
 
 TEST(ServiceRecord, SavesAndLoadsItsCodesAndValues)

@@ -247,8 +247,8 @@ TEST(StandardCollection, AValueThatCannotBeReadRefusesTheElementByLineStandardAn
 
 TEST(StandardCollection, AStandardOfMoreLimitsThanTheBoundIsRefusedByLine)
 {
-    // Generated, far beyond any real standard; adding limits must stay linear, so the
-    // bound is reached at once and the file refused without a long wait.
+    // Generated, far beyond any real standard (a file stays within the XML node bound);
+    // adding limits must stay linear, so the bound is reached without a long wait.
     auto standardOf = [](int limits) {
         QByteArray xml = "<ExpectedResult>\n<Standard Alpha=\"EN\" Complete=\"EN 1\">\n";
         for (int i = 0; i < limits; ++i)
@@ -256,7 +256,7 @@ TEST(StandardCollection, AStandardOfMoreLimitsThanTheBoundIsRefusedByLine)
         return xml + "</Standard>\n</ExpectedResult>\n";
     };
     auto doc = std::make_shared<XmlDocument>();
-    ASSERT_TRUE(doc->LoadXml(QString::fromLatin1(standardOf(50000))));
+    ASSERT_TRUE(doc->LoadXml(QString::fromLatin1(standardOf(kMaxLimitsPerStandard + 1))));
     StandardCollection refused;
     EXPECT_EQ(errorTextOf([&] { refused.Load(doc->DocumentElement(), nullptr); }),
         QStringLiteral("The standard \"EN\" (line %1) holds more than %2 limits. Check that it is the right file.").arg(kMaxLimitsPerStandard + 3).arg(kMaxLimitsPerStandard));

@@ -202,6 +202,8 @@ TEST_F(HostAppTest, ASequenceThatCannotBeReadNamesTheFileTheItemAndTheFault)
     } cases[] = {
         {"not well-formed", "<TestSequence>\n  <Item TestID=\"300\">\n</TestSequence>", QStringLiteral(" is not well-formed XML (line 3, column ")},
         {"too deep", deeplyNested(1000, "<TestSequence>", "</TestSequence>"), QStringLiteral(" nests elements more than 64 levels deep (line 1, column ")},
+        {"too many items", "<TestSequence>\n" + QByteArray("<Item TestID=\"300\"/>\n").repeated(host::Sequence::kMaxItems + 1) + "</TestSequence>",
+            QStringLiteral("%1 holds more than 1000 test items (line 1002). Check that it is the right file.")},
         {"unknown test", "<TestSequence><Item TestID=\"300\"/><Item TestID=\"999\"/></TestSequence>",
             QStringLiteral("Item 2 of %1 is test 999, which the plug-in does not have.")},
         {"test id out of range", "<TestSequence><Item TestID=\"1e99\"/></TestSequence>",
@@ -220,6 +222,12 @@ TEST_F(HostAppTest, ASequenceThatCannotBeReadNamesTheFileTheItemAndTheFault)
         ASSERT_EQ(sequence.elements().size(), 1);
         EXPECT_EQ(sequence.elements()[0]->TestID(), 100);
     }
+
+    const QString full = dir.filePath(QStringLiteral("full.xml"));
+    ASSERT_TRUE(writeFile(full, "<TestSequence>" + QByteArray("<Item TestID=\"300\"/>").repeated(host::Sequence::kMaxItems) + "</TestSequence>"));
+    QString error;
+    EXPECT_TRUE(sequence.load(full, *plugInHost.plugIn(), &error)) << error.toStdString();
+    EXPECT_EQ(sequence.elements().size(), host::Sequence::kMaxItems);
 }
 
 TEST_F(HostAppTest, AnItemReadOnlyInPartIsNamedTheRestOpensAndASaveKeepsWhatTheFileHeld)

@@ -2,6 +2,7 @@
 // sequence as HTML and PDF, and what it says when it cannot make one.
 
 #include <QFile>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include "platform/interfaces/Standards.h"
 #include "platform/interfaces/TestData.h"
 #include "tests/support/HostProcess.h"
+#include "tests/support/TestFiles.h"
 
 using namespace kelto;
 
@@ -83,8 +85,38 @@ TEST_F(ReportCommand, PrintsASavedSequenceAsHtmlAndAsPdf)
     EXPECT_TRUE(contents(path("report.PDF")).startsWith("%PDF-"));
 }
 
+TEST_F(ReportCommand, AGoodSequenceWithAResultIsReportedWithoutAWordOnStandardError)
+{
+    write(path("result.xml"), R"(<TestSequence PlugIn="TarvoX">
+  <Item TestID="100">
+    <TestElement TestID="100" ID="100" PlugIn="TarvoX" Filter="0">
+      <Info Name="VFIB Energy" Parameter="Energy" Type="Defibrillator"/>
+      <PlugInData PlugIn="TarvoX"><PresetEnergy>100</PresetEnergy></PlugInData>
+      <ResultItem MTI="1">
+        <Status Value="2"/>
+        <Measurement Key="ENGY"><Value Variant="Double" Type="1">119.6</Value><Unit>J</Unit><Status Value="2"/></Measurement>
+      </ResultItem>
+    </TestElement>
+  </Item>
+</TestSequence>)");
+    // Where Qt finds no runtime folder it warns on its own; that is the machine's, not ours.
+    QTemporaryDir runtime;
+    const test::HostRun run = test::runHost({QStringLiteral("report"), path("result.xml"), QStringLiteral("-o"), path("report.html")}, {}, [&](QProcess& host) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
+        environment.remove(QStringLiteral("QT_LOGGING_RULES"));
+        host.setProcessEnvironment(environment);
+    });
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err.toStdString(), "");
+    EXPECT_TRUE(run.out.isEmpty());
+    EXPECT_TRUE(contents(path("report.html")).contains("119.6"));
+}
+
 TEST_F(ReportCommand, ASequenceThatCannotBeReadIsNamedAndTheEarlierReportIsKept)
 {
+    ScopedFifo pipe(path("pipe.xml"));
+    ASSERT_TRUE(pipe.made());
     write(path("broken.xml"), "<TestSequence><Item TestID=\"300\">");
     write(path("other.xml"), "<TemplateData/>");
     write(path("unknown.xml"), "<TestSequence><Item TestID=\"4242\"/></TestSequence>");
@@ -96,7 +128,8 @@ TEST_F(ReportCommand, ASequenceThatCannotBeReadIsNamedAndTheEarlierReportIsKept)
         {path("broken.xml"), "line"},
         {path("other.xml"), "is not a test sequence"},
         {path("unknown.xml"), ""},
-        {dir.path(), ""},
+        {dir.path(), "it is a folder, not a regular file"},
+        {path("pipe.xml"), "it is a named pipe, not a regular file"},
     };
     write(path("report.html"), "the earlier report");
     for (const auto& c : cases) {
@@ -129,6 +162,14 @@ TEST_F(ReportCommand, AReportThatCannotBeWrittenOrAPlugInThatCannotStartFails)
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains(QStringLiteral("Cannot write the report %1").arg(unwritable))) << run.err.toStdString();
     EXPECT_FALSE(QFile::exists(unwritable));
+
+    ScopedFifo pipe(path("pipe.html"));
+    ASSERT_TRUE(pipe.made());
+    const test::HostRun toPipe = test::runHost({QStringLiteral("report"), sequenceFile(), QStringLiteral("-o"), path("pipe.html")});
+    EXPECT_EQ(toPipe.exitCode, 1);
+    EXPECT_TRUE(toPipe.err.contains(QStringLiteral("Cannot write the report %1: it is a named pipe, not a regular file.").arg(path("pipe.html"))))
+        << toPipe.err.toStdString();
+    EXPECT_TRUE(isFifo(path("pipe.html")));
 
     setTemplate(path("missing.mpc"));
     const test::HostRun noPlugIn = test::runHost({QStringLiteral("report"), sequenceFile(), QStringLiteral("-o"), path("report.html")});

@@ -1,9 +1,19 @@
 #pragma once
-// Files the tests write and read back whole.
+// Files the tests write and read back whole, and files that are hard to use: a
+// named pipe, and a disk that is full beyond a size.
 
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <fcntl.h>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 
 namespace kelto {
 
@@ -19,6 +29,88 @@ inline QByteArray fileContent(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+inline bool isFifo(const QString& path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISFIFO(st.st_mode);
+}
+
+// A named pipe for the test's lifetime. Code that wrongly opens it to read gets an
+// empty pipe instead of blocking for ever: a thread opens the other end for each
+// reader that comes and closes it again.
+class ScopedFifo {
+public:
+    explicit ScopedFifo(const QString& path)
+    {
+        const QByteArray name = QFile::encodeName(path);
+        if (::mkfifo(name.constData(), 0600) != 0)
+            return;
+        // Reaches the pipe also after a save renamed a regular file over its name.
+        m_pipe = ::open(name.constData(), O_PATH | O_CLOEXEC);
+        if (m_pipe < 0)
+            return;
+        m_writer = std::thread([this] {
+            while (!m_stop) {
+                const int fd = ::open(pipePath().constData(), O_WRONLY | O_CLOEXEC); // waits for a reader
+                if (fd < 0)
+                    return;
+                ::close(fd);
+            }
+        });
+    }
+    ~ScopedFifo()
+    {
+        if (m_writer.joinable()) {
+            m_stop = true;
+            // While a reader is open the writer's open returns at once, and it sees the stop.
+            const int reader = ::open(pipePath().constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+            m_writer.join();
+            if (reader >= 0)
+                ::close(reader);
+        }
+        if (m_pipe >= 0)
+            ::close(m_pipe);
+    }
+    ScopedFifo(const ScopedFifo&) = delete;
+    ScopedFifo& operator=(const ScopedFifo&) = delete;
+
+    bool made() const { return m_pipe >= 0; }
+
+private:
+    QByteArray pipePath() const { return "/proc/self/fd/" + QByteArray::number(m_pipe); }
+
+    int m_pipe = -1;
+    std::atomic<bool> m_stop{false};
+    std::thread m_writer;
+};
+
+// Runs `write` as on a disk that is full beyond `bytes` of any one file: a write
+// past them fails with EFBIG ("File too large") as one on a full disk fails with
+// ENOSPC. The process's limit and its SIGXFSZ handling are restored afterwards.
+inline void withFileSizeLimit(rlim_t bytes, const std::function<void()>& write)
+{
+    struct Restore {
+        rlimit limit{};
+        struct sigaction signal {};
+        Restore()
+        {
+            ::getrlimit(RLIMIT_FSIZE, &limit);
+            struct sigaction ignore {};
+            ignore.sa_handler = SIG_IGN;
+            ::sigaction(SIGXFSZ, &ignore, &signal);
+        }
+        ~Restore()
+        {
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            ::sigaction(SIGXFSZ, &signal, nullptr);
+        }
+    } restore;
+    rlimit limited = restore.limit;
+    limited.rlim_cur = std::min(bytes, restore.limit.rlim_max);
+    ::setrlimit(RLIMIT_FSIZE, &limited);
+    write();
 }
 
 } // namespace kelto
