@@ -11,6 +11,35 @@ namespace kelto::host {
 namespace {
 const QString kRoot = QStringLiteral("TestSequence");
 const QString kItem = QStringLiteral("Item");
+const QString kPlugInData = QStringLiteral("PlugInData");
+// What a configuration raises when it is given the "PlugInData" of another plug-in.
+constexpr std::int32_t kOtherPlugInsData = hresult(0x8004A3C2);
+
+// Why an item's "PlugInData" was refused: the plug-in it names. Empty when the
+// item holds no such element or the element names this plug-in.
+QString otherPlugInsData(const Ptr<IXmlElement>& item, const QString& plugInId)
+{
+    QString reason;
+    ignoreErrors([&] {
+        const auto children = item->Children();
+        if (children->Count() == 0)
+            return;
+        Ptr<IXmlElement> data = children->Item(0);
+        if (data->TagName() != kPlugInData)
+            data = data->FindChild(kPlugInData);
+        if (!data)
+            return;
+        const QString owner = data->GetAttribute(QStringLiteral("PlugIn"));
+        if (owner == plugInId)
+            return;
+        reason = owner.isEmpty()
+                     ? QStringLiteral("its PlugInData names no plug-in. Add PlugIn=\"%1\" to it if the item was made with %1, or remove the item.")
+                           .arg(plugInId)
+                     : QStringLiteral("its PlugInData belongs to the plug-in \"%1\", not to %2. Open the file with that plug-in, or remove the item.")
+                           .arg(owner, plugInId);
+    });
+    return reason;
+}
 } // namespace
 
 Ptr<ITestElement> Sequence::add(IPlugIn& plugIn, std::int32_t testId)
@@ -51,6 +80,7 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
     // The item being read and its test id, for a message that names it.
     int position = 0;
     QString testIdText;
+    Ptr<IXmlElement> current;
     try {
         auto doc = std::make_shared<XmlDocument>();
         if (!doc->Load(file)) {
@@ -69,8 +99,14 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
             if (item->TagName() != kItem)
                 continue;
             ++position;
+            current = item;
             testIdText = item->GetAttribute(QStringLiteral("TestID"));
             const qsizetype reportsBefore = HostLog::instance().reportedErrors().size();
+            // Read leniently, "abc" would be test 0: a TestID that is no number is named so.
+            if (double number = 0; !parseNumber(testIdText, &number))
+                raiseError(vberr::TypeMismatch, QStringLiteral("kelto-host"),
+                    QStringLiteral("The TestID is not a number. Correct it to the number of the item's test type (kelto-host tests lists "
+                                   "them), or remove the item."));
             const std::int32_t testId = storedLong(testIdText, QStringLiteral("The TestID"));
             if (!valueOr([&] { return plugIn.Tests()->Item(testId) != nullptr; }, false)) {
                 *error = QStringLiteral("Item %1 of %2 is test %3, which the plug-in does not have. Remove the item, or open the file with the plug-in it was made with.")
@@ -103,7 +139,13 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
         m_elements = loaded;
         return true;
     } catch (...) {
-        const QString reason = currentError().description();
+        const PluginError failure = currentError();
+        QString reason = failure.description();
+        if (failure.number() == kOtherPlugInsData && current) {
+            const QString plugInId = valueOr([&] { return plugIn.ID(); }, QString());
+            if (const QString other = otherPlugInsData(current, plugInId); !other.isEmpty())
+                reason = other;
+        }
         *error = position > 0 ? QStringLiteral("Item %1 (TestID \"%2\") of %3 cannot be read: %4").arg(position).arg(testIdText, file, reason)
                               : QStringLiteral("%1 cannot be read: %2").arg(file, reason);
         return false;
