@@ -246,7 +246,15 @@ bool XmlDocument::Load(const QString& file)
         m_lastError = tooLarge(file, f.size());
         return false;
     }
-    const QByteArray data = f.read(kMaxXmlBytes + 1);
+    // Read in pieces up to one byte past the bound: a buffer of the whole bound for
+    // every small file would cost megabytes each time.
+    QByteArray data;
+    while (data.size() <= kMaxXmlBytes) {
+        const QByteArray piece = f.read(std::min<qint64>(64 * 1024, kMaxXmlBytes + 1 - data.size()));
+        if (piece.isEmpty())
+            break;
+        data += piece;
+    }
     if (f.error() != QFileDevice::NoError) {
         m_lastError = QStringLiteral("Cannot read %1: %2").arg(file, f.errorString());
         return false;

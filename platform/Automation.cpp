@@ -1,7 +1,7 @@
 #include "Automation.h"
 
 #include <QLocale>
-#include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -326,7 +326,7 @@ QString formatNumber(double value, const QString& format)
     QString out = whole;
     if (decimals > 0)
         out += QLatin1Char('.') + fraction;
-    const bool allZero = !kept.contains(QRegularExpression(QStringLiteral("[1-9]")));
+    const bool allZero = std::none_of(kept.cbegin(), kept.cend(), [](QChar c) { return c >= QLatin1Char('1') && c <= QLatin1Char('9'); });
     if (negative && !allZero)
         out.prepend(QLatin1Char('-'));
     return out;

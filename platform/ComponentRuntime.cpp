@@ -7,6 +7,7 @@
 #include <QLibrary>
 #include <QSaveFile>
 #include <QTextStream>
+#include <algorithm>
 
 #include "PluginError.h"
 
@@ -21,11 +22,32 @@ QString programFolder()
     return QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
 }
 
-[[noreturn]] void cannotLoad(const QString& library, const QString& progId, const QString& why)
+// "libKeltoTarvoX.reg in /opt/kelto/components": the file and its folder.
+QString fileInFolder(const QString& path)
+{
+    const QFileInfo info(path);
+    return QStringLiteral("%1 in %2").arg(info.fileName(), info.absolutePath());
+}
+
+[[noreturn]] void cannotLoad(const ClassRegistration& reg, const QString& why)
 {
     raiseError(vberr::CannotCreateObject, QStringLiteral("ComponentRuntime"),
-        QStringLiteral("Cannot create %1: its library %2 %3. Rebuild or re-register the component.")
-            .arg(progId, library, why));
+        QStringLiteral("Cannot create %1: its library %2 %3 (registered by %4). Rebuild or re-register the component.")
+            .arg(reg.progId, reg.library, why, fileInFolder(reg.registeredBy)));
+}
+
+// Why a line of a registration file is not a registration; empty when it is one.
+QString damage(const QStringList& fields)
+{
+    if (fields.size() != 3)
+        return QStringLiteral("it is not a ProgID, a class id and a library separated by tabs");
+    if (fields[0].trimmed().isEmpty())
+        return QStringLiteral("it names no ProgID");
+    if (QUuid::fromString(fields[1]).isNull() && fields[1] != QUuid().toString(QUuid::WithBraces))
+        return QStringLiteral("\"%1\" is not a class id").arg(fields[1].left(60));
+    if (fields[2].trimmed().isEmpty())
+        return QStringLiteral("it names no library");
+    return QString();
 }
 
 } // namespace
@@ -79,7 +101,7 @@ void ComponentRuntime::registerBuiltin(const ClassList& classes)
 {
     for (int i = 0; i < classes.count; ++i) {
         const ClassEntry& e = classes.entries[i];
-        add({QString::fromUtf8(e.progId), e.classId ? QUuid::fromString(QLatin1String(e.classId)) : QUuid(), QString()}, &e);
+        add({QString::fromUtf8(e.progId), e.classId ? QUuid::fromString(QLatin1String(e.classId)) : QUuid(), QString(), QString()}, &e);
     }
 }
 
@@ -89,15 +111,24 @@ void ComponentRuntime::loadRegistrations(const QString& folder)
     const QDir dir(folder);
     const QStringList files = dir.entryList({QStringLiteral("*.reg")}, QDir::Files, QDir::Name);
     for (const QString& name : files) {
-        QFile file(dir.filePath(name));
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        const QString path = dir.absoluteFilePath(name);
+        m_damaged.removeIf([&](const DamagedLine& d) { return d.file == path; });
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+            m_damaged.append({path, 0, QString(), QStringLiteral("cannot be read (%1)").arg(file.errorString())});
             continue;
+        }
         QTextStream in(&file);
-        while (!in.atEnd()) {
-            const QStringList fields = in.readLine().split(QLatin1Char('\t'));
-            if (fields.size() != 3 || fields[0].startsWith(QLatin1Char('#')))
+        for (int number = 1; !in.atEnd(); ++number) {
+            const QString line = in.readLine();
+            if (line.trimmed().isEmpty() || line.startsWith(QLatin1Char('#')))
                 continue;
-            add({fields[0], QUuid::fromString(fields[1]), QDir::cleanPath(dir.absoluteFilePath(fields[2]))}, nullptr);
+            const QStringList fields = line.split(QLatin1Char('\t'));
+            if (const QString why = damage(fields); !why.isEmpty()) {
+                m_damaged.append({path, number, line, QStringLiteral("is damaged: ") + why});
+                continue;
+            }
+            add({fields[0], QUuid::fromString(fields[1]), QDir::cleanPath(dir.absoluteFilePath(fields[2])), path}, nullptr);
         }
     }
 }
@@ -184,11 +215,11 @@ ObjectPtr ComponentRuntime::createAt(int index)
     if (!m_entries[index]) {
         if (!m_loadedLibraries.contains(reg.library)) {
             if (!QFileInfo::exists(reg.library))
-                cannotLoad(reg.library, reg.progId, QStringLiteral("is missing"));
+                cannotLoad(reg, QStringLiteral("is missing"));
             QLibrary library(reg.library);
             const auto entry = reinterpret_cast<ComponentEntry>(library.resolve(kComponentEntryName));
             if (!entry)
-                cannotLoad(reg.library, reg.progId, QStringLiteral("could not be loaded (%1)").arg(library.errorString()));
+                cannotLoad(reg, QStringLiteral("could not be loaded (%1)").arg(library.errorString()));
             m_loadedLibraries.insert(reg.library, entry());
         }
         const ClassList list = m_loadedLibraries.value(reg.library);
@@ -197,15 +228,43 @@ ObjectPtr ComponentRuntime::createAt(int index)
                 m_entries[index] = &list.entries[i];
         }
         if (!m_entries[index])
-            cannotLoad(reg.library, reg.progId, QStringLiteral("no longer provides the class"));
+            cannotLoad(reg, QStringLiteral("no longer provides the class"));
     }
     return m_entries[index]->create();
+}
+
+void ComponentRuntime::refuseDamaged(const QString& progIdOrClassId) const
+{
+    if (progIdOrClassId.isEmpty() || m_damaged.isEmpty())
+        return;
+    // A library's registration file is named after it ("libKeltoTarvoX.reg") and its
+    // ProgIDs begin with its name ("KeltoTarvoX."): a line too damaged to name the
+    // class may still be its registration. A line that names it comes first.
+    const QString library = progIdOrClassId.contains(QLatin1Char('.')) ? progIdOrClassId.section(QLatin1Char('.'), 0, 0) : QString();
+    auto ofItsLibrary = [&](const DamagedLine& d) {
+        QString fileLibrary = QFileInfo(d.file).completeBaseName();
+        if (fileLibrary.startsWith(QLatin1String("lib")))
+            fileLibrary.remove(0, 3);
+        return !library.isEmpty() && library.compare(fileLibrary, Qt::CaseInsensitive) == 0;
+    };
+    auto found = std::find_if(m_damaged.cbegin(), m_damaged.cend(),
+        [&](const DamagedLine& d) { return d.text.contains(progIdOrClassId, Qt::CaseInsensitive); });
+    if (found == m_damaged.cend())
+        found = std::find_if(m_damaged.cbegin(), m_damaged.cend(), ofItsLibrary);
+    if (found == m_damaged.cend())
+        return;
+    const QString where = found->line > 0 ? QStringLiteral("line %1 of %2").arg(found->line).arg(fileInFolder(found->file)) : fileInFolder(found->file);
+    raiseError(vberr::CannotCreateObject, QStringLiteral("ComponentRuntime"),
+        QStringLiteral("Cannot create %1: its registration, %2, %3. Register the component again (kelto-regsvr LIBRARY FOLDER), or rebuild.")
+            .arg(progIdOrClassId, where, found->why));
 }
 
 ObjectPtr ComponentRuntime::createByProgId(const QString& progId)
 {
     ensureRegistrationsRead();
     const int index = m_byProgId.value(progId.toLower(), -1);
+    if (index < 0)
+        refuseDamaged(progId);
     return index < 0 ? nullptr : createAt(index);
 }
 
@@ -213,6 +272,8 @@ ObjectPtr ComponentRuntime::createByClassId(const QUuid& classId)
 {
     ensureRegistrationsRead();
     const int index = classId.isNull() ? -1 : m_byClassId.value(classId, -1);
+    if (index < 0 && !classId.isNull())
+        refuseDamaged(classId.toString(QUuid::WithoutBraces));
     return index < 0 ? nullptr : createAt(index);
 }
 

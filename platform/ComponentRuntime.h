@@ -34,7 +34,8 @@ constexpr const char* kComponentEntryName = "kelto_component_classes";
 struct ClassRegistration {
     QString progId;
     QUuid classId;
-    QString library; // absolute path; empty for classes built into the process
+    QString library;      // absolute path; empty for classes built into the process
+    QString registeredBy; // the registration file that names it; empty for built-in classes
 };
 
 class KELTO_PLATFORM_EXPORT ComponentRuntime {
@@ -43,7 +44,8 @@ public:
 
     // Creates an object by ProgID (case-insensitive) or by a class id in braces.
     // Unknown names give null; a registered class whose library cannot be loaded
-    // raises error 429 naming the library.
+    // raises error 429 naming the library and the registration file, and so does a
+    // name that only a damaged line of a registration file holds.
     ObjectPtr create(const QString& progIdOrClassId);
     ObjectPtr createByProgId(const QString& progId);
     ObjectPtr createByClassId(const QUuid& classId);
@@ -59,7 +61,8 @@ public:
     // does not replace them.
     void registerBuiltin(const ClassList& classes);
     // Reads every "*.reg" file of a folder; later files override earlier entries,
-    // but not classes built into the process.
+    // but not classes built into the process. A line that is not a registration is
+    // kept aside, to be named when a class it may hold is asked for.
     void loadRegistrations(const QString& folder);
     // The folder read on first use: $KELTO_COMPONENTS_DIR, else "components" beside the program.
     static QString defaultRegistrationFolder();
@@ -87,6 +90,16 @@ private:
     int indexOf(const QString& progIdOrClassId) const;
     void add(const ClassRegistration& reg, const ClassEntry* builtin);
     ObjectPtr createAt(int index);
+    // Raises 429 when a damaged registration line holds this name.
+    void refuseDamaged(const QString& progIdOrClassId) const;
+
+    struct DamagedLine {
+        QString file; // absolute path of the registration file
+        int line = 0; // 0: the file as a whole
+        QString text;
+        QString why;
+    };
+    QList<DamagedLine> m_damaged;
 
     bool m_registrationsRead = false;
     QList<ClassRegistration> m_classes;

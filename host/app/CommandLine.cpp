@@ -2,6 +2,7 @@
 
 #include <QCommandLineParser>
 #include <QLocale>
+#include <QRegularExpression>
 #include <cmath>
 
 #include "host/BasicServices.h"
@@ -51,8 +52,8 @@ const char* const kDescription =
     "  query --port PORT         Ask whether a Tarvo analyser answers on PORT.\n"
     "  link --port PORT [--timeout SECONDS] COMMAND...\n"
     "                            Open the channel to the analyser, send each COMMAND\n"
-    "                            (for example \"[CRG]\") and print its reply, escaped,\n"
-    "                            one line each.\n"
+    "                            (a word in square brackets, such as \"[CRG]\") and print\n"
+    "                            its reply, escaped, one line each.\n"
     "  report SEQUENCE_FILE --output FILE\n"
     "                            Write the test report of a saved sequence; FILE ends\n"
     "                            in .html or .pdf.\n"
@@ -64,7 +65,8 @@ const char* const kExitCodes =
     "Exit codes:\n"
     "  0  success\n"
     "  1  failure: no analyser on the port (the reason is given), no reply in time,\n"
-    "     a file that cannot be read or written, a plug-in that cannot start\n"
+    "     a command the analyser's model does not support, a file that cannot be\n"
+    "     read or written, a plug-in that cannot start\n"
     "  2  usage error: an unknown command or option, a missing or wrong argument\n";
 
 struct Parser {
@@ -93,7 +95,80 @@ struct Parser {
             QStringLiteral("[command]"));
         parser.addPositionalArgument(QStringLiteral("arguments"), QStringLiteral("The command's arguments."), QStringLiteral("[arguments...]"));
     }
+
+    bool takesValue(const QString& name) const
+    {
+        for (const QCommandLineOption* option : {&port, &timeout, &output}) {
+            if (option->names().contains(name))
+                return true;
+        }
+        return false;
+    }
+
+    // The option a name stands for, "--port" or "-o", as it may be typed.
+    bool isOption(const QString& argument) const
+    {
+        const QString name = argument.section(QLatin1Char('='), 0, 0);
+        for (const QCommandLineOption* option : {&help, &version, &port, &timeout, &output}) {
+            for (const QString& n : option->names()) {
+                if (name == (n.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + n)
+                    return true;
+            }
+        }
+        return false;
+    }
 };
+
+// The argument as typed that Qt's parser found no option in: "-style" rather than
+// the letters s, t, y, l and e it reads a single-dash word as.
+QString unknownOptionArgument(const QStringList& arguments, const Parser& p)
+{
+    const QStringList unknown = p.parser.unknownOptionNames();
+    bool valueNext = false;
+    for (const QString& argument : arguments) {
+        if (valueNext) {
+            valueNext = false;
+            continue;
+        }
+        if (argument == QLatin1String("--"))
+            break;
+        if (!argument.startsWith(QLatin1Char('-')) || argument.size() < 2)
+            continue;
+        if (argument.startsWith(QLatin1String("--"))) {
+            const QString name = argument.mid(2).section(QLatin1Char('='), 0, 0);
+            if (unknown.contains(name))
+                return argument;
+            valueNext = p.takesValue(name) && !argument.contains(QLatin1Char('='));
+            continue;
+        }
+        // Single-dash letters: a letter that takes a value takes the rest of the word.
+        for (qsizetype i = 1; i < argument.size(); ++i) {
+            const QString letter = argument.mid(i, 1);
+            if (unknown.contains(letter))
+                return argument;
+            if (p.takesValue(letter)) {
+                valueNext = i + 1 == argument.size();
+                break;
+            }
+        }
+    }
+    return unknown.value(0);
+}
+
+// An analyser command is a word in square brackets, "[CRG]": anything else the
+// analyser never answers, and the link would wait for nothing.
+bool isCommandWord(const QString& text, QString* error)
+{
+    static const QRegularExpression word(QStringLiteral("^\\[[A-Za-z0-9]+\\]$"));
+    static const QRegularExpression bare(QStringLiteral("^[A-Za-z0-9]+$"));
+    if (word.match(text).hasMatch())
+        return true;
+    if (bare.match(text).hasMatch())
+        *error = QStringLiteral("\"%1\" is not an analyser command; write it in square brackets: \"[%1]\".").arg(text);
+    else
+        *error = QStringLiteral("\"%1\" is not an analyser command; a command is a word in square brackets, such as \"[CRG]\".").arg(text);
+    return false;
+}
 
 const CommandEntry* findCommand(const QString& name)
 {
@@ -148,8 +223,17 @@ bool parseCommandLine(const QStringList& arguments, Invocation* invocation, QStr
         return true;
     }
     if (!parsed) {
-        *error = p.parser.errorText();
+        const QString unknown = unknownOptionArgument(arguments, p);
+        *error = unknown.isEmpty() ? p.parser.errorText() : QStringLiteral("Unknown option '%1'.").arg(unknown);
         return false;
+    }
+    // "--port --timeout 3" gives --port the value "--timeout": an option is never a value.
+    for (const QCommandLineOption* option : {&p.port, &p.timeout, &p.output}) {
+        const QString value = p.parser.value(*option);
+        if (p.parser.isSet(*option) && p.isOption(value)) {
+            *error = QStringLiteral("Missing value after '--%1': '%2' is an option.").arg(option->names().constLast(), value);
+            return false;
+        }
     }
 
     const QStringList positional = p.parser.positionalArguments();
@@ -193,8 +277,17 @@ bool parseCommandLine(const QStringList& arguments, Invocation* invocation, QStr
         return false;
     if (entry->command == Invocation::Open || entry->command == Invocation::Report)
         result.file = rest.value(0);
-    if (entry->command == Invocation::Link)
+    if (entry->command == Invocation::Link) {
+        if (rest.isEmpty()) {
+            *error = QStringLiteral("link needs a COMMAND to send, such as \"[VER]\". Usage: %1").arg(QLatin1String(entry->usage));
+            return false;
+        }
+        for (const QString& command : rest) {
+            if (!isCommandWord(command, error))
+                return false;
+        }
         result.commands = rest;
+    }
     if (entry->command == Invocation::Report) {
         result.output = p.parser.value(p.output);
         if (reportFormatOf(result.output) == ReportFormat::Unknown) {

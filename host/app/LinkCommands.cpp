@@ -5,6 +5,7 @@
 #include "platform/Clock.h"
 #include "platform/ComponentRuntime.h"
 #include "platform/EscapedText.h"
+#include "platform/MessageBox.h"
 #include "platform/PluginError.h"
 #include "platform/interfaces/HostServices.h"
 #include "platform/interfaces/Instrument.h"
@@ -46,10 +47,28 @@ std::int32_t portNumber(const QString& port)
     return SerialPortMap::kFirstPort;
 }
 
-void printError(QTextStream& err, const PluginError& error)
+// A device path is put on port 1 for the run, so the link names it "COM1 (path)":
+// the technician gave the path, and reads it as given.
+QString asGiven(QString text, const QString& port)
+{
+    bool isNumber = false;
+    port.toInt(&isNumber);
+    if (!isNumber)
+        text.replace(QStringLiteral("COM%1 (%2)").arg(SerialPortMap::kFirstPort).arg(port), port);
+    return text;
+}
+
+// The link's own error &H8004A462 only says that it failed: the link has told why
+// (its message box, its last failure) before raising it.
+bool toldAlready(const PluginError& error)
+{
+    return error.number() == kVtiError;
+}
+
+void printError(QTextStream& err, const QString& port, const PluginError& error)
 {
     err << "Error #" << error.number() << " (&H" << QString::number(static_cast<std::uint32_t>(error.number()), 16).toUpper()
-        << "): " << error.description() << "\n";
+        << "): " << asGiven(error.description(), port) << "\n";
 }
 
 // Why the link or the query found no analyser, as they tell it.
@@ -60,9 +79,30 @@ void printUnreachable(QTextStream& err, const QString& port, const Ptr<IObject>&
         ignoreErrors([&] { reason = diagnostics->LastFailure(); });
     err << "Cannot reach the analyser on " << port << ".";
     if (!reason.isEmpty())
-        err << " " << reason;
+        err << " " << asGiven(reason, port);
     err << "\n";
 }
+
+// The link's message boxes, on standard error among the command's own lines and
+// answered as no one is there to answer them.
+class BoxesToStandardError {
+public:
+    BoxesToStandardError(QTextStream& err, const QString& port)
+        : m_previous(setMessageBoxHandler([&err, port](const MessageBoxRequest& box) {
+              const QString title = box.title.isEmpty() ? QString() : box.title + QStringLiteral(": ");
+              err << title << asGiven(QString(box.prompt).replace(QStringLiteral("\r\n"), QStringLiteral(" ")), port) << "\n";
+              err.flush();
+              return firstButtonAnswer(box.flags);
+          }))
+    {
+    }
+    ~BoxesToStandardError() { setMessageBoxHandler(std::move(m_previous)); }
+    BoxesToStandardError(const BoxesToStandardError&) = delete;
+    BoxesToStandardError& operator=(const BoxesToStandardError&) = delete;
+
+private:
+    MessageBoxHandler m_previous;
+};
 
 QString secondsText(int milliseconds)
 {
@@ -74,6 +114,7 @@ QString secondsText(int milliseconds)
 int runQueryCommand(const QString& port, QTextStream& out, QTextStream& err)
 {
     const std::int32_t number = portNumber(port);
+    const BoxesToStandardError boxes(err, port);
     try {
         auto query = ComponentRuntime::instance().createAs<IKeltoVexaQuery>(QLatin1String(linkclass::TarvoXQuery));
         if (!query) {
@@ -86,13 +127,19 @@ int runQueryCommand(const QString& port, QTextStream& out, QTextStream& err)
             return exitcode::Failure;
         }
         out << "Analyser on " << port << ":\n";
-        out << "  Type: " << record.MtiType << "\n";
-        out << "  Serial number: " << record.SerialNo << "\n";
-        out << "  Firmware: " << record.FWVersion << "\n";
+        // What the analyser did not report is left out rather than shown blank.
+        const struct {
+            const char* label;
+            const QString& value;
+        } fields[] = {{"Type", record.MtiType}, {"Serial number", record.SerialNo}, {"Firmware", record.FWVersion}};
+        for (const auto& field : fields) {
+            if (!field.value.isEmpty())
+                out << "  " << field.label << ": " << field.value << "\n";
+        }
         out << "  Present: " << record.Present << "\n";
         return exitcode::Success;
     } catch (...) {
-        printError(err, currentError());
+        printError(err, port, currentError());
         return exitcode::Failure;
     }
 }
@@ -100,6 +147,7 @@ int runQueryCommand(const QString& port, QTextStream& out, QTextStream& err)
 int runLinkCommand(const QString& port, const QStringList& commands, int timeoutMs, QTextStream& out, QTextStream& err)
 {
     useSessionPort(port);
+    const BoxesToStandardError boxes(err, port);
 
     Ptr<ITarvoXVTi> link;
     try {
@@ -116,7 +164,8 @@ int runLinkCommand(const QString& port, const QStringList& commands, int timeout
     } catch (...) {
         const PluginError error = currentError();
         printUnreachable(err, port, link);
-        printError(err, error);
+        if (!toldAlready(error))
+            printError(err, port, error);
         return exitcode::Failure;
     }
 
@@ -149,9 +198,19 @@ int runLinkCommand(const QString& port, const QStringList& commands, int timeout
             }
             out << escapeControls(text) << "\n";
             out.flush();
+            // The analyser answered with its banner: this model lacks the command, and
+            // the link has said so. The flag holds until the channel is opened again,
+            // so the commands after it could not be judged.
+            if (link->TestStop()) {
+                err << "The analyser on " << port << " does not support " << command << " on this model; no further command was sent.\n";
+                status = exitcode::Failure;
+                break;
+            }
         } catch (...) {
             timer->stop();
-            printError(err, currentError());
+            const PluginError error = currentError();
+            if (!toldAlready(error))
+                printError(err, port, error);
             status = exitcode::Failure;
             break;
         }

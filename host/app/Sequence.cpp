@@ -79,6 +79,32 @@ bool withinItemBound(IXmlElementList& items, const QString& file, QString* error
     return true;
 }
 
+const QString kPlugInData = QStringLiteral("PlugInData");
+// Why an item's "PlugInData" is not this plug-in's: the plug-in it names. Empty when
+// the item holds no such element or the element names this plug-in.
+QString otherPlugInsData(const Ptr<IXmlElement>& item, const QString& plugInId)
+{
+    QString reason;
+    ignoreErrors([&] {
+        const auto children = item->Children();
+        if (children->Count() == 0)
+            return;
+        Ptr<IXmlElement> data = children->Item(0);
+        if (data->TagName() != kPlugInData)
+            data = data->FindChild(kPlugInData);
+        if (!data)
+            return;
+        const QString owner = data->GetAttribute(QStringLiteral("PlugIn"));
+        if (owner == plugInId)
+            return;
+        reason = owner.isEmpty()
+                     ? QStringLiteral("its PlugInData names no plug-in. Add PlugIn=\"%1\" to it if the item was made with %1, or remove the item.")
+                           .arg(plugInId)
+                     : QStringLiteral("its PlugInData belongs to the plug-in \"%1\", not to %2. Open the file with that plug-in, or remove the item.")
+                           .arg(owner, plugInId);
+    });
+    return reason;
+}
 } // namespace
 
 Ptr<ITestElement> Sequence::add(IPlugIn& plugIn, std::int32_t testId)
@@ -160,6 +186,11 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
                 continue;
             ++position;
             testIdText = item->GetAttribute(QStringLiteral("TestID"));
+            // Read leniently, "abc" would be test 0: a TestID that is no number is named so.
+            if (double number = 0; !parseNumber(testIdText, &number))
+                raiseError(vberr::TypeMismatch, QStringLiteral("kelto-host"),
+                    QStringLiteral("The TestID is not a number. Correct it to the number of the item's test type (kelto-host tests lists "
+                                   "them), or remove the item."));
             const std::int32_t testId = storedLong(testIdText, QStringLiteral("The TestID"));
             if (!valueOr([&] { return plugIn.Tests()->Item(testId) != nullptr; }, false)) {
                 *error = QStringLiteral("Item %1 of %2 is test %3, which the plug-in does not have. Remove the item, or open the file with the plug-in it was made with.")
@@ -181,8 +212,14 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
                 const auto saved = children->Item(0);
                 const auto log = std::make_shared<ProtocolLog>();
                 const bool resultAlone = saved->TagName() == kResultItem;
-                if (!resultAlone)
+                if (!resultAlone) {
                     testProblem = readPart([&] { element->Load(saved, log); });
+                    if (!testProblem.isEmpty()) {
+                        const QString plugInId = valueOr([&] { return plugIn.ID(); }, QString());
+                        if (const QString other = otherPlugInsData(item, plugInId); !other.isEmpty())
+                            testProblem = other;
+                    }
+                }
                 // A saved result goes to the element on its own: only the element can
                 // make the fresh result of its own class that reads it.
                 storedResult = resultAlone ? saved : saved->FindChild(kResultItem);

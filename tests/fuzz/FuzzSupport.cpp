@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 
 #include "host/BasicServices.h"
 #include "host/HostClasses.h"
@@ -13,6 +14,7 @@
 #include "host/TestSetup.h"
 #include "host/XmlDocument.h"
 #include "host/app/PlugInHost.h"
+#include "platform/ComponentRuntime.h"
 #include "platform/MessageBox.h"
 
 namespace kelto::fuzz {
@@ -24,6 +26,58 @@ QTemporaryDir& workDir()
     static QTemporaryDir dir;
     return dir;
 }
+
+// The process's registry, in memory: the plug-in reads its settings and saves them
+// on every start, and reading the file and a synced write of it on every input would
+// hold the fuzzer to the disk's pace. Keys and names without regard to case.
+class MemoryRegistryKey : public IRegistryKey {
+public:
+    void OpenKey(std::int32_t root, const QString& path) override { m_key = QStringLiteral("%1\\%2").arg(root).arg(path.toLower()); }
+    void CreateKey(std::int32_t root, const QString& path) override
+    {
+        OpenKey(root, path);
+        keys()[m_key];
+    }
+    bool KeyExists() override { return keys().count(m_key) > 0; }
+    Variant GetValue(const QString& name) override
+    {
+        const auto key = keys().find(m_key);
+        if (key != keys().end()) {
+            const auto value = key->second.find(name.toLower());
+            if (value != key->second.end())
+                return value->second;
+        }
+        raiseError(hosterr::RegistryValueMissing, QStringLiteral("RegistryKey"), QStringLiteral("No registry value \"%1\".").arg(name));
+    }
+    void SetValue(const QString& name, const Variant& value) override
+    {
+        const auto key = keys().find(m_key);
+        if (key == keys().end())
+            raiseError(hosterr::RegistryCannotOpen, QStringLiteral("RegistryKey"), QStringLiteral("No registry key is open."));
+        key->second[name.toLower()] = value;
+    }
+    QStringList SubKeys() override
+    {
+        QStringList out;
+        for (const auto& [path, values] : keys()) {
+            if (path.startsWith(m_key + QLatin1Char('\\')) && !path.mid(m_key.size() + 1).contains(QLatin1Char('\\')))
+                out.append(path.mid(m_key.size() + 1));
+        }
+        return out;
+    }
+
+private:
+    static std::map<QString, std::map<QString, Variant>>& keys()
+    {
+        static std::map<QString, std::map<QString, Variant>> all;
+        return all;
+    }
+    QString m_key;
+};
+
+const ClassEntry kFuzzHostClasses[] = {
+    {"Kelto.RegistryKey", hostclass::RegistryKey, [] { return ObjectPtr(std::make_shared<MemoryRegistryKey>()); }},
+};
 
 } // namespace
 
@@ -99,11 +153,14 @@ void forgetLog()
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Component registrations beside the program; the settings in a file of our own.
+    // Component registrations beside the program. The registry key class keeps the
+    // settings in memory; the file of our own is for anything that reaches past it.
     qputenv("KELTO_REGISTRY_FILE", kelto::fuzz::workDir().filePath(QStringLiteral("registry.ini")).toUtf8());
     qputenv("QT_LOGGING_RULES", "kelto.*=false\nqt.*=false");
     static QApplication app(*argc, *argv);
     kelto::host::registerHostClasses();
+    kelto::ComponentRuntime::instance().registerBuiltin(
+        {kelto::fuzz::kFuzzHostClasses, static_cast<int>(std::size(kelto::fuzz::kFuzzHostClasses))});
     kelto::setMessageBoxHandler([](const kelto::MessageBoxRequest&) { return kelto::mb::OK; });
     return 0;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // What the fuzz targets share: one start per process (an offscreen application,
-// the host's classes, a registry file of its own, message boxes that answer at
-// once), the input as a file or as an XML element, and the plug-in as the host
-// loads it with the shipped template.
+// the host's classes, a registry of its own kept in memory, message boxes that
+// answer at once), the input as a file or as an XML element, and the plug-in as
+// the host loads it with the shipped template.
 //
 // Each target defines LLVMFuzzerTestOneInput; LLVMFuzzerInitialize is defined in
 // FuzzSupport.cpp. Built with -DKELTO_FUZZ=ON the targets are libFuzzer programs;

@@ -42,10 +42,11 @@ TEST(CommandLine, ReadsEveryCommandWithItsArgumentsAndOptions)
         {words({"query", "--port", "16"}), Invocation::Query, "", "16", {}, 10000, ""},
         {words({"link", "--port", "/dev/pts/4", "[VER]", "[CRG]"}), Invocation::Link, "", "/dev/pts/4", words({"[VER]", "[CRG]"}), 10000, ""},
         {words({"link", "--port=2", "--timeout", "0.25", "[CRG]"}), Invocation::Link, "", "2", words({"[CRG]"}), 250, ""},
-        {words({"link", "--timeout=0", "--port", "1"}), Invocation::Link, "", "1", {}, 0, ""},
-        {words({"link", "--port", "1", "--timeout", "0.0001"}), Invocation::Link, "", "1", {}, 1, ""},
+        {words({"link", "--timeout=0", "--port", "1", "[Q]"}), Invocation::Link, "", "1", words({"[Q]"}), 0, ""},
+        {words({"link", "--port", "1", "--timeout", "0.0001", "[w05]"}), Invocation::Link, "", "1", words({"[w05]"}), 1, ""},
         {words({"report", "seq.xml", "--output", "out.PDF"}), Invocation::Report, "seq.xml", "", {}, 10000, "out.PDF"},
         {words({"report", "-o", "r.html", "seq.xml"}), Invocation::Report, "seq.xml", "", {}, 10000, "r.html"},
+        {words({"report", "-or.html", "seq.xml"}), Invocation::Report, "seq.xml", "", {}, 10000, "r.html"},
         {words({"--help"}), Invocation::Help, "", "", {}, 10000, ""},
         {words({"-h"}), Invocation::Help, "", "", {}, 10000, ""},
         {words({"tests", "--bogus", "--help"}), Invocation::Help, "", "", {}, 10000, ""},
@@ -73,7 +74,16 @@ TEST(CommandLine, RefusesMistakesSayingWhatIsWrong)
         const char* says;
     } cases[] = {
         {words({"frobnicate"}), "Unknown command \"frobnicate\""},
-        {words({"--bogus"}), "Unknown option 'bogus'"},
+        {words({"--bogus"}), "Unknown option '--bogus'."},
+        {words({"tests", "-style"}), "Unknown option '-style'."},
+        {words({"report", "seq.xml", "-xo", "r.html"}), "Unknown option '-xo'."},
+        {words({"link", "--port", "--timeout", "3"}), "Missing value after '--port': '--timeout' is an option."},
+        {words({"report", "seq.xml", "--output", "--port=3"}), "Missing value after '--output': '--port=3' is an option."},
+        {words({"link", "--port", "1"}), "link needs a COMMAND to send, such as \"[VER]\". Usage: kelto-host link"},
+        {words({"link", "--port", "1", "CRG"}), "\"CRG\" is not an analyser command; write it in square brackets: \"[CRG]\"."},
+        {words({"link", "--port", "1", "[VER]", "[CRG"}), "\"[CRG\" is not an analyser command; a command is a word in square brackets"},
+        {words({"link", "--port", "1", "[]"}), "\"[]\" is not an analyser command"},
+        {words({"link", "--port", "1", "[CRG]\r"}), "is not an analyser command"},
         {words({"--port"}), "Missing value after '--port'"},
         {words({"open"}), "Usage: kelto-host open FILE [--port PORT]"},
         {words({"open", "a.xml", "b.xml"}), "Usage: kelto-host open FILE [--port PORT]"},
@@ -141,8 +151,10 @@ TEST(HostCommandLine, AMistakeGoesToStandardErrorWithExitTwo_EvenWithoutAScreen)
             env.remove(QLatin1String(name));
         process.setProcessEnvironment(env);
     };
+    // A link command line that cannot be right never reaches the port: no wait for a reply.
     for (const QStringList& args : {words({"frobnicate"}), words({"--bogus"}), words({"query"}), words({"link", "--port", "17", "[CRG]"}),
-             words({"report", "seq.xml", "-o", "report.txt"})}) {
+             words({"report", "seq.xml", "-o", "report.txt"}), words({"link", "--port", "/nonexistent/tarvo", "CRG"}),
+             words({"link", "--port", "/nonexistent/tarvo"}), words({"link", "--port", "--timeout", "3", "[CRG]"}), words({"tests", "-style"})}) {
         const std::string label = args.join(QLatin1Char(' ')).toStdString();
         const test::HostRun run = test::runHost(args, {}, noScreen);
         EXPECT_EQ(run.exitCode, 2) << label << ": " << run.err.toStdString();

@@ -208,6 +208,13 @@ TEST_F(HostAppTest, ASequenceThatCannotBeReadNamesTheFileTheItemAndTheFault)
             QStringLiteral("Item 2 of %1 is test 999, which the plug-in does not have.")},
         {"test id out of range", "<TestSequence><Item TestID=\"1e99\"/></TestSequence>",
             QStringLiteral("Item 1 (TestID \"1e99\") of %1 cannot be read: The TestID is out of range: \"1e99\"")},
+        {"test id of letters", "<TestSequence><Item TestID=\"abc\"/></TestSequence>",
+            QStringLiteral("Item 1 (TestID \"abc\") of %1 cannot be read: The TestID is not a number.")},
+        {"empty test id", "<TestSequence><Item TestID=\"300\"/><Item TestID=\"\"/></TestSequence>",
+            QStringLiteral("Item 2 (TestID \"\") of %1 cannot be read: The TestID is not a number.")},
+        {"test id NaN", "<TestSequence><Item TestID=\"NaN\"/></TestSequence>", QStringLiteral("(TestID \"NaN\") of %1 cannot be read: The TestID is not a number.")},
+        {"test id in C hexadecimal", "<TestSequence><Item TestID=\"0x12C\"/></TestSequence>",
+            QStringLiteral("(TestID \"0x12C\") of %1 cannot be read: The TestID is not a number.")},
     };
     host::Sequence sequence;
     sequence.add(*plugInHost.plugIn(), 100);
@@ -249,6 +256,10 @@ TEST_F(HostAppTest, AnItemReadOnlyInPartIsNamedTheRestOpensAndASaveKeepsWhatTheF
             R"(<Item TestID="300"><TestElement ID="1"><ExpectedResult><Standard Alpha="EN" Complete="EN 1" Flags="1">)"
             R"(<Limit Key="CHTI" Unit="s"><High Value="15 s"/></Limit></Standard></ExpectedResult></TestElement></Item>)",
             QStringLiteral("the saved test cannot be read whole (The High value \"15 s\" of the limit CHTI of the standard \"EN\" (%1, line 3) is not a number"), false},
+        {"settings of another plug-in", R"(<Item TestID="300"><TestElement ID="1"><PlugInData PlugIn="Other"/></TestElement></Item>)",
+            QStringLiteral("the saved test cannot be read whole (its PlugInData belongs to the plug-in \"Other\", not to TarvoX."), false},
+        {"settings naming no plug-in", R"(<Item TestID="300"><TestElement ID="1"><PlugInData/></TestElement></Item>)",
+            QStringLiteral("the saved test cannot be read whole (its PlugInData names no plug-in. Add PlugIn=\"TarvoX\""), false},
         {"too many limits",
             R"(<Item TestID="300"><TestElement ID="1"><ExpectedResult><Standard Alpha="EN" Complete="EN 1" Flags="1">)"
                 + QByteArray(R"(<Limit Key="CHTI" Unit="s"/>)").repeated(10001) + "</Standard></ExpectedResult></TestElement></Item>",

@@ -115,7 +115,49 @@ TEST_F(ComponentRuntimeTest, AMissingLibraryFailsWithAClearError)
         EXPECT_EQ(e.number(), vberr::CannotCreateObject);
         EXPECT_TRUE(e.description().contains(QStringLiteral("libKeltoGone.so")));
         EXPECT_TRUE(e.description().contains(QStringLiteral("missing")));
+        EXPECT_TRUE(e.description().contains(QStringLiteral("registered by gone.reg in %1").arg(folder.path()))) << e.description().toStdString();
     }
+}
+
+TEST_F(ComponentRuntimeTest, ADamagedRegistrationIsNamedByFolderFileAndLine_TheSoundLinesStillRegister)
+{
+    QFile reg(folder.filePath(QStringLiteral("libKeltoMended.reg")));
+    ASSERT_TRUE(reg.open(QIODevice::WriteOnly));
+    reg.write("# comment\n"
+              "KeltoMended.CSound\t{00000000-0000-0000-0000-000000000000}\tlibKeltoMended.so\n"
+              "KeltoMended.CSpaces {1D3B1E5F-1111-4222-8333-944455566677} libKeltoMended.so\n"
+              "KeltoMended.CBadId\t{not-a-class-id}\tlibKeltoMended.so\n"
+              "\x01\x7f\xfe garbage\n");
+    reg.close();
+    auto& runtime = ComponentRuntime::instance();
+    runtime.loadRegistrations(folder.path());
+    const struct {
+        const char* name;
+        const char* says;
+    } cases[] = {
+        {"KeltoMended.CSpaces", "line 3 of libKeltoMended.reg in %1, is damaged: it is not a ProgID, a class id and a library separated by tabs"},
+        {"keltomended.cbadid", "line 4 of libKeltoMended.reg in %1, is damaged: \"{not-a-class-id}\" is not a class id"},
+        {"{1d3b1e5f-1111-4222-8333-944455566677}", "line 3 of libKeltoMended.reg in %1"},
+        // Too damaged to name its class, the line is still its library's file.
+        {"KeltoMended.CUnnamed", "line 3 of libKeltoMended.reg in %1"},
+    };
+    for (const auto& c : cases) {
+        try {
+            runtime.create(QLatin1String(c.name));
+            ADD_FAILURE() << c.name << ": created";
+        } catch (const PluginError& e) {
+            EXPECT_EQ(e.number(), vberr::CannotCreateObject) << c.name;
+            EXPECT_TRUE(e.description().contains(QString::fromUtf8(c.says).arg(folder.path()))) << e.description().toStdString();
+        }
+    }
+    // The sound line is registered: it fails on its missing library, not on the damage.
+    try {
+        runtime.create(QStringLiteral("KeltoMended.CSound"));
+        ADD_FAILURE() << "created";
+    } catch (const PluginError& e) {
+        EXPECT_TRUE(e.description().contains(QStringLiteral("is missing"))) << e.description().toStdString();
+    }
+    EXPECT_EQ(runtime.create(QStringLiteral("KeltoOther.CUnknown")), nullptr) << "a name no damaged line can hold stays unknown";
 }
 
 TEST_F(ComponentRuntimeTest, AClassBuiltIntoTheProcessKeepsItsCodeWhenALibraryRegistersIt)
