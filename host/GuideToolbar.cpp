@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCursor>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -293,8 +294,10 @@ void GuideToolbar::SetOptions(std::int32_t& flags, std::int32_t)
 
 void GuideToolbar::ShowMenu()
 {
+    // Asked for by a press in the result view, handled now: the menu opens where
+    // the operator clicked.
     if (m_menu && m_widget)
-        m_menu->popup(m_widget->mapToGlobal(QPoint(0, 0)));
+        m_menu->popup(QCursor::pos());
 }
 
 void GuideToolbar::SetRunFlags(const Variant&, bool running, bool locked)

@@ -162,8 +162,12 @@ QString reportTableHtml(const QString& format, const QString& header, const QStr
             html += QStringLiteral("<td align=\"") + col.align + QLatin1Char('"');
             if (col.width > 0 && total > 0)
                 html += QStringLiteral(" width=\"") + percent(100.0 * static_cast<double>(col.width) / static_cast<double>(total)) + QLatin1Char('"');
+            // An unframed column holds the captions of the framed values beside them:
+            // a caption that wrapped would stand out of line with its values.
             if (col.frame)
                 html += QStringLiteral(" style=\"border: 1px solid #000000\"");
+            else
+                html += QStringLiteral(" style=\"white-space: nowrap\"");
             html += QLatin1Char('>');
             QString text = c < body[r].size() ? reportCellHtml(body[r][c]) : QString();
             if (col.emphasis && !text.isEmpty())

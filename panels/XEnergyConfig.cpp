@@ -101,14 +101,25 @@ void XEnergyPanel::SetFocus()
     txtEnergy->setSelection(0, std::min<int>(5, txtEnergy->text().size()));
 }
 
+float XEnergyPanel::energyFrameWidth(float panelWidth) const
+{
+    return std::max(panelWidth * 0.34f, leastWidth(fraEnergy));
+}
+
 void XEnergyPanel::layoutPanel()
 {
     const QSizeF inner = innerTwips();
     const float width = std::max(static_cast<float>(inner.width()), kLeastWidth);
     const float height = std::max(static_cast<float>(inner.height()), kLeastHeight);
     const float frameHeight = fitHelpText(height) - 120;
-    place(fraEnergy, 0, 0, width * 0.34f, frameHeight);
-    place(fraTestGuideSettings, width * 0.34f + 120, 0, twipsGeometry(fraTestGuideSettings).width(), frameHeight);
+    const float energyWidth = energyFrameWidth(width);
+    place(fraEnergy, 0, 0, energyWidth, frameHeight);
+    place(fraTestGuideSettings, energyWidth + 120, 0, twipsGeometry(fraTestGuideSettings).width(), frameHeight);
+}
+
+QSizeF XEnergyPanel::wholeTwips() const
+{
+    return {energyFrameWidth(kLeastWidth) + 120 + twipsGeometry(fraTestGuideSettings).width(), kLeastHeight};
 }
 
 } // namespace kelto

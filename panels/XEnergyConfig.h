@@ -29,6 +29,7 @@ public:
     QLineEdit* energyBox() const { return txtEnergy; }
     QGroupBox* energyFrame() const { return fraEnergy; }
     QGroupBox* settingsFrame() const { return fraTestGuideSettings; }
+    QSizeF wholeTwips() const override;
 
 protected:
     explicit XEnergyPanel(const EnergyPanelDesign& design);
@@ -50,6 +51,7 @@ protected:
     QLineEdit* txtEnergy = nullptr;
 
 private:
+    float energyFrameWidth(float panelWidth) const;
     void addEnergyFrame();
     void addSettingsFrame();
     void energyEdited();

@@ -175,17 +175,27 @@ void XPacerPanel::SetLocked(bool locked)
     txtPresetPacerRate->setEnabled(!locked);
 }
 
+float XPacerPanel::pacerFrameWidth() const
+{
+    return std::max(kLayoutWidth * 0.55f, leastWidth(fraPacer));
+}
+
 void XPacerPanel::layoutPanel()
 {
     const float frameHeight = fitHelpText(kLayoutHeight) - 120;
-    place(fraPacer, 0, 0, kLayoutWidth * 0.55f, frameHeight);
-    place(fraTestGuideSettings, kLayoutWidth * 0.55f + 120, 0, twipsGeometry(fraTestGuideSettings).width(), frameHeight);
+    place(fraPacer, 0, 0, pacerFrameWidth(), frameHeight);
+    place(fraTestGuideSettings, pacerFrameWidth() + 120, 0, twipsGeometry(fraTestGuideSettings).width(), frameHeight);
     const QRectF settings = twipsGeometry(fraTestGuideSettings);
     const float emptyLeft = static_cast<float>(settings.x() + settings.width()) + 120;
     const float emptyWidth = static_cast<float>(innerTwips().width()) - emptyLeft;
     // No room left of the panel's right edge: the empty frame stays where it was.
     if (emptyWidth >= 0)
         place(fraEmpty, emptyLeft, 0, emptyWidth, frameHeight);
+}
+
+QSizeF XPacerPanel::wholeTwips() const
+{
+    return {pacerFrameWidth() + 120 + twipsGeometry(fraTestGuideSettings).width(), kLayoutHeight};
 }
 
 } // namespace kelto

@@ -39,6 +39,7 @@ public:
     QGroupBox* pacerFrame() const { return fraPacer; }
     QGroupBox* settingsFrame() const { return fraTestGuideSettings; }
     QGroupBox* emptyFrame() const { return fraEmpty; }
+    QSizeF wholeTwips() const override;
 
 protected:
     explicit XPacerPanel(const PacerPanelDesign& design);
@@ -49,6 +50,7 @@ protected:
     void layoutPanel() override;
 
 private:
+    float pacerFrameWidth() const;
     void addPacerFrame(const PacerPanelDesign& design);
     void addSettingsFrame();
     void FillLoadList();

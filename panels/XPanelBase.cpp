@@ -7,8 +7,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMouseEvent>
 #include <QSet>
+#include <QStyle>
+#include <algorithm>
 
 #include "framework/HostServices.h"
 #include "platform/ComponentRuntime.h"
@@ -21,6 +24,7 @@ namespace kelto {
 namespace {
 
 constexpr double kTwipsPerInch = 1440.0;
+constexpr float kInset = 120; // twips between a frame's edge and its controls
 
 // What a box hears as a typed character: navigation and editing keys that type
 // nothing (arrows, Tab, Delete) are not characters and always pass.
@@ -51,6 +55,45 @@ QFont captionFont(const QWidget* parent, bool bold)
     font.setBold(bold);
     return font;
 }
+
+// The room a control's caption takes in pixels; 0 for a control without one. A
+// list needs its widest row beside its scroll bar.
+int captionWidth(const QWidget* control)
+{
+    if (const auto* label = qobject_cast<const QLabel*>(control))
+        return label->wordWrap() ? 0 : label->sizeHint().width();
+    if (qobject_cast<const QCheckBox*>(control))
+        return control->sizeHint().width();
+    if (const auto* list = qobject_cast<const QListWidget*>(control))
+        return list->sizeHintForColumn(0) + 2 * list->frameWidth() + 2 * list->spacing()
+            + list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list);
+    if (control->layout()) // a host control made of captions: the test-guide settings
+        return control->sizeHint().width();
+    return 0;
+}
+
+int rightEdge(const QList<QWidget*>& controls)
+{
+    int right = 0;
+    for (const QWidget* control : controls)
+        right = std::max(right, control->x() + control->width());
+    return right;
+}
+
+// The panel's own window: it tells a container the least size at which the
+// panel shows whole.
+class PanelWindow : public QWidget {
+public:
+    explicit PanelWindow(std::function<QSize()> least) : m_least(std::move(least)) {}
+    QSize minimumSizeHint() const override
+    {
+        const QSize least = m_least();
+        return least.isEmpty() ? QWidget::minimumSizeHint() : least;
+    }
+
+private:
+    std::function<QSize()> m_least;
+};
 
 } // namespace
 
@@ -104,8 +147,12 @@ private:
 };
 
 XPanelBase::XPanelBase(const QString& name, float designWidth, float designHeight)
-    : m_widget(new QWidget), m_events(std::make_unique<Events>(*this))
+    : m_events(std::make_unique<Events>(*this))
 {
+    m_widget = new PanelWindow([this] {
+        const QSizeF whole = wholeTwips();
+        return QSize(toPixelsX(static_cast<float>(whole.width())), toPixelsY(static_cast<float>(whole.height())));
+    });
     m_widget->setObjectName(name);
     m_widget->resize(toPixelsX(designWidth), toPixelsY(designHeight));
 }
@@ -120,6 +167,7 @@ XPanelBase::~XPanelBase()
 void XPanelBase::finishCreation()
 {
     ignoreErrors([&] { textTranslator()->TranslateForm(kOwnerWord, m_widget); });
+    fitCaptions();
     m_widget->installEventFilter(m_events.get());
     ignoreErrors([&] { layoutPanel(); });
 }
@@ -162,6 +210,11 @@ int XPanelBase::toPixelsY(float twips) const
     return qRound(twips * m_widget->logicalDpiY() / kTwipsPerInch);
 }
 
+float XPanelBase::toTwipsX(int pixels) const
+{
+    return static_cast<float>(pixels * kTwipsPerInch / m_widget->logicalDpiX());
+}
+
 QSizeF XPanelBase::innerTwips() const
 {
     return {m_widget->width() * kTwipsPerInch / m_widget->logicalDpiX(), m_widget->height() * kTwipsPerInch / m_widget->logicalDpiY()};
@@ -179,14 +232,68 @@ QRectF XPanelBase::twipsGeometry(const QWidget* control) const
 
 void XPanelBase::place(QWidget* control, float left, float top, float width, float height) const
 {
-    if (control)
-        control->setGeometry(toPixelsX(left), toPixelsY(top), std::max(0, toPixelsX(width)), std::max(0, toPixelsY(height)));
+    if (!control)
+        return;
+    const Fit fit = m_fit.value(control);
+    control->setGeometry(toPixelsX(left + fit.shift), toPixelsY(top), std::max(0, toPixelsX(std::max(width, fit.width))),
+        std::max(0, toPixelsY(height)));
 }
 
 void XPanelBase::moveTo(QWidget* control, float left, float top) const
 {
     if (control)
-        control->move(toPixelsX(left), toPixelsY(top));
+        control->move(toPixelsX(left + m_fit.value(control).shift), toPixelsY(top));
+}
+
+void XPanelBase::fitCaptions()
+{
+    // The design measured the captions in its own font; a wider font would cut them.
+    m_widget->ensurePolished();
+    for (auto* frame : m_widget->findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly))
+        fitFrame(frame);
+}
+
+void XPanelBase::fitFrame(QWidget* frame)
+{
+    QList<QWidget*> controls = frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    std::stable_sort(controls.begin(), controls.end(), [](const QWidget* a, const QWidget* b) { return a->x() < b->x(); });
+    const int rightBefore = rightEdge(controls);
+    bool grown = false;
+    // From left to right: a caption that needs more room than its box, or than is
+    // left before a control that starts inside its box on its row, widens, and that
+    // control and whatever lies right of it move on by as much, so the design's gaps stay.
+    for (QWidget* control : controls) {
+        const int need = captionWidth(control);
+        int room = control->width();
+        for (const QWidget* other : controls) {
+            const bool sameRow = other->y() < control->y() + control->height() && control->y() < other->y() + other->height();
+            if (other != control && sameRow && other->x() > control->x() && other->x() < control->x() + room)
+                room = other->x() - control->x();
+        }
+        const int growth = need - room;
+        if (growth <= 0)
+            continue;
+        grown = true;
+        const int edge = control->x() + room;
+        if (need > control->width()) {
+            control->resize(need, control->height());
+            m_fit[control].width = toTwipsX(need);
+        }
+        for (QWidget* other : controls) {
+            if (other != control && other->x() >= edge) {
+                other->move(other->x() + growth, other->y());
+                m_fit[other].shift += toTwipsX(growth);
+            }
+        }
+    }
+    if (!grown)
+        return;
+    // The frame holds its controls with its design margin, or the usual inset if that is less.
+    const int margin = std::min(std::max(0, frame->width() - rightBefore), toPixelsX(kInset));
+    const int least = rightEdge(controls) + margin;
+    m_fit[frame].width = toTwipsX(least);
+    if (least > frame->width())
+        frame->resize(least, frame->height());
 }
 
 QGroupBox* XPanelBase::addFrame(QWidget* parent, const QString& name, const QRectF& twips)

@@ -3,6 +3,7 @@
 // test-guide settings control and help strip, telling the host "Change", the
 // input rules of its boxes, and placing controls by their design size in twips.
 
+#include <QHash>
 #include <QPointer>
 #include <QRectF>
 #include <QString>
@@ -41,6 +42,14 @@ public:
     Ptr<IHelpText> helpText() const { return m_helpText; }
     // A control's place and size in twips, relative to its parent.
     QRectF twipsGeometry(const QWidget* control) const;
+    // Where the platform's font needs more room than the design gave a caption:
+    // the width (twips) a control or frame takes at least, 0 where the design
+    // holds, and how far a control was moved right to make that room.
+    float leastWidth(const QWidget* control) const { return m_fit.value(control).width; }
+    float captionShift(const QWidget* control) const { return m_fit.value(control).shift; }
+    // The least size (twips) at which every frame shows whole; a container that
+    // is smaller should scroll. The panel's window gives it as its minimum size hint.
+    virtual QSizeF wholeTwips() const { return {}; }
 
 protected:
     class Events;
@@ -48,7 +57,7 @@ protected:
 
     XPanelBase(const QString& name, float designWidth, float designHeight);
 
-    // Ends the creation: translates the captions and lays the panel out.
+    // Ends the creation: translates the captions, fits them and lays the panel out.
     void finishCreation();
     // Run on every resize of the panel.
     virtual void layoutPanel() = 0;
@@ -60,6 +69,8 @@ protected:
     QSizeF innerTwips() const;
     int toPixelsX(float twips) const;
     int toPixelsY(float twips) const;
+    float toTwipsX(int pixels) const;
+    // Both place a control as designed, moved and widened as its captions need.
     void place(QWidget* control, float left, float top, float width, float height) const;
     void moveTo(QWidget* control, float left, float top) const; // keeps the size
 
@@ -91,7 +102,15 @@ protected:
     bool mfLocked = false;
 
 private:
+    struct Fit {
+        float width = 0; // twips
+        float shift = 0;
+    };
+    void fitCaptions();
+    void fitFrame(QWidget* frame);
+
     std::unique_ptr<Events> m_events;
+    QHash<const QWidget*, Fit> m_fit;
     Ptr<ITestGuideSettings> m_testGuide;
     Ptr<IHelpText> m_helpText;
 };

@@ -247,12 +247,18 @@ void XWaveformPanel::SetLocked(bool locked)
     m_list->setEnabled(!locked);
 }
 
+float XWaveformPanel::waveFrameGrowth() const
+{
+    return std::max(0.0f, leastWidth(m_frame) - m_design.waveFrameWidth);
+}
+
 void XWaveformPanel::layoutPanel()
 {
     const float height = std::max(static_cast<float>(innerTwips().height()), m_design.leastHeight);
     const float frameHeight = fitHelpText(height) - 120;
-    place(m_frame, 0, 0, m_design.waveFrameWidth, frameHeight);
-    place(fraTestGuideSettings, m_design.settingsLeft, 0, 2600, frameHeight);
+    // A wave frame widened for its captions takes the settings frame along.
+    place(m_frame, 0, 0, m_design.waveFrameWidth + waveFrameGrowth(), frameHeight);
+    place(fraTestGuideSettings, m_design.settingsLeft + waveFrameGrowth(), 0, 2600, frameHeight);
     place(m_list, 120, 800, m_design.listWidth, frameHeight - m_design.listHeightLess);
     if (const auto settings = testGuideSettings())
         moveTo(settings->widget(), 120, 600);
@@ -260,6 +266,11 @@ void XWaveformPanel::layoutPanel()
     moveTo(chkIndefiniteDuration, m_design.indefinite.left, m_design.indefinite.top);
     moveTo(txtTimeSlider, m_design.textBox.left, m_design.textBox.top);
     moveTo(sldTimeSlider, m_design.slider.left, m_design.slider.top);
+}
+
+QSizeF XWaveformPanel::wholeTwips() const
+{
+    return {m_design.settingsLeft + waveFrameGrowth() + std::max(2600.0f, leastWidth(fraTestGuideSettings)), m_design.leastHeight};
 }
 
 } // namespace kelto

@@ -52,6 +52,7 @@ public:
     QCheckBox* indefiniteBox() const { return chkIndefiniteDuration; }
     QGroupBox* waveFrame() const { return m_frame; }
     QGroupBox* settingsFrame() const { return fraTestGuideSettings; }
+    QSizeF wholeTwips() const override;
 
 protected:
     explicit XWaveformPanel(const WavePanelDesign& design);
@@ -62,6 +63,7 @@ protected:
     void layoutPanel() override;
 
 private:
+    float waveFrameGrowth() const;
     void FillWaveList();
     void SelectWave(std::int32_t code);
     void SetAllSelected(QListWidget* list, bool selected);

@@ -163,6 +163,9 @@ protected:
     // Tails of the two error handlers, with the error that ended the run.
     virtual void performFailed(const PluginError& error);
     virtual void startTestFailed(const PluginError& error);
+    // What a failed start tells the operator: the "Error #" box, or, for the link's
+    // own error when no analyser could be reached, why not and what to check.
+    void tellStartFailure(const PluginError& error);
     // The result a run measures into, shown in the guide: a fresh one in place of an
     // evaluated result, else the held one laid out afresh from the configuration.
     // The element base holding no result is error 91.

@@ -213,8 +213,23 @@ void CTestElementFrame::startTestFailed(const PluginError& error)
     });
     mfStarted = false;
     mfBusy = false;
-    if (error.number() != kVtiError)
+    tellStartFailure(error);
+}
+
+void CTestElementFrame::tellStartFailure(const PluginError& error)
+{
+    if (error.number() != kVtiError) {
         MsgBox(error.boxText(), mb::OKOnly | mb::Exclamation, kAppTitle);
+        return;
+    }
+    // The link's error carries no text of its own; a start that found no analyser
+    // would otherwise end without a word. A stop during the search needs none.
+    if (mfAbort)
+        return;
+    const auto diagnostics = query<ILinkDiagnostics>(mVTI);
+    const QString reason = diagnostics ? valueOr([&] { return diagnostics->LastFailure(); }, QString()) : QString();
+    if (!reason.isEmpty())
+        MsgBox(reason, mb::OKOnly | mb::Exclamation, tr(kResponseTitle));
 }
 
 void CTestElementFrame::mfrmTestGuide_StopTest()

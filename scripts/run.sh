@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# The main job: installs what is missing, builds, starts the analyser simulator
-# and runs the host against it. With arguments, runs kelto-host with them instead;
-# an argument "sim" stands for the simulator's device.
+# The main job: installs what is missing, builds what it runs (the host, the
+# plug-in's libraries and the simulator; scripts/test.sh adds the tests to the same
+# folder), starts the analyser simulator and runs the host against it. With
+# arguments, runs kelto-host with them instead; an argument "sim" stands for the
+# simulator's device.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-scripts/build.sh build
+scripts/build.sh build -- kelto-host tarvo-sim
 
 work=$(mktemp -d)
 export TARVO_SIM="$work/tarvo"

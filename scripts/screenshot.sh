@@ -4,7 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 out=$(realpath -m "${1:-docs}")
 scripts/setup.sh
-scripts/build.sh build
+scripts/build.sh build -- host_app_tests
 mkdir -p "$out"
 KELTO_SCREENSHOT_DIR="$out" KELTO_COMPONENTS_DIR="$PWD/build/bin/components" QT_QPA_PLATFORM=offscreen \
   build/bin/host_app_tests --gtest_filter='*TheWindow*' >/dev/null

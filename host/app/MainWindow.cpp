@@ -1,11 +1,13 @@
 #include "host/app/MainWindow.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTime>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -13,6 +15,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTreeWidget>
@@ -36,6 +39,21 @@ namespace {
 
 constexpr int kTestIdRole = Qt::UserRole;
 constexpr int kStandardNamesRole = Qt::UserRole;
+constexpr QSize kDefaultSize(1240, 700);
+
+// Tells the window of every change a docked dialog announces.
+class ChangeCallBack : public ICallBack {
+public:
+    explicit ChangeCallBack(std::function<void()> onChange) : m_onChange(std::move(onChange)) {}
+    void FireEvent(const QString& name, const VariantArray&) override
+    {
+        if (name == QLatin1String("Change") && m_onChange)
+            m_onChange();
+    }
+
+private:
+    std::function<void()> m_onChange;
+};
 
 float toTwips(int pixels, const QWidget* w)
 {
@@ -60,9 +78,20 @@ void DialogDock::setDialog(Ptr<IDialog> dialog)
     m_dialog = std::move(dialog);
     if (!m_dialog)
         return;
+    if (m_onChange)
+        ignoreErrors([&] { m_dialog->SetCallBack(std::make_shared<ChangeCallBack>(m_onChange)); });
     ignoreErrors([&] { m_dialog->Dock(this); });
     place();
     ignoreErrors([&] { m_dialog->Show(); });
+    updateGeometry();
+}
+
+QSize DialogDock::minimumSizeHint() const
+{
+    QSize least(0, 0);
+    for (const QWidget* docked : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        least = least.expandedTo(docked->minimumSizeHint());
+    return least;
 }
 
 void DialogDock::resizeEvent(QResizeEvent* event)
@@ -81,17 +110,13 @@ void DialogDock::place()
 
 MainWindow::MainWindow(PlugInHost& host, QWidget* parent) : QMainWindow(parent), m_host(host)
 {
-    setWindowTitle(QStringLiteral("Kelto - %1").arg(host.ok() ? host.plugIn()->Name() : QStringLiteral("no plug-in")));
+    m_plugInName = host.ok() ? host.plugIn()->Name() : QStringLiteral("no plug-in");
+    setFile(QString());
     if (host.ok())
         setWindowIcon(host.plugIn()->Icon(0, 2, 0));
 
     auto* fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
-    fileMenu->addAction(QStringLiteral("&New"), this, [this] {
-        m_sequence.elements().clear();
-        m_file.clear();
-        m_unticked.clear();
-        refreshSequence();
-    });
+    fileMenu->addAction(QStringLiteral("&New"), QKeySequence::New, this, [this] { newSequence(); });
     fileMenu->addAction(QStringLiteral("&Open..."), QKeySequence::Open, this, [this] { open(); });
     fileMenu->addAction(QStringLiteral("&Save"), QKeySequence::Save, this, [this] { save(false); });
     fileMenu->addAction(QStringLiteral("Save &As..."), this, [this] { save(true); });
@@ -120,15 +145,8 @@ MainWindow::MainWindow(PlugInHost& host, QWidget* parent) : QMainWindow(parent),
     m_sequenceList = new QListWidget;
     m_sequenceList->setIconSize(QSize(16, 16));
     auto* remove = new QPushButton(QStringLiteral("Remove"));
-    connect(remove, &QPushButton::clicked, this, [this] {
-        const int row = m_sequenceList->currentRow();
-        if (row < 0)
-            return;
-        m_settings->setDialog(nullptr);
-        m_limits->setDialog(nullptr);
-        m_sequence.elements().removeAt(row);
-        refreshSequence();
-    });
+    remove->setObjectName(QStringLiteral("removeButton"));
+    connect(remove, &QPushButton::clicked, this, [this] { removeSelected(); });
     connect(m_sequenceList, &QListWidget::currentRowChanged, this, [this] { onSelectionChanged(); });
     m_run = new QPushButton(QStringLiteral("Run from selected test"));
     connect(m_run, &QPushButton::clicked, this, [this] { runFrom(std::max(0, m_sequenceList->currentRow())); });
@@ -158,7 +176,14 @@ MainWindow::MainWindow(PlugInHost& host, QWidget* parent) : QMainWindow(parent),
     m_tabs = new QTabWidget;
     m_settings = new DialogDock;
     m_limits = new DialogDock;
-    m_tabs->addTab(m_settings, QStringLiteral("Settings"));
+    m_settings->setOnChange([this] { setModified(true); });
+    m_limits->setOnChange([this] { setModified(true); });
+    // A panel wider or taller than the room left for it scrolls rather than being cut.
+    auto* settingsArea = new QScrollArea;
+    settingsArea->setWidgetResizable(true);
+    settingsArea->setFrameShape(QFrame::NoFrame);
+    settingsArea->setWidget(m_settings);
+    m_tabs->addTab(settingsArea, QStringLiteral("Settings"));
     // Limits without a dialog are those of a test whose result is the operator's verdict.
     m_limitsNote = new QLabel(QStringLiteral("This test takes no limits: the operator judges it."));
     m_limitsNote->setWordWrap(true);
@@ -195,7 +220,9 @@ MainWindow::MainWindow(PlugInHost& host, QWidget* parent) : QMainWindow(parent),
     splitter->addWidget(right);
     splitter->setStretchFactor(2, 1);
     setCentralWidget(splitter);
-    resize(1000, 600);
+    // Room for the widest settings panel beside the two lists; in a smaller window
+    // the settings scroll.
+    resize(kDefaultSize);
 
     if (!host.ok())
         statusBar()->showMessage(host.error().description());
@@ -282,6 +309,8 @@ void MainWindow::runFrom(int row)
     }
     m_running = false;
     m_run->setEnabled(true);
+    // The run changed results, or removed them.
+    setModified(true);
     refreshSequence();
 }
 
@@ -316,6 +345,7 @@ void MainWindow::addStandard(const QString& alphaName, const QString& completeNa
         if (own && own->Find(0, alphaName, completeName))
             return; // the element has it already
         limits->CreateStandard(alphaName, completeName);
+        setModified(true);
     } catch (...) {
         reportError(currentError().boxText());
     }
@@ -339,6 +369,7 @@ void MainWindow::addTest(std::int32_t testId)
 {
     try {
         if (m_host.ok() && m_sequence.add(*m_host.plugIn(), testId)) {
+            setModified(true);
             refreshSequence();
             selectElement(static_cast<int>(m_sequence.elements().size()) - 1);
         }
@@ -454,7 +485,8 @@ bool MainWindow::openFile(const QString& file)
         reportError(error.isEmpty() ? m_host.error().description() : error);
         return false;
     }
-    m_file = file;
+    setFile(file);
+    setModified(false);
     m_unticked.clear();
     refreshSequence();
     if (!m_sequence.loadProblems().isEmpty())
@@ -470,8 +502,71 @@ bool MainWindow::saveFile(const QString& file)
         reportError(error);
         return false;
     }
-    m_file = file;
+    setFile(file);
+    setModified(false);
     return true;
+}
+
+void MainWindow::setFile(const QString& file)
+{
+    m_file = file;
+    const QString name = file.isEmpty() ? QStringLiteral("Untitled") : QFileInfo(file).fileName();
+    setWindowTitle(QStringLiteral("%1[*] - Kelto - %2").arg(name, m_plugInName));
+}
+
+void MainWindow::setModified(bool modified)
+{
+    m_modified = modified;
+    setWindowModified(modified);
+}
+
+bool MainWindow::maySaveChanges(const QString& before)
+{
+    if (!m_modified)
+        return true;
+    const QString name = m_file.isEmpty() ? QStringLiteral("The new sequence") : QFileInfo(m_file).fileName();
+    const int answer = MsgBox(QStringLiteral("%1 has changes that are not saved, results included.\nSave them before %2? No discards them.")
+                                  .arg(name, before),
+        mb::YesNoCancel | mb::Exclamation, QStringLiteral("Kelto"));
+    if (answer == mb::Yes)
+        return save(false);
+    return answer == mb::No;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (maySaveChanges(QStringLiteral("closing")))
+        event->accept();
+    else
+        event->ignore();
+}
+
+void MainWindow::newSequence()
+{
+    if (!maySaveChanges(QStringLiteral("starting a new sequence")))
+        return;
+    m_sequence.elements().clear();
+    setFile(QString());
+    setModified(false);
+    m_unticked.clear();
+    refreshSequence();
+}
+
+void MainWindow::removeSelected()
+{
+    const int row = m_sequenceList->currentRow();
+    if (row < 0 || row >= m_sequence.elements().size())
+        return;
+    // Only a result would be lost for good: the element itself is in the template.
+    const Ptr<ITestElement> element = m_sequence.elements()[row];
+    const bool holdsResult = valueOr([&] { return element->Result() != nullptr; }, false);
+    if (holdsResult && !maySaveChanges(QStringLiteral("removing \"%1\" with its result").arg(elementTitle(element))))
+        return;
+    m_settings->setDialog(nullptr);
+    m_limits->setDialog(nullptr);
+    m_sequence.elements().removeAt(row);
+    setModified(true);
+    refreshSequence();
 }
 
 bool MainWindow::exportReportTo(const QString& file)
@@ -504,18 +599,24 @@ void MainWindow::exportReport()
 
 void MainWindow::open()
 {
+    if (!maySaveChanges(QStringLiteral("opening another sequence")))
+        return;
     const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Open test sequence"), QString(), QStringLiteral("Test sequences (*.xml)"));
     if (!file.isEmpty())
         openFile(file);
 }
 
-void MainWindow::save(bool askName)
+bool MainWindow::save(bool askName)
 {
     QString file = m_file;
-    if (askName || file.isEmpty())
+    if (askName || file.isEmpty()) {
         file = QFileDialog::getSaveFileName(this, QStringLiteral("Save test sequence"), QString(), QStringLiteral("Test sequences (*.xml)"));
-    if (!file.isEmpty())
-        saveFile(file);
+        if (file.isEmpty())
+            return false;
+        if (QFileInfo(file).suffix().isEmpty())
+            file += QStringLiteral(".xml");
+    }
+    return saveFile(file);
 }
 
 } // namespace kelto::host

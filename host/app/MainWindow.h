@@ -3,6 +3,7 @@
 // and for the selected element its settings and limit dialogs docked in place.
 
 #include <QMainWindow>
+#include <functional>
 #include <utility>
 
 #include "host/app/PlugInHost.h"
@@ -24,8 +25,12 @@ class DialogDock : public QWidget {
 public:
     explicit DialogDock(QWidget* parent = nullptr);
     ~DialogDock() override;
+    // Called when the docked dialog tells the host of a change.
+    void setOnChange(std::function<void()> onChange) { m_onChange = std::move(onChange); }
     void setDialog(Ptr<IDialog> dialog); // unloads the previous one
     const Ptr<IDialog>& dialog() const { return m_dialog; }
+    // The docked panel's least whole size; a scroll area around the dock scrolls below it.
+    QSize minimumSizeHint() const override;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -33,12 +38,14 @@ protected:
 private:
     void place();
     Ptr<IDialog> m_dialog;
+    std::function<void()> m_onChange;
 };
 
 class MainWindow : public QMainWindow {
 public:
     explicit MainWindow(PlugInHost& host, QWidget* parent = nullptr);
 
+    // Both leave the sequence without changes to save, and the title naming the file.
     bool openFile(const QString& file);
     bool saveFile(const QString& file);
     // Writes the report of the sequence as HTML or PDF, by the file's extension;
@@ -68,6 +75,10 @@ public:
     // against those ticked. A standard is ticked when it first appears.
     QListWidget* standardTicks() const { return m_judgedBy; }
 
+protected:
+    // Asks first when changes are not saved.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void fillTests();
     void fillStandards();
@@ -81,13 +92,22 @@ private:
     void onSelectionChanged();
     void setLocked(bool locked);
     void reportError(const QString& what);
+    void newSequence();
     void open();
-    void save(bool askName);
+    bool save(bool askName);
+    void removeSelected();
     void exportReport();
+    // The title names the file and marks changes not saved.
+    void setModified(bool modified);
+    void setFile(const QString& file);
+    // Before changes not saved would be lost: save, discard or cancel. True to go on.
+    bool maySaveChanges(const QString& before);
 
     PlugInHost& m_host;
     Sequence m_sequence;
     QString m_file;
+    QString m_plugInName;
+    bool m_modified = false;
     QTreeWidget* m_tests = nullptr;
     QListWidget* m_sequenceList = nullptr;
     QTabWidget* m_tabs = nullptr;

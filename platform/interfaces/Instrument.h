@@ -52,8 +52,8 @@ public:
     virtual Variant TestCount(std::int16_t count) = 0;
 };
 
-// What the link object and the query can say about their last open, for a
-// technician's line check; the test elements do not need it.
+// What the link object and the query can say about their last open: for a
+// technician's line check, and for the operator whose start found no analyser.
 class ILinkDiagnostics : public virtual IObject {
 public:
     // Why the last open of the analyser's port failed, naming the port and what to

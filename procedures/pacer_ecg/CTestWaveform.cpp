@@ -9,7 +9,6 @@
 #include "framework/guide/FTarvoXTestGuide.h"
 #include "framework/guide/WaveState.h"
 #include "platform/Clock.h"
-#include "platform/MessageBox.h"
 
 namespace kelto {
 
@@ -148,8 +147,7 @@ void CTestWaveform<Self, Config, Result>::startTestFailed(const PluginError& err
     ignoreErrors([&] { this->Guide().SetStatusText(QString()); });
     this->mfStarted = false;
     this->mfBusy = false;
-    if (error.number() != kVtiError)
-        MsgBox(error.boxText(), mb::OKOnly | mb::Exclamation, QStringLiteral("KeltoTarvoXTest"));
+    this->tellStartFailure(error);
 }
 
 template <class Self, class Config, class Result>

@@ -1,6 +1,14 @@
+#include <QAbstractTextDocumentLayout>
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QPdfWriter>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextLayout>
 #include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
@@ -65,7 +73,7 @@ TEST(Report, RendersATableWithEmphasisAlignmentAndWidths)
     // The widths of the format fill the whole 7360-twip report: 560 of 7360 is 7.6 %.
     EXPECT_TRUE(html.contains(QStringLiteral("<table cellspacing=\"0\" cellpadding=\"3\" style=\"border-collapse: collapse\" width=\"100.0%\">")));
     EXPECT_TRUE(html.contains(QStringLiteral("<td align=\"left\" width=\"7.6%\" style=\"border: 1px solid #000000\"></td>")));
-    EXPECT_TRUE(html.contains(QStringLiteral("<td align=\"left\" width=\"30.4%\">")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<td align=\"left\" width=\"30.4%\" style=\"white-space: nowrap\">")));
     EXPECT_TRUE(html.contains(QStringLiteral("<td align=\"right\" width=\"13.6%\" style=\"border: 1px solid #000000\">198.5</td>")));
     EXPECT_TRUE(html.contains(QStringLiteral("<td align=\"center\" width=\"13.6%\" style=\"border: 1px solid #000000\">s</td>")));
     EXPECT_EQ(html.count(QStringLiteral("<tr")), 3);
@@ -74,6 +82,39 @@ TEST(Report, RendersATableWithEmphasisAlignmentAndWidths)
     // Half the width of the report: the table takes half the page.
     report.setTableWidth(14720);
     EXPECT_TRUE(report.html().contains(QStringLiteral("width=\"50.0%\">")));
+}
+
+TEST(Report, ANumberedCaptionStaysOnOneLineBesideItsValues)
+{
+    // The twenty charge times of a battery series, as the result prints them on A4.
+    const std::int32_t w = (Report::kDefaultWidth - 3360) / 4;
+    const QString format = QStringLiteral("<+560|<2240|>+%1|>+%1|^+%1|<+!%1|<+560;").arg(w);
+    QString rows;
+    for (int i = 1; i <= 20; ++i)
+        rows += QStringLiteral("|      Charge Time %1||5|s;").arg(i);
+    Report report;
+    report.PrintTable(format, kHeader, rows, 0, 0, 0);
+    // Laid out as the PDF is printed: on the A4 page in the writer's resolution,
+    // with the 2 cm side margins that printing a document adds.
+    QBuffer pdf;
+    ASSERT_TRUE(pdf.open(QIODevice::WriteOnly));
+    QPdfWriter writer(&pdf);
+    writer.setPageSize(QPageSize(QPageSize::A4));
+    writer.setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Millimeter);
+    QTextDocument document;
+    document.documentLayout()->setPaintDevice(&writer);
+    document.setHtml(report.html());
+    QTextFrameFormat frame = document.rootFrame()->frameFormat();
+    frame.setLeftMargin(2 / 2.54 * 96);
+    frame.setRightMargin(2 / 2.54 * 96);
+    document.rootFrame()->setFrameFormat(frame);
+    document.setPageSize(QSizeF(writer.width(), writer.height()));
+    ASSERT_GT(document.size().height(), 0);
+    for (int i = 1; i <= 20; ++i) {
+        const QTextCursor caption = document.find(QStringLiteral("Charge Time %1").arg(i));
+        ASSERT_FALSE(caption.isNull()) << i;
+        EXPECT_EQ(caption.block().layout()->lineCount(), 1) << i;
+    }
 }
 
 TEST(Report, ZeroAndNegativeWidthsAreLeftToTheLayout)

@@ -4,9 +4,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -57,7 +60,124 @@ protected:
     QTemporaryDir dir;
 };
 
+QAction* menuAction(const QWidget& window, const QString& text)
+{
+    for (QAction* action : window.findChildren<QAction*>()) {
+        if (action->text() == text)
+            return action;
+    }
+    ADD_FAILURE() << "no action " << text.toStdString();
+    return nullptr;
+}
+
+// Types that name into the next file dialog and presses Return, as the operator does;
+// counts the dialogs shown.
+void answerFileDialog(const QString& typed, int* shown = nullptr)
+{
+    QTimer::singleShot(0, [typed, shown] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* dialog = qobject_cast<QFileDialog*>(widget); dialog && dialog->isVisible()) {
+                if (shown)
+                    ++*shown;
+                dialog->selectFile(typed);
+                QTest::keyClick(dialog, Qt::Key_Return);
+            }
+        }
+    });
+}
+
+// A charge-time test with the result of a run.
+const QByteArray kSequenceWithResult = R"(<TestSequence PlugIn="TarvoX"><Item TestID="300">
+  <TestElement PlugIn="TarvoX" Filter="0" ID="300" TestID="300"><ResultItem MTI="1"><Status Value="1"/>
+    <Measurement Key="CHTI"><Description>Charge Time</Description><Value Type="1" Variant="Double">5.3</Value><Unit>s</Unit>
+    <Status Value="1"/></Measurement></ResultItem></TestElement></Item></TestSequence>)";
+
 } // namespace
+
+TEST_F(HostAppTest, ChangesNotSavedAreAskedAboutBeforeNewOpenRemoveOrClosingWouldDropThem)
+{
+    QList<int> answers;
+    setMessageBoxHandler([&](const MessageBoxRequest& r) {
+        boxes.append(r.prompt);
+        return answers.isEmpty() ? mb::Cancel : answers.takeFirst();
+    });
+    host::MainWindow window(plugInHost);
+    window.show();
+    EXPECT_TRUE(window.windowTitle().startsWith(QStringLiteral("Untitled[*] - Kelto"))) << window.windowTitle().toStdString();
+    EXPECT_FALSE(window.isWindowModified());
+    window.addTest(300);
+    EXPECT_TRUE(window.isWindowModified());
+
+    // Save As takes a name typed without extension as an XML file.
+    answerFileDialog(dir.filePath(QStringLiteral("bench")));
+    menuAction(window, QStringLiteral("Save &As..."))->trigger();
+    const QString file = dir.filePath(QStringLiteral("bench.xml"));
+    EXPECT_TRUE(QFile::exists(file));
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("bench"))));
+    EXPECT_TRUE(window.windowTitle().startsWith(QStringLiteral("bench.xml[*] - Kelto"))) << window.windowTitle().toStdString();
+    EXPECT_FALSE(window.isWindowModified());
+
+    // An edit in the docked settings is a change too.
+    auto* energy = window.settingsDock()->findChild<QLineEdit*>(QStringLiteral("txtEnergy"));
+    ASSERT_TRUE(energy);
+    QTest::keyClicks(energy, QStringLiteral("5"));
+    EXPECT_TRUE(window.isWindowModified());
+    window.addTest(100);
+
+    // Cancel keeps everything as it was, and no file dialog is shown.
+    int fileDialogs = 0;
+    for (const char* text : {"&New", "&Open..."}) {
+        SCOPED_TRACE(text);
+        answers = {mb::Cancel};
+        answerFileDialog(QString(), &fileDialogs);
+        menuAction(window, QLatin1String(text))->trigger();
+        EXPECT_EQ(window.sequence().elements().size(), 2);
+    }
+    EXPECT_EQ(fileDialogs, 0);
+    answers = {mb::Cancel};
+    EXPECT_FALSE(window.close());
+    EXPECT_TRUE(window.isVisible());
+    ASSERT_EQ(boxes.size(), 3);
+    EXPECT_TRUE(boxes[0].contains(QStringLiteral("bench.xml"))) << boxes[0].toStdString();
+    EXPECT_TRUE(window.isWindowModified());
+
+    // Yes saves first, then goes on.
+    answers = {mb::Yes};
+    menuAction(window, QStringLiteral("&New"))->trigger();
+    EXPECT_TRUE(window.sequence().elements().isEmpty());
+    EXPECT_FALSE(window.isWindowModified());
+    host::Sequence saved;
+    QString error;
+    ASSERT_TRUE(saved.load(file, *plugInHost.plugIn(), &error)) << error.toStdString();
+    EXPECT_EQ(saved.elements().size(), 2);
+
+    // Removing an element asks only when a result would go with it.
+    const QString withResult = dir.filePath(QStringLiteral("with-result.xml"));
+    ASSERT_TRUE(writeFile(withResult, kSequenceWithResult));
+    ASSERT_TRUE(window.openFile(withResult));
+    ASSERT_TRUE(window.sequence().elements()[0]->Result());
+    window.addTest(100);
+    boxes.clear();
+    auto* remove = window.findChild<QPushButton*>(QStringLiteral("removeButton"));
+    ASSERT_TRUE(remove);
+    window.selectElement(1);
+    QTest::mouseClick(remove, Qt::LeftButton);
+    EXPECT_TRUE(boxes.isEmpty());
+    window.selectElement(0);
+    answers = {mb::Cancel};
+    QTest::mouseClick(remove, Qt::LeftButton);
+    EXPECT_EQ(window.sequence().elements().size(), 1);
+    answers = {mb::No};
+    QTest::mouseClick(remove, Qt::LeftButton);
+    EXPECT_TRUE(window.sequence().elements().isEmpty());
+    EXPECT_EQ(boxes.size(), 2);
+
+    // No discards: the window closes and the file keeps what was saved.
+    answers = {mb::No};
+    EXPECT_TRUE(window.close());
+    ASSERT_TRUE(saved.load(withResult, *plugInHost.plugIn(), &error));
+    EXPECT_EQ(saved.elements().size(), 1);
+}
 
 TEST_F(HostAppTest, ASequenceSavesAndLoadsBackWithItsSettingsAndLimits)
 {
@@ -155,6 +275,38 @@ TEST_F(HostAppTest, AFailedLoadKeepsTheSequenceAndAFailedSaveKeepsTheFile)
         EXPECT_EQ(f.readAll(), before);
         f.close();
     }
+}
+
+TEST_F(HostAppTest, TheSettingsOfEveryTestTypeShowWholeAtTheFirstSizeAndScrollInASmallerWindow)
+{
+    host::MainWindow window(plugInHost);
+    window.show();
+    for (int row = 0; row < window.testList()->topLevelItemCount(); ++row)
+        window.addTest(window.testList()->topLevelItem(row)->data(0, Qt::UserRole).toInt());
+    ASSERT_EQ(window.sequence().elements().size(), 16);
+
+    // At the window's first size each type's settings show whole; in a smaller
+    // window they scroll, still laid out whole.
+    auto* area = qobject_cast<QScrollArea*>(window.settingsDock()->parentWidget()->parentWidget());
+    ASSERT_TRUE(area);
+    auto panelShowsWhole = [&] {
+        const QWidget* panel = window.settingsDock()->findChild<QWidget*>(QStringLiteral("isc"));
+        ASSERT_TRUE(panel);
+        EXPECT_TRUE(panel->rect().contains(panel->childrenRect())) << qPrintable(panel->objectName());
+        EXPECT_GE(panel->width(), panel->minimumSizeHint().width()) << qPrintable(panel->objectName());
+        EXPECT_GE(panel->height(), panel->minimumSizeHint().height()) << qPrintable(panel->objectName());
+    };
+    for (int row = 0; row < window.sequence().elements().size(); ++row) {
+        window.selectElement(row);
+        QApplication::processEvents();
+        panelShowsWhole();
+        EXPECT_EQ(area->horizontalScrollBar()->maximum(), 0) << row;
+        EXPECT_EQ(area->verticalScrollBar()->maximum(), 0) << row;
+    }
+    window.resize(800, 400);
+    QApplication::processEvents();
+    panelShowsWhole();
+    EXPECT_GT(area->horizontalScrollBar()->maximum(), 0);
 }
 
 TEST_F(HostAppTest, AnItemWithoutItsSavedFormOpensAsANewTestAndIsSavedInFull)

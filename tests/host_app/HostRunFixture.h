@@ -38,7 +38,7 @@ namespace kelto::test {
 class HostRunFixture : public ::testing::Test {
 protected:
     // How the operator ends each guide.
-    enum class Operator { RunThenNext, NotApplicable };
+    enum class Operator { RunThenNext, NotApplicable, StartThenSkip };
 
     void SetUp() override
     {
@@ -104,6 +104,15 @@ protected:
             if (operatorAction == Operator::NotApplicable) {
                 operatorTimer->stop();
                 click(guidebutton::NotApplicable);
+                return;
+            }
+            if (operatorAction == Operator::StartThenSkip) {
+                // A start that cannot measure is over once its click returns.
+                operatorTimer->stop();
+                QMetaObject::invokeMethod(qApp, [toolbar] {
+                    QTest::mouseClick(toolbar->button(guidebutton::Main), Qt::LeftButton);
+                    QTest::mouseClick(toolbar->button(guidebutton::Skip), Qt::LeftButton);
+                }, Qt::QueuedConnection);
                 return;
             }
             if (!started) {

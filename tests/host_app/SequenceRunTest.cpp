@@ -42,6 +42,29 @@ TEST_F(SequenceRunTest, TheWindowRunsASequenceAgainstTheAnalyserAndEvaluatesEach
     EXPECT_EQ(analyser->commands().count(QStringLiteral("NRG")) >= 1, true);
 }
 
+TEST_F(SequenceRunTest, AStartWithNoAnalyserOnTheLineTellsTheOperatorWhichPortAndWhatToCheck)
+{
+    const QString missing = dir.filePath(QStringLiteral("ttyUSB7"));
+    host::SerialPortMap::SetSessionPath(1, missing);
+    operatorAction = Operator::StartThenSkip;
+    host::MainWindow window(plugInHost);
+    window.show();
+    // The single readings, a played waveform and the pacer each end their start on their own.
+    for (const std::int32_t testId : {300, 900, 1200})
+        window.addTest(testId);
+
+    window.runFrom(0);
+
+    EXPECT_FALSE(stuck);
+    ASSERT_EQ(boxes.size(), 3) << boxes.join(QLatin1Char('\n')).toStdString();
+    for (const QString& box : boxes) {
+        EXPECT_TRUE(box.contains(missing)) << box.toStdString();
+        EXPECT_TRUE(box.contains(QStringLiteral("does not exist. Check the port"))) << box.toStdString();
+        EXPECT_FALSE(box.contains(QStringLiteral("Error #"))) << box.toStdString();
+    }
+    EXPECT_TRUE(analyser->commands().isEmpty());
+}
+
 TEST_F(SequenceRunTest, AnEnergyOutsideTheToleranceOfTheChosenStandardFails)
 {
     analyser->scenario().readings[QStringLiteral("NRG")] = QStringLiteral("119.6"); // 100 J set: 15 % is 115 J

@@ -233,7 +233,8 @@ TEST_F(EnergyPanelTest, FramesAreLaidOutForAtLeastTheLeastSize)
         EXPECT_NEAR(energy.x(), 0, pixel);
         EXPECT_NEAR(energy.width(), energyWidth, pixel);
         EXPECT_NEAR(settings.x(), settingsLeft, pixel);
-        EXPECT_NEAR(settings.width(), 2295, pixel);
+        // As designed, unless a wider font needs more room for its captions.
+        EXPECT_NEAR(settings.width(), std::max(2295.0f, panel->leastWidth(panel->settingsFrame())), pixel);
         EXPECT_NEAR(energy.height(), frameHeight, pixel);
         EXPECT_NEAR(settings.height(), frameHeight, pixel);
     };

@@ -2,6 +2,8 @@
 // configuration.
 
 #include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QListWidget>
 #include <QSlider>
 
@@ -38,6 +40,15 @@ QList<QWidget*> editors(QWidget* panel)
     return out;
 }
 
+// What a control shows: a caption reaches no further than its text.
+QRect shown(const QWidget* control)
+{
+    QRect r = control->geometry();
+    if (qobject_cast<const QLabel*>(control) || qobject_cast<const QCheckBox*>(control))
+        r.setWidth(std::min(r.width(), control->sizeHint().width()));
+    return r;
+}
+
 } // namespace
 
 TEST(PanelDialog, EveryConfigurationsDialogHoldsItsPanelAndPassesTheLockOn)
@@ -65,6 +76,52 @@ TEST(PanelDialog, EveryConfigurationsDialogHoldsItsPanelAndPassesTheLockOn)
         EXPECT_TRUE(dialog->Locked());
         for (QWidget* editor : editors(panel))
             EXPECT_FALSE(editor->isEnabled()) << qPrintable(editor->objectName());
+        dialog->Unload();
+    }
+}
+
+TEST(PanelDialog, EveryPanelDockedAtItsLeastWholeSizeShowsEveryCaptionWholeAndNothingOverlaps)
+{
+    for (const char* name : kConfigurations) {
+        SCOPED_TRACE(name);
+        auto config = ComponentRuntime::instance().createAs<CConfigBase>(QStringLiteral("KeltoTarvoXTest.CConfig") + QLatin1String(name));
+        Ptr<IDialog> dialog = config->CreateDialog();
+        QWidget* panel = panelOf(dialog);
+        ASSERT_TRUE(panel);
+        QWidget host;
+        host.resize(panel->minimumSizeHint());
+        host.show();
+        dialog->Dock(&host);
+        dialog->Move(0, 0, host.width() * twipsPerPixel(&host), host.height() * twipsPerPixel(&host));
+        dialog->Show();
+        ASSERT_EQ(panel->size(), host.size());
+
+        for (QWidget* control : panel->findChildren<QWidget*>()) {
+            const auto* label = qobject_cast<QLabel*>(control);
+            const auto* list = qobject_cast<QListWidget*>(control);
+            if ((label && !label->wordWrap()) || qobject_cast<QCheckBox*>(control) || control->objectName() == QLatin1String("xtgTestGuideConfig")) {
+                EXPECT_LE(control->sizeHint().width(), control->width()) << qPrintable(control->objectName());
+            }
+            if (list) {
+                EXPECT_LE(list->sizeHintForColumn(0), list->viewport()->width()) << qPrintable(list->objectName());
+            }
+        }
+        const QList<QGroupBox*> frames = panel->findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly);
+        for (QGroupBox* frame : frames) {
+            const QList<QWidget*> controls = frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+            for (QWidget* control : controls) {
+                EXPECT_TRUE(frame->rect().contains(control->geometry())) << qPrintable(control->objectName());
+                for (QWidget* other : controls)
+                    EXPECT_TRUE(other == control || !shown(other).intersects(shown(control)))
+                        << qPrintable(control->objectName()) << " overlaps " << qPrintable(other->objectName());
+            }
+            // Within the least whole size: only the pacer's empty frame may reach past it.
+            if (!controls.isEmpty()) {
+                EXPECT_LE(frame->geometry().right(), panel->width()) << qPrintable(frame->objectName());
+            }
+            for (QGroupBox* other : frames)
+                EXPECT_TRUE(other == frame || !other->geometry().intersects(frame->geometry())) << qPrintable(frame->objectName());
+        }
         dialog->Unload();
     }
 }

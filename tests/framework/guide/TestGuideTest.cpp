@@ -1,4 +1,5 @@
 #include <QComboBox>
+#include <QCursor>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -385,8 +386,13 @@ TEST_F(TestGuideTest, RightClickInTheListOpensTheToolbarMenu)
     QSignalSpy clicked(&guide, &FTarvoXTestGuide::ItemClicked);
     QTest::mouseClick(view->list()->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_FALSE(toolbar(guide)->menu()->isVisible());
-    QTest::mousePress(view->list()->viewport(), Qt::RightButton, {}, QPoint(5, 5));
+    // The menu opens where the operator clicked, not at a corner of the window.
+    const QPoint at(60, 12);
+    const QPoint global = view->list()->viewport()->mapToGlobal(at);
+    QCursor::setPos(global);
+    QTest::mousePress(view->list()->viewport(), Qt::RightButton, {}, at);
     EXPECT_TRUE(toolbar(guide)->menu()->isVisible());
+    EXPECT_EQ(toolbar(guide)->menu()->pos(), global);
     toolbar(guide)->menu()->hide();
     EXPECT_EQ(clicked.count(), 0);
 }
