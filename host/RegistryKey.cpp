@@ -7,7 +7,7 @@
 #include <QTextStream>
 #include <map>
 
-#include "CheckedFile.h"
+#include "platform/CheckedFile.h"
 #include "HostLog.h"
 
 namespace kelto::host {

@@ -10,7 +10,7 @@
 #include <algorithm>
 
 #include "BasicServices.h"
-#include "CheckedFile.h"
+#include "platform/CheckedFile.h"
 
 namespace kelto::host {
 

@@ -4,7 +4,7 @@
 #include <QXmlStreamReader>
 #include <optional>
 
-#include "CheckedFile.h"
+#include "platform/CheckedFile.h"
 #include "platform/Automation.h"
 
 namespace kelto::host {
@@ -16,7 +16,7 @@ const QString kCodecSource = QStringLiteral("XmlValueCodec");
 
 QString tooLarge(const QString& name, qint64 bytes)
 {
-    return QStringLiteral("%1 is too large to read (%2 bytes; the limit is %3 MiB). Check that it is the right file.")
+    return QStringLiteral("%1 is too large to read (%2 bytes; the limit is %3 MiB).")
         .arg(name)
         .arg(bytes)
         .arg(XmlDocument::kMaxXmlBytes / (1024 * 1024));
@@ -24,7 +24,7 @@ QString tooLarge(const QString& name, qint64 bytes)
 
 QString refused(const QString& name, const QString& what, qint64 line, qint64 column)
 {
-    return QStringLiteral("%1 %2 (line %3, column %4). Check that it is the right file.").arg(name, what).arg(line).arg(column);
+    return QStringLiteral("%1 %2 (line %3, column %4).").arg(name, what).arg(line).arg(column);
 }
 
 struct Position {
@@ -243,7 +243,7 @@ bool XmlDocument::Load(const QString& file)
     }
     // The size is checked before anything is read, so a huge file costs nothing.
     if (f.size() > kMaxXmlBytes) {
-        m_lastError = tooLarge(file, f.size());
+        m_lastError = tooLarge(file, f.size()) + QStringLiteral(" Check that it is the right file.");
         return false;
     }
     // Read in pieces up to one byte past the bound: a buffer of the whole bound for
@@ -274,27 +274,24 @@ bool XmlDocument::LoadXml(const QString& text)
     return true;
 }
 
-bool XmlDocument::parse(const QByteArray& data, const QString& name)
+// The first bound of a load that the text goes beyond, as "<name> <what> (line, column)";
+// empty when it keeps them all. The stream reader is left where the pass ended, so a
+// text that is not well-formed leaves its error there.
+QString XmlDocument::boundBreached(const QByteArray& data, const QString& name, QXmlStreamReader& reader)
 {
-    if (data.size() > kMaxXmlBytes) {
-        m_lastError = tooLarge(name, data.size());
-        return false;
-    }
-    if (const auto tag = tagWithTooManyAttributes(data)) {
-        m_lastError = refused(name, QStringLiteral("has an element with more than %1 attributes").arg(kMaxXmlAttributes), tag->line, tag->column);
-        return false;
-    }
+    if (data.size() > kMaxXmlBytes)
+        return tooLarge(name, data.size());
+    if (const auto tag = tagWithTooManyAttributes(data))
+        return refused(name, QStringLiteral("has an element with more than %1 attributes").arg(kMaxXmlAttributes), tag->line, tag->column);
     // A quick pass that refuses deep nesting and more nodes than the bound before
     // the DOM parser, whose time grows with the square of the depth, gets the text.
-    QXmlStreamReader reader(data);
+    reader.addData(data);
     int depth = 0;
     qint64 nodes = 0;
     while (!reader.atEnd()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
-        if (token == QXmlStreamReader::StartElement && ++depth > kMaxXmlDepth) {
-            m_lastError = refused(name, QStringLiteral("nests elements more than %1 levels deep").arg(kMaxXmlDepth), reader.lineNumber(), reader.columnNumber());
-            return false;
-        }
+        if (token == QXmlStreamReader::StartElement && ++depth > kMaxXmlDepth)
+            return refused(name, QStringLiteral("nests elements more than %1 levels deep").arg(kMaxXmlDepth), reader.lineNumber(), reader.columnNumber());
         switch (token) {
         case QXmlStreamReader::StartElement:
             nodes += 1 + reader.attributes().size();
@@ -314,11 +311,19 @@ bool XmlDocument::parse(const QByteArray& data, const QString& name)
         default:
             break;
         }
-        if (nodes > kMaxXmlNodes) {
-            m_lastError = refused(name, QStringLiteral("holds more than %1 elements, attributes and other XML nodes").arg(kMaxXmlNodes), reader.lineNumber(),
+        if (nodes > kMaxXmlNodes)
+            return refused(name, QStringLiteral("holds more than %1 elements, attributes and other XML nodes").arg(kMaxXmlNodes), reader.lineNumber(),
                 reader.columnNumber());
-            return false;
-        }
+    }
+    return QString();
+}
+
+bool XmlDocument::parse(const QByteArray& data, const QString& name)
+{
+    QXmlStreamReader reader;
+    if (const QString breach = boundBreached(data, name, reader); !breach.isEmpty()) {
+        m_lastError = breach + QStringLiteral(" Check that it is the right file.");
+        return false;
     }
     QDomDocument dom;
     QString message = reader.errorString();
@@ -341,8 +346,17 @@ bool XmlDocument::parse(const QByteArray& data, const QString& name)
 bool XmlDocument::Save(const QString& file)
 {
     m_lastError.clear();
+    const QByteArray data = Xml().toUtf8();
+    // Written, such a file could never be opened again: the earlier one is kept.
+    QXmlStreamReader reader;
+    if (const QString breach = boundBreached(data, file, reader); !breach.isEmpty()) {
+        m_lastError = QStringLiteral("Cannot write %1: it could not be opened again, as it would go beyond what a file may hold: %2. "
+                                     "Split the sequence into smaller ones.")
+                          .arg(file, breach);
+        return false;
+    }
     QString reason;
-    if (saveWholeFile(file, Xml().toUtf8(), &reason))
+    if (saveWholeFile(file, data, &reason))
         return true;
     m_lastError = QStringLiteral("Cannot write %1: %2").arg(file, reason);
     return false;

@@ -8,6 +8,7 @@
 // Status:       <Status Value="2">text</Status>
 
 #include <QDomDocument>
+#include <QXmlStreamReader>
 #include <QStringList>
 
 #include "platform/interfaces/HostServices.h"
@@ -90,6 +91,7 @@ public:
 
 private:
     bool parse(const QByteArray& data, const QString& name);
+    static QString boundBreached(const QByteArray& data, const QString& name, QXmlStreamReader& reader);
 
     QDomDocument m_dom;
     QString m_file;

@@ -5,10 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLibrary>
-#include <QSaveFile>
 #include <QTextStream>
 #include <algorithm>
 
+#include "CheckedFile.h"
 #include "PluginError.h"
 
 namespace kelto {
@@ -159,19 +159,18 @@ void ComponentRuntime::writeRegistration(const QString& libraryPath, const QStri
             QStringLiteral("%1 is not a component library (no %2 entry).").arg(libraryPath, QLatin1String(kComponentEntryName)));
     QDir().mkpath(folder);
     const QFileInfo lib(libraryPath);
-    QSaveFile out(QDir(folder).filePath(lib.completeBaseName() + QStringLiteral(".reg")));
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Text))
-        raiseError(vberr::CannotCreateObject, QStringLiteral("ComponentRuntime"),
-            QStringLiteral("Cannot write the registration into %1: %2").arg(folder, out.errorString()));
     const ClassList list = *classes;
-    QTextStream ts(&out);
     const QString relative = QDir(folder).relativeFilePath(lib.absoluteFilePath());
+    QByteArray text;
     for (int i = 0; i < list.count; ++i) {
         const ClassEntry& e = list.entries[i];
-        ts << e.progId << '\t' << (e.classId ? e.classId : "{00000000-0000-0000-0000-000000000000}") << '\t' << relative << '\n';
+        text += QByteArray(e.progId) + '\t' + (e.classId ? e.classId : "{00000000-0000-0000-0000-000000000000}") + '\t' + relative.toUtf8() + '\n';
     }
-    ts.flush();
-    out.commit();
+    // A registration cut short would lose classes for good: the earlier one is kept.
+    QString reason;
+    if (!saveWholeFile(QDir(folder).filePath(lib.completeBaseName() + QStringLiteral(".reg")), text, &reason))
+        raiseError(vberr::CannotCreateObject, QStringLiteral("ComponentRuntime"),
+            QStringLiteral("Cannot write the registration into %1: %2").arg(folder, reason));
 }
 
 int ComponentRuntime::indexOf(const QString& progIdOrClassId) const

@@ -117,6 +117,12 @@ Ptr<ITestElement> Sequence::add(IPlugIn& plugIn, std::int32_t testId)
 
 bool Sequence::save(const QString& file, QString* error) const
 {
+    if (m_elements.size() > kMaxItems) {
+        *error = QStringLiteral("Cannot write %1: a sequence of more than %2 test items could not be opened again. Split it into smaller ones.")
+                     .arg(file)
+                     .arg(kMaxItems);
+        return false;
+    }
     try {
         auto doc = std::make_shared<XmlDocument>();
         auto root = doc->CreateElement(kRoot);

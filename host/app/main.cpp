@@ -15,6 +15,21 @@ namespace {
 
 using kelto::host::Invocation;
 
+QtMessageHandler qtsHandler = nullptr;
+
+// Qt warns at every start where the session has no runtime folder (a console
+// login, a CI job), though nothing here uses one: a command's standard error
+// carries its own words only.
+void quietenQtsRuntimeFolderWarning()
+{
+    qtsHandler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+            return;
+        if (qtsHandler)
+            qtsHandler(type, context, message);
+    });
+}
+
 int printClasses(QTextStream& out)
 {
     auto& runtime = kelto::ComponentRuntime::instance();
@@ -81,6 +96,7 @@ int main(int argc, char** argv)
     const bool offscreen = !(parsed ? first.needsScreen() : hasDisplay) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
     if (offscreen)
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    quietenQtsRuntimeFolderWarning();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kelto-host"));
     QTextStream out(stdout);

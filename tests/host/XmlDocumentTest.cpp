@@ -198,6 +198,17 @@ TEST(XmlDocument, RefusesMoreAttributesOrNodesThanItsBoundsNamingTheFileAndLine)
         EXPECT_FALSE(doc->LoadXml(QString::fromUtf8(c.xml)));
         EXPECT_TRUE(doc->LastError().startsWith(QStringLiteral("The XML text") + QLatin1String(c.refused))) << doc->LastError().toStdString();
     }
+
+    // Nor is a file written that a load would refuse: it could never be opened again.
+    ASSERT_TRUE(documentOfSize(1000)->Save(file));
+    const QByteArray earlier = fileContent(file);
+    auto grown = documentOfSize(40 * int(kNodes));
+    EXPECT_FALSE(grown->Save(file));
+    EXPECT_TRUE(grown->LastError().startsWith(QStringLiteral("Cannot write %1: it could not be opened again, as it would go beyond what a file may hold: %1 holds "
+                                                             "more than 100000 elements")
+                                                  .arg(file)))
+        << grown->LastError().toStdString();
+    EXPECT_EQ(fileContent(file), earlier);
 }
 
 TEST(XmlDocument, AWriteThatComesBackShortFailsNamingTheReasonAndKeepsTheEarlierFile)

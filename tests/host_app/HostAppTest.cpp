@@ -387,6 +387,13 @@ TEST_F(HostAppTest, ASequenceThatCannotBeReadNamesTheFileTheItemAndTheFault)
     QString error;
     EXPECT_TRUE(sequence.load(full, *plugInHost.plugIn(), &error)) << error.toStdString();
     EXPECT_EQ(sequence.elements().size(), host::Sequence::kMaxItems);
+    // One more could be saved but never opened again: the save is refused.
+    ASSERT_TRUE(sequence.save(full, &error)) << error.toStdString();
+    const QByteArray saved = fileContent(full);
+    sequence.add(*plugInHost.plugIn(), 300);
+    EXPECT_FALSE(sequence.save(full, &error));
+    EXPECT_EQ(error, QStringLiteral("Cannot write %1: a sequence of more than 1000 test items could not be opened again. Split it into smaller ones.").arg(full));
+    EXPECT_EQ(fileContent(full), saved);
 }
 
 TEST_F(HostAppTest, AnItemReadOnlyInPartIsNamedTheRestOpensAndASaveKeepsWhatTheFileHeld)

@@ -8,6 +8,7 @@
 #include "platform/ComponentRuntime.h"
 #include "platform/PluginError.h"
 #include "tests/support/MissingClass.h"
+#include "tests/support/TestFiles.h"
 
 using namespace kelto;
 
@@ -188,12 +189,20 @@ TEST_F(ComponentRuntimeTest, AClassBuiltIntoTheProcessKeepsItsCodeWhenALibraryRe
     EXPECT_EQ(runtime.createAs<Thing>(QStringLiteral("KeltoBuiltIn.CThing"))->version, 2);
 }
 
-TEST_F(ComponentRuntimeTest, RegisteringAFileThatIsNoComponentFails)
+TEST_F(ComponentRuntimeTest, RegisteringAFileThatIsNoComponentOrCannotBeWrittenWholeFails)
 {
     QFile notALibrary(folder.filePath(QStringLiteral("plain.txt")));
     ASSERT_TRUE(notALibrary.open(QIODevice::WriteOnly));
     notALibrary.close();
     EXPECT_NE(QProcess::execute(QStringLiteral(REGSVR), {notALibrary.fileName(), folder.path()}), 0);
+
+    // A registration that the disk cuts short fails, and the earlier one stays.
+    registerSample();
+    const QByteArray earlier = fileContent(folder.filePath(QStringLiteral("libKeltoSampleComponent.reg")));
+    int exitCode = 0;
+    withFileSizeLimit(10, [&] { exitCode = QProcess::execute(QStringLiteral(REGSVR), {QStringLiteral(SAMPLE_COMPONENT), folder.path()}); });
+    EXPECT_NE(exitCode, 0);
+    EXPECT_EQ(fileContent(folder.filePath(QStringLiteral("libKeltoSampleComponent.reg"))), earlier);
 }
 
 TEST(ObjectQuery, YieldsNullForAnInterfaceTheObjectLacks)

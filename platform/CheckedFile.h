@@ -1,6 +1,6 @@
 #pragma once
-// Reading and writing the host's files (sequences, templates, the registry,
-// reports) only where a regular file is meant, and never reporting a write as
+// Reading and writing files (sequences, templates, the registry, reports,
+// component registrations) only where a regular file is meant, and never reporting a write as
 // done that was not. A named pipe would block a reader for ever, and a save that
 // renames over a device or a pipe would replace it with a regular file.
 
@@ -8,17 +8,19 @@
 #include <QFile>
 #include <QString>
 
-namespace kelto::host {
+#include "PlatformExport.h"
+
+namespace kelto {
 
 // Opens the file for reading when it is a regular file. Otherwise false, with
 // the reason: "No such file or directory", "it is a named pipe, not a regular
 // file" ... The open never blocks, even on a pipe put there after the check.
-bool openRegularFile(QFile& file, QIODevice::OpenMode mode, QString* reason);
+KELTO_PLATFORM_EXPORT bool openRegularFile(QFile& file, QIODevice::OpenMode mode, QString* reason);
 
 // Writes the bytes as the file's whole content through a temporary file that
 // replaces the file only when every byte reached the disk. Otherwise false, with
 // the reason ("No space left on device", "it is a device, not a regular file"),
 // and the earlier file is kept as it was.
-bool saveWholeFile(const QString& path, const QByteArray& bytes, QString* reason);
+KELTO_PLATFORM_EXPORT bool saveWholeFile(const QString& path, const QByteArray& bytes, QString* reason);
 
-} // namespace kelto::host
+} // namespace kelto

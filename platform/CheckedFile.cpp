@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace kelto::host {
+namespace kelto {
 
 namespace {
 
@@ -96,4 +96,4 @@ bool saveWholeFile(const QString& path, const QByteArray& bytes, QString* reason
     return true;
 }
 
-} // namespace kelto::host
+} // namespace kelto
