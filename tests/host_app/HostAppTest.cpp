@@ -533,15 +533,24 @@ TEST_F(HostAppTest, TheWindowListsTheTestsAndDocksTheDialogsOfTheSelectedElement
     EXPECT_FALSE(window.limitsNote()->isVisible());
     EXPECT_TRUE(window.addStandardButton()->isEnabled());
     tabs->setCurrentIndex(0);
-    window.resize(1100, 650);
 
     const QString shots = qEnvironmentVariable("KELTO_SCREENSHOT_DIR");
     if (!shots.isEmpty()) {
         QDir().mkpath(shots);
         window.grab().save(shots + QStringLiteral("/host-window.png"));
-        if (auto* tabs = window.findChild<QTabWidget*>()) {
-            tabs->setCurrentIndex(1);
-            window.grab().save(shots + QStringLiteral("/host-window-limits.png"));
+        tabs->setCurrentIndex(1);
+        window.grab().save(shots + QStringLiteral("/host-window-limits.png"));
+        tabs->setCurrentIndex(0);
+        // The other kinds of settings panel (the energy panel is in the first shot).
+        const struct {
+            int testId;
+            const char* file;
+        } panels[] = {{1000, "/panel-waveform.png"}, {1200, "/panel-pacer.png"}, {1600, "/panel-pulse-repetition.png"}};
+        for (const auto& panel : panels) {
+            window.addTest(panel.testId);
+            window.selectElement(int(window.sequence().elements().size()) - 1);
+            QApplication::processEvents();
+            window.grab().save(shots + QLatin1String(panel.file));
         }
     }
 }
