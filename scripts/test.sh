@@ -5,7 +5,8 @@
 # run at once, CMAKE_BUILD_PARALLEL_LEVEL the build's jobs. With --sanitize it
 # builds into build-asan under AddressSanitizer and UndefinedBehaviorSanitizer
 # instead. With --fuzz it builds the fuzz targets with clang into build-fuzz, runs
-# them over their corpora, then fuzzes each for KELTO_FUZZ_SECONDS (default 20); a
+# them over their corpora, then fuzzes each for KELTO_FUZZ_SECONDS (default 20),
+# longer where a target has not yet run KELTO_FUZZ_MIN_RUNS inputs (10000); a
 # crash fails the job and its input is kept in the target's corpus folder
 # (tests/fuzz/corpus/TARGET) as a regression seed.
 set -euo pipefail
@@ -43,20 +44,35 @@ scripts/build.sh "$folder" ${options[@]+"${options[@]}"}
 [ "$mode" = "--fuzz" ] || exit 0
 
 seconds=${KELTO_FUZZ_SECONDS:-20}
+# A slow target (the loaders) on a busy machine goes on past its time until it has
+# run this many inputs, for at most three times as long again.
+min_runs=${KELTO_FUZZ_MIN_RUNS:-10000}
 failed=()
 for target in "$folder"/bin/fuzz_*; do
   name=${target##*/fuzz_}
   corpus=tests/fuzz/corpus/$name
   found=$folder/fuzz/$name/found  # inputs the fuzzer adds stay out of the source tree
   crashes=$folder/fuzz/$name/crashes
+  log=$folder/fuzz/$name/log
   rm -rf "$crashes"
   mkdir -p "$found" "$crashes"
   dict=()
   [ "$name" = reply ] || dict=(-dict=tests/fuzz/xml.dict)
   echo "Fuzzing $name for $seconds s"
-  if ! QT_QPA_PLATFORM=offscreen "$target" -max_total_time="$seconds" -timeout=10 -max_len=16384 "${dict[@]}" \
-      -artifact_prefix="$crashes/" -print_final_stats=1 "$found" "$corpus" >"$folder/fuzz/$name/log" 2>&1; then
-    tail -n 60 "$folder/fuzz/$name/log"
+  fuzz() {
+    QT_QPA_PLATFORM=offscreen "$target" "$@" -timeout=10 -max_len=16384 "${dict[@]}" \
+      -artifact_prefix="$crashes/" -print_final_stats=1 "$found" "$corpus" >>"$log" 2>&1
+  }
+  runs() { grep -E '^stat::number_of_executed_units' "$log" | awk '{ n += $2 } END { print n + 0 }'; }
+  : >"$log"
+  ok=true
+  fuzz -max_total_time="$seconds" || ok=false
+  if $ok && [ "$(runs)" -lt "$min_runs" ]; then
+    echo "  $(runs) inputs in $seconds s; going on to $min_runs"
+    fuzz -runs=$((min_runs - $(runs))) -max_total_time=$((seconds * 3)) || ok=false
+  fi
+  if ! $ok; then
+    tail -n 60 "$log"
     for input in "$crashes"/*; do
       [ -e "$input" ] || continue
       cp "$input" "$corpus/"
@@ -64,7 +80,7 @@ for target in "$folder"/bin/fuzz_*; do
     done
     failed+=("$name")
   else
-    grep -E '^stat::number_of_executed_units|^Done' "$folder/fuzz/$name/log" | tail -n 2 || true
+    echo "  $(runs) inputs"
   fi
 done
 if [ ${#failed[@]} -gt 0 ]; then
