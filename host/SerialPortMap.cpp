@@ -35,6 +35,14 @@ QString SerialPortMap::DevicePath(std::int32_t port)
     return stored.isEmpty() ? QStringLiteral("/dev/ttyS%1").arg(port - 1) : stored;
 }
 
+QString SerialPortMap::PortName(std::int32_t port)
+{
+    const QString path = DevicePath(port);
+    if (path.isEmpty() || sessionPaths().contains(port))
+        return path;
+    return QStringLiteral("%1 (%2)").arg(valueName(port), path);
+}
+
 void SerialPortMap::SetDevicePath(std::int32_t port, const QString& path)
 {
     RegistryKey key;

@@ -13,6 +13,7 @@ public:
     static constexpr int kLastPort = 16;
 
     QString DevicePath(std::int32_t port) override;
+    QString PortName(std::int32_t port) override;
 
     // Stored setting of one port (an empty path restores the default).
     static void SetDevicePath(std::int32_t port, const QString& path);

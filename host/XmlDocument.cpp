@@ -246,15 +246,9 @@ bool XmlDocument::Load(const QString& file)
         m_lastError = tooLarge(file, f.size()) + QStringLiteral(" Check that it is the right file.");
         return false;
     }
-    // Read in pieces up to one byte past the bound: a buffer of the whole bound for
-    // every small file would cost megabytes each time.
-    QByteArray data;
-    while (data.size() <= kMaxXmlBytes) {
-        const QByteArray piece = f.read(std::min<qint64>(64 * 1024, kMaxXmlBytes + 1 - data.size()));
-        if (piece.isEmpty())
-            break;
-        data += piece;
-    }
+    // What the file held when its size was checked, and no more: a buffer of the
+    // whole bound would cost megabytes for every small file.
+    const QByteArray data = f.read(f.size());
     if (f.error() != QFileDevice::NoError) {
         m_lastError = QStringLiteral("Cannot read %1: %2").arg(file, f.errorString());
         return false;
@@ -351,7 +345,7 @@ bool XmlDocument::Save(const QString& file)
     QXmlStreamReader reader;
     if (const QString breach = boundBreached(data, file, reader); !breach.isEmpty()) {
         m_lastError = QStringLiteral("Cannot write %1: it could not be opened again, as it would go beyond what a file may hold: %2. "
-                                     "Split the sequence into smaller ones.")
+                                     "Split it into smaller files.")
                           .arg(file, breach);
         return false;
     }

@@ -8,10 +8,11 @@
 // Status:       <Status Value="2">text</Status>
 
 #include <QDomDocument>
-#include <QXmlStreamReader>
 #include <QStringList>
 
 #include "platform/interfaces/HostServices.h"
+
+class QXmlStreamReader;
 
 namespace kelto::host {
 

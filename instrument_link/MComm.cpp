@@ -127,6 +127,12 @@ bool isWaveCommand(const QString& command)
     return command.startsWith(QLatin1String("[W")) && !command.startsWith(QLatin1String("[WS"));
 }
 
+// The commands whose reply the analyser prefixes with a header unless it is off.
+bool takesHeader(const QString& command)
+{
+    return isWaveCommand(command) || startsWithAny(command, {"[C", "[O", "[B"});
+}
+
 void showNotSupported()
 {
     Module& m = module();
@@ -229,8 +235,7 @@ void sendStep()
         sent = true;
     });
     m.mfWaveUnanswered = sent && isWaveCommand(command);
-    const bool headerCommand = startsWithAny(command, {"[W", "[C", "[O", "[B"}) && !command.startsWith(QLatin1String("[WS"));
-    if ((headerCommand && m.miHeaderOff == 0) || command.startsWith(QLatin1String("[PR")))
+    if ((takesHeader(command) && m.miHeaderOff == 0) || command.startsWith(QLatin1String("[PR")))
         attempt(ignored, [&] { control.Output(QStringLiteral("[HDR]\r")); });
 }
 
@@ -240,7 +245,7 @@ void receiveStep()
     Clock& clock = Clock::instance();
     const QString command = m.msPendingCommand;
     const bool stopWave = command.startsWith(QLatin1String("[WS"));
-    const bool timed = (startsWithAny(command, {"[W", "[C", "[O", "[B"}) && !stopWave) || command.startsWith(QLatin1String("[PR"));
+    const bool timed = takesHeader(command) || command.startsWith(QLatin1String("[PR"));
 
     m.msResults.clear();
     m.miChunkCount = 0;
@@ -280,11 +285,9 @@ void receiveStep()
             // with the resend, so that a Stop finds the link free; the resent copy's
             // answer is owed and dropped by whichever exchange it reaches.
             Delay(kResendDelayMs);
-            if (stopWave) {
-                // a stop is not resent
-            } else if (m.mfLinkAbort) {
-                m.mfStopWave = true; // stopped in the pause: no resend, but a stop
-            } else {
+            if (!stopWave && m.mfLinkAbort) {
+                m.mfStopWave = true; // stopped in the pause: not resent, but stopped
+            } else if (!stopWave) {
                 skipErrors([&] {
                     comm().Output(m.msPendingCommand);
                     ++m.miOwedAnswers;

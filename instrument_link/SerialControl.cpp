@@ -154,10 +154,14 @@ SerialControl::~SerialControl()
 void SerialControl::SetPortNumber(std::int16_t port)
 {
     QString path;
-    if (auto map = ComponentRuntime::instance().createAs<ISerialPortMap>(QLatin1String(hostclass::SerialPortMap)))
+    QString name;
+    if (auto map = ComponentRuntime::instance().createAs<ISerialPortMap>(QLatin1String(hostclass::SerialPortMap))) {
         path = map->DevicePath(port);
+        name = map->PortName(port);
+    }
     m_portNumber = port;
     m_devicePath = path;
+    m_portName = name;
     // An unknown number leaves no device selected, so the next open cannot reach the previous port.
     if (path.isEmpty()) {
         m_openFailure = noPortText(port);
@@ -168,6 +172,7 @@ void SerialControl::SetPortNumber(std::int16_t port)
 void SerialControl::SetDevicePath(const QString& path)
 {
     m_devicePath = path;
+    m_portName.clear();
 }
 
 void SerialControl::SetSettings(const QString& settings)
@@ -282,9 +287,7 @@ void SerialControl::Output(const QString& text)
 
 QString SerialControl::DisplayName() const
 {
-    if (m_portNumber > 0)
-        return QStringLiteral("COM%1 (%2)").arg(m_portNumber).arg(m_devicePath);
-    return m_devicePath;
+    return m_portName.isEmpty() ? m_devicePath : m_portName;
 }
 
 void SerialControl::onError(QSerialPort::SerialPortError error)

@@ -49,7 +49,8 @@ public:
     // The device went away while open (unplugged adapter, closed pseudo-terminal).
     bool Lost() const { return m_lost; }
 
-    // "COM3 (/dev/ttyS2)" for messages and the link log.
+    // "COM3 (/dev/ttyS2)", or the device alone where it was given by its path, for
+    // messages and the link log.
     QString DisplayName() const;
 
 private:
@@ -61,6 +62,7 @@ private:
 
     QSerialPort m_port;
     std::int16_t m_portNumber = 0;
+    QString m_portName; // as the port map names it
     QString m_devicePath;
     QString m_status;
     QString m_openFailure;

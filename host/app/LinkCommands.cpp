@@ -47,17 +47,6 @@ std::int32_t portNumber(const QString& port)
     return SerialPortMap::kFirstPort;
 }
 
-// A device path is put on port 1 for the run, so the link names it "COM1 (path)":
-// the technician gave the path, and reads it as given.
-QString asGiven(QString text, const QString& port)
-{
-    bool isNumber = false;
-    port.toInt(&isNumber);
-    if (!isNumber)
-        text.replace(QStringLiteral("COM%1 (%2)").arg(SerialPortMap::kFirstPort).arg(port), port);
-    return text;
-}
-
 // The link's own error &H8004A462 only says that it failed: the link has told why
 // (its message box, its last failure) before raising it.
 bool toldAlready(const PluginError& error)
@@ -65,10 +54,10 @@ bool toldAlready(const PluginError& error)
     return error.number() == kVtiError;
 }
 
-void printError(QTextStream& err, const QString& port, const PluginError& error)
+void printError(QTextStream& err, const PluginError& error)
 {
     err << "Error #" << error.number() << " (&H" << QString::number(static_cast<std::uint32_t>(error.number()), 16).toUpper()
-        << "): " << asGiven(error.description(), port) << "\n";
+        << "): " << error.description() << "\n";
 }
 
 // Why the link or the query found no analyser, as they tell it.
@@ -79,7 +68,7 @@ void printUnreachable(QTextStream& err, const QString& port, const Ptr<IObject>&
         ignoreErrors([&] { reason = diagnostics->LastFailure(); });
     err << "Cannot reach the analyser on " << port << ".";
     if (!reason.isEmpty())
-        err << " " << asGiven(reason, port);
+        err << " " << reason;
     err << "\n";
 }
 
@@ -87,10 +76,10 @@ void printUnreachable(QTextStream& err, const QString& port, const Ptr<IObject>&
 // answered as no one is there to answer them.
 class BoxesToStandardError {
 public:
-    BoxesToStandardError(QTextStream& err, const QString& port)
-        : m_previous(setMessageBoxHandler([&err, port](const MessageBoxRequest& box) {
+    explicit BoxesToStandardError(QTextStream& err)
+        : m_previous(setMessageBoxHandler([&err](const MessageBoxRequest& box) {
               const QString title = box.title.isEmpty() ? QString() : box.title + QStringLiteral(": ");
-              err << title << asGiven(QString(box.prompt).replace(QStringLiteral("\r\n"), QStringLiteral(" ")), port) << "\n";
+              err << title << QString(box.prompt).replace(QStringLiteral("\r\n"), QStringLiteral(" ")) << "\n";
               err.flush();
               return firstButtonAnswer(box.flags);
           }))
@@ -114,7 +103,7 @@ QString secondsText(int milliseconds)
 int runQueryCommand(const QString& port, QTextStream& out, QTextStream& err)
 {
     const std::int32_t number = portNumber(port);
-    const BoxesToStandardError boxes(err, port);
+    const BoxesToStandardError boxes(err);
     try {
         auto query = ComponentRuntime::instance().createAs<IKeltoVexaQuery>(QLatin1String(linkclass::TarvoXQuery));
         if (!query) {
@@ -139,7 +128,7 @@ int runQueryCommand(const QString& port, QTextStream& out, QTextStream& err)
         out << "  Present: " << record.Present << "\n";
         return exitcode::Success;
     } catch (...) {
-        printError(err, port, currentError());
+        printError(err, currentError());
         return exitcode::Failure;
     }
 }
@@ -147,7 +136,7 @@ int runQueryCommand(const QString& port, QTextStream& out, QTextStream& err)
 int runLinkCommand(const QString& port, const QStringList& commands, int timeoutMs, QTextStream& out, QTextStream& err)
 {
     useSessionPort(port);
-    const BoxesToStandardError boxes(err, port);
+    const BoxesToStandardError boxes(err);
 
     Ptr<ITarvoXVTi> link;
     try {
@@ -165,7 +154,7 @@ int runLinkCommand(const QString& port, const QStringList& commands, int timeout
         const PluginError error = currentError();
         printUnreachable(err, port, link);
         if (!toldAlready(error))
-            printError(err, port, error);
+            printError(err, error);
         return exitcode::Failure;
     }
 
@@ -210,7 +199,7 @@ int runLinkCommand(const QString& port, const QStringList& commands, int timeout
             timer->stop();
             const PluginError error = currentError();
             if (!toldAlready(error))
-                printError(err, port, error);
+                printError(err, error);
             status = exitcode::Failure;
             break;
         }

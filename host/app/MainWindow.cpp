@@ -516,13 +516,12 @@ void MainWindow::setFile(const QString& file)
 
 void MainWindow::setModified(bool modified)
 {
-    m_modified = modified;
     setWindowModified(modified);
 }
 
 bool MainWindow::maySaveChanges(const QString& before)
 {
-    if (!m_modified)
+    if (!isWindowModified())
         return true;
     const QString name = m_file.isEmpty() ? QStringLiteral("The new sequence") : QFileInfo(m_file).fileName();
     const int answer = MsgBox(QStringLiteral("%1 has changes that are not saved, results included.\nSave them before %2? No discards them.")

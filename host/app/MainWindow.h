@@ -107,7 +107,6 @@ private:
     Sequence m_sequence;
     QString m_file;
     QString m_plugInName;
-    bool m_modified = false;
     QTreeWidget* m_tests = nullptr;
     QListWidget* m_sequenceList = nullptr;
     QTabWidget* m_tabs = nullptr;

@@ -83,6 +83,9 @@ class ISerialPortMap : public virtual IObject {
 public:
     // The device of a port number; empty for a number outside 1 to 16.
     virtual QString DevicePath(std::int32_t port) = 0;
+    // How the operator knows the port: "COM<n> (device)", or the device alone where
+    // it was given by its path; empty for a number outside 1 to 16.
+    virtual QString PortName(std::int32_t port) = 0;
 };
 
 } // namespace kelto

@@ -10,6 +10,7 @@
 
 #include "host/HostLog.h"
 #include "host/RegistryKey.h"
+#include "host/SerialPortMap.h"
 
 using namespace kelto;
 using host::HostLog;
@@ -101,6 +102,19 @@ Variant useTheRegistry()
 }
 
 } // namespace
+
+TEST_F(RegistryKeyTest, APortIsNamedByItsNumberAndDeviceUnlessTheSessionGaveItsPath)
+{
+    host::SerialPortMap map;
+    host::SerialPortMap::SetDevicePath(3, QStringLiteral("/dev/ttyUSB0"));
+    host::SerialPortMap::SetSessionPath(4, QStringLiteral("/tmp/tarvo"));
+    EXPECT_EQ(map.PortName(2), QStringLiteral("COM2 (/dev/ttyS1)"));
+    EXPECT_EQ(map.PortName(3), QStringLiteral("COM3 (/dev/ttyUSB0)"));
+    EXPECT_EQ(map.PortName(4), QStringLiteral("/tmp/tarvo")) << "the path as the operator gave it";
+    EXPECT_EQ(map.PortName(17), QString());
+    host::SerialPortMap::SetSessionPath(4, QString());
+    EXPECT_EQ(map.PortName(4), QStringLiteral("COM4 (/dev/ttyS3)"));
+}
 
 TEST(RegistryFile, ContentThatIsNotARegistryIsLeftUntouchedWithOneWarning)
 {

@@ -53,7 +53,7 @@ TEST_F(InstrumentQuery, portNotFound_emptyRecordAtOnce)
     EXPECT_TRUE(query->QueryMTI(9).isEmpty());
     EXPECT_EQ(now() - start, 0);
     EXPECT_TRUE(boxes.empty());
-    EXPECT_TRUE(lastFailure(query).startsWith(QStringLiteral("COM9 (%1) does not exist.").arg(missingDevice(9)))) << lastFailure(query).toStdString();
+    EXPECT_TRUE(lastFailure(query).startsWith(QStringLiteral("%1 does not exist.").arg(missingDevice(9)))) << lastFailure(query).toStdString();
     // An analyser found afterwards leaves no reason behind.
     simOnPort(9);
     EXPECT_EQ(query->QueryMTI(9).Present, 1);
