@@ -27,7 +27,7 @@ std::function<void()> CConfigDefibPulse::readFields(const Ptr<IXmlElement>& in)
     if (const Ptr<IXmlElement> child = in->FindChild(QStringLiteral("PresetEnergy"), 0))
         energy = storedSingle(child->Text(), QStringLiteral("The PresetEnergy of the settings"), progId());
     if (const Ptr<IXmlElement> child = in->FindChild(QStringLiteral("BatteryOperated"), 0))
-        battery = child->Text() == QLatin1String("True");
+        battery = storedBoolean(child->Text(), QStringLiteral("The BatteryOperated of the settings"), progId());
     return [this, energy, battery] {
         m_presetEnergy = energy;
         m_batteryOperated = battery;

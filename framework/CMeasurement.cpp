@@ -306,6 +306,13 @@ void CMeasurement::Load(const Ptr<IXmlElement>& in, const Ptr<IProtocolLog>& log
                 Variant value;
                 std::int32_t type = 0;
                 xmlValueCodec()->ReadValue(child, value, type);
+                // A reading kept as text is "NOSYNC" or a number; any other text would
+                // print as 0, or as nothing, beside the stored status.
+                if (double number = 0; value.isString() && !isNoSync(value) && !parseNumber(value.toString(), &number))
+                    raiseError(vberr::TypeMismatch, QLatin1String(kProgId),
+                        QStringLiteral("The value \"%1\" of the measurement %2 cannot be read (a number, or NOSYNC, is expected). Correct it in the "
+                                       "file or remove it.")
+                            .arg(value.toString().left(40), key));
                 m_value = value;
                 m_valueType = isNoSync(value) ? evtNumber : type;
             } else if (name == QLatin1String("Unit")) {

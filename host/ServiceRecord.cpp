@@ -36,7 +36,8 @@ void ServiceRecord::Load(const Ptr<IXmlElement>& in, const Ptr<IProtocolLog>&)
         raiseError(vberr::ObjectNotSet, kSource, QStringLiteral("No element was given to read the service record from."));
     if (in->TagName() != kTag)
         raiseError(vberr::InvalidProcedureCall, kSource, QStringLiteral("The element \"%1\" is not a service record.").arg(in->TagName()));
-    const std::int32_t filter = storedLong(in->GetAttribute(QStringLiteral("Filter")), QStringLiteral("The Filter of the service record"), kSource);
+    const QString filterText = in->GetAttribute(QStringLiteral("Filter"));
+    const std::int32_t filter = filterText.isEmpty() ? 0 : storedLong(filterText, QStringLiteral("The Filter of the service record"), kSource);
     m_codes = in->GetAttribute(QStringLiteral("Codes"));
     m_values = in->GetAttribute(QStringLiteral("Values"));
     m_filterFlags = filter;

@@ -294,8 +294,10 @@ void StandardCollection::Load(const Ptr<IXmlElement>& element, const Ptr<IProtoc
             continue;
         auto standard = std::make_shared<Standard>();
         const QString alpha = se->GetAttribute(QStringLiteral("Alpha"));
+        // A standard stored without flags has none.
+        const QString flags = se->GetAttribute(QStringLiteral("Flags"));
         standard->SetNames(alpha, se->GetAttribute(QStringLiteral("Complete")),
-            storedLong(se->GetAttribute(QStringLiteral("Flags")), QStringLiteral("The Flags of standard \"%1\"").arg(alpha), kCollectionSource));
+            flags.isEmpty() ? 0 : storedLong(flags, QStringLiteral("The Flags of standard \"%1\"").arg(alpha), kCollectionSource));
         const auto limits = se->Children();
         int count = 0;
         for (int j = 0; j < limits->Count(); ++j) {

@@ -15,13 +15,23 @@ void TestGuideConfig::Load(const Ptr<IXmlElement>& in, const Ptr<IProtocolLog>&)
 {
     if (!in)
         raiseError(vberr::ObjectNotSet, QStringLiteral("Kelto.TestGuideConfig"), QStringLiteral("No element was given to read the test-guide settings from."));
-    auto read = [&](const char* name, bool& setting) {
+    // Both are read before either is taken: a text that is no setting changes neither.
+    auto read = [&](const char* name, bool setting) {
         const QString text = in->GetAttribute(QString::fromLatin1(name)).trimmed();
-        if (!text.isEmpty())
-            setting = text != QLatin1String("0") && text.compare(QLatin1String("false"), Qt::CaseInsensitive) != 0;
+        if (text.isEmpty())
+            return setting;
+        if (text == QLatin1String("1") || text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+            return true;
+        if (text == QLatin1String("0") || text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
+            return false;
+        raiseError(vberr::TypeMismatch, QStringLiteral("Kelto.TestGuideConfig"),
+            QStringLiteral("The %1 of the test-guide settings cannot be read: \"%2\" (1 or 0 is expected). Correct it in the file or remove it.")
+                .arg(QLatin1String(name), text.left(40)));
     };
-    read("ShowPictures", m_showPictures);
-    read("ConfirmNext", m_confirmNext);
+    const bool showPictures = read("ShowPictures", m_showPictures);
+    const bool confirmNext = read("ConfirmNext", m_confirmNext);
+    m_showPictures = showPictures;
+    m_confirmNext = confirmNext;
 }
 
 Ptr<IXmlElement> TestGuideConfig::Save(const Ptr<IXmlDocument>& owner)

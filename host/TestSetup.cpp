@@ -7,10 +7,13 @@ namespace kelto::host {
 
 Ptr<IMtiRecord> MtiDatabase::Item(const QString& owner, std::int32_t id)
 {
-    for (const auto& r : m_records)
-        if (r->ID() == id && r->Owner() == owner)
-            return r;
-    return nullptr;
+    const Ptr<MtiRecord> r = m_byId.value(id);
+    return r && r->Owner() == owner ? r : nullptr;
+}
+
+QStringList MtiDatabase::identityOf(IMtiRecord& record)
+{
+    return {record.Owner(), record.Model(), record.SerialNumber(), record.Firmware()};
 }
 
 std::int32_t MtiDatabase::Add(const Ptr<IMtiRecord>& record)
@@ -27,7 +30,18 @@ std::int32_t MtiDatabase::Add(const Ptr<IMtiRecord>& record)
     }
     own->setId(++m_lastId);
     m_records.append(own);
+    m_byId.insert(own->ID(), own);
+    // The first of identical records is the one adopt finds.
+    if (const QStringList identity = identityOf(*own); !m_byIdentity.contains(identity))
+        m_byIdentity.insert(identity, own->ID());
     return own->ID();
+}
+
+std::int32_t MtiDatabase::adopt(const Ptr<MtiRecord>& record)
+{
+    if (const std::int32_t id = m_byIdentity.value(identityOf(*record)); id > 0)
+        return id;
+    return Add(record);
 }
 
 QList<Ptr<IMtiRecord>> MtiDatabase::Records()

@@ -2,7 +2,9 @@
 // The running test sequence as a test element sees it, and the host's records of
 // analysers. Tests set the answers and read back what the element handed over.
 
+#include <QHash>
 #include <QList>
+#include <QStringList>
 
 #include "platform/interfaces/TestElement.h"
 
@@ -30,6 +32,7 @@ private:
     QString m_firmware;
 };
 
+// A record is not changed once added: results point at it by its id.
 class MtiDatabase : public IMtiDatabase {
 public:
     Ptr<IMtiRecord> Item(const QString& owner, std::int32_t id) override;
@@ -38,8 +41,18 @@ public:
     std::int32_t Add(const Ptr<IMtiRecord>& record) override;
     QList<Ptr<IMtiRecord>> Records() override;
 
+    // The record of an id, whatever its owner; null when there is none.
+    Ptr<IMtiRecord> record(std::int32_t id) const { return m_byId.value(id); }
+    // The id of the record with the same owner, model, serial number and firmware;
+    // the record is added when there is none.
+    std::int32_t adopt(const Ptr<MtiRecord>& record);
+
 private:
+    static QStringList identityOf(IMtiRecord& record);
+
     QList<Ptr<MtiRecord>> m_records;
+    QHash<std::int32_t, Ptr<MtiRecord>> m_byId;
+    QHash<QStringList, std::int32_t> m_byIdentity;
     std::int32_t m_lastId = 0;
 };
 
@@ -52,6 +65,7 @@ public:
     void SetNavigation(std::int32_t navigation) override;
     Ptr<IStandardCollection> SelectedStandards() override { return m_selected; }
     Ptr<IMtiDatabase> MtiDatabase() override { return m_database; }
+    const Ptr<host::MtiDatabase>& analyserRecords() const { return m_database; }
     void TestFinished(const Ptr<ITestElement>& element) override { m_finished.append(element); }
 
     void setQueryPerformAnswer(bool answer) { m_performAnswer = answer; }
@@ -66,7 +80,7 @@ private:
     std::int32_t m_navigation = etnNext;
     QList<std::int32_t> m_navigations;
     Ptr<IStandardCollection> m_selected;
-    Ptr<IMtiDatabase> m_database;
+    Ptr<host::MtiDatabase> m_database;
     // The elements keep the setup while they run: the setup only remembers them,
     // so that neither keeps the other alive.
     static QList<Ptr<ITestElement>> strong(const QList<std::weak_ptr<ITestElement>>& elements)

@@ -412,26 +412,29 @@ QString variantName(VarType t)
     }
 }
 
+// A value that cannot be read as its kind is refused, never taken as text or as 0.
 Variant variantFromText(const QString& kind, const QString& text)
 {
+    const QString what = QStringLiteral("A stored %1 value").arg(kind);
     if (kind == QLatin1String("Empty"))
         return Variant();
     if (kind == QLatin1String("Null"))
         return Variant::null();
+    if (kind == QLatin1String("String"))
+        return Variant(text);
     if (kind == QLatin1String("Boolean"))
-        return Variant(text == QLatin1String("True"));
-    double number = 0;
-    const bool numeric = parseNumber(text, &number);
-    const QString what = QStringLiteral("A stored %1 value").arg(kind);
-    if (kind == QLatin1String("Integer") && numeric)
+        return Variant(storedBoolean(text, what, kCodecSource));
+    if (kind == QLatin1String("Integer"))
         return Variant(storedInteger(text, what, kCodecSource));
-    if (kind == QLatin1String("Long") && numeric)
+    if (kind == QLatin1String("Long"))
         return Variant(storedLong(text, what, kCodecSource));
-    if (kind == QLatin1String("Single") && numeric)
+    if (kind == QLatin1String("Single"))
         return Variant(storedSingle(text, what, kCodecSource));
-    if (kind == QLatin1String("Double") && numeric)
-        return Variant(number);
-    return Variant(text);
+    if (kind == QLatin1String("Double"))
+        return Variant(storedDouble(text, what, kCodecSource));
+    raiseError(vberr::TypeMismatch, kCodecSource,
+        QStringLiteral("A stored value of the kind \"%1\" cannot be read (Empty, Null, Boolean, Integer, Long, Single, Double or String is expected).")
+            .arg(kind.left(40)));
 }
 
 } // namespace
@@ -457,7 +460,9 @@ Ptr<IXmlElement> XmlValueCodec::WriteValue(const Ptr<IXmlDocument>& doc, const V
 
 void XmlValueCodec::ReadValue(const Ptr<IXmlElement>& element, Variant& value, std::int32_t& valueType)
 {
-    valueType = storedLong(element->GetAttribute(QStringLiteral("Type")), QStringLiteral("The Type of a stored value"), kCodecSource);
+    // An attribute left out has its default, 0; one that is there must be read whole.
+    const QString type = element->GetAttribute(QStringLiteral("Type"));
+    valueType = type.isEmpty() ? 0 : storedLong(type, QStringLiteral("The Type of a stored value"), kCodecSource);
     QString kind = element->GetAttribute(QStringLiteral("Variant"));
     if (kind.isEmpty())
         kind = QStringLiteral("String");
@@ -476,7 +481,8 @@ Ptr<IXmlElement> XmlValueCodec::WriteStatus(const Ptr<IXmlDocument>& doc, std::i
 
 void XmlValueCodec::ReadStatus(const Ptr<IXmlElement>& element, std::int32_t& status, QString& statusText)
 {
-    status = storedLong(element->GetAttribute(QStringLiteral("Value")), QStringLiteral("The Value of a stored status"), kCodecSource);
+    const QString value = element->GetAttribute(QStringLiteral("Value"));
+    status = value.isEmpty() ? 0 : storedLong(value, QStringLiteral("The Value of a stored status"), kCodecSource);
     statusText = element->Text();
 }
 

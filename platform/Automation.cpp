@@ -183,36 +183,76 @@ float CSng(double value)
 
 namespace {
 
-// Runs a conversion of stored text; its overflow becomes one that names the value.
+enum class Whole { No, Yes };
+
+// Reads a stored text as one number and converts it; what cannot be read, or lies
+// beyond the target's range, is refused naming the value and the text found.
 template <class Convert>
-auto readStored(const QString& text, const QString& what, const QString& source, const char* range, Convert convert)
+auto readStored(const QString& text, const QString& what, const QString& source, const char* expected, Whole whole, Convert convert)
 {
-    try {
-        return convert(Val(text));
-    } catch (const PluginError& e) {
-        if (e.number() != vberr::Overflow)
-            throw;
+    const QString shown = text.left(40);
+    const QString trimmed = text.trimmed();
+    double number = 0;
+    bool beyond = false;
+    bool numeric = parseNumber(trimmed, &number);
+    if (!numeric && !trimmed.isEmpty() && decimalPrefixLength(trimmed) == trimmed.size()) {
+        numeric = true; // written as a number, but beyond any Double
+        beyond = true;
+    }
+    if (numeric && !beyond) {
+        try {
+            convert(number);
+        } catch (const PluginError& e) {
+            if (e.number() != vberr::Overflow)
+                throw;
+            beyond = true;
+        }
+    }
+    if (beyond)
         raiseError(vberr::Overflow, source,
             QStringLiteral("%1 is out of range: \"%2\" (%3 is expected). Correct it in the file or remove it.")
-                .arg(what, text.left(40), QLatin1String(range)));
-    }
+                .arg(what, shown, QLatin1String(expected)));
+    const bool digitsOnly = [&] {
+        const QStringView digits = trimmed.startsWith(QLatin1Char('-')) ? QStringView(trimmed).mid(1) : QStringView(trimmed);
+        return !digits.isEmpty() && std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+    }();
+    if (!numeric || (whole == Whole::Yes && !digitsOnly))
+        raiseError(vberr::TypeMismatch, source,
+            QStringLiteral("%1 cannot be read: \"%2\" (%3 is expected). Correct it in the file or remove it.")
+                .arg(what, shown, QLatin1String(expected)));
+    return convert(number);
 }
 
 } // namespace
 
 std::int16_t storedInteger(const QString& text, const QString& what, const QString& source)
 {
-    return readStored(text, what, source, "a whole number from -32768 to 32767", CInt);
+    return readStored(text, what, source, "a whole number from -32768 to 32767 in decimal digits", Whole::Yes, CInt);
 }
 
 std::int32_t storedLong(const QString& text, const QString& what, const QString& source)
 {
-    return readStored(text, what, source, "a whole number from -2147483648 to 2147483647", CLng);
+    return readStored(text, what, source, "a whole number from -2147483648 to 2147483647 in decimal digits", Whole::Yes, CLng);
 }
 
 float storedSingle(const QString& text, const QString& what, const QString& source)
 {
-    return readStored(text, what, source, "a number of at most 3.4E+38 in size", CSng);
+    return readStored(text, what, source, "a number of at most 3.4E+38 in size with \".\" as the decimal separator", Whole::No, CSng);
+}
+
+double storedDouble(const QString& text, const QString& what, const QString& source)
+{
+    return readStored(text, what, source, "a number with \".\" as the decimal separator", Whole::No, [](double v) { return v; });
+}
+
+bool storedBoolean(const QString& text, const QString& what, const QString& source)
+{
+    if (text == QLatin1String("True"))
+        return true;
+    if (text == QLatin1String("False"))
+        return false;
+    raiseError(vberr::TypeMismatch, source,
+        QStringLiteral("%1 cannot be read: \"%2\" (True or False is expected). Correct it in the file or remove it.").arg(what, text.left(40)));
 }
 
 QString singleToString(float value)

@@ -21,13 +21,19 @@ std::int16_t CInt(double value);
 std::int32_t CLng(double value);
 float CSng(double value); // overflow error (6) beyond the Single range
 
-// Numbers read from a stored file's text (Val, then CInt, CLng or CSng). A number
-// beyond the target's range, or beyond any number, is refused with overflow (6) and
-// a text that names what was read ("what", for example "The Filter of the test
-// element") and the text found, never converted unchecked.
+// Values read from a stored file's text. The whole text, blanks around it aside,
+// must be the value: a number as parseNumber reads it, for a whole number only
+// decimal digits with "-" when negative; a Boolean is "True" or "False". Anything
+// else ("abc", "", "1,5", "0x64", "NaN", "12 J", "299.5" or "+300" for a whole
+// number) is refused with type mismatch (13), a number beyond the target's range
+// with overflow (6), each with a text that names what was read ("what", for example
+// "The Filter of the test element") and the text found; nothing is taken in part
+// or rounded.
 std::int16_t storedInteger(const QString& text, const QString& what, const QString& source = {});
 std::int32_t storedLong(const QString& text, const QString& what, const QString& source = {});
 float storedSingle(const QString& text, const QString& what, const QString& source = {});
+double storedDouble(const QString& text, const QString& what, const QString& source = {});
+bool storedBoolean(const QString& text, const QString& what, const QString& source = {});
 
 // Round half to even to a whole number, without range check.
 double roundHalfEven(double value);

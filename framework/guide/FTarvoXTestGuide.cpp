@@ -173,11 +173,19 @@ void FTarvoXTestGuide::Initialize(const Ptr<ITestElement>& ite, const Ptr<ITestS
     try {
         m_window->setWindowTitle(testGuideHelper()->Caption(ite));
         deref(m_details, kSource).SetInstructions(vInstructions);
-        // A missing database or record leaves the identity tab as it was.
+        // A run's result shows the analyser of its record, and one whose record is not
+        // known (not stored, or not in a file saved before records were kept) shows
+        // none rather than another analyser's. A test not run yet starts from the
+        // record stored last, or the identity last used.
         ignoreErrors([&] {
-            std::int32_t mtiId = ite->Result() ? ite->Result()->MTIID() : 0;
-            if (const auto identity = MMiscUtils::GetMtiData(itsSetup ? itsSetup->MtiDatabase() : nullptr, mtiId))
+            const Ptr<IResultData> result = ite->Result();
+            std::int32_t mtiId = result ? result->MTIID() : 0;
+            const bool run = result && (mtiId != 0 || result->Status() != emsNone);
+            const auto identity = run && mtiId <= 0 ? nullptr : MMiscUtils::GetMtiData(itsSetup ? itsSetup->MtiDatabase() : nullptr, mtiId);
+            if (identity)
                 m_mtiData->SetMtiData(identity);
+            else if (run)
+                m_mtiData->ShowNoRecord();
         });
         mirvResult = CreateResultView(ite->TestID());
         // Without a view the run still needs its tabs and toolbar.
@@ -397,6 +405,10 @@ void FTarvoXTestGuide::buttonClick(const Ptr<ITgToolbarItem>& button, bool flag)
         } else if (mainChecked && flag) {
             emit StopTest();
         } else {
+            // A new run records an analyser: the one last used, unless the operator
+            // chooses another.
+            if (m_mtiData)
+                m_mtiData->ShowLastUsed();
             emit StartTest();
         }
         break;

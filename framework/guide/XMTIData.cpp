@@ -71,6 +71,7 @@ XMTIData::XMTIData(QWidget* parent) : QWidget(parent)
     for (auto& entry : m_entries)
         entry = std::make_shared<CMtiData2>();
     RegLoad();
+    m_lastUsed = m_selected;
     fillModelList();
     ShowModel();
 
@@ -121,6 +122,22 @@ void XMTIData::SetMtiData(const Ptr<CMtiData2>& mti)
     entry->SetSerial(mti->Serial());
     entry->SetFirmware(mti->Firmware());
     ignoreErrors([&] { cboMtiType->setItemText(m_selected, entry->MtiType()); });
+    ShowModel();
+}
+
+void XMTIData::ShowNoRecord()
+{
+    m_selected = -1;
+    ignoreErrors([&] { cboMtiType->setCurrentIndex(-1); });
+    ignoreErrors([&] { txtFirmware->clear(); });
+    ignoreErrors([&] { txtSerial->clear(); });
+}
+
+void XMTIData::ShowLastUsed()
+{
+    if (GetMtiData())
+        return;
+    m_selected = m_lastUsed;
     ShowModel();
 }
 
@@ -192,7 +209,8 @@ void XMTIData::RegSave()
     ignoreErrors([&] { key = newKey(); });
     ignoreErrors([&] { deref(key, kSource).CreateKey(hkey::LocalMachine, kKey); });
     ignoreErrors([&] { deref(key, kSource).OpenKey(hkey::LocalMachine, kKey); });
-    ignoreErrors([&] { deref(key, kSource).SetValue(QStringLiteral("MRU"), Variant(m_selected)); });
+    if (GetMtiData())
+        ignoreErrors([&] { deref(key, kSource).SetValue(QStringLiteral("MRU"), Variant(m_selected)); });
     for (const auto& entry : m_entries) {
         Ptr<IRegistryKey> modelKey;
         ignoreErrors([&] { modelKey = newKey(); });

@@ -26,6 +26,11 @@ public:
     // Shows that identity: its model becomes the one shown, with its serial number
     // and firmware, so the operator sees what the run will record.
     void SetMtiData(const Ptr<CMtiData2>& mti);
+    // Shows that the analyser of the result shown is not on record: no model and
+    // empty fields, with nothing to record. The models' entries stay as they are.
+    void ShowNoRecord();
+    // From no record back to the model used last, as the panel opened.
+    void ShowLastUsed();
     void RegSave();
     std::int32_t BackColor() const { return kBackColor; }
 
@@ -48,6 +53,7 @@ private:
     QLineEdit* txtFirmware = nullptr;
     std::array<Ptr<CMtiData2>, 3> m_entries;
     std::int32_t m_selected = 0;
+    std::int32_t m_lastUsed = 0;
 };
 
 } // namespace kelto

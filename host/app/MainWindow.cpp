@@ -226,7 +226,10 @@ MainWindow::MainWindow(PlugInHost& host, QWidget* parent) : QMainWindow(parent),
 
     if (!host.ok())
         statusBar()->showMessage(host.error().description());
-    m_setup = std::make_shared<TestSetup>();
+    auto setup = std::make_shared<TestSetup>();
+    // The sequence's files carry the records its runs store here.
+    m_sequence.setAnalyserRecords(setup->analyserRecords());
+    m_setup = setup;
     fillTests();
     fillStandards();
     refreshSequence();

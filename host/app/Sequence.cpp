@@ -1,5 +1,7 @@
 #include "host/app/Sequence.h"
 
+#include <QHash>
+#include <QSet>
 #include <functional>
 
 #include "host/BasicServices.h"
@@ -79,6 +81,83 @@ bool withinItemBound(IXmlElementList& items, const QString& file, QString* error
     return true;
 }
 
+const QString kRecords = QStringLiteral("AnalyserRecords");
+const QString kRecord = QStringLiteral("Record");
+const QString kMti = QStringLiteral("MTI");
+
+// Every result element of an item: its own, or those of the test element it holds.
+void forEachResult(const Ptr<IXmlElement>& item, const std::function<void(const Ptr<IXmlElement>&)>& visit)
+{
+    const auto children = item->Children();
+    for (int i = 0; i < children->Count(); ++i) {
+        const Ptr<IXmlElement> child = children->Item(i);
+        if (child->TagName() == kResultItem) {
+            visit(child);
+            continue;
+        }
+        const auto parts = child->Children();
+        for (int j = 0; j < parts->Count(); ++j) {
+            if (const Ptr<IXmlElement> part = parts->Item(j); part->TagName() == kResultItem)
+                visit(part);
+        }
+    }
+}
+
+// The record id a result names; false when it names none, or an id that cannot be
+// read (which the result's own load then names).
+bool namedRecord(const Ptr<IXmlElement>& result, std::int32_t* id)
+{
+    const QString text = result->GetAttribute(kMti);
+    return !text.isEmpty() && valueOr([&] {
+        *id = storedLong(text, kMti);
+        return true;
+    }, false);
+}
+
+// Adds the file's analyser records to the window's, each under the id of an identical
+// record where there is one, and gives the id each has there by its id in the file.
+// A record that cannot be read refuses the file: the results that name it would show
+// no analyser, or another's.
+bool adoptRecords(IXmlElementList& children, const QString& file, MtiDatabase& analysers, QHash<std::int32_t, std::int32_t>& ids, QString* error)
+{
+    for (int i = 0; i < children.Count(); ++i) {
+        const Ptr<IXmlElement> records = children.Item(i);
+        if (records->TagName() != kRecords)
+            continue;
+        const auto list = records->Children();
+        for (int j = 0; j < list->Count(); ++j) {
+            const Ptr<IXmlElement> element = list->Item(j);
+            if (element->TagName() != kRecord)
+                continue;
+            const QString idText = element->GetAttribute(QStringLiteral("ID"));
+            std::int32_t id = 0;
+            QString reason = readPart([&] { id = storedLong(idText, QStringLiteral("Its ID")); });
+            if (reason.isEmpty() && id <= 0)
+                reason = QStringLiteral("Its ID %1 is not above 0.").arg(id);
+            if (reason.isEmpty()) {
+                auto record = std::make_shared<MtiRecord>();
+                record->SetOwner(element->GetAttribute(QStringLiteral("Owner")));
+                record->SetModel(element->GetAttribute(QStringLiteral("Model")));
+                record->SetSerialNumber(element->GetAttribute(QStringLiteral("SerialNumber")));
+                record->SetFirmware(element->GetAttribute(QStringLiteral("Firmware")));
+                const std::int32_t here = analysers.adopt(record);
+                if (ids.value(id, here) == here) {
+                    ids.insert(id, here);
+                    continue;
+                }
+                reason = QStringLiteral("Another analyser record of the file has the ID %1.").arg(id);
+            }
+            *error = QStringLiteral("%1 holds an analyser record that cannot be read (line %2): %3 The results that name it could not show the "
+                                    "analyser that measured them.")
+                         .arg(file)
+                         .arg(lineOf(element))
+                         .arg(reason);
+            return false;
+        }
+    }
+    return true;
+}
+
 const QString kPlugInData = QStringLiteral("PlugInData");
 // Why an item's "PlugInData" is not this plug-in's: the plug-in it names. Empty when
 // the item holds no such element or the element names this plug-in.
@@ -153,6 +232,37 @@ bool Sequence::save(const QString& file, QString* error) const
             item->AppendChild(saved);
             root->AppendChild(item);
         }
+        // The file carries the record of every analyser its results name.
+        const auto made = [&](const QString& name) {
+            Ptr<IXmlElement> element = doc->CreateElement(name);
+            deref(element, kSource);
+            return element;
+        };
+        Ptr<IXmlElement> records;
+        QSet<std::int32_t> written;
+        const auto items = root->Children();
+        for (int i = 0; i < items->Count(); ++i) {
+            forEachResult(items->Item(i), [&](const Ptr<IXmlElement>& result) {
+                std::int32_t id = 0;
+                if (!namedRecord(result, &id) || written.contains(id))
+                    return;
+                written.insert(id);
+                const Ptr<IMtiRecord> record = m_analysers->record(id);
+                if (!record)
+                    return;
+                if (!records)
+                    records = made(kRecords);
+                const Ptr<IXmlElement> element = made(kRecord);
+                element->SetAttribute(QStringLiteral("ID"), QString::number(id));
+                element->SetAttribute(QStringLiteral("Owner"), record->Owner());
+                element->SetAttribute(QStringLiteral("Model"), record->Model());
+                element->SetAttribute(QStringLiteral("SerialNumber"), record->SerialNumber());
+                element->SetAttribute(QStringLiteral("Firmware"), record->Firmware());
+                records->AppendChild(element);
+            });
+        }
+        if (records)
+            root->AppendChild(records);
         if (!doc->Save(file)) {
             *error = doc->LastError();
             return false;
@@ -186,18 +296,27 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
         auto items = root->Children();
         if (!withinItemBound(*items, file, error))
             return false;
+        QHash<std::int32_t, std::int32_t> recordIds; // a record's id in the file: its id here
+        if (!adoptRecords(*items, file, *m_analysers, recordIds, error))
+            return false;
         for (int i = 0; i < items->Count(); ++i) {
             auto item = items->Item(i);
             if (item->TagName() != kItem)
                 continue;
             ++position;
             testIdText = item->GetAttribute(QStringLiteral("TestID"));
-            // Read leniently, "abc" would be test 0: a TestID that is no number is named so.
-            if (double number = 0; !parseNumber(testIdText, &number))
+            // Read leniently, "abc" would be test 0 and "299.5" test 300: a TestID that
+            // is no whole number is named so.
+            std::int32_t testId = 0;
+            try {
+                testId = storedLong(testIdText, QStringLiteral("The TestID"));
+            } catch (const PluginError& e) {
+                if (e.number() != vberr::TypeMismatch)
+                    throw;
                 raiseError(vberr::TypeMismatch, QStringLiteral("kelto-host"),
-                    QStringLiteral("The TestID is not a number. Correct it to the number of the item's test type (kelto-host tests lists "
-                                   "them), or remove the item."));
-            const std::int32_t testId = storedLong(testIdText, QStringLiteral("The TestID"));
+                    QStringLiteral("The TestID is not a whole number. Correct it to the number of the item's test type (kelto-host tests "
+                                   "lists them), or remove the item."));
+            }
             if (!valueOr([&] { return plugIn.Tests()->Item(testId) != nullptr; }, false)) {
                 *error = QStringLiteral("Item %1 of %2 is test %3, which the plug-in does not have. Remove the item, or open the file with the plug-in it was made with.")
                              .arg(position)
@@ -210,6 +329,13 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
                 *error = QStringLiteral("Item %1 of %2: the plug-in cannot create test %3.").arg(position).arg(file).arg(testId);
                 return false;
             }
+            // Its results name their analysers by the ids the records have here; a
+            // result whose record the file does not hold (a file saved before records
+            // were kept) names none rather than another analyser's.
+            forEachResult(item, [&](const Ptr<IXmlElement>& result) {
+                if (std::int32_t id = 0; namedRecord(result, &id))
+                    result->SetAttribute(kMti, QString::number(recordIds.value(id, 0)));
+            });
             QString testProblem;
             QString resultProblem;
             Ptr<IXmlElement> storedResult;

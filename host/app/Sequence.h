@@ -5,13 +5,20 @@
 //
 //   <TestSequence PlugIn="TarvoX">
 //     <Item TestID="300"> ...the element's saved form... </Item>
+//     <AnalyserRecords>
+//       <Record ID="1" Owner="TarvoX" Model="Tarvo" SerialNumber="S-111" Firmware="2.13"/>
+//     </AnalyserRecords>
 //   </TestSequence>
+//
+// A result names the analyser that measured it by a record id ("MTI"); the file
+// carries each record its results name, under the id they name it by.
 
 #include <QList>
 #include <QString>
 #include <QStringList>
 #include <memory>
 
+#include "host/TestSetup.h"
 #include "platform/interfaces/PlugIn.h"
 #include "platform/interfaces/TestElement.h"
 
@@ -25,6 +32,11 @@ public:
 
     QList<Ptr<ITestElement>>& elements() { return m_elements; }
     const QList<Ptr<ITestElement>>& elements() const { return m_elements; }
+
+    // The analyser records the results point at: a window's, where its runs store
+    // theirs; a sequence keeps its own until it is given one. A load adds the
+    // file's records and points the results at them by the ids they have here.
+    void setAnalyserRecords(Ptr<MtiDatabase> records) { m_analysers = std::move(records); }
 
     // Adds a new element of a test type made by the plug-in.
     Ptr<ITestElement> add(IPlugIn& plugIn, std::int32_t testId);
@@ -58,6 +70,7 @@ private:
     const UnreadItem* unreadOf(const Ptr<ITestElement>& element) const;
 
     QList<Ptr<ITestElement>> m_elements;
+    Ptr<MtiDatabase> m_analysers = std::make_shared<MtiDatabase>();
     QList<UnreadItem> m_unread;
     QStringList m_problems;
 };

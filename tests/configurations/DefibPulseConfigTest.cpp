@@ -24,17 +24,18 @@ TEST(DefibPulseConfig, SavesEnergyAndBatteryFlagThenTheTestGuideSettings)
     EXPECT_FLOAT_EQ(other.PresetEnergy(), 360.0f);
 }
 
-TEST(DefibPulseConfig, OnlyExactlyTrueSetsTheBatteryFlag)
+TEST(DefibPulseConfig, TheBatteryFlagIsExactlyTrueOrFalse)
 {
     CConfigDefibPulse config;
     config.Load(plugInData(QStringLiteral("<BatteryOperated>True</BatteryOperated>")), nullptr);
     EXPECT_TRUE(config.BatteryOperated());
     config.Load(plugInData(QStringLiteral("<PresetEnergy>50</PresetEnergy>")), nullptr);
     EXPECT_TRUE(config.BatteryOperated());
-    for (const char* text : {"TRUE", "true", "1", ""}) {
+    // Any other text is not taken for False: the load is refused and the flag kept.
+    for (const char* text : {"TRUE", "true", "1", "", "False"}) {
         config.SetBatteryOperated(true);
         config.Load(plugInData(QStringLiteral("<BatteryOperated>%1</BatteryOperated>").arg(QLatin1String(text))), nullptr);
-        EXPECT_FALSE(config.BatteryOperated()) << text;
+        EXPECT_EQ(config.BatteryOperated(), qstrcmp(text, "False") != 0) << text;
     }
 }
 

@@ -33,18 +33,14 @@ TEST(EnergySettingConfig, SavesPresetEnergyThenTheTestGuideSettings)
     EXPECT_EQ(childText(element, QStringLiteral("PresetEnergy")), QStringLiteral("100"));
 }
 
-TEST(EnergySettingConfig, LoadsTheLeadingNumberAndKeepsTheValueOfAMissingChild)
+TEST(EnergySettingConfig, LoadsTheNumberAndKeepsTheValueOfAMissingChild)
 {
     CConfigChargeTime config;
-    config.Load(plugInData(QStringLiteral("<PresetEnergy>12.5 J</PresetEnergy>")), nullptr);
+    config.Load(plugInData(QStringLiteral("<PresetEnergy> 12.5 </PresetEnergy>")), nullptr);
     EXPECT_FLOAT_EQ(config.PresetEnergy(), 12.5f);
-    config.Load(plugInData(QStringLiteral("<PresetEnergy>1,5</PresetEnergy>")), nullptr);
-    EXPECT_FLOAT_EQ(config.PresetEnergy(), 1.0f);
     config.SetPresetEnergy(77);
     config.Load(plugInData(QString()), nullptr);
     EXPECT_FLOAT_EQ(config.PresetEnergy(), 77.0f);
-    config.Load(plugInData(QStringLiteral("<PresetEnergy>joules</PresetEnergy>")), nullptr);
-    EXPECT_FLOAT_EQ(config.PresetEnergy(), 0.0f);
 }
 
 TEST(EnergySettingConfig, RefusesAnotherElementBeforeChangingAnything)
@@ -82,6 +78,49 @@ TEST(EnergySettingConfig, ALoadThatFailsMidwayIsReportedAndChangesNothing)
     ASSERT_EQ(errors.size(), 1);
     EXPECT_EQ(errors[0].number, vberr::Overflow);
     EXPECT_EQ(errors[0].source, kProgId);
+}
+
+TEST(EnergySettingConfig, ANumberOrFlagOfAnyFamilyThatCannotBeReadIsReportedByNameAndChangesNothing)
+{
+    // Read in part, rounded or as 0, each would change the setting unseen.
+    const struct {
+        const char* progId;
+        const char* children;
+        const char* named;
+    } cases[] = {
+        {"ChargeTime", "<PresetEnergy>abc</PresetEnergy>", "The PresetEnergy of the settings cannot be read: \"abc\""},
+        {"ChargeTime", "<PresetEnergy></PresetEnergy>", "The PresetEnergy of the settings cannot be read: \"\""},
+        {"ChargeTime", "<PresetEnergy>NaN</PresetEnergy>", "The PresetEnergy of the settings cannot be read: \"NaN\""},
+        {"ChargeTime", "<PresetEnergy>0x64</PresetEnergy>", "The PresetEnergy of the settings cannot be read: \"0x64\""},
+        {"VFIBEnergy", "<PresetEnergy>1,5</PresetEnergy>", "The PresetEnergy of the settings cannot be read: \"1,5\""},
+        {"ChargeTime", "<PresetEnergy>12.5 J</PresetEnergy>", "The PresetEnergy of the settings cannot be read: \"12.5 J\""},
+        {"DefibPulse", "<BatteryOperated>true</BatteryOperated>", "The BatteryOperated of the settings cannot be read: \"true\""},
+        {"DefibPulse", "<PresetEnergy>1e999</PresetEnergy>", "The PresetEnergy of the settings is out of range: \"1e999\""},
+        {"NormalSinus", "<Duration>7.5</Duration>", "The Duration of the settings cannot be read: \"7.5\""},
+        {"Arrhythmia", "<Wavetype>+203</Wavetype>", "The Wavetype of the settings cannot be read: \"+203\""},
+        {"PacerParameter", "<LoadIndex>2 </LoadIndex><Rate>72,5</Rate>", "The Rate of the settings cannot be read: \"72,5\""},
+        {"PacerRefractory", "<Amplitude>fifty</Amplitude>", "The Amplitude of the settings cannot be read: \"fifty\""},
+        {"Performance", "<TestGuideSettings ShowPictures=\"yes\"/>", "The ShowPictures of the test-guide settings cannot be read: \"yes\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.children);
+        const QString progId = QStringLiteral("KeltoTarvoXTest.CConfig") + QLatin1String(c.progId);
+        const auto config = ComponentRuntime::instance().createAs<IConfigData>(progId);
+        ASSERT_TRUE(config);
+        const auto savedForm = [&] {
+            auto doc = newDocument();
+            doc->SetDocumentElement(config->Save(doc));
+            return doc->Xml();
+        };
+        const QString before = savedForm();
+        host::HostLog::instance().clear();
+        EXPECT_NO_THROW(config->Load(plugInData(QLatin1String(c.children)), nullptr));
+        EXPECT_EQ(savedForm(), before);
+        const auto errors = reportedErrors();
+        ASSERT_EQ(errors.size(), 1);
+        EXPECT_TRUE(errors[0].text.startsWith(QLatin1String(c.named))) << errors[0].text.toStdString();
+        EXPECT_EQ(errors[0].source, progId);
+    }
 }
 
 TEST(EnergySettingConfig, SaveWithoutAnElementFromTheDocumentRaisesItsOwnError)

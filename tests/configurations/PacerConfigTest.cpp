@@ -30,13 +30,16 @@ TEST(PacerConfig, SavesItsFourFieldsThenTheTestGuideSettings)
     EXPECT_EQ(other.LoadIndex(), 6);
 }
 
-TEST(PacerConfig, LoadRoundsTheIndexAndKeepsFieldsOfMissingChildren)
+TEST(PacerConfig, LoadTakesAWholeIndexAndKeepsFieldsOfMissingChildren)
 {
     CConfigPacerParameter config;
-    config.Load(plugInData(QStringLiteral("<LoadIndex>2.5</LoadIndex><Rate>72.5</Rate>")), nullptr);
+    config.Load(plugInData(QStringLiteral("<LoadIndex>2</LoadIndex><Rate>72.5</Rate>")), nullptr);
     EXPECT_EQ(config.LoadIndex(), 2);
     EXPECT_FLOAT_EQ(config.PacerRate(), 72.5f);
+    // Rounded, an index would choose another load: it is refused.
     config.Load(plugInData(QStringLiteral("<LoadIndex>3.5</LoadIndex>")), nullptr);
+    EXPECT_EQ(config.LoadIndex(), 2);
+    config.Load(plugInData(QStringLiteral("<LoadIndex>4</LoadIndex>")), nullptr);
     EXPECT_EQ(config.LoadIndex(), 4);
     config.Load(plugInData(QStringLiteral("<Load>300</Load>")), nullptr);
     EXPECT_EQ(config.PacerLoad(), QStringLiteral("300"));

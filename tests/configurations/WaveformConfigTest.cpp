@@ -73,21 +73,20 @@ TEST(WaveformConfig, SavesTheNameOfTheSelectedWaveNotOfTheLastGenerated)
     EXPECT_EQ(childText(performance.Save(newDocument()), QStringLiteral("Wavename")), QStringLiteral("Pulse 30 BPM"));
 }
 
-TEST(WaveformConfig, LoadRoundsNumbersAndKeepsTheStoredName)
+TEST(WaveformConfig, LoadTakesWholeNumbersAndKeepsTheStoredName)
 {
     CConfigArrhythmia config;
-    config.Load(plugInData(QStringLiteral("<Version>9.9.9</Version><Wavetype>203</Wavetype><Duration>7.5</Duration>"
+    config.Load(plugInData(QStringLiteral("<Version>9.9.9</Version><Wavetype>203</Wavetype><Duration>8</Duration>"
                                           "<Wavename>Extrasystolen</Wavename>")),
         nullptr);
     EXPECT_EQ(config.Duration(), 8);
     EXPECT_EQ(config.WaveType(), 203);
-    config.Load(plugInData(QStringLiteral("<Duration>6.5</Duration>")), nullptr);
-    EXPECT_EQ(config.Duration(), 6);
+    // Not rounded, not taken in part, not taken as 0 ("Indefinite").
+    for (const char* text : {"6.5", "12 s", "forever"}) {
+        config.Load(plugInData(QStringLiteral("<Duration>%1</Duration>").arg(QLatin1String(text))), nullptr);
+        EXPECT_EQ(config.Duration(), 8) << text;
+    }
     EXPECT_EQ(config.WaveType(), 203);
-    config.Load(plugInData(QStringLiteral("<Duration>12 s</Duration>")), nullptr);
-    EXPECT_EQ(config.Duration(), 12);
-    config.Load(plugInData(QStringLiteral("<Duration>forever</Duration>")), nullptr);
-    EXPECT_EQ(config.Duration(), 0);
 
     // A name stored with a code outside the block is kept as it was loaded.
     config.Load(plugInData(QStringLiteral("<Wavetype>250</Wavetype><Wavename>Unknown wave</Wavename>")), nullptr);

@@ -295,6 +295,18 @@ TEST_F(CMeasurementXml, noSyncIsStoredAsTextAndReadBackAsNumberMeasurement)
     loaded.Load(element, nullptr);
     EXPECT_EQ(loaded.value(), Variant(QStringLiteral("NOSYNC")));
     EXPECT_EQ(loaded.ValueType(), evtNumber);
+
+    // Any other text would print as 0, or as nothing, beside its status: it is
+    // reported and not taken. A number kept as text still reads.
+    element->FindChild(QStringLiteral("Value"))->SetText(QStringLiteral("5.3"));
+    loaded.Load(element, nullptr);
+    EXPECT_EQ(loaded.value(), Variant(QStringLiteral("5.3")));
+    element->FindChild(QStringLiteral("Value"))->SetText(QStringLiteral("NaN"));
+    loaded.Load(element, nullptr);
+    EXPECT_EQ(loaded.value(), Variant(QStringLiteral("5.3")));
+    ASSERT_EQ(host::HostLog::instance().reportedErrors().size(), 1);
+    EXPECT_TRUE(host::HostLog::instance().reportedErrors()[0].text.startsWith(
+        QStringLiteral("The value \"NaN\" of the measurement SYNT cannot be read")));
 }
 
 TEST_F(CMeasurementXml, numbersReadBackExactlyWhateverTheLocale)

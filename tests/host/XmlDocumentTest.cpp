@@ -253,7 +253,7 @@ TEST(XmlDocument, NeitherReadsNorReplacesWhatIsNotARegularFile)
     EXPECT_TRUE(QFileInfo(folder).isDir());
 }
 
-TEST(XmlValueCodec, RefusesStoredNumbersOutOfTheirRangeByName)
+TEST(XmlValueCodec, RefusesStoredValuesThatCannotBeReadOrAreOutOfTheirRangeByName)
 {
     host::XmlValueCodec codec;
     auto doc = codec.CreateDocument();
@@ -265,6 +265,15 @@ TEST(XmlValueCodec, RefusesStoredNumbersOutOfTheirRangeByName)
         {"<Value Type=\"1\" Variant=\"Long\">-1e308</Value>", "A stored Long value is out of range: \"-1e308\""},
         {"<Value Type=\"1\" Variant=\"Single\">1e39</Value>", "A stored Single value is out of range: \"1e39\""},
         {"<Value Type=\"1e10\" Variant=\"Double\">1</Value>", "The Type of a stored value is out of range: \"1e10\""},
+        {"<Value Type=\"1\" Variant=\"Double\">1e999</Value>", "A stored Double value is out of range: \"1e999\""},
+        // Taken as text, as 0 or as False, each would print as a reading it is not.
+        {"<Value Type=\"1\" Variant=\"Double\">NaN</Value>", "A stored Double value cannot be read: \"NaN\""},
+        {"<Value Type=\"1\" Variant=\"Double\"></Value>", "A stored Double value cannot be read: \"\""},
+        {"<Value Type=\"1\" Variant=\"Single\">5,3</Value>", "A stored Single value cannot be read: \"5,3\""},
+        {"<Value Type=\"1\" Variant=\"Long\">12abc</Value>", "A stored Long value cannot be read: \"12abc\""},
+        {"<Value Type=\"3\" Variant=\"Boolean\">yes</Value>", "A stored Boolean value cannot be read: \"yes\""},
+        {"<Value Type=\"1\" Variant=\"Date\">2024-01-01</Value>", "A stored value of the kind \"Date\" cannot be read"},
+        {"<Value Type=\"1.5\" Variant=\"Double\">1</Value>", "The Type of a stored value cannot be read: \"1.5\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.xml);
@@ -278,6 +287,9 @@ TEST(XmlValueCodec, RefusesStoredNumbersOutOfTheirRangeByName)
     std::int32_t status = 0;
     QString statusText;
     EXPECT_EQ(errorNumberOf([&] { codec.ReadStatus(doc->DocumentElement(), status, statusText); }), vberr::Overflow);
+    ASSERT_TRUE(doc->LoadXml(QStringLiteral("<Status Value=\"abc\">x</Status>")));
+    EXPECT_TRUE(errorTextOf([&] { codec.ReadStatus(doc->DocumentElement(), status, statusText); })
+                    .startsWith(QStringLiteral("The Value of a stored status cannot be read: \"abc\"")));
 }
 
 TEST(XmlDocument, CanBeMadeToFailElementCreation)

@@ -5,6 +5,7 @@
 // all of it in virtual time.
 
 #include <QComboBox>
+#include <QLineEdit>
 #include <QFile>
 #include <QListWidget>
 #include <QTemporaryDir>
@@ -16,6 +17,7 @@
 
 #include "TarvoSimulator.h"
 #include "framework/guide/FTarvoXTestGuide.h"
+#include "framework/guide/XMTIData.h"
 #include "host/BasicServices.h"
 #include "host/GuideToolbar.h"
 #include "host/RegistryKey.h"
@@ -38,7 +40,7 @@ namespace kelto::test {
 class HostRunFixture : public ::testing::Test {
 protected:
     // How the operator ends each guide.
-    enum class Operator { RunThenNext, NotApplicable, StartThenSkip };
+    enum class Operator { RunThenNext, NotApplicable, StartThenSkip, NextWithoutRun };
 
     void SetUp() override
     {
@@ -88,6 +90,9 @@ protected:
         const auto click = [toolbar](std::int32_t id) {
             QMetaObject::invokeMethod(qApp, [toolbar, id] { QTest::mouseClick(toolbar->button(id), Qt::LeftButton); }, Qt::QueuedConnection);
         };
+        const XMTIData* tab = guide.xmdMtiData();
+        analyserTabs.append(tab->modelList()->currentText() + QLatin1Char('|') + tab->serialBox()->text() + QLatin1Char('|')
+            + tab->firmwareBox()->text());
         const qint64 begun = Clock::instance().nowMs();
         const bool judge = judgedByOperator(element.TestID());
         bool started = false;
@@ -101,9 +106,10 @@ protected:
                 guide.Hide();
                 return;
             }
-            if (operatorAction == Operator::NotApplicable) {
+            if (operatorAction == Operator::NotApplicable || operatorAction == Operator::NextWithoutRun) {
                 operatorTimer->stop();
-                click(guidebutton::NotApplicable);
+                // With a result the main button reads "Next".
+                click(operatorAction == Operator::NextWithoutRun ? guidebutton::Main : guidebutton::NotApplicable);
                 return;
             }
             if (operatorAction == Operator::StartThenSkip) {
@@ -117,6 +123,10 @@ protected:
             }
             if (!started) {
                 started = true;
+                if (!analyserEntered.isEmpty()) {
+                    guide.xmdMtiData()->serialBox()->setText(analyserEntered.value(0));
+                    guide.xmdMtiData()->firmwareBox()->setText(analyserEntered.value(1));
+                }
                 click(guidebutton::Main);
                 return;
             }
@@ -276,6 +286,10 @@ protected:
     int verdictColumn = kVerdictPassedColumn;
     // Each guide's status and status line as the operator leaves it: "Passed|...".
     QStringList guideStatus;
+    // Each guide's analyser identity tab as it opens: "model|serial|firmware".
+    QStringList analyserTabs;
+    // Serial number and firmware the operator enters in the identity tab before Start.
+    QStringList analyserEntered;
     bool stuck = false;
     int guidesSeen = 0;
     int saves = 0;

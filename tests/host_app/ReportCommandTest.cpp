@@ -143,7 +143,10 @@ TEST_F(ReportCommand, ASequenceThatCannotBeReadIsNamedAndTheEarlierReportIsKept)
 TEST_F(ReportCommand, AnItemReadOnlyInPartIsNamedAndTheRestIsReportedWithExitOne)
 {
     write(path("in-part.xml"), "<TestSequence>\n<Item TestID=\"300\"><ResultItem><Status Value=\"1\"/><Measurement Key=\"PACR\"/></ResultItem></Item>\n"
-                               "<Item TestID=\"100\"/>\n</TestSequence>\n");
+                               "<Item TestID=\"100\"/>\n"
+                               "<Item TestID=\"300\"><ResultItem><Status Value=\"1\"/><Measurement Key=\"CHTI\">"
+                               "<Value Type=\"1\" Variant=\"Double\">NaN</Value><Status Value=\"1\"/></Measurement></ResultItem></Item>\n"
+                               "</TestSequence>\n");
     const test::HostRun run = test::runHost({QStringLiteral("report"), path("in-part.xml"), QStringLiteral("-o"), path("report.html")});
     EXPECT_EQ(run.exitCode, 1) << "the report is not the whole file's";
     EXPECT_TRUE(run.err.contains(QStringLiteral("Item 1 (TestID \"300\", line 2) of %1: its result cannot be read").arg(path("in-part.xml"))))
@@ -152,6 +155,13 @@ TEST_F(ReportCommand, AnItemReadOnlyInPartIsNamedAndTheRestIsReportedWithExitOne
     const QString text = QString::fromUtf8(contents(path("report.html")));
     EXPECT_TRUE(text.contains(QStringLiteral("<h2>1. Charge Time (result not read from the file)</h2>"))) << text.left(1200).toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("<h2>2. VFIB Energy</h2>")));
+    // A reading that cannot be read is named, never printed as 0 under "passed".
+    EXPECT_TRUE(run.err.contains(QStringLiteral("Item 3 (TestID \"300\", line 4) of %1: its result cannot be read (A stored Double value cannot "
+                                                "be read: \"NaN\"")
+                                     .arg(path("in-part.xml"))))
+        << run.err.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("<h2>3. Charge Time (result not read from the file)</h2>"))) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("passed")));
 }
 
 TEST_F(ReportCommand, AReportThatCannotBeWrittenOrAPlugInThatCannotStartFails)

@@ -79,6 +79,8 @@ TEST_F(ResultReloadTest, NotApplicableResultsOfEveryTypeComeBackWithTheStatusTex
     ASSERT_TRUE(doc->Load(file));
     const auto items = doc->DocumentElement()->Children();
     for (int i = 0; i < items->Count(); ++i) {
+        if (items->Item(i)->TagName() != QLatin1String("Item"))
+            continue;
         const auto result = items->Item(i)->Children()->Item(0)->FindChild(QStringLiteral("ResultItem"));
         ASSERT_TRUE(result) << i;
         result->FindChild(QStringLiteral("Status"))->SetText(text);
@@ -170,4 +172,62 @@ TEST_F(ResultReloadTest, AResultThatCouldNotBeReadIsKeptUntilARunReplacesIt)
     ASSERT_TRUE(again.load(file, *plugInHost.plugIn(), &error)) << error.toStdString();
     EXPECT_TRUE(again.loadProblems().isEmpty()) << again.loadProblems().join(QLatin1Char('\n')).toStdString();
     expectSameResult(element->Result(), again.elements().value(0)->Result());
+}
+
+TEST_F(ResultReloadTest, AReopenedResultShowsTheAnalyserThatMeasuredItInAnyLaterSessionAndOnAnyMachine)
+{
+    // The first session measures with S-111.
+    const QString first = dir.filePath(QStringLiteral("first.xml"));
+    {
+        host::MainWindow window(plugInHost);
+        window.show();
+        window.addTest(300);
+        analyserEntered = {QStringLiteral("S-111"), QStringLiteral("2.13")};
+        window.runFrom(0);
+        ASSERT_FALSE(stuck);
+        ASSERT_TRUE(window.saveFile(first));
+    }
+    // The file is copied to another machine, where a new session measures with S-222 first.
+    QTemporaryDir elsewhere;
+    const QString copy = elsewhere.filePath(QStringLiteral("copied.xml"));
+    ASSERT_TRUE(QFile::copy(first, copy));
+    const QString both = elsewhere.filePath(QStringLiteral("both.xml"));
+    {
+        host::MainWindow window(plugInHost);
+        window.show();
+        window.addTest(300);
+        analyserEntered = {QStringLiteral("S-222"), QStringLiteral("2.20")};
+        window.runFrom(0);
+        ASSERT_TRUE(window.saveFile(elsewhere.filePath(QStringLiteral("second.xml"))));
+
+        ASSERT_TRUE(window.openFile(copy));
+        analyserTabs.clear();
+        operatorAction = Operator::NextWithoutRun;
+        window.runFrom(0);
+        EXPECT_EQ(analyserTabs, QStringList{QStringLiteral("Tarvo|S-111|2.13")});
+        // A run of this session beside it, and both go into one file.
+        window.addTest(300);
+        operatorAction = Operator::RunThenNext;
+        window.runFrom(1);
+        ASSERT_TRUE(window.saveFile(both));
+    }
+    host::MainWindow window(plugInHost);
+    window.show();
+    ASSERT_TRUE(window.openFile(both));
+    analyserTabs.clear();
+    operatorAction = Operator::NextWithoutRun;
+    window.runFrom(0);
+    EXPECT_EQ(analyserTabs, (QStringList{QStringLiteral("Tarvo|S-111|2.13"), QStringLiteral("Tarvo|S-222|2.20")}));
+
+    // A file saved before records were kept names no analyser: its result shows none.
+    QByteArray earlier = fileContent(copy);
+    earlier.truncate(earlier.indexOf("<AnalyserRecords"));
+    earlier += "</TestSequence>\n";
+    const QString earlierFile = elsewhere.filePath(QStringLiteral("earlier.xml"));
+    ASSERT_TRUE(writeFile(earlierFile, earlier));
+    ASSERT_TRUE(window.openFile(earlierFile));
+    EXPECT_TRUE(boxes.isEmpty()) << boxes.join(QLatin1Char('\n')).toStdString();
+    analyserTabs.clear();
+    window.runFrom(0);
+    EXPECT_EQ(analyserTabs, QStringList{QStringLiteral("||")});
 }

@@ -84,25 +84,46 @@ TEST(WholeNumbers, RaiseOverflowOutsideTheirRange)
     EXPECT_EQ(CSng(QLocale::c().toDouble(singleToExactString(std::numeric_limits<float>::max()))), std::numeric_limits<float>::max());
 }
 
-TEST(StoredNumbers, ReadInRangeAndRefuseByNameWhatIsOutOfRange)
+TEST(StoredNumbers, ReadWhatIsTheValueAndRefuseByNameWhatCannotBeReadOrIsOutOfRange)
 {
-    EXPECT_EQ(storedLong(QStringLiteral("300.6"), QStringLiteral("The ID")), 301);
+    EXPECT_EQ(storedLong(QStringLiteral(" 300 "), QStringLiteral("The ID")), 300);
     EXPECT_EQ(storedLong(QStringLiteral("-2147483648"), QStringLiteral("The ID")), std::numeric_limits<std::int32_t>::min());
-    EXPECT_EQ(storedInteger(QStringLiteral("&HFFFF"), QStringLiteral("The index")), -1);
-    EXPECT_EQ(storedSingle(QStringLiteral("196.4 J"), QStringLiteral("The energy")), 196.4f);
+    EXPECT_EQ(storedInteger(QStringLiteral("-1"), QStringLiteral("The index")), -1);
+    EXPECT_EQ(storedSingle(QStringLiteral("196.4"), QStringLiteral("The energy")), 196.4f);
+    EXPECT_EQ(storedDouble(QStringLiteral("-1.5E+300"), QStringLiteral("The reading")), -1.5e300);
+    EXPECT_TRUE(storedBoolean(QStringLiteral("True"), QStringLiteral("The flag")));
+    EXPECT_FALSE(storedBoolean(QStringLiteral("False"), QStringLiteral("The flag")));
 
     struct Refused {
         std::function<void()> read;
         const char* text;
-        const char* range;
+        const char* expected;
+        std::int32_t number;
     };
+    const auto asLong = [](const char* text) { return [text] { storedLong(QLatin1String(text), QStringLiteral("The Filter of the test element"), QStringLiteral("src")); }; };
+    const auto asSingle = [](const char* text) { return [text] { storedSingle(QLatin1String(text), QStringLiteral("The Filter of the test element"), QStringLiteral("src")); }; };
     const Refused refused[] = {
-        {[] { storedLong(QStringLiteral("-1e308"), QStringLiteral("The Filter of the test element"), QStringLiteral("src")); }, "-1e308", "-2147483648 to 2147483647"},
-        {[] { storedLong(QStringLiteral("2147483648"), QStringLiteral("The Filter of the test element"), QStringLiteral("src")); }, "2147483648", "-2147483648 to 2147483647"},
-        {[] { storedLong(QStringLiteral("1e999"), QStringLiteral("The Filter of the test element"), QStringLiteral("src")); }, "1e999", "-2147483648 to 2147483647"},
-        {[] { storedLong(QStringLiteral("&H1FFFFFFFF"), QStringLiteral("The Filter of the test element"), QStringLiteral("src")); }, "&H1FFFFFFFF", "-2147483648 to 2147483647"},
-        {[] { storedInteger(QStringLiteral("32768"), QStringLiteral("The Filter of the test element"), QStringLiteral("src")); }, "32768", "-32768 to 32767"},
-        {[] { storedSingle(QStringLiteral("1e39"), QStringLiteral("The Filter of the test element"), QStringLiteral("src")); }, "1e39", "3.4E+38"},
+        {asLong("-1e308"), "-1e308", "-2147483648 to 2147483647", vberr::Overflow},
+        {asLong("2147483648"), "2147483648", "-2147483648 to 2147483647", vberr::Overflow},
+        {asLong("1e999"), "1e999", "-2147483648 to 2147483647", vberr::Overflow},
+        {[] { storedInteger(QStringLiteral("32768"), QStringLiteral("The Filter of the test element"), QStringLiteral("src")); }, "32768", "-32768 to 32767", vberr::Overflow},
+        {asSingle("1e39"), "1e39", "3.4E+38", vberr::Overflow},
+        {[] { storedDouble(QStringLiteral("1e999"), QStringLiteral("The Filter of the test element"), QStringLiteral("src")); }, "1e999", "\".\" as the decimal separator", vberr::Overflow},
+        // Rounded, taken in part or read as 0, each would be another value.
+        {asLong("299.5"), "299.5", "-2147483648 to 2147483647 in decimal digits", vberr::TypeMismatch},
+        {asLong("+300"), "+300", "in decimal digits", vberr::TypeMismatch},
+        {asLong("12abc"), "12abc", "in decimal digits", vberr::TypeMismatch},
+        {asLong("&H1FFFFFFFF"), "&H1FFFFFFFF", "in decimal digits", vberr::TypeMismatch},
+        {asLong("3e2"), "3e2", "in decimal digits", vberr::TypeMismatch},
+        {[] { storedInteger(QStringLiteral("&HFFFF"), QStringLiteral("The Filter of the test element"), QStringLiteral("src")); }, "&HFFFF", "-32768 to 32767", vberr::TypeMismatch},
+        {asSingle("abc"), "abc", "\".\" as the decimal separator", vberr::TypeMismatch},
+        {asSingle(""), "", "\".\" as the decimal separator", vberr::TypeMismatch},
+        {asSingle("NaN"), "NaN", "\".\" as the decimal separator", vberr::TypeMismatch},
+        {asSingle("0x64"), "0x64", "\".\" as the decimal separator", vberr::TypeMismatch},
+        {asSingle("1,5"), "1,5", "\".\" as the decimal separator", vberr::TypeMismatch},
+        {asSingle("196.4 J"), "196.4 J", "\".\" as the decimal separator", vberr::TypeMismatch},
+        {asSingle("1 00"), "1 00", "\".\" as the decimal separator", vberr::TypeMismatch},
+        {[] { storedBoolean(QStringLiteral("true"), QStringLiteral("The Filter of the test element"), QStringLiteral("src")); }, "true", "True or False", vberr::TypeMismatch},
     };
     for (const Refused& r : refused) {
         SCOPED_TRACE(r.text);
@@ -110,11 +131,12 @@ TEST(StoredNumbers, ReadInRangeAndRefuseByNameWhatIsOutOfRange)
             r.read();
             ADD_FAILURE() << "not refused";
         } catch (const PluginError& e) {
-            EXPECT_EQ(e.number(), vberr::Overflow);
+            EXPECT_EQ(e.number(), r.number);
             EXPECT_EQ(e.source(), QStringLiteral("src"));
-            EXPECT_TRUE(e.description().startsWith(QStringLiteral("The Filter of the test element is out of range: \"%1\"").arg(QLatin1String(r.text))))
+            const QString said = r.number == vberr::Overflow ? QStringLiteral("is out of range") : QStringLiteral("cannot be read");
+            EXPECT_TRUE(e.description().startsWith(QStringLiteral("The Filter of the test element %1: \"%2\"").arg(said, QLatin1String(r.text))))
                 << e.description().toStdString();
-            EXPECT_TRUE(e.description().contains(QLatin1String(r.range))) << e.description().toStdString();
+            EXPECT_TRUE(e.description().contains(QLatin1String(r.expected))) << e.description().toStdString();
         }
     }
 }

@@ -186,17 +186,19 @@ TEST(ResultLoad, statusTextTravelsWithTheStatus)
     EXPECT_EQ(result->Save(newDocument())->FindChild(QStringLiteral("Status"))->Text(), QStringLiteral("checked"));
 }
 
-TEST(ResultLoad, mtiIsTheRoundedLeadingNumberOfItsText)
+TEST(ResultLoad, mtiIsAWholeNumberAndAnyOtherTextIsReportedAndNotTaken)
 {
     const struct {
         const char* text;
         std::int32_t id;
-    } cases[] = {{"12abc", 12}, {"2.5", 2}, {"3.5", 4}, {"abc", 0}, {" 7", 7}};
+    } cases[] = {{"12", 12}, {" 7", 7}, {"12abc", 99}, {"2.5", 99}, {"+3", 99}, {"abc", 99}, {"x", 99}};
     for (const auto& c : cases) {
         auto result = chargeTime();
         result->SetMTIID(99);
+        host::HostLog::instance().clear();
         result->Load(elementOf(resultItem({}, QStringLiteral(" MTI=\"%1\"").arg(QString::fromLatin1(c.text)))), nullptr);
         EXPECT_EQ(result->MTIID(), c.id) << c.text;
+        EXPECT_EQ(reportedErrors().size(), c.id == 99 ? 1 : 0) << c.text;
     }
     for (const char* attributes : {"", " MTI=\"\""}) {
         auto result = chargeTime();
@@ -292,6 +294,9 @@ TEST(ResultLoad, aFailureHalfWayIsReportedAndKeepsWhatWasReadBeforeIt)
         // The id is read before anything is cleared.
         {resultItem(QStringLiteral("<Comment>new</Comment>") + record, QStringLiteral(" MTI=\"99999999999\"")),
             stateOf(evaluatedChargeTime())},
+        // A status that cannot be read is no status of its own.
+        {resultItem(QStringLiteral("<Comment>new</Comment><Status Value=\"abc\"/>") + kMeasurementCHTI),
+            QStringLiteral("status=0 mti=42 comment=new") + kept + QStringLiteral(" CHTI=Double(7.25)/2")},
     };
     for (const auto& c : cases) {
         const QString& xml = c.xml;
