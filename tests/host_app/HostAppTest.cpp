@@ -22,6 +22,7 @@
 #include "configurations/CConfigWaveform.h"
 #include "host/HostLog.h"
 #include "host/RegistryKey.h"
+#include "host/XLimitView.h"
 #include "host/XmlDocument.h"
 #include "host/app/HostCommands.h"
 #include "host/app/MainWindow.h"
@@ -513,8 +514,8 @@ TEST_F(HostAppTest, TheWindowListsTheTestsAndDocksTheDialogsOfTheSelectedElement
     auto* limits = window.limitsDock()->findChild<QTableWidget*>(QStringLiteral("limits"));
     ASSERT_TRUE(limits && limits->isVisible());
     ASSERT_EQ(limits->rowCount(), 1);
-    EXPECT_EQ(limits->item(0, 1)->text(), QStringLiteral("%"));
-    EXPECT_EQ(limits->item(0, 2)->text(), QStringLiteral("15"));
+    EXPECT_EQ(limits->item(0, host::XLimitView::HighUnitColumn)->text(), QStringLiteral("%"));
+    EXPECT_EQ(limits->item(0, host::XLimitView::HighColumn)->text(), QStringLiteral("15"));
     for (int column = 0; column < limits->columnCount(); ++column) {
         const QRect cell = limits->visualRect(limits->model()->index(0, column));
         EXPECT_TRUE(limits->viewport()->rect().contains(cell)) << "column " << column << " is cut or out of view";
