@@ -184,6 +184,32 @@ TEST(CLimitDataEvaluation, noSyncAndEmptyReadingsFailALimitedKeyAndStayAsStored)
     EXPECT_EQ(good->Status(), emsPassed);
 }
 
+TEST(CLimitDataEvaluation, validationAgreesWithTheRunOnEveryReading)
+{
+    // The host asks ValidateLimits about one standard; the run's verdict comes from
+    // FindFailedStandards. A numbered charge time of 0 is a discharge that never came.
+    Fixture f(1400);
+    f.limits->CopyFrom(Fixture::holding(makeStandard(QStringLiteral("A"), QStringLiteral("A 1"), {{QStringLiteral("CHTI"), 15.0f, kNone}})));
+    f.limits->Standards()->Add(makeStandard(QStringLiteral("B"), QStringLiteral("B 1"), {{QStringLiteral("CHTI"), 5.0f, -4.0f, QStringLiteral("X+Y")}}));
+    f.limits->Standards()->Add(makeStandard(QStringLiteral("C"), QStringLiteral("C 1"), {}));
+    const Variant readings[] = {0.0, 0.5, 12.0, 16.0, std::numeric_limits<double>::quiet_NaN(), QStringLiteral("NOSYNC"), Variant()};
+    for (const QString& name : {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}) {
+        const auto selected = makeCollection({makeStandard(name, name + QStringLiteral(" 1"), {})});
+        const auto own = f.limits->Standards()->Find(0, name, name + QStringLiteral(" 1"));
+        for (const QString& key : {QStringLiteral("CHTI"), QStringLiteral("CHTI5")}) {
+            for (const Variant& preset : {Variant(10.0), Variant(QStringLiteral("abc"))}) {
+                for (const Variant& value : readings) {
+                    SCOPED_TRACE((name + QLatin1Char(' ') + key + QLatin1Char(' ') + value.toString() + QLatin1Char(' ') + preset.toString()).toStdString());
+                    const auto m = reading(key, value, preset);
+                    const bool runFails = f.limits->FindFailedStandards(m, selected) != nullptr;
+                    EXPECT_EQ(m->ValidateLimits(own), runFails ? emsFailed : 0);
+                }
+            }
+        }
+    }
+    EXPECT_EQ(reading(QStringLiteral("CHTI5"), 0.0)->ValidateLimits(f.limits->Standards()->Item(0)), emsFailed);
+}
+
 TEST(CLimitDataEvaluation, withoutStandardsOrSelectionEveryMeasurementPasses)
 {
     Fixture f(400);
