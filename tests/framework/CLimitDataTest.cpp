@@ -5,6 +5,7 @@
 #include "framework/CLimitData.h"
 #include "framework/MMiscUtils.h"
 #include "host/HostLog.h"
+#include "host/Judgement.h"
 #include "host/Report.h"
 #include "host/Standards.h"
 #include "host/TestSetup.h"
@@ -241,8 +242,10 @@ TEST(CLimitDataStandards, builtInLimitsFollowTheTestType)
     auto empty = waveform.limits->CreateStandard(QStringLiteral("EN"), QStringLiteral("EN 1"));
     ASSERT_TRUE(empty);
     EXPECT_TRUE(empty->Limits().isEmpty());
-    waveform.limits->CreateStandard(QStringLiteral("EN"), QStringLiteral("EN 1"));
-    EXPECT_EQ(waveform.limits->Standards()->Count(), 2);
+    // A standard is known by its names: asked again, the test gives the one it holds,
+    // for a second of the same names could never be judged.
+    EXPECT_EQ(waveform.limits->CreateStandard(QStringLiteral("EN"), QStringLiteral("EN 1")), empty);
+    EXPECT_EQ(waveform.limits->Standards()->Count(), 1);
 }
 
 TEST(CLimitDataStandards, templateStandardOfThePlugInComesFirst)
@@ -418,4 +421,57 @@ TEST(CLimitDataReport, withoutARunNothingIsPrintedAndTheMissingRunIsReported)
     EXPECT_TRUE(report->tables().isEmpty());
     ASSERT_EQ(host::HostLog::instance().reportedErrors().size(), 1);
     EXPECT_EQ(host::HostLog::instance().reportedErrors()[0].number, vberr::ObjectNotSet);
+}
+
+// ---- cost -------------------------------------------------------------------------------------
+
+namespace {
+
+// Every read of a name counts: a lookup that walks the standards reads them all.
+struct Counted : host::Standard {
+    static inline long reads = 0;
+    QString AlphaName() override { return ++reads, host::Standard::AlphaName(); }
+    QString CompleteName() override { return ++reads, host::Standard::CompleteName(); }
+};
+
+} // namespace
+
+TEST(CLimitDataCost, aSequencesStandardsAreMatchedAtACostInProportionToTheirNumber)
+{
+    // Names of the sequence's standards read while they are listed, judged and printed.
+    auto readsFor = [](int elements, int standardsEach) {
+        QList<Ptr<FakeElement>> held;
+        QList<Ptr<ITestElement>> sequence;
+        for (int e = 0; e < elements; ++e) {
+            Fixture f(300);
+            f.limits->CreateStandard(QStringLiteral("seed"), QString());
+            f.limits->Standards()->Clear();
+            for (int k = 0; k < standardsEach; ++k) {
+                auto s = std::make_shared<Counted>();
+                s->SetNames(QStringLiteral("S%1").arg(e * standardsEach + k), QStringLiteral("C"), 1);
+                f.limits->Standards()->Add(s);
+            }
+            auto result = std::make_shared<FakeResult>();
+            result->add(QStringLiteral("CHTI"), 5.0);
+            f.element->result = result;
+            held.append(f.element);
+            sequence.append(f.element);
+        }
+        Counted::reads = 0;
+        const auto selected = host::standardsHeldBy(sequence);
+        auto setup = std::make_shared<host::TestSetup>();
+        setup->setSelectedStandards(selected);
+        auto report = std::make_shared<host::Report>();
+        for (const auto& element : held) {
+            EXPECT_TRUE(host::judgedByNoLimit(element, selected));
+            element->limits->PrintReport(report, setup);
+        }
+        return Counted::reads;
+    };
+    // The shapes of a long file: one element with many standards, many elements with a few.
+    for (const auto& [elements, standardsEach] : {std::pair{1, 400}, std::pair{40, 10}}) {
+        SCOPED_TRACE(std::to_string(elements) + " x " + std::to_string(standardsEach));
+        const long once = readsFor(elements, standardsEach);
+        EXPECT_LE(readsFor(elements * 2, standardsEach) + readsFor(elements, standardsEach * 2), 4 * once + once / 2);
+    }
 }
