@@ -154,6 +154,11 @@ void CLimitData::CreateTestLimits(const Ptr<IStandard>& standard, std::int32_t t
 Ptr<IStandard> CLimitData::CreateStandard(const QString& alphaName, const QString& completeName)
 {
     try {
+        // A standard is known by its names: a second one of the same names would
+        // never be judged, and a file holding both is refused.
+        if (m_standards)
+            if (const Ptr<IStandard> held = m_standards->Find(0, alphaName, completeName))
+                return held;
         const Ptr<ITestElement> owner = Owner();
         Ptr<IStandard> standard;
         // The template's standard of these names comes first.

@@ -1,5 +1,7 @@
 #include "framework/CMeasurement.h"
 
+#include <cmath>
+
 #include "platform/Deref.h"
 
 #include "framework/HostServices.h"
@@ -51,7 +53,7 @@ bool CMeasurement::numericReading(const Variant& value, float* number)
         return false;
     try {
         *number = value.toSingle();
-        return true;
+        return !std::isnan(*number);
     } catch (...) {
         return false;
     }
@@ -216,38 +218,50 @@ float CMeasurement::CalculateLimitValue(const Ptr<ILimit>& limit, std::int32_t h
 std::int32_t CMeasurement::CheckLimit(const Ptr<ILimit>& limit)
 {
     const float value = m_value.toSingle();
-    const float high = CalculateLimitValue(limit, elvHigh);
-    const float low = CalculateLimitValue(limit, elvLow);
-    if ((limit->HasValue(elvHigh) && value > high) || (limit->HasValue(elvLow) && value < low))
-        return emsFailed;
+    // The bounds the run judges by: a preset that is no number counts as 0, and a
+    // limit that cannot be computed raises, since it judges nothing.
+    float preset = 0;
+    ignoreErrors([&] { preset = m_presetValue.toSingle(); });
+    const Ptr<IRelativeLimit> relative = query<IRelativeLimit>(limit);
+    for (int side : {elvHigh, elvLow}) {
+        if (!limit->HasValue(side))
+            continue;
+        const float bound = relative ? relative->CalculateValue(preset, side) : limit->Value(side);
+        if (side == elvHigh ? value > bound : value < bound)
+            return emsFailed;
+    }
     return 0;
 }
 
 std::int32_t CMeasurement::ValidateLimits(const Ptr<IStandard>& standard)
 {
-    std::int32_t result = 0;
+    if (!standard)
+        return 0;
+    // Judged as the run judges (the limits' FindFailedStandards): what fails there
+    // never validates here.
     try {
         float number = 0;
         const bool numeric = numericReading(m_value, &number);
         // The limits the status is judged by, those of the first four characters: a
         // numbered reading (CHTI7, ENGY11) beyond its series' limit must not validate.
-        const QString key4 = LimitKey().left(4);
-        for (const Ptr<ILimit>& limit : deref(standard, kSource).Limits()) {
+        const QString key = LimitKey();
+        const QString key4 = key.left(4);
+        // A numbered charge time without a discharge fails whatever the limits say.
+        if (key4 == QLatin1String("CHTI") && key.size() >= 5 && (!numeric || number == 0))
+            return emsFailed;
+        for (const Ptr<ILimit>& limit : standard->Limits()) {
             if (limit->Key() != key4)
                 continue;
-            if (!numeric) {
-                // No reading is no pass against a limit that has a value.
-                if (limit->HasValue(elvHigh) || limit->HasValue(elvLow))
-                    result = emsFailed;
-            } else if (CheckLimit(limit) == emsFailed) {
-                result = emsFailed;
-            }
-            if (result == emsFailed)
-                break;
+            // No reading is no pass against a limit that has a value.
+            const bool fails = numeric ? CheckLimit(limit) == emsFailed : limit->HasValue(elvHigh) || limit->HasValue(elvLow);
+            if (fails)
+                return emsFailed;
         }
+        return 0;
     } catch (...) {
+        // A limit that cannot be judged is no pass, as it is none in the run.
+        return emsFailed;
     }
-    return result;
 }
 
 // ---- "Measurement" element ----------------------------------------------------------

@@ -17,7 +17,7 @@ public:
     static constexpr std::int32_t errBadElement = hresult(0x8004A3FF);
     static constexpr std::int32_t errCannotCreate = hresult(0x8004A400);
 
-    // The reading as a number; false for Empty, Null and a text that is not a
+    // The reading as a number; false for Empty, Null, NaN and a text that is not a
     // number ("NOSYNC"), which never pass a limit.
     static bool numericReading(const Variant& value, float* number);
 

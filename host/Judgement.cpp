@@ -18,10 +18,12 @@ bool hasValue(const Ptr<ILimit>& limit)
 // limit value for the key (readings are judged by the first four characters).
 bool limitedBy(const Ptr<IStandardCollection>& own, const Ptr<IStandardCollection>& selected, const QString& key4)
 {
-    for (int i = 0; i < selected->Count(); ++i) {
-        const Ptr<IStandard> chosen = selected->Item(i);
-        const Ptr<IStandard> standard = chosen ? own->Find(0, chosen->AlphaName(), chosen->CompleteName()) : nullptr;
-        if (!standard)
+    // Led by the element's own standards: the selection may name thousands, and it
+    // is asked for every element. The first standard of each names is the judged one.
+    for (int i = 0; i < own->Count(); ++i) {
+        const Ptr<IStandard> standard = own->Item(i);
+        if (!standard || !selected->Find(0, standard->AlphaName(), standard->CompleteName())
+            || own->Find(0, standard->AlphaName(), standard->CompleteName()) != standard)
             continue;
         for (const Ptr<ILimit>& limit : standard->Limits()) {
             if (limit && limit->Key() == key4 && hasValue(limit))

@@ -1,5 +1,6 @@
 #include "Standards.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "host/XmlDocument.h"
@@ -27,9 +28,20 @@ bool isPlainFormula(const QString& formula)
 
 QString normalisedFormula(const QString& formula)
 {
-    QString f = formula;
-    f.remove(QLatin1Char(' '));
-    return f.toUpper();
+    QString f;
+    for (const QChar c : formula)
+        if (!c.isSpace())
+            f += c.toUpper();
+    return f;
+}
+
+const QString kKnownFormulas = QStringLiteral("\"Y\", \"X+Y\" or \"X+(X*Y%)\"");
+
+void checkFormula(const QString& formula, const QString& key)
+{
+    if (!isKnownLimitFormula(formula))
+        raiseError(vberr::InvalidProcedureCall, kLimitSource,
+            QStringLiteral("The formula \"%1\" of the limit %2 is none that a limit computes (%3).").arg(formula.left(40), key, kKnownFormulas));
 }
 
 // The preset as a number: anything that is not one (Empty, Null, text) counts as 0.
@@ -82,6 +94,8 @@ int Limit::checkedIndex(int index)
 
 void Limit::Initialize(const QString& key, const QString& unit, const QString& highFormula, const QString& lowFormula)
 {
+    checkFormula(highFormula, key);
+    checkFormula(lowFormula, key);
     m_key = key;
     m_unit = unit;
     m_values = {};
@@ -128,7 +142,9 @@ QString Limit::formula(int index) const
 
 void Limit::SetFormula(int index, const QString& formula)
 {
-    m_formulas[checkedIndex(index)] = formula;
+    checkedIndex(index);
+    checkFormula(formula, m_key);
+    m_formulas[index] = formula;
 }
 
 float Limit::limitFor(int index, double preset) const
@@ -160,6 +176,12 @@ float Limit::CalculateValue(float preset, int index)
     return limitFor(index, preset);
 }
 
+bool isKnownLimitFormula(const QString& formula)
+{
+    const QString f = normalisedFormula(formula);
+    return f.isEmpty() || f == QLatin1String("Y") || f == QLatin1String("X+Y") || f == QLatin1String("X+(X*Y%)");
+}
+
 double evaluateLimitFormula(const QString& formula, double x, double y)
 {
     const QString f = normalisedFormula(formula);
@@ -167,7 +189,10 @@ double evaluateLimitFormula(const QString& formula, double x, double y)
         return x + y;
     if (f == QLatin1String("X+(X*Y%)"))
         return x + x * y / 100.0;
-    return y;
+    if (f.isEmpty() || f == QLatin1String("Y"))
+        return y;
+    raiseError(vberr::InvalidProcedureCall, kLimitSource,
+        QStringLiteral("The limit formula \"%1\" is none that a limit computes (%2).").arg(formula.left(40), kKnownFormulas));
 }
 
 Ptr<ILimit> copyLimit(const Ptr<ILimit>& limit)
@@ -254,26 +279,43 @@ Ptr<IStandard> StandardCollection::Item(int index)
     return m_standards[index];
 }
 
+int StandardCollection::indexOf(const QString& alphaName, const QString& completeName) const
+{
+    return m_first.value(Names(alphaName, completeName), -1);
+}
+
 Ptr<IStandard> StandardCollection::Find(std::int32_t, const QString& alphaName, const QString& completeName)
 {
-    for (const auto& s : m_standards)
-        if (s->AlphaName() == alphaName && s->CompleteName() == completeName)
-            return s;
-    return nullptr;
+    const int index = indexOf(alphaName, completeName);
+    return index < 0 ? nullptr : m_standards[index];
+}
+
+void StandardCollection::append(const Ptr<IStandard>& standard)
+{
+    const Names names(standard->AlphaName(), standard->CompleteName());
+    m_standards.append(standard);
+    if (!m_first.contains(names))
+        m_first.insert(names, static_cast<int>(m_standards.size() - 1));
 }
 
 void StandardCollection::Add(const Ptr<IStandard>& standard)
 {
     if (!standard)
         raiseError(vberr::ObjectNotSet, kCollectionSource, QStringLiteral("No standard was given to add."));
-    m_standards.append(standard);
+    append(standard);
+}
+
+void StandardCollection::Clear()
+{
+    m_standards.clear();
+    m_first.clear();
 }
 
 Ptr<IStandardCollection> StandardCollection::Clone()
 {
     auto c = std::make_shared<StandardCollection>();
     for (const auto& s : m_standards)
-        c->m_standards.append(s->Copy());
+        c->append(s->Copy());
     // No owner: the element that takes the copy binds it to itself.
     return c;
 }
@@ -294,9 +336,16 @@ void StandardCollection::Load(const Ptr<IXmlElement>& element, const Ptr<IProtoc
             continue;
         auto standard = std::make_shared<Standard>();
         const QString alpha = se->GetAttribute(QStringLiteral("Alpha"));
+        const QString complete = se->GetAttribute(QStringLiteral("Complete"));
+        // A standard is chosen, judged and shown by its names: of two with the same
+        // names only one could ever be used, and the other's limits would be ignored.
+        if (m_first.contains(Names(alpha, complete)))
+            raiseError(vberr::InvalidProcedureCall, kCollectionSource,
+                QStringLiteral("The standard \"%1\" (%2)%3 is given a second time. Join the limits of both into one standard, or rename one, in the file.")
+                    .arg(alpha.left(80), complete.left(80), at(se)));
         // A standard stored without flags has none.
         const QString flags = se->GetAttribute(QStringLiteral("Flags"));
-        standard->SetNames(alpha, se->GetAttribute(QStringLiteral("Complete")),
+        standard->SetNames(alpha, complete,
             flags.isEmpty() ? 0 : storedLong(flags, QStringLiteral("The Flags of standard \"%1\"").arg(alpha), kCollectionSource));
         const auto limits = se->Children();
         int count = 0;
@@ -317,6 +366,12 @@ void StandardCollection::Load(const Ptr<IXmlElement>& element, const Ptr<IProtoc
                 if (!be)
                     continue;
                 formulas[index] = be->GetAttribute(QStringLiteral("Formula"));
+                // A formula that cannot be computed would be judged as its bare value.
+                if (!isKnownLimitFormula(formulas[index]))
+                    raiseError(vberr::InvalidProcedureCall, kCollectionSource,
+                        QStringLiteral("The %1 formula \"%2\" of the limit %3 of the standard \"%4\"%5 is none that a limit computes (%6). "
+                                       "Correct it in the file or remove it.")
+                            .arg(QLatin1String(kIndexNames[index]), formulas[index].left(40), key, alpha, at(be), kKnownFormulas));
                 const QString text = be->GetAttribute(QStringLiteral("Value"));
                 if (text.isEmpty())
                     continue;
@@ -341,7 +396,7 @@ void StandardCollection::Load(const Ptr<IXmlElement>& element, const Ptr<IProtoc
                     limit->SetValue(index, *values[index]);
             standard->AddLimit(limit);
         }
-        m_standards.append(standard);
+        append(standard);
     }
 }
 
@@ -352,6 +407,15 @@ Ptr<IXmlElement> StandardCollection::Save(const Ptr<IXmlDocument>& doc)
     auto root = doc->CreateElement(QStringLiteral("Standards"));
     if (!root)
         return nullptr;
+    // What is written must open again: a second standard of the same names would not.
+    if (m_first.size() != m_standards.size()) {
+        for (int i = 0; i < m_standards.size(); ++i) {
+            const Ptr<IStandard>& s = m_standards[i];
+            if (indexOf(s->AlphaName(), s->CompleteName()) != i)
+                raiseError(vberr::InvalidProcedureCall, kCollectionSource,
+                    QStringLiteral("The limits hold the standard \"%1\" (%2) twice; remove one before saving.").arg(s->AlphaName(), s->CompleteName()));
+        }
+    }
     auto make = [&](const QString& name) {
         auto e = doc->CreateElement(name);
         if (!e)
@@ -397,6 +461,19 @@ void StandardCollection::PrintReport(const Ptr<IReport>& report, const Ptr<IStan
     QList<Ptr<IStandard>> standards;
     if (!selected) {
         standards = m_standards;
+    } else if (const auto chosen = std::dynamic_pointer_cast<StandardCollection>(selected)) {
+        // In the order of the selection, at the cost of our own standards: a report
+        // asks each of a sequence's elements with the same, possibly long, selection.
+        QList<QPair<int, Ptr<IStandard>>> placed;
+        for (int i = 0; i < m_standards.size(); ++i) {
+            const Ptr<IStandard>& own = m_standards[i];
+            const int place = chosen->indexOf(own->AlphaName(), own->CompleteName());
+            if (place >= 0 && indexOf(own->AlphaName(), own->CompleteName()) == i)
+                placed.append({place, own});
+        }
+        std::sort(placed.begin(), placed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (const auto& p : placed)
+            standards.append(p.second);
     } else {
         for (int i = 0; i < selected->Count(); ++i) {
             const auto s = selected->Item(i);

@@ -20,12 +20,16 @@
 // given on one side only (as the built-in limits give it) makes both sides relative.
 // Formulas are written back as they were given. Values are written so that they read
 // back to exactly the same single-precision number, with "." as the only decimal
-// separator; a value that is not such a number, and a standard of more than
-// kMaxLimitsPerStandard limits, refuse the whole element with the file and line.
+// separator. A value that is not such a number, a formula other than those a limit
+// can compute (isKnownLimitFormula), a second standard of the same names and a
+// standard of more than kMaxLimitsPerStandard limits refuse the whole element with
+// the file and line: none of them could be judged as the file means it.
 // A standard may hold several limits of one key; each is judged. Unknown elements are
 // skipped on load, so later additions stay readable by this reader.
 
+#include <QHash>
 #include <QList>
+#include <QPair>
 #include <array>
 #include <optional>
 
@@ -45,6 +49,7 @@ constexpr int kMaxLimitsPerStandard = 10000;
 // value, so callers need not know which formula a limit was given after creation.
 class Limit : public ILimit, public IRelativeLimit {
 public:
+    // Both raise for a formula that is not known, and then change nothing.
     void Initialize(const QString& key, const QString& unit, const QString& highFormula, const QString& lowFormula) override;
     QString Key() override { return m_key; }
     QString Unit() override { return m_unit; }
@@ -82,8 +87,13 @@ private:
 // The host's relative-limit class: the same as a limit.
 class RelativeLimit : public Limit {};
 
+// "Y", "X+Y", "X+(X*Y%)" (blanks and letter case aside) or empty: the formulas a
+// limit computes. Any other is refused wherever it would be taken.
+bool isKnownLimitFormula(const QString& formula);
+
 // Evaluates a limit formula with X the preset and Y the limit value; an empty
-// or unknown formula is the value itself.
+// formula is the value itself. Raises for a formula that is not known: a limit
+// that cannot be computed judges nothing, and must not pass as its bare value.
 double evaluateLimitFormula(const QString& formula, double x, double y);
 
 class Standard : public IStandard {
@@ -113,26 +123,38 @@ private:
     QList<Ptr<ILimit>> m_limits;
 };
 
+// A standard is found by the names it had when it was added, in constant time: a
+// test's own standards and a run's selection may each hold thousands.
 class StandardCollection : public IStandardCollection {
 public:
     int Count() override { return static_cast<int>(m_standards.size()); }
     Ptr<IStandard> Item(int index) override;
+    // The first standard of the names.
     Ptr<IStandard> Find(std::int32_t flags, const QString& alphaName, const QString& completeName) override;
+    // The place of the first standard of the names; -1 when there is none.
+    int indexOf(const QString& alphaName, const QString& completeName) const;
+    // Beside one of the same names too (a selection may name a standard twice);
+    // Save refuses such a collection.
     void Add(const Ptr<IStandard>& standard) override;
-    void Clear() override { m_standards.clear(); }
+    void Clear() override;
     Ptr<IStandardCollection> Clone() override;
     void Load(const Ptr<IXmlElement>& element, const Ptr<IProtocolLog>& log) override;
     Ptr<IXmlElement> Save(const Ptr<IXmlDocument>& doc) override;
     // The measurement table is an array of rows, each an array (key, caption, number
     // format, measurement); a row's limit is that of its key or of the key's first
-    // four characters. Without a selection every standard is printed.
+    // four characters. Without a selection every standard is printed, else those of
+    // the selection in its order; the cost follows this collection, not the selection.
     void PrintReport(const Ptr<IReport>& report, const Ptr<IStandardCollection>& selected, const Variant& measurementTable) override;
     void SetOwner(const Ptr<ITestElement>& owner) override { m_owner = owner; }
 
     Ptr<ITestElement> owner() const { return m_owner.lock(); }
 
 private:
+    using Names = QPair<QString, QString>;
+    void append(const Ptr<IStandard>& standard);
+
     QList<Ptr<IStandard>> m_standards;
+    QHash<Names, int> m_first; // the place of the first standard of each names
     std::weak_ptr<ITestElement> m_owner; // the element holds us through its limits
 };
 

@@ -6,8 +6,8 @@
 #include <QLabel>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
-#include <utility>
 
 #include "host/Standards.h"
 #include "platform/Automation.h"
@@ -52,6 +52,17 @@ QString valueText(const Ptr<ILimit>& limit, int index)
     return singleToString(limit->Value(index));
 }
 
+constexpr int kValueColumn[2] = {XLimitView::HighColumn, XLimitView::LowColumn};
+constexpr int kUnitColumn[2] = {XLimitView::HighUnitColumn, XLimitView::LowUnitColumn};
+constexpr int kFormulaColumn[2] = {XLimitView::HighFormulaColumn, XLimitView::LowFormulaColumn};
+
+QTableWidgetItem* fixedItem(const QString& text = {})
+{
+    auto* item = new QTableWidgetItem(text);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    return item;
+}
+
 } // namespace
 
 XLimitView::XLimitView() : m_panel(new QWidget)
@@ -69,9 +80,10 @@ XLimitView::XLimitView() : m_panel(new QWidget)
 
     m_table = new QTableWidget(0, ColumnCount, m_panel);
     m_table->setObjectName(QStringLiteral("limits"));
-    m_table->setHorizontalHeaderLabels({QStringLiteral("Key"), QStringLiteral("Unit"), QStringLiteral("High"), QStringLiteral("Low"), QStringLiteral("Formula")});
-    // The values share what room is left once key, unit and formula are shown whole,
-    // so that the formula is never scrolled out of view.
+    m_table->setHorizontalHeaderLabels({QStringLiteral("Key"), QStringLiteral("High"), QStringLiteral("Unit"), QStringLiteral("Formula"), QStringLiteral("Low"),
+        QStringLiteral("Unit"), QStringLiteral("Formula")});
+    // The values share what room is left once key, units and formulas are shown
+    // whole, so that no formula is ever scrolled out of view.
     QHeaderView* header = m_table->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::ResizeToContents);
     header->setSectionResizeMode(HighColumn, QHeaderView::Stretch);
@@ -83,7 +95,7 @@ XLimitView::XLimitView() : m_panel(new QWidget)
     m_context = std::make_unique<QObject>();
     QObject::connect(m_standards, &QComboBox::currentIndexChanged, m_context.get(), [this] {
         if (!m_filling)
-            fillValues();
+            buildLines();
     });
     QObject::connect(m_table, &QTableWidget::itemChanged, m_context.get(), [this](QTableWidgetItem* item) { valueEdited(item); });
     applyLocks();
@@ -127,55 +139,28 @@ void XLimitView::SetFocus()
 
 void XLimitView::AddLimitRow(const QString& key, const QString& caption, const QString& unit, const QString& operators)
 {
-    const Row row{key, caption, unit, parseOperators(operators)};
-    const int index = static_cast<int>(m_rows.size());
-    m_rows.append(row);
-
-    m_filling = true;
-    m_table->insertRow(index);
-    auto fixed = [](const QString& text) {
-        auto* item = new QTableWidgetItem(text);
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-        return item;
-    };
-    m_table->setVerticalHeaderItem(index, new QTableWidgetItem(caption));
-    m_table->setItem(index, KeyColumn, fixed(key));
-    m_table->setItem(index, UnitColumn, fixed(unit));
-    m_table->setItem(index, HighColumn, new QTableWidgetItem);
-    m_table->setItem(index, LowColumn, new QTableWidgetItem);
-    if (row.operators.isEmpty()) {
-        m_table->setItem(index, FormulaColumn, fixed(QString()));
-    } else {
-        auto* box = new QComboBox;
-        box->addItems(row.operators);
-        m_table->setCellWidget(index, FormulaColumn, box);
-        QObject::connect(box, &QComboBox::currentTextChanged, m_context.get(), [this, box](const QString& formula) {
-            for (int r = 0; r < m_table->rowCount(); ++r) {
-                if (m_table->cellWidget(r, FormulaColumn) == box)
-                    formulaChosen(r, formula);
-            }
-        });
-    }
-    m_filling = false;
-    fillValues();
+    m_rows.append(Row{key, caption, unit, parseOperators(operators)});
+    buildLines();
 }
 
 void XLimitView::Initialize(const Variant& inData)
 {
     m_limits = valueOr([&] { return inData.toInterface<ILimitData>(); }, Ptr<ILimitData>());
     fillStandards();
-    fillValues();
+    buildLines();
 }
 
 void XLimitView::Refresh()
 {
     fillStandards();
-    fillValues();
+    buildLines();
 }
 
-QComboBox* XLimitView::formulaBox(int row) const
+QComboBox* XLimitView::formulaBox(int line, int side) const
 {
-    return qobject_cast<QComboBox*>(m_table->cellWidget(row, FormulaColumn));
+    if (side != elvHigh && side != elvLow)
+        return nullptr;
+    return qobject_cast<QComboBox*>(m_table->cellWidget(line, kFormulaColumn[side]));
 }
 
 QStringList XLimitView::operators(int row) const
@@ -209,44 +194,93 @@ void XLimitView::fillStandards()
     m_filling = false;
 }
 
+void XLimitView::buildLines()
+{
+    // Every limit of a row's key is judged and printed, so each has a line to be
+    // seen and edited on.
+    const Ptr<IStandard> standard = currentStandard();
+    const QList<Ptr<ILimit>> limits = standard ? valueOr([&] { return standard->Limits(); }, QList<Ptr<ILimit>>()) : QList<Ptr<ILimit>>();
+    m_lines.clear();
+    for (int r = 0; r < m_rows.size(); ++r) {
+        int count = 0;
+        for (const Ptr<ILimit>& limit : limits)
+            if (limit && limit->Key() == m_rows[r].key)
+                ++count;
+        for (int nth = 0; nth < std::max(count, 1); ++nth)
+            m_lines.append(Line{r, nth});
+    }
+
+    m_filling = true;
+    m_table->clearContents();
+    m_table->setRowCount(static_cast<int>(m_lines.size()));
+    for (int line = 0; line < m_lines.size(); ++line) {
+        const Row& row = m_rows[m_lines[line].row];
+        const int nth = m_lines[line].nth;
+        m_table->setVerticalHeaderItem(line, new QTableWidgetItem(nth == 0 ? row.caption : QStringLiteral("%1 (%2)").arg(row.caption).arg(nth + 1)));
+        m_table->setItem(line, KeyColumn, fixedItem(row.key));
+        for (int side : {elvHigh, elvLow}) {
+            m_table->setItem(line, kValueColumn[side], new QTableWidgetItem);
+            m_table->setItem(line, kUnitColumn[side], fixedItem());
+            if (row.operators.isEmpty()) {
+                m_table->setItem(line, kFormulaColumn[side], fixedItem());
+                continue;
+            }
+            auto* box = new QComboBox;
+            box->addItems(row.operators);
+            m_table->setCellWidget(line, kFormulaColumn[side], box);
+            QObject::connect(box, &QComboBox::currentTextChanged, m_context.get(), [this, box](const QString& formula) { formulaChosen(box, formula); });
+        }
+    }
+    m_filling = false;
+    fillValues();
+}
+
+Ptr<ILimit> XLimitView::limitAt(int line) const
+{
+    const Ptr<IStandard> standard = currentStandard();
+    if (!standard || line < 0 || line >= m_lines.size())
+        return nullptr;
+    const QString& key = m_rows[m_lines[line].row].key;
+    int nth = m_lines[line].nth;
+    for (const Ptr<ILimit>& limit : standard->Limits()) {
+        if (limit && limit->Key() == key && nth-- == 0)
+            return limit;
+    }
+    return nullptr;
+}
+
 void XLimitView::fillValues()
 {
     m_filling = true;
-    const Ptr<IStandard> standard = currentStandard();
-    for (int r = 0; r < m_rows.size(); ++r) {
-        const Ptr<ILimit> limit = standard ? standard->FindLimit(m_rows[r].key) : nullptr;
-        m_table->item(r, HighColumn)->setText(valueText(limit, elvHigh));
-        m_table->item(r, LowColumn)->setText(valueText(limit, elvLow));
-        showUnit(r, limit ? limit->Formula(elvHigh) : QString());
-        if (QComboBox* box = formulaBox(r)) {
-            // One formula per row: the high side's, or the low side's where the high side has none.
-            QString formula = limit ? limit->Formula(elvHigh) : QString();
-            if (isPlain(formula))
-                formula = QStringLiteral("Y");
-            int index = -1;
-            for (int i = 0; i < box->count(); ++i) {
-                if (normalised(box->itemText(i)) == normalised(formula))
-                    index = i;
+    for (int line = 0; line < m_lines.size(); ++line) {
+        const Row& row = m_rows[m_lines[line].row];
+        const Ptr<ILimit> limit = valueOr([&] { return limitAt(line); }, Ptr<ILimit>());
+        for (int side : {elvHigh, elvLow}) {
+            // The formula the side computes with: its own, else the other side's.
+            const QString formula = limit ? valueOr([&] { return limit->Formula(side); }, QString()) : QString();
+            m_table->item(line, kValueColumn[side])->setText(valueText(limit, side));
+            // A percentage formula holds percent of the preset, not values in the row's unit.
+            m_table->item(line, kUnitColumn[side])->setText(formula.contains(QLatin1Char('%')) ? QStringLiteral("%") : row.unit);
+            if (QComboBox* box = formulaBox(line, side)) {
+                const QString shown = isPlain(formula) ? QStringLiteral("Y") : formula;
+                int index = -1;
+                for (int i = 0; i < box->count(); ++i) {
+                    if (normalised(box->itemText(i)) == normalised(shown))
+                        index = i;
+                }
+                if (index < 0) {
+                    // A formula from elsewhere that the row does not offer is still shown.
+                    box->addItem(shown);
+                    index = box->count() - 1;
+                }
+                box->setCurrentIndex(index);
+            } else {
+                m_table->item(line, kFormulaColumn[side])->setText(isPlain(formula) ? QString() : formula);
             }
-            if (index < 0) {
-                // A formula from elsewhere that the row does not offer is still shown.
-                box->addItem(formula);
-                index = box->count() - 1;
-            }
-            box->setCurrentIndex(index);
         }
     }
     m_filling = false;
     applyLocks();
-}
-
-void XLimitView::showUnit(int row, const QString& formula)
-{
-    // A percentage formula holds percent of the preset, not values in the row's unit.
-    const QString unit = formula.contains(QLatin1Char('%')) ? QStringLiteral("%") : m_rows[row].unit;
-    const bool filling = std::exchange(m_filling, true);
-    m_table->item(row, UnitColumn)->setText(unit);
-    m_filling = filling;
 }
 
 void XLimitView::applyLocks()
@@ -254,20 +288,21 @@ void XLimitView::applyLocks()
     const bool editable = !m_locked && currentStandard();
     m_table->setEditTriggers(editable ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed | QAbstractItemView::AnyKeyPressed
                                       : QAbstractItemView::NoEditTriggers);
-    for (int r = 0; r < m_table->rowCount(); ++r) {
-        if (QComboBox* box = formulaBox(r))
-            box->setEnabled(editable);
+    for (int line = 0; line < m_table->rowCount(); ++line) {
+        for (int side : {elvHigh, elvLow})
+            if (QComboBox* box = formulaBox(line, side))
+                box->setEnabled(editable);
     }
 }
 
-Ptr<ILimit> XLimitView::limitFor(int row)
+Ptr<ILimit> XLimitView::limitFor(int line)
 {
-    const Ptr<IStandard> standard = currentStandard();
-    if (!standard)
-        return nullptr;
-    const Row& r = m_rows[row];
-    if (Ptr<ILimit> limit = standard->FindLimit(r.key))
+    if (Ptr<ILimit> limit = limitAt(line))
         return limit;
+    const Ptr<IStandard> standard = currentStandard();
+    if (!standard || line < 0 || line >= m_lines.size())
+        return nullptr;
+    const Row& r = m_rows[m_lines[line].row];
     auto made = std::make_shared<Limit>();
     made->Initialize(r.key, r.unit, QString(), QString());
     standard->AddLimit(made);
@@ -278,7 +313,7 @@ void XLimitView::valueEdited(QTableWidgetItem* item)
 {
     if (m_filling || !item || (item->column() != HighColumn && item->column() != LowColumn))
         return;
-    const int row = item->row();
+    const int line = item->row();
     const int index = item->column() == HighColumn ? elvHigh : elvLow;
     const QString text = item->text().trimmed();
     double number = 0;
@@ -286,7 +321,7 @@ void XLimitView::valueEdited(QTableWidgetItem* item)
     bool done = false;
     if (valid && !m_locked) {
         ignoreErrors([&] {
-            const Ptr<ILimit> limit = limitFor(row);
+            const Ptr<ILimit> limit = limitFor(line);
             if (!limit)
                 return;
             if (text.isEmpty())
@@ -302,24 +337,33 @@ void XLimitView::valueEdited(QTableWidgetItem* item)
         changed();
 }
 
-void XLimitView::formulaChosen(int row, const QString& formula)
+void XLimitView::formulaChosen(QComboBox* box, const QString& formula)
 {
-    if (m_filling || m_locked)
+    if (m_filling)
         return;
-    bool done = false;
-    ignoreErrors([&] {
-        const Ptr<ILimit> limit = limitFor(row);
-        if (!limit)
-            return;
-        // One formula per row: the high and the low limit are relative alike.
-        limit->SetFormula(elvHigh, formula);
-        limit->SetFormula(elvLow, formula);
-        done = true;
-    });
-    if (done) {
-        showUnit(row, formula);
-        changed();
+    int line = -1;
+    int side = elvHigh;
+    for (int l = 0; l < m_lines.size() && line < 0; ++l) {
+        for (int s : {elvHigh, elvLow})
+            if (formulaBox(l, s) == box) {
+                line = l;
+                side = s;
+            }
     }
+    bool done = false;
+    if (line >= 0 && !m_locked) {
+        ignoreErrors([&] {
+            const Ptr<ILimit> limit = limitFor(line);
+            if (!limit)
+                return;
+            // The side's own formula; a side without one computes with this one too.
+            limit->SetFormula(side, formula);
+            done = true;
+        });
+    }
+    fillValues();
+    if (done)
+        changed();
 }
 
 void XLimitView::changed()

@@ -1,9 +1,11 @@
 #pragma once
 // The host's limit view: edits the limits of one test. The plug-in names the rows
 // (AddLimitRow) and hands over its limits (Initialize); the operator picks one of
-// the test's standards and edits, per row, the high and low value and, where the
-// row offers formulas, the formula of the limit. Each edit goes straight into the
-// standard and is announced to the callback with "Change".
+// the test's standards and edits every limit the standard holds for a row's key,
+// one line each (one empty line where it holds none): per side the value and,
+// where the row offers formulas, the formula, beside the unit that side's formula
+// makes. Each edit goes straight into the standard and is announced to the
+// callback with "Change".
 
 #include <QList>
 #include <QPointer>
@@ -24,7 +26,8 @@ namespace kelto::host {
 
 class XLimitView : public ICustomControl, public ILimitView {
 public:
-    enum Column { KeyColumn, UnitColumn, HighColumn, LowColumn, FormulaColumn, ColumnCount };
+    // Each side of a limit has its value, its unit and its formula.
+    enum Column { KeyColumn, HighColumn, HighUnitColumn, HighFormulaColumn, LowColumn, LowUnitColumn, LowFormulaColumn, ColumnCount };
 
     XLimitView();
     ~XLimitView() override;
@@ -47,8 +50,8 @@ public:
     // For the host window and tests.
     QTableWidget* table() const { return m_table; }
     QComboBox* standardBox() const { return m_standards; }
-    // The formula list of a row; null for a row without one.
-    QComboBox* formulaBox(int row) const;
+    // The formula list of one side of a line; null where the row offers none.
+    QComboBox* formulaBox(int line, int side) const;
     // The formulas a row offers ("Y", "X+Y", "X+(X*Y%)"); empty for none.
     QStringList operators(int row) const;
     Ptr<IStandard> currentStandard() const;
@@ -60,16 +63,23 @@ private:
         QString unit;
         QStringList operators;
     };
+    // A line of the table: the nth limit of a row's key in the chosen standard.
+    struct Line {
+        int row;
+        int nth;
+    };
 
     void fillStandards();
+    // Lays out one line per limit of each row's key, then shows the values.
+    void buildLines();
     void fillValues();
-    void showUnit(int row, const QString& formula);
     void applyLocks();
     void valueEdited(QTableWidgetItem* item);
-    void formulaChosen(int row, const QString& formula);
-    // The standard's limit of the row's key, made when absent; relative when the
-    // formula asks for it.
-    Ptr<ILimit> limitFor(int row);
+    void formulaChosen(QComboBox* box, const QString& formula);
+    // The limit a line shows; null for the empty line of a key without one.
+    Ptr<ILimit> limitAt(int line) const;
+    // The same, made and added to the standard when the line has none yet.
+    Ptr<ILimit> limitFor(int line);
     void changed();
 
     QPointer<QWidget> m_panel; // owned by whatever window holds it
@@ -77,6 +87,7 @@ private:
     QComboBox* m_standards = nullptr;
     QTableWidget* m_table = nullptr;
     QList<Row> m_rows;
+    QList<Line> m_lines;
     Ptr<ILimitData> m_limits;
     Ptr<ICallBack> m_callBack;
     bool m_locked = false;

@@ -5,6 +5,7 @@
 #include "framework/CLimitData.h"
 #include "framework/MMiscUtils.h"
 #include "host/HostLog.h"
+#include "host/Judgement.h"
 #include "host/Report.h"
 #include "host/Standards.h"
 #include "host/TestSetup.h"
@@ -184,6 +185,32 @@ TEST(CLimitDataEvaluation, noSyncAndEmptyReadingsFailALimitedKeyAndStayAsStored)
     EXPECT_EQ(good->Status(), emsPassed);
 }
 
+TEST(CLimitDataEvaluation, validationAgreesWithTheRunOnEveryReading)
+{
+    // The host asks ValidateLimits about one standard; the run's verdict comes from
+    // FindFailedStandards. A numbered charge time of 0 is a discharge that never came.
+    Fixture f(1400);
+    f.limits->CopyFrom(Fixture::holding(makeStandard(QStringLiteral("A"), QStringLiteral("A 1"), {{QStringLiteral("CHTI"), 15.0f, kNone}})));
+    f.limits->Standards()->Add(makeStandard(QStringLiteral("B"), QStringLiteral("B 1"), {{QStringLiteral("CHTI"), 5.0f, -4.0f, QStringLiteral("X+Y")}}));
+    f.limits->Standards()->Add(makeStandard(QStringLiteral("C"), QStringLiteral("C 1"), {}));
+    const Variant readings[] = {0.0, 0.5, 12.0, 16.0, std::numeric_limits<double>::quiet_NaN(), QStringLiteral("NOSYNC"), Variant()};
+    for (const QString& name : {QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")}) {
+        const auto selected = makeCollection({makeStandard(name, name + QStringLiteral(" 1"), {})});
+        const auto own = f.limits->Standards()->Find(0, name, name + QStringLiteral(" 1"));
+        for (const QString& key : {QStringLiteral("CHTI"), QStringLiteral("CHTI5")}) {
+            for (const Variant& preset : {Variant(10.0), Variant(QStringLiteral("abc"))}) {
+                for (const Variant& value : readings) {
+                    SCOPED_TRACE((name + QLatin1Char(' ') + key + QLatin1Char(' ') + value.toString() + QLatin1Char(' ') + preset.toString()).toStdString());
+                    const auto m = reading(key, value, preset);
+                    const bool runFails = f.limits->FindFailedStandards(m, selected) != nullptr;
+                    EXPECT_EQ(m->ValidateLimits(own), runFails ? emsFailed : 0);
+                }
+            }
+        }
+    }
+    EXPECT_EQ(reading(QStringLiteral("CHTI5"), 0.0)->ValidateLimits(f.limits->Standards()->Item(0)), emsFailed);
+}
+
 TEST(CLimitDataEvaluation, withoutStandardsOrSelectionEveryMeasurementPasses)
 {
     Fixture f(400);
@@ -215,8 +242,10 @@ TEST(CLimitDataStandards, builtInLimitsFollowTheTestType)
     auto empty = waveform.limits->CreateStandard(QStringLiteral("EN"), QStringLiteral("EN 1"));
     ASSERT_TRUE(empty);
     EXPECT_TRUE(empty->Limits().isEmpty());
-    waveform.limits->CreateStandard(QStringLiteral("EN"), QStringLiteral("EN 1"));
-    EXPECT_EQ(waveform.limits->Standards()->Count(), 2);
+    // A standard is known by its names: asked again, the test gives the one it holds,
+    // for a second of the same names could never be judged.
+    EXPECT_EQ(waveform.limits->CreateStandard(QStringLiteral("EN"), QStringLiteral("EN 1")), empty);
+    EXPECT_EQ(waveform.limits->Standards()->Count(), 1);
 }
 
 TEST(CLimitDataStandards, templateStandardOfThePlugInComesFirst)
@@ -392,4 +421,57 @@ TEST(CLimitDataReport, withoutARunNothingIsPrintedAndTheMissingRunIsReported)
     EXPECT_TRUE(report->tables().isEmpty());
     ASSERT_EQ(host::HostLog::instance().reportedErrors().size(), 1);
     EXPECT_EQ(host::HostLog::instance().reportedErrors()[0].number, vberr::ObjectNotSet);
+}
+
+// ---- cost -------------------------------------------------------------------------------------
+
+namespace {
+
+// Every read of a name counts: a lookup that walks the standards reads them all.
+struct Counted : host::Standard {
+    static inline long reads = 0;
+    QString AlphaName() override { return ++reads, host::Standard::AlphaName(); }
+    QString CompleteName() override { return ++reads, host::Standard::CompleteName(); }
+};
+
+} // namespace
+
+TEST(CLimitDataCost, aSequencesStandardsAreMatchedAtACostInProportionToTheirNumber)
+{
+    // Names of the sequence's standards read while they are listed, judged and printed.
+    auto readsFor = [](int elements, int standardsEach) {
+        QList<Ptr<FakeElement>> held;
+        QList<Ptr<ITestElement>> sequence;
+        for (int e = 0; e < elements; ++e) {
+            Fixture f(300);
+            f.limits->CreateStandard(QStringLiteral("seed"), QString());
+            f.limits->Standards()->Clear();
+            for (int k = 0; k < standardsEach; ++k) {
+                auto s = std::make_shared<Counted>();
+                s->SetNames(QStringLiteral("S%1").arg(e * standardsEach + k), QStringLiteral("C"), 1);
+                f.limits->Standards()->Add(s);
+            }
+            auto result = std::make_shared<FakeResult>();
+            result->add(QStringLiteral("CHTI"), 5.0);
+            f.element->result = result;
+            held.append(f.element);
+            sequence.append(f.element);
+        }
+        Counted::reads = 0;
+        const auto selected = host::standardsHeldBy(sequence);
+        auto setup = std::make_shared<host::TestSetup>();
+        setup->setSelectedStandards(selected);
+        auto report = std::make_shared<host::Report>();
+        for (const auto& element : held) {
+            EXPECT_TRUE(host::judgedByNoLimit(element, selected));
+            element->limits->PrintReport(report, setup);
+        }
+        return Counted::reads;
+    };
+    // The shapes of a long file: one element with many standards, many elements with a few.
+    for (const auto& [elements, standardsEach] : {std::pair{1, 400}, std::pair{40, 10}}) {
+        SCOPED_TRACE(std::to_string(elements) + " x " + std::to_string(standardsEach));
+        const long once = readsFor(elements, standardsEach);
+        EXPECT_LE(readsFor(elements * 2, standardsEach) + readsFor(elements, standardsEach * 2), 4 * once + once / 2);
+    }
 }

@@ -195,6 +195,21 @@ TEST(CMeasurementLimits, percentUnitFollowsTheLimitsFormulaOnBothSides)
     EXPECT_EQ(m->GetLimitValue(standard, elvLow, eff::Text | eff::Unit).toString(), QStringLiteral("-15.0 %"));
     EXPECT_EQ(m->GetLimitValue(standard, elvLow, eff::Calculate | eff::Text | eff::Unit).toString(), QStringLiteral("170.0 J"));
     EXPECT_EQ(m->GetLimitValue(standard, elvHigh, eff::Calculate), Variant(230.0f));
+
+    // A side with a plain formula of its own holds a value in the measurement's unit,
+    // whatever the other side holds.
+    for (int plain : {elvHigh, elvLow}) {
+        SCOPED_TRACE(plain);
+        auto mixed = ComponentRuntime::instance().createAs<ILimit>(QLatin1String(hostclass::RelativeLimit));
+        mixed->Initialize(QStringLiteral("ENGY"), QStringLiteral("J"), plain == elvHigh ? QStringLiteral("Y") : QStringLiteral("X+(X*Y%)"),
+            plain == elvLow ? QStringLiteral("Y") : QStringLiteral("X+(X*Y%)"));
+        mixed->SetValue(elvHigh, 15);
+        mixed->SetValue(elvLow, -15);
+        auto own = makeStandard(QStringLiteral("B"), QStringLiteral("B 1"), {});
+        own->AddLimit(mixed);
+        EXPECT_EQ(m->GetLimitValue(own, plain, eff::Text | eff::Unit).toString().section(QLatin1Char(' '), 1), QStringLiteral("J"));
+        EXPECT_EQ(m->GetLimitValue(own, 1 - plain, eff::Text | eff::Unit).toString().section(QLatin1Char(' '), 1), QStringLiteral("%"));
+    }
 }
 
 TEST(CMeasurementLimits, validationPassesBoundsAndFailsBeyondThem)

@@ -9,13 +9,14 @@
 #include "LimitTestDoubles.h"
 #include "framework/CLimitData.h"
 #include "framework/FDialogWrapper.h"
+#include "host/XmlDocument.h"
 
 using namespace kelto;
 using namespace kelto::testing;
 
 namespace {
 
-enum { KeyColumn, UnitColumn, HighColumn, LowColumn, FormulaColumn };
+enum { KeyColumn, HighColumn, UnitColumn, FormulaColumn, LowColumn, LowUnitColumn, LowFormulaColumn };
 
 struct Recorder : ICallBack {
     QStringList events;
@@ -47,7 +48,10 @@ struct Dialog {
             out << (c < 0 ? table->verticalHeaderItem(r)->text() : table->item(r, c)->text());
         return out;
     }
-    QComboBox* formulas(int row) const { return qobject_cast<QComboBox*>(table->cellWidget(row, FormulaColumn)); }
+    QComboBox* formulas(int row, int side = elvHigh) const
+    {
+        return qobject_cast<QComboBox*>(table->cellWidget(row, side == elvHigh ? FormulaColumn : LowFormulaColumn));
+    }
     QStringList operators(int row) const
     {
         QStringList out;
@@ -191,8 +195,11 @@ TEST(LimitDialog, chosenFormulaMakesTheLimitRelativeToThePreset)
     Dialog d(100);
     auto standard = d.limits->CreateStandard(QStringLiteral("A"), QStringLiteral("A 1"));
     ASSERT_TRUE(d.open());
-    EXPECT_EQ(d.formulas(0)->currentText(), QStringLiteral("X+(X*Y%)"));
+    // The built-in formula stands on the high side; the low side computes with it.
+    for (int side : {elvHigh, elvLow})
+        EXPECT_EQ(d.formulas(0, side)->currentText(), QStringLiteral("X+(X*Y%)"));
     EXPECT_EQ(d.table->item(0, UnitColumn)->text(), QStringLiteral("%")) << "a percentage of the preset, not joules";
+    EXPECT_EQ(d.table->item(0, LowUnitColumn)->text(), QStringLiteral("%"));
 
     d.formulas(0)->setCurrentIndex(1); // "X+Y"
     d.type(0, HighColumn, QStringLiteral("20"));
@@ -200,6 +207,7 @@ TEST(LimitDialog, chosenFormulaMakesTheLimitRelativeToThePreset)
     EXPECT_EQ(limit->Formula(elvHigh), QStringLiteral("X+Y"));
     EXPECT_EQ(limit->Formula(elvLow), QStringLiteral("X+Y"));
     EXPECT_EQ(d.table->item(0, UnitColumn)->text(), QStringLiteral("J"));
+    EXPECT_EQ(d.formulas(0, elvLow)->currentText(), QStringLiteral("X+Y"));
 
     auto m = std::make_shared<CMeasurement>();
     m->Initialize(QStringLiteral("ENGY"), QString(), QStringLiteral("J"), evtNumber);
@@ -272,4 +280,46 @@ TEST(LimitDialog, aPercentageTypedIntoABuiltInLimitIsRelativeOnBothSides)
     m->SetPresetValue(200);
     EXPECT_EQ(m->GetLimitValue(standard, elvLow, eff::Calculate | eff::Text | eff::Unit).toString(), QStringLiteral("170 J"));
     EXPECT_EQ(m->GetLimitValue(standard, elvLow, eff::Text | eff::Unit).toString(), QStringLiteral("-15 %"));
+}
+
+TEST(LimitDialog, everyLimitOfAKeyHasALineAndEachSideShowsItsOwnFormulaAndUnit)
+{
+    // Both limits of the key are judged and printed, so both are shown and edited;
+    // the first has a percentage above and a plain value below.
+    Dialog d(100);
+    auto doc = std::make_shared<host::XmlDocument>();
+    ASSERT_TRUE(doc->LoadXml(QStringLiteral("<ExpectedResult><Standard Alpha=\"A\" Complete=\"A 1\">"
+                                            "<Limit Key=\"ENGY\" Unit=\"J\"><High Value=\"15\" Formula=\"X+(X*Y%)\"/><Low Value=\"90\" Formula=\"Y\"/></Limit>"
+                                            "<Limit Key=\"ENGY\" Unit=\"J\"><High Value=\"110\"/></Limit>"
+                                            "</Standard></ExpectedResult>")));
+    d.limits->Load(doc->DocumentElement(), nullptr);
+    ASSERT_TRUE(d.open());
+    auto recorder = std::make_shared<Recorder>();
+    d.dialog->SetCallBack(recorder);
+    const QList<Ptr<ILimit>> limits = d.limits->Standards()->Item(0)->Limits();
+    ASSERT_EQ(limits.size(), 2);
+
+    auto line = [&](int row) {
+        QStringList cells;
+        for (int c = HighColumn; c <= LowFormulaColumn; ++c)
+            cells << (d.table->cellWidget(row, c) ? d.formulas(row, c == FormulaColumn ? elvHigh : elvLow)->currentText() : d.table->item(row, c)->text());
+        return cells.join(QLatin1Char(' '));
+    };
+    ASSERT_EQ(d.table->rowCount(), 2);
+    EXPECT_EQ(d.column(-1), (QStringList{"Energy", "Energy (2)"}));
+    EXPECT_EQ(line(0), QStringLiteral("15 % X+(X*Y%) 90 J Y"));
+    EXPECT_EQ(line(1), QStringLiteral("110 J Y  J Y"));
+
+    d.type(1, HighColumn, QStringLiteral("105"));
+    EXPECT_EQ(limits[1]->Value(elvHigh), 105.0f);
+    EXPECT_EQ(limits[0]->Value(elvHigh), 15.0f);
+    // A side's formula is its own: the other side keeps its own.
+    d.formulas(0, elvLow)->setCurrentText(QStringLiteral("X+(X*Y%)"));
+    EXPECT_EQ(limits[0]->Formula(elvLow), QStringLiteral("X+(X*Y%)"));
+    EXPECT_EQ(line(0), QStringLiteral("15 % X+(X*Y%) 90 % X+(X*Y%)"));
+    d.formulas(0, elvHigh)->setCurrentText(QStringLiteral("Y"));
+    EXPECT_EQ(limits[0]->Formula(elvHigh), QStringLiteral("Y"));
+    EXPECT_EQ(line(0), QStringLiteral("15 J Y 90 % X+(X*Y%)"));
+    EXPECT_EQ(recorder->events, (QStringList{"Change", "Change", "Change"}));
+    d.dialog->Unload();
 }

@@ -37,8 +37,13 @@ public:
     void SetComment(const QString&) override {}
     bool HasDialog() override { return false; }
     std::int32_t Status() override { return 0; }
+    // By key, or by place from 1 as the host enumerates them.
     Ptr<IMeasurement> Measurement(const Variant& key) override
     {
+        if (key.isNumeric()) {
+            const int place = static_cast<int>(key.toDouble());
+            return place >= 1 && place <= measurements.size() ? measurements[place - 1] : nullptr;
+        }
         for (const auto& m : measurements)
             if (m->Key() == key.toString())
                 return m;

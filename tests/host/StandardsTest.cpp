@@ -245,6 +245,70 @@ TEST(StandardCollection, AValueThatCannotBeReadRefusesTheElementByLineStandardAn
     }
 }
 
+TEST(StandardCollection, AFormulaNoLimitComputesIsRefusedByLineStandardAndLimitAndNeverJudgedAsItsValue)
+{
+    // Read as a plain value, "X-(X*Y%)" with 15 would let 50 J pass at a 100 J preset.
+    for (const char* formula : {"X-(X*Y%)", "X-Y", "X+X*Y%"}) {
+        SCOPED_TRACE(formula);
+        auto doc = std::make_shared<XmlDocument>();
+        ASSERT_TRUE(doc->LoadXml(QStringLiteral("<ExpectedResult>\n<Standard Alpha=\"EN\" Complete=\"EN 1\">\n<Limit Key=\"ENGY\" Unit=\"J\">\n"
+                                                "<High Value=\"15\" Formula=\"X+(X*Y%)\"/>\n<Low Value=\"15\" Formula=\"%1\"/>\n</Limit>\n</Standard>\n</ExpectedResult>")
+                                     .arg(QLatin1String(formula))));
+        StandardCollection loaded;
+        EXPECT_EQ(errorTextOf([&] { loaded.Load(doc->DocumentElement(), nullptr); }),
+            QStringLiteral("The Low formula \"%1\" of the limit ENGY of the standard \"EN\" (line 5) is none that a limit computes "
+                           "(\"Y\", \"X+Y\" or \"X+(X*Y%)\"). Correct it in the file or remove it.")
+                .arg(QLatin1String(formula)));
+
+        // Nor does a limit take one, and a limit of another host that has one fails.
+        auto limit = makeLimit(QStringLiteral("ENGY"), QStringLiteral("X+Y"), 15.0f, std::nullopt);
+        EXPECT_EQ(errorNumberOf([&] { limit->SetFormula(elvLow, QLatin1String(formula)); }), vberr::InvalidProcedureCall);
+        EXPECT_EQ(errorNumberOf([&] { limit->Initialize(QStringLiteral("CHTI"), QString(), QString(), QLatin1String(formula)); }), vberr::InvalidProcedureCall);
+        EXPECT_EQ(limit->Key(), QStringLiteral("ENGY"));
+        EXPECT_EQ(limit->Formula(elvLow), QStringLiteral("X+Y"));
+        struct Foreign : Limit {
+            QString f;
+            QString Formula(int) override { return f; }
+        };
+        auto foreign = std::make_shared<Foreign>();
+        foreign->SetValue(elvLow, 15.0f);
+        foreign->f = QLatin1String(formula);
+        auto s = makeStandard(QStringLiteral("EN"), QStringLiteral("EN 1"));
+        s->AddLimit(foreign);
+        EXPECT_NE(errorNumberOf([&] { s->CheckValue(QString(), 50.0f, Variant(100.0f)); }), 0);
+    }
+    // Blanks and letter case do not make a formula another.
+    auto doc = std::make_shared<XmlDocument>();
+    ASSERT_TRUE(doc->LoadXml(QStringLiteral(R"(<ExpectedResult><Standard Alpha="EN" Complete="EN 1"><Limit Key="PACR" Unit="ppm">)"
+                                            R"(<High Value="5" Formula=" x + y "/></Limit></Standard></ExpectedResult>)")));
+    StandardCollection loaded;
+    loaded.Load(doc->DocumentElement(), nullptr);
+    EXPECT_EQ(loaded.Item(0)->CheckValue(QStringLiteral("PACR"), 75.0f, Variant(70.0f)), 0);
+    EXPECT_EQ(loaded.Item(0)->CheckValue(QStringLiteral("PACR"), 75.5f, Variant(70.0f)), 2);
+}
+
+TEST(StandardCollection, ASecondStandardOfTheSameNamesIsRefusedByLineAndIsNeverSaved)
+{
+    // Only the first of the two could be found by its names: 12 s would pass the
+    // first's 15 s, and the second's 10 s would never be judged or shown.
+    auto doc = std::make_shared<XmlDocument>();
+    ASSERT_TRUE(doc->LoadXml(QStringLiteral("<ExpectedResult>\n<Standard Alpha=\"IEC\" Complete=\"IEC 1\">\n<Limit Key=\"CHTI\" Unit=\"s\"><High Value=\"15\"/></Limit>\n"
+                                            "</Standard>\n<Standard Alpha=\"IEC\" Complete=\"IEC 2\"/>\n<Standard Alpha=\"IEC\" Complete=\"IEC 1\">\n"
+                                            "<Limit Key=\"CHTI\" Unit=\"s\"><High Value=\"10\"/></Limit>\n</Standard>\n</ExpectedResult>")));
+    StandardCollection loaded;
+    EXPECT_EQ(errorTextOf([&] { loaded.Load(doc->DocumentElement(), nullptr); }),
+        QStringLiteral("The standard \"IEC\" (IEC 1) (line 6) is given a second time. Join the limits of both into one standard, or rename one, in the file."));
+
+    StandardCollection twice;
+    twice.Add(makeStandard(QStringLiteral("IEC"), QStringLiteral("IEC 1")));
+    twice.Add(makeStandard(QStringLiteral("IEC"), QStringLiteral("IEC 2"))); // another complete name: another standard
+    auto out = std::make_shared<XmlDocument>();
+    EXPECT_TRUE(twice.Save(out));
+    twice.Add(makeStandard(QStringLiteral("IEC"), QStringLiteral("IEC 1")));
+    EXPECT_EQ(twice.Find(0, QStringLiteral("IEC"), QStringLiteral("IEC 1")), twice.Item(0));
+    EXPECT_EQ(errorTextOf([&] { twice.Save(out); }), QStringLiteral("The limits hold the standard \"IEC\" (IEC 1) twice; remove one before saving."));
+}
+
 TEST(StandardCollection, AStandardOfMoreLimitsThanTheBoundIsRefusedByLine)
 {
     // Generated, far beyond any real standard (a file stays within the XML node bound);

@@ -22,6 +22,7 @@
 #include "configurations/CConfigWaveform.h"
 #include "host/HostLog.h"
 #include "host/RegistryKey.h"
+#include "host/XLimitView.h"
 #include "host/XmlDocument.h"
 #include "host/app/HostCommands.h"
 #include "host/app/MainWindow.h"
@@ -442,6 +443,15 @@ TEST_F(HostAppTest, AnItemReadOnlyInPartIsNamedTheRestOpensAndASaveKeepsWhatTheF
             R"(<Item TestID="300"><TestElement ID="1"><ExpectedResult><Standard Alpha="EN" Complete="EN 1" Flags="1">)"
                 + QByteArray(R"(<Limit Key="CHTI" Unit="s"/>)").repeated(10001) + "</Standard></ExpectedResult></TestElement></Item>",
             QStringLiteral("the saved test cannot be read whole (The standard \"EN\" (%1, line 3) holds more than 10000 limits."), false},
+        {"limit formula unknown", // read as a plain value, 50 J would pass at 100 J
+            R"(<Item TestID="300"><TestElement ID="1"><ExpectedResult><Standard Alpha="EN" Complete="EN 1" Flags="1">)"
+            R"x(<Limit Key="ENGY" Unit="J"><Low Value="15" Formula="X-(X*Y%)"/></Limit></Standard></ExpectedResult></TestElement></Item>)x",
+            QStringLiteral("the saved test cannot be read whole (The Low formula \"X-(X*Y%)\" of the limit ENGY of the standard \"EN\" (%1, line 3) is none"), false},
+        {"standard given twice", // only the first would be judged and shown
+            R"(<Item TestID="300"><TestElement ID="1"><ExpectedResult><Standard Alpha="IEC" Complete="IEC 1" Flags="1">)"
+            R"(<Limit Key="CHTI" Unit="s"><High Value="15"/></Limit></Standard><Standard Alpha="IEC" Complete="IEC 1" Flags="1">)"
+            R"(<Limit Key="CHTI" Unit="s"><High Value="10"/></Limit></Standard></ExpectedResult></TestElement></Item>)",
+            QStringLiteral("the saved test cannot be read whole (The standard \"IEC\" (IEC 1) (%1, line 3) is given a second time."), false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -532,8 +542,8 @@ TEST_F(HostAppTest, TheWindowListsTheTestsAndDocksTheDialogsOfTheSelectedElement
     auto* limits = window.limitsDock()->findChild<QTableWidget*>(QStringLiteral("limits"));
     ASSERT_TRUE(limits && limits->isVisible());
     ASSERT_EQ(limits->rowCount(), 1);
-    EXPECT_EQ(limits->item(0, 1)->text(), QStringLiteral("%"));
-    EXPECT_EQ(limits->item(0, 2)->text(), QStringLiteral("15"));
+    EXPECT_EQ(limits->item(0, host::XLimitView::HighUnitColumn)->text(), QStringLiteral("%"));
+    EXPECT_EQ(limits->item(0, host::XLimitView::HighColumn)->text(), QStringLiteral("15"));
     for (int column = 0; column < limits->columnCount(); ++column) {
         const QRect cell = limits->visualRect(limits->model()->index(0, column));
         EXPECT_TRUE(limits->viewport()->rect().contains(cell)) << "column " << column << " is cut or out of view";

@@ -236,16 +236,26 @@ TEST_F(CTarvoXPlugInTest, AnIdThatIsNoWholeNumberOrOutOfRangeIsReportedByNameAnd
 
 TEST_F(CTarvoXPlugInTest, AStandardWithALimitValueThatCannotBeReadIsRefusedByFileAndLine)
 {
-    QString unreadable = kStandard;
-    unreadable.replace(QStringLiteral("Value=\"15\""), QStringLiteral("Value=\"NaN\""));
-    auto plugIn = initialised(chargeTime(QStringLiteral("300"), unreadable) + chargeTime(QStringLiteral("1400"), kStandard));
-    const QString file = dir.filePath(QStringLiteral("TarvoX.mpc"));
-    EXPECT_EQ(plugIn->Tests()->Item(300)->Limits()->Standards(), nullptr);
-    EXPECT_EQ(plugIn->Tests()->Item(1400)->Limits()->Standards()->Count(), 1);
-    const auto reported = host::HostLog::instance().reportedErrors();
-    ASSERT_EQ(reported.size(), 1);
-    EXPECT_TRUE(reported[0].text.startsWith(QStringLiteral("The High value \"NaN\" of the limit CHTI of the standard \"IEC\" (%1, line 1) is not a number").arg(file)))
-        << reported[0].text.toStdString();
+    const struct {
+        const char* replacement;
+        const char* said;
+    } cases[] = {
+        {"Value=\"NaN\"", "The High value \"NaN\" of the limit CHTI of the standard \"IEC\" (%1, line 1) is not a number"},
+        {"Value=\"15\" Formula=\"X-Y\"", "The High formula \"X-Y\" of the limit CHTI of the standard \"IEC\" (%1, line 1) is none that a limit computes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.replacement);
+        host::HostLog::instance().clear();
+        QString unreadable = kStandard;
+        unreadable.replace(QStringLiteral("Value=\"15\""), QLatin1String(c.replacement));
+        auto plugIn = initialised(chargeTime(QStringLiteral("300"), unreadable) + chargeTime(QStringLiteral("1400"), kStandard));
+        const QString file = dir.filePath(QStringLiteral("TarvoX.mpc"));
+        EXPECT_EQ(plugIn->Tests()->Item(300)->Limits()->Standards(), nullptr);
+        EXPECT_EQ(plugIn->Tests()->Item(1400)->Limits()->Standards()->Count(), 1);
+        const auto reported = host::HostLog::instance().reportedErrors();
+        ASSERT_EQ(reported.size(), 1);
+        EXPECT_TRUE(reported[0].text.startsWith(QString::fromUtf8(c.said).arg(file))) << reported[0].text.toStdString();
+    }
 }
 
 TEST_F(CTarvoXPlugInTest, CreateTestCopiesAnEntryWithoutExpectedResults)
