@@ -180,8 +180,8 @@ TEST_F(ReportCommand, AReportThatCannotBeWrittenOrAPlugInThatCannotStartFails)
 
     // Beyond the user's file size limit the write fails with its reason, where the
     // system's signal for it would end the program unexplained.
-    write(path("report.html"), "the earlier report");
-    const test::HostRun limited = test::runHost({QStringLiteral("report"), sequenceFile(), QStringLiteral("-o"), path("report.html")}, {}, [](QProcess& host) {
+    write(path("limited.html"), "the earlier report");
+    const test::HostRun limited = test::runHost({QStringLiteral("report"), sequenceFile(), QStringLiteral("-o"), path("limited.html")}, {}, [](QProcess& host) {
         host.setChildProcessModifier([] {
             const rlimit limit{1024, 1024};
             ::setrlimit(RLIMIT_FSIZE, &limit);
@@ -191,9 +191,9 @@ TEST_F(ReportCommand, AReportThatCannotBeWrittenOrAPlugInThatCannotStartFails)
     EXPECT_EQ(limited.exitCode, 1);
     EXPECT_TRUE(limited.err.contains(QStringLiteral("Cannot write the report %1: %2. Check the file name, the folder's permissions and the free space; an "
                                                     "earlier report of that name is kept.")
-                                         .arg(path("report.html"), QString::fromLocal8Bit(std::strerror(EFBIG)))))
+                                         .arg(path("limited.html"), QString::fromLocal8Bit(std::strerror(EFBIG)))))
         << limited.err.toStdString();
-    EXPECT_EQ(contents(path("report.html")), QByteArray("the earlier report"));
+    EXPECT_EQ(contents(path("limited.html")), QByteArray("the earlier report"));
 
     ScopedFifo pipe(path("pipe.html"));
     ASSERT_TRUE(pipe.made());
