@@ -3,8 +3,8 @@
 //   READER COUNT
 //   HEAD<RS>UNIT<RS>TAIL
 //
-// (RS the byte 0x1E), for the file HEAD, UNIT repeated COUNT times and TAIL, with
-// as many units as fit one byte past the reader's size bound. READER is
+// (RS the byte 0x1E), for the file HEAD, UNIT repeated COUNT times and TAIL, the
+// units cut to what fits in one byte more than the reader's size bound. READER is
 // "sequence", "template" or "registry". Without both separators the rest is the
 // file as it is. A shape whose cost grows faster than its size (declarations,
 // attributes, one long value, many standards, a large registry) runs into the
