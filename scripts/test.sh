@@ -60,15 +60,17 @@ for target in "$folder"/bin/fuzz_*; do
   dict=()
   [ "$name" = reply ] || dict=(-dict=tests/fuzz/xml.dict)
   # The shape target makes files of up to the 8 MiB bound, each read in time
-  # linear in its size: it runs a few hundred inputs, not thousands, and its
-  # time-out catches a cost that grows faster than the file.
+  # linear in its size: it runs tens of inputs, not thousands, for longer, and
+  # its time-out catches a cost that grows faster than the file.
   timeout=10
+  target_seconds=$seconds
   target_min_runs=$min_runs
   if [ "$name" = shape ]; then
     timeout=60
+    target_seconds=$((seconds * 3))
     target_min_runs=0
   fi
-  echo "Fuzzing $name for $seconds s"
+  echo "Fuzzing $name for $target_seconds s"
   fuzz() {
     QT_QPA_PLATFORM=offscreen "$target" "$@" -timeout="$timeout" -max_len=16384 "${dict[@]}" \
       -artifact_prefix="$crashes/" -print_final_stats=1 "$found" "$corpus" >>"$log" 2>&1
@@ -76,9 +78,9 @@ for target in "$folder"/bin/fuzz_*; do
   runs() { grep -E '^stat::number_of_executed_units' "$log" | awk '{ n += $2 } END { print n + 0 }'; }
   : >"$log"
   ok=true
-  fuzz -max_total_time="$seconds" || ok=false
+  fuzz -max_total_time="$target_seconds" || ok=false
   if $ok && [ "$(runs)" -lt "$target_min_runs" ]; then
-    echo "  $(runs) inputs in $seconds s; going on to $target_min_runs"
+    echo "  $(runs) inputs in $target_seconds s; going on to $target_min_runs"
     fuzz -runs=$((target_min_runs - $(runs))) -max_total_time=$((seconds * 3)) || ok=false
   fi
   if ! $ok; then
