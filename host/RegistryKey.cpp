@@ -4,8 +4,11 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QTextStream>
+#include <QStringDecoder>
+#include <ctime>
 #include <map>
+#include <optional>
+#include <sys/stat.h>
 
 #include "platform/CheckedFile.h"
 #include "HostLog.h"
@@ -47,11 +50,79 @@ QString unescape(const QString& text)
     return out;
 }
 
+// What identifies one content of the file without reading it. File times move
+// in steps of a clock tick, so a file modified within the last seconds may change
+// again unseen: its stamp is not trusted, and it is read again at the next use.
+struct FileStamp {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+    bool settled = true;
+
+    bool sameAs(const FileStamp& other) const
+    {
+        return settled && other.settled && exists == other.exists && device == other.device && inode == other.inode && size == other.size
+            && modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec && changed.tv_sec == other.changed.tv_sec
+            && changed.tv_nsec == other.changed.tv_nsec;
+    }
+};
+
+FileStamp stampOf(const struct stat& st)
+{
+    constexpr time_t kSettledSeconds = 2;
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    FileStamp stamp{true, st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim, true};
+    stamp.settled = now.tv_sec - st.st_mtim.tv_sec > kSettledSeconds;
+    return stamp;
+}
+
+FileStamp stampOf(const QString& path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return FileStamp{};
+    return stampOf(st);
+}
+
 // What the registry file holds, or why it cannot be used.
 struct FileContent {
     Store store;
+    FileStamp stamp; // of what was read
     QString problem; // empty when the file is usable (or absent)
 };
+
+// Each line as the file holds it, without its line end; a line that is not UTF-8
+// text would be written back changed, so the file is not used.
+QStringList linesOf(const QByteArray& bytes, QString* problem)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString text = decoder(bytes);
+    if (decoder.hasError()) {
+        *problem = QStringLiteral("it is not UTF-8 text");
+        const QList<QByteArray> lines = bytes.split('\n');
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            QStringDecoder line(QStringDecoder::Utf8);
+            const QString decoded = line(lines[i]);
+            if (line.hasError()) {
+                *problem = QStringLiteral("line %1 is not UTF-8 text").arg(i + 1);
+                break;
+            }
+        }
+        return {};
+    }
+    QStringList lines = text.split(QLatin1Char('\n'));
+    if (lines.last().isEmpty())
+        lines.removeLast();
+    for (QString& line : lines) {
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+    }
+    return lines;
+}
 
 FileContent parseFile(const QString& path)
 {
@@ -60,11 +131,25 @@ FileContent parseFile(const QString& path)
     if (!file.exists())
         return content;
     QString reason;
-    if (!openRegularFile(file, QIODevice::ReadOnly | QIODevice::Text, &reason)) {
+    if (!openRegularFile(file, QIODevice::ReadOnly, &reason)) {
         content.problem = QStringLiteral("it cannot be read: %1").arg(reason);
         return content;
     }
-    QTextStream in(&file);
+    struct stat st {};
+    if (::fstat(file.handle(), &st) == 0)
+        content.stamp = stampOf(st);
+    // Read no further than the bound, even from a file growing meanwhile.
+    const QByteArray bytes = file.read(RegistryStore::kMaxRegistryBytes + 1);
+    if (file.error() != QFileDevice::NoError) {
+        content.problem = QStringLiteral("it cannot be read: %1").arg(file.errorString());
+        return content;
+    }
+    if (bytes.size() > RegistryStore::kMaxRegistryBytes) {
+        content.problem = QStringLiteral("it is too large to be a registry file (%1 bytes; the limit is %2 MiB)")
+                              .arg(qMax(qint64(bytes.size()), qint64(st.st_size)))
+                              .arg(RegistryStore::kMaxRegistryBytes / (1024 * 1024));
+        return content;
+    }
     StoredKey* current = nullptr;
     int lineNumber = 0;
     auto refuse = [&](const QString& why) {
@@ -72,8 +157,10 @@ FileContent parseFile(const QString& path)
         content.store.clear();
         return content;
     };
-    while (!in.atEnd()) {
-        const QString line = in.readLine();
+    const QStringList lines = linesOf(bytes, &content.problem);
+    if (!content.problem.isEmpty())
+        return content;
+    for (const QString& line : lines) {
         ++lineNumber;
         if (line.trimmed().isEmpty())
             continue;
@@ -102,14 +189,16 @@ FileContent parseFile(const QString& path)
     return content;
 }
 
-// The registry of this session. A file that cannot be read or parsed is never
-// written over, and a file that cannot be written is not tried again: from then
-// on the session keeps its settings in memory, starting from the defaults (or
-// from what it had read), and says so once.
+// The registry of this session, read once and again only when the file has
+// changed. A file that cannot be read or parsed is never written over, and a file
+// that cannot be written is not tried again: from then on the session keeps its
+// settings in memory, starting from the defaults (or from what it had read), and
+// says so once.
 struct Session {
     QString path;
     bool inMemory = false;
-    Store memory;
+    Store memory;                   // the settings, as last read or written
+    std::optional<FileStamp> stamp; // of the file they came from; none until it is read
 };
 
 Session& session()
@@ -117,7 +206,7 @@ Session& session()
     static Session current;
     const QString path = RegistryStore::filePath();
     if (current.path != path)
-        current = Session{path, false, {}};
+        current = Session{path, false, {}, std::nullopt};
     return current;
 }
 
@@ -126,14 +215,17 @@ void warn(const QString& text)
     HostLog::instance().add({LogEntry::Warning, 0, QStringLiteral("Registry"), text, 0});
 }
 
-Store readStore()
+const Store& readStore()
 {
     Session& s = session();
-    if (s.inMemory)
+    if (s.inMemory || (s.stamp && s.stamp->sameAs(stampOf(s.path))))
         return s.memory;
     FileContent content = parseFile(s.path);
-    if (content.problem.isEmpty())
-        return content.store;
+    s.memory = std::move(content.store);
+    if (content.problem.isEmpty()) {
+        s.stamp = content.stamp;
+        return s.memory;
+    }
     s.inMemory = true;
     s.memory.clear();
     warn(QStringLiteral("The registry file %1 is not used: %2. Kelto runs with default settings and leaves the file as it is; "
@@ -142,11 +234,11 @@ Store readStore()
     return s.memory;
 }
 
-void writeStore(const Store& store)
+void writeStore(Store store)
 {
     Session& s = session();
     if (s.inMemory) {
-        s.memory = store;
+        s.memory = std::move(store);
         return;
     }
     QDir().mkpath(QFileInfo(s.path).absolutePath());
@@ -156,14 +248,23 @@ void writeStore(const Store& store)
         for (const auto& [n, v] : key.values)
             text += escape(v.name) + QLatin1Char('=') + v.type + QLatin1Char(':') + escape(v.text) + QLatin1Char('\n');
     }
+    const QByteArray bytes = text.toUtf8();
     QString reason;
-    if (saveWholeFile(s.path, text.toUtf8(), &reason))
+    QString check = QStringLiteral("Check the file, its folder's permissions and the free space.");
+    // Written, a file beyond the bound would not be used again.
+    if (bytes.size() > RegistryStore::kMaxRegistryBytes) {
+        reason = QStringLiteral("it would hold %1 bytes, more than a registry file may (%2 MiB)").arg(bytes.size()).arg(RegistryStore::kMaxRegistryBytes / (1024 * 1024));
+        check = QStringLiteral("Shorten the setting that was changed.");
+    } else if (saveWholeFile(s.path, bytes, &reason)) {
+        s.memory = std::move(store);
+        s.stamp = stampOf(s.path);
         return;
+    }
     s.inMemory = true;
-    s.memory = store;
+    s.memory = std::move(store);
     warn(QStringLiteral("Cannot write the registry file %1: %2. Settings changed in this session will not be kept; the file keeps its earlier "
-                        "settings. Check the file, its folder's permissions and the free space.")
-             .arg(s.path, reason));
+                        "settings. %3")
+             .arg(s.path, reason, check));
 }
 
 QString rootName(std::int32_t root)
@@ -214,12 +315,12 @@ void RegistryStore::createKey(const QString& key)
         }
     }
     if (changed)
-        writeStore(store);
+        writeStore(std::move(store));
 }
 
 bool RegistryStore::value(const QString& key, const QString& name, Variant* out) const
 {
-    const Store store = readStore();
+    const Store& store = readStore();
     const auto k = store.find(key.toLower());
     if (k == store.end())
         return false;
@@ -235,9 +336,9 @@ bool RegistryStore::value(const QString& key, const QString& name, Variant* out)
 
 void RegistryStore::setValue(const QString& key, const QString& name, const Variant& value)
 {
-    Store store = readStore();
-    const auto k = store.find(key.toLower());
-    if (k == store.end())
+    const Store& current = readStore();
+    const auto k = current.find(key.toLower());
+    if (k == current.end())
         raiseError(hosterr::RegistryCannotOpen, QStringLiteral("RegistryKey"), QStringLiteral("The registry key %1 does not exist.").arg(key));
     StoredValue stored;
     stored.name = name;
@@ -252,11 +353,15 @@ void RegistryStore::setValue(const QString& key, const QString& name, const Vari
         stored.type = QStringLiteral("sz");
         stored.text = value.toString();
     }
-    auto existing = k->second.values.find(name.toLower());
-    if (existing != k->second.values.end())
+    const auto existing = k->second.values.find(name.toLower());
+    if (existing != k->second.values.end()) {
+        if (existing->second.type == stored.type && existing->second.text == stored.text)
+            return; // the file holds it already: nothing is written
         stored.name = existing->second.name;
-    k->second.values[name.toLower()] = stored;
-    writeStore(store);
+    }
+    Store store = current;
+    store[key.toLower()].values[name.toLower()] = stored;
+    writeStore(std::move(store));
 }
 
 QStringList RegistryStore::subKeys(const QString& key) const

@@ -5,10 +5,11 @@
 // $KELTO_REGISTRY_FILE, else "kelto/registry.ini" in the user's configuration folder.
 //
 // The file is never written over blindly: one that exists but cannot be read, is
-// no regular file (a named pipe, a device) or is not a registry file is left as it
-// is, and one that cannot be written in full is not tried again. The session then keeps its settings in memory (a file it could not
-// read counts as empty, so the defaults apply) and the host log warns once,
-// naming the file.
+// no regular file (a named pipe, a device), is larger than a registry file can be
+// or is not a registry file (UTF-8 text of keys and values) is left as it is, and
+// one that cannot be written in full is not tried again. The session then keeps
+// its settings in memory (a file it could not read counts as empty, so the
+// defaults apply) and the host log warns once, naming the file.
 
 #include "platform/interfaces/HostServices.h"
 
@@ -16,8 +17,14 @@ namespace kelto::host {
 
 class RegistryStore {
 public:
+    // A registry file holds a few keys of short values, well under a kilobyte, and
+    // each change rewrites and syncs it whole: a larger file is not used, and a
+    // change that would make one is not written.
+    static constexpr qint64 kMaxRegistryBytes = 1024 * 1024;
+
     static QString filePath();
-    // Whole-file read and atomic write: every key object sees the others' writes.
+    // The file is read once and again only when it has changed, and written
+    // atomically when a value changes: every key object sees the others' writes.
     bool keyExists(const QString& key) const;
     void createKey(const QString& key);
     bool value(const QString& key, const QString& name, Variant* out) const;

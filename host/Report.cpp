@@ -1,6 +1,7 @@
 #include "Report.h"
 
 #include <QBuffer>
+#include <QFileInfo>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
@@ -276,12 +277,13 @@ namespace {
 
 bool writeReportFile(const QString& file, const QByteArray& bytes, QString* error)
 {
+    const bool earlier = QFileInfo(file).isFile();
     QString reason;
     if (saveWholeFile(file, bytes, &reason))
         return true;
     if (error)
-        *error = QStringLiteral("Cannot write the report %1: %2. Check the file name, the folder's permissions and the free space; an earlier report of that name is kept.")
-                     .arg(file, reason);
+        *error = QStringLiteral("Cannot write the report %1: %2. Check the file name, the folder's permissions and the free space%3.")
+                     .arg(file, reason, earlier ? QStringLiteral("; an earlier report of that name is kept") : QString());
     return false;
 }
 

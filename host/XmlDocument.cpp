@@ -1,7 +1,11 @@
 #include "XmlDocument.h"
 
 #include <QFile>
-#include <QXmlStreamReader>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <atomic>
+#include <cctype>
+#include <cstring>
 #include <optional>
 
 #include "platform/CheckedFile.h"
@@ -42,74 +46,115 @@ Position positionOf(const QByteArray& data, qsizetype offset)
     return {before.count('\n') + 1, column};
 }
 
-// Past a document type declaration that starts at `from`: its internal subset
-// holds declarations, quoted text and comments that may each contain a ">".
-qsizetype skipDeclaration(const QByteArray& data, qsizetype from)
-{
-    int depth = 0;
-    char quote = 0;
-    for (qsizetype i = from; i < data.size(); ++i) {
-        const char c = data[i];
-        if (quote) {
-            if (c == quote)
-                quote = 0;
-        } else if (c == '<' && QByteArrayView(data).sliced(i).startsWith("<!--")) {
-            const qsizetype end = data.indexOf("-->", i + 4);
-            if (end < 0)
-                return data.size();
-            i = end + 2;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '[') {
-            ++depth;
-        } else if (c == ']') {
-            --depth;
-        } else if (c == '>' && depth <= 0) {
-            return i + 1;
-        }
-    }
-    return data.size();
-}
+// The first bound a text's markup goes beyond, read from its UTF-8 bytes alone in
+// one pass that skips text and quoted values at the speed of a byte search; the DOM
+// parser then reads the text once. The parsers could not be trusted with it first:
+// a document type declaration costs them the square of its declarations, a tag the
+// square of its attributes and nesting the square of its depth. For well-formed
+// XML the counts are the DOM's; anything malformed is left to the parser to name.
+struct Breach {
+    QString what;
+    qsizetype offset; // where the markup at fault starts
+};
 
-// Where a start tag with more attributes than the bound begins, read from the bytes
-// alone: the stream reader and the DOM each compare every attribute of a tag with
-// all before it, so a tag with many costs the square of their number before either
-// returns it. Anything malformed is left to the reader.
-std::optional<Position> tagWithTooManyAttributes(const QByteArray& data)
+std::optional<Breach> markupBreach(const QByteArrayView data)
 {
-    const auto startsAt = [&](qsizetype i, const char* text) { return QByteArrayView(data).sliced(i).startsWith(text); };
+    const auto startsAt = [&](qsizetype i, const char* text) { return data.sliced(i).startsWith(text); };
+    // An XML declaration is no node; a byte order mark may stand before it.
+    const qsizetype declaration = data.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    int depth = 0;
+    qint64 nodes = 0;
     qsizetype i = 0;
     while ((i = data.indexOf('<', i)) >= 0) {
-        const char* end = startsAt(i, "<!--") ? "-->" : startsAt(i, "<![CDATA[") ? "]]>" : startsAt(i, "<?") ? "?>" : startsAt(i, "</") ? ">" : nullptr;
+        const qsizetype tag = i;
+        const char* end = nullptr;
+        if (startsAt(i, "<!--") || startsAt(i, "<![CDATA[")) {
+            end = data[i + 2] == '-' ? "-->" : "]]>";
+            ++nodes;
+        } else if (startsAt(i, "<?")) {
+            end = "?>";
+            nodes += !(i == declaration && startsAt(i, "<?xml") && i + 5 < data.size() && std::isspace(static_cast<unsigned char>(data[i + 5])));
+        } else if (startsAt(i, "</")) {
+            end = ">";
+            --depth;
+        } else if (startsAt(i, "<!DOCTYPE")) {
+            return Breach{QStringLiteral("has a document type declaration (<!DOCTYPE), which none of the host's files holds"), tag};
+        } else if (startsAt(i, "<!")) {
+            i += 2; // no markup of well-formed XML: the parser names it
+            continue;
+        }
         if (end) {
             i = data.indexOf(end, i + 2);
             if (i < 0)
                 return std::nullopt;
-            continue;
-        }
-        if (startsAt(i, "<!")) {
-            i = skipDeclaration(data, i + 2);
-            continue;
-        }
-        // A start tag: each "=" outside quoted values begins an attribute value.
-        const qsizetype tag = i;
-        int attributes = 0;
-        char quote = 0;
-        for (++i; i < data.size(); ++i) {
-            const char c = data[i];
-            if (quote) {
-                if (c == quote)
+            i += qsizetype(std::strlen(end));
+        } else {
+            // A start tag: each "=" outside quoted values begins an attribute value.
+            int attributes = 0;
+            char quote = 0;
+            for (++i; i < data.size(); ++i) {
+                const char c = data[i];
+                if (quote) {
+                    const qsizetype close = data.indexOf(quote, i);
+                    if (close < 0)
+                        return std::nullopt;
+                    i = close;
                     quote = 0;
-            } else if (c == '"' || c == '\'') {
-                quote = c;
-            } else if (c == '=' && ++attributes > XmlDocument::kMaxXmlAttributes) {
-                return positionOf(data, tag);
-            } else if (c == '>') {
-                break;
+                } else if (c == '"' || c == '\'') {
+                    quote = c;
+                } else if (c == '=' && ++attributes > XmlDocument::kMaxXmlAttributes) {
+                    return Breach{QStringLiteral("has an element with more than %1 attributes").arg(XmlDocument::kMaxXmlAttributes), tag};
+                } else if (c == '>') {
+                    break;
+                }
             }
+            if (i >= data.size())
+                return std::nullopt;
+            if (depth + 1 > XmlDocument::kMaxXmlDepth)
+                return Breach{QStringLiteral("nests elements more than %1 levels deep").arg(XmlDocument::kMaxXmlDepth), tag};
+            depth += data[i - 1] != '/'; // an empty element closes itself
+            nodes += 1 + attributes;
+            ++i;
         }
+        if (nodes > XmlDocument::kMaxXmlNodes)
+            return Breach{QStringLiteral("holds more than %1 elements, attributes and other XML nodes").arg(XmlDocument::kMaxXmlNodes), tag};
     }
     return std::nullopt;
+}
+
+// The encoding an XML declaration at the start names ("UTF-16"); empty when none.
+QByteArray declaredEncoding(const QByteArray& data)
+{
+    if (!data.startsWith("<?xml"))
+        return {};
+    const QByteArray head = data.left(data.indexOf("?>") < 0 ? 0 : data.indexOf("?>"));
+    static const QRegularExpression encoding(QStringLiteral("\\sencoding\\s*=\\s*[\"']([A-Za-z][A-Za-z0-9._-]*)[\"']"));
+    return encoding.match(QString::fromLatin1(head)).captured(1).toLatin1();
+}
+
+// The text decoded, when a byte order mark, the byte pattern of "<" or the
+// declaration gives another encoding than UTF-8; none when it is UTF-8 (or an
+// encoding no decoder knows, which the parser refuses). Bytes that are not of
+// that encoding are the problem.
+std::optional<QString> decodedUnlessUtf8(const QByteArray& data, QString* problem)
+{
+    QStringDecoder decoder;
+    if (const auto found = QStringConverter::encodingForData(data, u'<')) {
+        if (*found == QStringConverter::Utf8)
+            return std::nullopt;
+        decoder = QStringDecoder(*found);
+    } else {
+        const QByteArray name = declaredEncoding(data);
+        if (name.isEmpty() || QStringConverter::encodingForName(name.constData()) == QStringConverter::Utf8)
+            return std::nullopt;
+        decoder = QStringDecoder(name.constData());
+        if (!decoder.isValid())
+            return std::nullopt;
+    }
+    QString text = decoder(data);
+    if (decoder.hasError())
+        *problem = QStringLiteral("it holds bytes that are not %1 text").arg(QLatin1String(decoder.name()));
+    return text;
 }
 
 QDomElement domOf(const Ptr<IXmlElement>& element)
@@ -268,70 +313,54 @@ bool XmlDocument::LoadXml(const QString& text)
     return true;
 }
 
-// The first bound of a load that the text goes beyond, as "<name> <what> (line, column)";
-// empty when it keeps them all. The stream reader is left where the pass ended, so a
-// text that is not well-formed leaves its error there.
-QString XmlDocument::boundBreached(const QByteArray& data, const QString& name, QXmlStreamReader& reader)
+namespace {
+std::atomic<qint64> passes{0};
+} // namespace
+
+qint64 XmlDocument::parserPasses()
 {
-    if (data.size() > kMaxXmlBytes)
-        return tooLarge(name, data.size());
-    if (const auto tag = tagWithTooManyAttributes(data))
-        return refused(name, QStringLiteral("has an element with more than %1 attributes").arg(kMaxXmlAttributes), tag->line, tag->column);
-    // A quick pass that refuses deep nesting and more nodes than the bound before
-    // the DOM parser, whose time grows with the square of the depth, gets the text.
-    reader.addData(data);
-    int depth = 0;
-    qint64 nodes = 0;
-    while (!reader.atEnd()) {
-        const QXmlStreamReader::TokenType token = reader.readNext();
-        if (token == QXmlStreamReader::StartElement && ++depth > kMaxXmlDepth)
-            return refused(name, QStringLiteral("nests elements more than %1 levels deep").arg(kMaxXmlDepth), reader.lineNumber(), reader.columnNumber());
-        switch (token) {
-        case QXmlStreamReader::StartElement:
-            nodes += 1 + reader.attributes().size();
-            break;
-        case QXmlStreamReader::EndElement:
-            --depth;
-            break;
-        case QXmlStreamReader::Characters:
-            nodes += reader.isCDATA(); // plain text joins the text node before it
-            break;
-        case QXmlStreamReader::Comment:
-        case QXmlStreamReader::ProcessingInstruction:
-        case QXmlStreamReader::EntityReference:
-        case QXmlStreamReader::DTD:
-            ++nodes;
-            break;
-        default:
-            break;
-        }
-        if (nodes > kMaxXmlNodes)
-            return refused(name, QStringLiteral("holds more than %1 elements, attributes and other XML nodes").arg(kMaxXmlNodes), reader.lineNumber(),
-                reader.columnNumber());
+    return passes;
+}
+
+// The first bound of a load that the UTF-8 text goes beyond, as "<name> <what> (line,
+// column)"; empty when it keeps them all.
+QString XmlDocument::boundBreached(const QByteArray& utf8, const QString& name)
+{
+    if (utf8.size() > kMaxXmlBytes)
+        return tooLarge(name, utf8.size());
+    if (const auto breach = markupBreach(utf8)) {
+        const Position at = positionOf(utf8, breach->offset);
+        return refused(name, breach->what, at.line, at.column);
     }
     return QString();
 }
 
 bool XmlDocument::parse(const QByteArray& data, const QString& name)
 {
-    QXmlStreamReader reader;
-    if (const QString breach = boundBreached(data, name, reader); !breach.isEmpty()) {
+    if (data.size() > kMaxXmlBytes) {
+        m_lastError = tooLarge(name, data.size()) + QStringLiteral(" Check that it is the right file.");
+        return false;
+    }
+    // A file in another encoding is checked as the parser will read it.
+    QString problem;
+    const std::optional<QString> decoded = decodedUnlessUtf8(data, &problem);
+    if (!problem.isEmpty()) {
+        m_lastError = QStringLiteral("%1 is not well-formed XML (%2).").arg(name, problem);
+        return false;
+    }
+    if (const QString breach = boundBreached(decoded ? decoded->toUtf8() : data, name); !breach.isEmpty()) {
         m_lastError = breach + QStringLiteral(" Check that it is the right file.");
         return false;
     }
+    ++passes;
     QDomDocument dom;
-    QString message = reader.errorString();
-    qint64 line = reader.lineNumber();
-    qint64 column = reader.columnNumber();
-    if (!reader.hasError()) {
-        int domLine = 0;
-        int domColumn = 0;
-        if (dom.setContent(data, &message, &domLine, &domColumn)) {
-            m_dom = dom;
-            return true;
-        }
-        line = domLine;
-        column = domColumn;
+    QString message;
+    int line = 0;
+    int column = 0;
+    // Given as text, the parser reads it as decoded, whatever the declaration says.
+    if (decoded ? dom.setContent(*decoded, &message, &line, &column) : dom.setContent(data, &message, &line, &column)) {
+        m_dom = dom;
+        return true;
     }
     m_lastError = QStringLiteral("%1 is not well-formed XML (line %2, column %3: %4).").arg(name).arg(line).arg(column).arg(message);
     return false;
@@ -342,9 +371,8 @@ bool XmlDocument::Save(const QString& file)
     m_lastError.clear();
     const QByteArray data = Xml().toUtf8();
     // Written, such a file could never be opened again: the earlier one is kept.
-    QXmlStreamReader reader;
-    if (const QString breach = boundBreached(data, file, reader); !breach.isEmpty()) {
-        m_lastError = QStringLiteral("Cannot write %1: it could not be opened again, as it would go beyond what a file may hold: %2. "
+    if (const QString breach = boundBreached(data, file); !breach.isEmpty()) {
+        m_lastError = QStringLiteral("Cannot write %1: it could not be opened again, as it would go beyond what a file may hold: %2 "
                                      "Split it into smaller files.")
                           .arg(file, breach);
         return false;

@@ -1,11 +1,16 @@
 #include "CheckedFile.h"
 
-#include <QSaveFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace kelto {
 
@@ -60,6 +65,116 @@ bool openRegularFile(QFile& file, QIODevice::OpenMode mode, QString* reason)
     return true;
 }
 
+namespace {
+
+// "<name>.kelto-save-" and six letters or digits: a save's temporary file.
+constexpr char kSaveTag[] = ".kelto-save-";
+constexpr int kSaveRandom = 6;
+
+// The file a save replaces: a symbolic link is followed, so that it stays a link.
+QByteArray replacedFile(const QString& path)
+{
+    QFileInfo info(path);
+    for (int depth = 0; depth < 32 && info.isSymLink(); ++depth)
+        info.setFile(info.symLinkTarget());
+    return QFile::encodeName(info.isSymLink() ? path : info.filePath());
+}
+
+QByteArray folderOf(const QByteArray& file)
+{
+    const qsizetype slash = file.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : file.left(slash);
+}
+
+QByteArray temporaryName(const QByteArray& file)
+{
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    QByteArray name = file + kSaveTag;
+    for (int i = 0; i < kSaveRandom; ++i)
+        name += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters) - 1)];
+    return name;
+}
+
+// A save stopped between naming its temporary file and renaming it over the file
+// (the process killed) leaves the temporary file: the next save of that file
+// removes it. Nothing else has such a name.
+void removeLeftovers(const QByteArray& file)
+{
+    const QByteArray prefix = file.mid(file.lastIndexOf('/') + 1) + kSaveTag;
+    DIR* folder = ::opendir(folderOf(file).constData());
+    if (!folder)
+        return;
+    while (const dirent* entry = ::readdir(folder)) {
+        const QByteArrayView name(entry->d_name);
+        if (name.size() != prefix.size() + kSaveRandom || !name.startsWith(prefix))
+            continue;
+        const QByteArrayView random = name.sliced(prefix.size());
+        if (!std::all_of(random.begin(), random.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
+            continue;
+        struct stat st {};
+        if (::fstatat(::dirfd(folder), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+            ::unlinkat(::dirfd(folder), entry->d_name, 0);
+    }
+    ::closedir(folder);
+}
+
+// The temporary file of one save, removed unless the save renamed it over the file.
+struct Temporary {
+    int fd = -1;
+    QByteArray name; // empty while the file is unnamed
+    bool unnamed = false;
+    ~Temporary()
+    {
+        if (fd >= 0)
+            ::close(fd);
+        if (!name.isEmpty())
+            ::unlink(name.constData());
+    }
+};
+
+// Opens the temporary file in the file's folder. Where the system allows, it has
+// no name until every byte is on the disk, so that a save stopped while it writes
+// leaves nothing behind.
+bool openTemporary(const QByteArray& file, mode_t mode, Temporary* out)
+{
+    static const bool procFs = ::access("/proc/self/fd", X_OK) == 0; // linkat names an unnamed file through it
+    if (procFs) {
+        out->fd = ::open(folderOf(file).constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+        out->unnamed = out->fd >= 0;
+        if (out->unnamed)
+            return true;
+    }
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QByteArray name = temporaryName(file);
+        out->fd = ::open(name.constData(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, mode);
+        if (out->fd >= 0) {
+            out->name = name;
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
+// Gives the unnamed temporary file its name, beside the file.
+bool nameTemporary(const QByteArray& file, Temporary* temporary)
+{
+    const QByteArray handle = "/proc/self/fd/" + QByteArray::number(temporary->fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QByteArray name = temporaryName(file);
+        if (::linkat(AT_FDCWD, handle.constData(), AT_FDCWD, name.constData(), AT_SYMLINK_FOLLOW) == 0) {
+            temporary->name = name;
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
+
+} // namespace
+
 bool saveWholeFile(const QString& path, const QByteArray& bytes, QString* reason)
 {
     struct stat st {};
@@ -67,32 +182,48 @@ bool saveWholeFile(const QString& path, const QByteArray& bytes, QString* reason
         *reason = notRegular(st.st_mode);
         return false;
     }
-    // Unbuffered, so that a write that comes back short is seen here, with its reason.
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        *reason = out.errorString();
+    const QByteArray file = replacedFile(path);
+    struct stat earlier {};
+    const bool exists = ::stat(file.constData(), &earlier) == 0;
+    removeLeftovers(file);
+    // Private until it has the earlier file's permissions.
+    Temporary temporary;
+    if (!openTemporary(file, exists ? 0600 : 0666, &temporary)) {
+        *reason = systemError(errno);
         return false;
     }
-    qint64 written = 0;
-    while (written < bytes.size()) {
-        const qint64 n = out.write(bytes.constData() + written, bytes.size() - written);
+    if (exists)
+        ::fchmod(temporary.fd, earlier.st_mode & 07777);
+    // A write that comes back short is tried again, and then fails with its reason.
+    for (qsizetype written = 0; written < bytes.size();) {
+        const ssize_t n = ::write(temporary.fd, bytes.constData() + written, size_t(bytes.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0) {
-            *reason = out.errorString();
-            out.cancelWriting();
+            *reason = systemError(n < 0 ? errno : EIO);
             return false;
         }
         written += n;
     }
     // The file system may still refuse blocks it had promised; the save waits for them.
-    if (::fsync(out.handle()) != 0 && errno != EINVAL && errno != EROFS) {
+    if (::fsync(temporary.fd) != 0 && errno != EINVAL && errno != EROFS) {
         *reason = systemError(errno);
-        out.cancelWriting();
         return false;
     }
-    if (!out.commit()) {
-        *reason = out.errorString();
+    if (temporary.unnamed && !nameTemporary(file, &temporary)) {
+        *reason = systemError(errno);
         return false;
     }
+    const int fd = std::exchange(temporary.fd, -1);
+    if (::close(fd) != 0 && errno != EINTR) {
+        *reason = systemError(errno);
+        return false;
+    }
+    if (::rename(temporary.name.constData(), file.constData()) != 0) {
+        *reason = systemError(errno);
+        return false;
+    }
+    temporary.name.clear();
     return true;
 }
 

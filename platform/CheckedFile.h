@@ -20,7 +20,9 @@ KELTO_PLATFORM_EXPORT bool openRegularFile(QFile& file, QIODevice::OpenMode mode
 // Writes the bytes as the file's whole content through a temporary file that
 // replaces the file only when every byte reached the disk. Otherwise false, with
 // the reason ("No space left on device", "it is a device, not a regular file"),
-// and the earlier file is kept as it was.
+// and the earlier file is kept as it was. A save stopped on the way (the process
+// killed) can leave its temporary file beside the file, named "<name>.kelto-save-"
+// and six letters or digits; the next save of that file removes it.
 KELTO_PLATFORM_EXPORT bool saveWholeFile(const QString& path, const QByteArray& bytes, QString* reason);
 
 } // namespace kelto

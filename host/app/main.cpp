@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QTextStream>
+#include <csignal>
 
 #include "host/HostClasses.h"
 #include "host/app/CommandLine.h"
@@ -85,6 +86,9 @@ QStringList rawArguments(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    // A save past the user's file size limit then fails with its reason ("File too
+    // large"), which the checked write names, instead of killing the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     // Only the window needs a screen: everything else runs without one. Qt's own
     // options (-platform, -style ...) are taken off the arguments by the application
     // before they are parsed for good; until then they look like mistakes, which

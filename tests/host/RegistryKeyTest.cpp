@@ -128,6 +128,9 @@ TEST(RegistryFile, ContentThatIsNotARegistryIsLeftUntouchedWithOneWarning)
         {"unknown type", "[HKEY_LOCAL_MACHINE\\Software]\n\nX=qword:1\n", "line 3 has a value of unknown type \"qword\""},
         {"number out of range", "[HKEY_LOCAL_MACHINE\\Software]\nX=dword:99999999999\n", "line 2 has a number that is not a 32-bit whole number"},
         {"plain text", "[HKEY_LOCAL_MACHINE\\Software]\nsome notes\n", "line 2 is not a registry key or value"},
+        {"text that is not UTF-8", "[HKEY_LOCAL_MACHINE\\Software\\Quilo\\Kelto\\TarvoX\\Ports]\n\nCOM1=sz:/dev/tty\xff\xfeS0\n", "line 3 is not UTF-8 text"},
+        {"larger than a registry file can be", "[HKEY_LOCAL_MACHINE\\Software]\n" + QByteArray("X=dword:1\n").repeated(105000),
+            "it is too large to be a registry file (1050030 bytes; the limit is 1 MiB)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -138,7 +141,7 @@ TEST(RegistryFile, ContentThatIsNotARegistryIsLeftUntouchedWithOneWarning)
         HostLog::instance().clear();
 
         EXPECT_EQ(useTheRegistry(), Variant(std::int32_t(1600))); // the session still works
-        EXPECT_EQ(fileContent(path), c.content);
+        EXPECT_TRUE(fileContent(path) == c.content) << "the file is left exactly as it was";
         EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("registry.ini")});
         const auto warnings = HostLog::instance().warnings();
         ASSERT_EQ(warnings.size(), 1);
@@ -229,4 +232,60 @@ TEST(RegistryFile, AGoodFileIsReadAndWrittenWithoutWarnings)
     key.SetValue(QStringLiteral("CommTimeOut"), std::int32_t(700));
     EXPECT_TRUE(fileContent(path).contains("CommTimeOut=dword:700"));
     EXPECT_TRUE(HostLog::instance().warnings().isEmpty());
+}
+
+TEST(RegistryFile, IsReadOnceAndAgainOnlyWhenItHasChanged)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("registry.ini"));
+    // As the host writes it: a key's parents are keys too.
+    ASSERT_TRUE(writeFile(path, "[HKEY_LOCAL_MACHINE\\Software]\n[HKEY_LOCAL_MACHINE\\Software\\Quilo]\n[HKEY_LOCAL_MACHINE\\Software\\Quilo\\kelto]\n"
+                                "[HKEY_LOCAL_MACHINE\\Software\\Quilo\\kelto\\TarvoX]\nCommTimeOut=dword:1500\nConfiguration=sz:/opt/a.mpc\n"));
+    ASSERT_TRUE(ageFile(path));
+    ScopedRegistryFile scope(path);
+    FileUseCount uses(path);
+    ASSERT_TRUE(uses.watching());
+
+    RegistryKey key;
+    key.OpenKey(hkey::LocalMachine, kTarvoKey);
+    for (int i = 0; i < 50; ++i) {
+        EXPECT_TRUE(key.KeyExists());
+        EXPECT_EQ(key.GetValue(QStringLiteral("CommTimeOut")), Variant(std::int32_t(1500)));
+        key.SubKeys();
+        key.SetValue(QStringLiteral("commtimeout"), std::int32_t(1500)); // as the plug-in saves its settings at each start
+        key.CreateKey(hkey::LocalMachine, kTarvoKey);
+    }
+    EXPECT_EQ(uses.opens(), 1);
+    EXPECT_EQ(uses.replacements(), 0) << "a value the file holds already is not written again";
+
+    // Changed by another program: read again at the next use.
+    ASSERT_TRUE(writeFile(path, "[HKEY_LOCAL_MACHINE\\Software\\Quilo\\kelto\\TarvoX]\nCommTimeOut=dword:1700\n"));
+    EXPECT_EQ(key.GetValue(QStringLiteral("CommTimeOut")), Variant(std::int32_t(1700)));
+    EXPECT_EQ(uses.opens(), 2);
+    key.SetValue(QStringLiteral("CommTimeOut"), std::int32_t(1800));
+    EXPECT_EQ(uses.replacements(), 1);
+    EXPECT_TRUE(fileContent(path).contains("CommTimeOut=dword:1800"));
+}
+
+TEST(RegistryFile, AChangeThatWouldMakeTheFileLargerThanItsBoundIsKeptInMemoryOnly)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("registry.ini"));
+    const QByteArray earlier = "[HKEY_LOCAL_MACHINE\\Software\\Quilo\\kelto\\TarvoX]\nCommTimeOut=dword:1500\n";
+    ASSERT_TRUE(writeFile(path, earlier));
+    ScopedRegistryFile scope(path);
+    HostLog::instance().clear();
+
+    RegistryKey key;
+    key.OpenKey(hkey::LocalMachine, kTarvoKey);
+    const QString huge(int(host::RegistryStore::kMaxRegistryBytes), QLatin1Char('x'));
+    key.SetValue(QStringLiteral("Configuration"), huge);
+    EXPECT_EQ(fileContent(path), earlier);
+    EXPECT_EQ(key.GetValue(QStringLiteral("Configuration")), Variant(huge)) << "the session keeps it";
+    const auto warnings = HostLog::instance().warnings();
+    ASSERT_EQ(warnings.size(), 1);
+    EXPECT_TRUE(warnings[0].text.startsWith(QStringLiteral("Cannot write the registry file %1: it would hold 1048666 bytes, more than a registry file "
+                                                           "may (1 MiB). Settings changed in this session will not be kept")
+                                                .arg(path)))
+        << warnings[0].text.toStdString();
 }

@@ -1,6 +1,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -133,9 +134,9 @@ TEST(XmlDocument, RefusesDeepNestingAtOnceNamingTheFileLineAndColumn)
     EXPECT_FALSE(doc->Load(file));
     EXPECT_FALSE(doc->LoadXml(QString::fromLatin1(deeplyNested(100000))));
     EXPECT_LT(timer.elapsed(), 20000) << "refused by the first pass, not after minutes in the DOM parser";
-    EXPECT_EQ(doc->LastError().toStdString(), "The XML text nests elements more than 64 levels deep (line 1, column 195). Check that it is the right file.");
+    EXPECT_EQ(doc->LastError().toStdString(), "The XML text nests elements more than 64 levels deep (line 1, column 193). Check that it is the right file.");
     ASSERT_FALSE(doc->Load(file));
-    EXPECT_EQ(doc->LastError().toStdString(), (file + QStringLiteral(" nests elements more than 64 levels deep (line 2, column 192). Check that it is the right file.")).toStdString());
+    EXPECT_EQ(doc->LastError().toStdString(), (file + QStringLiteral(" nests elements more than 64 levels deep (line 2, column 190). Check that it is the right file.")).toStdString());
 
     // Our own files stay well below the bound.
     EXPECT_TRUE(doc->LoadXml(QString::fromLatin1(deeplyNested(host::XmlDocument::kMaxXmlDepth))));
@@ -162,8 +163,8 @@ TEST(XmlDocument, RefusesMoreAttributesOrNodesThanItsBoundsNamingTheFileAndLine)
     const qint64 kNodes = XmlDocument::kMaxXmlNodes;
     // Each would count as more attributes than the bound if it were read as attributes.
     const QByteArray many(kAttributes + 1, '=');
-    const QByteArray notAttributes = "<!DOCTYPE r [ <!ENTITY x \"a>b\"> <!-- don't > --> ]>\n<r v='" + many + ">' w=\"'" + many + "\"><!--" + many
-        + "--><![CDATA[<e " + many + ">]]><?pi " + many + "?>" + many + "</r>";
+    const QByteArray notAttributes = "<?xml version='1.0'?><!-- don't > <!DOCTYPE -->\n<r v='" + many + ">' w=\"'" + many + "\"><!--" + many
+        + "--><![CDATA[<e " + many + "><!DOCTYPE]]><?pi " + many + "?>" + many + "</r>";
     const struct {
         const char* what;
         QByteArray xml;
@@ -173,14 +174,21 @@ TEST(XmlDocument, RefusesMoreAttributesOrNodesThanItsBoundsNamingTheFileAndLine)
         {"attributes beyond the bound", elementsWithAttributes(2, kAttributes + 1, "\n\n  "),
             " has an element with more than 256 attributes (line 3, column 3). Check that it is the right file."},
         {"the issue's shape", elementsWithAttributes(1, 80000), " has an element with more than 256 attributes (line 1, column 4)."},
-        {"\"=\" and \">\" in values, comments, sections and declarations are no attributes", notAttributes, ""},
+        {"\"=\" and \">\" in values, comments, sections and instructions are no attributes", notAttributes, ""},
+        {"a document type declaration, refused before any parser reads its square of declarations",
+            "<?xml version=\"1.0\"?>\n<!DOCTYPE r [" + QByteArray("<!ATTLIST e a CDATA 'x'>").repeated(80000) + "]>\n<r/>",
+            " has a document type declaration (<!DOCTYPE), which none of the host's files holds (line 2, column 1). Check that it is the right file."},
+        {"entity declarations", "<!-- a file -->\n\n  <!DOCTYPE r [" + QByteArray("<!ENTITY e 'x'>").repeated(380000) + "]><r/>",
+            " has a document type declaration (<!DOCTYPE), which none of the host's files holds (line 3, column 3)."},
+        {"one value of nearly the whole size", "<r a='" + QByteArray(int(XmlDocument::kMaxXmlBytes) - 32, 'x') + "'>12</r>", ""},
         {"nodes at the bound", repeated("<a/>", kNodes - 1), ""},
+        {"an XML declaration is no node", "<?xml version=\"1.0\"?>" + repeated("<a/>", kNodes - 1), ""},
         {"elements beyond the bound", repeated("<a/>", kNodes, "\n"),
-            " holds more than 100000 elements, attributes and other XML nodes (line 2, column 400000). Check that it is the right file."},
-        {"attributes count as nodes", elementsWithAttributes(int(kNodes / 200), 200), " holds more than 100000 elements, attributes and other XML nodes (line 1, "},
-        {"comments count as nodes", repeated("<!---->", kNodes), " holds more than 100000 elements, attributes and other XML nodes (line 1, "},
-        {"sections count as nodes", repeated("<![CDATA[x]]>", kNodes), " holds more than 100000 elements, attributes and other XML nodes (line 1, "},
-        {"instructions count as nodes", repeated("<?p?>", kNodes), " holds more than 100000 elements, attributes and other XML nodes (line 1, "},
+            " holds more than 250000 elements, attributes and other XML nodes (line 2, column 999997). Check that it is the right file."},
+        {"attributes count as nodes", elementsWithAttributes(int(kNodes / 200), 200), " holds more than 250000 elements, attributes and other XML nodes (line 1, "},
+        {"comments count as nodes", repeated("<!---->", kNodes), " holds more than 250000 elements, attributes and other XML nodes (line 1, "},
+        {"sections count as nodes", repeated("<![CDATA[x]]>", kNodes), " holds more than 250000 elements, attributes and other XML nodes (line 1, "},
+        {"instructions count as nodes", repeated("<?p?>", kNodes), " holds more than 250000 elements, attributes and other XML nodes (line 1, "},
         {"text and references are no nodes of their own", repeated("x&amp;", kNodes * 2), ""},
     };
     QTemporaryDir dir;
@@ -189,15 +197,29 @@ TEST(XmlDocument, RefusesMoreAttributesOrNodesThanItsBoundsNamingTheFileAndLine)
         SCOPED_TRACE(c.what);
         ASSERT_TRUE(writeFile(file, c.xml));
         auto doc = newDocument();
+        // A text within the bounds is parsed once; one beyond them by no parser at all.
+        const qint64 passes = XmlDocument::parserPasses();
         if (!*c.refused) {
             EXPECT_TRUE(doc->Load(file)) << doc->LastError().toStdString();
+            EXPECT_EQ(XmlDocument::parserPasses(), passes + 1);
             continue;
         }
         EXPECT_FALSE(doc->Load(file));
         EXPECT_TRUE(doc->LastError().startsWith(file + QLatin1String(c.refused))) << doc->LastError().toStdString();
         EXPECT_FALSE(doc->LoadXml(QString::fromUtf8(c.xml)));
         EXPECT_TRUE(doc->LastError().startsWith(QStringLiteral("The XML text") + QLatin1String(c.refused))) << doc->LastError().toStdString();
+        EXPECT_EQ(XmlDocument::parserPasses(), passes);
     }
+    // The markup is checked as the parser would read it, in any encoding.
+    QStringEncoder utf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
+    ASSERT_TRUE(writeFile(file, utf16(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<!DOCTYPE r [<!ENTITY e 'x'>]><r>&e;</r>"))));
+    auto doc = newDocument();
+    EXPECT_FALSE(doc->Load(file));
+    EXPECT_EQ(doc->LastError(), file + QStringLiteral(" has a document type declaration (<!DOCTYPE), which none of the host's files holds (line 2, column 1). "
+                                                       "Check that it is the right file."));
+    ASSERT_TRUE(writeFile(file, utf16(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<r>\u00e9</r>"))));
+    ASSERT_TRUE(doc->Load(file)) << doc->LastError().toStdString();
+    EXPECT_EQ(doc->DocumentElement()->Text(), QStringLiteral("\u00e9"));
 
     // Nor is a file written that a load would refuse: it could never be opened again.
     ASSERT_TRUE(documentOfSize(1000)->Save(file));
@@ -205,7 +227,7 @@ TEST(XmlDocument, RefusesMoreAttributesOrNodesThanItsBoundsNamingTheFileAndLine)
     auto grown = documentOfSize(40 * int(kNodes));
     EXPECT_FALSE(grown->Save(file));
     EXPECT_TRUE(grown->LastError().startsWith(QStringLiteral("Cannot write %1: it could not be opened again, as it would go beyond what a file may hold: %1 holds "
-                                                             "more than 100000 elements")
+                                                             "more than 250000 elements")
                                                   .arg(file)))
         << grown->LastError().toStdString();
     EXPECT_EQ(fileContent(file), earlier);
@@ -226,6 +248,32 @@ TEST(XmlDocument, AWriteThatComesBackShortFailsNamingTheReasonAndKeepsTheEarlier
     EXPECT_EQ(fileContent(file), earlier);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("sequence.xml")}) << "no part-written file is left";
     EXPECT_TRUE(doc->Save(file)) << "with room again";
+}
+
+TEST(XmlDocument, ASaveRemovesWhatAnEarlierSaveOfTheFileLeftWhenItWasStoppedAndKeepsTheRest)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("run.xml"));
+    ASSERT_TRUE(documentOfSize(100)->Save(file));
+    ASSERT_TRUE(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    // A save killed between naming its temporary file and renaming it leaves the new file whole beside the earlier one.
+    const QStringList leftovers = {QStringLiteral("run.xml.kelto-save-jagPKW"), QStringLiteral("run.xml.kelto-save-000000")};
+    const QStringList kept = {QStringLiteral("run.xml.backup"), QStringLiteral("run.xml.jagPKW"), QStringLiteral("run.xml.kelto-save-jagPKW7"),
+        QStringLiteral("run.xml.kelto-save-jag.KW"), QStringLiteral("other.xml.kelto-save-jagPKW")};
+    for (const QString& name : leftovers + kept)
+        ASSERT_TRUE(writeFile(dir.filePath(name), "a file"));
+    const QString link = dir.filePath(QStringLiteral("latest.xml"));
+    ASSERT_TRUE(QFile::link(file, link));
+
+    auto doc = documentOfSize(200);
+    ASSERT_TRUE(doc->Save(link)) << doc->LastError().toStdString();
+    QStringList expected = kept + QStringList{QStringLiteral("latest.xml"), QStringLiteral("run.xml")};
+    expected.sort();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::System, QDir::Name), expected);
+    EXPECT_EQ(QFileInfo(link).symLinkTarget(), file) << "a link stays a link to the file saved";
+    EXPECT_EQ(fileContent(file), doc->Xml().toUtf8());
+    EXPECT_EQ(QFile::permissions(file), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser)
+        << "the earlier file's permissions are kept";
 }
 
 TEST(XmlDocument, NeitherReadsNorReplacesWhatIsNotARegularFile)

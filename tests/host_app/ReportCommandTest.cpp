@@ -4,7 +4,10 @@
 #include <QFile>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <csignal>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include "host/RegistryKey.h"
 #include "host/app/PlugInHost.h"
@@ -164,13 +167,43 @@ TEST_F(ReportCommand, AnItemReadOnlyInPartIsNamedAndTheRestIsReportedWithExitOne
     EXPECT_FALSE(text.contains(QStringLiteral("passed")));
 }
 
+TEST_F(ReportCommand, ReadsTheRegistryOnceAndWritesNoSettingItHoldsAlready)
+{
+    const QString registry = host::RegistryStore::filePath();
+    ASSERT_TRUE(ageFile(registry));
+    FileUseCount uses(registry);
+    ASSERT_TRUE(uses.watching());
+    const test::HostRun run = test::runHost({QStringLiteral("report"), sequenceFile(), QStringLiteral("-o"), path("report.html")});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_EQ(uses.opens(), 1);
+    EXPECT_EQ(uses.replacements(), 0);
+}
+
 TEST_F(ReportCommand, AReportThatCannotBeWrittenOrAPlugInThatCannotStartFails)
 {
     const QString unwritable = path("missing/report.pdf");
     const test::HostRun run = test::runHost({QStringLiteral("report"), sequenceFile(), QStringLiteral("-o"), unwritable});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_TRUE(run.err.contains(QStringLiteral("Cannot write the report %1").arg(unwritable))) << run.err.toStdString();
+    EXPECT_FALSE(run.err.contains(QStringLiteral("earlier report"))) << "there was none";
     EXPECT_FALSE(QFile::exists(unwritable));
+
+    // Beyond the user's file size limit the write fails with its reason, where the
+    // system's signal for it would end the program unexplained.
+    write(path("limited.html"), "the earlier report");
+    const test::HostRun limited = test::runHost({QStringLiteral("report"), sequenceFile(), QStringLiteral("-o"), path("limited.html")}, {}, [](QProcess& host) {
+        host.setChildProcessModifier([] {
+            const rlimit limit{1024, 1024};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            ::signal(SIGXFSZ, SIG_DFL);
+        });
+    });
+    EXPECT_EQ(limited.exitCode, 1);
+    EXPECT_TRUE(limited.err.contains(QStringLiteral("Cannot write the report %1: %2. Check the file name, the folder's permissions and the free space; an "
+                                                    "earlier report of that name is kept.")
+                                         .arg(path("limited.html"), QString::fromLocal8Bit(std::strerror(EFBIG)))))
+        << limited.err.toStdString();
+    EXPECT_EQ(contents(path("limited.html")), QByteArray("the earlier report"));
 
     ScopedFifo pipe(path("pipe.html"));
     ASSERT_TRUE(pipe.made());

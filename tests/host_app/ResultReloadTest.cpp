@@ -62,6 +62,38 @@ TEST_F(ResultReloadTest, FailedResultsOfEveryTypeComeBackWithEveryReading)
         ASSERT_TRUE(element->Result());
         EXPECT_EQ(element->Result()->Measurement(Variant(QStringLiteral("SYNT")))->value(), Variant(QStringLiteral("NOSYNC")));
     }
+
+    // The item bound holds for the largest of these items: a sequence of as many
+    // as it allows loads, and one more item is refused for its number of items.
+    const QString saved = dir.filePath(QStringLiteral("every-type.xml"));
+    QString error;
+    ASSERT_TRUE(window.sequence().save(saved, &error)) << error.toStdString();
+    const QString text = QString::fromUtf8(fileContent(saved));
+    QString largest;
+    const auto nodes = [](const QString& xml) { return xml.count(QLatin1Char('<')) - xml.count(QStringLiteral("</")) + xml.count(QStringLiteral("=\"")); };
+    for (qsizetype at = 0; (at = text.indexOf(QStringLiteral("<Item "), at)) >= 0;) {
+        const qsizetype end = text.indexOf(QStringLiteral("</Item>"), at) + 7;
+        const QString item = text.mid(at, end - at);
+        if (nodes(item) > nodes(largest))
+            largest = item;
+        at = end;
+    }
+    ASSERT_GT(nodes(largest), 200) << largest.toStdString();
+    const QString full = dir.filePath(QStringLiteral("full.xml"));
+    for (const int items : {host::Sequence::kMaxItems, host::Sequence::kMaxItems + 1}) {
+        SCOPED_TRACE(items);
+        ASSERT_TRUE(writeFile(full, (QStringLiteral("<TestSequence PlugIn=\"TarvoX\">\n") + largest.repeated(items) + QStringLiteral("</TestSequence>\n")).toUtf8()));
+        host::Sequence loaded;
+        const bool opened = loaded.load(full, *plugInHost.plugIn(), &error);
+        if (items == host::Sequence::kMaxItems) {
+            ASSERT_TRUE(opened) << error.toStdString();
+            EXPECT_EQ(loaded.elements().size(), items);
+            EXPECT_TRUE(loaded.loadProblems().isEmpty());
+        } else {
+            EXPECT_FALSE(opened);
+            EXPECT_TRUE(error.startsWith(QStringLiteral("%1 holds more than 1000 test items").arg(full))) << error.toStdString();
+        }
+    }
 }
 
 TEST_F(ResultReloadTest, NotApplicableResultsOfEveryTypeComeBackWithTheStatusTextOfTheFile)

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <functional>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
@@ -111,6 +112,63 @@ inline void withFileSizeLimit(rlim_t bytes, const std::function<void()>& write)
     limited.rlim_cur = std::min(bytes, restore.limit.rlim_max);
     ::setrlimit(RLIMIT_FSIZE, &limited);
     write();
+}
+
+// Counts, as the system reports them, the opens of a file by any process and the
+// files renamed onto its name (a save's replacement), from the watch's start.
+class FileUseCount {
+public:
+    explicit FileUseCount(const QString& file)
+        : m_name(QFile::encodeName(file.section(QLatin1Char('/'), -1))), m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        const QByteArray folder = QFile::encodeName(file.section(QLatin1Char('/'), 0, -2));
+        m_watching = m_fd >= 0 && ::inotify_add_watch(m_fd, folder.constData(), IN_OPEN | IN_MOVED_TO) >= 0;
+    }
+    ~FileUseCount()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FileUseCount(const FileUseCount&) = delete;
+    FileUseCount& operator=(const FileUseCount&) = delete;
+
+    bool watching() const { return m_watching; }
+    int opens() { return collect(), m_opens; }
+    int replacements() { return collect(), m_replacements; }
+
+private:
+    void collect()
+    {
+        alignas(inotify_event) char buffer[4096];
+        ssize_t n = 0;
+        while ((n = ::read(m_fd, buffer, sizeof buffer)) > 0) {
+            for (ssize_t at = 0; at < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if (event->len > 0 && m_name == event->name) {
+                    m_opens += (event->mask & IN_OPEN) != 0;
+                    m_replacements += (event->mask & IN_MOVED_TO) != 0;
+                }
+                at += ssize_t(sizeof(inotify_event) + event->len);
+            }
+        }
+    }
+
+    QByteArray m_name;
+    int m_fd;
+    bool m_watching = false;
+    int m_opens = 0;
+    int m_replacements = 0;
+};
+
+// Sets the file's times back, as for a file last changed long ago.
+inline bool ageFile(const QString& path, int seconds = 3600)
+{
+    struct stat st {};
+    const QByteArray name = QFile::encodeName(path);
+    if (::stat(name.constData(), &st) != 0)
+        return false;
+    const timespec times[2] = {{st.st_atim.tv_sec - seconds, 0}, {st.st_mtim.tv_sec - seconds, 0}};
+    return ::utimensat(AT_FDCWD, name.constData(), times, 0) == 0;
 }
 
 } // namespace kelto
