@@ -38,7 +38,7 @@ namespace kelto::test {
 class HostRunFixture : public ::testing::Test {
 protected:
     // How the operator ends each guide.
-    enum class Operator { RunThenNext, NotApplicable, StartThenSkip };
+    enum class Operator { RunThenNext, NotApplicable, StartThenSkip, Abort };
 
     void SetUp() override
     {
@@ -101,9 +101,9 @@ protected:
                 guide.Hide();
                 return;
             }
-            if (operatorAction == Operator::NotApplicable) {
+            if (operatorAction == Operator::NotApplicable || operatorAction == Operator::Abort) {
                 operatorTimer->stop();
-                click(guidebutton::NotApplicable);
+                click(operatorAction == Operator::Abort ? guidebutton::Abort : guidebutton::NotApplicable);
                 return;
             }
             if (operatorAction == Operator::StartThenSkip) {
