@@ -4,6 +4,8 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -63,6 +65,30 @@ QTableWidgetItem* fixedItem(const QString& text = {})
     return item;
 }
 
+// A standard's complete name may be a long sentence: the box asks for no more room
+// than a short name and shows the chosen one elided, whole in its tooltip.
+class ElidingComboBox : public QComboBox {
+public:
+    explicit ElidingComboBox(QWidget* parent) : QComboBox(parent)
+    {
+        setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        setMinimumContentsLength(16);
+        connect(this, &QComboBox::currentIndexChanged, this, [this] { setToolTip(currentText()); });
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QStylePainter painter(this);
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        painter.drawComplexControl(QStyle::CC_ComboBox, option);
+        const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+        option.currentText = fontMetrics().elidedText(option.currentText, Qt::ElideRight, field.width());
+        painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+    }
+};
+
 } // namespace
 
 XLimitView::XLimitView() : m_panel(new QWidget)
@@ -71,7 +97,7 @@ XLimitView::XLimitView() : m_panel(new QWidget)
     auto* layout = new QVBoxLayout(m_panel);
     auto* top = new QHBoxLayout;
     auto* label = new QLabel(QStringLiteral("Standard:"), m_panel);
-    m_standards = new QComboBox(m_panel);
+    m_standards = new ElidingComboBox(m_panel);
     m_standards->setObjectName(QStringLiteral("standards"));
     label->setBuddy(m_standards);
     top->addWidget(label);
@@ -187,7 +213,9 @@ void XLimitView::fillStandards()
         const Ptr<IStandard> s = standards->Item(i);
         const QString alpha = s->AlphaName();
         const QString complete = s->CompleteName();
-        m_standards->addItem(complete.isEmpty() || complete == alpha ? alpha : QStringLiteral("%1 (%2)").arg(alpha, complete));
+        const QString name = complete.isEmpty() || complete == alpha ? alpha : QStringLiteral("%1 (%2)").arg(alpha, complete);
+        m_standards->addItem(name);
+        m_standards->setItemData(m_standards->count() - 1, name, Qt::ToolTipRole);
     }
     if (m_standards->count() > 0)
         m_standards->setCurrentIndex(previous >= 0 && previous < m_standards->count() ? previous : 0);

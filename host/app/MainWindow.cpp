@@ -39,7 +39,8 @@ namespace {
 
 constexpr int kTestIdRole = Qt::UserRole;
 constexpr int kStandardNamesRole = Qt::UserRole;
-constexpr QSize kDefaultSize(1240, 700);
+constexpr QSize kDefaultSize(1360, 700);
+const QList<int> kPaneWidths{250, 430, 680};
 
 // Tells the window of every change a docked dialog announces.
 class ChangeCallBack : public ICallBack {
@@ -54,6 +55,31 @@ public:
 private:
     std::function<void()> m_onChange;
 };
+
+// Asks for a file to write. The dialog adds the chosen filter's suffix to a name
+// typed without one; finish() makes the name that will be written (from the name
+// and the filter's index), and that name is the one checked: a file already there is
+// replaced only when the operator agrees, else the dialog comes back. Empty when
+// the operator cancels.
+QString askFileToWrite(QWidget* parent, const QString& caption, const QStringList& filters, const QStringList& suffixes,
+    const std::function<QString(const QString&, int)>& finish)
+{
+    QFileDialog dialog(parent, caption, QString(), filters.join(QStringLiteral(";;")));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    // The dialog would check the name before a suffix is added: the window checks instead.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setDefaultSuffix(suffixes.value(0));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+        [&](const QString& filter) { dialog.setDefaultSuffix(suffixes.value(filters.indexOf(filter))); });
+    while (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        const QString file = finish(dialog.selectedFiles().constFirst(), static_cast<int>(filters.indexOf(dialog.selectedNameFilter())));
+        const QFileInfo info(file);
+        if ((!info.exists() && !info.isSymLink())
+            || MsgBox(QStringLiteral("%1 already exists.\nReplace it?").arg(file), mb::YesNo | mb::Exclamation, QStringLiteral("Kelto")) == mb::Yes)
+            return file;
+    }
+    return QString();
+}
 
 float toTwips(int pixels, const QWidget* w)
 {
@@ -218,10 +244,14 @@ MainWindow::MainWindow(PlugInHost& host, QWidget* parent) : QMainWindow(parent),
     splitter->addWidget(left);
     splitter->addWidget(middle);
     splitter->addWidget(right);
-    splitter->setStretchFactor(2, 1);
+    // At the first size each pane shows its content whole: every test type, a test
+    // type's title with the longest status, the widest settings panel. In a smaller
+    // window the three give way in proportion and the settings scroll; what an element
+    // shows never moves them.
+    for (int pane = 0; pane < splitter->count(); ++pane)
+        splitter->setStretchFactor(pane, 1);
+    splitter->setSizes(kPaneWidths);
     setCentralWidget(splitter);
-    // Room for the widest settings panel beside the two lists; in a smaller window
-    // the settings scroll.
     resize(kDefaultSize);
 
     if (!host.ok())
@@ -290,6 +320,8 @@ void MainWindow::runFrom(int row)
     // The docked dialogs must not change an element while it runs.
     m_settings->setDialog(nullptr);
     m_limits->setDialog(nullptr);
+    bool resultsChanged = false;
+    const auto holdsResult = [](const Ptr<ITestElement>& element) { return valueOr([&] { return element->Result() != nullptr; }, false); };
     while (row >= 0 && row < m_sequence.elements().size()) {
         m_sequenceList->setCurrentRow(row);
         const Ptr<ITestElement> element = m_sequence.elements()[row];
@@ -299,12 +331,16 @@ void MainWindow::runFrom(int row)
                                [&](const auto& entry) { return entry.first.expired() || entry.first.lock() == element; }),
             m_runAgainst.end());
         m_runAgainst.append({element, selectedStandards()});
+        // A run given up on a test without a result leaves it as it was.
+        resultsChanged = resultsChanged || holdsResult(element);
         try {
             element->Perform(m_setup);
         } catch (...) {
+            resultsChanged = resultsChanged || holdsResult(element);
             reportError(currentError().boxText());
             break;
         }
+        resultsChanged = resultsChanged || holdsResult(element);
         const std::int32_t navigation = m_setup->Navigation();
         if (navigation == etnAbort)
             break;
@@ -313,7 +349,10 @@ void MainWindow::runFrom(int row)
     m_running = false;
     m_run->setEnabled(true);
     // The run changed results, or removed them.
-    setModified(true);
+    if (resultsChanged) {
+        setModified(true);
+        m_resultsNotSaved = true;
+    }
     refreshSequence();
 }
 
@@ -520,6 +559,8 @@ void MainWindow::setFile(const QString& file)
 void MainWindow::setModified(bool modified)
 {
     setWindowModified(modified);
+    if (!modified)
+        m_resultsNotSaved = false;
 }
 
 bool MainWindow::maySaveChanges(const QString& before)
@@ -527,8 +568,8 @@ bool MainWindow::maySaveChanges(const QString& before)
     if (!isWindowModified())
         return true;
     const QString name = m_file.isEmpty() ? QStringLiteral("The new sequence") : QFileInfo(m_file).fileName();
-    const int answer = MsgBox(QStringLiteral("%1 has changes that are not saved, results included.\nSave them before %2? No discards them.")
-                                  .arg(name, before),
+    const int answer = MsgBox(QStringLiteral("%1 has changes that are not saved%2.\nSave them before %3? No discards them.")
+                                  .arg(name, m_resultsNotSaved ? QStringLiteral(", results included") : QString(), before),
         mb::YesNoCancel | mb::Exclamation, QStringLiteral("Kelto"));
     if (answer == mb::Yes)
         return save(false);
@@ -562,8 +603,16 @@ void MainWindow::removeSelected()
     // Only a result would be lost for good: the element itself is in the template.
     const Ptr<ITestElement> element = m_sequence.elements()[row];
     const bool holdsResult = valueOr([&] { return element->Result() != nullptr; }, false);
-    if (holdsResult && !maySaveChanges(QStringLiteral("removing \"%1\" with its result").arg(elementTitle(element))))
-        return;
+    if (holdsResult) {
+        const QString title = elementTitle(element);
+        // Saved, the result stays in the file only until the next save.
+        const bool go = isWindowModified()
+            ? maySaveChanges(QStringLiteral("removing \"%1\" with its result").arg(title))
+            : MsgBox(QStringLiteral("Remove \"%1\" with its result?\n%2 keeps the result until the sequence is saved.").arg(title, QFileInfo(m_file).fileName()),
+                  mb::OKCancel | mb::Exclamation, QStringLiteral("Kelto")) == mb::OK;
+        if (!go)
+            return;
+    }
     m_settings->setDialog(nullptr);
     m_limits->setDialog(nullptr);
     m_sequence.elements().removeAt(row);
@@ -587,16 +636,14 @@ bool MainWindow::exportReportTo(const QString& file)
 
 void MainWindow::exportReport()
 {
-    const QString html = QStringLiteral("HTML report (*.html)");
-    const QString pdf = QStringLiteral("PDF report (*.pdf)");
-    QString filter = pdf;
-    QString file = QFileDialog::getSaveFileName(this, QStringLiteral("Export report"), QString(), pdf + QStringLiteral(";;") + html, &filter);
-    if (file.isEmpty())
-        return;
-    // A name typed without its extension takes the one of the chosen format.
-    if (reportFormatOf(file) == ReportFormat::Unknown)
-        file += filter == html ? QStringLiteral(".html") : QStringLiteral(".pdf");
-    exportReportTo(file);
+    const QStringList suffixes{QStringLiteral("pdf"), QStringLiteral("html")};
+    const QString file = askFileToWrite(this, QStringLiteral("Export report"), {QStringLiteral("PDF report (*.pdf)"), QStringLiteral("HTML report (*.html)")},
+        suffixes, [&](const QString& name, int filter) {
+            // A name of neither format ("run.txt") takes the one chosen.
+            return reportFormatOf(name) == ReportFormat::Unknown ? name + QLatin1Char('.') + suffixes.value(filter, suffixes[0]) : name;
+        });
+    if (!file.isEmpty())
+        exportReportTo(file);
 }
 
 void MainWindow::open()
@@ -612,11 +659,10 @@ bool MainWindow::save(bool askName)
 {
     QString file = m_file;
     if (askName || file.isEmpty()) {
-        file = QFileDialog::getSaveFileName(this, QStringLiteral("Save test sequence"), QString(), QStringLiteral("Test sequences (*.xml)"));
+        file = askFileToWrite(this, QStringLiteral("Save test sequence"), {QStringLiteral("Test sequences (*.xml)")}, {QStringLiteral("xml")},
+            [](const QString& name, int) { return name; });
         if (file.isEmpty())
             return false;
-        if (QFileInfo(file).suffix().isEmpty())
-            file += QStringLiteral(".xml");
     }
     return saveFile(file);
 }

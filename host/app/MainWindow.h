@@ -124,6 +124,7 @@ private:
     QPushButton* m_run = nullptr;
     Ptr<ITestSetup> m_setup; // the running sequence: selected standards and analyser records
     bool m_running = false;
+    bool m_resultsNotSaved = false; // a run changed results since the last save or open
 };
 
 } // namespace kelto::host

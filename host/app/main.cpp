@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QTextStream>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 
 #include "host/HostClasses.h"
 #include "host/app/CommandLine.h"
@@ -17,6 +19,11 @@ namespace {
 using kelto::host::Invocation;
 
 QtMessageHandler qtsHandler = nullptr;
+constexpr const char* kNoDisplay =
+    "kelto-host: the window needs a display; set DISPLAY or WAYLAND_DISPLAY, or use a command (see --help).\n";
+// Set while the window's screen is being opened: Qt ends the program when it finds
+// none, and our own words say why instead.
+bool openingScreen = false;
 
 // Qt warns at every start where the session has no runtime folder (a console
 // login, a CI job), though nothing here uses one: a command's standard error
@@ -26,6 +33,11 @@ void quietenQtsRuntimeFolderWarning()
     qtsHandler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& message) {
         if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
             return;
+        if (type == QtFatalMsg && openingScreen) {
+            std::fputs(kNoDisplay, stderr);
+            std::fflush(stderr);
+            std::_Exit(kelto::host::exitcode::Failure);
+        }
         if (qtsHandler)
             qtsHandler(type, context, message);
     });
@@ -93,15 +105,23 @@ int main(int argc, char** argv)
     // options (-platform, -style ...) are taken off the arguments by the application
     // before they are parsed for good; until then they look like mistakes, which
     // get a screen only when there is one, so that the message is always seen.
+    // The window without any display is refused before Qt would abort over it.
     Invocation first;
     QString ignored;
     const bool parsed = kelto::host::parseCommandLine(rawArguments(argc, argv), &first, &ignored);
     const bool hasDisplay = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
-    const bool offscreen = !(parsed ? first.needsScreen() : hasDisplay) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    const bool platformGiven = !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    if (parsed && first.needsScreen() && !hasDisplay && !platformGiven) {
+        std::fputs(kNoDisplay, stderr);
+        return kelto::host::exitcode::Failure;
+    }
+    const bool offscreen = !(parsed ? first.needsScreen() : hasDisplay) && !platformGiven;
     if (offscreen)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     quietenQtsRuntimeFolderWarning();
+    openingScreen = !offscreen;
     QApplication app(argc, argv);
+    openingScreen = false;
     QApplication::setApplicationName(QStringLiteral("kelto-host"));
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -115,7 +135,7 @@ int main(int argc, char** argv)
     if (offscreen && invocation.needsScreen()) {
         // Only Qt's own options stood between us and the window: without a screen
         // it would run where no one sees it.
-        err << "kelto-host: the window needs a display; set DISPLAY or WAYLAND_DISPLAY, or use a command (see --help).\n";
+        err << kNoDisplay;
         return kelto::host::exitcode::Failure;
     }
     kelto::host::registerHostClasses();

@@ -163,8 +163,23 @@ TEST(HostCommandLine, AMistakeGoesToStandardErrorWithExitTwo_EvenWithoutAScreen)
         EXPECT_TRUE(run.err.contains(QStringLiteral("Try 'kelto-host --help'"))) << label;
     }
     // Qt's own options are Qt's: they leave the window, which says it has no screen
-    // instead of running where no one sees it.
-    const test::HostRun window = test::runHost(words({"-style", "fusion"}), {}, noScreen);
-    EXPECT_EQ(window.exitCode, 1);
-    EXPECT_TRUE(window.err.contains(QStringLiteral("the window needs a display"))) << window.err.toStdString();
+    // instead of running where no one sees it. So does the window without a display,
+    // or with one that cannot be opened, rather than aborting in Qt.
+    const struct {
+        QStringList args;
+        const char* display;
+    } windows[] = {{words({"-style", "fusion"}), ""}, {{}, ""}, {words({"open", "seq.xml"}), ""}, {words({"open", "seq.xml"}), ":9999"}};
+    for (const auto& w : windows) {
+        const std::string label = w.args.join(QLatin1Char(' ')).toStdString() + " DISPLAY=" + w.display;
+        const test::HostRun window = test::runHost(w.args, {}, [&](QProcess& process) {
+            noScreen(process);
+            if (*w.display) {
+                QProcessEnvironment env = process.processEnvironment();
+                env.insert(QStringLiteral("DISPLAY"), QLatin1String(w.display));
+                process.setProcessEnvironment(env);
+            }
+        });
+        EXPECT_EQ(window.exitCode, 1) << label << ": " << window.err.toStdString();
+        EXPECT_TRUE(window.err.contains(QStringLiteral("kelto-host: the window needs a display"))) << label << ": " << window.err.toStdString();
+    }
 }

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -71,20 +72,46 @@ QAction* menuAction(const QWidget& window, const QString& text)
     return nullptr;
 }
 
-// Types that name into the next file dialog and presses Return, as the operator does;
-// counts the dialogs shown.
-void answerFileDialog(const QString& typed, int* shown = nullptr)
+// What the operator does in a file dialog: picks a filter (its index) and types a
+// name, then presses Return; without a name, presses Escape.
+struct FileAnswer {
+    QString typed;
+    int filter = 0;
+};
+
+// Answers the file dialogs shown next, one answer each, as the operator does; counts
+// the dialogs shown.
+void answerFileDialogs(QList<FileAnswer> answers, int* shown = nullptr)
 {
-    QTimer::singleShot(0, [typed, shown] {
+    QTimer::singleShot(0, [answers, shown]() mutable {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (auto* dialog = qobject_cast<QFileDialog*>(widget); dialog && dialog->isVisible()) {
-                if (shown)
-                    ++*shown;
-                dialog->selectFile(typed);
+            auto* dialog = qobject_cast<QFileDialog*>(widget);
+            if (!dialog || !dialog->isVisible() || answers.isEmpty())
+                continue;
+            if (shown)
+                ++*shown;
+            const FileAnswer answer = answers.takeFirst();
+            if (auto* filters = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
+                for (int i = 0; i < answer.filter; ++i)
+                    QTest::keyClick(filters, Qt::Key_Down);
+            }
+            if (answer.typed.isEmpty()) {
+                QTest::keyClick(dialog, Qt::Key_Escape);
+            } else {
+                dialog->selectFile(answer.typed);
                 QTest::keyClick(dialog, Qt::Key_Return);
             }
+            // The next dialog shows once this one has closed.
+            if (!answers.isEmpty())
+                answerFileDialogs(answers, shown);
+            return;
         }
     });
+}
+
+void answerFileDialog(const QString& typed, int* shown = nullptr)
+{
+    answerFileDialogs({{typed}}, shown);
 }
 
 // A charge-time test with the result of a run.
@@ -108,6 +135,8 @@ TEST_F(HostAppTest, ChangesNotSavedAreAskedAboutBeforeNewOpenRemoveOrClosingWoul
     EXPECT_FALSE(window.isWindowModified());
     window.addTest(300);
     EXPECT_TRUE(window.isWindowModified());
+    const QStringList iec = window.standardChoice()->itemData(0).toStringList();
+    window.addStandard(iec[0], iec[1]);
 
     // Save As takes a name typed without extension as an XML file.
     answerFileDialog(dir.filePath(QStringLiteral("bench")));
@@ -117,6 +146,47 @@ TEST_F(HostAppTest, ChangesNotSavedAreAskedAboutBeforeNewOpenRemoveOrClosingWoul
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("bench"))));
     EXPECT_TRUE(window.windowTitle().startsWith(QStringLiteral("bench.xml[*] - Kelto"))) << window.windowTitle().toStdString();
     EXPECT_FALSE(window.isWindowModified());
+
+    // That name again is the file that exists: it is replaced only after asking, and
+    // No brings the dialog back.
+    const QByteArray firstSave = fileContent(file);
+    window.sequence().elements()[0]->Info()->SetName(QStringLiteral("bench run"));
+    for (const int answer : {mb::No, mb::Yes}) {
+        boxes.clear();
+        answers = {answer};
+        int dialogs = 0;
+        QList<FileAnswer> typed{{dir.filePath(QStringLiteral("bench"))}};
+        if (answer == mb::No)
+            typed.append(FileAnswer{}); // gives up
+        answerFileDialogs(typed, &dialogs);
+        menuAction(window, QStringLiteral("Save &As..."))->trigger();
+        ASSERT_EQ(boxes.size(), 1) << answer;
+        EXPECT_EQ(boxes[0], QStringLiteral("%1 already exists.\nReplace it?").arg(file));
+        EXPECT_EQ(dialogs, answer == mb::No ? 2 : 1);
+        EXPECT_EQ(fileContent(file) == firstSave, answer == mb::No);
+    }
+    EXPECT_TRUE(fileContent(file).contains("bench run"));
+
+    // An edit of a limit in the docked limits is a change.
+    auto* tabs = window.findChild<QTabWidget*>();
+    ASSERT_TRUE(tabs);
+    tabs->setCurrentIndex(1);
+    auto* limits = window.limitsDock()->findChild<QTableWidget*>(QStringLiteral("limits"));
+    ASSERT_TRUE(limits && limits->rowCount() > 0);
+    limits->editItem(limits->item(0, host::XLimitView::HighColumn));
+    auto* limitEditor = limits->findChild<QLineEdit*>();
+    ASSERT_TRUE(limitEditor);
+    limitEditor->selectAll();
+    QTest::keyClicks(limitEditor, QStringLiteral("12"));
+    QTest::keyClick(limitEditor, Qt::Key_Return);
+    QApplication::processEvents(); // the view takes the edit from its event loop
+    EXPECT_EQ(limits->item(0, host::XLimitView::HighColumn)->text(), QStringLiteral("12"));
+    EXPECT_TRUE(window.isWindowModified());
+    answers = {mb::Cancel};
+    EXPECT_FALSE(window.close()) << "closing asks";
+    ASSERT_TRUE(window.saveFile(file));
+    tabs->setCurrentIndex(0);
+    boxes.clear();
 
     // An edit in the docked settings is a change too.
     auto* energy = window.settingsDock()->findChild<QLineEdit*>(QStringLiteral("txtEnergy"));
@@ -139,7 +209,7 @@ TEST_F(HostAppTest, ChangesNotSavedAreAskedAboutBeforeNewOpenRemoveOrClosingWoul
     EXPECT_FALSE(window.close());
     EXPECT_TRUE(window.isVisible());
     ASSERT_EQ(boxes.size(), 3);
-    EXPECT_TRUE(boxes[0].contains(QStringLiteral("bench.xml"))) << boxes[0].toStdString();
+    EXPECT_TRUE(boxes[0].startsWith(QStringLiteral("bench.xml has changes that are not saved.\n"))) << boxes[0].toStdString();
     EXPECT_TRUE(window.isWindowModified());
 
     // Yes saves first, then goes on.
@@ -152,15 +222,24 @@ TEST_F(HostAppTest, ChangesNotSavedAreAskedAboutBeforeNewOpenRemoveOrClosingWoul
     ASSERT_TRUE(saved.load(file, *plugInHost.plugIn(), &error)) << error.toStdString();
     EXPECT_EQ(saved.elements().size(), 2);
 
-    // Removing an element asks only when a result would go with it.
+    // Removing an element asks only when a result would go with it, also from a
+    // sequence with nothing to save.
     const QString withResult = dir.filePath(QStringLiteral("with-result.xml"));
     ASSERT_TRUE(writeFile(withResult, kSequenceWithResult));
     ASSERT_TRUE(window.openFile(withResult));
     ASSERT_TRUE(window.sequence().elements()[0]->Result());
-    window.addTest(100);
-    boxes.clear();
     auto* remove = window.findChild<QPushButton*>(QStringLiteral("removeButton"));
     ASSERT_TRUE(remove);
+    boxes.clear();
+    window.selectElement(0);
+    answers = {mb::Cancel};
+    QTest::mouseClick(remove, Qt::LeftButton);
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].startsWith(QStringLiteral("Remove \"Charge Time\" with its result?"))) << boxes[0].toStdString();
+    EXPECT_EQ(window.sequence().elements().size(), 1);
+    EXPECT_FALSE(window.isWindowModified());
+    window.addTest(100);
+    boxes.clear();
     window.selectElement(1);
     QTest::mouseClick(remove, Qt::LeftButton);
     EXPECT_TRUE(boxes.isEmpty());
@@ -278,18 +357,53 @@ TEST_F(HostAppTest, AFailedLoadKeepsTheSequenceAndAFailedSaveKeepsTheFile)
     }
 }
 
-TEST_F(HostAppTest, TheSettingsOfEveryTestTypeShowWholeAtTheFirstSizeAndScrollInASmallerWindow)
+TEST_F(HostAppTest, AtTheFirstSizeEveryPaneShowsWholeWhateverIsSelectedAndASmallerWindowScrollsTheSettings)
 {
     host::MainWindow window(plugInHost);
     window.show();
+    // A result that no limit judged, under the longest title of a test type; then
+    // every test type, each with the standards the template gives it.
+    const QString withResult = dir.filePath(QStringLiteral("with-result.xml"));
+    ASSERT_TRUE(writeFile(withResult, kSequenceWithResult));
+    ASSERT_TRUE(window.openFile(withResult));
+    QString longest;
+    for (int row = 0; row < window.testList()->topLevelItemCount(); ++row) {
+        const QString title = window.testList()->topLevelItem(row)->text(0);
+        longest = title.size() > longest.size() ? title : longest;
+    }
+    window.sequence().elements()[0]->Info()->SetName(longest);
     for (int row = 0; row < window.testList()->topLevelItemCount(); ++row)
         window.addTest(window.testList()->topLevelItem(row)->data(0, Qt::UserRole).toInt());
-    ASSERT_EQ(window.sequence().elements().size(), 16);
+    ASSERT_EQ(window.sequence().elements().size(), 17);
+    for (int row = 1; row < window.sequence().elements().size(); ++row) {
+        window.selectElement(row);
+        for (const Ptr<ITestElement>& prototype : plugInHost.tests()) {
+            const auto standards = prototype->TestID() == window.sequence().elements()[row]->TestID() ? prototype->Limits()->Standards() : nullptr;
+            for (int i = 0; standards && i < standards->Count(); ++i)
+                window.addStandard(standards->Item(i)->AlphaName(), standards->Item(i)->CompleteName());
+        }
+    }
+    QApplication::processEvents();
 
-    // At the window's first size each type's settings show whole; in a smaller
-    // window they scroll, still laid out whole.
+    // Nothing is cut: every test type, and that entry with its status.
+    EXPECT_TRUE(window.sequenceList()->item(0)->text().endsWith(QStringLiteral("[passed (no limits: not judged)]")))
+        << window.sequenceList()->item(0)->text().toStdString();
+    EXPECT_LE(window.sequenceList()->sizeHintForColumn(0), window.sequenceList()->viewport()->width());
+    EXPECT_LE(static_cast<QAbstractItemView*>(window.testList())->sizeHintForColumn(0), window.testList()->columnWidth(0));
+
+    // Whatever element and tab is shown, the window keeps its size and the panes
+    // stay where they are; each type's settings show whole.
+    const int firstWidth = window.width();
+    auto* splitter = window.findChild<QSplitter*>();
+    auto* tabs = window.findChild<QTabWidget*>();
     auto* area = qobject_cast<QScrollArea*>(window.settingsDock()->parentWidget()->parentWidget());
-    ASSERT_TRUE(area);
+    ASSERT_TRUE(splitter && tabs && area);
+    const QList<int> panes = splitter->sizes();
+    auto layoutStays = [&](const std::string& when) {
+        EXPECT_LE(window.minimumSizeHint().width(), firstWidth) << when;
+        EXPECT_EQ(window.width(), firstWidth) << when;
+        EXPECT_EQ(splitter->sizes(), panes) << when;
+    };
     auto panelShowsWhole = [&] {
         const QWidget* panel = window.settingsDock()->findChild<QWidget*>(QStringLiteral("isc"));
         ASSERT_TRUE(panel);
@@ -299,15 +413,41 @@ TEST_F(HostAppTest, TheSettingsOfEveryTestTypeShowWholeAtTheFirstSizeAndScrollIn
     };
     for (int row = 0; row < window.sequence().elements().size(); ++row) {
         window.selectElement(row);
-        QApplication::processEvents();
+        for (const int tab : {1, 0}) {
+            tabs->setCurrentIndex(tab);
+            QApplication::processEvents();
+            layoutStays("row " + std::to_string(row) + " tab " + std::to_string(tab));
+        }
         panelShowsWhole();
         EXPECT_EQ(area->horizontalScrollBar()->maximum(), 0) << row;
         EXPECT_EQ(area->verticalScrollBar()->maximum(), 0) << row;
     }
+
+    // A long standard name is elided in the limits, whole in its tooltip.
+    window.selectElement(1);
+    auto* standard = window.limitsDock()->findChild<QComboBox*>(QStringLiteral("standards"));
+    ASSERT_TRUE(standard);
+    EXPECT_TRUE(standard->currentText().startsWith(QStringLiteral("IEC 60601-2-4 ("))) << standard->currentText().toStdString();
+    EXPECT_LT(standard->width(), standard->fontMetrics().horizontalAdvance(standard->currentText()));
+    EXPECT_EQ(standard->toolTip(), standard->currentText());
+    EXPECT_EQ(standard->itemData(0, Qt::ToolTipRole).toString(), standard->currentText());
+
+    setMessageBoxHandler([](const MessageBoxRequest&) { return mb::No; });
+    menuAction(window, QStringLiteral("&New"))->trigger();
+    QApplication::processEvents();
+    layoutStays("after New");
+
+    // In a smaller window the settings keep their share of the width and scroll,
+    // still laid out whole.
     window.resize(800, 400);
+    QApplication::processEvents();
+    window.addTest(1000);
     QApplication::processEvents();
     panelShowsWhole();
     EXPECT_GT(area->horizontalScrollBar()->maximum(), 0);
+    const QList<int> small = splitter->sizes();
+    const auto share = [](const QList<int>& sizes) { return double(sizes[2]) / (sizes[0] + sizes[1] + sizes[2]); };
+    EXPECT_GE(share(small), 0.95 * share(panes)) << small[0] << " " << small[1] << " " << small[2];
 }
 
 TEST_F(HostAppTest, AnItemWithoutItsSavedFormOpensAsANewTestAndIsSavedInFull)
@@ -625,17 +765,45 @@ TEST_F(HostAppTest, FileExportReportWritesTheReportInTheChosenFormat)
     ASSERT_TRUE(exportAction);
     // The operator types a name without extension and keeps the PDF format.
     const QString typed = dir.filePath(QStringLiteral("charge-report"));
-    QTimer::singleShot(0, [&] {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (auto* dialog = qobject_cast<QFileDialog*>(widget)) {
-                dialog->selectFile(typed);
-                QTest::keyClick(dialog, Qt::Key_Return);
-            }
-        }
-    });
+    answerFileDialog(typed);
     exportAction->trigger();
     QFile pdf(typed + QStringLiteral(".pdf"));
     ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
     EXPECT_EQ(pdf.read(5), QByteArray("%PDF-"));
     EXPECT_TRUE(boxes.isEmpty());
+
+    // Every name the report is written to is checked first, whatever made it: the
+    // chosen format's suffix or one added to a name of neither format.
+    const QString oldText = dir.filePath(QStringLiteral("notes.txt.html"));
+    ASSERT_TRUE(writeFile(oldText, "kept"));
+    const struct {
+        FileAnswer answer;
+        QString written;
+        bool exists;
+        int reply;
+    } cases[] = {
+        {{typed}, typed + QStringLiteral(".pdf"), true, mb::No},
+        {{typed, 1}, typed + QStringLiteral(".html"), false, mb::No},
+        {{dir.filePath(QStringLiteral("notes.txt")), 1}, oldText, true, mb::No},
+        {{dir.filePath(QStringLiteral("notes.txt")), 1}, oldText, true, mb::Yes},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.written.toStdString());
+        boxes.clear();
+        setMessageBoxHandler([this, reply = c.reply](const MessageBoxRequest& r) {
+            boxes.append(r.prompt);
+            return reply;
+        });
+        const QByteArray before = fileContent(c.written);
+        const bool kept = c.exists && c.reply == mb::No;
+        // No brings the dialog back, where the operator gives up.
+        answerFileDialogs(kept ? QList<FileAnswer>{c.answer, {}} : QList<FileAnswer>{c.answer});
+        exportAction->trigger();
+        EXPECT_EQ(boxes, c.exists ? QStringList{QStringLiteral("%1 already exists.\nReplace it?").arg(c.written)} : QStringList{});
+        if (kept)
+            EXPECT_EQ(fileContent(c.written), before);
+        else
+            EXPECT_TRUE(fileContent(c.written).startsWith(c.written.endsWith(QStringLiteral(".pdf")) ? "%PDF-" : "<")) << fileContent(c.written).left(40).toStdString();
+    }
 }
+

@@ -40,7 +40,7 @@ namespace kelto::test {
 class HostRunFixture : public ::testing::Test {
 protected:
     // How the operator ends each guide.
-    enum class Operator { RunThenNext, NotApplicable, StartThenSkip, NextWithoutRun };
+    enum class Operator { RunThenNext, NotApplicable, StartThenSkip, NextWithoutRun, Abort };
 
     void SetUp() override
     {
@@ -106,10 +106,13 @@ protected:
                 guide.Hide();
                 return;
             }
-            if (operatorAction == Operator::NotApplicable || operatorAction == Operator::NextWithoutRun) {
+            if (operatorAction == Operator::NotApplicable || operatorAction == Operator::NextWithoutRun
+                || operatorAction == Operator::Abort) {
                 operatorTimer->stop();
                 // With a result the main button reads "Next".
-                click(operatorAction == Operator::NextWithoutRun ? guidebutton::Main : guidebutton::NotApplicable);
+                click(operatorAction == Operator::NextWithoutRun ? guidebutton::Main
+                        : operatorAction == Operator::Abort      ? guidebutton::Abort
+                                                                 : guidebutton::NotApplicable);
                 return;
             }
             if (operatorAction == Operator::StartThenSkip) {

@@ -42,6 +42,37 @@ TEST_F(SequenceRunTest, TheWindowRunsASequenceAgainstTheAnalyserAndEvaluatesEach
     EXPECT_EQ(analyser->commands().count(QStringLiteral("NRG")) >= 1, true);
 }
 
+TEST_F(SequenceRunTest, ARunThatChangedAResultIsAChangeToSaveAndClosingAsksFirst)
+{
+    host::MainWindow window(plugInHost);
+    window.show();
+    window.addTest(300);
+    const QString file = dir.filePath(QStringLiteral("bench.xml"));
+    ASSERT_TRUE(window.saveFile(file));
+
+    // Aborted before it had a result, the test is as it was: nothing to save.
+    operatorAction = Operator::Abort;
+    window.runFrom(0);
+    ASSERT_FALSE(stuck);
+    EXPECT_FALSE(window.sequence().elements()[0]->Result()) << boxes.join(QLatin1Char('\n')).toStdString();
+    EXPECT_FALSE(window.isWindowModified());
+
+    operatorAction = Operator::RunThenNext;
+    window.runFrom(0);
+    ASSERT_FALSE(stuck);
+    ASSERT_TRUE(window.sequence().elements()[0]->Result());
+    EXPECT_TRUE(window.isWindowModified());
+    boxes.clear();
+    EXPECT_TRUE(window.close()); // the operator answers Yes: saved first
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].startsWith(QStringLiteral("bench.xml has changes that are not saved, results included."))) << boxes[0].toStdString();
+    host::Sequence saved;
+    QString error;
+    ASSERT_TRUE(saved.load(file, *plugInHost.plugIn(), &error)) << error.toStdString();
+    ASSERT_EQ(saved.elements().size(), 1);
+    EXPECT_TRUE(saved.elements()[0]->Result());
+}
+
 TEST_F(SequenceRunTest, AStartWithNoAnalyserOnTheLineTellsTheOperatorWhichPortAndWhatToCheck)
 {
     const QString missing = dir.filePath(QStringLiteral("ttyUSB7"));
