@@ -314,14 +314,16 @@ void forgetOwedAnswers()
 }
 
 // Owed answers that have not come when the port closes may come after it is opened
-// again, or never: from then on they are earlier requests of unknown fate.
+// again, or never: from then on they are earlier requests of unknown fate. The rest
+// of a line already begun is lost with the port.
 void settleOwedAnswers()
 {
     Module& m = module();
     if (m.miOwedAnswers > 0 && comm().PortOpen())
         skipErrors([] { freshInput(comm().Input()); });
+    const int unknown = m.miOwedAnswers - (m.msOwedText.isEmpty() ? 0 : 1);
     if (!m.msPortKey.isEmpty()) {
-        for (int i = 0; i < m.miOwedAnswers; ++i)
+        for (int i = 0; i < unknown; ++i)
             portRecord().append({m.msOwedCommand, Release::AtOnce});
     }
     forgetOwedAnswers();
