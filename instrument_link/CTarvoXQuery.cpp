@@ -69,9 +69,8 @@ QString CTarvoXQuery::AskVersion()
             reply += mComm->Input();
             ++chunks;
         }
-        if (chunks >= 1 && MCommUtils::ReplyComplete(reply))
-            break;
-        if (reply.size() > MCommUtils::kMaxReplyLength || mComm->Lost())
+        const MCommUtils::ReplyState state = MCommUtils::JudgeReply(reply, chunks, 1);
+        if (state != MCommUtils::ReplyState::Incomplete || mComm->Lost())
             break;
         const qint64 remaining = deadline - clock.nowMs();
         if (remaining <= 0)

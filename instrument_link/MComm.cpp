@@ -1,7 +1,10 @@
 #include "MComm.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QHash>
 #include <QPointer>
+#include <algorithm>
 #include <utility>
 
 #include "MCommUtils.h"
@@ -61,6 +64,67 @@ bool startsWithAny(const QString& command, std::initializer_list<const char*> pr
     return false;
 }
 
+using MCommUtils::Release;
+
+// A request that went out and whose answer was not taken: the analyser may still
+// answer it (at once, or at the next discharge or pacing), or may have dropped it.
+struct EarlierRequest {
+    QString command;
+    Release release = Release::AtOnce;
+};
+using PortRecord = QList<EarlierRequest>;
+
+// Kept per port for the whole program, whichever link object sent the request, and
+// through closing and opening the port: whether the analyser keeps a request through
+// "[Q]" and "[VER]" is not known.
+QHash<QString, PortRecord>& records()
+{
+    static QHash<QString, PortRecord> byPort;
+    return byPort;
+}
+
+PortRecord& portRecord()
+{
+    return records()[module().msPortKey];
+}
+
+QString portKey(const QString& device)
+{
+    const QString canonical = QFileInfo(device).canonicalFilePath();
+    return canonical.isEmpty() ? device : canonical;
+}
+
+bool recordHolds(const PortRecord& record, const QString& command)
+{
+    return std::any_of(record.begin(), record.end(), [&](const EarlierRequest& r) { return r.command == command; });
+}
+
+// Earlier requests whose answers need not come at this command's release: each may
+// bring one line at any time.
+int straysFor(const PortRecord& record, Release release)
+{
+    return static_cast<int>(std::count_if(record.begin(), record.end(), [&](const EarlierRequest& r) { return r.release != release; }));
+}
+
+QStringList commandsOf(const PortRecord& record)
+{
+    QStringList commands;
+    for (const EarlierRequest& r : record) {
+        if (!commands.contains(r.command))
+            commands.append(r.command);
+    }
+    return commands;
+}
+
+[[noreturn]] void raiseUncertain(const QString& command, const QStringList& earlier)
+{
+    raiseError(MCommUtils::kReplyUncertain, source(),
+        QStringLiteral("The analyser's answer to %1 on %2 cannot be told apart from a late answer to an earlier request that was cut "
+                       "short (%3), so no reading was taken. Repeat the test; if this comes again, switch the analyser off and on "
+                       "and restart the program.")
+            .arg(command.trimmed(), comm().DisplayName(), earlier.join(QStringLiteral(", "))));
+}
+
 // Input that comes after every owed answer: owed lines are dropped as they end,
 // and whatever follows the last of them is handed on.
 QString freshInput(const QString& chunk)
@@ -115,11 +179,170 @@ WaitEnd collectReply(QString& text, std::int16_t& chunks, qint64 deadline)
     }
 }
 
+// Reads the lines of one burst: the complete lines that follow one another with
+// less than kBurstSettleMs of silence; owed lines are dropped first.
+WaitEnd collectBurst(QStringList& lines)
+{
+    Module& m = module();
+    SerialControl& control = comm();
+    Clock& clock = Clock::instance();
+    QString text;
+    qint64 lastInput = clock.nowMs();
+    while (true) {
+        if (control.ReceivedCount() > 0) {
+            text += freshInput(control.Input());
+            lastInput = clock.nowMs();
+        }
+        if (m.msOwedText.size() > MCommUtils::kMaxReplyLength || MCommUtils::JudgeReply(text, 0, 1) == MCommUtils::ReplyState::TooLong)
+            return WaitEnd::Overflow;
+        const bool settling = MCommUtils::ReplyComplete(text);
+        if (settling && clock.nowMs() - lastInput >= kBurstSettleMs) {
+            for (qsizetype start = 0, end = 0; (end = MCommUtils::FirstLineEnd(text, start)) >= 0; start = end)
+                lines.append(text.mid(start, end - start));
+            return WaitEnd::Complete;
+        }
+        if (m.mfLinkAbort)
+            return WaitEnd::Aborted;
+        if (control.Lost())
+            return WaitEnd::Lost;
+        const qint64 remaining = settling ? lastInput + kBurstSettleMs - clock.nowMs() : 60000;
+        clock.wait(remaining, [&] { return m.mfLinkAbort || control.Lost() || control.ReceivedCount() > 0; });
+    }
+}
+
+// Takes a held reading's answer while earlier requests may still be answered. The
+// command went out followed by its sentinels, held readings of the same kind that
+// no earlier request asked for; the analyser answers held readings in the order it
+// took them, all of one kind at one discharge (or pacing), so the command's answer
+// is the line before the sentinels' in the burst that brings them. Earlier requests
+// answered at once come before it; those of the other kind come in bursts of their
+// own, never longer than the strays they can be. What cannot be told apart fails.
+WaitEnd takeFromBursts(const QString& command)
+{
+    Module& m = module();
+    const Release release = MCommUtils::ReleaseOf(command);
+    const QString word = MCommUtils::CommandWord(command);
+    PortRecord& record = portRecord();
+    const QStringList earlier = commandsOf(record);
+    int strays = straysFor(record, release);
+    const qsizetype sentinels = m.msSentinels.size();
+    // A request of the same word still held may take the new one in, and answer in
+    // its place: before the readings held since, not after them.
+    const bool mayMerge = recordHolds(record, word) && std::any_of(record.begin(), record.end(), [&](const EarlierRequest& r) {
+        return r.release == release && r.command != word;
+    });
+    auto answered = [&] {
+        record.removeIf([&](const EarlierRequest& r) { return r.release == release || r.release == Release::AtOnce; });
+    };
+    while (true) {
+        QStringList lines;
+        const WaitEnd end = collectBurst(lines);
+        if (end != WaitEnd::Complete)
+            return end;
+        const qsizetype n = lines.size();
+        if (n <= strays) {
+            strays -= static_cast<int>(n); // late answers to earlier requests, nothing else
+            continue;
+        }
+        const bool released = n > sentinels;
+        if (released && !(mayMerge && n > sentinels + 1)) {
+            m.msResults = lines[n - 1 - sentinels];
+            answered();
+            return WaitEnd::Complete;
+        }
+        if (released) {
+            m.mfUnanswered = false; // the discharge came: everything held was answered
+            answered();
+        }
+        raiseUncertain(command, earlier);
+    }
+}
+
+// Held readings to send after the command, so that its answer can be told from
+// late answers to earlier requests; none while no earlier request may be answered.
+QStringList sentinelsFor(const QString& command)
+{
+    const Release release = MCommUtils::ReleaseOf(command);
+    if (release == Release::AtOnce)
+        return {};
+    const PortRecord& record = portRecord();
+    if (record.isEmpty())
+        return {};
+    // More sentinels than strays, so that a burst of late answers alone is shorter.
+    const int wanted = std::max(1, straysFor(record, release));
+    const QString word = MCommUtils::CommandWord(command);
+    QStringList chosen;
+    for (const QString& candidate : MCommUtils::HeldReadings(release)) {
+        if (chosen.size() < wanted && candidate != word && !recordHolds(record, candidate))
+            chosen.append(candidate);
+    }
+    if (chosen.size() < wanted)
+        raiseUncertain(command, commandsOf(record));
+    return chosen;
+}
+
+// After an exchange: a command that went out and whose answer was not taken.
+void noteUnanswered()
+{
+    Module& m = module();
+    if (!m.mfUnanswered)
+        return;
+    m.mfUnanswered = false;
+    const QString& command = m.msPendingCommand;
+    if (command.startsWith(QLatin1String("[W")) && !command.startsWith(QLatin1String("[WS"))) {
+        // Stopped after the waveform command went out: its answer is owed, and the
+        // analyser may be playing the waveform already.
+        if (m.mfLinkAbort) {
+            ++m.miOwedAnswers;
+            m.msOwedCommand = command.trimmed();
+            m.mfStopWave = true;
+        }
+        return;
+    }
+    PortRecord& record = portRecord();
+    const Release release = MCommUtils::ReleaseOf(command);
+    record.append({MCommUtils::CommandWord(command), release});
+    for (const QString& sentinel : m.msSentinels)
+        record.append({sentinel, release});
+}
+
 void forgetOwedAnswers()
 {
     Module& m = module();
     m.miOwedAnswers = 0;
     m.msOwedText.clear();
+}
+
+// Owed answers that have not come when the port closes may come after it is opened
+// again, or never: from then on they are earlier requests of unknown fate. The rest
+// of a line already begun is lost with the port.
+void settleOwedAnswers()
+{
+    Module& m = module();
+    if (m.miOwedAnswers > 0 && comm().PortOpen())
+        skipErrors([] { freshInput(comm().Input()); });
+    const int unknown = m.miOwedAnswers - (m.msOwedText.isEmpty() ? 0 : 1);
+    if (!m.msPortKey.isEmpty()) {
+        for (int i = 0; i < unknown; ++i)
+            portRecord().append({m.msOwedCommand, Release::AtOnce});
+    }
+    forgetOwedAnswers();
+    m.msPortKey.clear();
+}
+
+// Unread input answers nothing sent from here on: its whole lines are dropped, and
+// the rest of a line already begun is owed, to be dropped when it ends.
+void dropStaleInput()
+{
+    Module& m = module();
+    const QString stale = freshInput(comm().Input());
+    qsizetype lineStart = 0;
+    for (qsizetype end = MCommUtils::FirstLineEnd(stale); end >= 0; end = MCommUtils::FirstLineEnd(stale, lineStart))
+        lineStart = end;
+    if (lineStart < stale.size()) {
+        m.msOwedText = stale.mid(lineStart);
+        ++m.miOwedAnswers;
+    }
 }
 
 bool isWaveCommand(const QString& command)
@@ -191,7 +414,8 @@ std::int16_t connectStep()
     }
 
     // A stale reply in the input must not pass for the answer to this request; what
-    // the analyser owed before the port was opened is no longer counted.
+    // the analyser owed before the port was opened is on the port's record.
+    m.msPortKey = portKey(control.DevicePath());
     forgetOwedAnswers();
     skipErrors([&] { control.DiscardInput(); });
     m.miChunkCount = 0;
@@ -216,27 +440,32 @@ std::int16_t connectStep()
     return leStep;
 }
 
+bool headerFollows(const QString& command)
+{
+    return (takesHeader(command) && module().miHeaderOff == 0) || command.startsWith(QLatin1String("[PR"));
+}
+
 void sendStep()
 {
     Module& m = module();
     SerialControl& control = comm();
     bool ignored = false;
     pause(kSendPauseMs);
-    // Unread input is dropped, but the rest of an owed answer still in the device
-    // is left to arrive, so that its line end is counted.
-    if (m.miOwedAnswers > 0)
-        attempt(ignored, [&] { freshInput(control.Input()); });
-    if (m.miOwedAnswers == 0)
-        attempt(ignored, [&] { control.DiscardInput(); });
+    attempt(ignored, [&] { dropStaleInput(); });
     const QString& command = m.msPendingCommand;
     bool sent = false;
     attempt(ignored, [&] {
         control.Output(command);
         sent = true;
     });
-    m.mfWaveUnanswered = sent && isWaveCommand(command);
-    if ((takesHeader(command) && m.miHeaderOff == 0) || command.startsWith(QLatin1String("[PR")))
+    m.mfUnanswered = sent;
+    if (headerFollows(command))
         attempt(ignored, [&] { control.Output(QStringLiteral("[HDR]\r")); });
+    for (const QString& sentinel : m.msSentinels) {
+        attempt(ignored, [&] { control.Output(sentinel + m.msTerminator); });
+        if (headerFollows(sentinel))
+            attempt(ignored, [&] { control.Output(QStringLiteral("[HDR]\r")); });
+    }
 }
 
 void receiveStep()
@@ -251,15 +480,18 @@ void receiveStep()
     m.miChunkCount = 0;
     m.mfTimerFired = false;
     const qint64 start = clock.nowMs();
-    const WaitEnd end = collectReply(m.msResults, m.miChunkCount, stopWave ? start + kStopWaveGiveUpMs : -1);
+    const WaitEnd end = m.msSentinels.isEmpty() ? collectReply(m.msResults, m.miChunkCount, stopWave ? start + kStopWaveGiveUpMs : -1)
+                                                : takeFromBursts(command);
     if (end == WaitEnd::Complete)
-        m.mfWaveUnanswered = false;
+        m.mfUnanswered = false;
     switch (end) {
     case WaitEnd::Overflow:
         raiseError(vberr::Overflow, source(),
-            QStringLiteral("The analyser's reply to %1 on %2 exceeds %3 characters. Check the cable and the analyser's settings.")
+            QStringLiteral("The analyser's reply to %1 on %2 has a line of more than %3 characters or more than %4 lines. Check the "
+                           "cable and the analyser's settings.")
                 .arg(command.trimmed(), comm().DisplayName())
-                .arg(MCommUtils::kMaxReplyLength));
+                .arg(MCommUtils::kMaxReplyLength)
+                .arg(MCommUtils::kMaxReplyLines));
     case WaitEnd::Lost:
         raiseError(kDeviceUnavailable, source(),
             QStringLiteral("%1 went away while waiting for the reply to %2. Check the cable and the analyser, then start again.")
@@ -291,6 +523,7 @@ void receiveStep()
                 skipErrors([&] {
                     comm().Output(m.msPendingCommand);
                     ++m.miOwedAnswers;
+                    m.msOwedCommand = command.trimmed();
                 });
             }
         }
@@ -320,6 +553,11 @@ void Delay(std::int32_t milliseconds)
     pause(milliseconds);
 }
 
+void ForgetEarlierRequests()
+{
+    records().clear();
+}
+
 std::int16_t InitComm()
 {
     Module& m = module();
@@ -331,7 +569,7 @@ std::int16_t InitComm()
     m.msTerminator = QStringLiteral("\r");
     m.msHandshake = QStringLiteral("[VER]");
     m.msLastFailure.clear();
-    forgetOwedAnswers();
+    settleOwedAnswers();
     ProcessEvent(leStep);
     if (comm().PortOpen())
         closeControl();
@@ -365,13 +603,32 @@ std::int16_t OpenPort(std::int16_t port)
 void ClosePort()
 {
     Module& m = module();
+    settleOwedAnswers();
     skipErrors([] { ProcessEvent(leClose); });
     // Whatever state the machine was left in, the port does not stay open.
     closeControl();
-    forgetOwedAnswers();
     m.miLinkState = lsClosed;
     m.miPort = 0;
 }
+
+namespace {
+
+// One exchange; whatever ends it, a command whose answer was not taken is noted.
+std::int16_t exchange()
+{
+    Module& m = module();
+    m.mfUnanswered = false;
+    try {
+        const std::int16_t state = ProcessEvent(leSend);
+        noteUnanswered();
+        return state;
+    } catch (...) {
+        noteUnanswered();
+        throw;
+    }
+}
+
+} // namespace
 
 std::int16_t SendCommand(QString command)
 {
@@ -379,15 +636,11 @@ std::int16_t SendCommand(QString command)
     if (!command.endsWith(m.msTerminator))
         command += m.msTerminator;
     m.msPendingCommand = command;
-    m.mfWaveUnanswered = false;
     m.mfStopWave = false;
-    const std::int16_t state = ProcessEvent(leSend);
-    if (m.mfLinkAbort && m.mfWaveUnanswered) {
-        // Stopped after the waveform command went out: its answer may still come.
-        ++m.miOwedAnswers;
-        m.mfStopWave = true;
-    }
-    m.mfWaveUnanswered = false;
+    m.msSentinels.clear();
+    if (m.miLinkState == lsIdle)
+        m.msSentinels = sentinelsFor(command);
+    const std::int16_t state = exchange();
     if (!m.mfStopWave)
         return state;
     // The analyser may be playing the waveform already: the stop goes out as an
@@ -395,8 +648,9 @@ std::int16_t SendCommand(QString command)
     m.mfStopWave = false;
     const QString results = m.msResults;
     m.msPendingCommand = kStopWaveCommand;
+    m.msSentinels.clear();
     std::int16_t stopState = state;
-    skipErrors([&] { stopState = ProcessEvent(leSend); });
+    skipErrors([&] { stopState = exchange(); });
     m.msPendingCommand = command;
     m.msResults = results;
     m.mfLinkAbort = true;

@@ -5,6 +5,7 @@
 // wait wakes when data arrive, on an abort, or when the device goes away.
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 namespace kelto {
@@ -51,6 +52,9 @@ constexpr int kStopWaveGiveUpMs = 1000;
 constexpr int kHandshakeAttempts = 3;
 // Handshake reply time when "CommTimeOut" is missing or not positive.
 constexpr int kDefaultCommTimeOut = 1000;
+// While an earlier request may still be answered, the lines of one discharge (or
+// of pacing) are those that follow one another with less silence than this.
+constexpr int kBurstSettleMs = 300;
 
 struct Module {
     std::int16_t miLinkState = lsClosed;
@@ -70,16 +74,23 @@ struct Module {
     int miHandshakeAttempts = 0;
     // Why the last open failed, naming the port, for messages to the operator.
     QString msLastFailure;
-    // Answers to waveform commands that went out but were not read in their own
-    // exchange (a resent copy, or one a Stop cut short). The analyser answers in
+    // Lines owed while the port stays open: answers to waveform commands that were
+    // not read in their own exchange (a resent copy, or one a Stop cut short), and
+    // the rest of a line begun before a command went out. The analyser answers in
     // order, one line each, so the next replies drop this many lines first, however
     // late they come; the part of an owed line received so far is kept.
     std::int16_t miOwedAnswers = 0;
     QString msOwedText;
-    // Within one exchange: a waveform command went out and its answer has not come;
+    QString msOwedCommand;
+    // Within one exchange: the command went out and its answer has not been taken;
     // and whether the link must stop the waveform before the call returns.
-    bool mfWaveUnanswered = false;
+    bool mfUnanswered = false;
     bool mfStopWave = false;
+    // Held readings sent after the command while an earlier request may still be
+    // answered: their answers follow the command's at the same discharge.
+    QStringList msSentinels;
+    // The open port's device, whose record of earlier requests the link keeps.
+    QString msPortKey;
 };
 
 Module& module();
@@ -98,5 +109,9 @@ std::int16_t GetResults(QString& text);
 std::int16_t ProcessEvent(std::int16_t event);
 // A fixed pause that pumps events; no abort shortens it.
 void Delay(std::int32_t milliseconds);
+
+// Forgets, for every port, the requests that may still be answered, as at the
+// program's start.
+void ForgetEarlierRequests();
 
 } // namespace kelto::MComm

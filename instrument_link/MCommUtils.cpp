@@ -26,10 +26,10 @@ bool ReplyComplete(const QString& text)
     return text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1String("\r\r"));
 }
 
-qsizetype FirstLineEnd(const QString& text)
+qsizetype FirstLineEnd(const QString& text, qsizetype from)
 {
-    const qsizetype lineFeed = text.indexOf(QLatin1Char('\n'));
-    const qsizetype doubleReturn = text.indexOf(QLatin1String("\r\r"));
+    const qsizetype lineFeed = text.indexOf(QLatin1Char('\n'), from);
+    const qsizetype doubleReturn = text.indexOf(QLatin1String("\r\r"), from);
     if (doubleReturn >= 0 && (lineFeed < 0 || doubleReturn + 1 < lineFeed))
         return doubleReturn + 2;
     return lineFeed < 0 ? -1 : lineFeed + 1;
@@ -37,9 +37,43 @@ qsizetype FirstLineEnd(const QString& text)
 
 ReplyState JudgeReply(const QString& text, int chunks, int expectedChunks)
 {
-    if (text.size() > kMaxReplyLength)
+    // Only the line still open is bounded: a line may end where it likes below the
+    // bound, whatever came before it.
+    qsizetype lineStart = 0;
+    int lines = 0;
+    for (qsizetype end = FirstLineEnd(text); end >= 0; end = FirstLineEnd(text, lineStart)) {
+        lineStart = end;
+        if (++lines > kMaxReplyLines)
+            return ReplyState::TooLong;
+    }
+    if (text.size() - lineStart > kMaxReplyLength)
         return ReplyState::TooLong;
     return chunks >= expectedChunks && ReplyComplete(text) ? ReplyState::Complete : ReplyState::Incomplete;
+}
+
+Release ReleaseOf(const QString& command)
+{
+    const QString word = CommandWord(command);
+    for (Release release : {Release::Discharge, Release::Pacing}) {
+        if (HeldReadings(release).contains(word))
+            return release;
+    }
+    return Release::AtOnce;
+}
+
+const QStringList& HeldReadings(Release release)
+{
+    static const QStringList discharge{QStringLiteral("[NRG]"), QStringLiteral("[PVT]"), QStringLiteral("[EVT]"), QStringLiteral("[OVT]"),
+        QStringLiteral("[OCR]"), QStringLiteral("[STP]"), QStringLiteral("[STB]"), QStringLiteral("[CRG]")};
+    static const QStringList pacing{QStringLiteral("[PAW]"), QStringLiteral("[PAV]"), QStringLiteral("[PAC]"), QStringLiteral("[BPM]"),
+        QStringLiteral("[PRP]"), QStringLiteral("[SRP]")};
+    static const QStringList none;
+    return release == Release::Discharge ? discharge : release == Release::Pacing ? pacing : none;
+}
+
+QString CommandWord(const QString& command)
+{
+    return command.trimmed().toUpper();
 }
 
 std::optional<Version> ParseVersion(const QString& reply)

@@ -16,9 +16,15 @@ constexpr std::int32_t kPortFailure = 8020;
 
 constexpr const char* kLibrary = "KeltoTarvoXVTI";
 
-// The analyser's longest reply (its banner) is a few dozen characters; more than
-// this means a broken or flooded line (about 1 s of wire time at 2400 baud).
+// The analyser did answer, but its reply cannot be told apart from a late answer
+// to an earlier request.
+constexpr std::int32_t kReplyUncertain = 8030;
+
+// The analyser's longest reply (its banner) is a few dozen characters; a line
+// longer than this before its line end means a broken or flooded line (about 1 s
+// of wire time at 2400 baud). A reply of several lines may hold kMaxReplyLines.
 constexpr int kMaxReplyLength = 256;
+constexpr int kMaxReplyLines = 16;
 
 // Raises the error of a status text other than "Connected".
 void CheckPortStatus(const QString& status, const QString& portName = QString());
@@ -26,14 +32,24 @@ void CheckPortStatus(const QString& status, const QString& portName = QString())
 // One line-end rule: a reply is complete when it ends with LF (CR LF included)
 // or with CR CR, which older analysers send.
 bool ReplyComplete(const QString& text);
-// Where the first line of the text ends by that rule (just past its LF or CR CR);
-// -1 while no line has ended.
-qsizetype FirstLineEnd(const QString& text);
+// Where the first line of the text from `from` on ends by that rule (just past its
+// LF or CR CR); -1 while no line has ended.
+qsizetype FirstLineEnd(const QString& text, qsizetype from = 0);
 
 // What the link makes of the reply collected so far from `chunks` reads: waits for
-// more, takes it, or gives up on a reply longer than kMaxReplyLength.
+// more, takes it, or gives up on a line that grows past kMaxReplyLength without a
+// line end, or a reply longer than kMaxReplyLines lines.
 enum class ReplyState { Incomplete, Complete, TooLong };
 ReplyState JudgeReply(const QString& text, int chunks, int expectedChunks);
+
+// Readings the analyser holds until something reaches its input: a discharge of
+// the defibrillator, or the pacer's pulses. Every other command it answers at once.
+enum class Release { AtOnce, Discharge, Pacing };
+Release ReleaseOf(const QString& command);
+// The held readings of one kind, the plainest measurements first.
+const QStringList& HeldReadings(Release release);
+// "[nrg]\r" and "[NRG]" are the command "[NRG]".
+QString CommandWord(const QString& command);
 
 struct Version {
     int major = 0;

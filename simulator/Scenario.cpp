@@ -125,6 +125,20 @@ bool applyFault(Scenario& s, const QString& faultText, QString* error)
         if (!parseInt(colon < 0 ? arg : arg.left(colon), &s.chunks, 1)
             || (colon >= 0 && !parseInt(arg.mid(colon + 1), &s.chunkGapMs, 0)))
             return fail(error, QStringLiteral("chunks needs N[:GAPMS], not \"%1\"").arg(arg));
+    } else if (name == QLatin1String("held")) {
+        const QString mode = arg.toLower();
+        if (mode == QLatin1String("keep"))
+            s.held = HeldMode::Keep;
+        else if (mode == QLatin1String("drop"))
+            s.held = HeldMode::Drop;
+        else if (mode == QLatin1String("queue"))
+            s.held = HeldMode::Queue;
+        else
+            return fail(error, QStringLiteral("held is keep, drop or queue, not \"%1\"").arg(arg));
+    } else if (name == QLatin1String("burst")) {
+        s.burstMs = 0;
+        if (!arg.isEmpty() && !parseInt(arg, &s.burstMs, 0))
+            return fail(error, QStringLiteral("burst needs [MS], not \"%1\"").arg(arg));
     } else if (name == QLatin1String("vanish-after")) {
         if (!parseInt(arg, &s.vanishAfter, 0))
             return fail(error, QStringLiteral("vanish-after needs a number of commands, not \"%1\"").arg(arg));

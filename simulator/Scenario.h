@@ -12,7 +12,8 @@
 // Keys: fault, firmware, reading, discharge-after (ms; -1 holds until a discharge
 // is asked for), pacing (on/off). Faults: no-reply[=WORDS], late=MS[:WORDS],
 // over[=WORDS], banner[=MS[:WORDS]], version=TEXT, garbled-version,
-// chunks=N[:GAPMS], vanish-after=N. WORDS is a comma list such as CRG,WSP.
+// chunks=N[:GAPMS], vanish-after=N, held=keep|drop|queue, burst[=MS]. WORDS is a
+// comma list such as CRG,WSP.
 
 #include <QHash>
 #include <QSet>
@@ -27,6 +28,13 @@ struct WordSet {
     bool contains(const QString& word) const { return all || words.contains(word); }
     bool isEmpty() const { return !all && words.isEmpty(); }
 };
+
+// What becomes of a held reading the link stopped waiting for. keep: it stays
+// through "[Q]" and "[VER]", and one discharge (or pacing) answers every held
+// reading, oldest first, one answer per word. drop: "[Q]" and "[VER]" end every
+// held reading. queue: each request stays, and one discharge (or pacing) answers
+// only the oldest.
+enum class HeldMode { Keep, Drop, Queue };
 
 struct Scenario {
     QString firmware = QStringLiteral("2.13");
@@ -44,6 +52,11 @@ struct Scenario {
     int chunks = 1;
     int chunkGapMs = 30;
     int vanishAfter = -1;
+    HeldMode held = HeldMode::Keep;
+    // -1: bytes reach the line end one at a time at wire speed. 0 or more: as from
+    // a USB serial adapter, a reply arrives in one write once the line has been
+    // quiet that many milliseconds, with the replies it closely followed.
+    int burstMs = -1;
 
     static QHash<QString, QString> defaultReadings();
 };

@@ -95,6 +95,11 @@ void TarvoSimulator::discharge()
 {
     m_dischargeScheduled = false;
     releaseHeld(false);
+    // An analyser that answers one held reading a discharge waits for the next.
+    if (!m_heldDischarge.isEmpty() && m_scenario.dischargeAfterMs > 0) {
+        m_dischargeScheduled = true;
+        m_dischargeTimer->start(m_scenario.dischargeAfterMs);
+    }
 }
 
 void TarvoSimulator::setPacing(bool on)
@@ -216,6 +221,10 @@ void TarvoSimulator::handleCommand(const QString& rawWord)
     m_commands.append(word);
     emit commandReceived(word);
 
+    if (m_scenario.held == HeldMode::Drop && (word == QLatin1String("Q") || word == QLatin1String("VER"))) {
+        m_heldDischarge.clear();
+        m_heldPacer.clear();
+    }
     if (word == QLatin1String("HDR") || word == QLatin1String("Q"))
         return;
     if (m_scenario.noReply.contains(word))
@@ -226,24 +235,29 @@ void TarvoSimulator::handleCommand(const QString& rawWord)
         return;
     }
     if (isDischargeReading(word)) {
+        hold(m_heldDischarge, word);
+        // At once: the discharge follows the request.
         if (m_scenario.dischargeAfterMs == 0) {
-            queueReply(replyFor(word), delayFor(word));
-            return;
-        }
-        if (!m_heldDischarge.contains(word))
-            m_heldDischarge.append(word);
-        if (m_scenario.dischargeAfterMs > 0 && !m_dischargeScheduled) {
+            discharge();
+        } else if (m_scenario.dischargeAfterMs > 0 && !m_dischargeScheduled) {
             m_dischargeScheduled = true;
             m_dischargeTimer->start(m_scenario.dischargeAfterMs);
         }
         return;
     }
-    if (isPacerReading(word) && !m_scenario.pacing) {
-        if (!m_heldPacer.contains(word))
-            m_heldPacer.append(word);
+    if (isPacerReading(word)) {
+        hold(m_heldPacer, word);
+        if (m_scenario.pacing)
+            releaseHeld(true);
         return;
     }
     queueReply(replyFor(word), delayFor(word));
+}
+
+void TarvoSimulator::hold(QStringList& held, const QString& word) const
+{
+    if (m_scenario.held == HeldMode::Queue || !held.contains(word))
+        held.append(word);
 }
 
 qint64 TarvoSimulator::delayFor(const QString& word) const
@@ -281,6 +295,7 @@ void TarvoSimulator::queueReply(const QByteArray& text, qint64 delayMs)
         boundaries.insert(static_cast<int>(static_cast<qint64>(k) * bytes.size() / chunks));
     const qint64 gapNs = static_cast<qint64>(m_scenario.chunkGapMs) * 1000000;
     qint64 due = std::max(nowNs() + delayMs * 1000000, m_outLineFreeNs);
+    const auto first = m_outbound.size();
     for (int i = 0; i < bytes.size(); ++i) {
         if (boundaries.contains(i))
             due += gapNs;
@@ -288,14 +303,26 @@ void TarvoSimulator::queueReply(const QByteArray& text, qint64 delayMs)
         m_outbound.push_back({due, bytes[i]});
     }
     m_outLineFreeNs = due;
+    if (m_scenario.burstMs >= 0 && first < m_outbound.size()) {
+        // The adapter passes on what it holds once the line has been quiet for
+        // burstMs: a reply leaves whole, together with any still held that it
+        // followed closer than that.
+        const qint64 firstDue = m_outbound[first].dueNs;
+        const qint64 leaves = due + static_cast<qint64>(m_scenario.burstMs) * 1000000;
+        for (auto i = m_outbound.size(); i-- > 0 && m_outbound[i].dueNs >= firstDue;)
+            m_outbound[i].dueNs = leaves;
+    }
     reschedule();
 }
 
 void TarvoSimulator::releaseHeld(bool pacer)
 {
     QStringList& held = pacer ? m_heldPacer : m_heldDischarge;
-    const QStringList words = held;
-    held.clear();
+    QStringList words;
+    if (m_scenario.held == HeldMode::Queue && !held.isEmpty())
+        words.append(held.takeFirst());
+    else
+        words.swap(held);
     for (const QString& word : words)
         queueReply(replyFor(word), delayFor(word));
 }

@@ -73,6 +73,8 @@ private:
     QByteArray replyFor(const QString& word) const;
     qint64 delayFor(const QString& word) const;
     void queueReply(const QByteArray& text, qint64 delayMs);
+    // Keeps a held reading as the scenario's held mode says.
+    void hold(QStringList& held, const QString& word) const;
     void releaseHeld(bool pacer);
     void closeDevice();
 

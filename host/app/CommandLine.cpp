@@ -185,9 +185,9 @@ bool checkPort(const QString& text, QString* error)
         *error = QStringLiteral("--port needs a port number 1 to 16 or a device path.");
         return false;
     }
-    bool isNumber = false;
-    const int number = text.toInt(&isNumber);
-    if (isNumber && (number < SerialPortMap::kFirstPort || number > SerialPortMap::kLastPort)) {
+    bool inRange = false;
+    const int number = text.trimmed().toInt(&inRange);
+    if (isPortNumberText(text) && (!inRange || number < SerialPortMap::kFirstPort || number > SerialPortMap::kLastPort)) {
         *error = QStringLiteral("Port %1 is not a serial port; use 1 to 16 or a device path.").arg(text);
         return false;
     }
@@ -198,7 +198,8 @@ bool parseTimeout(const QString& text, int* milliseconds, QString* error)
 {
     bool ok = false;
     const double seconds = QLocale::c().toDouble(text, &ok);
-    if (!ok || !std::isfinite(seconds) || seconds < 0 || seconds > kMaxTimeoutSeconds) {
+    // "-0" is no time at all, not 0 (no limit).
+    if (!ok || !std::isfinite(seconds) || std::signbit(seconds) || seconds > kMaxTimeoutSeconds) {
         *error = QStringLiteral("--timeout takes seconds from 0 to %1 (0 waits without limit), not \"%2\".").arg(kMaxTimeoutSeconds).arg(text);
         return false;
     }
@@ -208,6 +209,12 @@ bool parseTimeout(const QString& text, int* milliseconds, QString* error)
 }
 
 } // namespace
+
+bool isPortNumberText(const QString& port)
+{
+    static const QRegularExpression digits(QStringLiteral("^\\s*[+-]?[0-9]+\\s*$"));
+    return digits.match(port).hasMatch();
+}
 
 bool parseCommandLine(const QStringList& arguments, Invocation* invocation, QString* error)
 {

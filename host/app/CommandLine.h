@@ -39,6 +39,9 @@ struct Invocation {
 // what is wrong when they are not a valid command line.
 bool parseCommandLine(const QStringList& arguments, Invocation* invocation, QString* error);
 
+// A --port given as a number ("3", "+03"), however large, rather than a device path.
+bool isPortNumberText(const QString& port);
+
 // The help: every command and option, and the exit codes.
 QString helpText();
 // "kelto-host 3.0.0".

@@ -39,10 +39,8 @@ const ClassEntry kSessionClasses[] = {
 // A port number as it is; a device path is put on port 1 for this run.
 std::int32_t portNumber(const QString& port)
 {
-    bool isNumber = false;
-    const int number = port.toInt(&isNumber);
-    if (isNumber)
-        return number;
+    if (isPortNumberText(port))
+        return port.trimmed().toInt();
     SerialPortMap::SetSessionPath(SerialPortMap::kFirstPort, port);
     return SerialPortMap::kFirstPort;
 }

@@ -14,6 +14,17 @@ namespace {
 
 class LinkExchange : public LinkFixture {
 protected:
+    // Ends a wait that would otherwise never end, unless the case is over by then.
+    std::shared_ptr<bool> guardFor(int ms)
+    {
+        auto over = std::make_shared<bool>(false);
+        after(ms, [this, over] {
+            if (!*over)
+                link->Abort();
+        });
+        return over;
+    }
+
     // The waveform tests' Stop: "[WSP]" when the link is free, else an abort of the
     // exchange under way.
     void pressStop()
@@ -108,15 +119,19 @@ TEST_F(LinkExchange, resentWaveAnsweredAfterAnyDelay_neverPassesForALaterReply)
         {{1000, 5000}, "chunks=1"},
         {{1000, 60000}, "chunks=1"},
         {{0}, "chunks=2:300"},
+        // As from a USB adapter: the owed answer and the reply in one read.
+        {{0, 150}, "burst=300"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.lateness.last());
         SCOPED_TRACE(c.chunks);
         sim::TarvoSimulator& sim = openOnPort1(withFault(QLatin1String(c.chunks), readyReadings()));
         answerWaveAfter(sim, c.lateness);
+        const auto over = guardFor(120000);
         EXPECT_EQ(link->SendCommand(QStringLiteral("[W01]")).toString(), QStringLiteral("OK\r\n"));
         EXPECT_EQ(link->SendCommand(QStringLiteral("[CRG]")).toString(), QStringLiteral("5.3\r\n"));
         EXPECT_EQ(link->SendCommand(QStringLiteral("[NRG]")).toString(), QStringLiteral("199.6\r\n"));
+        *over = true;
         EXPECT_EQ(sim.commands(), (QStringList{"W01", "HDR", "W01", "CRG", "HDR", "NRG"}));
     }
 }
@@ -146,32 +161,44 @@ TEST_F(LinkExchange, stopAtAnyPointOfAWaveExchange_endsTheWave)
         QList<int> lateness; // of the first answer, then of the resent copy's
         int afterWave;       // the Stop comes this long after the n-th "[W01]" arrived
         int nthWave;         // 0: after the send began
+        int stopLateness;    // of the answer to "[WSP]"
     } cases[] = {
-        {"in the pause before the wave command goes out", {0}, 50, 0},
-        {"while its answer is awaited", {800}, 300, 1},
-        {"in the pause before the resend", {0}, 60, 1},
-        {"while the resent copy's answer is awaited", {0, 1000}, 300, 2},
+        {"in the pause before the wave command goes out", {0}, 50, 0, 0},
+        {"while its answer is awaited", {800}, 300, 1, 0},
+        // The stop's answer comes well after the wave's: a wave answer taken as the
+        // stop's would leave the stop's for the next command.
+        {"while its answer is awaited, the stop answered slowly", {800}, 300, 1, 800},
+        {"in the pause before the resend", {0}, 60, 1, 0},
+        {"while the resent copy's answer is awaited", {0, 1000}, 300, 2, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.when);
         sim::TarvoSimulator& sim = openOnPort1();
         answerWaveAfter(sim, c.lateness);
+        sim.scenario().late.words.insert(QStringLiteral("WSP"));
         int waves = 0;
+        bool stopped = false;
+        const auto stop = [&] {
+            stopped = true;
+            pressStop();
+        };
         QObject::connect(&sim, &sim::TarvoSimulator::commandReceived, &sim, [&, c](const QString& word) {
+            if (word == QLatin1String("WSP"))
+                sim.scenario().lateMs = c.stopLateness;
             if (word == QLatin1String("W01") && ++waves == c.nthWave)
-                after(c.afterWave, [&] { pressStop(); });
+                after(c.afterWave, stop);
         });
         if (c.nthWave == 0)
-            after(c.afterWave, [&] { pressStop(); });
+            after(c.afterWave, stop);
         link->SendCommand(QStringLiteral("[W01]"));
-        settle(3000);
+        Clock::instance().wait(5000, [&] { return stopped; });
+        // At once: whatever the analyser still owes comes while this reply is awaited.
+        EXPECT_EQ(link->SendCommand(QStringLiteral("[CRG]")).toString(), QStringLiteral("5.3\r\n"));
         const QStringList words = sim.commands();
         EXPECT_EQ(words.count(QStringLiteral("WSP")), 1) << words.join(QLatin1Char(' ')).toStdString();
         EXPECT_GT(words.lastIndexOf(QStringLiteral("WSP")), words.lastIndexOf(QStringLiteral("W01")))
             << words.join(QLatin1Char(' ')).toStdString();
         EXPECT_EQ(link->State(), evtiIdle);
-        // Whatever the analyser still owed has been dropped.
-        EXPECT_EQ(link->SendCommand(QStringLiteral("[CRG]")).toString(), QStringLiteral("5.3\r\n"));
     }
 }
 
@@ -244,6 +271,70 @@ TEST_F(LinkExchange, abortDuringHeldReading_returnsEmpty_nextCommandWorks)
     start = now();
     link->Wait(300);
     EXPECT_EQ(now() - start, 300);
+}
+
+TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
+{
+    // Requests cut short (held readings aborted, a stop given up) on one link object;
+    // then, on the same or a new one, a reading whose discharge or pacing comes later.
+    struct Event {
+        int atMs;
+        const char* what; // "discharge" or "pacing"
+    };
+    const struct {
+        const char* what;
+        const char* held;
+        QStringList cutShort;
+        bool reopened; // closed, then opened by another link object
+        const char* command;
+        QList<Event> events;
+        const char* reply; // nullptr: no reading, and the operator is told why
+    } cases[] = {
+        {"kept through the close", "held=keep", {"[NRG]"}, true, "[PVT]", {{1000, "discharge"}}, "2150\r\n"},
+        {"dropped at the close", "held=drop", {"[NRG]"}, true, "[PVT]", {{1000, "discharge"}}, "2150\r\n"},
+        {"kept, one answered a discharge", "held=queue", {"[NRG]"}, true, "[PVT]", {{1000, "discharge"}}, nullptr},
+        {"the same reading asked again", "held=keep", {"[NRG]"}, false, "[NRG]", {{1000, "discharge"}}, "199.6\r\n"},
+        // Taken into the held "[NRG]", the new one is answered before "[CRG]".
+        {"the same reading with another held since", "held=keep", {"[NRG]", "[CRG]"}, false, "[NRG]", {{1000, "discharge"}}, nullptr},
+        {"a pacer reading answered meanwhile", "held=keep", {"[PAC]"}, false, "[PVT]", {{500, "pacing"}, {1500, "discharge"}},
+            "2150\r\n"},
+        {"a stop answered after the give-up", "held=keep", {"[WSP]"}, false, "[CRG]", {{2500, "discharge"}}, "5.3\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MComm::ForgetEarlierRequests();
+        sim::Scenario scenario = withFault(QLatin1String(c.held), withFault(QStringLiteral("late=1500:WSP")));
+        scenario.dischargeAfterMs = -1;
+        scenario.pacing = false;
+        sim::TarvoSimulator& sim = openOnPort1(scenario);
+        for (const QString& command : c.cutShort) {
+            if (command != QLatin1String("[WSP]"))
+                after(300, [&] { link->Abort(); });
+            EXPECT_TRUE(link->SendCommand(command).toString().isEmpty()) << command.toStdString();
+        }
+        if (c.reopened) {
+            link->CloseChannel();
+            createLink()->OpenChannel();
+        }
+        for (const Event& e : c.events) {
+            after(e.atMs, [&sim, what = QLatin1String(e.what)] {
+                if (what == QLatin1String("pacing"))
+                    sim.setPacing(true);
+                else
+                    sim.discharge();
+            });
+        }
+        boxes.clear();
+        const auto over = guardFor(20000);
+        if (c.reply) {
+            EXPECT_EQ(link->SendCommand(QLatin1String(c.command)).toString(), QLatin1String(c.reply));
+        } else {
+            EXPECT_EQ(errorNumberOf([&] { link->SendCommand(QLatin1String(c.command)); }), kVtiError);
+            EXPECT_EQ(boxesContaining(QStringLiteral("cannot be told apart from a late answer to an earlier request")), 1);
+        }
+        *over = true;
+        settle(3000);
+    }
 }
 
 TEST_F(LinkExchange, sendOnClosedLink_raisesWithoutSending)

@@ -54,6 +54,7 @@ protected:
         host::InstrumentSettings::SetPort(QStringLiteral("TarvoX"), 1);
         setCommTimeOut(0);
         MComm::gfQueryPrompted = false;
+        MComm::ForgetEarlierRequests();
     }
 
     void TearDown() override

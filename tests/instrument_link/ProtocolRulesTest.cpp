@@ -27,15 +27,25 @@ TEST(ProtocolRules, replyComplete_onLineFeedOrDoubleReturn)
     EXPECT_EQ(FirstLineEnd(QString()), -1);
 }
 
-TEST(ProtocolRules, judgeReply_waitsForTheChunksAndTheLineEnd_givesUpWhenTooLong)
+TEST(ProtocolRules, judgeReply_waitsForTheChunksAndTheLineEnd_givesUpOnALineTooLong)
 {
+    const QString longest(kMaxReplyLength, QLatin1Char('9'));
+    QString manyLines;
+    for (int i = 0; i < kMaxReplyLines; ++i)
+        manyLines += QStringLiteral("5.3\r\n");
     EXPECT_EQ(JudgeReply(QStringLiteral("5.3\r\n"), 1, 1), ReplyState::Complete);
     EXPECT_EQ(JudgeReply(QStringLiteral("5.3\r"), 1, 1), ReplyState::Incomplete);
     EXPECT_EQ(JudgeReply(QStringLiteral("5.3\r\n"), 1, 2), ReplyState::Incomplete); // one more chunk is expected
     EXPECT_EQ(JudgeReply(QStringLiteral("5.3\r\n"), 2, 2), ReplyState::Complete);
-    EXPECT_EQ(JudgeReply(QString(kMaxReplyLength - 2, QLatin1Char('9')) + QStringLiteral("\r\n"), 1, 1), ReplyState::Complete);
-    EXPECT_EQ(JudgeReply(QString(kMaxReplyLength + 1, QLatin1Char('9')), 1, 1), ReplyState::TooLong);
-    EXPECT_EQ(JudgeReply(QString(kMaxReplyLength - 1, QLatin1Char('9')) + QStringLiteral("\r\n"), 1, 1), ReplyState::TooLong);
+    // The bound holds only while a line has not ended: any line that ends within it is taken.
+    EXPECT_EQ(JudgeReply(longest.left(kMaxReplyLength - 1) + QStringLiteral("\r\n"), 1, 1), ReplyState::Complete);
+    EXPECT_EQ(JudgeReply(longest + QStringLiteral("\n"), 1, 1), ReplyState::Complete);
+    EXPECT_EQ(JudgeReply(longest, 1, 1), ReplyState::Incomplete);
+    EXPECT_EQ(JudgeReply(longest + QLatin1Char('9'), 1, 1), ReplyState::TooLong);
+    EXPECT_EQ(JudgeReply(QStringLiteral("5.3\r\n") + longest, 1, 1), ReplyState::Incomplete);
+    EXPECT_EQ(JudgeReply(QStringLiteral("5.3\r\n") + longest + QLatin1Char('9'), 1, 1), ReplyState::TooLong);
+    EXPECT_EQ(JudgeReply(manyLines, 1, 1), ReplyState::Complete);
+    EXPECT_EQ(JudgeReply(manyLines + QStringLiteral("\n"), 1, 1), ReplyState::TooLong);
 }
 
 TEST(ProtocolRules, versionsComparedAsNumbers)

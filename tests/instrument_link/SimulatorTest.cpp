@@ -103,6 +103,58 @@ TEST(Simulator, readingsHeldUntilDischargeOrPacing)
     EXPECT_EQ(peer.receive(kReplyCapMs), QByteArray("70.0\r\n"));
 }
 
+TEST(Simulator, heldReadingsThroughQuitAndVersion_eachHeldMode)
+{
+    // A held "[NRG]" the link stopped waiting for, the link closed ("[Q]") and
+    // opened again ("[VER]"), then "[PVT]", and two discharges.
+    const struct {
+        const char* mode;
+        QByteArray firstDischarge;
+        QByteArray secondDischarge;
+    } cases[] = {
+        {"held=keep", "199.6\r\n2150\r\n", ""},
+        {"held=drop", "2150\r\n", ""},
+        {"held=queue", "199.6\r\n", "2150\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        Scenario scenario;
+        scenario.dischargeAfterMs = -1;
+        QString error;
+        ASSERT_TRUE(applyFault(scenario, QLatin1String(c.mode), &error)) << error.toStdString();
+        TarvoSimulator sim(scenario);
+        ASSERT_TRUE(sim.open());
+        Peer peer(sim.devicePath());
+        peer.send("[NRG]\r[Q][VER]\n");
+        EXPECT_EQ(peer.receive(kReplyCapMs), QByteArray("2.13\r\n"));
+        peer.send("[PVT]\r");
+        EXPECT_TRUE(peer.receive(100).isEmpty());
+        peer.expectLines(static_cast<int>(c.firstDischarge.count('\n')));
+        sim.discharge();
+        EXPECT_EQ(peer.receive(kReplyCapMs), c.firstDischarge);
+        sim.discharge();
+        peer.expectLines(1);
+        EXPECT_EQ(peer.receive(c.secondDischarge.isEmpty() ? 300 : kReplyCapMs), c.secondDischarge);
+    }
+}
+
+TEST(Simulator, burstMode_repliesDueTogetherComeInOneRead)
+{
+    Scenario scenario = ready();
+    QString error;
+    ASSERT_TRUE(applyFault(scenario, QStringLiteral("burst=50"), &error)) << error.toStdString();
+    ASSERT_FALSE(applyFault(scenario, QStringLiteral("burst=soon"), &error));
+    ASSERT_FALSE(applyFault(scenario, QStringLiteral("held=maybe"), &error));
+    TarvoSimulator sim(scenario);
+    ASSERT_TRUE(sim.open());
+    Peer peer(sim.devicePath());
+    peer.expectLines(2);
+    int pieces = 0;
+    peer.send("[NRG][EVT]");
+    EXPECT_EQ(peer.receive(kReplyCapMs, "\n", &pieces), QByteArray("199.6\r\n200.4\r\n"));
+    EXPECT_EQ(pieces, 1);
+}
+
 TEST(Simulator, faultModes_overChunksAndVanish)
 {
     QTemporaryDir dir;

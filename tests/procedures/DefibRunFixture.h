@@ -56,6 +56,7 @@ protected:
         key.CreateKey(hkey::LocalMachine, QStringLiteral("Software\\Quilo\\kelto\\TarvoX"));
         key.SetValue(QStringLiteral("CommTimeOut"), 0);
         MComm::gfQueryPrompted = false;
+        MComm::ForgetEarlierRequests();
         gfWaveRunning = false;
         setup = std::make_shared<host::TestSetup>();
         CTestElementFrame::setGuideObserver([this](CTestElementFrame& element, FTarvoXTestGuide& guide) { startOperator(element, guide); });

@@ -1,5 +1,8 @@
 // The five single-shot defibrillator tests: one shock, one polled reading.
 
+#include <cmath>
+
+#include "procedures/defibrillator/CTestDefibPulse.h"
 #include "procedures/defibrillator/CTestSingleShot.h"
 #include "tests/procedures/DefibRunFixture.h"
 #include "tests/procedures/ProcedureLimits.h"
@@ -122,6 +125,79 @@ TEST_F(SingleShotRun, unsupportedAnalyserEndsTheOverCurrentTest)
     EXPECT_TRUE(element->runFlags().abort);
     EXPECT_TRUE(reading(element, "OVRC").isEmpty());
     EXPECT_TRUE(setup->finished().isEmpty());
+}
+
+TEST_F(SingleShotRun, energyAskedForByAnEarlierTestIsNeverTheNextTestsReading)
+{
+    // An energy test stopped while its reading waits, then skipped; or a pulse
+    // repetition window that runs out while its next reading waits. The analyser may
+    // still answer that request (104.2 J); the peak voltage of the next test's one
+    // discharge is 5200 V, over its 5000 V limit.
+    enum class CutShortBy { StopAndSkip, WindowsEnd };
+    const struct {
+        CutShortBy by;
+        const char* held;
+        bool readingTaken; // else the operator is told that it could not be told apart
+    } cases[] = {
+        {CutShortBy::StopAndSkip, "held=keep", true},
+        {CutShortBy::StopAndSkip, "held=drop", true},
+        {CutShortBy::StopAndSkip, "held=queue", false},
+        {CutShortBy::WindowsEnd, "held=keep", true},
+        {CutShortBy::WindowsEnd, "held=drop", true},
+        {CutShortBy::WindowsEnd, "held=queue", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.held);
+        SCOPED_TRACE(c.by == CutShortBy::StopAndSkip ? "stop and skip" : "window's end");
+        MComm::ForgetEarlierRequests();
+        sim::Scenario scenario = withFault(QLatin1String(c.held));
+        scenario.dischargeAfterMs = -1;
+        scenario.readings[QStringLiteral("NRG")] = QStringLiteral("104.2");
+        scenario.readings[QStringLiteral("PVT")] = QStringLiteral("5200");
+        analyser(scenario);
+        boxes.clear();
+        if (c.by == CutShortBy::StopAndSkip) {
+            auto energy = makeTestElement<CTestVFIBEnergy>();
+            then([&] { start(); });
+            then([&] { return sim->commands().contains(QStringLiteral("NRG")); }, [&] { stop(); });
+            then([&] { return idle(); }, [&] { click(guidebutton::Skip); });
+            perform(energy);
+        } else {
+            auto pulse = makeTestElement<CTestDefibPulse>();
+            then([&] { start(); });
+            then([&] { return sim->commands().contains(QStringLiteral("NRG")); }, [&] { sim->discharge(); });
+            then([&] { return idle(); }, [&] { next(); });
+            perform(pulse);
+            ASSERT_EQ(sim->commands().count(QStringLiteral("NRG")), 2) << "the second request was cut short";
+        }
+
+        auto peak = makeTestElement<CTestPeakVoltage>();
+        limitTo(peak, setup, QStringLiteral("PEAV"), 5000, std::nanf(""));
+        qint64 dischargedAt = -1;
+        qint64 overAt = -1;
+        then([&] { start(); });
+        then([&] { return sim->commands().contains(QStringLiteral("PVT")); },
+            [&] {
+                dischargedAt = Clock::instance().nowMs();
+                sim->discharge();
+            });
+        then([&] { return dischargedAt >= 0 && idle(); },
+            [&] {
+                overAt = Clock::instance().nowMs();
+                nextOffered() ? next() : previous();
+            });
+        perform(peak);
+        if (c.readingTaken) {
+            EXPECT_EQ(reading(peak, "PEAV"), Variant(5200.0));
+            EXPECT_EQ(peak->Result()->Status(), emsFailed);
+            EXPECT_LT(overAt - dischargedAt, 1000) << "a fraction of a second more than a plain reading";
+            EXPECT_TRUE(boxes.empty());
+        } else {
+            EXPECT_TRUE(reading(peak, "PEAV").isEmpty());
+            EXPECT_EQ(peak->Result()->Status(), emsNone);
+            EXPECT_EQ(boxesContaining(QStringLiteral("cannot be told apart from a late answer to an earlier request")), 1);
+        }
+    }
 }
 
 TEST_F(SingleShotRun, stopWhileDefibrillateNowIsShownEndsThePolling)
