@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QListWidget>
+#include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -117,7 +118,13 @@ protected:
             }
             if (!started) {
                 started = true;
-                click(guidebutton::Main);
+                guideOpened.append(toolbar->statusBadge()->text() + QLatin1Char('|') + toolbar->statusText()->text() + QLatin1Char('|')
+                                   + toolbar->standardSelector()->currentText());
+                // A result held from an earlier run offers Next: the operator repeats the test.
+                if (toolbar->button(guidebutton::Next)->isEnabled())
+                    QMetaObject::invokeMethod(qApp, [toolbar] { toolbar->menu()->actions().value(0)->trigger(); }, Qt::QueuedConnection);
+                else
+                    click(guidebutton::Main);
                 return;
             }
             if (element.runFlags().busy)
@@ -276,6 +283,8 @@ protected:
     int verdictColumn = kVerdictPassedColumn;
     // Each guide's status and status line as the operator leaves it: "Passed|...".
     QStringList guideStatus;
+    // ... and as it opens, with the standard whose limits it shows: "Passed|...|IEC ...".
+    QStringList guideOpened;
     bool stuck = false;
     int guidesSeen = 0;
     int saves = 0;
