@@ -356,9 +356,12 @@ void Sequence::recordJudgement(const Ptr<ITestElement>& element, const Ptr<IStan
 {
     if (!element)
         return;
-    // Elements that are gone leave their records behind; they go here.
-    for (auto it = m_judgements.begin(); it != m_judgements.end();)
-        it = it->element.expired() ? m_judgements.erase(it) : std::next(it);
+    // Elements that are gone leave their records behind; they go once they outnumber
+    // the sequence, so that recording stays of constant cost on average.
+    if (m_judgements.size() > 2 * m_elements.size() + 16) {
+        for (auto it = m_judgements.begin(); it != m_judgements.end();)
+            it = it->element.expired() ? m_judgements.erase(it) : std::next(it);
+    }
     m_judgements.insert(element.get(), {element, resultOf(element), standardsJudging(element, selected)});
 }
 
