@@ -13,8 +13,11 @@
 #include <functional>
 
 #include "host/Judgement.h"
+#include "host/TestSetup.h"
+#include "platform/Deref.h"
 #include "platform/PluginError.h"
 #include "platform/interfaces/Standards.h"
+#include "platform/interfaces/TestData.h"
 #include "platform/interfaces/TestElement.h"
 
 namespace kelto::host {
@@ -53,6 +56,27 @@ protected:
 private:
     std::function<void()> m_changed;
 };
+
+// Whether the element's standard of these names holds a limit value.
+bool givesLimits(const Ptr<ITestElement>& element, const QStringList& names)
+{
+    return valueOr(
+        [&] {
+            const Ptr<IStandard> own = deref(deref(deref(element).Limits()).Standards()).Find(0, names.value(0), names.value(1));
+            for (const Ptr<ILimit>& limit : own ? own->Limits() : QList<Ptr<ILimit>>()) {
+                if (limit && (limit->HasValue(elvHigh) || limit->HasValue(elvLow)))
+                    return true;
+            }
+            return false;
+        },
+        false);
+}
+
+bool judgedStatus(const Ptr<IResultData>& result)
+{
+    const std::int32_t status = result ? valueOr([&] { return result->Status(); }, 0) : 0;
+    return status == emsPassed || status == emsFailed;
+}
 
 } // namespace
 
@@ -210,8 +234,10 @@ QToolButton* GuideToolbar::button(std::int32_t id) const
 Ptr<ITgStandardItem> GuideToolbar::StandardItem()
 {
     const int index = m_standards ? m_standards->currentIndex() : -1;
+    // No standard judges the test: the view is told to show no limits, not to keep
+    // those of one chosen before.
     if (index < 0)
-        return nullptr;
+        return m_attached ? std::make_shared<TgStandardItem>(QString(), QString(), m_calculate->isChecked()) : nullptr;
     const QStringList names = m_standards->itemData(index).toStringList();
     return std::make_shared<TgStandardItem>(names.value(0), names.value(1), m_calculate->isChecked());
 }
@@ -220,34 +246,82 @@ void GuideToolbar::AttachTest(const Ptr<ITestElement>& element, const Ptr<ITestS
 {
     m_element = element;
     m_setup = setup;
+    m_earlier.reset();
+    ignoreErrors([&] {
+        if (const Ptr<IResultData> held = element ? element->Result() : nullptr; judgedStatus(held))
+            m_earlier = held;
+    });
+    m_attached = true;
+    // The guide shows the limits of the first standard from the start.
+    fillStandards();
     showJudgement();
+}
+
+bool GuideToolbar::showsEarlierResult() const
+{
+    const Ptr<IResultData> earlier = m_earlier.lock();
+    const Ptr<ITestElement> element = m_element.lock();
+    return earlier && element && valueOr([&] { return element->Result() == earlier; }, false) && judgedStatus(earlier);
+}
+
+Ptr<IStandardCollection> GuideToolbar::judgedBy(bool* recorded) const
+{
+    *recorded = true;
+    const Ptr<ITestSetup> setup = m_setup.lock();
+    if (!setup)
+        return nullptr;
+    const auto* host = dynamic_cast<const TestSetup*>(setup.get());
+    if (host && host->earlierJudgement() && showsEarlierResult()) {
+        const Ptr<IStandardCollection> judged = host->earlierJudgement()(m_element.lock());
+        *recorded = judged != nullptr;
+        return judged;
+    }
+    return valueOr([&] { return setup->SelectedStandards(); }, Ptr<IStandardCollection>());
+}
+
+void GuideToolbar::fillStandards()
+{
+    m_listedEarlier = showsEarlierResult();
+    bool recorded = true;
+    const Ptr<ITestElement> element = m_element.lock();
+    const Ptr<IStandardCollection> judging = standardsJudging(element, judgedBy(&recorded));
+    QList<QStringList> limiting;
+    QList<QStringList> others;
+    for (int i = 0; i < judging->Count(); ++i) {
+        const Ptr<IStandard> standard = judging->Item(i);
+        const QStringList names{standard->AlphaName(), standard->CompleteName()};
+        (givesLimits(element, names) ? limiting : others).append(names);
+    }
     m_filling = true;
     m_standards->clear();
-    if (setup) {
-        if (const auto selected = setup->SelectedStandards()) {
-            for (int i = 0; i < selected->Count(); ++i) {
-                const auto standard = selected->Item(i);
-                if (standard)
-                    m_standards->addItem(standard->AlphaName(), QStringList{standard->AlphaName(), standard->CompleteName()});
-            }
-        }
-    }
+    for (const QStringList& names : limiting + others)
+        m_standards->addItem(names[0], names);
     m_filling = false;
-    // The guide shows the limits of the first standard from the start.
-    if (m_standards->count() > 0)
-        standardChanged();
+    standardChanged();
 }
 
 void GuideToolbar::showJudgement()
 {
     const Ptr<ITestElement> element = m_element.lock();
-    const Ptr<ITestSetup> setup = m_setup.lock();
-    const Ptr<IStandardCollection> selected = setup ? valueOr([&] { return setup->SelectedStandards(); }, Ptr<IStandardCollection>()) : nullptr;
+    if (!m_attached || !element) {
+        m_caption->setNote(QString());
+        return;
+    }
+    // Once the run replaces the earlier result, the run's own standards judge what is shown.
+    const bool earlier = showsEarlierResult();
+    if (earlier != m_listedEarlier)
+        fillStandards();
+    bool recorded = true;
+    const Ptr<IStandardCollection> judged = judgedBy(&recorded);
     // A failed status has its own reason; a test yet to run or passed is told that
     // nothing checks its readings.
     const std::int16_t status = m_caption->Status();
-    const bool noLimits = element && (status == 0 || status == 1) && judgedByNoLimit(element, selected);
-    m_caption->setNote(noLimits ? noLimitsNote() : QString());
+    QString note;
+    if (!recorded && holdsJudgedReadings(element))
+        note = unrecordedJudgementNote(element);
+    else if ((status == 0 || status == 1) && judgedByNoLimit(element, judged))
+        note = noLimitsNote();
+    m_caption->setNote(note);
 }
 
 void GuideToolbar::SetRunState(std::int32_t state)

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "platform/interfaces/GuideControls.h"
+#include "platform/interfaces/TestElement.h"
 
 class QCheckBox;
 class QComboBox;
@@ -105,6 +106,14 @@ private:
     void showMainRole();
     void standardChanged();
     void showJudgement();
+    // The selector lists the standards that judge the result shown, those giving the
+    // test limits first.
+    void fillStandards();
+    // Whether the result shown is the one the element held before this run.
+    bool showsEarlierResult() const;
+    // The standards the result shown is judged by; recorded is false when nothing
+    // says which standards judged the earlier result.
+    Ptr<IStandardCollection> judgedBy(bool* recorded) const;
 
     QPointer<QWidget> m_widget; // the guide window owns it once placed there
     QMap<std::int32_t, Ptr<TgToolbarItem>> m_items;
@@ -120,6 +129,9 @@ private:
     // The element and the run it is attached to; both outlive the guide.
     std::weak_ptr<ITestElement> m_element;
     std::weak_ptr<ITestSetup> m_setup;
+    std::weak_ptr<IResultData> m_earlier; // the passed or failed result held before the run
+    bool m_attached = false;
+    bool m_listedEarlier = false;
 };
 
 } // namespace kelto::host

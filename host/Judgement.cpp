@@ -33,11 +33,45 @@ bool limitedBy(const Ptr<IStandardCollection>& own, const Ptr<IStandardCollectio
     return false;
 }
 
+bool limitable(const Ptr<IMeasurement>& measurement)
+{
+    const Ptr<IMeasurement2> asked = query<IMeasurement2>(measurement);
+    return asked && (asked->SupportsLimit(elvHigh) || asked->SupportsLimit(elvLow));
+}
+
 } // namespace
 
 QString noLimitsNote()
 {
     return QStringLiteral("no limits: not judged");
+}
+
+QString unrecordedNote()
+{
+    return QStringLiteral("judged against unrecorded standards");
+}
+
+QString unrecordedJudgementNote(const Ptr<ITestElement>& element)
+{
+    const bool passed = valueOr([&] { return deref(deref(element).Result()).Status() == emsPassed; }, false);
+    const Ptr<IStandardCollection> own = valueOr([&] { return deref(element->Limits()).Standards(); }, Ptr<IStandardCollection>());
+    return passed && judgedByNoLimit(element, own) ? noLimitsNote() : unrecordedNote();
+}
+
+bool holdsJudgedReadings(const Ptr<ITestElement>& element)
+{
+    return valueOr(
+        [&] {
+            const Ptr<IResultData> result = deref(element).Result();
+            if (!result || (result->Status() != emsPassed && result->Status() != emsFailed))
+                return false;
+            for (int i = 1; i <= result->MeasurementCount(); ++i) {
+                if (limitable(result->Measurement(Variant(i))))
+                    return true;
+            }
+            return false;
+        },
+        false);
 }
 
 bool judgedByNoLimit(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& selected)
@@ -53,8 +87,7 @@ bool judgedByNoLimit(const Ptr<ITestElement>& element, const Ptr<IStandardCollec
             bool takesLimits = false;
             for (int i = 1; i <= result->MeasurementCount(); ++i) {
                 const Ptr<IMeasurement> measurement = result->Measurement(Variant(i));
-                const Ptr<IMeasurement2> limitable = query<IMeasurement2>(measurement);
-                if (!limitable || !(limitable->SupportsLimit(elvHigh) || limitable->SupportsLimit(elvLow)))
+                if (!limitable(measurement))
                     continue;
                 takesLimits = true;
                 if (own && selected && limitedBy(own, selected, measurement->LimitKey().left(4)))
@@ -63,6 +96,23 @@ bool judgedByNoLimit(const Ptr<ITestElement>& element, const Ptr<IStandardCollec
             return takesLimits;
         },
         false);
+}
+
+Ptr<IStandardCollection> standardsJudging(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& selected)
+{
+    auto judging = std::make_shared<StandardCollection>();
+    ignoreErrors([&] {
+        const Ptr<IStandardCollection> own = deref(deref(element).Limits()).Standards();
+        for (int i = 0; own && selected && i < selected->Count(); ++i) {
+            const Ptr<IStandard> chosen = selected->Item(i);
+            if (!chosen || !own->Find(0, chosen->AlphaName(), chosen->CompleteName()))
+                continue;
+            auto named = std::make_shared<Standard>();
+            named->SetNames(chosen->AlphaName(), chosen->CompleteName(), 1);
+            judging->Add(named);
+        }
+    });
+    return judging;
 }
 
 Ptr<IStandardCollection> standardsHeldBy(const QList<Ptr<ITestElement>>& elements)

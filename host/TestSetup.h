@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QList>
 #include <QStringList>
+#include <functional>
 
 #include "platform/interfaces/TestElement.h"
 
@@ -72,6 +73,14 @@ public:
     void setSelectedStandards(Ptr<IStandardCollection> selected) { m_selected = std::move(selected); }
     QList<Ptr<ITestElement>> queried() const { return strong(m_queried); }
     QList<Ptr<ITestElement>> finished() const { return strong(m_finished); }
+    int finishedCount() const { return static_cast<int>(m_finished.size()); }
+
+    // The standards the result an element holds from an earlier run was judged
+    // against, null when nothing recorded them; the guide shows that result by them
+    // until the run replaces it. Without it, the selection stands for them.
+    using EarlierJudgement = std::function<Ptr<IStandardCollection>(const Ptr<ITestElement>& element)>;
+    void setEarlierJudgement(EarlierJudgement judgement) { m_earlierJudgement = std::move(judgement); }
+    const EarlierJudgement& earlierJudgement() const { return m_earlierJudgement; }
     // Every navigation code set, in order.
     const QList<std::int32_t>& navigations() const { return m_navigations; }
 
@@ -81,6 +90,7 @@ private:
     QList<std::int32_t> m_navigations;
     Ptr<IStandardCollection> m_selected;
     Ptr<host::MtiDatabase> m_database;
+    EarlierJudgement m_earlierJudgement;
     // The elements keep the setup while they run: the setup only remembers them,
     // so that neither keeps the other alive.
     static QList<Ptr<ITestElement>> strong(const QList<std::weak_ptr<ITestElement>>& elements)

@@ -28,6 +28,7 @@
 #include "host/Judgement.h"
 #include "host/Report.h"
 #include "host/TestSetup.h"
+#include "host/XmlDocument.h"
 #include "host/app/SequenceReport.h"
 #include "platform/ComponentRuntime.h"
 #include "platform/interfaces/Standards.h"
@@ -79,6 +80,19 @@ QString askFileToWrite(QWidget* parent, const QString& caption, const QStringLis
             return file;
     }
     return QString();
+}
+
+// The element's saved form, and the same as text.
+Ptr<IXmlElement> savedForm(const Ptr<ITestElement>& element, QString* text)
+{
+    Ptr<IXmlElement> saved;
+    ignoreErrors([&] {
+        auto doc = std::make_shared<XmlDocument>();
+        saved = element->Save(doc, 0);
+        doc->SetDocumentElement(saved);
+        *text = doc->Xml();
+    });
+    return saved;
 }
 
 float toTwips(int pixels, const QWidget* w)
@@ -202,8 +216,8 @@ MainWindow::MainWindow(PlugInHost& host, QWidget* parent) : QMainWindow(parent),
     m_tabs = new QTabWidget;
     m_settings = new DialogDock;
     m_limits = new DialogDock;
-    m_settings->setOnChange([this] { setModified(true); });
-    m_limits->setOnChange([this] { setModified(true); });
+    m_settings->setOnChange([this] { dockedChanged(); });
+    m_limits->setOnChange([this] { dockedChanged(); });
     // A panel wider or taller than the room left for it scrolls rather than being cut.
     auto* settingsArea = new QScrollArea;
     settingsArea->setWidgetResizable(true);
@@ -259,6 +273,8 @@ MainWindow::MainWindow(PlugInHost& host, QWidget* parent) : QMainWindow(parent),
     auto setup = std::make_shared<TestSetup>();
     // The sequence's files carry the records its runs store here.
     m_sequence.setAnalyserRecords(setup->analyserRecords());
+    // The guide shows a result from an earlier run by what judged it.
+    setup->setEarlierJudgement([this](const Ptr<ITestElement>& element) { return m_sequence.judgedAgainst(element); });
     m_setup = setup;
     fillTests();
     fillStandards();
@@ -304,11 +320,7 @@ Ptr<IStandardCollection> MainWindow::selectedStandards()
 
 Ptr<IStandardCollection> MainWindow::judgedAgainst(const Ptr<ITestElement>& element)
 {
-    for (const auto& [run, standards] : m_runAgainst) {
-        if (run.lock() == element)
-            return standards;
-    }
-    return selectedStandards();
+    return m_sequence.standardsShownFor(element, selectedStandards());
 }
 
 void MainWindow::runFrom(int row)
@@ -327,20 +339,26 @@ void MainWindow::runFrom(int row)
         const Ptr<ITestElement> element = m_sequence.elements()[row];
         m_setup->SetNavigation(etnNext);
         // The selection is a new collection whenever the ticks change: this one stays as it is.
-        m_runAgainst.erase(std::remove_if(m_runAgainst.begin(), m_runAgainst.end(),
-                               [&](const auto& entry) { return entry.first.expired() || entry.first.lock() == element; }),
-            m_runAgainst.end());
-        m_runAgainst.append({element, selectedStandards()});
         // A run given up on a test without a result leaves it as it was.
         resultsChanged = resultsChanged || holdsResult(element);
+        const Ptr<IStandardCollection> selection = selectedStandards();
+        const auto& setup = static_cast<const TestSetup&>(*m_setup);
+        const int finishedBefore = setup.finishedCount();
+        bool failed = false;
         try {
             element->Perform(m_setup);
         } catch (...) {
             resultsChanged = resultsChanged || holdsResult(element);
             reportError(currentError().boxText());
-            break;
+            failed = true;
         }
         resultsChanged = resultsChanged || holdsResult(element);
+        // Only a run that judged the element's result says what judged it; a result
+        // the run left as it was keeps its own record.
+        if (setup.finishedCount() > finishedBefore)
+            m_sequence.recordJudgement(element, selection);
+        if (failed)
+            break;
         const std::int32_t navigation = m_setup->Navigation();
         if (navigation == etnAbort)
             break;
@@ -382,11 +400,15 @@ void MainWindow::addStandard(const QString& alphaName, const QString& completeNa
     if (row < 0 || row >= m_sequence.elements().size())
         return;
     try {
-        const Ptr<ILimitData> limits = m_sequence.elements()[row]->Limits();
-        const Ptr<IStandardCollection> own = limits->Standards();
+        const Ptr<ITestElement> element = m_sequence.elements()[row];
+        const Ptr<IStandardCollection> own = element->Limits()->Standards();
         if (own && own->Find(0, alphaName, completeName))
             return; // the element has it already
-        limits->CreateStandard(alphaName, completeName);
+        // The result was not judged against the standard it is given now.
+        if (holdsRunResult(element)
+            && (!mayClearResult(element, QStringLiteral("Adding the standard \"%1\"").arg(alphaName)) || !clearResult(row)))
+            return;
+        m_sequence.elements()[row]->Limits()->CreateStandard(alphaName, completeName);
         setModified(true);
     } catch (...) {
         reportError(currentError().boxText());
@@ -433,7 +455,7 @@ void MainWindow::showSequence()
     m_sequenceList->clear();
     for (const Ptr<ITestElement>& element : m_sequence.elements()) {
         QString title = elementTitle(element);
-        const QString status = resultStatusText(element, judgedAgainst(element));
+        const QString status = m_sequence.statusText(element, selectedStandards());
         if (!status.isEmpty())
             title += QStringLiteral("  [%1]").arg(status);
         const QString unread = m_sequence.unreadNote(element);
@@ -456,6 +478,9 @@ void MainWindow::selectElement(int row)
 void MainWindow::onSelectionChanged()
 {
     const int row = m_sequenceList->currentRow();
+    m_docked.reset();
+    m_beforeChange.reset();
+    m_beforeChangeForm.clear();
     if (row < 0 || row >= m_sequence.elements().size()) {
         m_settings->setDialog(nullptr);
         m_limits->setDialog(nullptr);
@@ -464,6 +489,9 @@ void MainWindow::onSelectionChanged()
         return;
     }
     const Ptr<ITestElement>& element = m_sequence.elements()[row];
+    m_docked = element;
+    if (holdsRunResult(element))
+        m_beforeChange = savedForm(element, &m_beforeChangeForm);
     Ptr<IDialog> settings;
     Ptr<IDialog> limits;
     bool limitsHaveDialog = true;
@@ -623,7 +651,7 @@ void MainWindow::removeSelected()
 bool MainWindow::exportReportTo(const QString& file)
 {
     auto report = std::make_shared<Report>();
-    const StandardsOf judged = [this](const Ptr<ITestElement>& element) { return judgedAgainst(element); };
+    const StandardsOf judged = [this](const Ptr<ITestElement>&) { return selectedStandards(); };
     printSequenceReport(m_sequence, m_file, QDateTime::currentDateTime(), judged, report);
     QString error;
     if (!writeReport(*report, file, &error)) {
@@ -653,6 +681,89 @@ void MainWindow::open()
     const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Open test sequence"), QString(), QStringLiteral("Test sequences (*.xml)"));
     if (!file.isEmpty())
         openFile(file);
+}
+
+bool MainWindow::holdsRunResult(const Ptr<ITestElement>& element) const
+{
+    const std::int32_t status = valueOr([&] { return element->Result() ? element->Result()->Status() : 0; }, 0);
+    return status == emsPassed || status == emsFailed || m_sequence.keepsResultNotRead(element);
+}
+
+bool MainWindow::mayClearResult(const Ptr<ITestElement>& element, const QString& change)
+{
+    QString status = m_sequence.statusText(element, selectedStandards());
+    if (status.isEmpty())
+        status = QStringLiteral("not read from the file");
+    const int answer = MsgBox(QStringLiteral("\"%1\" holds the result of a run (%2), measured and judged with its present settings and "
+                                             "limits. %3 clears that result; a new run measures it again.\nClear the result? No keeps it "
+                                             "and changes nothing.")
+                                  .arg(elementTitle(element), status, change),
+        mb::YesNo | mb::Question, QStringLiteral("Kelto"));
+    return answer == mb::Yes;
+}
+
+bool MainWindow::clearResult(int row)
+{
+    const Ptr<ITestElement> bare = valueOr([&] { return m_sequence.elements()[row]->Clone(); }, Ptr<ITestElement>());
+    if (!bare) {
+        reportError(QStringLiteral("The result of \"%1\" could not be cleared: the test could not be copied without it. Nothing was changed.")
+                        .arg(elementTitle(m_sequence.elements()[row])));
+        return false;
+    }
+    m_settings->setDialog(nullptr);
+    m_limits->setDialog(nullptr);
+    m_sequence.elements()[row] = bare;
+    setModified(true);
+    return true;
+}
+
+void MainWindow::dockedChanged()
+{
+    const Ptr<ITestElement> element = m_docked.lock();
+    // Asked once for the docked element; later edits before it is settled go the same way.
+    if (m_changeAsked)
+        return;
+    if (!element || !holdsRunResult(element)) {
+        setModified(true);
+        return;
+    }
+    // A panel tells of a click into a field too.
+    if (m_beforeChange) {
+        QString now;
+        savedForm(element, &now);
+        if (now == m_beforeChangeForm)
+            return;
+    }
+    m_changeAsked = true;
+    const bool clear = mayClearResult(element, QStringLiteral("Changing its settings or limits"));
+    // The panel is still handling the edit: it is replaced once that is over.
+    QMetaObject::invokeMethod(
+        this, [this, target = std::weak_ptr<ITestElement>(element), clear, before = m_beforeChange] { settleChange(target.lock(), clear, before); },
+        Qt::QueuedConnection);
+}
+
+void MainWindow::settleChange(const Ptr<ITestElement>& element, bool clear, const Ptr<IXmlElement>& before)
+{
+    m_changeAsked = false;
+    const int row = element ? static_cast<int>(m_sequence.elements().indexOf(element)) : -1;
+    if (row < 0)
+        return;
+    if (!clear && !before) {
+        reportError(QStringLiteral("The settings and limits of \"%1\" could not be put back, so its result, which they no longer match, is cleared.")
+                        .arg(elementTitle(element)));
+        clear = true;
+    }
+    if (clear && clearResult(row)) {
+        refreshSequence();
+        return;
+    }
+    // The settings and limits go back to those the result was measured and judged
+    // with; the result itself is not touched.
+    for (const QString& part : {QStringLiteral("PlugInData"), QStringLiteral("ExpectedResult")}) {
+        if (const Ptr<IXmlElement> saved = before ? before->FindChild(part) : nullptr)
+            ignoreErrors([&] { element->Load(saved, nullptr); });
+    }
+    onSelectionChanged();
 }
 
 bool MainWindow::save(bool askName)

@@ -85,7 +85,7 @@ private:
     void refreshStandardTicks();
     void selectStandardsForRun();
     Ptr<IStandardCollection> selectedStandards();
-    // Those of the element's last run in this window, else those ticked now.
+    // Those its passed or failed result was judged against, else those ticked now.
     Ptr<IStandardCollection> judgedAgainst(const Ptr<ITestElement>& element);
     void refreshSequence();
     void showSequence();
@@ -103,6 +103,17 @@ private:
     // Before changes not saved would be lost: save, discard or cancel. True to go on.
     bool maySaveChanges(const QString& before);
 
+    // A result stays only beside the settings and limits it was measured and judged
+    // with: a change to an element holding a passed or failed result (or one the file
+    // held but could not be read) asks first; Yes clears the result, No puts the
+    // settings and limits back as they were when the element was docked.
+    bool holdsRunResult(const Ptr<ITestElement>& element) const;
+    bool mayClearResult(const Ptr<ITestElement>& element, const QString& change);
+    // Replaces the element of the row by a copy without its result.
+    bool clearResult(int row);
+    void dockedChanged();
+    void settleChange(const Ptr<ITestElement>& element, bool clear, const Ptr<IXmlElement>& before);
+
     PlugInHost& m_host;
     Sequence m_sequence;
     QString m_file;
@@ -118,9 +129,12 @@ private:
     QPushButton* m_addStandard = nullptr;
     QListWidget* m_judgedBy = nullptr;
     QStringList m_unticked; // standards the operator unticked, by their names
-    // The standards each element was last run against: ticks changed after a run do
-    // not change what its result was judged against.
-    QList<std::pair<std::weak_ptr<ITestElement>, Ptr<IStandardCollection>>> m_runAgainst;
+    // The element whose dialogs are docked and, while it holds a result, its saved
+    // form from then; the change asked about is settled once the panel is done.
+    std::weak_ptr<ITestElement> m_docked;
+    Ptr<IXmlElement> m_beforeChange;
+    QString m_beforeChangeForm; // as text, to tell a change from a click
+    bool m_changeAsked = false;
     QPushButton* m_run = nullptr;
     Ptr<ITestSetup> m_setup; // the running sequence: selected standards and analyser records
     bool m_running = false;

@@ -7,6 +7,7 @@
 #include "host/BasicServices.h"
 #include "host/HostLog.h"
 #include "host/Judgement.h"
+#include "host/Standards.h"
 #include "host/XmlDocument.h"
 #include "platform/Automation.h"
 #include "platform/Deref.h"
@@ -19,6 +20,50 @@ const QString kRoot = QStringLiteral("TestSequence");
 const QString kItem = QStringLiteral("Item");
 const QString kResultItem = QStringLiteral("ResultItem");
 const QString kSource = QStringLiteral("Kelto.Sequence");
+const QString kJudgedAgainst = QStringLiteral("JudgedAgainst");
+const QString kStandard = QStringLiteral("Standard");
+
+bool evaluated(const Ptr<IResultData>& result)
+{
+    const std::int32_t status = result ? valueOr([&] { return result->Status(); }, 0) : 0;
+    return status == emsPassed || status == emsFailed;
+}
+
+Ptr<IResultData> resultOf(const Ptr<ITestElement>& element)
+{
+    return valueOr([&] { return element->Result(); }, Ptr<IResultData>());
+}
+
+Ptr<IXmlElement> judgedAgainstElement(XmlDocument& doc, IStandardCollection& standards)
+{
+    const Ptr<IXmlElement> judged = doc.CreateElement(kJudgedAgainst);
+    for (int i = 0; i < standards.Count(); ++i) {
+        IStandard& standard = deref(standards.Item(i), kSource);
+        const Ptr<IXmlElement> named = doc.CreateElement(kStandard);
+        deref(named, kSource).SetAttribute(QStringLiteral("Alpha"), standard.AlphaName());
+        named->SetAttribute(QStringLiteral("Complete"), standard.CompleteName());
+        deref(judged, kSource).AppendChild(named);
+    }
+    return judged;
+}
+
+Ptr<IStandardCollection> readJudgedAgainst(IXmlElement& judged)
+{
+    auto standards = std::make_shared<StandardCollection>();
+    QSet<QStringList> seen;
+    const auto children = judged.Children();
+    for (int i = 0; i < children->Count(); ++i) {
+        const Ptr<IXmlElement> named = children->Item(i);
+        const QStringList names{named->GetAttribute(QStringLiteral("Alpha")), named->GetAttribute(QStringLiteral("Complete"))};
+        if (named->TagName() != kStandard || seen.contains(names))
+            continue;
+        seen.insert(names);
+        auto standard = std::make_shared<Standard>();
+        standard->SetNames(names[0], names[1], 1);
+        standards->Add(standard);
+    }
+    return standards;
+}
 
 // Why a part of an item could not be read: the error its load raised, or the first
 // one the element reported to the host's log instead; empty when it was read.
@@ -226,10 +271,19 @@ bool Sequence::save(const QString& file, QString* error) const
                                  lost.isEmpty() ? QStringLiteral("the test gave no saved form") : lost, file);
                 return false;
             }
-            // A result the test could not read stays until a run gives it a new one.
-            if (unread && unread->storedResult && !valueOr([&] { return element->Result() != nullptr; }, false))
+            // A result the test could not read stays until a run gives it a new one,
+            // with what the file says judged it.
+            Ptr<IXmlElement> judged;
+            if (unread && unread->storedResult && !valueOr([&] { return element->Result() != nullptr; }, false)) {
                 saved->AppendChild(copyInto(*doc, unread->storedResult));
+                if (const Ptr<IXmlElement> stored = unread->stored->FindChild(kJudgedAgainst))
+                    judged = copyInto(*doc, stored);
+            }
+            if (const Ptr<IStandardCollection> standards = judgedAgainst(element))
+                judged = judgedAgainstElement(*doc, *standards);
             item->AppendChild(saved);
+            if (judged)
+                item->AppendChild(judged);
             root->AppendChild(item);
         }
         // The file carries the record of every analyser its results name.
@@ -291,6 +345,7 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
             return false;
         }
         QList<Ptr<ITestElement>> loaded;
+        QHash<const ITestElement*, Judgement> judgements;
         QList<UnreadItem> unreadItems;
         QStringList problems;
         auto items = root->Children();
@@ -366,6 +421,8 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
                 }
             }
             loaded.append(element);
+            if (const Ptr<IXmlElement> judged = item->FindChild(kJudgedAgainst); judged && evaluated(resultOf(element)))
+                judgements.insert(element.get(), {element, resultOf(element), readJudgedAgainst(*judged)});
             if (testProblem.isEmpty() && resultProblem.isEmpty())
                 continue;
             const QString where = QStringLiteral("Item %1 (TestID \"%2\", line %3) of %4")
@@ -382,6 +439,7 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
                 resultProblem.isEmpty() ? QStringLiteral("not read whole from the file") : QStringLiteral("result not read from the file")});
         }
         m_elements = loaded;
+        m_judgements = judgements;
         m_unread = unreadItems;
         m_problems = problems;
         return true;
@@ -411,6 +469,54 @@ QString Sequence::unreadNote(const Ptr<ITestElement>& element) const
     if (unread->storedResult && valueOr([&] { return element->Result() != nullptr; }, false))
         return QString();
     return unread->note;
+}
+
+bool Sequence::keepsResultNotRead(const Ptr<ITestElement>& element) const
+{
+    const UnreadItem* unread = unreadOf(element);
+    return unread && unread->storedResult && !resultOf(element);
+}
+
+void Sequence::recordJudgement(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& selected)
+{
+    if (!element)
+        return;
+    // Elements that are gone leave their records behind; they go once they outnumber
+    // the sequence, so that recording stays of constant cost on average.
+    if (m_judgements.size() > 2 * m_elements.size() + 16) {
+        for (auto it = m_judgements.begin(); it != m_judgements.end();)
+            it = it->element.expired() ? m_judgements.erase(it) : std::next(it);
+    }
+    m_judgements.insert(element.get(), {element, resultOf(element), standardsJudging(element, selected)});
+}
+
+Ptr<IStandardCollection> Sequence::judgedAgainst(const Ptr<ITestElement>& element) const
+{
+    const Ptr<IResultData> result = element ? resultOf(element) : nullptr;
+    if (!evaluated(result))
+        return nullptr;
+    const auto found = m_judgements.constFind(element.get());
+    // A record holds for the result it was made for, not for one that replaced it.
+    if (found == m_judgements.constEnd() || found->element.lock() != element || found->result.lock() != result)
+        return nullptr;
+    return found->standards;
+}
+
+Ptr<IStandardCollection> Sequence::standardsShownFor(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& otherwise) const
+{
+    if (!evaluated(resultOf(element)))
+        return otherwise;
+    const Ptr<IStandardCollection> judged = judgedAgainst(element);
+    return judged ? judged : std::make_shared<StandardCollection>();
+}
+
+QString Sequence::statusText(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& otherwise) const
+{
+    if (holdsJudgedReadings(element) && !judgedAgainst(element)) {
+        const bool passed = valueOr([&] { return resultOf(element)->Status(); }, 0) == emsPassed;
+        return QStringLiteral("%1 (%2)").arg(passed ? QStringLiteral("passed") : QStringLiteral("failed"), unrecordedJudgementNote(element));
+    }
+    return resultStatusText(element, standardsShownFor(element, otherwise));
 }
 
 QString elementTitle(const Ptr<ITestElement>& element)

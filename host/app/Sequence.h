@@ -1,18 +1,26 @@
 #pragma once
 // A test sequence: the test elements a technician runs in order, kept in an XML
 // file. Each element is stored in its own saved form, wrapped with its test id so
-// that the plug-in can create the element again before it loads it:
+// that the plug-in can create the element again before it loads it, and followed by
+// the standards its result was judged against when it holds one (passed or failed):
 //
 //   <TestSequence PlugIn="TarvoX">
-//     <Item TestID="300"> ...the element's saved form... </Item>
+//     <Item TestID="300"> ...the element's saved form...
+//       <JudgedAgainst><Standard Alpha="IEC 60601-2-4" Complete="..."/></JudgedAgainst>
+//     </Item>
 //     <AnalyserRecords>
 //       <Record ID="1" Owner="TarvoX" Model="Tarvo" SerialNumber="S-111" Firmware="2.13"/>
 //     </AnalyserRecords>
 //   </TestSequence>
 //
+// An empty "JudgedAgainst" says that none of the element's standards judged the
+// result. A result without one (saved before the host kept this record) is shown as
+// judged against standards nobody recorded, and printed without limits.
+//
 // A result names the analyser that measured it by a record id ("MTI"); the file
 // carries each record its results name, under the id they name it by.
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -55,6 +63,21 @@ public:
     const QStringList& loadProblems() const { return m_problems; }
     // What of the element the file held could not be read; empty when it was read whole.
     QString unreadNote(const Ptr<ITestElement>& element) const;
+    // True while a save keeps the file's result of the element, which it could not read.
+    bool keepsResultNotRead(const Ptr<ITestElement>& element) const;
+
+    // After a run has judged the element's result against the selection: the standards
+    // of the selection the element holds are those its result was judged against.
+    void recordJudgement(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& selected);
+    // The standards the element's present result was judged against; null when it
+    // holds no passed or failed result, or when nothing recorded them.
+    Ptr<IStandardCollection> judgedAgainst(const Ptr<ITestElement>& element) const;
+    // The standards a view shows the element by: for a passed or failed result those
+    // it was judged against (none when unrecorded), for any other the given ones.
+    Ptr<IStandardCollection> standardsShownFor(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& otherwise) const;
+    // Its result's status as the views show it: resultStatusText by the standards
+    // shown, or with the note that nothing recorded what judged its readings.
+    QString statusText(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& otherwise) const;
 
 private:
     // An item read in part. Until the operator changes or runs its test, a save
@@ -69,8 +92,16 @@ private:
     };
     const UnreadItem* unreadOf(const Ptr<ITestElement>& element) const;
 
+    // What one result was judged against; it holds for that result object only.
+    struct Judgement {
+        std::weak_ptr<ITestElement> element;
+        std::weak_ptr<IResultData> result;
+        Ptr<IStandardCollection> standards;
+    };
+
     QList<Ptr<ITestElement>> m_elements;
     Ptr<MtiDatabase> m_analysers = std::make_shared<MtiDatabase>();
+    QHash<const ITestElement*, Judgement> m_judgements;
     QList<UnreadItem> m_unread;
     QStringList m_problems;
 };

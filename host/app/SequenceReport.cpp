@@ -19,11 +19,11 @@ void printSequenceReport(const Sequence& sequence, const QString& sequenceFile, 
         QStringLiteral("Printed %1").arg(QLocale::c().toString(printed, QStringLiteral("yyyy-MM-dd HH:mm"))));
     int number = 0;
     for (const Ptr<ITestElement>& element : sequence.elements()) {
-        const Ptr<IStandardCollection> selected = judgedAgainst(element);
+        const Ptr<IStandardCollection> notJudged = judgedAgainst(element);
         auto setup = std::make_shared<TestSetup>();
-        setup->setSelectedStandards(selected);
+        setup->setSelectedStandards(sequence.standardsShownFor(element, notJudged));
         QString heading = QStringLiteral("%1. %2").arg(++number).arg(elementTitle(element));
-        const QString status = resultStatusText(element, selected);
+        const QString status = sequence.statusText(element, notJudged);
         if (!status.isEmpty())
             heading += QStringLiteral(": ") + status;
         const QString unread = sequence.unreadNote(element);

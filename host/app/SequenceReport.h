@@ -14,12 +14,13 @@
 
 namespace kelto::host {
 
-// The standards an element's result is judged against.
+// The standards an element without a passed or failed result is printed with.
 using StandardsOf = std::function<Ptr<IStandardCollection>(const Ptr<ITestElement>& element)>;
 
 // An empty file name stands for a sequence not saved yet. Each element prints the
-// limits of the standards its result is judged against, and its status says when
-// none of them judged it.
+// limits of the standards its result was judged against (as the sequence records
+// them; none where nothing recorded them), and its status says when none of them
+// judged it; an element without such a result prints those judgedAgainst gives.
 void printSequenceReport(const Sequence& sequence, const QString& sequenceFile, const QDateTime& printed, const StandardsOf& judgedAgainst,
     const Ptr<Report>& report);
 
@@ -33,8 +34,9 @@ bool writeReport(const Report& report, const QString& file, QString* error);
 
 // "kelto-host report SEQUENCE_FILE --output FILE": exit 0, or 1 with the reason on
 // err; 1 as well after writing the report when items could be read only in part.
-// The report is judged against every standard the sequence's elements hold, as a
-// run of the sequence is unless the operator unticks some.
+// A test without a passed or failed result is printed with every standard the
+// sequence's elements hold, as a run of the sequence is judged unless the operator
+// unticks some.
 int runReportCommand(const QString& sequenceFile, const QString& output, QTextStream& err);
 
 } // namespace kelto::host

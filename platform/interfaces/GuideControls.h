@@ -81,8 +81,10 @@ public:
     virtual QWidget* widget() = 0;
     virtual Ptr<ITgToolbarItem> Item(std::int32_t id) = 0; // null for an unknown id
     virtual Ptr<ITgStatusCaption> StatusCaption() = 0;
-    virtual Ptr<ITgStandardItem> StandardItem() = 0;      // null while none is chosen
-    // Fills the standard selector with the run's selected standards.
+    // Null until a test is attached; empty names while no standard judges the test.
+    virtual Ptr<ITgStandardItem> StandardItem() = 0;
+    // Fills the standard selector with the standards of the run's selection that
+    // judge the test.
     virtual void AttachTest(const Ptr<ITestElement>& element, const Ptr<ITestSetup>& setup) = 0;
     // 0 idle (main button starts), 1 running (main button stops), 2 idle with a
     // result (main button goes on to the next test).

@@ -90,7 +90,7 @@ TEST_F(ReportCommand, PrintsASavedSequenceAsHtmlAndAsPdf)
 
 TEST_F(ReportCommand, AGoodSequenceWithAResultIsReportedWithoutAWordOnStandardError)
 {
-    write(path("result.xml"), R"(<TestSequence PlugIn="TarvoX">
+    write(path("result.xml"), R"xml(<TestSequence PlugIn="TarvoX">
   <Item TestID="100">
     <TestElement TestID="100" ID="100" PlugIn="TarvoX" Filter="0">
       <Info Name="VFIB Energy" Parameter="Energy" Type="Defibrillator"/>
@@ -101,7 +101,19 @@ TEST_F(ReportCommand, AGoodSequenceWithAResultIsReportedWithoutAWordOnStandardEr
       </ResultItem>
     </TestElement>
   </Item>
-</TestSequence>)");
+  <Item TestID="100">
+    <TestElement TestID="100" ID="100" PlugIn="TarvoX" Filter="0">
+      <Info Name="Unticked" Parameter="Energy" Type="Defibrillator"/>
+      <PlugInData PlugIn="TarvoX"><PresetEnergy>100</PresetEnergy></PlugInData>
+      <ExpectedResult><Standard Alpha="IEC 60601-2-4" Complete="IEC" Flags="1"><Limit Key="ENGY" Unit="J">
+        <High Value="15" Formula="X+(X*Y%)"/><Low Value="-15" Formula="X+(X*Y%)"/></Limit></Standard></ExpectedResult>
+      <ResultItem MTI="1">
+        <Status Value="1"/>
+        <Measurement Key="ENGY"><Value Variant="Double" Type="1">119.6</Value><Unit>J</Unit><Status Value="1"/></Measurement>
+      </ResultItem>
+    </TestElement>
+  </Item>
+</TestSequence>)xml");
     // Also where the session has no runtime folder, of which Qt would warn.
     const test::HostRun run = test::runHost({QStringLiteral("report"), path("result.xml"), QStringLiteral("-o"), path("report.html")}, {}, [&](QProcess& host) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -113,6 +125,10 @@ TEST_F(ReportCommand, AGoodSequenceWithAResultIsReportedWithoutAWordOnStandardEr
     EXPECT_EQ(run.err.toStdString(), "");
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_TRUE(contents(path("report.html")).contains("119.6"));
+    // Saved before the standards that judged a result were recorded: its pass is not
+    // printed beside IEC's 115 J, which it may never have been judged against.
+    EXPECT_TRUE(contents(path("report.html")).contains("<h2>2. Unticked: passed (judged against unrecorded standards)</h2>"));
+    EXPECT_FALSE(contents(path("report.html")).contains("IEC 60601-2-4"));
 }
 
 TEST_F(ReportCommand, ASequenceThatCannotBeReadIsNamedAndTheEarlierReportIsKept)

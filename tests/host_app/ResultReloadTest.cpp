@@ -1,6 +1,9 @@
 // A finished result of every test type comes back from the sequence file as it was
 // saved: status and status text, every reading with its status, comment and MTI id.
 
+#include <QApplication>
+#include <QLineEdit>
+
 #include "configurations/CConfigDefibPulse.h"
 #include "host/Judgement.h"
 #include "host/Report.h"
@@ -179,10 +182,23 @@ TEST_F(ResultReloadTest, AResultThatCouldNotBeReadIsKeptUntilARunReplacesIt)
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_TRUE(boxes[0].contains(QStringLiteral("CHTI9"))) << boxes[0].toStdString();
     boxes.clear();
-    const Ptr<ITestElement> element = window.sequence().elements().value(0);
+    Ptr<ITestElement> element = window.sequence().elements().value(0);
     ASSERT_TRUE(element);
     EXPECT_FALSE(element->Result());
     EXPECT_TRUE(window.sequenceList()->item(0)->text().endsWith(QStringLiteral("(result not read from the file)")));
+
+    // Its settings changed, the result the file held with the earlier ones goes, once asked.
+    window.selectElement(0);
+    auto* energy = window.settingsDock()->findChild<QLineEdit*>(QStringLiteral("txtEnergy"));
+    ASSERT_TRUE(energy);
+    energy->selectAll();
+    QTest::keyClicks(energy, QStringLiteral("150"));
+    QApplication::processEvents();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains(QStringLiteral("(not read from the file)"))) << boxes[0].toStdString();
+    boxes.clear();
+    element = window.sequence().elements().value(0);
+    EXPECT_TRUE(window.sequence().unreadNote(element).isEmpty());
 
     window.runFrom(0);
     ASSERT_FALSE(stuck);

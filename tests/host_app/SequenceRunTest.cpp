@@ -1,11 +1,16 @@
 // Sequences run from the host window against the simulated analyser, evaluated,
 // saved and opened again.
 
+#include <QApplication>
+#include <QLineEdit>
 #include <QRegularExpression>
+#include <QTableWidget>
 #include <QTemporaryDir>
 
+#include "configurations/CConfigEnergySetting.h"
 #include "host/app/SequenceReport.h"
 #include "tests/host_app/HostRunFixture.h"
+#include "tests/support/TestFiles.h"
 
 using namespace kelto;
 
@@ -150,20 +155,44 @@ TEST_F(SequenceRunTest, ARunIsJudgedAgainstTheTickedStandardsAndSaysWhereNoLimit
     EXPECT_TRUE(html.contains(QStringLiteral(": passed (no limits: not judged)</h2>"))) << html.toStdString();
     EXPECT_EQ(html.count(QStringLiteral("no limits: not judged")), 1);
     EXPECT_FALSE(html.contains(QStringLiteral("MFR EXAMPLE"))) << "the limits printed are those the run was judged against";
+    EXPECT_EQ(guideOpened, (QStringList{"||IEC 60601-2-4", "|no limits: not judged|"})) << "the pacer holds no limits of IEC";
+
+    // Opened again, where every standard is ticked, and printed from the file, each
+    // result is still shown by what judged it: MFR's 63/57 ppm did not judge 70 ppm.
+    const QString saved = dir.filePath(QStringLiteral("judged.xml"));
+    ASSERT_TRUE(window.saveFile(saved));
+    host::MainWindow reopened(plugInHost);
+    ASSERT_TRUE(reopened.openFile(saved));
+    EXPECT_EQ(standardTicks(reopened, Qt::Checked), (QStringList{"IEC 60601-2-4", "MFR EXAMPLE"}));
+    EXPECT_TRUE(reopened.sequenceList()->item(0)->text().endsWith(QStringLiteral("[failed]")));
+    EXPECT_TRUE(reopened.sequenceList()->item(1)->text().endsWith(QStringLiteral("[passed (no limits: not judged)]")))
+        << reopened.sequenceList()->item(1)->text().toStdString();
+    QString errors;
+    QTextStream err(&errors);
+    const QString fromFile = dir.filePath(QStringLiteral("from-file.html"));
+    ASSERT_EQ(host::runReportCommand(saved, fromFile, err), 0) << errors.toStdString();
+    const QString printed = QString::fromUtf8(fileContent(fromFile));
+    EXPECT_TRUE(printed.contains(QStringLiteral("2. Pacer Parameters: passed (no limits: not judged)</h2>"))) << printed.toStdString();
+    EXPECT_FALSE(printed.contains(QStringLiteral("MFR EXAMPLE")));
 
     // Ticked again, MFR judges the next run of a pacer, whose rate then fails; the
-    // result of the first run stays judged as it was.
+    // result of the first run stays judged as it was, in the list and in the guide
+    // that opens on it, until the run replaces it.
     tick(window, QStringLiteral("MFR EXAMPLE"), true);
     EXPECT_TRUE(window.sequenceList()->item(1)->text().endsWith(QStringLiteral("[passed (no limits: not judged)]")));
     window.addTest(1200);
     window.addStandard(QStringLiteral("MFR EXAMPLE"), templateStandards(1200).value(0).value(1));
     guideStatus.clear();
-    window.runFrom(2);
+    guideOpened.clear();
+    window.runFrom(1);
     ASSERT_FALSE(stuck);
-    ASSERT_TRUE(elements[2]->Result());
-    EXPECT_EQ(elements[2]->Result()->Status(), emsFailed);
-    EXPECT_TRUE(window.sequenceList()->item(2)->text().endsWith(QStringLiteral("[failed]")));
-    EXPECT_EQ(guideStatus, QStringList{"Failed|"});
+    for (int row : {1, 2}) {
+        ASSERT_TRUE(elements[row]->Result());
+        EXPECT_EQ(elements[row]->Result()->Status(), emsFailed);
+        EXPECT_TRUE(window.sequenceList()->item(row)->text().endsWith(QStringLiteral("[failed]")));
+    }
+    EXPECT_EQ(guideOpened, (QStringList{"Passed|no limits: not judged|", "||MFR EXAMPLE"}));
+    EXPECT_EQ(guideStatus, (QStringList{"Failed|", "Failed|"}));
     EXPECT_TRUE(boxes.isEmpty()) << boxes.join(QLatin1Char('\n')).toStdString();
 }
 
@@ -299,4 +328,82 @@ TEST_F(SequenceRunTest, TheWindowExportsTheReportOfTheRunWithItsReadings)
     EXPECT_FALSE(window.exportReportTo(unwritable));
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_TRUE(boxes[0].contains(unwritable)) << boxes[0].toStdString();
+}
+
+TEST_F(SequenceRunTest, AChangeAfterARunAsksFirstAndNeverLeavesTheResultBesideOtherSettingsOrLimits)
+{
+    QList<int> answers;
+    setMessageBoxHandler([&](const MessageBoxRequest& r) {
+        boxes.append(r.prompt);
+        return answers.isEmpty() ? firstButtonAnswer(r.flags) : answers.takeFirst();
+    });
+    host::MainWindow window(plugInHost);
+    window.show();
+    window.addTest(100);
+    const QStringList iec = window.standardChoice()->itemData(0).toStringList();
+    window.addStandard(iec[0], iec[1]);
+    const auto& elements = window.sequence().elements();
+    const auto preset = [&] { return query<CConfigEnergySetting>(elements[0]->Configuration())->PresetEnergy(); };
+    const auto energyField = [&] { return window.settingsDock()->findChild<QLineEdit*>(QStringLiteral("txtEnergy")); };
+    const auto typeEnergy = [&](const char* text) {
+        energyField()->selectAll();
+        QTest::keyClicks(energyField(), QLatin1String(text));
+        QApplication::processEvents();
+    };
+    window.runFrom(0);
+    ASSERT_FALSE(stuck);
+    const Ptr<ITestElement> run = elements[0];
+    ASSERT_TRUE(run->Result());
+    ASSERT_EQ(run->Result()->Status(), emsPassed); // 104.2 J at 100 J
+    ASSERT_TRUE(energyField());
+
+    // A click changes nothing and asks nothing; No to a change keeps the result and
+    // puts back the preset, the limit or the standards it was measured and judged with.
+    QTest::mouseClick(energyField(), Qt::LeftButton);
+    EXPECT_TRUE(boxes.isEmpty()) << boxes.join(QLatin1Char('\n')).toStdString();
+    answers = {mb::No};
+    typeEnergy("200");
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains(QStringLiteral("\"VFIB Energy\" holds the result of a run (passed)"))) << boxes[0].toStdString();
+    EXPECT_EQ(preset(), 100.0f);
+    EXPECT_EQ(energyField()->text(), QStringLiteral("100"));
+    answers = {mb::No};
+    auto* limits = window.limitsDock()->findChild<QTableWidget*>(QStringLiteral("limits"));
+    ASSERT_TRUE(limits);
+    limits->item(0, 2)->setText(QStringLiteral("25"));
+    QApplication::processEvents();
+    EXPECT_EQ(boxes.size(), 2);
+    EXPECT_EQ(elements[0]->Limits()->Standards()->Item(0)->FindLimit(QStringLiteral("ENGY"))->Value(elvHigh), 15.0f);
+    answers = {mb::No};
+    window.addStandard(QStringLiteral("MFR EXAMPLE"), templateStandards(1200).value(0).value(1));
+    EXPECT_EQ(boxes.size(), 3);
+    EXPECT_EQ(elements[0]->Limits()->Standards()->Count(), 1);
+    EXPECT_EQ(elements[0], run);
+    EXPECT_TRUE(run->Result());
+    EXPECT_TRUE(window.sequenceList()->item(0)->text().endsWith(QStringLiteral("[passed]")));
+
+    // Yes clears the result, then changes: a standard added, a preset set.
+    window.addStandard(QStringLiteral("MFR EXAMPLE"), templateStandards(1200).value(0).value(1));
+    EXPECT_EQ(boxes.size(), 4);
+    EXPECT_FALSE(elements[0]->Result());
+    EXPECT_EQ(elements[0]->Limits()->Standards()->Count(), 2);
+    window.runFrom(0);
+    ASSERT_FALSE(stuck);
+    ASSERT_TRUE(elements[0]->Result());
+    typeEnergy("200");
+    EXPECT_EQ(boxes.size(), 5);
+    EXPECT_FALSE(elements[0]->Result());
+    EXPECT_EQ(preset(), 200.0f);
+    EXPECT_EQ(window.sequenceList()->item(0)->text(), QStringLiteral("VFIB Energy"));
+    EXPECT_TRUE(window.isWindowModified());
+
+    // Saved and printed, the settings stand without a result beside them.
+    const QString file = dir.filePath(QStringLiteral("changed.xml"));
+    ASSERT_TRUE(window.saveFile(file));
+    EXPECT_FALSE(fileContent(file).contains("<ResultItem")) << fileContent(file).toStdString();
+    QString errors;
+    QTextStream err(&errors);
+    const QString report = dir.filePath(QStringLiteral("changed.html"));
+    ASSERT_EQ(host::runReportCommand(file, report, err), 0) << errors.toStdString();
+    EXPECT_TRUE(fileContent(report).contains("<h2>1. VFIB Energy</h2>"));
 }

@@ -49,6 +49,9 @@ protected:
         result->add(QStringLiteral("CHTI"), QStringLiteral("s"));
         element = GuideElement::make(300);
         element->base->SetResult(result);
+        // The guide lists the standards of the run that the element holds.
+        for (int i = 0; i < setup->SelectedStandards()->Count(); ++i)
+            element->Limits()->CreateStandard(setup->SelectedStandards()->Item(i)->AlphaName(), setup->SelectedStandards()->Item(i)->CompleteName());
         open();
     }
 

@@ -359,8 +359,10 @@ TEST_F(TestGuideTest, WithoutAResultViewTheRunStillGetsItsInstructionsTabsAndToo
     const MissingClass noView(tarvoxclass::XChargeResult);
     ASSERT_TRUE(noView.withdrawn());
     setup->setSelectedStandards(makeCollection({makeStandard(QStringLiteral("IEC"), QStringLiteral("IEC 60601"), {})}));
+    const auto e = element(300);
+    e->Limits()->CreateStandard(QStringLiteral("IEC"), QStringLiteral("IEC 60601"));
     FTarvoXTestGuide guide;
-    guide.Initialize(element(300), setup, Variant(instructions));
+    guide.Initialize(e, setup, Variant(instructions));
     EXPECT_FALSE(guide.resultView());
     EXPECT_EQ(dynamic_cast<host::TestWizard*>(guide.xtwDetails().get())->lines().size(), 2);
     auto* pane = dynamic_cast<host::ContentPane*>(guide.xtwWizard().get());
