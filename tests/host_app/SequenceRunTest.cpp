@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include "configurations/CConfigEnergySetting.h"
+#include "host/XLimitView.h"
 #include "host/app/SequenceReport.h"
 #include "tests/host_app/HostRunFixture.h"
 #include "tests/support/TestFiles.h"
@@ -370,7 +371,7 @@ TEST_F(SequenceRunTest, AChangeAfterARunAsksFirstAndNeverLeavesTheResultBesideOt
     answers = {mb::No};
     auto* limits = window.limitsDock()->findChild<QTableWidget*>(QStringLiteral("limits"));
     ASSERT_TRUE(limits);
-    limits->item(0, 2)->setText(QStringLiteral("25"));
+    limits->item(0, host::XLimitView::HighColumn)->setText(QStringLiteral("25"));
     QApplication::processEvents();
     EXPECT_EQ(boxes.size(), 2);
     EXPECT_EQ(elements[0]->Limits()->Standards()->Item(0)->FindLimit(QStringLiteral("ENGY"))->Value(elvHigh), 15.0f);
