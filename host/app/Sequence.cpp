@@ -69,14 +69,18 @@ Ptr<IStandardCollection> readJudgedAgainst(IXmlElement& judged)
 // one the element reported to the host's log instead; empty when it was read.
 QString readPart(const std::function<void()>& load)
 {
-    const qsizetype reportsBefore = HostLog::instance().reportedErrors().size();
+    // Only the entries this load adds are looked at: the log holds the whole session.
+    const QList<LogEntry>& log = HostLog::instance().entries();
+    const qsizetype before = log.size();
     try {
         load();
     } catch (...) {
         return currentError().description();
     }
-    const QList<LogEntry> reported = HostLog::instance().reportedErrors();
-    return reported.size() > reportsBefore ? reported[reportsBefore].text : QString();
+    for (qsizetype i = before; i < log.size(); ++i)
+        if (log[i].kind == LogEntry::ReportedError)
+            return log[i].text;
+    return QString();
 }
 
 // The element's saved form as text, to tell whether it has changed.
