@@ -1,14 +1,23 @@
 #include "Report.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QBuffer>
 #include <QFileInfo>
+#include <QFontMetricsF>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPainter>
 #include <QPdfWriter>
 #include <QRegularExpression>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFrame>
+#include <QTextTable>
 #include <algorithm>
+#include <limits>
+#include <numeric>
 
 #include "BasicServices.h"
 #include "platform/CheckedFile.h"
@@ -67,12 +76,48 @@ QString percent(double value)
     return QString::number(value, 'f', 1) + QLatin1Char('%');
 }
 
-} // namespace
+// Qt lays out a paragraph whole and draws all of it on every page it reaches, and
+// breaks a word longer than a line by measuring it again for every line; a table
+// row is drawn whole on every page it reaches too. A very long text in one of them
+// costs time with the square of its length, so printed paragraphs and cells hold
+// at most this many characters: a longer text goes on in the next paragraph, or
+// in the same column of rows added below its own.
+constexpr qsizetype kPrintedChars = 1000;
 
-QString reportCellHtml(const QString& cell)
+// Where a text longer than maxChars is cut into pieces of at most maxChars: after a
+// blank in the last quarter of a piece where there is one, never inside a character.
+QList<qsizetype> textCuts(const QString& text, qsizetype maxChars)
 {
-    QString out;
-    QString pending; // plain text waiting to be escaped
+    QList<qsizetype> cuts;
+    qsizetype from = 0;
+    while (text.size() - from > maxChars) {
+        qsizetype cut = from + maxChars;
+        for (qsizetype i = cut; i > from + maxChars * 3 / 4; --i) {
+            if (text[i - 1].isSpace()) {
+                cut = i;
+                break;
+            }
+        }
+        while (cut > from + 1 && (text[cut].isLowSurrogate() || text[cut].isMark()))
+            --cut;
+        cuts.append(cut);
+        from = cut;
+    }
+    return cuts;
+}
+
+// A stretch of a cell's text in one style. Leading blanks, which indent the text,
+// are kept as no-break spaces.
+struct Run {
+    bool italic = false;
+    bool bold = false;
+    QString text;
+};
+
+QList<Run> cellRuns(const QString& cell)
+{
+    QList<Run> runs;
+    QString pending; // plain text of the style on top of the stack
     struct Style {
         bool italic = false;
         bool bold = false;
@@ -81,20 +126,14 @@ QString reportCellHtml(const QString& cell)
     auto flush = [&] {
         if (pending.isEmpty())
             return;
-        const Style s = stack.last();
-        QString text = pending.toHtmlEscaped();
-        if (s.italic)
-            text = QStringLiteral("<i>") + text + QStringLiteral("</i>");
-        if (s.bold)
-            text = QStringLiteral("<b>") + text + QStringLiteral("</b>");
-        out += text;
+        runs.append({stack.last().italic, stack.last().bold, pending});
         pending.clear();
     };
 
     // Leading blanks indent the cell's text.
-    int i = 0;
+    qsizetype i = 0;
     while (i < cell.size() && cell[i] == QLatin1Char(' ')) {
-        out += QStringLiteral("&nbsp;");
+        pending += QChar(QChar::Nbsp);
         ++i;
     }
     for (; i < cell.size(); ++i) {
@@ -109,7 +148,7 @@ QString reportCellHtml(const QString& cell)
         } else if (ch == QLatin1Char('\\') && i + 1 < cell.size() && cell[i + 1].isLetter()) {
             // A control word: letters, an optional number, and one blank that ends it.
             flush();
-            int j = i + 1;
+            qsizetype j = i + 1;
             QString word;
             while (j < cell.size() && cell[j].isLetter())
                 word += cell[j++];
@@ -131,11 +170,66 @@ QString reportCellHtml(const QString& cell)
         }
     }
     flush();
-    return out;
+    return runs;
 }
 
-QString reportTableHtml(const QString& format, const QString& header, const QString& rows, std::int32_t reportWidth)
+QString runHtml(const Run& run, qsizetype from, qsizetype length)
 {
+    QString text = run.text.mid(from, length).toHtmlEscaped().replace(QChar(QChar::Nbsp), QLatin1String("&nbsp;"));
+    if (run.italic)
+        text = QStringLiteral("<i>") + text + QStringLiteral("</i>");
+    if (run.bold)
+        text = QStringLiteral("<b>") + text + QStringLiteral("</b>");
+    return text;
+}
+
+// The cell's text in HTML, cut into pieces of at most maxChars characters each
+// (at least one piece, which may be empty).
+QStringList cellPiecesHtml(const QString& cell, qsizetype maxChars)
+{
+    const QList<Run> runs = cellRuns(cell);
+    QString plain;
+    for (const Run& run : runs)
+        plain += run.text;
+    QList<qsizetype> ends = textCuts(plain, maxChars);
+    ends.append(plain.size());
+    QStringList pieces(1);
+    qsizetype at = 0; // in the plain text
+    qsizetype end = 0; // the index in ends of the current piece's end
+    for (const Run& run : runs) {
+        qsizetype from = 0;
+        while (from < run.text.size()) {
+            const qsizetype length = std::min(run.text.size() - from, ends[end] - at);
+            pieces.last() += runHtml(run, from, length);
+            from += length;
+            at += length;
+            if (at == ends[end] && end + 1 < ends.size()) {
+                ++end;
+                pieces.append(QString());
+            }
+        }
+    }
+    return pieces;
+}
+
+} // namespace
+
+QString reportCellHtml(const QString& cell)
+{
+    return cellPiecesHtml(cell, std::numeric_limits<qsizetype>::max()).constFirst();
+}
+
+namespace {
+
+// The table as reportTableHtml writes it, or, printed, as printedDocument lays it
+// out: cut into pieces of kPrintedChars, without the style that keeps cells to one
+// line (Qt's reader would turn their blanks into no-break spaces; the printed
+// document keeps them to one line itself where the page has room), and with the
+// heading before it, if any, as its first row.
+QString tableHtml(const QString& format, const QString& header, const QString& rows, std::int32_t reportWidth, bool printed,
+    const QString* heading = nullptr)
+{
+    const qsizetype maxCellChars = printed ? kPrintedChars : std::numeric_limits<qsizetype>::max();
     const QList<Column> columns = parseFormat(format);
     QList<QStringList> body;
     for (const QString& row : splitEnded(header, QLatin1Char(';')))
@@ -156,29 +250,53 @@ QString reportTableHtml(const QString& format, const QString& header, const QStr
     if (total > 0 && reportWidth > 0)
         html += QStringLiteral(" width=\"") + percent(std::min(100.0, 100.0 * static_cast<double>(total) / reportWidth)) + QLatin1Char('"');
     html += QStringLiteral(">\n");
+    if (heading) {
+        // A header row: the layout moves it to the next page together with the row
+        // after it rather than leave it alone at the foot of a page.
+        html += QStringLiteral("<thead><tr><td colspan=\"%1\" style=\"padding: 16px 0 0 0\"><h2>").arg(std::max(1, columnCount)) + heading->toHtmlEscaped()
+            + QStringLiteral("</h2></td></tr></thead>\n");
+    }
     for (int r = 0; r < body.size(); ++r) {
-        html += r < headerRows ? QStringLiteral("<tr class=\"header\">") : QStringLiteral("<tr>");
+        QList<QStringList> cells;
+        qsizetype lines = 1; // table rows this row takes
         for (int c = 0; c < columnCount; ++c) {
-            const Column col = c < columns.size() ? columns[c] : Column{};
-            html += QStringLiteral("<td align=\"") + col.align + QLatin1Char('"');
-            if (col.width > 0 && total > 0)
-                html += QStringLiteral(" width=\"") + percent(100.0 * static_cast<double>(col.width) / static_cast<double>(total)) + QLatin1Char('"');
-            // An unframed column holds the captions of the framed values beside them:
-            // a caption that wrapped would stand out of line with its values.
-            if (col.frame)
-                html += QStringLiteral(" style=\"border: 1px solid #000000\"");
-            else
-                html += QStringLiteral(" style=\"white-space: nowrap\"");
-            html += QLatin1Char('>');
-            QString text = c < body[r].size() ? reportCellHtml(body[r][c]) : QString();
-            if (col.emphasis && !text.isEmpty())
-                text = QStringLiteral("<b>") + text + QStringLiteral("</b>");
-            html += text + QStringLiteral("</td>");
+            cells.append(c < body[r].size() ? cellPiecesHtml(body[r][c], maxCellChars) : QStringList(QString()));
+            lines = std::max(lines, cells.last().size());
         }
-        html += QStringLiteral("</tr>\n");
+        for (qsizetype line = 0; line < lines; ++line) {
+            html += r < headerRows ? QStringLiteral("<tr class=\"header\">") : QStringLiteral("<tr>");
+            for (int c = 0; c < columnCount; ++c) {
+                const Column col = c < columns.size() ? columns[c] : Column{};
+                html += QStringLiteral("<td align=\"") + col.align + QLatin1Char('"');
+                if (col.width > 0 && total > 0)
+                    html += QStringLiteral(" width=\"") + percent(100.0 * static_cast<double>(col.width) / static_cast<double>(total)) + QLatin1Char('"');
+                // Cells stay on one line: a standard's name or a caption that wrapped
+                // would stand out of line with the values beside it.
+                QStringList style;
+                if (col.frame)
+                    style.append(QStringLiteral("border: 1px solid #000000"));
+                if (!printed)
+                    style.append(QStringLiteral("white-space: nowrap"));
+                if (!style.isEmpty())
+                    html += QStringLiteral(" style=\"") + style.join(QStringLiteral("; ")) + QLatin1Char('"');
+                html += QLatin1Char('>');
+                QString text = cells[c].value(line);
+                if (col.emphasis && !text.isEmpty())
+                    text = QStringLiteral("<b>") + text + QStringLiteral("</b>");
+                html += text + QStringLiteral("</td>");
+            }
+            html += QStringLiteral("</tr>\n");
+        }
     }
     html += QStringLiteral("</table>\n");
     return html;
+}
+
+} // namespace
+
+QString reportTableHtml(const QString& format, const QString& header, const QString& rows, std::int32_t reportWidth)
+{
+    return tableHtml(format, header, rows, reportWidth, false);
 }
 
 // ---- the writer -------------------------------------------------------------
@@ -250,6 +368,11 @@ void Report::addHeading(const QString& heading)
 
 QString Report::html() const
 {
+    return documentHtml(false);
+}
+
+QString Report::documentHtml(bool printed) const
+{
     const QString title = m_title.isEmpty() ? QStringLiteral("Report") : m_title;
     QString html = QStringLiteral("<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>") + title.toHtmlEscaped()
         + QStringLiteral("</title></head><body>\n");
@@ -257,18 +380,25 @@ QString Report::html() const
         html += QStringLiteral("<h1>") + m_title.toHtmlEscaped() + QStringLiteral("</h1>\n");
     if (!m_subtitle.isEmpty())
         html += QStringLiteral("<p>") + m_subtitle.toHtmlEscaped() + QStringLiteral("</p>\n");
-    // The headings are kept in the order of the tables they stand before.
+    // The headings are kept in the order of the tables they stand before. Printed,
+    // the heading just before a table goes into the table, so that it does not end
+    // a page alone; a heading longer than a paragraph is printed holds stays apart.
     qsizetype next = 0;
-    auto headingsBefore = [&](int table) {
-        for (; next < m_headings.size() && m_headings[next].first <= table; ++next)
-            html += QStringLiteral("<h2>") + m_headings[next].second.toHtmlEscaped() + QStringLiteral("</h2>\n");
-    };
+    auto headingHtml = [&](qsizetype h) { return QStringLiteral("<h2>") + m_headings[h].second.toHtmlEscaped() + QStringLiteral("</h2>\n"); };
     for (int i = 0; i < m_tables.size(); ++i) {
-        headingsBefore(i);
+        const QString* inTable = nullptr;
+        for (; next < m_headings.size() && m_headings[next].first <= i; ++next) {
+            const bool last = next + 1 == m_headings.size() || m_headings[next + 1].first > i;
+            if (printed && last && m_headings[next].second.size() <= kPrintedChars)
+                inTable = &m_headings[next].second;
+            else
+                html += headingHtml(next);
+        }
         const Table& t = m_tables[i];
-        html += reportTableHtml(t.format, t.header, t.rows, m_width) + QStringLiteral("<p></p>\n");
+        html += tableHtml(t.format, t.header, t.rows, m_width, printed, inTable) + QStringLiteral("<p></p>\n");
     }
-    headingsBefore(static_cast<int>(m_tables.size()));
+    for (; next < m_headings.size(); ++next)
+        html += headingHtml(next);
     html += QStringLiteral("</body></html>\n");
     return html;
 }
@@ -294,6 +424,143 @@ bool Report::writeHtml(const QString& file, QString* error) const
     return writeReportFile(file, html().toUtf8(), error);
 }
 
+namespace {
+
+// Splits every paragraph longer than kPrintedChars; the pieces read as one
+// paragraph (no spacing between them) and keep every character.
+void boundParagraphs(QTextDocument& document)
+{
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        if (block.length() - 1 <= kPrintedChars)
+            continue;
+        const QList<qsizetype> cuts = textCuts(block.text(), kPrintedChars);
+        const int start = block.position();
+        for (qsizetype i = cuts.size() - 1; i >= 0; --i) {
+            cursor.setPosition(start + static_cast<int>(cuts[i]));
+            cursor.insertBlock(); // with the paragraph's own format
+        }
+        QTextBlock piece = block;
+        for (qsizetype i = 0; i <= cuts.size(); ++i, piece = piece.next()) {
+            QTextBlockFormat format = piece.blockFormat();
+            if (i > 0) {
+                format.setTopMargin(0);
+                format.setTextIndent(0);
+            }
+            if (i < cuts.size())
+                format.setBottomMargin(0);
+            QTextCursor(piece).setBlockFormat(format);
+        }
+    }
+    cursor.endEditBlock();
+}
+
+QList<QTextTable*> tablesOf(const QTextDocument& document)
+{
+    QList<QTextTable*> tables;
+    for (QTextFrame* frame : document.rootFrame()->childFrames())
+        if (auto* table = qobject_cast<QTextTable*>(frame))
+            tables.append(table);
+    return tables;
+}
+
+// Sets whether the cells of a column keep to one line; a heading in the table's
+// header row wraps as any heading does.
+void setOneLine(QTextTable* table, int column, bool oneLine)
+{
+    QTextBlockFormat format;
+    format.setNonBreakableLines(oneLine);
+    for (int r = table->format().headerRowCount(); r < table->rows(); ++r) {
+        const QTextTableCell cell = table->cellAt(r, column);
+        for (auto it = cell.begin(); !it.atEnd(); ++it)
+            if (it.currentBlock().isValid())
+                QTextCursor(it.currentBlock()).mergeBlockFormat(format);
+    }
+}
+
+void keepCellsToOneLine(QTextDocument& document)
+{
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    for (QTextTable* table : tablesOf(document))
+        for (int c = 0; c < table->columns(); ++c)
+            setOneLine(table, c, true);
+    cursor.endEditBlock();
+}
+
+// A table that runs past the page with its cells on one line lets its framed
+// values wrap, and when that is not enough its captions too, so that nothing is
+// cut off at the page's edge.
+void fitTablesToPage(QTextDocument& document, const QList<Report::Table>& printed)
+{
+    const qreal pageWidth = document.pageSize().width();
+    const QList<QTextTable*> tables = tablesOf(document);
+    QList<qsizetype> tooWide(tables.size());
+    std::iota(tooWide.begin(), tooWide.end(), 0);
+    for (const bool captionsToo : {false, true}) {
+        tooWide.removeIf([&](qsizetype t) { return document.documentLayout()->frameBoundingRect(tables[t]).width() <= pageWidth + 1; });
+        if (tooWide.isEmpty())
+            return;
+        QTextCursor cursor(&document);
+        cursor.beginEditBlock();
+        for (const qsizetype t : tooWide) {
+            const QList<Column> columns = t < printed.size() ? parseFormat(printed[t].format) : QList<Column>{};
+            for (int c = 0; c < tables[t]->columns(); ++c)
+                if (captionsToo || (c < columns.size() && columns[c].frame))
+                    setOneLine(tables[t], c, false);
+        }
+        cursor.endEditBlock();
+    }
+}
+
+// Qt keeps the positions in a laid-out document in fixed point, which wraps round
+// past about 33.5 million device pixels. At this resolution that is about 21,000
+// A4 pages, more than the longest text a readable file holds takes. Text and lines
+// are drawn as vectors in the PDF: the resolution only sets where they are placed,
+// to a 64th of a pixel.
+constexpr int kPrintResolution = 150;
+constexpr qreal kLaidOutHeight = 33'000'000;
+
+} // namespace
+
+bool laidOutInRange(const QTextDocument& document)
+{
+    // Wrapped round, a position goes back by about 67 million pixels; the layout
+    // itself may set a paragraph beside a table a pixel below the table's top.
+    QAbstractTextDocumentLayout* layout = document.documentLayout();
+    const qreal slack = std::max<qreal>(document.pageSize().height(), 1000);
+    qreal top = 0;
+    for (auto it = document.rootFrame()->begin(); !it.atEnd(); ++it) {
+        const qreal next = it.currentFrame() ? layout->frameBoundingRect(it.currentFrame()).top() : layout->blockBoundingRect(it.currentBlock()).top();
+        if (next < top - slack)
+            return false;
+        top = std::max(top, next);
+    }
+    const qreal height = layout->documentSize().height();
+    return height >= top && height < kLaidOutHeight;
+}
+
+std::unique_ptr<QTextDocument> Report::printedDocument(QPdfWriter& writer) const
+{
+    writer.setPageSize(QPageSize(QPageSize::A4));
+    writer.setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Millimeter);
+    writer.setResolution(kPrintResolution);
+    auto document = std::make_unique<QTextDocument>();
+    document->setUndoRedoEnabled(false);
+    document->documentLayout()->setPaintDevice(&writer);
+    // Not laid out before its paragraphs are bounded: a null page size holds the layout off.
+    document->setPageSize(QSizeF(0, 0));
+    document->setHtml(documentHtml(true));
+    // The writer's margins are the page's: the text takes the whole area inside them.
+    document->setDocumentMargin(0);
+    boundParagraphs(*document);
+    keepCellsToOneLine(*document);
+    document->setPageSize(QSizeF(writer.width(), writer.height()));
+    fitTablesToPage(*document, m_tables);
+    return document;
+}
+
 bool Report::writePdf(const QString& file, QString* error) const
 {
     // Laid out in memory first, so that the file gets all of it or none.
@@ -301,13 +568,40 @@ bool Report::writePdf(const QString& file, QString* error) const
     pdf.open(QIODevice::WriteOnly);
     {
         QPdfWriter writer(&pdf);
-        writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Millimeter);
         writer.setTitle(m_title.isEmpty() ? QStringLiteral("Report") : m_title);
         writer.setCreator(QStringLiteral("kelto-host"));
-        QTextDocument document;
-        document.setHtml(html());
-        document.print(&writer);
+        const std::unique_ptr<QTextDocument> document = printedDocument(writer);
+        if (!laidOutInRange(*document)) {
+            if (error)
+                *error = QStringLiteral("Cannot write the report %1: it is too long to be laid out as a PDF (more than about %2 pages). "
+                                        "Write it as HTML, a name ending in .html, which holds all of it.")
+                             .arg(file)
+                             .arg(static_cast<int>(kLaidOutHeight / document->pageSize().height()));
+            return false;
+        }
+        QAbstractTextDocumentLayout* layout = document->documentLayout();
+        const QSizeF page = document->pageSize();
+        QPainter painter(&writer);
+        const QFont numberFont = document->defaultFont();
+        const qreal numberY = page.height() + QFontMetricsF(numberFont, &writer).ascent() + 5 * writer.logicalDpiY() / 72.0;
+        const int pages = document->pageCount();
+        for (int i = 0; i < pages; ++i) {
+            if (i > 0)
+                writer.newPage();
+            painter.save();
+            const QRectF view(0, i * page.height(), page.width(), page.height());
+            painter.translate(0, -view.top());
+            painter.setClipRect(view);
+            QAbstractTextDocumentLayout::PaintContext context;
+            context.clip = view;
+            context.palette.setColor(QPalette::Text, Qt::black);
+            layout->draw(&painter, context);
+            painter.restore();
+            // The page's number at the right in the bottom margin.
+            painter.setFont(numberFont);
+            const QString number = QString::number(i + 1);
+            painter.drawText(QPointF(page.width() - QFontMetricsF(numberFont, &writer).horizontalAdvance(number), numberY), number);
+        }
     }
     return writeReportFile(file, pdf.data(), error);
 }

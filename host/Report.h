@@ -12,8 +12,12 @@
 
 #include <QList>
 #include <QStringList>
+#include <memory>
 
 #include "platform/interfaces/Report.h"
+
+class QPdfWriter;
+class QTextDocument;
 
 namespace kelto::host {
 
@@ -65,8 +69,19 @@ public:
     bool writeHtml(const QString& file, QString* error = nullptr) const;
     // As an A4 PDF.
     bool writePdf(const QString& file, QString* error = nullptr) const;
+    // The document as writePdf prints it: the writer set to A4 with 2 cm margins,
+    // the document laid out in pages of the writer's text area. Cells keep to one
+    // line unless their table would then run past the page, the heading before a
+    // table is the table's header row (kept on a page with the row after it), and
+    // a long text goes on in further paragraphs, or table rows, of bounded length,
+    // so that the cost stays linear in the text (no character is left out).
+    std::unique_ptr<QTextDocument> printedDocument(QPdfWriter& writer) const;
 
 private:
+    // Printed, a long text is cut into pieces and cells carry no style of their own
+    // for wrapping (see printedDocument).
+    QString documentHtml(bool printed) const;
+
     QList<Call> m_calls;
     QList<Table> m_tables;
     QString m_title;
@@ -78,6 +93,11 @@ private:
 
 // One table in HTML (a <table> element), for a report of the given width in twips.
 QString reportTableHtml(const QString& format, const QString& header, const QString& rows, std::int32_t reportWidth);
+
+// False when the document's layout ran past the range of Qt's positions (about 33
+// million device pixels): they wrap round there, and the pages after would come
+// out empty or on top of each other.
+bool laidOutInRange(const QTextDocument& document);
 
 // The text of one cell in HTML: the "{\i\b ...}" groups as italic and bold, leading
 // blanks kept as an indent, everything else escaped.

@@ -9,8 +9,11 @@
 #include <QTextDocument>
 #include <QTextFrame>
 #include <QTextLayout>
+#include <QTextTable>
 #include <cstring>
+#include <ctime>
 #include <functional>
+#include <memory>
 #include <gtest/gtest.h>
 
 #include "tests/support/TestFiles.h"
@@ -32,6 +35,18 @@ namespace {
 const QString kFormat = QStringLiteral("<+560|<2240|>+1000|>+1000|^+1000|<+!1000|<+560;");
 const QString kHeader = QStringLiteral("|{\\i\\b Result:}|{\\i\\b Preset Value}|{\\i\\b Value}|{\\i\\b Unit};");
 const QString kRows = QStringLiteral("|      Charge Time||7|s;|      Energy <J>|200|198.5|J;");
+// The limits table as the standards print it on A4.
+const QString kLimitFormat = QStringLiteral("<+560|<2240|<+%1|>+%1|>+%1|^+%1;").arg((Report::kDefaultWidth - 2800) / 4);
+const QString kLimitHeader = QStringLiteral("|{\\i\\b Limits}|{\\i\\b Standard}|{\\i\\b High limit}|{\\i\\b Low limit}|{\\i\\b Unit};");
+
+QList<QTextTable*> tablesOf(const QTextDocument& document)
+{
+    QList<QTextTable*> tables;
+    for (QTextFrame* frame : document.rootFrame()->childFrames())
+        if (auto* table = qobject_cast<QTextTable*>(frame))
+            tables.append(table);
+    return tables;
+}
 
 } // namespace
 
@@ -72,10 +87,11 @@ TEST(Report, RendersATableWithEmphasisAlignmentAndWidths)
     EXPECT_TRUE(html.contains(QStringLiteral("Energy &lt;J&gt;")));
     // The widths of the format fill the whole 7360-twip report: 560 of 7360 is 7.6 %.
     EXPECT_TRUE(html.contains(QStringLiteral("<table cellspacing=\"0\" cellpadding=\"3\" style=\"border-collapse: collapse\" width=\"100.0%\">")));
-    EXPECT_TRUE(html.contains(QStringLiteral("<td align=\"left\" width=\"7.6%\" style=\"border: 1px solid #000000\"></td>")));
+    const QString framed = QStringLiteral(" style=\"border: 1px solid #000000; white-space: nowrap\"");
+    EXPECT_TRUE(html.contains(QStringLiteral("<td align=\"left\" width=\"7.6%\"") + framed + QStringLiteral("></td>")));
     EXPECT_TRUE(html.contains(QStringLiteral("<td align=\"left\" width=\"30.4%\" style=\"white-space: nowrap\">")));
-    EXPECT_TRUE(html.contains(QStringLiteral("<td align=\"right\" width=\"13.6%\" style=\"border: 1px solid #000000\">198.5</td>")));
-    EXPECT_TRUE(html.contains(QStringLiteral("<td align=\"center\" width=\"13.6%\" style=\"border: 1px solid #000000\">s</td>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<td align=\"right\" width=\"13.6%\"") + framed + QStringLiteral(">198.5</td>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<td align=\"center\" width=\"13.6%\"") + framed + QStringLiteral(">s</td>")));
     EXPECT_EQ(html.count(QStringLiteral("<tr")), 3);
     EXPECT_EQ(html.count(QStringLiteral("<td")), 21) << "seven columns in every row, also where a row has five cells";
 
@@ -84,36 +100,143 @@ TEST(Report, RendersATableWithEmphasisAlignmentAndWidths)
     EXPECT_TRUE(report.html().contains(QStringLiteral("width=\"50.0%\">")));
 }
 
-TEST(Report, ANumberedCaptionStaysOnOneLineBesideItsValues)
+TEST(Report, CellsStayOnOneLineWhereThePageHasRoom)
 {
-    // The twenty charge times of a battery series, as the result prints them on A4.
+    // The limits and the twenty charge times of a battery series, as the plug-in
+    // prints them on A4.
+    Report report;
+    report.PrintTable(kLimitFormat, kLimitHeader, QStringLiteral("|      Charge Time|IEC 60601-2-4|15||s;|      Energy|IEC 60601-2-4 Ed. 3|115.0|85.0|J;"), 0, 0, 0);
     const std::int32_t w = (Report::kDefaultWidth - 3360) / 4;
     const QString format = QStringLiteral("<+560|<2240|>+%1|>+%1|^+%1|<+!%1|<+560;").arg(w);
     QString rows;
     for (int i = 1; i <= 20; ++i)
         rows += QStringLiteral("|      Charge Time %1||5|s;").arg(i);
-    Report report;
     report.PrintTable(format, kHeader, rows, 0, 0, 0);
-    // Laid out as the PDF is printed: on the A4 page in the writer's resolution,
-    // with the 2 cm side margins that printing a document adds.
+    // Where the page has no room: a standard's name wider than the page, and a
+    // caption as wide.
+    const QString longName = QStringLiteral("Acceptance test") + QStringLiteral(" of the hospital's defibrillators").repeated(6);
+    report.PrintTable(kLimitFormat, kLimitHeader, QStringLiteral("|      Energy|%1|115.0|85.0|J;").arg(longName), 0, 0, 0);
+    report.PrintTable(kLimitFormat, kLimitHeader, QStringLiteral("|      %1|IEC 60601-2-4|115.0|85.0|J;").arg(longName), 0, 0, 0);
+
     QBuffer pdf;
     ASSERT_TRUE(pdf.open(QIODevice::WriteOnly));
     QPdfWriter writer(&pdf);
-    writer.setPageSize(QPageSize(QPageSize::A4));
-    writer.setPageMargins(QMarginsF(20, 20, 20, 20), QPageLayout::Millimeter);
-    QTextDocument document;
-    document.documentLayout()->setPaintDevice(&writer);
-    document.setHtml(report.html());
-    QTextFrameFormat frame = document.rootFrame()->frameFormat();
-    frame.setLeftMargin(2 / 2.54 * 96);
-    frame.setRightMargin(2 / 2.54 * 96);
-    document.rootFrame()->setFrameFormat(frame);
-    document.setPageSize(QSizeF(writer.width(), writer.height()));
-    ASSERT_GT(document.size().height(), 0);
-    for (int i = 1; i <= 20; ++i) {
-        const QTextCursor caption = document.find(QStringLiteral("Charge Time %1").arg(i));
-        ASSERT_FALSE(caption.isNull()) << i;
-        EXPECT_EQ(caption.block().layout()->lineCount(), 1) << i;
+    const auto document = report.printedDocument(writer);
+    const QList<QTextTable*> tables = tablesOf(*document);
+    ASSERT_EQ(tables.size(), 4);
+    auto lines = [&](const QString& text, int table) {
+        const QTextCursor found = document->find(text, tables[table]->firstPosition());
+        return found.isNull() || found.position() > tables[table]->lastPosition() ? -1 : found.block().layout()->lineCount();
+    };
+    for (const char* text : {"Limits", "Standard", "High limit", "Low limit", "IEC 60601-2-4", "IEC 60601-2-4 Ed. 3", "115.0"})
+        EXPECT_EQ(lines(QLatin1String(text), 0), 1) << text;
+    for (const char* text : {"Result:", "Preset Value", "Value", "Unit"})
+        EXPECT_EQ(lines(QLatin1String(text), 1), 1) << text;
+    for (int i = 1; i <= 20; ++i)
+        EXPECT_EQ(lines(QStringLiteral("Charge Time %1").arg(i), 1), 1) << i;
+    // The name wraps within the page beside captions and values on one line.
+    EXPECT_GT(lines(QStringLiteral("Acceptance test"), 2), 1);
+    EXPECT_EQ(lines(QStringLiteral("Energy"), 2), 1);
+    EXPECT_EQ(lines(QStringLiteral("115.0"), 2), 1);
+    EXPECT_GT(lines(QStringLiteral("Acceptance test"), 3), 1);
+    for (QTextTable* table : tables)
+        EXPECT_LE(document->documentLayout()->frameBoundingRect(table).width(), document->pageSize().width() + 1) << "nothing is cut off at the page's edge";
+}
+
+TEST(Report, AHeadingStandsOnThePageOfTheTableAfterIt)
+{
+    // Tables of one to five rows under headings, and one longer than a page, over a
+    // few pages: without care some heading ends a page and its table begins the next.
+    Report report;
+    for (int i = 1; i <= 80; ++i) {
+        report.addHeading(QStringLiteral("Element %1").arg(i, 3, 10, QLatin1Char('0')));
+        report.PrintTable(kFormat, kHeader, QStringLiteral("|      Charge Time||7|s;").repeated(i == 50 ? 70 : 1 + i % 5), 0, 0, 0);
+    }
+    report.addHeading(QStringLiteral("Element 081")); // without a table
+
+    QBuffer pdf;
+    ASSERT_TRUE(pdf.open(QIODevice::WriteOnly));
+    QPdfWriter writer(&pdf);
+    const auto document = report.printedDocument(writer);
+    ASSERT_GT(document->pageCount(), 3);
+    const QList<QTextTable*> tables = tablesOf(*document);
+    ASSERT_EQ(tables.size(), 80);
+    QAbstractTextDocumentLayout* layout = document->documentLayout();
+    auto pageOf = [&](const QTextBlock& block) { return static_cast<int>(layout->blockBoundingRect(block).top() / document->pageSize().height()); };
+    for (int i = 1; i <= 80; ++i) {
+        const QTextBlock heading = document->find(QStringLiteral("Element %1").arg(i, 3, 10, QLatin1Char('0'))).block();
+        ASSERT_TRUE(heading.isValid()) << i;
+        EXPECT_EQ(pageOf(heading), pageOf(document->find(QStringLiteral("Result:"), tables[i - 1]->firstPosition()).block())) << i;
+    }
+}
+
+TEST(Report, APdfOfALongTextTakesTimeInProportionToItsLengthAndKeepsAllOfIt)
+{
+    // A name eight times as long costs about eight times the work, not sixty-four:
+    // with blanks, and without any place to break a line.
+    for (const bool blanks : {true, false}) {
+        SCOPED_TRACE(blanks ? "with blanks" : "without blanks");
+        auto nameOf = [&](int length) {
+            QString name;
+            for (int i = 0; name.size() < length; ++i)
+                name += QString::number(i) + (blanks && i % 8 == 7 ? QStringLiteral(" ") : QString());
+            return name.left(length);
+        };
+        auto reportOf = [&](const QString& name) {
+            auto report = std::make_unique<Report>();
+            report->addHeading(QStringLiteral("1. ") + name);
+            report->PrintTable(kLimitFormat, kLimitHeader, QStringLiteral("|      Energy|%1|115.0|85.0|J;").arg(name), 0, 0, 0);
+            return report;
+        };
+        auto cpuSeconds = [&](int length) {
+            const auto report = reportOf(nameOf(length));
+            QTemporaryDir dir;
+            const std::clock_t start = std::clock();
+            EXPECT_TRUE(report->writePdf(dir.filePath(QStringLiteral("long.pdf"))));
+            return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+        };
+        cpuSeconds(1000); // fonts loaded
+        const double shorter = cpuSeconds(16 * 1024);
+        const double longer = cpuSeconds(128 * 1024);
+        EXPECT_LT(longer, 16 * shorter) << shorter << " s, then " << longer << " s";
+
+        // Every character is laid out, in the heading and in the cell's column.
+        const QString name = nameOf(16 * 1024);
+        QBuffer pdf;
+        ASSERT_TRUE(pdf.open(QIODevice::WriteOnly));
+        QPdfWriter writer(&pdf);
+        const auto document = reportOf(name)->printedDocument(writer);
+        const QTextTable* table = tablesOf(*document).constFirst();
+        auto textBetween = [&](int from, int to) {
+            QTextCursor cursor(document.get());
+            cursor.setPosition(from);
+            cursor.setPosition(to, QTextCursor::KeepAnchor);
+            return cursor.selectedText().remove(QChar(QChar::ParagraphSeparator));
+        };
+        EXPECT_EQ(textBetween(0, table->firstPosition() - 1), QStringLiteral("1. ") + name);
+        QString column;
+        for (int r = 1; r < table->rows(); ++r)
+            column += textBetween(table->cellAt(r, 2).firstPosition(), table->cellAt(r, 2).lastPosition());
+        EXPECT_EQ(column, name);
+        EXPECT_GT(table->rows(), 2) << "the name goes on in rows below its own";
+    }
+}
+
+TEST(Report, ADocumentLaidOutPastTheRangeOfItsPositionsIsKnown)
+{
+    // Spacing of ten million pixels stands in for thousands of pages of text.
+    for (const int paragraphs : {3, 4}) {
+        QTextDocument document;
+        document.setPageSize(QSizeF(1000, 1000));
+        QTextCursor cursor(&document);
+        QTextBlockFormat spaced;
+        spaced.setTopMargin(10'000'000);
+        for (int i = 0; i < paragraphs; ++i) {
+            cursor.insertBlock(spaced);
+            cursor.insertText(QStringLiteral("text"));
+        }
+        cursor.insertTable(2, 2);
+        EXPECT_EQ(laidOutInRange(document), paragraphs == 3) << paragraphs;
     }
 }
 
@@ -122,7 +245,7 @@ TEST(Report, ZeroAndNegativeWidthsAreLeftToTheLayout)
     const QString html = reportTableHtml(QStringLiteral("<+560|<2240|>+-2|>+0|^+-1000000000000|<+!-2|<+560;"), kHeader, kRows, 3350);
     EXPECT_EQ(html.count(QStringLiteral("<td")), 21);
     EXPECT_FALSE(html.contains(QStringLiteral("width=\"-")));
-    EXPECT_TRUE(html.contains(QStringLiteral("<td align=\"right\" style=\"border: 1px solid #000000\">7</td>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<td align=\"right\" style=\"border: 1px solid #000000; white-space: nowrap\">7</td>")));
     EXPECT_TRUE(reportTableHtml(QStringLiteral("<-5|>0;"), {}, QStringLiteral("|a|b;"), 0).contains(QStringLiteral(">a</td>")));
     EXPECT_TRUE(reportTableHtml({}, {}, {}, -1).contains(QStringLiteral("</table>")));
 }
