@@ -123,7 +123,7 @@ TEST(Simulator, faultModes_overChunksAndVanish)
     peer.send("[NRG]\r");
     EXPECT_EQ(peer.receive(kReplyCapMs), QByteArray("199.6\r\n"));
     peer.send("[EVT]\r");
-    Clock::instance().wait(100);
+    Clock::instance().wait(kReplyCapMs, [&] { return !sim.isOpen(); });
     EXPECT_FALSE(sim.isOpen());
     EXPECT_FALSE(QFileInfo::exists(linkPath));
 }
