@@ -282,10 +282,8 @@ void CTestElementFrame::mfrmTestGuide_StopTest()
 void CTestElementFrame::mfrmTestGuide_AbortTest()
 {
     mfrmTestGuide_StopTest();
-    if (mStyle.skipBeforeAbortNavigation) {
+    if (mStyle.skipBeforeAbortNavigation)
         mfSkip = true;
-        mfAborted = true;
-    }
     setNavigation(etnAbort);
     mfSkip = true;
     mfAborted = true;
