@@ -166,10 +166,19 @@ protected:
     // What a failed start tells the operator: the "Error #" box, or, for the link's
     // own error when no analyser could be reached, why not and what to check.
     void tellStartFailure(const PluginError& error);
-    // The result a run measures into, shown in the guide: a fresh one in place of an
-    // evaluated result, else the held one laid out afresh from the configuration.
-    // The element base holding no result is error 91.
+    // The result a run measures into: beside an evaluated result a fresh one, which the
+    // element takes only once the run has judged a reading in it (settleRunResult); else
+    // the held one laid out afresh from the configuration and shown. The element base
+    // holding no result is error 91.
     void prepareRunResult(FTarvoXTestGuide& guide);
+    // The run measures into a result the element does not hold (yet).
+    bool runResultPending() const { return mElementBase && mResult != mElementBase->Result(); }
+    // Ends a run's claim on the result: with takeJudged, a fresh result holding a judged
+    // reading replaces the element's. True when the element keeps the evaluated result
+    // it held before the run, which the caller shows again.
+    bool settleRunResult(bool takeJudged);
+    // Skip drops the result; Abort drops only what was measured since the guide opened.
+    void dropSkippedResult();
     // Creates, binds and loads the guide of one Perform.
     void loadGuide();
     void unloadGuide();
@@ -235,6 +244,11 @@ protected:
     bool mfSkip = false;
     bool mfStarted = false;
     bool mfNA = false;
+    // The skip was the operator's confirmed Abort; set and cleared with mfSkip.
+    bool mfAborted = false;
+    // The evaluated result the element held when the guide opened (null for none), which
+    // an Abort gives back.
+    Ptr<IResultData> mResultAtOpen;
 
 private:
     void performRun(const Ptr<ITestSetup>& itsSetup);
@@ -291,11 +305,11 @@ protected:
     // The configured preset energy in joules.
     float presetEnergy() { return deref(typedConfig()).PresetEnergy(); }
 
-    // A single reading: stored in the element base's result, evaluated against the
-    // selected standards and shown in the guide.
+    // A single reading: stored in the run's result, evaluated against the selected
+    // standards and shown in the guide.
     void storeSingleReading(const QString& reply)
     {
-        auto result = baseResult();
+        auto result = typedResult();
         deref(result).StoreResult(reply);
         result->UpdateStatus(self(), selectedStandards(), false);
         Guide().ShowTestResult(result);
@@ -309,8 +323,6 @@ protected:
 
     // The run's result (mResult) as the class's own; null when it is none.
     Ptr<TResult> typedResult() const { return query<TResult>(mResult); }
-    // The element base's result as the class's own; null when it is none.
-    Ptr<TResult> baseResult() const { return mElementBase ? query<TResult>(mElementBase->Result()) : nullptr; }
 };
 
 // A new element of class T, constructed.

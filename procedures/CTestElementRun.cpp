@@ -67,8 +67,10 @@ void CTestElementFrame::performRun(const Ptr<ITestSetup>& itsSetup)
 {
     if (!deref(itsSetup, errorSource()).QueryPerform(self()))
         return;
-    EnsureResult(false);
     auto& base = deref(mElementBase, errorSource());
+    const auto opened = base.Result();
+    mResultAtOpen = opened && opened->Status() != emsNone ? opened : nullptr;
+    EnsureResult(false);
     bool fHasResult = false;
     if (mStyle.fallbackResult) {
         if (!base.Result())
@@ -115,10 +117,14 @@ void CTestElementFrame::performFailed(const PluginError& error)
 void CTestElementFrame::FinishTest(const Ptr<CMtiData2>& mti)
 {
     if (mfSkip) {
-        ignoreErrors([&] { deref(mElementBase, errorSource()).SetResult(nullptr); });
+        dropSkippedResult();
         return;
     }
     if (!((mfStarted && !mfAbort) || mfNA))
+        return;
+    // A run that judged no reading of its own left the earlier result, which it has
+    // neither judged again nor measured with the analyser of this guide.
+    if (!mfNA && runResultPending())
         return;
     Ptr<IResultData> result = valueOr([&] { return deref(mElementBase, errorSource()).Result(); }, Ptr<IResultData>());
     if (!result || !isOwnResult(result))
@@ -150,6 +156,7 @@ void CTestElementFrame::startTestRun()
     mfStarted = true;
     mfNA = false;
     mfSkip = false;
+    mfAborted = false;
     auto& guide = Guide();
     auto& base = deref(mElementBase, errorSource());
     prepareRunResult(guide);
@@ -169,11 +176,13 @@ void CTestElementFrame::startTestRun()
         PerformMeasurement();
     vti()->CloseChannel();
     guide.HidePopup();
-    if (mStyle.showResultAfterRun)
-        guide.ShowTestResult(mResult);
+    const bool keptEarlier = settleRunResult(true);
+    if (mStyle.showResultAfterRun || keptEarlier)
+        guide.ShowTestResult(base.Result());
     guide.SetStatusText(QString());
-    guide.ShowResultStatus(mStyle.showResultAfterRun ? mResult : base.Result());
-    guide.SetToolbarMode(1, !mfAbort);
+    guide.ShowResultStatus(base.Result());
+    // With the earlier result kept the guide is as it opened: Next keeps that result.
+    guide.SetToolbarMode(1, !mfAbort || keptEarlier);
     guide.SetActiveSteps(mStyle.stepsAfterRun);
     mfBusy = false;
 }
@@ -181,11 +190,16 @@ void CTestElementFrame::startTestRun()
 void CTestElementFrame::prepareRunResult(FTarvoXTestGuide& guide)
 {
     const auto held = deref(mElementBase, errorSource()).Result();
-    // An evaluated result is replaced by a fresh one.
-    if (deref(held, errorSource()).Status() != 0) {
-        EnsureResult(true);
-        guide.ShowTestResult(mResult);
-        guide.ShowResultStatus(mResult);
+    // An evaluated result stays the element's, and in view, until the run has judged a
+    // reading of its own: a run that is stopped or fails must not cost the earlier one.
+    if (deref(held, errorSource()).Status() != emsNone) {
+        Ptr<IResultData> fresh;
+        const auto make = [&] { fresh = newResult(true); };
+        if (mStyle.ensureResultIgnoresErrors)
+            ignoreErrors(make);
+        else
+            make();
+        mResult = fresh;
         return;
     }
     // A held result not judged yet is measured into again, laid out afresh: the
@@ -196,6 +210,24 @@ void CTestElementFrame::prepareRunResult(FTarvoXTestGuide& guide)
     guide.ShowTestResult(mResult);
 }
 
+bool CTestElementFrame::settleRunResult(bool takeJudged)
+{
+    auto& base = deref(mElementBase, errorSource());
+    const auto held = base.Result();
+    if (!held || !runResultPending())
+        return false;
+    if (takeJudged && mResult && mResult->Status() != emsNone) {
+        base.SetResult(mResult);
+        return false;
+    }
+    return held->Status() != emsNone;
+}
+
+void CTestElementFrame::dropSkippedResult()
+{
+    ignoreErrors([&] { deref(mElementBase, errorSource()).SetResult(mfAborted ? mResultAtOpen : nullptr); });
+}
+
 void CTestElementFrame::startTestFailed(const PluginError& error)
 {
     ignoreErrors([&] {
@@ -203,9 +235,18 @@ void CTestElementFrame::startTestFailed(const PluginError& error)
             mfrmTestGuide->HidePopup();
     });
     ignoreErrors([&] { vti()->CloseChannel(); });
+    // A failed run replaces nothing, whatever it read before the failure.
+    bool keptEarlier = false;
+    ignoreErrors([&] {
+        keptEarlier = settleRunResult(false);
+        if (keptEarlier && mfrmTestGuide) {
+            mfrmTestGuide->ShowTestResult(mElementBase->Result());
+            mfrmTestGuide->ShowResultStatus(mElementBase->Result());
+        }
+    });
     ignoreErrors([&] {
         if (mfrmTestGuide)
-            mfrmTestGuide->SetToolbarMode(1, false);
+            mfrmTestGuide->SetToolbarMode(1, keptEarlier);
     });
     ignoreErrors([&] {
         if (mfrmTestGuide)
@@ -245,6 +286,7 @@ void CTestElementFrame::mfrmTestGuide_AbortTest()
         mfSkip = true;
     setNavigation(etnAbort);
     mfSkip = true;
+    mfAborted = true;
     if (mStyle.secondAbortOnAbortTest)
         ignoreErrors([&] { vti()->Abort(); });
     hideGuide();
@@ -255,6 +297,7 @@ void CTestElementFrame::mfrmTestGuide_NA()
     setNavigation(etnNext);
     hideGuide();
     mfSkip = false;
+    mfAborted = false;
     mfNA = true;
     mfStarted = true;
 }
@@ -275,6 +318,7 @@ void CTestElementFrame::mfrmTestGuide_Skip()
 {
     setNavigation(etnSkip);
     mfSkip = true;
+    mfAborted = false;
     hideGuide();
 }
 

@@ -83,6 +83,16 @@ QString readPart(const std::function<void()>& load)
     return QString();
 }
 
+// A run has given the test a result of its own: judged, or marked not applicable. A
+// run that took no reading leaves an empty one, which replaces nothing.
+bool holdsJudgedResult(const Ptr<ITestElement>& element)
+{
+    return valueOr([&] {
+        const Ptr<IResultData> result = element->Result();
+        return result && result->Status() != emsNone;
+    }, false);
+}
+
 // The element's saved form as text, to tell whether it has changed.
 QString savedFormOf(const Ptr<ITestElement>& element)
 {
@@ -258,7 +268,15 @@ bool Sequence::save(const QString& file, QString* error) const
         doc->SetDocumentElement(root);
         for (const Ptr<ITestElement>& element : m_elements) {
             const UnreadItem* unread = unreadOf(element);
-            if (unread && savedFormOf(element) == unread->loadedForm) {
+            // A result the test could not read stays until a run gives it one of its own;
+            // until then the test is saved as it was read, without a result (a clone has none).
+            const bool keepsStoredResult = unread && unread->storedResult && !holdsJudgedResult(element);
+            Ptr<ITestElement> saving = element;
+            if (keepsStoredResult) {
+                saving = element->Clone();
+                deref(saving, kSource);
+            }
+            if (unread && savedFormOf(saving) == unread->loadedForm) {
                 // Unchanged since it was read in part: the file's item goes back whole.
                 root->AppendChild(copyInto(*doc, unread->stored));
                 continue;
@@ -268,17 +286,16 @@ bool Sequence::save(const QString& file, QString* error) const
             // A test saved without its form, or with a part left out (a part reports
             // why instead of failing), would come back changed: nothing is written.
             Ptr<IXmlElement> saved;
-            const QString lost = readPart([&] { saved = element->Save(doc, 0); });
+            const QString lost = readPart([&] { saved = saving->Save(doc, 0); });
             if (!saved || !lost.isEmpty()) {
                 *error = QStringLiteral("Test %1 of the sequence (%2) cannot be saved whole (%3); %4 was left as it was.")
                              .arg(QString::number(root->Children()->Count() + 1), elementTitle(element),
                                  lost.isEmpty() ? QStringLiteral("the test gave no saved form") : lost, file);
                 return false;
             }
-            // A result the test could not read stays until a run gives it a new one,
-            // with what the file says judged it.
+            // A result the test could not read is saved with what the file says judged it.
             Ptr<IXmlElement> judged;
-            if (unread && unread->storedResult && !valueOr([&] { return element->Result() != nullptr; }, false)) {
+            if (keepsStoredResult) {
                 saved->AppendChild(copyInto(*doc, unread->storedResult));
                 if (const Ptr<IXmlElement> stored = unread->stored->FindChild(kJudgedAgainst))
                     judged = copyInto(*doc, stored);
@@ -469,8 +486,7 @@ QString Sequence::unreadNote(const Ptr<ITestElement>& element) const
     const UnreadItem* unread = unreadOf(element);
     if (!unread)
         return QString();
-    // A run has given the test a result of its own in place of the one not read.
-    if (unread->storedResult && valueOr([&] { return element->Result() != nullptr; }, false))
+    if (unread->storedResult && holdsJudgedResult(element))
         return QString();
     return unread->note;
 }

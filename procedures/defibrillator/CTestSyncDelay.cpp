@@ -32,7 +32,7 @@ void CTestSyncDelay<Self, Config, Result>::PerformMeasurement()
     // A banner means the model cannot run the test: the link has told the operator.
     if (this->isBanner(reply) || this->mfAbort)
         return;
-    const Ptr<Result> result = this->baseResult();
+    const Ptr<Result> result = this->typedResult();
     this->deref(result).StoreResult(reply);
     result->UpdateStatus(this->self(), this->selectedStandards(), false);
     this->Guide().ShowTestResult(result);

@@ -17,6 +17,7 @@ void CTestPacerElement<Self, Config, Result>::mfrmTestGuide_StartTest()
         this->mfStarted = true;
         this->mfNA = false;
         this->mfSkip = false;
+        this->mfAborted = false;
         FTarvoXTestGuide& guide = this->Guide();
         this->prepareRunResult(guide);
         guide.SetToolbarMode(2, false);
@@ -27,11 +28,12 @@ void CTestPacerElement<Self, Config, Result>::mfrmTestGuide_StartTest()
         if (this->vti()->State() == evtiIdle && !this->mfAbort)
             this->PerformMeasurement();
         this->vti()->CloseChannel();
+        const bool keptEarlier = this->settleRunResult(true);
         // The result shows whether or not the run stored anything.
-        guide.ShowTestResult(this->mResult);
+        guide.ShowTestResult(this->Result());
         guide.SetStatusText(QString());
         guide.ShowResultStatus(this->Result());
-        guide.SetToolbarMode(1, !this->mfAbort);
+        guide.SetToolbarMode(1, !this->mfAbort || keptEarlier);
         guide.SetActiveSteps(this->mStyle.stepsAfterRun);
         this->mfBusy = false;
     } catch (...) {

@@ -110,6 +110,7 @@ void CTestWaveform<Self, Config, Result>::mfrmTestGuide_StartTest()
         this->mfStarted = true;
         this->mfNA = false;
         this->mfSkip = false;
+        this->mfAborted = false;
         mfWaveStarted = false;
         mfItemClicked = false;
         FTarvoXTestGuide& guide = this->Guide();
@@ -122,12 +123,15 @@ void CTestWaveform<Self, Config, Result>::mfrmTestGuide_StartTest()
         if (this->vti()->State() == evtiIdle && !this->mfAbort)
             RunWave();
         this->vti()->CloseChannel();
-        guide.SetToolbarMode(1, mfWaveStarted && mfItemClicked);
+        // Until a verdict is ticked for this run the element keeps its earlier one; the
+        // grid shows the run's own result only once there is a played wave to judge.
+        const bool keptEarlier = this->settleRunResult(true);
+        guide.SetToolbarMode(1, (mfWaveStarted && mfItemClicked) || keptEarlier);
         guide.SetActiveSteps(steps);
         // Every run is handed to the host at its end, and again when the guide closes.
         FinishTest(guide.GetMtiData());
         guide.SetStatusText(QString());
-        guide.ShowResultStatus(this->Result());
+        guide.ShowResultStatus(keptEarlier && mfWavePlayed ? this->mResult : this->Result());
         this->mfBusy = false;
     } catch (...) {
         startTestFailed(currentError());
@@ -143,7 +147,15 @@ void CTestWaveform<Self, Config, Result>::startTestFailed(const PluginError& err
     gfWaveRunning = false;
     mfWavePlayed = false;
     ignoreErrors([&] { this->vti()->CloseChannel(); });
-    ignoreErrors([&] { this->Guide().SetToolbarMode(1, false); });
+    bool keptEarlier = false;
+    ignoreErrors([&] {
+        keptEarlier = this->settleRunResult(false);
+        if (keptEarlier) {
+            this->Guide().ShowTestResult(this->Result());
+            this->Guide().ShowResultStatus(this->Result());
+        }
+    });
+    ignoreErrors([&] { this->Guide().SetToolbarMode(1, keptEarlier); });
     ignoreErrors([&] { this->Guide().SetStatusText(QString()); });
     this->mfStarted = false;
     this->mfBusy = false;
@@ -187,6 +199,9 @@ void CTestWaveform<Self, Config, Result>::RunWave()
     // Only a waveform that actually played may be judged: a stop while its command
     // was still going out leaves nothing on the monitor to judge.
     if (!this->vti()->TestStop() && mfWaveStarted) {
+        // The verdict goes into the run's own result, so the grid shows that one.
+        if (this->runResultPending())
+            guide.ShowTestResult(this->mResult);
         gfWaveRunning = true;
         mfWavePlayed = true;
     }
@@ -236,6 +251,7 @@ void CTestWaveform<Self, Config, Result>::mfrmTestGuide_AbortTest()
     });
     this->setNavigation(etnAbort);
     this->mfSkip = true;
+    this->mfAborted = true;
     this->requestAbort();
     this->hideGuide();
 }
@@ -249,8 +265,14 @@ void CTestWaveform<Self, Config, Result>::mfrmTestGuide_ItemClicked(bool)
         return;
     ignoreErrors([&] {
         const auto result = this->typedResult();
-        if (result)
-            result->UpdateStatus(this->self(), false);
+        if (!result)
+            return;
+        result->UpdateStatus(this->self(), false);
+        // The tick is this guide's verdict: it replaces the earlier one, and an Abort
+        // drops it with the rest of what the guide measured.
+        if (result == this->mResultAtOpen)
+            this->mResultAtOpen = nullptr;
+        this->settleRunResult(true);
     });
     ignoreErrors([&] { this->Guide().ShowResultStatus(this->mResult); });
     ignoreErrors([&] { this->Guide().EnableNextButton(true); });
@@ -260,12 +282,15 @@ template <class Self, class Config, class Result>
 void CTestWaveform<Self, Config, Result>::FinishTest(const Ptr<CMtiData2>& mti)
 {
     if (this->mfSkip) {
-        ignoreErrors([&] { this->deref(this->elementBase()).SetResult(nullptr); });
+        this->dropSkippedResult();
         mfWavePlayed = false;
         return;
     }
     // A stop is the normal end of a waveform run, so it keeps its result.
     if (!this->mfStarted)
+        return;
+    // Without a verdict of its own the run leaves the earlier one as it was.
+    if (!this->mfNA && this->runResultPending())
         return;
     Ptr<Result> result;
     ignoreErrors([&] { result = query<Result>(this->deref(this->elementBase()).Result()); });

@@ -37,7 +37,8 @@ QString run(const QString& program, const QStringList& args, int* exitCode)
 {
     QProcess process;
     process.start(program, args);
-    process.waitForFinished(60000);
+    // Only ends a program that would never end: it takes seconds on a loaded machine.
+    process.waitForFinished(180000);
     *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     return QString::fromLocal8Bit(process.readAllStandardOutput());
 }

@@ -41,7 +41,7 @@ namespace kelto::test {
 class HostRunFixture : public ::testing::Test {
 protected:
     // How the operator ends each guide.
-    enum class Operator { RunThenNext, NotApplicable, StartThenSkip, NextWithoutRun, Abort };
+    enum class Operator { RunThenNext, NotApplicable, StartThenSkip, StartThenPrevious, NextWithoutRun, Abort };
 
     void SetUp() override
     {
@@ -116,12 +116,13 @@ protected:
                                                                  : guidebutton::NotApplicable);
                 return;
             }
-            if (operatorAction == Operator::StartThenSkip) {
+            if (operatorAction == Operator::StartThenSkip || operatorAction == Operator::StartThenPrevious) {
                 // A start that cannot measure is over once its click returns.
                 operatorTimer->stop();
-                QMetaObject::invokeMethod(qApp, [toolbar] {
+                const std::int32_t leave = operatorAction == Operator::StartThenSkip ? guidebutton::Skip : guidebutton::Previous;
+                QMetaObject::invokeMethod(qApp, [toolbar, leave] {
                     QTest::mouseClick(toolbar->button(guidebutton::Main), Qt::LeftButton);
-                    QTest::mouseClick(toolbar->button(guidebutton::Skip), Qt::LeftButton);
+                    QTest::mouseClick(toolbar->button(leave), Qt::LeftButton);
                 }, Qt::QueuedConnection);
                 return;
             }

@@ -187,6 +187,18 @@ TEST_F(ResultReloadTest, AResultThatCouldNotBeReadIsKeptUntilARunReplacesIt)
     EXPECT_FALSE(element->Result());
     EXPECT_TRUE(window.sequenceList()->item(0)->text().endsWith(QStringLiteral("(result not read from the file)")));
 
+    // A start that finds no analyser takes no reading: the list and the file keep the item.
+    host::SerialPortMap::SetSessionPath(1, dir.filePath(QStringLiteral("no-analyser")));
+    operatorAction = Operator::StartThenPrevious;
+    window.runFrom(0);
+    host::SerialPortMap::SetSessionPath(1, analyser->devicePath());
+    operatorAction = Operator::RunThenNext;
+    EXPECT_TRUE(window.sequenceList()->item(0)->text().endsWith(QStringLiteral("(result not read from the file)")));
+    ASSERT_TRUE(window.saveFile(file));
+    const QByteArray kept = kelto::fileContent(file);
+    EXPECT_TRUE(kept.contains("<Measurement Key=\"CHTI9\"/>")) << kept.toStdString();
+    EXPECT_EQ(kept.count("<ResultItem"), 1) << kept.toStdString();
+
     // Its settings changed, the result the file held with the earlier ones goes, once asked.
     window.selectElement(0);
     auto* energy = window.settingsDock()->findChild<QLineEdit*>(QStringLiteral("txtEnergy"));

@@ -134,7 +134,7 @@ TEST_F(ChargeTimeRun, missingAnalyserEndsOnlyTheRunWithoutAnElementBox)
     EXPECT_TRUE(setup->finished().isEmpty());
 }
 
-TEST_F(ChargeTimeRun, secondStartAfterAnEvaluatedRunMeasuresIntoAFreshResult)
+TEST_F(ChargeTimeRun, aRepeatKeepsTheEvaluatedResultUntilItsOwnReadingAndAbortGivesItBack)
 {
     sim::Scenario scenario;
     scenario.dischargeAfterMs = 0;
@@ -144,14 +144,32 @@ TEST_F(ChargeTimeRun, secondStartAfterAnEvaluatedRunMeasuresIntoAFreshResult)
     perform(element);
     const auto first = element->Result();
     ASSERT_EQ(first->Status(), emsPassed);
+    const Variant firstTime = chargeTime();
 
+    // Stopped before its reading: the result stays, and Next keeps it.
     then([&] { repeat(); });
     then([&] { return running(); }, [&] { stop(); });
-    then([&] { return idle(); }, [&] { previous(); });
+    then([&] { return idle(); }, [&] { next(); });
     perform(element);
-    EXPECT_NE(element->Result(), first);
-    EXPECT_EQ(element->Result()->Status(), emsNone);
+    EXPECT_EQ(element->Result(), first);
+    EXPECT_EQ(chargeTime(), firstTime);
     EXPECT_EQ(setup->finished().size(), 1) << "the stopped second run is not handed over";
+
+    // A reading of its own replaces it; Abort drops that reading and gives the earlier back.
+    sim->scenario().readings[QStringLiteral("CRG")] = QStringLiteral("9.9");
+    Variant repeated;
+    then([&] { repeat(); });
+    then([&] { return runOver(); },
+        [&] {
+            repeated = chargeTime();
+            click(guidebutton::Abort);
+        });
+    perform(element);
+    EXPECT_EQ(repeated, Variant(9.9));
+    EXPECT_EQ(element->Result(), first);
+    EXPECT_EQ(chargeTime(), firstTime);
+    EXPECT_EQ(result()->Status(), emsPassed);
+    EXPECT_EQ(setup->finished().size(), 1);
 }
 
 TEST_F(ChargeTimeRun, notApplicableWithoutARunFinishesWithStatusThree)

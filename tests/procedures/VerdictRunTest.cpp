@@ -1,11 +1,14 @@
 // Every test type run through its element, the link and the simulated analyser in
 // virtual time, with a standard selected: a reading within the limit passes and one
 // beyond it fails. The waveform tests take the operator's verdict instead, and
-// refuse one for a waveform that never played.
+// refuse one for a waveform that never played. A repeat that takes no reading
+// leaves the earlier result.
 
 #include <cmath>
 #include <vector>
 
+#include "configurations/CConfigWaveform.h"
+#include "host/XmlDocument.h"
 #include "platform/ComponentRuntime.h"
 #include "tests/procedures/DefibRunFixture.h"
 #include "tests/procedures/ProcedureLimits.h"
@@ -100,6 +103,7 @@ protected:
         then([&] { return idle(); }, [&] { next(); });
         perform(element);
         expectRun(element, type, Variant(QString::fromLatin1(reading).toDouble()), status);
+        lastRun = element;
     }
 
     // Plays the waveform and lets the operator tick a column of the grid.
@@ -112,7 +116,29 @@ protected:
         then([&] { return nextOffered(); }, [&] { next(); });
         perform(element);
         expectRun(element, type, Variant(column == kVerdictPassedColumn), status);
+        lastRun = element;
     }
+
+    // The element's test and result as a reopened file gives them to a new element.
+    static Ptr<CTestElementFrame> reopened(const TypeRun& type, const Ptr<CTestElementFrame>& element)
+    {
+        auto doc = std::make_shared<host::XmlDocument>();
+        const auto saved = element->Save(doc, 0);
+        auto again = create(type);
+        again->Load(saved, nullptr);
+        again->Load(saved->FindChild(QStringLiteral("ResultItem")), nullptr);
+        return again;
+    }
+
+    static QString savedForm(const Ptr<IResultData>& result)
+    {
+        auto doc = std::make_shared<host::XmlDocument>();
+        doc->SetDocumentElement(result->Save(doc));
+        return doc->Xml();
+    }
+
+    // The element of the last run.
+    Ptr<CTestElementFrame> lastRun;
 
     // The analyser answers the waveform command with its maker's banner: nothing
     // plays, and a tick in the grid must not become a verdict.
@@ -145,6 +171,58 @@ TEST_F(VerdictRun, everyTestTypePassesWithinItsLimitAndFailsBeyondIt)
         runWithReading(type, type.within, emsPassed);
         for (const char* reading : type.beyond)
             runWithReading(type, reading, emsFailed);
+    }
+}
+
+TEST_F(VerdictRun, aRepeatThatTakesNoReadingKeepsTheEarlierResultThroughNextAndAbort)
+{
+    for (const TypeRun& type : kTypes) {
+        SCOPED_TRACE(type.progId);
+        if (type.word)
+            runWithReading(type, type.within, emsPassed);
+        else
+            runWithVerdict(type, kVerdictPassedColumn, emsPassed);
+        ASSERT_TRUE(lastRun);
+        const auto element = reopened(type, lastRun);
+        const Ptr<IResultData> earlier = element->Result();
+        ASSERT_TRUE(earlier);
+        ASSERT_EQ(earlier->Status(), emsPassed);
+        const QString earlierForm = savedForm(earlier);
+        setup = std::make_shared<host::TestSetup>();
+        boxes.clear();
+
+        // No analyser on the line: the repeat ends at once, and Next keeps the result.
+        sim.reset();
+        host::SerialPortMap::SetSessionPath(1, QStringLiteral("/nonexistent/tarvo-proc-1"));
+        bool showsEarlier = false;
+        then([&] { repeat(); });
+        then([&] { return runOver(); },
+            [&] {
+                showsEarlier = toolbar()->statusBadge()->text() == QStringLiteral("Passed");
+                next();
+            });
+        perform(element);
+        EXPECT_TRUE(showsEarlier) << "the guide shows the earlier result again";
+        EXPECT_EQ(element->Result(), earlier);
+        EXPECT_EQ(savedForm(earlier), earlierForm);
+        EXPECT_EQ(boxes.size(), 1u) << "only the box that says no analyser answered";
+        EXPECT_TRUE(setup->finished().isEmpty());
+
+        // Repeated, stopped while the measuring command waits, then aborted.
+        sim::Scenario quiet;
+        if (type.word)
+            quiet.noReply.words = {QLatin1String(type.word)};
+        else
+            quiet.noReply.words = {sim::commandWord(query<CConfigWaveform>(element->Configuration())->GenerateWaveCommand())};
+        analyser(quiet);
+        then([&] { repeat(); });
+        then([&] { return sim->commands().contains(*quiet.noReply.words.begin()); }, [&] { stop(); });
+        then([&] { return runOver(); }, [&] { click(guidebutton::Abort); });
+        perform(element);
+        EXPECT_EQ(setup->navigations().value(1), etnAbort);
+        EXPECT_EQ(element->Result(), earlier) << "Abort drops only what was measured since the guide opened";
+        EXPECT_EQ(savedForm(earlier), earlierForm);
+        EXPECT_TRUE(setup->finished().isEmpty());
     }
 }
 

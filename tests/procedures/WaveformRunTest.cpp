@@ -234,6 +234,33 @@ TEST_F(NormalSinusRun, aReopenedVerdictIsTickedAgainOnlyAfterAWaveHasPlayed)
     EXPECT_EQ(verdict()->Value(), Variant(false));
     EXPECT_EQ(result()->Status(), emsFailed);
 
+    // A repeat stopped while its command goes out plays nothing: the verdict stays,
+    // and neither this guide nor the next takes a tick until a wave has played again.
+    const auto judged = element->Result();
+    sim->scenario().noReply.words = {QStringLiteral("W01")};
+    const qsizetype sentBefore = sim->commands().count(QStringLiteral("W01"));
+    QList<bool> judgingAfterStop;
+    then([&] { repeat(); });
+    then([&] { return sim->commands().count(QStringLiteral("W01")) > sentBefore; }, [&] { stop(); });
+    then([&] { return runOver(); },
+        [&] {
+            judgingAfterStop << gfWaveRunning;
+            tick(kVerdictPassedColumn);
+            previous();
+        });
+    perform(element);
+    then([&] {
+        judgingAfterStop << gfWaveRunning;
+        tick(kVerdictPassedColumn);
+        previous();
+    });
+    perform(element);
+    EXPECT_EQ(judgingAfterStop, QList<bool>({false, false}));
+    EXPECT_FALSE(element->wavePlayed());
+    EXPECT_EQ(element->Result(), judged);
+    EXPECT_EQ(verdict()->Value(), Variant(false)) << "the ticks were refused";
+    EXPECT_EQ(result()->Status(), emsFailed);
+
     // The result saved and opened again by another element: no tick before a run.
     auto doc = std::make_shared<host::XmlDocument>();
     const auto saved = element->Save(doc, 0);

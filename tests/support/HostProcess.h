@@ -2,7 +2,12 @@
 // Runs kelto-host as a program, as a technician does, and the analyser simulator
 // tarvo-sim beside it. The test program defines KELTO_HOST_EXE (and TARVO_SIM_EXE
 // for the simulator).
+//
+// The limits below only end a program that would never end, or wait for one that
+// never starts: a run takes a second or two, and the limits stay far above what it
+// takes on a loaded machine under the sanitizers.
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QStringList>
@@ -11,8 +16,10 @@
 
 namespace kelto::test {
 
+constexpr int kProcessLimitMs = 180000;
+
 struct HostRun {
-    int exitCode = -1; // -1: crashed or did not end in time
+    int exitCode = -1; // -1: crashed or did not end within kProcessLimitMs
     QString out;
     QString err;
     qint64 elapsedMs = 0;
@@ -22,7 +29,6 @@ struct HostRun {
 // (setpriv ...) first; "prepare" may set up the process (its environment).
 inline HostRun runHost(const QStringList& args, const QStringList& wrapper = {}, const std::function<void(QProcess&)>& prepare = {})
 {
-    constexpr int kLimitMs = 20000;
     QProcess host;
     if (prepare)
         prepare(host);
@@ -33,7 +39,7 @@ inline HostRun runHost(const QStringList& args, const QStringList& wrapper = {},
     else
         host.start(wrapper.first(), wrapper.mid(1) + QStringList{QStringLiteral(KELTO_HOST_EXE)} + args);
     HostRun run;
-    if (!host.waitForFinished(kLimitMs)) {
+    if (!host.waitForFinished(kProcessLimitMs)) {
         host.kill();
         host.waitForFinished();
         return run;
@@ -52,15 +58,15 @@ public:
     explicit SimProcess(const QStringList& args = {})
     {
         m_sim.start(QStringLiteral(TARVO_SIM_EXE), args);
-        EXPECT_TRUE(m_sim.waitForStarted(5000));
-        EXPECT_TRUE(m_sim.waitForReadyRead(5000));
+        EXPECT_TRUE(m_sim.waitForStarted(kProcessLimitMs));
+        EXPECT_TRUE(m_sim.waitForReadyRead(kProcessLimitMs));
         m_device = QString::fromLocal8Bit(m_sim.readLine()).trimmed();
         EXPECT_TRUE(m_device.startsWith(QLatin1Char('/'))) << m_device.toStdString();
     }
     ~SimProcess()
     {
         m_sim.write("quit\n");
-        if (!m_sim.waitForFinished(2000)) {
+        if (!m_sim.waitForFinished(kProcessLimitMs)) {
             m_sim.kill();
             m_sim.waitForFinished();
         }
@@ -69,12 +75,18 @@ public:
     SimProcess& operator=(const SimProcess&) = delete;
 
     const QString& device() const { return m_device; }
-    // What the simulator logged of the traffic so far.
-    QString log()
+    // What the simulator logged of the traffic, once that holds "awaited": a process
+    // of its own, it logs what it received when it gets to it.
+    QString log(const QString& awaited)
     {
-        m_sim.waitForReadyRead(100);
-        m_log += QString::fromLocal8Bit(m_sim.readAllStandardError());
-        return m_log;
+        const QDeadlineTimer limit(kProcessLimitMs);
+        for (;;) {
+            m_log += QString::fromLocal8Bit(m_sim.readAllStandardError());
+            if (m_log.contains(awaited) || limit.hasExpired() || m_sim.state() == QProcess::NotRunning)
+                return m_log;
+            // Nothing more comes on standard output: this waits while standard error fills.
+            m_sim.waitForReadyRead(50);
+        }
     }
 
 private:

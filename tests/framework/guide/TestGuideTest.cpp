@@ -448,7 +448,7 @@ TEST_F(TestGuideTest, ModalRunEndsWhenTheElementHidesTheGuide)
     QTimer guard;
     guard.setSingleShot(true);
     QObject::connect(&guard, &QTimer::timeout, [&] { guide.Hide(); });
-    guard.start(10000);
+    guard.start(120000); // only ends a guide the clicks never closed
     guide.Show();
     EXPECT_EQ(order, QList<QString>({QStringLiteral("start"), QStringLiteral("next")}));
     EXPECT_EQ(query<XChargeResult>(guide.resultView())->row(QStringLiteral("ENGY"))->text(1), QStringLiteral("4.5 J"));
