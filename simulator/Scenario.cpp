@@ -99,8 +99,10 @@ bool isWaveformCommand(const QString& word)
     return word == QLatin1String("WSP") || wave.match(word).hasMatch();
 }
 
-bool applyFault(Scenario& s, const QString& faultText, QString* error)
+bool applyFault(Scenario& scenario, const QString& faultText, QString* error)
 {
+    // A fault that cannot be read leaves the scenario as it was.
+    Scenario s = scenario;
     const int eq = faultText.indexOf(QLatin1Char('='));
     const QString name = (eq < 0 ? faultText : faultText.left(eq)).trimmed().toLower();
     const QString arg = eq < 0 ? QString() : faultText.mid(eq + 1).trimmed();
@@ -145,6 +147,7 @@ bool applyFault(Scenario& s, const QString& faultText, QString* error)
     } else {
         return fail(error, QStringLiteral("unknown fault \"%1\"").arg(name));
     }
+    scenario = std::move(s);
     return true;
 }
 

@@ -691,9 +691,9 @@ bool MainWindow::holdsRunResult(const Ptr<ITestElement>& element) const
 
 bool MainWindow::mayClearResult(const Ptr<ITestElement>& element, const QString& change)
 {
-    QString status = m_sequence.statusText(element, selectedStandards());
-    if (status.isEmpty())
-        status = QStringLiteral("not read from the file");
+    // A run that took no reading leaves an empty result beside the one the file held.
+    const QString status = m_sequence.keepsResultNotRead(element) ? QStringLiteral("not read from the file")
+                                                                  : m_sequence.statusText(element, selectedStandards());
     const int answer = MsgBox(QStringLiteral("\"%1\" holds the result of a run (%2), measured and judged with its present settings and "
                                              "limits. %3 clears that result; a new run measures it again.\nClear the result? No keeps it "
                                              "and changes nothing.")

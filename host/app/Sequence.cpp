@@ -494,7 +494,7 @@ QString Sequence::unreadNote(const Ptr<ITestElement>& element) const
 bool Sequence::keepsResultNotRead(const Ptr<ITestElement>& element) const
 {
     const UnreadItem* unread = unreadOf(element);
-    return unread && unread->storedResult && !resultOf(element);
+    return unread && unread->storedResult && !holdsJudgedResult(element);
 }
 
 void Sequence::recordJudgement(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& selected)

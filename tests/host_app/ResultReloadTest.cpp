@@ -198,6 +198,9 @@ TEST_F(ResultReloadTest, AResultThatCouldNotBeReadIsKeptUntilARunReplacesIt)
     const QByteArray kept = kelto::fileContent(file);
     EXPECT_TRUE(kept.contains("<Measurement Key=\"CHTI9\"/>")) << kept.toStdString();
     EXPECT_EQ(kept.count("<ResultItem"), 1) << kept.toStdString();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains(QStringLiteral("no-analyser does not exist"))) << boxes[0].toStdString();
+    boxes.clear();
 
     // Its settings changed, the result the file held with the earlier ones goes, once asked.
     window.selectElement(0);
