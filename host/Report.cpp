@@ -456,15 +456,6 @@ void boundParagraphs(QTextDocument& document)
     cursor.endEditBlock();
 }
 
-QList<QTextTable*> tablesOf(const QTextDocument& document)
-{
-    QList<QTextTable*> tables;
-    for (QTextFrame* frame : document.rootFrame()->childFrames())
-        if (auto* table = qobject_cast<QTextTable*>(frame))
-            tables.append(table);
-    return tables;
-}
-
 // Sets whether the cells of a column keep to one line; a heading in the table's
 // header row wraps as any heading does.
 void setOneLine(QTextTable* table, int column, bool oneLine)
@@ -523,6 +514,15 @@ constexpr int kPrintResolution = 150;
 constexpr qreal kLaidOutHeight = 33'000'000;
 
 } // namespace
+
+QList<QTextTable*> tablesOf(const QTextDocument& document)
+{
+    QList<QTextTable*> tables;
+    for (QTextFrame* frame : document.rootFrame()->childFrames())
+        if (auto* table = qobject_cast<QTextTable*>(frame))
+            tables.append(table);
+    return tables;
+}
 
 bool laidOutInRange(const QTextDocument& document)
 {

@@ -18,6 +18,7 @@
 
 class QPdfWriter;
 class QTextDocument;
+class QTextTable;
 
 namespace kelto::host {
 
@@ -98,6 +99,9 @@ QString reportTableHtml(const QString& format, const QString& header, const QStr
 // million device pixels): they wrap round there, and the pages after would come
 // out empty or on top of each other.
 bool laidOutInRange(const QTextDocument& document);
+
+// The tables of a document, in their order.
+QList<QTextTable*> tablesOf(const QTextDocument& document);
 
 // The text of one cell in HTML: the "{\i\b ...}" groups as italic and bold, leading
 // blanks kept as an indent, everything else escaped.

@@ -88,7 +88,7 @@ QString text(const std::uint8_t* data, std::size_t size)
 
 QString inputFile(const std::uint8_t* data, std::size_t size)
 {
-    const QString name = workDir().filePath(QStringLiteral("input"));
+    const QString name = workDir().filePath(QStringLiteral("input")); // as plugInOfInputFile reads it
     QFile file(name);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         std::fprintf(stderr, "fuzz: cannot write %s\n", qPrintable(name));
@@ -121,6 +121,17 @@ IPlugIn& plugIn()
         std::abort();
     }
     return *host.plugIn();
+}
+
+IPlugIn& plugInOfInputFile()
+{
+    static const Ptr<IPlugIn> plugIn = [] {
+        auto key = ComponentRuntime::instance().createAs<IRegistryKey>(QLatin1String(hostclass::RegistryKey));
+        key->CreateKey(hkey::LocalMachine, QStringLiteral("Software\\Quilo\\kelto\\TarvoX"));
+        key->SetValue(QStringLiteral("Configuration"), workDir().filePath(QStringLiteral("input")));
+        return ComponentRuntime::instance().createAs<IPlugIn>(QStringLiteral("KeltoTarvoX.CTarvoXPlugIn"));
+    }();
+    return *plugIn;
 }
 
 Ptr<ITestElement> freshElement(const SelectedElement& input)

@@ -46,6 +46,11 @@ SelectedElement selectedElement(const std::uint8_t* data, std::size_t size);
 // The plug-in with the shipped template, loaded once.
 IPlugIn& plugIn();
 
+// A plug-in of its own, made once as the host makes it, whose template is this
+// process's input file (inputFile): each Initialize reads the template afresh and
+// replaces the test list, so nothing of one input is left for the next.
+IPlugIn& plugInOfInputFile();
+
 // A fresh element of the selected test, as the host makes one; null when the
 // selector is no test id, the rest was not XML or the plug-in has no such test.
 Ptr<ITestElement> freshElement(const SelectedElement& input);

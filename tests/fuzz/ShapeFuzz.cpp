@@ -55,15 +55,9 @@ void readSequence(const QString& file)
     }
 }
 
-void readTemplate(const QString& file)
+void readTemplate()
 {
-    static const Ptr<IPlugIn> plugIn = [&] {
-        auto key = ComponentRuntime::instance().createAs<IRegistryKey>(QLatin1String(hostclass::RegistryKey));
-        key->CreateKey(hkey::LocalMachine, QStringLiteral("Software\\Quilo\\kelto\\TarvoX"));
-        key->SetValue(QStringLiteral("Configuration"), file);
-        return ComponentRuntime::instance().createAs<IPlugIn>(QStringLiteral("KeltoTarvoX.CTarvoXPlugIn"));
-    }();
-    ignoreErrors([&] { plugIn->Initialize(nullptr); });
+    ignoreErrors([] { fuzz::plugInOfInputFile().Initialize(nullptr); });
 }
 
 // The host's own registry on the file, as a command uses it: read, then written.
@@ -106,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (reader == "sequence")
             readSequence(file);
         else
-            readTemplate(file);
+            readTemplate();
     }
     fuzz::forgetLog();
     return 0;

@@ -4,18 +4,12 @@
 // list, so nothing of one input is left for the next.
 
 #include "FuzzSupport.h"
-#include "platform/ComponentRuntime.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     using namespace kelto;
-    const QString file = fuzz::inputFile(data, size);
-    static const Ptr<IPlugIn> plugIn = [&] {
-        auto key = ComponentRuntime::instance().createAs<IRegistryKey>(QLatin1String(hostclass::RegistryKey));
-        key->CreateKey(hkey::LocalMachine, QStringLiteral("Software\\Quilo\\kelto\\TarvoX"));
-        key->SetValue(QStringLiteral("Configuration"), file);
-        return ComponentRuntime::instance().createAs<IPlugIn>(QStringLiteral("KeltoTarvoX.CTarvoXPlugIn"));
-    }();
+    fuzz::inputFile(data, size);
+    IPlugIn* plugIn = &fuzz::plugInOfInputFile();
     ignoreErrors([&] { plugIn->Initialize(nullptr); });
     // One prototype a run is copied, saved and printed, chosen by the input's size;
     // the rest of the element's life is the sequence target's work.

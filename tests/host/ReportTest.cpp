@@ -39,15 +39,6 @@ const QString kRows = QStringLiteral("|      Charge Time||7|s;|      Energy <J>|
 const QString kLimitFormat = QStringLiteral("<+560|<2240|<+%1|>+%1|>+%1|^+%1;").arg((Report::kDefaultWidth - 2800) / 4);
 const QString kLimitHeader = QStringLiteral("|{\\i\\b Limits}|{\\i\\b Standard}|{\\i\\b High limit}|{\\i\\b Low limit}|{\\i\\b Unit};");
 
-QList<QTextTable*> tablesOf(const QTextDocument& document)
-{
-    QList<QTextTable*> tables;
-    for (QTextFrame* frame : document.rootFrame()->childFrames())
-        if (auto* table = qobject_cast<QTextTable*>(frame))
-            tables.append(table);
-    return tables;
-}
-
 } // namespace
 
 TEST(Report, RecordsEveryCallWithItsArguments)
