@@ -104,4 +104,10 @@ QString VersionRefusedText(const QString& port, const QString& handshake, const 
         .arg(port, handshake, EscapeTraffic(reply.left(40)));
 }
 
+QString DeviceLostText(const QString& port, const QString& command, bool replyAwaited)
+{
+    const QString when = replyAwaited ? QStringLiteral("while waiting for the reply to %1") : QStringLiteral("before %1 could be sent");
+    return QStringLiteral("%1 went away %2. Check the cable and the analyser, then start again.").arg(port, when.arg(command));
+}
+
 } // namespace kelto::MCommUtils

@@ -64,5 +64,11 @@ QString EscapeTraffic(const QString& text);
 QString NoAnswerText(const QString& port, const QString& handshake, int milliseconds);
 QString VersionRefusedText(const QString& port, const QString& handshake, const QString& reply);
 
+// The device went away (an adapter unplugged, the analyser switched off), which the
+// serial control raises as error 68: while the reply to `command` was awaited, or
+// before `command` could go out. The link, the query and every test type say it
+// alike.
+constexpr std::int32_t kDeviceLost = 68;
+QString DeviceLostText(const QString& port, const QString& command, bool replyAwaited = true);
 
 } // namespace kelto::MCommUtils

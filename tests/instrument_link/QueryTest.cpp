@@ -48,6 +48,17 @@ TEST_F(InstrumentQuery, versionTheLinkRefuses_givesEmptyRecord)
     EXPECT_TRUE(boxes.empty());
 }
 
+TEST_F(InstrumentQuery, deviceGoneDuringTheHandshake_saysSoWithoutPrompting)
+{
+    simOnPort(4, withFault(QStringLiteral("vanish-after=0")));
+    auto query = createQuery();
+    EXPECT_TRUE(query->QueryMTI(4).isEmpty());
+    EXPECT_TRUE(boxes.empty()) << "the analyser's softkeys cannot bring a device back";
+    EXPECT_TRUE(lastFailure(query).endsWith(QStringLiteral("went away while waiting for the reply to [VER]. Check the cable and the "
+                                                           "analyser, then start again.")))
+        << lastFailure(query).toStdString();
+}
+
 TEST_F(InstrumentQuery, portNotFound_emptyRecordAtOnce)
 {
     const qint64 start = now();
