@@ -84,7 +84,8 @@ InstrumentRecord CTarvoXQuery::QueryVersion()
 {
     QString reply = AskVersion();
     MComm::gfQueryPrompted = false;
-    if (reply.isEmpty()) {
+    // The analyser's menu cannot bring back a device that went away.
+    if (reply.isEmpty() && !mComm->Lost()) {
         MsgBox(QStringLiteral("Press \"more\" softkey twice on Tarvo and ensure that \"Main Menu 1\" is displayed and then Click OK."),
             mb::OKOnly, QLatin1String(MCommUtils::kLibrary));
         reply = AskVersion();
@@ -95,6 +96,8 @@ InstrumentRecord CTarvoXQuery::QueryVersion()
     if (MCommUtils::VersionAccepted(reply)) {
         record.MtiType = QStringLiteral("TarvoX");
         record.Present = 1;
+    } else if (mComm->Lost() && !MCommUtils::ReplyComplete(reply)) {
+        m_lastFailure = MCommUtils::DeviceLostText(mComm->DisplayName(), QStringLiteral("[VER]"));
     } else if (reply.isEmpty()) {
         m_lastFailure = MCommUtils::NoAnswerText(mComm->DisplayName(), QStringLiteral("[VER]"), kReplyTimeOutMs);
     } else {

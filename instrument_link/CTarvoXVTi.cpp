@@ -17,6 +17,10 @@ namespace {
 constexpr int kQuitLeadMs = 200;
 constexpr int kQuitTrailMs = 50;
 
+// A device that went away is said once, by the exchange it cut short or by the
+// first command that finds the port gone; every link object shares the one port.
+bool g_lossTold = false;
+
 Ptr<IErrorReporter> reporter()
 {
     auto r = ComponentRuntime::instance().createAs<IErrorReporter>(QLatin1String(hostclass::ErrorReporter));
@@ -46,9 +50,15 @@ Variant CTarvoXVTi::SendCommand(const QString& command, bool fIgnoreErrors)
     mfAborted = false;
     m_fTimeOut = false;
     try {
-        // Sending on a closed link would answer nothing as if all went well.
-        if (MComm::module().miLinkState == MComm::lsClosed || !MComm::comm().PortOpen())
+        // Sending on a closed link would answer nothing as if all went well. A device
+        // that went away since the last exchange has closed the port: that is said as
+        // when it goes away during an exchange.
+        if (MComm::module().miLinkState == MComm::lsClosed || !MComm::comm().PortOpen()) {
+            if (MComm::module().miLinkState != MComm::lsClosed && MComm::comm().Lost() && !g_lossTold)
+                raiseError(MCommUtils::kDeviceLost, QLatin1String(MCommUtils::kLibrary),
+                    MCommUtils::DeviceLostText(MComm::comm().DisplayName(), command.trimmed(), false));
             raiseVtiError();
+        }
         MComm::SendCommand(command);
         Variant result;
         if (!mfAborted) {
@@ -60,6 +70,7 @@ Variant CTarvoXVTi::SendCommand(const QString& command, bool fIgnoreErrors)
         return result;
     } catch (...) {
         const PluginError error = currentError();
+        g_lossTold = g_lossTold || error.number() == MCommUtils::kDeviceLost;
         if (error.number() != kVtiError && !fIgnoreErrors)
             MsgBox(error.boxText(), mb::OKOnly | mb::Exclamation, QLatin1String(MCommUtils::kLibrary));
         raiseVtiError();
@@ -79,6 +90,7 @@ void CTarvoXVTi::OpenChannel()
     mfAborted = false;
     m_fTimeOut = false;
     m_lastFailure.clear();
+    g_lossTold = false;
     try {
         MComm::InitComm();
         if (CheckHostVersion(QStringLiteral("2.1.2"))) {

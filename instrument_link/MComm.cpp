@@ -427,7 +427,8 @@ std::int16_t connectStep()
         return leStep; // the abort ends the machine's loop
     if (end == WaitEnd::TimedOut || end == WaitEnd::Lost) {
         // A silent port is not the analyser: move on instead of waiting for ever.
-        m.msLastFailure = MCommUtils::NoAnswerText(control.DisplayName(), m.msHandshake, m.miCommTimeOut);
+        m.msLastFailure = end == WaitEnd::Lost ? MCommUtils::DeviceLostText(control.DisplayName(), m.msHandshake)
+                                               : MCommUtils::NoAnswerText(control.DisplayName(), m.msHandshake, m.miCommTimeOut);
         m.miLinkState = lsClosing;
         return leStep;
     }

@@ -1,6 +1,6 @@
 #include "MCommUtils.h"
 
-#include <QRegularExpression>
+#include <QStringList>
 
 #include "platform/EscapedText.h"
 #include "platform/PluginError.h"
@@ -76,19 +76,11 @@ QString CommandWord(const QString& command)
     return command.trimmed().toUpper();
 }
 
-std::optional<Version> ParseVersion(const QString& reply)
-{
-    static const QRegularExpression pattern(QStringLiteral("^[ \\t]*(\\d{1,4})\\.(\\d{1,4})"));
-    const QRegularExpressionMatch match = pattern.match(reply);
-    if (!match.hasMatch())
-        return std::nullopt;
-    return Version{match.captured(1).toInt(), match.captured(2).toInt()};
-}
-
 bool VersionAccepted(const QString& reply)
 {
-    const std::optional<Version> v = ParseVersion(reply);
-    return v && (v->major > 2 || (v->major == 2 && v->minor >= 11));
+    if (reply.isEmpty() || reply.front() < QLatin1Char('0') || reply.front() > QLatin1Char('9'))
+        return false;
+    return QStringView(reply).left(4).compare(u"2.11", Qt::CaseSensitive) >= 0;
 }
 
 QString EscapeTraffic(const QString& text)
@@ -106,9 +98,16 @@ QString NoAnswerText(const QString& port, const QString& handshake, int millisec
 
 QString VersionRefusedText(const QString& port, const QString& handshake, const QString& reply)
 {
-    return QStringLiteral("The device on %1 answered %2 with \"%3\", which is not a Tarvo of version 2.11 or later. Check that "
-                          "this port leads to the analyser and that its firmware is 2.11 or later.")
+    return QStringLiteral("The device on %1 answered %2 with \"%3\", which is not a Tarvo version from 2.11 to 9.99 (the first "
+                          "four characters are compared with \"2.11\" as text: 2.5 passes, 2.10 and 10.0 do not). Check that this "
+                          "port leads to the analyser and which firmware it has.")
         .arg(port, handshake, EscapeTraffic(reply.left(40)));
+}
+
+QString DeviceLostText(const QString& port, const QString& command, bool replyAwaited)
+{
+    const QString when = replyAwaited ? QStringLiteral("while waiting for the reply to %1") : QStringLiteral("before %1 could be sent");
+    return QStringLiteral("%1 went away %2. Check the cable and the analyser, then start again.").arg(port, when.arg(command));
 }
 
 } // namespace kelto::MCommUtils

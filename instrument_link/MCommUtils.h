@@ -5,7 +5,6 @@
 
 #include <QString>
 #include <cstdint>
-#include <optional>
 
 namespace kelto::MCommUtils {
 
@@ -51,16 +50,10 @@ const QStringList& HeldReadings(Release release);
 // "[nrg]\r" and "[NRG]" are the command "[NRG]".
 QString CommandWord(const QString& command);
 
-struct Version {
-    int major = 0;
-    int minor = 0;
-};
-
-// The version at the start of a reply ("2.13", leading blanks allowed); none for
-// a reply that does not begin with digits, a point and digits.
-std::optional<Version> ParseVersion(const QString& reply);
-
-// The oldest analyser firmware the link works with is 2.11, compared as numbers.
+// The analyser's version rule: the first four characters of the reply compared as
+// text with "2.11", greater or equal passes. So 2.11 to 9.99 pass, 2.5 among them,
+// and 2.10, 1.99 and 10.0 do not. A reply that does not begin with a digit is no
+// version at all (a maker's banner, line noise).
 bool VersionAccepted(const QString& reply);
 
 // Traffic as it appears in the link log: "[CRG]\r[HDR]\r".
@@ -70,5 +63,12 @@ QString EscapeTraffic(const QString& text);
 // link and the query say it alike.
 QString NoAnswerText(const QString& port, const QString& handshake, int milliseconds);
 QString VersionRefusedText(const QString& port, const QString& handshake, const QString& reply);
+
+// The device went away (an adapter unplugged, the analyser switched off), which the
+// serial control raises as error 68: while the reply to `command` was awaited, or
+// before `command` could go out. The link, the query and every test type say it
+// alike.
+constexpr std::int32_t kDeviceLost = 68;
+QString DeviceLostText(const QString& port, const QString& command, bool replyAwaited = true);
 
 } // namespace kelto::MCommUtils

@@ -200,8 +200,9 @@ protected:
     void StartWaitTimer();
     void StopWaitTimer();
     // Ends a series measurement that failed: its window stops ticking (the ticks
-    // would go on aborting the link of the next run), the operator may go on, and
-    // an error other than the link's own (already shown to the operator) is reported.
+    // would go on aborting the link of the next run), the operator may go on and is
+    // told that the readings the run took (mSeriesReadings) are not stored, and an
+    // error other than the link's own (already shown to the operator) is reported.
     void seriesMeasurementFailed(const PluginError& error);
     // After a short pause, asks the operator to discharge ("Defibrillate Now",
     // flashing) and polls the reading until it comes or the run is stopped.
@@ -246,6 +247,9 @@ protected:
     bool mfNA = false;
     // The skip was the operator's confirmed Abort; set and cleared with mfSkip.
     bool mfAborted = false;
+    // Readings the running series measurement has taken; a run stores them only
+    // when it ends without an error.
+    int mSeriesReadings = 0;
     // The evaluated result the element held when the guide opened (null for none), which
     // an Abort gives back.
     Ptr<IResultData> mResultAtOpen;

@@ -12,6 +12,7 @@
 #include "platform/Clock.h"
 #include "platform/ComponentRuntime.h"
 #include "platform/Deref.h"
+#include "platform/MessageBox.h"
 
 namespace kelto {
 
@@ -80,6 +81,12 @@ void CTestElementFrame::seriesMeasurementFailed(const PluginError& error)
     StopWaitTimer();
     ignoreErrors([&] { Guide().HidePopup(); });
     ignoreErrors([&] { Guide().EnableNextButton(true); });
+    if (mSeriesReadings > 0) {
+        const QString taken = mSeriesReadings == 1 ? QStringLiteral("The one reading this run took was")
+                                                   : QStringLiteral("The %1 readings this run took were").arg(mSeriesReadings);
+        MsgBox(taken + QStringLiteral(" not stored: a run that ends with an error stores nothing. Start the test again."),
+            mb::OKOnly | mb::Exclamation, QStringLiteral("KeltoTarvoXTest"));
+    }
     if (error.number() != kVtiError)
         ignoreErrors([&] { errorReporter()->ReportError(error, errorSource()); });
 }

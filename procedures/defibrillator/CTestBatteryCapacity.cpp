@@ -2,7 +2,6 @@
 
 #include <QApplication>
 
-#include "framework/HostServices.h"
 #include "platform/Automation.h"
 #include "platform/MessageBox.h"
 
@@ -10,7 +9,6 @@ namespace kelto {
 
 namespace {
 
-const QString kLocation = QStringLiteral("KeltoTarvoXTest.CTestBatteryCapacity");
 constexpr int kWindowTicks = 60;
 constexpr int kIdleTicks = 60;
 constexpr int kLastWindowAt = 18;
@@ -78,23 +76,21 @@ void CTestBatteryCapacity::PerformMeasurement()
         measure();
     } catch (...) {
         const PluginError error = currentError();
-        MsgBox(error.description(), mb::OKOnly, QStringLiteral("KeltoTarvoXTest"));
-        requestAbort();
-        ignoreErrors([&] { Guide().HidePopup(); });
-        StopWaitTimer();
-        ignoreErrors([&] { Guide().EnableNextButton(true); });
+        // The link's own error carries no text: the link has told why.
         if (error.number() != kVtiError)
-            ignoreErrors([&] { errorReporter()->ReportError(error, kLocation); });
+            MsgBox(error.description(), mb::OKOnly, QStringLiteral("KeltoTarvoXTest"));
+        seriesMeasurementFailed(error);
     }
 }
 
 void CTestBatteryCapacity::measure()
 {
+    int& n = mSeriesReadings;
+    n = 0;
     // Entry k-1 holds the charge time of the k-th discharge; entry 20 stays "0".
     QStringList table;
     for (int i = 0; i <= kDischarges; ++i)
         table << QStringLiteral("0");
-    int n = 0;
     miWindowCount = 0;
     vti()->Wait(50);
     if (!mfAbort) {

@@ -66,8 +66,9 @@ void CTestBatteryRetention::PerformMeasurement()
 
 void CTestBatteryRetention::measure()
 {
+    int& count = mSeriesReadings;
+    count = 0;
     QStringList table(kDischarges + 1, QStringLiteral("0"));
-    int count = 0;
     bool discharged = false; // a discharge was seen in the current window
     const Ptr<CResultBatteryRetention> result = typedResult();
     FTarvoXTestGuide& guide = Guide();

@@ -57,9 +57,10 @@ void CTestDefibPulse::PerformMeasurement()
 
 void CTestDefibPulse::measure()
 {
+    int& count = mSeriesReadings;
+    count = 0;
     const int required = deref(typedConfig()).BatteryOperated() ? 10 : 15;
     QStringList table(required + 1);
-    int count = 0;
     FTarvoXTestGuide& guide = Guide();
 
     vti()->Wait(50);

@@ -161,7 +161,7 @@ TEST(HostCommands, analyserThatDoesNotAnswer_noAnswerToTheHandshake)
 TEST(HostCommands, analyserWithOldFirmware_versionRefused)
 {
     SimProcess sim({QStringLiteral("--fault"), QStringLiteral("version=2.10")});
-    expectBothSay(sim.device(), QStringLiteral("answered [VER] with \"2.10\\r\\n\", which is not a Tarvo of version 2.11 or later"));
+    expectBothSay(sim.device(), QStringLiteral("answered [VER] with \"2.10\\r\\n\", which is not a Tarvo version from 2.11 to 9.99"));
 }
 
 } // namespace

@@ -48,11 +48,11 @@ TEST(ProtocolRules, judgeReply_waitsForTheChunksAndTheLineEnd_givesUpOnALineTooL
     EXPECT_EQ(JudgeReply(manyLines + QStringLiteral("\n"), 1, 1), ReplyState::TooLong);
 }
 
-TEST(ProtocolRules, versionsComparedAsNumbers)
+TEST(ProtocolRules, versionsComparedAsTextByTheirFirstFourCharacters)
 {
-    for (const char* good : {"2.11\r\n", "2.20\r\n", "10.0\r\n", " 2.13 TarvoM\r\n", "3.0"})
+    for (const char* good : {"2.11\r\n", "2.20\r\n", "2.5\r\n", "2.2\r\n", "2.13 TarvoM\r\n", "3.0", "9.99\r\n"})
         EXPECT_TRUE(VersionAccepted(QLatin1String(good))) << good;
-    for (const char* bad : {"2.10\r\n", "1.99\r\n", "2.2\r\n", "\r\n", "", "Vel-Tor\r\n", "V2.13\r\n", "2.\r\n", ".13\r\n"})
+    for (const char* bad : {"2.10\r\n", "1.99\r\n", "10.0\r\n", "2.1\r\n", "\r\n", "", " 2.13\r\n", "Vel-Tor\r\n", "V2.13\r\n", ".13\r\n"})
         EXPECT_FALSE(VersionAccepted(QLatin1String(bad))) << bad;
 }
 

@@ -37,13 +37,26 @@ TEST_F(InstrumentQuery, analyserAnswers_recordFilled_noPrompt)
 
 TEST_F(InstrumentQuery, versionTheLinkRefuses_givesEmptyRecord)
 {
-    for (const char* fault : {"version=2.10", "version=Vel-Tor", "garbled-version"}) {
+    for (const char* fault : {"version=2.10", "version=10.0", "version=Vel-Tor", "garbled-version"}) {
         simOnPort(4, withFault(QLatin1String(fault)));
         auto query = createQuery();
         EXPECT_TRUE(query->QueryMTI(4).isEmpty()) << fault;
-        EXPECT_TRUE(lastFailure(query).contains(QStringLiteral("which is not a Tarvo of version 2.11 or later"))) << fault;
+        EXPECT_TRUE(lastFailure(query).contains(QStringLiteral("which is not a Tarvo version from 2.11 to 9.99"))) << fault;
     }
+    simOnPort(4, withFault(QStringLiteral("version=2.5")));
+    EXPECT_EQ(createQuery()->QueryMTI(4).Present, 1) << "the link takes 2.5 too";
     EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(InstrumentQuery, deviceGoneDuringTheHandshake_saysSoWithoutPrompting)
+{
+    simOnPort(4, withFault(QStringLiteral("vanish-after=0")));
+    auto query = createQuery();
+    EXPECT_TRUE(query->QueryMTI(4).isEmpty());
+    EXPECT_TRUE(boxes.empty()) << "the analyser's softkeys cannot bring a device back";
+    EXPECT_TRUE(lastFailure(query).endsWith(QStringLiteral("went away while waiting for the reply to [VER]. Check the cable and the "
+                                                           "analyser, then start again.")))
+        << lastFailure(query).toStdString();
 }
 
 TEST_F(InstrumentQuery, portNotFound_emptyRecordAtOnce)

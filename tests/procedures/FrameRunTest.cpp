@@ -10,6 +10,7 @@
 #include "procedures/defibrillator/CTestDefibPulse.h"
 #include "procedures/defibrillator/CTestSingleShot.h"
 #include "procedures/defibrillator/CTestSyncDelay.h"
+#include "procedures/pacer_ecg/CTestPacerParameter.h"
 #include "procedures/pacer_ecg/CTestPacerRefractory.h"
 #include "procedures/pacer_ecg/CTestWaveform.h"
 #include "tests/procedures/DefibRunFixture.h"
@@ -113,6 +114,62 @@ TEST_F(FrameRun, theSeriesAndPacerTestsMarkTheRunSkippedBeforeTheyTellTheSetupTo
         EXPECT_EQ(recording->navigations(), QList<std::int32_t>{etnAbort}) << c.element->TestID();
         EXPECT_EQ(recording->skippedAtNavigation, QList<bool>{c.skippedFirst}) << c.element->TestID();
         EXPECT_FALSE(c.element->Result()) << "an aborted run keeps no result";
+    }
+}
+
+TEST_F(FrameRun, anAnalyserUnpluggedHalfwayIsSaidInEveryTestType)
+{
+    // The device goes away at a chosen moment of each type's run: during an exchange,
+    // or between two, where the next command finds the port gone.
+    QList<qint64> heardAt; // when the analyser took each command of the row
+    auto after = [&](const char* word, qint64 ms) {
+        return [&, word, ms] {
+            const qsizetype i = sim->commands().indexOf(QLatin1String(word));
+            return i >= 0 && Clock::instance().nowMs() >= heardAt[i] + ms;
+        };
+    };
+    auto asked = [&](const char* word, int times) { return [&, word, times] { return sim->commands().count(QLatin1String(word)) == times; }; };
+    const QString during = QStringLiteral("went away while waiting for the reply to %1. Check the cable and the analyser, then start again.");
+    const QString before = QStringLiteral("went away before %1 could be sent. Check the cable and the analyser, then start again.");
+    const QString notStored = QStringLiteral("not stored: a run that ends with an error stores nothing");
+    const struct {
+        Ptr<CTestElementFrame> element;
+        std::function<bool()> unplugWhen; // none: the analyser goes at the first command
+        bool dischargeFirst; // at the first reading asked for
+        QStringList says;
+    } cases[] = {
+        {makeTestElement<CTestChargeTime>(), {}, false, {during.arg(QStringLiteral("[VER]"))}},
+        {makeTestElement<CTestVFIBEnergy>(), after("NRG", 500), false, {during.arg(QStringLiteral("[NRG]"))}},
+        {makeTestElement<CTestChargeTime>(), after("VER", 2500), false, {before.arg(QStringLiteral("[CRG]"))}},
+        {makeTestElement<CTestBatteryCapacity>(), asked("CRG", 2), true, {during.arg(QStringLiteral("[CRG]")), notStored}},
+        {makeTestElement<CTestBatteryRetention>(), after("CRG", 10000), true, {before.arg(QStringLiteral("[CRG]")), notStored}},
+        {makeTestElement<CTestDefibPulse>(), asked("NRG", 2), true, {during.arg(QStringLiteral("[NRG]")), notStored}},
+        {makeTestElement<CTestSyncRPeak>(), after("STP", 500), false, {during.arg(QStringLiteral("[STP]"))}},
+        {makeTestElement<CTestPacerParameter>(), after("PAC", 150), false, {before.arg(QStringLiteral("[PAW]"))}},
+        {makeTestElement<CTestPacerRefractory>(), after("PRP", 500), false, {before.arg(QStringLiteral("[SRP]"))}},
+        {makeTestElement<CTestNormalSinus>(), after("W01", 1000), false, {before.arg(QStringLiteral("[WSP]"))}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.element->TestID());
+        MComm::ForgetEarlierRequests();
+        sim::Scenario scenario = c.unplugWhen ? sim::Scenario{} : withFault(QStringLiteral("vanish-after=0"));
+        scenario.dischargeAfterMs = -1;
+        analyser(scenario);
+        heardAt.clear();
+        QObject::connect(sim.get(), &sim::TarvoSimulator::commandReceived, [&] { heardAt << Clock::instance().nowMs(); });
+        boxes.clear();
+        then([&] { start(); });
+        if (c.dischargeFirst)
+            then([&] { return asked("CRG", 1)() || asked("NRG", 1)(); }, [&] { sim->discharge(); });
+        if (c.unplugWhen)
+            then(c.unplugWhen, [&] { sim->vanish(); });
+        then([&] { return runOver(); }, [&] { previous(); });
+        perform(c.element);
+        for (const QString& text : c.says)
+            EXPECT_EQ(boxesContaining(text), 1) << text.toStdString();
+        EXPECT_EQ(boxesContaining(QStringLiteral("Check the cable")), 1) << "said once";
+        EXPECT_EQ(boxesContaining(QStringLiteral("8004A462")), 0) << "the link's own error says nothing";
+        EXPECT_EQ(c.element->Result()->Status(), emsNone);
     }
 }
 
