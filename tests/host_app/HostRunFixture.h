@@ -41,7 +41,7 @@ namespace kelto::test {
 class HostRunFixture : public ::testing::Test {
 protected:
     // How the operator ends each guide.
-    enum class Operator { RunThenNext, NotApplicable, StartThenSkip, StartThenPrevious, NextWithoutRun, Abort };
+    enum class Operator { RunThenNext, NotApplicable, StartThenSkip, StartThenPrevious, NextWithoutRun, PreviousWithoutRun, Skip, Abort };
 
     void SetUp() override
     {
@@ -108,12 +108,14 @@ protected:
                 return;
             }
             if (operatorAction == Operator::NotApplicable || operatorAction == Operator::NextWithoutRun
-                || operatorAction == Operator::Abort) {
+                || operatorAction == Operator::PreviousWithoutRun || operatorAction == Operator::Skip || operatorAction == Operator::Abort) {
                 operatorTimer->stop();
                 // With a result the main button reads "Next".
-                click(operatorAction == Operator::NextWithoutRun ? guidebutton::Main
-                        : operatorAction == Operator::Abort      ? guidebutton::Abort
-                                                                 : guidebutton::NotApplicable);
+                click(operatorAction == Operator::NextWithoutRun       ? guidebutton::Main
+                        : operatorAction == Operator::PreviousWithoutRun ? guidebutton::Previous
+                        : operatorAction == Operator::Skip               ? guidebutton::Skip
+                        : operatorAction == Operator::Abort              ? guidebutton::Abort
+                                                                         : guidebutton::NotApplicable);
                 return;
             }
             if (operatorAction == Operator::StartThenSkip || operatorAction == Operator::StartThenPrevious) {
