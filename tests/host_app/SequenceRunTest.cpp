@@ -444,6 +444,9 @@ TEST_F(SequenceRunTest, AChangeAfterARunAsksFirstAndNeverLeavesTheResultBesideOt
     window.runFrom(0);
     ASSERT_FALSE(stuck);
     ASSERT_TRUE(elements[0]->Result());
+    // On a saved sequence the cleared result is the change that Close must ask about.
+    const QString file = dir.filePath(QStringLiteral("changed.xml"));
+    ASSERT_TRUE(window.saveFile(file));
     typeEnergy("200");
     EXPECT_EQ(boxes.size(), 5);
     EXPECT_FALSE(elements[0]->Result());
@@ -452,7 +455,6 @@ TEST_F(SequenceRunTest, AChangeAfterARunAsksFirstAndNeverLeavesTheResultBesideOt
     EXPECT_TRUE(window.isWindowModified());
 
     // Saved and printed, the settings stand without a result beside them.
-    const QString file = dir.filePath(QStringLiteral("changed.xml"));
     ASSERT_TRUE(window.saveFile(file));
     EXPECT_FALSE(fileContent(file).contains("<ResultItem")) << fileContent(file).toStdString();
     QString errors;
