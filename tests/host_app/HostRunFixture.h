@@ -162,9 +162,24 @@ protected:
             EXPECT_EQ(toolbar->button(guidebutton::Main)->text(), QStringLiteral("Next"));
             EXPECT_TRUE(toolbar->button(guidebutton::Next)->isHidden());
             guideStatus.append(toolbar->statusBadge()->text() + QLatin1Char('|') + toolbar->statusText()->text());
+            guideLimits.append(toolbar->standardSelector()->currentText() + QLatin1Char('|') + limitCells(guide));
             click(guidebutton::Main);
         });
         operatorTimer->start(100);
+    }
+
+    // The limit cells of the guide's list of readings that show a limit, high then low.
+    static QString limitCells(const FTarvoXTestGuide& guide)
+    {
+        QStringList shown;
+        const auto* list = guide.embeddedControl() ? guide.embeddedControl()->findChild<QTreeWidget*>(QStringLiteral("lvwResult")) : nullptr;
+        for (int row = 0; list && row < list->topLevelItemCount(); ++row) {
+            for (int column : {2, 3}) {
+                if (!list->topLevelItem(row)->text(column).trimmed().isEmpty())
+                    shown << list->topLevelItem(row)->text(column);
+            }
+        }
+        return shown.join(QLatin1Char(' '));
     }
 
     // A charge-time and a VFIB-energy test, each with the first standard of the template.
@@ -299,6 +314,8 @@ protected:
     int verdictColumn = kVerdictPassedColumn;
     // Each guide's status and status line as the operator leaves it: "Passed|...".
     QStringList guideStatus;
+    // ... and its standard with the limits shown beside the readings: "IEC ...|15 s".
+    QStringList guideLimits;
     // Each guide's analyser identity tab as it opens: "model|serial|firmware".
     QStringList analyserTabs;
     // Serial number and firmware the operator enters in the identity tab before Start.

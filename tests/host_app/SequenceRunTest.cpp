@@ -202,6 +202,15 @@ TEST_F(SequenceRunTest, ARunIsJudgedAgainstTheTickedStandardsAndSaysWhereNoLimit
     EXPECT_EQ(guideOpened, (QStringList{"Passed|no limits: not judged|", "||MFR EXAMPLE"}));
     EXPECT_EQ(guideStatus, (QStringList{"Failed|", "Failed|"}));
     EXPECT_TRUE(boxes.isEmpty()) << boxes.join(QLatin1Char('\n')).toStdString();
+
+    // Unticked again, MFR judges neither repeat: its limits go from beside the readings.
+    tick(window, QStringLiteral("MFR EXAMPLE"), false);
+    guideStatus.clear();
+    guideLimits.clear();
+    window.runFrom(1);
+    ASSERT_FALSE(stuck);
+    EXPECT_EQ(guideStatus, (QStringList{"Passed|no limits: not judged", "Passed|no limits: not judged"}));
+    EXPECT_EQ(guideLimits, (QStringList{"|", "|"}));
 }
 
 TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassedThroughChangesNothing)
