@@ -259,6 +259,27 @@ TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassed
     }
 }
 
+TEST_F(SequenceRunTest, AFailedResultIsShownBesideAStandardItFails)
+{
+    // 5.3 s meets IEC's 15 s, listed first, but not MFR's 5 s.
+    setReadings({{"CRG", "5.3"}});
+    host::MainWindow window(plugInHost);
+    window.show();
+    window.addTest(300);
+    const QStringList iec = templateStandards(300).value(0);
+    const QStringList mfr = templateStandards(400).value(0);
+    window.addStandard(iec[0], iec[1]);
+    window.addStandard(mfr[0], mfr[1]);
+    window.sequence().elements()[0]->Limits()->Standards()->Find(0, mfr[0], mfr[1])->FindLimit(QStringLiteral("CHTI"))->SetValue(elvHigh, 5);
+
+    window.runFrom(0);
+    window.runFrom(0); // the guide opens on the result of the first run, and repeats it
+
+    ASSERT_FALSE(stuck);
+    EXPECT_EQ(guideOpened, (QStringList{"||IEC 60601-2-4", "Failed||MFR EXAMPLE"}));
+    EXPECT_EQ(guideLimits, (QStringList{"MFR EXAMPLE|5 s", "MFR EXAMPLE|5 s"}));
+}
+
 TEST_F(SequenceRunTest, ResultsOfARunComeBackWhenTheSequenceIsOpenedAgain)
 {
     host::MainWindow window(plugInHost);
