@@ -322,6 +322,30 @@ void GuideToolbar::showJudgement()
     else if ((status == 0 || status == 1) && judgedByNoLimit(element, judged))
         note = noLimitsNote();
     m_caption->setNote(note);
+    if (status == emsFailed)
+        showFailingStandard(element, judged);
+}
+
+void GuideToolbar::showFailingStandard(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& judged)
+{
+    QList<QStringList> failing;
+    ignoreErrors([&] {
+        const Ptr<IResultData> result = deref(element).Result();
+        ILimitData& limits = deref(element->Limits());
+        for (int i = 1; result && i <= result->MeasurementCount(); ++i) {
+            const Ptr<IStandardCollection> failed = limits.FindFailedStandards(result->Measurement(Variant(i)), judged);
+            for (int j = 0; failed && j < failed->Count(); ++j)
+                failing.append({failed->Item(j)->AlphaName(), failed->Item(j)->CompleteName()});
+        }
+    });
+    if (failing.isEmpty() || failing.contains(m_standards->currentData().toStringList()))
+        return;
+    for (int row = 0; row < m_standards->count(); ++row) {
+        if (failing.contains(m_standards->itemData(row).toStringList())) {
+            m_standards->setCurrentIndex(row);
+            return;
+        }
+    }
 }
 
 void GuideToolbar::SetRunState(std::int32_t state)

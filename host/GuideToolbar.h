@@ -109,6 +109,8 @@ private:
     // The selector lists the standards that judge the result shown, those giving the
     // test limits first.
     void fillStandards();
+    // Beside a failed result, a standard its readings fail rather than one they meet.
+    void showFailingStandard(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& judged);
     // Whether the result shown is the one the element held before this run.
     bool showsEarlierResult() const;
     // The standards the result shown is judged by; recorded is false when nothing

@@ -67,6 +67,13 @@ void CTestElementFrame::performRun(const Ptr<ITestSetup>& itsSetup)
 {
     if (!deref(itsSetup, errorSource()).QueryPerform(self()))
         return;
+    // Each guide is a run of its own: a start, stop or skip of an earlier guide must
+    // neither judge the result again nor drop it.
+    mfAbort = false;
+    mfSkip = false;
+    mfStarted = false;
+    mfNA = false;
+    mfAborted = false;
     auto& base = deref(mElementBase, errorSource());
     const auto opened = base.Result();
     mResultAtOpen = opened && opened->Status() != emsNone ? opened : nullptr;

@@ -27,6 +27,7 @@ public:
     virtual void SetLimits(const Ptr<ILimitData>& limits) = 0;
     virtual void Clear() = 0;
     virtual void ShowTestResult(const Ptr<IResultData>& result) = 0;
+    // Names the limits do not hold keep the limits shown; empty names clear them.
     virtual void SelectStandard(const QString& alphaName, const QString& completeName, bool calculate) = 0;
 };
 

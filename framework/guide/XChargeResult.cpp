@@ -193,8 +193,17 @@ void XChargeResult::SelectStandard(const QString& alphaName, const QString& comp
         if (miscStandards)
             standard = miscStandards->Find(0, alphaName, completeName);
     });
-    if (!standard)
+    if (!standard) {
+        // No names: no standard judges the result, so no limit of one chosen before
+        // may stand beside it.
+        if (alphaName.isEmpty() && completeName.isEmpty()) {
+            for (int i = 0; i < lvwResult->topLevelItemCount(); ++i) {
+                setCell(lvwResult->topLevelItem(i), colHigh, Variant(), QString());
+                setCell(lvwResult->topLevelItem(i), colLow, Variant(), QString());
+            }
+        }
         return;
+    }
     const std::int32_t format = eff::Text | eff::Unit | (calculate ? eff::Calculate : 0);
     for (int i = 0; i < lvwResult->topLevelItemCount(); ++i) {
         QTreeWidgetItem* item = lvwResult->topLevelItem(i);

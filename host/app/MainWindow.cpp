@@ -333,30 +333,32 @@ void MainWindow::runFrom(int row)
     m_settings->setDialog(nullptr);
     m_limits->setDialog(nullptr);
     bool resultsChanged = false;
-    const auto holdsResult = [](const Ptr<ITestElement>& element) { return valueOr([&] { return element->Result() != nullptr; }, false); };
     while (row >= 0 && row < m_sequence.elements().size()) {
         m_sequenceList->setCurrentRow(row);
         const Ptr<ITestElement> element = m_sequence.elements()[row];
         m_setup->SetNavigation(etnNext);
         // The selection is a new collection whenever the ticks change: this one stays as it is.
-        // A run given up on a test without a result leaves it as it was.
-        resultsChanged = resultsChanged || holdsResult(element);
         const Ptr<IStandardCollection> selection = selectedStandards();
         const auto& setup = static_cast<const TestSetup&>(*m_setup);
         const int finishedBefore = setup.finishedCount();
+        // A guide passed through or aborted leaves the element as a save writes it.
+        QString before;
+        savedForm(element, &before);
         bool failed = false;
         try {
             element->Perform(m_setup);
         } catch (...) {
-            resultsChanged = resultsChanged || holdsResult(element);
             reportError(currentError().boxText());
             failed = true;
         }
-        resultsChanged = resultsChanged || holdsResult(element);
         // Only a run that judged the element's result says what judged it; a result
         // the run left as it was keeps its own record.
-        if (setup.finishedCount() > finishedBefore)
+        const bool judged = setup.finishedCount() > finishedBefore;
+        if (judged)
             m_sequence.recordJudgement(element, selection);
+        QString after;
+        savedForm(element, &after);
+        resultsChanged = resultsChanged || judged || after != before;
         if (failed)
             break;
         const std::int32_t navigation = m_setup->Navigation();
@@ -366,7 +368,7 @@ void MainWindow::runFrom(int row)
     }
     m_running = false;
     m_run->setEnabled(true);
-    // The run changed results, or removed them.
+    // The run judged, changed or removed results.
     if (resultsChanged) {
         setModified(true);
         m_resultsNotSaved = true;

@@ -273,6 +273,8 @@ void CTestWaveform<Self, Config, Result>::mfrmTestGuide_ItemClicked(bool)
         if (result == this->mResultAtOpen)
             this->mResultAtOpen = nullptr;
         this->settleRunResult(true);
+        // A verdict ticked again without a new start is still this guide's judgement.
+        this->mfStarted = true;
     });
     ignoreErrors([&] { this->Guide().ShowResultStatus(this->mResult); });
     ignoreErrors([&] { this->Guide().EnableNextButton(true); });

@@ -41,7 +41,7 @@ namespace kelto::test {
 class HostRunFixture : public ::testing::Test {
 protected:
     // How the operator ends each guide.
-    enum class Operator { RunThenNext, NotApplicable, StartThenSkip, StartThenPrevious, NextWithoutRun, Abort };
+    enum class Operator { RunThenNext, NotApplicable, StartThenSkip, StartThenPrevious, NextWithoutRun, PreviousWithoutRun, Skip, Abort };
 
     void SetUp() override
     {
@@ -108,12 +108,14 @@ protected:
                 return;
             }
             if (operatorAction == Operator::NotApplicable || operatorAction == Operator::NextWithoutRun
-                || operatorAction == Operator::Abort) {
+                || operatorAction == Operator::PreviousWithoutRun || operatorAction == Operator::Skip || operatorAction == Operator::Abort) {
                 operatorTimer->stop();
                 // With a result the main button reads "Next".
-                click(operatorAction == Operator::NextWithoutRun ? guidebutton::Main
-                        : operatorAction == Operator::Abort      ? guidebutton::Abort
-                                                                 : guidebutton::NotApplicable);
+                click(operatorAction == Operator::NextWithoutRun       ? guidebutton::Main
+                        : operatorAction == Operator::PreviousWithoutRun ? guidebutton::Previous
+                        : operatorAction == Operator::Skip               ? guidebutton::Skip
+                        : operatorAction == Operator::Abort              ? guidebutton::Abort
+                                                                         : guidebutton::NotApplicable);
                 return;
             }
             if (operatorAction == Operator::StartThenSkip || operatorAction == Operator::StartThenPrevious) {
@@ -160,9 +162,24 @@ protected:
             EXPECT_EQ(toolbar->button(guidebutton::Main)->text(), QStringLiteral("Next"));
             EXPECT_TRUE(toolbar->button(guidebutton::Next)->isHidden());
             guideStatus.append(toolbar->statusBadge()->text() + QLatin1Char('|') + toolbar->statusText()->text());
+            guideLimits.append(toolbar->standardSelector()->currentText() + QLatin1Char('|') + limitCells(guide));
             click(guidebutton::Main);
         });
         operatorTimer->start(100);
+    }
+
+    // The limit cells of the guide's list of readings that show a limit, high then low.
+    static QString limitCells(const FTarvoXTestGuide& guide)
+    {
+        QStringList shown;
+        const auto* list = guide.embeddedControl() ? guide.embeddedControl()->findChild<QTreeWidget*>(QStringLiteral("lvwResult")) : nullptr;
+        for (int row = 0; list && row < list->topLevelItemCount(); ++row) {
+            for (int column : {2, 3}) {
+                if (!list->topLevelItem(row)->text(column).trimmed().isEmpty())
+                    shown << list->topLevelItem(row)->text(column);
+            }
+        }
+        return shown.join(QLatin1Char(' '));
     }
 
     // A charge-time and a VFIB-energy test, each with the first standard of the template.
@@ -297,6 +314,8 @@ protected:
     int verdictColumn = kVerdictPassedColumn;
     // Each guide's status and status line as the operator leaves it: "Passed|...".
     QStringList guideStatus;
+    // ... and its standard with the limits shown beside the readings: "IEC ...|15 s".
+    QStringList guideLimits;
     // Each guide's analyser identity tab as it opens: "model|serial|firmware".
     QStringList analyserTabs;
     // Serial number and firmware the operator enters in the identity tab before Start.

@@ -77,6 +77,13 @@ TEST_F(SequenceRunTest, ARunThatChangedAResultIsAChangeToSaveAndClosingAsksFirst
     ASSERT_TRUE(saved.load(file, *plugInHost.plugIn(), &error)) << error.toStdString();
     ASSERT_EQ(saved.elements().size(), 1);
     EXPECT_TRUE(saved.elements()[0]->Result());
+
+    // Skipped, the saved result goes: a change too.
+    operatorAction = Operator::Skip;
+    window.runFrom(0);
+    ASSERT_FALSE(stuck);
+    EXPECT_FALSE(window.sequence().elements()[0]->Result());
+    EXPECT_TRUE(window.isWindowModified());
 }
 
 TEST_F(SequenceRunTest, AStartWithNoAnalyserOnTheLineTellsTheOperatorWhichPortAndWhatToCheck)
@@ -195,6 +202,82 @@ TEST_F(SequenceRunTest, ARunIsJudgedAgainstTheTickedStandardsAndSaysWhereNoLimit
     EXPECT_EQ(guideOpened, (QStringList{"Passed|no limits: not judged|", "||MFR EXAMPLE"}));
     EXPECT_EQ(guideStatus, (QStringList{"Failed|", "Failed|"}));
     EXPECT_TRUE(boxes.isEmpty()) << boxes.join(QLatin1Char('\n')).toStdString();
+
+    // Unticked again, MFR judges neither repeat: its limits go from beside the readings.
+    tick(window, QStringLiteral("MFR EXAMPLE"), false);
+    guideStatus.clear();
+    guideLimits.clear();
+    window.runFrom(1);
+    ASSERT_FALSE(stuck);
+    EXPECT_EQ(guideStatus, (QStringList{"Passed|no limits: not judged", "Passed|no limits: not judged"}));
+    EXPECT_EQ(guideLimits, (QStringList{"|", "|"}));
+}
+
+TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassedThroughChangesNothing)
+{
+    // Judged under one tick and saved, then walked through under the other without a
+    // start: the verdict, what judged it and the file stay as they were.
+    struct Walk {
+        std::int32_t testId;
+        std::pair<const char*, const char*> reading;
+        bool tickedFirst;
+        Operator walk;
+        const char* status;
+    };
+    const Walk walks[] = {
+        {100, {"NRG", "119.6"}, true, Operator::NextWithoutRun, "failed"}, // beyond IEC's 15 % of 100 J
+        {400, {"PVT", "5200"}, true, Operator::PreviousWithoutRun, "failed"}, // beyond MFR's 5000 V
+        // MFR's 63/57 ppm, the pacer's only limits, do not judge 70 ppm unticked.
+        {1200, {"BPM", "70"}, false, Operator::NextWithoutRun, "passed (no limits: not judged)"},
+        {1200, {"BPM", "70"}, false, Operator::Abort, "passed (no limits: not judged)"},
+    };
+    for (const Walk& walk : walks) {
+        SCOPED_TRACE(walk.testId);
+        setReadings({walk.reading});
+        host::MainWindow window(plugInHost);
+        window.show();
+        window.addTest(walk.testId);
+        const QStringList names = templateStandards(walk.testId).value(0);
+        window.addStandard(names[0], names[1]);
+        tick(window, names[0], walk.tickedFirst);
+        operatorAction = Operator::RunThenNext;
+        window.runFrom(0);
+        ASSERT_FALSE(stuck);
+        const QString file = dir.filePath(QStringLiteral("kept-%1.xml").arg(++saves));
+        ASSERT_TRUE(window.saveFile(file));
+        const QByteArray saved = fileContent(file);
+
+        tick(window, names[0], !walk.tickedFirst);
+        operatorAction = walk.walk;
+        window.runFrom(0);
+        ASSERT_FALSE(stuck);
+        EXPECT_TRUE(window.sequenceList()->item(0)->text().endsWith(QStringLiteral("[%1]").arg(QLatin1String(walk.status))))
+            << window.sequenceList()->item(0)->text().toStdString();
+        EXPECT_FALSE(window.isWindowModified());
+        ASSERT_TRUE(window.saveFile(file));
+        EXPECT_TRUE(fileContent(file) == saved) << fileContent(file).toStdString();
+    }
+}
+
+TEST_F(SequenceRunTest, AFailedResultIsShownBesideAStandardItFails)
+{
+    // 5.3 s meets IEC's 15 s, listed first, but not MFR's 5 s.
+    setReadings({{"CRG", "5.3"}});
+    host::MainWindow window(plugInHost);
+    window.show();
+    window.addTest(300);
+    const QStringList iec = templateStandards(300).value(0);
+    const QStringList mfr = templateStandards(400).value(0);
+    window.addStandard(iec[0], iec[1]);
+    window.addStandard(mfr[0], mfr[1]);
+    window.sequence().elements()[0]->Limits()->Standards()->Find(0, mfr[0], mfr[1])->FindLimit(QStringLiteral("CHTI"))->SetValue(elvHigh, 5);
+
+    window.runFrom(0);
+    window.runFrom(0); // the guide opens on the result of the first run, and repeats it
+
+    ASSERT_FALSE(stuck);
+    EXPECT_EQ(guideOpened, (QStringList{"||IEC 60601-2-4", "Failed||MFR EXAMPLE"}));
+    EXPECT_EQ(guideLimits, (QStringList{"MFR EXAMPLE|5 s", "MFR EXAMPLE|5 s"}));
 }
 
 TEST_F(SequenceRunTest, ResultsOfARunComeBackWhenTheSequenceIsOpenedAgain)
@@ -391,6 +474,9 @@ TEST_F(SequenceRunTest, AChangeAfterARunAsksFirstAndNeverLeavesTheResultBesideOt
     window.runFrom(0);
     ASSERT_FALSE(stuck);
     ASSERT_TRUE(elements[0]->Result());
+    // On a saved sequence the cleared result is the change that Close must ask about.
+    const QString file = dir.filePath(QStringLiteral("changed.xml"));
+    ASSERT_TRUE(window.saveFile(file));
     typeEnergy("200");
     EXPECT_EQ(boxes.size(), 5);
     EXPECT_FALSE(elements[0]->Result());
@@ -399,7 +485,6 @@ TEST_F(SequenceRunTest, AChangeAfterARunAsksFirstAndNeverLeavesTheResultBesideOt
     EXPECT_TRUE(window.isWindowModified());
 
     // Saved and printed, the settings stand without a result beside them.
-    const QString file = dir.filePath(QStringLiteral("changed.xml"));
     ASSERT_TRUE(window.saveFile(file));
     EXPECT_FALSE(fileContent(file).contains("<ResultItem")) << fileContent(file).toStdString();
     QString errors;

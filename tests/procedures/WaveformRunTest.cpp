@@ -224,6 +224,7 @@ TEST_F(NormalSinusRun, aReopenedVerdictIsTickedAgainOnlyAfterAWaveHasPlayed)
     // The same element object, back with Previous: its waveform has played, so a
     // new tick is taken by the result and handed over.
     bool judging = false;
+    const auto handedOver = setup->finished().size();
     then([&] {
         judging = gfWaveRunning;
         tick(kVerdictFailedColumn);
@@ -231,6 +232,7 @@ TEST_F(NormalSinusRun, aReopenedVerdictIsTickedAgainOnlyAfterAWaveHasPlayed)
     then([&] { return nextOffered(); }, [&] { next(); });
     perform(element);
     EXPECT_TRUE(judging);
+    EXPECT_EQ(setup->finished().size(), handedOver + 1);
     EXPECT_EQ(verdict()->Value(), Variant(false));
     EXPECT_EQ(result()->Status(), emsFailed);
 
