@@ -60,7 +60,7 @@ QString limitCellText(const Ptr<ILimit>& limit, int index, const Variant& preset
 {
     if (!limit || !limit->HasValue(index))
         return {};
-    auto number = [&](double v) { return format.isEmpty() ? singleToString(static_cast<float>(v)) : formatNumber(v, format); };
+    auto number = [&](float v) { return format.isEmpty() ? singleToString(v) : formatLimit(v, format); };
     const float y = limit->Value(index);
     const QString formula = limit->Formula(index);
     if (isPlainFormula(formula))

@@ -266,6 +266,7 @@ protected:
     Ptr<IResultData> newResult(bool initialize) override
     {
         auto result = std::make_shared<TResult>();
+        result->SetOwner(self());
         if (initialize)
             initializeResult(result);
         return result;
