@@ -319,7 +319,8 @@ void GuideToolbar::showJudgement()
     // An earlier result read beside other presets or limits says so, and what judged it.
     const auto* host = dynamic_cast<const TestSetup*>(m_setup.lock().get());
     const QString judgedWith = host && host->earlierJudgedWith() && earlier ? host->earlierJudgedWith()(element) : QString();
-    m_caption->textLabel()->setToolTip(judgedWith);
+    if (QLabel* line = m_caption->textLabel())
+        line->setToolTip(judgedWith);
     QString note;
     if (!judgedWith.isEmpty())
         note = judgedWithOtherNote();
