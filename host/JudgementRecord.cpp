@@ -249,7 +249,9 @@ QList<QStringList> JudgementRecord::presetCells(const Ptr<ITestElement>& element
 {
     const QList<ReadingKind> kinds = readingKinds(element);
     QList<QStringList> cells;
-    for (const auto& [key, value] : m_presets) {
+    for (const auto& preset : m_presets) {
+        const QString& key = preset.first;
+        const float value = preset.second;
         const auto kind = std::find_if(kinds.cbegin(), kinds.cend(), [&](const ReadingKind& k) { return k.key == key; });
         const Ptr<IMeasurement> reading = kind == kinds.cend() ? nullptr : kind->reading;
         const QString caption = reading ? valueOr([&] { return reading->Description(); }, key) : key;
