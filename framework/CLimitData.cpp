@@ -228,6 +228,30 @@ Ptr<IStandardCollection> CLimitData::FindFailedStandards(const Ptr<IMeasurement>
     return failed->Count() == 0 ? nullptr : failed;
 }
 
+QList<float> CLimitData::JudgingBounds(const Ptr<IMeasurement>& measurement, const Ptr<IStandardCollection>& selected)
+{
+    QList<float> bounds;
+    if (!measurement || !selected || !m_standards)
+        return bounds;
+    const QString key4 = measurement->Key().left(4);
+    float preset = 0;
+    ignoreErrors([&] { preset = measurement->PresetValue().toSingle(); });
+    for (int i = 0; i < selected->Count(); ++i) {
+        const Ptr<IStandard> wanted = selected->Item(i);
+        const Ptr<IStandard> own = wanted ? m_standards->Find(0, wanted->AlphaName(), wanted->CompleteName()) : nullptr;
+        for (const Ptr<ILimit>& limit : own ? own->Limits() : QList<Ptr<ILimit>>()) {
+            if (!limit || limit->Key() != key4)
+                continue;
+            const Ptr<IRelativeLimit> relative = query<IRelativeLimit>(limit);
+            for (const int side : {elvHigh, elvLow}) {
+                if (limit->HasValue(side))
+                    bounds.append(relative ? relative->CalculateValue(preset, side) : limit->Value(side));
+            }
+        }
+    }
+    return bounds;
+}
+
 // ---- "ExpectedResult" element and report ---------------------------------------------
 
 void CLimitData::Load(const Ptr<IXmlElement>& in, const Ptr<IProtocolLog>& log)

@@ -3,6 +3,7 @@
 // limits of a new standard, the judgement of a measurement against the selected
 // standards, the "ExpectedResult" element and the limit dialog.
 
+#include <QList>
 #include <QString>
 
 #include "platform/PluginError.h"
@@ -44,6 +45,10 @@ public:
     // Raises what the host's standard objects raise: a judgement that cannot be made
     // is no pass.
     Ptr<IStandardCollection> FindFailedStandards(const Ptr<IMeasurement>& measurement, const Ptr<IStandardCollection>& selected) override;
+    // The limit values a reading is judged against: each side with a value of every
+    // limit of its key in the standards of the selection the test holds, computed
+    // with its preset. A reading printed beside them must not read otherwise.
+    QList<float> JudgingBounds(const Ptr<IMeasurement>& measurement, const Ptr<IStandardCollection>& selected);
 
 private:
     Ptr<IStandardCollection> m_standards;

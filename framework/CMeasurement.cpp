@@ -74,16 +74,18 @@ QString CMeasurement::Description()
 
 // ---- text of values -----------------------------------------------------------
 
-QString CMeasurement::FormatValue(const Variant& value)
+QString CMeasurement::FormatValue(const Variant& value, const QList<float>& bounds)
 {
     if (value.isEmpty() || value.isNull())
         return {};
     if (m_key.left(2) == QLatin1String("::") && m_valueType == evtBoolean)
         return {};
     // The plain charge time may carry its unit in the text; its leading number counts.
-    if (m_key == QLatin1String("CHTI"))
-        return formatWithPattern(Val(value.toString()), m_valueFormat);
-    return formatWithPattern(value, m_valueFormat);
+    const Variant shown = m_key == QLatin1String("CHTI") ? Variant(Val(value.toString())) : value;
+    double reading = 0;
+    if (bounds.isEmpty() || m_valueFormat.isEmpty() || !parseNumber(shown.toString(), &reading))
+        return formatWithPattern(shown, m_valueFormat);
+    return formatJudged(reading, bounds, m_valueFormat);
 }
 
 void CMeasurement::GetDisplayValue(QString& value, std::int32_t& status)
@@ -101,7 +103,7 @@ void CMeasurement::GetDisplayValue(QString& value, std::int32_t& status)
     status = m_status;
 }
 
-QString CMeasurement::GetReportRow(const Ptr<IReport>& report)
+QString CMeasurement::GetReportRow(const Ptr<IReport>& report, const QList<float>& bounds)
 {
     // A report whose flags cannot be read gets no row.
     std::int32_t flags = 0;
@@ -118,7 +120,7 @@ QString CMeasurement::GetReportRow(const Ptr<IReport>& report)
     // The indent belongs to the caption: a caption that cannot be had leaves the cell empty.
     ignoreErrors([&] { caption = QStringLiteral("      ") + report->Translate(kOwnerWord, m_description, {}); });
     ignoreErrors([&] { preset = FormatValue(m_presetValue); });
-    ignoreErrors([&] { value = FormatValue(m_value); });
+    ignoreErrors([&] { value = FormatValue(m_value, bounds); });
     return QLatin1Char('|') + caption + QLatin1Char('|') + preset + QLatin1Char('|') + value + QLatin1Char('|') + m_unit + QLatin1Char(';');
 }
 
@@ -175,7 +177,7 @@ Variant CMeasurement::GetLimitValue(const Ptr<IStandard>& standard, std::int32_t
             return {};
         if ((format & eff::Text) == 0)
             return limit;
-        QString text = formatWithPattern(limit, m_valueFormat);
+        QString text = m_valueFormat.isEmpty() ? formatWithPattern(limit, m_valueFormat) : formatLimit(limit, m_valueFormat);
         if (format & eff::Unit)
             text += QLatin1Char(' ') + unit;
         return text;

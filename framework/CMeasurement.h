@@ -31,7 +31,10 @@ public:
     void SetStatus(std::int32_t status) { m_status = status; }
     // The caption as the creator passed it (a TextRef or a translated text).
     QString RawDescription() const { return m_description; }
-    QString GetReportRow(const Ptr<IReport>& report);
+    // The value cell holds the reading in its format, or with the decimals it was
+    // measured to where that format would put it onto, or across, one of the bounds
+    // (limit values) it was judged against.
+    QString GetReportRow(const Ptr<IReport>& report, const QList<float>& bounds = {});
     // Passed or failed by the limits; failed, and false returned, when the limits
     // cannot be asked.
     bool UpdateStatus(const Ptr<ILimitData>& limits, const Ptr<IStandardCollection>& selected);
@@ -62,7 +65,7 @@ public:
 private:
     bool FindLimitValue(std::int32_t hiLo, const Ptr<IStandard>& standard, bool calculate, float& limit, QString& unit);
     std::int32_t CheckLimit(const Ptr<ILimit>& limit);
-    QString FormatValue(const Variant& value);
+    QString FormatValue(const Variant& value, const QList<float>& bounds = {});
 
     QString m_key;
     QString m_description;

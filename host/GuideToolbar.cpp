@@ -316,8 +316,15 @@ void GuideToolbar::showJudgement()
     // A failed status has its own reason; a test yet to run or passed is told that
     // nothing checks its readings.
     const std::int16_t status = m_caption->Status();
+    // An earlier result read beside other presets or limits says so, and what judged it.
+    const auto* host = dynamic_cast<const TestSetup*>(m_setup.lock().get());
+    const QString judgedWith = host && host->earlierJudgedWith() && earlier ? host->earlierJudgedWith()(element) : QString();
+    if (QLabel* line = m_caption->textLabel())
+        line->setToolTip(judgedWith);
     QString note;
-    if (!recorded && holdsJudgedReadings(element))
+    if (!judgedWith.isEmpty())
+        note = judgedWithOtherNote();
+    else if (!recorded && holdsJudgedReadings(element))
         note = unrecordedJudgementNote(element);
     else if ((status == 0 || status == 1) && judgedByNoLimit(element, judged))
         note = noLimitsNote();

@@ -51,6 +51,11 @@ QString unrecordedNote()
     return QStringLiteral("judged against unrecorded standards");
 }
 
+QString judgedWithOtherNote()
+{
+    return QStringLiteral("judged with other settings or limits");
+}
+
 QString unrecordedJudgementNote(const Ptr<ITestElement>& element)
 {
     const bool passed = valueOr([&] { return deref(deref(element).Result()).Status() == emsPassed; }, false);

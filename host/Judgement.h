@@ -19,6 +19,10 @@ QString noLimitsNote();
 // judged it (a sequence saved before the host kept such records).
 QString unrecordedNote();
 
+// Shown beside the status of a result whose presets or limits in the sequence now
+// differ from those that judged it, or cannot be read.
+QString judgedWithOtherNote();
+
 // Said beside a passed or failed result that nothing records the judging standards
 // of: for a pass, that no limit judged it where none of the element's own standards
 // gives its readings one (nothing can have judged them then); else unrecordedNote.

@@ -60,7 +60,7 @@ QString limitCellText(const Ptr<ILimit>& limit, int index, const Variant& preset
 {
     if (!limit || !limit->HasValue(index))
         return {};
-    auto number = [&](double v) { return format.isEmpty() ? singleToString(static_cast<float>(v)) : formatNumber(v, format); };
+    auto number = [&](float v) { return format.isEmpty() ? singleToString(v) : formatLimit(v, format); };
     const float y = limit->Value(index);
     const QString formula = limit->Formula(index);
     if (isPlainFormula(formula))
@@ -70,6 +70,21 @@ QString limitCellText(const Ptr<ILimit>& limit, int index, const Variant& preset
     // Without a preset the formula itself is the most useful text: "X+(X*15.0%)".
     QString text = formula;
     return text.replace(QLatin1Char('Y'), number(y));
+}
+
+// Where a fault stands, for the message: " (FILE, line N)" when known.
+QString at(const Ptr<IXmlElement>& element)
+{
+    const QString where = xmlLocation(element);
+    return where.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(where);
+}
+
+Ptr<IXmlElement> made(IXmlDocument& doc, const QString& name)
+{
+    auto element = doc.CreateElement(name);
+    if (!element)
+        raiseError(vberr::ObjectNotSet, kCollectionSource, QStringLiteral("The document could not make the element \"%1\" of the standards.").arg(name));
+    return element;
 }
 
 QList<Ptr<ILimit>> limitsOfKey(const Ptr<IStandard>& standard, const QString& key)
@@ -176,6 +191,12 @@ float Limit::CalculateValue(float preset, int index)
     return limitFor(index, preset);
 }
 
+QString canonicalLimitFormula(const QString& formula)
+{
+    const QString f = normalisedFormula(formula);
+    return f.isEmpty() ? QStringLiteral("Y") : f;
+}
+
 bool isKnownLimitFormula(const QString& formula)
 {
     const QString f = normalisedFormula(formula);
@@ -270,6 +291,84 @@ Ptr<IStandard> Standard::Copy()
     return c;
 }
 
+void loadLimits(IXmlElement& element, Standard& standard)
+{
+    const QString alpha = standard.AlphaName();
+    const auto limits = element.Children();
+    int count = 0;
+    for (int j = 0; j < limits->Count(); ++j) {
+        const auto le = limits->Item(j);
+        if (le->TagName() != QLatin1String("Limit"))
+            continue;
+        if (++count > kMaxLimitsPerStandard)
+            raiseError(vberr::Overflow, kCollectionSource,
+                QStringLiteral("The standard \"%1\"%2 holds more than %3 limits. Check that it is the right file.")
+                    .arg(alpha, at(le))
+                    .arg(kMaxLimitsPerStandard));
+        const QString key = le->GetAttribute(QStringLiteral("Key"));
+        QString formulas[2];
+        std::optional<float> values[2];
+        for (int index : {elvHigh, elvLow}) {
+            const auto be = le->FindChild(QLatin1String(kIndexNames[index]), 0);
+            if (!be)
+                continue;
+            formulas[index] = be->GetAttribute(QStringLiteral("Formula"));
+            // A formula that cannot be computed would be judged as its bare value.
+            if (!isKnownLimitFormula(formulas[index]))
+                raiseError(vberr::InvalidProcedureCall, kCollectionSource,
+                    QStringLiteral("The %1 formula \"%2\" of the limit %3 of the standard \"%4\"%5 is none that a limit computes (%6). "
+                                   "Correct it in the file or remove it.")
+                        .arg(QLatin1String(kIndexNames[index]), formulas[index].left(40), key, alpha, at(be), kKnownFormulas));
+            const QString text = be->GetAttribute(QStringLiteral("Value"));
+            if (text.isEmpty())
+                continue;
+            // A value that cannot be read would leave its side unjudged, and every
+            // reading would pass it: the standard is refused instead.
+            double v = 0;
+            const bool number = parseNumber(text, &v);
+            float single = 0;
+            if (number && valueOr([&] { single = CSng(v); return true; }, false)) {
+                values[index] = single;
+                continue;
+            }
+            raiseError(number ? vberr::Overflow : vberr::TypeMismatch, kCollectionSource,
+                QStringLiteral("The %1 value \"%2\" of the limit %3 of the standard \"%4\"%5 is not a number of at most 3.4E+38 in size "
+                               "with \".\" as the decimal separator. Correct it in the file or remove it.")
+                    .arg(QLatin1String(kIndexNames[index]), text.left(40), key, alpha, at(be)));
+        }
+        auto limit = std::make_shared<Limit>();
+        limit->Initialize(key, le->GetAttribute(QStringLiteral("Unit")), formulas[0], formulas[1]);
+        for (int index : {elvHigh, elvLow})
+            if (values[index])
+                limit->SetValue(index, *values[index]);
+        standard.AddLimit(limit);
+    }
+}
+
+void saveLimits(IXmlDocument& doc, IStandard& standard, IXmlElement& element)
+{
+    for (const auto& limit : standard.Limits()) {
+        auto le = made(doc, QStringLiteral("Limit"));
+        le->SetAttribute(QStringLiteral("Key"), limit->Key());
+        le->SetAttribute(QStringLiteral("Unit"), limit->Unit());
+        const auto ownLimit = std::dynamic_pointer_cast<Limit>(limit);
+        for (int index : {elvHigh, elvLow}) {
+            const bool hasValue = limit->HasValue(index);
+            // Each side's formula as it was given: a file keeps what it held.
+            const QString formula = ownLimit ? ownLimit->ownFormula(index) : limit->Formula(index);
+            if (!hasValue && formula.isEmpty())
+                continue;
+            auto be = made(doc, QLatin1String(kIndexNames[index]));
+            if (hasValue)
+                be->SetAttribute(QStringLiteral("Value"), singleToExactString(limit->Value(index)));
+            if (!formula.isEmpty())
+                be->SetAttribute(QStringLiteral("Formula"), formula);
+            le->AppendChild(be);
+        }
+        element.AppendChild(le);
+    }
+}
+
 // ---- collection -------------------------------------------------------------
 
 Ptr<IStandard> StandardCollection::Item(int index)
@@ -324,11 +423,6 @@ void StandardCollection::Load(const Ptr<IXmlElement>& element, const Ptr<IProtoc
 {
     if (!element)
         raiseError(vberr::ObjectNotSet, kCollectionSource, QStringLiteral("No element was given to read the standards from."));
-    // Where a fault stands, for the message: "(FILE, line N)" when known.
-    auto at = [](const Ptr<IXmlElement>& e) {
-        const QString where = xmlLocation(e);
-        return where.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(where);
-    };
     const auto standards = element->Children();
     for (int i = 0; i < standards->Count(); ++i) {
         const auto se = standards->Item(i);
@@ -347,55 +441,7 @@ void StandardCollection::Load(const Ptr<IXmlElement>& element, const Ptr<IProtoc
         const QString flags = se->GetAttribute(QStringLiteral("Flags"));
         standard->SetNames(alpha, complete,
             flags.isEmpty() ? 0 : storedLong(flags, QStringLiteral("The Flags of standard \"%1\"").arg(alpha), kCollectionSource));
-        const auto limits = se->Children();
-        int count = 0;
-        for (int j = 0; j < limits->Count(); ++j) {
-            const auto le = limits->Item(j);
-            if (le->TagName() != QLatin1String("Limit"))
-                continue;
-            if (++count > kMaxLimitsPerStandard)
-                raiseError(vberr::Overflow, kCollectionSource,
-                    QStringLiteral("The standard \"%1\"%2 holds more than %3 limits. Check that it is the right file.")
-                        .arg(alpha, at(le))
-                        .arg(kMaxLimitsPerStandard));
-            const QString key = le->GetAttribute(QStringLiteral("Key"));
-            QString formulas[2];
-            std::optional<float> values[2];
-            for (int index : {elvHigh, elvLow}) {
-                const auto be = le->FindChild(QLatin1String(kIndexNames[index]), 0);
-                if (!be)
-                    continue;
-                formulas[index] = be->GetAttribute(QStringLiteral("Formula"));
-                // A formula that cannot be computed would be judged as its bare value.
-                if (!isKnownLimitFormula(formulas[index]))
-                    raiseError(vberr::InvalidProcedureCall, kCollectionSource,
-                        QStringLiteral("The %1 formula \"%2\" of the limit %3 of the standard \"%4\"%5 is none that a limit computes (%6). "
-                                       "Correct it in the file or remove it.")
-                            .arg(QLatin1String(kIndexNames[index]), formulas[index].left(40), key, alpha, at(be), kKnownFormulas));
-                const QString text = be->GetAttribute(QStringLiteral("Value"));
-                if (text.isEmpty())
-                    continue;
-                // A value that cannot be read would leave its side unjudged, and every
-                // reading would pass it: the standard is refused instead.
-                double v = 0;
-                const bool number = parseNumber(text, &v);
-                float single = 0;
-                if (number && valueOr([&] { single = CSng(v); return true; }, false)) {
-                    values[index] = single;
-                    continue;
-                }
-                raiseError(number ? vberr::Overflow : vberr::TypeMismatch, kCollectionSource,
-                    QStringLiteral("The %1 value \"%2\" of the limit %3 of the standard \"%4\"%5 is not a number of at most 3.4E+38 in size "
-                                   "with \".\" as the decimal separator. Correct it in the file or remove it.")
-                        .arg(QLatin1String(kIndexNames[index]), text.left(40), key, alpha, at(be)));
-            }
-            auto limit = std::make_shared<Limit>();
-            limit->Initialize(key, le->GetAttribute(QStringLiteral("Unit")), formulas[0], formulas[1]);
-            for (int index : {elvHigh, elvLow})
-                if (values[index])
-                    limit->SetValue(index, *values[index]);
-            standard->AddLimit(limit);
-        }
+        loadLimits(*se, *standard);
         append(standard);
     }
 }
@@ -416,38 +462,13 @@ Ptr<IXmlElement> StandardCollection::Save(const Ptr<IXmlDocument>& doc)
                     QStringLiteral("The limits hold the standard \"%1\" (%2) twice; remove one before saving.").arg(s->AlphaName(), s->CompleteName()));
         }
     }
-    auto make = [&](const QString& name) {
-        auto e = doc->CreateElement(name);
-        if (!e)
-            raiseError(vberr::ObjectNotSet, kCollectionSource, QStringLiteral("The document could not make the element \"%1\" of the standards.").arg(name));
-        return e;
-    };
     for (const auto& standard : m_standards) {
-        auto se = make(QStringLiteral("Standard"));
+        auto se = made(*doc, QStringLiteral("Standard"));
         se->SetAttribute(QStringLiteral("Alpha"), standard->AlphaName());
         se->SetAttribute(QStringLiteral("Complete"), standard->CompleteName());
         auto own = std::dynamic_pointer_cast<Standard>(standard);
         se->SetAttribute(QStringLiteral("Flags"), QString::number(own ? own->flags() : 0));
-        for (const auto& limit : standard->Limits()) {
-            auto le = make(QStringLiteral("Limit"));
-            le->SetAttribute(QStringLiteral("Key"), limit->Key());
-            le->SetAttribute(QStringLiteral("Unit"), limit->Unit());
-            const auto ownLimit = std::dynamic_pointer_cast<Limit>(limit);
-            for (int index : {elvHigh, elvLow}) {
-                const bool hasValue = limit->HasValue(index);
-                // Each side's formula as it was given: a file keeps what it held.
-                const QString formula = ownLimit ? ownLimit->ownFormula(index) : limit->Formula(index);
-                if (!hasValue && formula.isEmpty())
-                    continue;
-                auto be = make(QLatin1String(kIndexNames[index]));
-                if (hasValue)
-                    be->SetAttribute(QStringLiteral("Value"), singleToExactString(limit->Value(index)));
-                if (!formula.isEmpty())
-                    be->SetAttribute(QStringLiteral("Formula"), formula);
-                le->AppendChild(be);
-            }
-            se->AppendChild(le);
-        }
+        saveLimits(*doc, *standard, *se);
         root->AppendChild(se);
     }
     return root;

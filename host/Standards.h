@@ -90,6 +90,8 @@ class RelativeLimit : public Limit {};
 // "Y", "X+Y", "X+(X*Y%)" (blanks and letter case aside) or empty: the formulas a
 // limit computes. Any other is refused wherever it would be taken.
 bool isKnownLimitFormula(const QString& formula);
+// A formula as it computes: without blanks, in capitals, "Y" for none.
+QString canonicalLimitFormula(const QString& formula);
 
 // Evaluates a limit formula with X the preset and Y the limit value; an empty
 // formula is the value itself. Raises for a formula that is not known: a limit
@@ -160,5 +162,11 @@ private:
 
 // A copy of any limit, ours or another's.
 Ptr<ILimit> copyLimit(const Ptr<ILimit>& limit);
+
+// The limits of a standard in their saved form, the "Limit" children of its
+// element; a record of what judged a result keeps them in the same form. Reading
+// refuses what the collection's Load refuses, naming the file and line.
+void loadLimits(IXmlElement& element, Standard& standard);
+void saveLimits(IXmlDocument& doc, IStandard& standard, IXmlElement& element);
 
 } // namespace kelto::host

@@ -81,6 +81,11 @@ public:
     using EarlierJudgement = std::function<Ptr<IStandardCollection>(const Ptr<ITestElement>& element)>;
     void setEarlierJudgement(EarlierJudgement judgement) { m_earlierJudgement = std::move(judgement); }
     const EarlierJudgement& earlierJudgement() const { return m_earlierJudgement; }
+    // What judged that result, where its presets or limits now differ from those;
+    // empty where they do not.
+    using EarlierJudgedWith = std::function<QString(const Ptr<ITestElement>& element)>;
+    void setEarlierJudgedWith(EarlierJudgedWith judgedWith) { m_earlierJudgedWith = std::move(judgedWith); }
+    const EarlierJudgedWith& earlierJudgedWith() const { return m_earlierJudgedWith; }
     // Every navigation code set, in order.
     const QList<std::int32_t>& navigations() const { return m_navigations; }
 
@@ -91,6 +96,7 @@ private:
     Ptr<IStandardCollection> m_selected;
     Ptr<host::MtiDatabase> m_database;
     EarlierJudgement m_earlierJudgement;
+    EarlierJudgedWith m_earlierJudgedWith;
     // The elements keep the setup while they run: the setup only remembers them,
     // so that neither keeps the other alive.
     static QList<Ptr<ITestElement>> strong(const QList<std::weak_ptr<ITestElement>>& elements)

@@ -62,8 +62,8 @@ public:
     static constexpr int kMaxXmlAttributes = 256; // on one element
     // Elements, attributes, comments, CDATA sections and processing instructions;
     // at most about 300 MB as a DOM. A sequence of a thousand of the largest tests
-    // with their results (a battery test of twenty readings, about 210 each)
-    // holds some 210,000.
+    // with their results and what judged them (a battery test of twenty readings,
+    // about 225 each) holds some 225,000.
     static constexpr qint64 kMaxXmlNodes = 250000;
 
     XmlDocument();

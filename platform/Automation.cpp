@@ -312,7 +312,10 @@ bool parseNumber(const QString& text, double* value)
     }
 }
 
-QString formatNumber(double value, const QString& format)
+namespace {
+
+// The decimals a display format gives.
+int formatDecimals(const QString& format)
 {
     const int point = format.indexOf(QLatin1Char('.'));
     int decimals = 0;
@@ -320,6 +323,32 @@ QString formatNumber(double value, const QString& format)
         for (int i = point + 1; i < format.size() && (format[i] == QLatin1Char('0') || format[i] == QLatin1Char('#')); ++i)
             ++decimals;
     }
+    return decimals;
+}
+
+// The decimals of a number's automation text ("15.4": 1, "2.5E-05": 6).
+int decimalsOf(const QString& text)
+{
+    const int e = text.indexOf(QLatin1Char('E'));
+    const QString mantissa = e < 0 ? text : text.left(e);
+    const int point = mantissa.indexOf(QLatin1Char('.'));
+    int decimals = point < 0 ? 0 : static_cast<int>(mantissa.size()) - point - 1;
+    if (e >= 0)
+        decimals -= text.mid(e + 1).toInt();
+    // Beyond what a Double holds, more digits say nothing.
+    return std::clamp(decimals, 0, 17);
+}
+
+// The number a display text stands for.
+float shownValue(const QString& shown, float otherwise)
+{
+    double value = 0;
+    return parseNumber(QString(shown).remove(QLatin1Char(' ')), &value) ? static_cast<float>(value) : otherwise;
+}
+
+QString formatNumber(double value, const QString& format, int decimals)
+{
+    const int point = format.indexOf(QLatin1Char('.'));
     const QString integerPart = point >= 0 ? format.left(point) : format;
     const bool grouped = integerPart.contains(QLatin1Char(' ')) && integerPart.count(QLatin1Char('#')) + integerPart.count(QLatin1Char('0')) >= 2;
 
@@ -370,6 +399,34 @@ QString formatNumber(double value, const QString& format)
     if (negative && !allZero)
         out.prepend(QLatin1Char('-'));
     return out;
+}
+
+} // namespace
+
+QString formatNumber(double value, const QString& format)
+{
+    return formatNumber(value, format, formatDecimals(format));
+}
+
+QString formatLimit(float limit, const QString& format)
+{
+    const QString shown = formatNumber(limit, format);
+    if (shownValue(shown, limit) == limit)
+        return shown;
+    return formatNumber(limit, format, std::max(formatDecimals(format), decimalsOf(singleToString(limit))));
+}
+
+QString formatJudged(double reading, const QList<float>& bounds, const QString& format)
+{
+    const QString shown = formatNumber(reading, format);
+    const float judged = static_cast<float>(reading);
+    const float read = shownValue(shown, judged);
+    const auto side = [](float value, float bound) { return (value > bound) - (value < bound); };
+    for (const float bound : bounds) {
+        if (side(read, bound) != side(judged, bound))
+            return formatNumber(reading, format, std::max(formatDecimals(format), decimalsOf(doubleToString(reading))));
+    }
+    return shown;
 }
 
 } // namespace kelto

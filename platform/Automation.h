@@ -3,6 +3,7 @@
 // rounding, text of numbers and the display formats. All locale-independent: a
 // decimal comma in saved data or in an analyser reply is never accepted.
 
+#include <QList>
 #include <QString>
 #include <cstdint>
 
@@ -56,5 +57,15 @@ bool parseNumber(const QString& text, double* value);
 // the digits after the "." in the format, a group separator when the format has a
 // "# ##" group (written as a blank), rounding half away from zero.
 QString formatNumber(double value, const QString& format);
+
+// A limit in a display format, with the decimals it holds where the format would
+// round it ("73.5" in "0", never "74"): a reading printed beside it then compares
+// with it as it was judged.
+QString formatLimit(float limit, const QString& format);
+// A reading in a display format, unless that text would stand on another side of
+// one of the bounds it was judged against than the reading does, or on one it is
+// not on (15.4 against a high limit of 15 would read "15"); then with the decimals
+// it was measured to (its automation text). Compared in single precision, as judged.
+QString formatJudged(double reading, const QList<float>& bounds, const QString& format);
 
 } // namespace kelto

@@ -270,6 +270,7 @@ protected:
     Ptr<IResultData> newResult(bool initialize) override
     {
         auto result = std::make_shared<TResult>();
+        result->SetOwner(self());
         if (initialize)
             initializeResult(result);
         return result;

@@ -1,5 +1,6 @@
 #include "results/CResultBase.h"
 
+#include "framework/CLimitData.h"
 #include "framework/FDialogWrapper.h"
 #include "framework/HostServices.h"
 #include "platform/Automation.h"
@@ -146,6 +147,8 @@ Ptr<ITestFilter> CResultBase::filterOf(const Ptr<ITestElement>& owner)
 
 void CResultBase::evaluateAgainstLimits(const Ptr<ITestElement>& iteOwner, const Ptr<IStandardCollection>& iscSelected, bool fNA)
 {
+    if (iteOwner)
+        m_owner = iteOwner;
     if (fNA) {
         mlStatus = emsNotApplicable;
     } else {
@@ -343,13 +346,22 @@ void CResultBase::GetReportHeader(const Ptr<IReport>& report, QString& format, Q
     format = reportColumnFormat(width);
 }
 
-QString CResultBase::GetReportRows(const Ptr<IReport>& report, const Ptr<ITestSetup>&)
+QString CResultBase::GetReportRows(const Ptr<IReport>& report, const Ptr<ITestSetup>& setup)
 {
     QString rows;
     if (!report || !mcolMeasurements)
         return rows;
-    for (const Ptr<CMeasurement>& measurement : mcolMeasurements->items())
-        ignoreErrors([&] { rows += measurement->GetReportRow(report); });
+    // Each reading is printed beside the limits of the standards the report is
+    // printed with, and must not read otherwise than it was judged against them.
+    Ptr<CLimitData> limits;
+    Ptr<IStandardCollection> selected;
+    ignoreErrors([&] { limits = query<CLimitData>(deref(m_owner.lock(), location()).Limits()); });
+    ignoreErrors([&] { selected = deref(setup, location()).SelectedStandards(); });
+    for (const Ptr<CMeasurement>& measurement : mcolMeasurements->items()) {
+        QList<float> bounds;
+        ignoreErrors([&] { bounds = limits ? limits->JudgingBounds(measurement, selected) : bounds; });
+        ignoreErrors([&] { rows += measurement->GetReportRow(report, bounds); });
+    }
     return rows;
 }
 

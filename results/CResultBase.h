@@ -61,6 +61,9 @@ public:
     void SetMTIID(std::int32_t id) { mlMTIID = id; }
     // The text saved with the status: why a run was failed without being judged.
     QString StatusText() const { return msStatusText; }
+    // The element that holds the result: its readings are printed beside its limits.
+    // The element sets it when it makes the result, and a judgement by it too.
+    void SetOwner(const Ptr<ITestElement>& owner) { m_owner = owner; }
     // The measurement under a key, for the library's own views and tests; null when absent.
     Ptr<CMeasurement> FindMeasurement(const QString& key) const;
 
@@ -124,6 +127,7 @@ private:
     QString GetReportRows(const Ptr<IReport>& report, const Ptr<ITestSetup>& setup);
 
     ResultIdentity m_identity;
+    std::weak_ptr<ITestElement> m_owner; // the element holds the result
 };
 
 } // namespace kelto

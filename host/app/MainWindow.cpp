@@ -275,6 +275,7 @@ MainWindow::MainWindow(PlugInHost& host, QWidget* parent) : QMainWindow(parent),
     m_sequence.setAnalyserRecords(setup->analyserRecords());
     // The guide shows a result from an earlier run by what judged it.
     setup->setEarlierJudgement([this](const Ptr<ITestElement>& element) { return m_sequence.judgedAgainst(element); });
+    setup->setEarlierJudgedWith([this](const Ptr<ITestElement>& element) { return judgedWith(element); });
     m_setup = setup;
     fillTests();
     fillStandards();
@@ -321,6 +322,12 @@ Ptr<IStandardCollection> MainWindow::selectedStandards()
 Ptr<IStandardCollection> MainWindow::judgedAgainst(const Ptr<ITestElement>& element)
 {
     return m_sequence.standardsShownFor(element, selectedStandards());
+}
+
+QString MainWindow::judgedWith(const Ptr<ITestElement>& element) const
+{
+    const JudgementRecord* other = m_sequence.judgedWithOther(element);
+    return other ? QStringLiteral("Judged with:\n") + other->describe(element) : QString();
 }
 
 void MainWindow::runFrom(int row)
@@ -464,6 +471,7 @@ void MainWindow::showSequence()
         if (!unread.isEmpty())
             title += QStringLiteral("  (%1)").arg(unread);
         auto* item = new QListWidgetItem(title, m_sequenceList);
+        item->setToolTip(judgedWith(element));
         if (m_host.ok())
             item->setIcon(QIcon(m_host.plugIn()->Icon(element->TestID(), 0, 0)));
     }
@@ -696,10 +704,10 @@ bool MainWindow::mayClearResult(const Ptr<ITestElement>& element, const QString&
     // A run that took no reading leaves an empty result beside the one the file held.
     const QString status = m_sequence.keepsResultNotRead(element) ? QStringLiteral("not read from the file")
                                                                   : m_sequence.statusText(element, selectedStandards());
-    const int answer = MsgBox(QStringLiteral("\"%1\" holds the result of a run (%2), measured and judged with its present settings and "
-                                             "limits. %3 clears that result; a new run measures it again.\nClear the result? No keeps it "
-                                             "and changes nothing.")
-                                  .arg(elementTitle(element), status, change),
+    const QString judged = m_sequence.judgedWithOther(element) ? QString() : QStringLiteral(", measured and judged with its present settings and limits");
+    const int answer = MsgBox(QStringLiteral("\"%1\" holds the result of a run (%2)%3. %4 clears that result; a new run measures it again.\n"
+                                             "Clear the result? No keeps it and changes nothing.")
+                                  .arg(elementTitle(element), status, judged, change),
         mb::YesNo | mb::Question, QStringLiteral("Kelto"));
     return answer == mb::Yes;
 }

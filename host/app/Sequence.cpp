@@ -21,7 +21,6 @@ const QString kItem = QStringLiteral("Item");
 const QString kResultItem = QStringLiteral("ResultItem");
 const QString kSource = QStringLiteral("Kelto.Sequence");
 const QString kJudgedAgainst = QStringLiteral("JudgedAgainst");
-const QString kStandard = QStringLiteral("Standard");
 
 bool evaluated(const Ptr<IResultData>& result)
 {
@@ -32,37 +31,6 @@ bool evaluated(const Ptr<IResultData>& result)
 Ptr<IResultData> resultOf(const Ptr<ITestElement>& element)
 {
     return valueOr([&] { return element->Result(); }, Ptr<IResultData>());
-}
-
-Ptr<IXmlElement> judgedAgainstElement(XmlDocument& doc, IStandardCollection& standards)
-{
-    const Ptr<IXmlElement> judged = doc.CreateElement(kJudgedAgainst);
-    for (int i = 0; i < standards.Count(); ++i) {
-        IStandard& standard = deref(standards.Item(i), kSource);
-        const Ptr<IXmlElement> named = doc.CreateElement(kStandard);
-        deref(named, kSource).SetAttribute(QStringLiteral("Alpha"), standard.AlphaName());
-        named->SetAttribute(QStringLiteral("Complete"), standard.CompleteName());
-        deref(judged, kSource).AppendChild(named);
-    }
-    return judged;
-}
-
-Ptr<IStandardCollection> readJudgedAgainst(IXmlElement& judged)
-{
-    auto standards = std::make_shared<StandardCollection>();
-    QSet<QStringList> seen;
-    const auto children = judged.Children();
-    for (int i = 0; i < children->Count(); ++i) {
-        const Ptr<IXmlElement> named = children->Item(i);
-        const QStringList names{named->GetAttribute(QStringLiteral("Alpha")), named->GetAttribute(QStringLiteral("Complete"))};
-        if (named->TagName() != kStandard || seen.contains(names))
-            continue;
-        seen.insert(names);
-        auto standard = std::make_shared<Standard>();
-        standard->SetNames(names[0], names[1], 1);
-        standards->Add(standard);
-    }
-    return standards;
 }
 
 // Why a part of an item could not be read: the error its load raised, or the first
@@ -300,8 +268,8 @@ bool Sequence::save(const QString& file, QString* error) const
                 if (const Ptr<IXmlElement> stored = unread->stored->FindChild(kJudgedAgainst))
                     judged = copyInto(*doc, stored);
             }
-            if (const Ptr<IStandardCollection> standards = judgedAgainst(element))
-                judged = judgedAgainstElement(*doc, *standards);
+            if (const JudgementRecord* record = judgementOf(element))
+                judged = record->write(*doc);
             item->AppendChild(saved);
             if (judged)
                 item->AppendChild(judged);
@@ -442,9 +410,14 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
                 }
             }
             loaded.append(element);
-            if (const Ptr<IXmlElement> judged = item->FindChild(kJudgedAgainst); judged && evaluated(resultOf(element)))
-                judgements.insert(element.get(), {element, resultOf(element), readJudgedAgainst(*judged)});
-            if (testProblem.isEmpty() && resultProblem.isEmpty())
+            QString judgementProblem;
+            if (const Ptr<IXmlElement> judged = item->FindChild(kJudgedAgainst); judged && evaluated(resultOf(element))) {
+                JudgementRecord record;
+                judgementProblem = readPart([&] { record = JudgementRecord::read(*judged); });
+                if (judgementProblem.isEmpty())
+                    judgements.insert(element.get(), {element, resultOf(element), record});
+            }
+            if (testProblem.isEmpty() && resultProblem.isEmpty() && judgementProblem.isEmpty())
                 continue;
             const QString where = QStringLiteral("Item %1 (TestID \"%2\", line %3) of %4")
                                       .arg(QString::number(position), testIdText, QString::number(lineOf(item)), file);
@@ -456,6 +429,10 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
                 problems << QStringLiteral("%1: its result cannot be read (%2); the test is listed without it, and a save keeps the "
                                            "file's result until the test is run again.")
                                 .arg(where, resultProblem);
+            if (!judgementProblem.isEmpty())
+                problems << QStringLiteral("%1: what judged its result cannot be read (%2); the result is shown as judged against "
+                                           "unrecorded standards, and a save keeps the item as the file holds it until the test is changed or run.")
+                                .arg(where, judgementProblem);
             unreadItems.append({element, item, resultProblem.isEmpty() ? nullptr : storedResult, savedFormOf(element),
                 resultProblem.isEmpty() ? QStringLiteral("not read whole from the file") : QStringLiteral("result not read from the file")});
         }
@@ -507,10 +484,10 @@ void Sequence::recordJudgement(const Ptr<ITestElement>& element, const Ptr<IStan
         for (auto it = m_judgements.begin(); it != m_judgements.end();)
             it = it->element.expired() ? m_judgements.erase(it) : std::next(it);
     }
-    m_judgements.insert(element.get(), {element, resultOf(element), standardsJudging(element, selected)});
+    m_judgements.insert(element.get(), {element, resultOf(element), JudgementRecord::taken(element, selected)});
 }
 
-Ptr<IStandardCollection> Sequence::judgedAgainst(const Ptr<ITestElement>& element) const
+const JudgementRecord* Sequence::judgementOf(const Ptr<ITestElement>& element) const
 {
     const Ptr<IResultData> result = element ? resultOf(element) : nullptr;
     if (!evaluated(result))
@@ -519,7 +496,34 @@ Ptr<IStandardCollection> Sequence::judgedAgainst(const Ptr<ITestElement>& elemen
     // A record holds for the result it was made for, not for one that replaced it.
     if (found == m_judgements.constEnd() || found->element.lock() != element || found->result.lock() != result)
         return nullptr;
-    return found->standards;
+    return &found->record;
+}
+
+Ptr<IStandardCollection> Sequence::judgedAgainst(const Ptr<ITestElement>& element) const
+{
+    const JudgementRecord* record = judgementOf(element);
+    if (!record)
+        return nullptr;
+    // The present limits of no standard judged a result read beside other ones.
+    return judgedWithOther(element) ? std::make_shared<StandardCollection>() : record->standards();
+}
+
+const JudgementRecord* Sequence::judgedWithOther(const Ptr<ITestElement>& element) const
+{
+    const JudgementRecord* record = judgementOf(element);
+    return record && holdsJudgedReadings(element) && record->differsFrom(element) ? record : nullptr;
+}
+
+QStringList Sequence::otherJudgements() const
+{
+    QStringList texts;
+    for (int i = 0; i < m_elements.size(); ++i) {
+        if (judgedWithOther(m_elements[i]))
+            texts << QStringLiteral("Test %1 of the sequence (%2): its result was judged with other settings or limits than the file holds "
+                                    "now; it is printed with those that judged it.")
+                         .arg(QString::number(i + 1), elementTitle(m_elements[i]));
+    }
+    return texts;
 }
 
 Ptr<IStandardCollection> Sequence::standardsShownFor(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& otherwise) const
@@ -532,9 +536,11 @@ Ptr<IStandardCollection> Sequence::standardsShownFor(const Ptr<ITestElement>& el
 
 QString Sequence::statusText(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& otherwise) const
 {
-    if (holdsJudgedReadings(element) && !judgedAgainst(element)) {
+    const bool other = judgedWithOther(element);
+    if (other || (holdsJudgedReadings(element) && !judgementOf(element))) {
         const bool passed = valueOr([&] { return resultOf(element)->Status(); }, 0) == emsPassed;
-        return QStringLiteral("%1 (%2)").arg(passed ? QStringLiteral("passed") : QStringLiteral("failed"), unrecordedJudgementNote(element));
+        return QStringLiteral("%1 (%2)").arg(passed ? QStringLiteral("passed") : QStringLiteral("failed"),
+            other ? judgedWithOtherNote() : unrecordedJudgementNote(element));
     }
     return resultStatusText(element, standardsShownFor(element, otherwise));
 }

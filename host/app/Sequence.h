@@ -2,11 +2,13 @@
 // A test sequence: the test elements a technician runs in order, kept in an XML
 // file. Each element is stored in its own saved form, wrapped with its test id so
 // that the plug-in can create the element again before it loads it, and followed by
-// the standards its result was judged against when it holds one (passed or failed):
+// by what judged its result when it holds one (passed or failed): the standards,
+// the presets and the limits (JudgementRecord.h):
 //
 //   <TestSequence PlugIn="TarvoX">
 //     <Item TestID="300"> ...the element's saved form...
-//       <JudgedAgainst><Standard Alpha="IEC 60601-2-4" Complete="..."/></JudgedAgainst>
+//       <JudgedAgainst Values="True"><Standard Alpha="IEC 60601-2-4" Complete="...">
+//         <Limit Key="CHTI" Unit="s"><High Value="15"/></Limit></Standard></JudgedAgainst>
 //     </Item>
 //     <AnalyserRecords>
 //       <Record ID="1" Owner="TarvoX" Model="Tarvo" SerialNumber="S-111" Firmware="2.13"/>
@@ -15,7 +17,9 @@
 //
 // An empty "JudgedAgainst" says that none of the element's standards judged the
 // result. A result without one (saved before the host kept this record) is shown as
-// judged against standards nobody recorded, and printed without limits.
+// judged against standards nobody recorded, and printed without limits. A result
+// whose presets or limits in the file are not those that judged it is shown as
+// judged with other settings or limits, and printed with those that judged it.
 //
 // A result names the analyser that measured it by a record id ("MTI"); the file
 // carries each record its results name, under the id they name it by.
@@ -26,6 +30,7 @@
 #include <QStringList>
 #include <memory>
 
+#include "host/JudgementRecord.h"
 #include "host/TestSetup.h"
 #include "platform/interfaces/PlugIn.h"
 #include "platform/interfaces/TestElement.h"
@@ -67,11 +72,18 @@ public:
     bool keepsResultNotRead(const Ptr<ITestElement>& element) const;
 
     // After a run has judged the element's result against the selection: the standards
-    // of the selection the element holds are those its result was judged against.
+    // of the selection the element holds, with their limits and the result's presets,
+    // are what judged it.
     void recordJudgement(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& selected);
-    // The standards the element's present result was judged against; null when it
+    // The standards whose present limits judged the element's present result; none
+    // where its presets or limits now differ from those that judged it; null when it
     // holds no passed or failed result, or when nothing recorded them.
     Ptr<IStandardCollection> judgedAgainst(const Ptr<ITestElement>& element) const;
+    // What judged the element's present result, where its presets or limits now
+    // differ from those (null otherwise).
+    const JudgementRecord* judgedWithOther(const Ptr<ITestElement>& element) const;
+    // One text for each element of the sequence whose result judgedWithOther names.
+    QStringList otherJudgements() const;
     // The standards a view shows the element by: for a passed or failed result those
     // it was judged against (none when unrecorded), for any other the given ones.
     Ptr<IStandardCollection> standardsShownFor(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& otherwise) const;
@@ -96,8 +108,10 @@ private:
     struct Judgement {
         std::weak_ptr<ITestElement> element;
         std::weak_ptr<IResultData> result;
-        Ptr<IStandardCollection> standards;
+        JudgementRecord record;
     };
+    // The record of the element's present passed or failed result; null when none.
+    const JudgementRecord* judgementOf(const Ptr<ITestElement>& element) const;
 
     QList<Ptr<ITestElement>> m_elements;
     Ptr<MtiDatabase> m_analysers = std::make_shared<MtiDatabase>();

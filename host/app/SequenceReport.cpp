@@ -5,11 +5,45 @@
 
 #include "host/Judgement.h"
 #include "host/TestSetup.h"
+#include "host/XmlDocument.h"
 #include "host/app/CommandLine.h"
 #include "host/app/PlugInHost.h"
+#include "platform/Deref.h"
 #include "platform/PluginError.h"
+#include "platform/interfaces/TestData.h"
 
 namespace kelto::host {
+
+namespace {
+
+// The element as its result was judged: a copy holding the result, with the limits
+// that judged it (each side at the value it judged by) in place of its own.
+Ptr<ITestElement> asJudged(const Ptr<ITestElement>& element, const JudgementRecord& record)
+{
+    const QString source = QStringLiteral("Kelto.SequenceReport");
+    const Ptr<ITestElement> copy = element->Clone();
+    auto doc = std::make_shared<XmlDocument>();
+    deref(copy, source).Load(deref(element->Result(), source).Save(doc), nullptr);
+    const Ptr<IXmlElement> limits = record.judgingLimits()->Save(doc);
+    deref(limits, source).SetTagName(QStringLiteral("ExpectedResult"));
+    deref(copy->Limits(), source).Load(limits, nullptr);
+    return copy;
+}
+
+// The presets that judged a result, where they are not those of the file.
+void printJudgingPresets(Report& report, const Ptr<ITestElement>& element, const JudgementRecord& record)
+{
+    QString rows;
+    for (const QStringList& cells : record.presetCells(element))
+        rows += QStringLiteral("|      %1|%2|%3;").arg(cells[0], cells[1], cells[2]);
+    if (rows.isEmpty())
+        return;
+    const QString width = QString::number((report.Width(10) - 2800) / 2);
+    report.PrintTable(QStringLiteral("<+560|<2240|>+%1|^+%1;").arg(width), QStringLiteral("|{\\i\\b Judged with}|{\\i\\b Preset Value}|{\\i\\b Unit};"),
+        rows);
+}
+
+} // namespace
 
 void printSequenceReport(const Sequence& sequence, const QString& sequenceFile, const QDateTime& printed, const StandardsOf& judgedAgainst,
     const Ptr<Report>& report)
@@ -31,7 +65,17 @@ void printSequenceReport(const Sequence& sequence, const QString& sequenceFile, 
             heading += QStringLiteral(" (%1)").arg(unread);
         report->addHeading(heading);
         // An element that fails to print does not cost the others their pages.
-        ignoreErrors([&] { element->PrintReport(report, setup); });
+        ignoreErrors([&] {
+            const JudgementRecord* other = sequence.judgedWithOther(element);
+            if (!other) {
+                element->PrintReport(report, setup);
+                return;
+            }
+            // A result read beside other presets or limits is printed with those that judged it.
+            printJudgingPresets(*report, element, *other);
+            setup->setSelectedStandards(other->standards());
+            asJudged(element, *other)->PrintReport(report, setup);
+        });
     }
 }
 
@@ -74,9 +118,11 @@ int runReportCommand(const QString& sequenceFile, const QString& output, QTextSt
         err << error << "\nCheck the file name, and that the file is a test sequence saved by kelto-host.\n";
         return exitcode::Failure;
     }
-    // Items read in part are named here and in their headings; the report is
-    // written all the same, and the exit code says it is not the whole file's.
-    for (const QString& problem : sequence.loadProblems())
+    // Items read in part, and results judged with other settings or limits than the
+    // file holds, are named here and in their headings; the report is written all
+    // the same, and the exit code says it is not what the file's settings judge.
+    const QStringList problems = sequence.loadProblems() + sequence.otherJudgements();
+    for (const QString& problem : problems)
         err << problem << "\n";
     auto report = std::make_shared<Report>();
     const Ptr<IStandardCollection> held = standardsHeldBy(sequence.elements());
@@ -85,7 +131,7 @@ int runReportCommand(const QString& sequenceFile, const QString& output, QTextSt
         err << error << "\n";
         return exitcode::Failure;
     }
-    return sequence.loadProblems().isEmpty() ? exitcode::Success : exitcode::Failure;
+    return problems.isEmpty() ? exitcode::Success : exitcode::Failure;
 }
 
 } // namespace kelto::host

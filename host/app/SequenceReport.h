@@ -21,6 +21,8 @@ using StandardsOf = std::function<Ptr<IStandardCollection>(const Ptr<ITestElemen
 // limits of the standards its result was judged against (as the sequence records
 // them; none where nothing recorded them), and its status says when none of them
 // judged it; an element without such a result prints those judgedAgainst gives.
+// A result whose presets or limits in the sequence differ from those that judged
+// it is printed with those, as the record holds them.
 void printSequenceReport(const Sequence& sequence, const QString& sequenceFile, const QDateTime& printed, const StandardsOf& judgedAgainst,
     const Ptr<Report>& report);
 
@@ -33,7 +35,8 @@ ReportFormat reportFormatOf(const QString& file);
 bool writeReport(const Report& report, const QString& file, QString* error);
 
 // "kelto-host report SEQUENCE_FILE --output FILE": exit 0, or 1 with the reason on
-// err; 1 as well after writing the report when items could be read only in part.
+// err; 1 as well after writing the report when items could be read only in part,
+// or results were judged with other settings or limits than the file holds.
 // A test without a passed or failed result is printed with every standard the
 // sequence's elements hold, as a run of the sequence is judged unless the operator
 // unticks some.

@@ -30,9 +30,7 @@ QList<std::pair<QString, QString>> CTestBatteryCapacity::measurementRows() const
 void CTestBatteryCapacity::loadResultItem()
 {
     // The loaded result is taken into the run by the next Perform.
-    auto result = std::make_shared<CResultBatteryCapacity>();
-    result->Initialize();
-    deref(mElementBase).SetResult(result);
+    deref(mElementBase).SetResult(newResult(true));
 }
 
 Variant CTestBatteryCapacity::GetInstructions(std::int16_t iMode, std::int16_t iCount, const QString& sChargeTime)

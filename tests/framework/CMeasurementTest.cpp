@@ -195,6 +195,9 @@ TEST(CMeasurementLimits, percentUnitFollowsTheLimitsFormulaOnBothSides)
     EXPECT_EQ(m->GetLimitValue(standard, elvLow, eff::Text | eff::Unit).toString(), QStringLiteral("-15.0 %"));
     EXPECT_EQ(m->GetLimitValue(standard, elvLow, eff::Calculate | eff::Text | eff::Unit).toString(), QStringLiteral("170.0 J"));
     EXPECT_EQ(m->GetLimitValue(standard, elvHigh, eff::Calculate), Variant(230.0f));
+    // A limit the format would round keeps its decimals: 15 % of 70.5 J is 81.075 J.
+    m->SetPresetValue(70.5);
+    EXPECT_EQ(m->GetLimitValue(standard, elvHigh, eff::Calculate | eff::Text | eff::Unit).toString(), QStringLiteral("81.075 J"));
 
     // A side with a plain formula of its own holds a value in the measurement's unit,
     // whatever the other side holds.

@@ -110,6 +110,7 @@ protected:
             if (operatorAction == Operator::NotApplicable || operatorAction == Operator::NextWithoutRun
                 || operatorAction == Operator::PreviousWithoutRun || operatorAction == Operator::Skip || operatorAction == Operator::Abort) {
                 operatorTimer->stop();
+                guideOpened.append(opened(*toolbar));
                 // With a result the main button reads "Next".
                 click(operatorAction == Operator::NextWithoutRun       ? guidebutton::Main
                         : operatorAction == Operator::PreviousWithoutRun ? guidebutton::Previous
@@ -130,8 +131,7 @@ protected:
             }
             if (!started) {
                 started = true;
-                guideOpened.append(toolbar->statusBadge()->text() + QLatin1Char('|') + toolbar->statusText()->text() + QLatin1Char('|')
-                                   + toolbar->standardSelector()->currentText());
+                guideOpened.append(opened(*toolbar));
                 if (!analyserEntered.isEmpty()) {
                     guide.xmdMtiData()->serialBox()->setText(analyserEntered.value(0));
                     guide.xmdMtiData()->firmwareBox()->setText(analyserEntered.value(1));
@@ -182,16 +182,26 @@ protected:
         return shown.join(QLatin1Char(' '));
     }
 
+    // The guide as it opens: "Passed|status line|the standard whose limits it shows".
+    static QString opened(host::GuideToolbar& toolbar)
+    {
+        return toolbar.statusBadge()->text() + QLatin1Char('|') + toolbar.statusText()->text() + QLatin1Char('|')
+            + toolbar.standardSelector()->currentText();
+    }
+
+    // Adds a test with the first standard of the template.
+    static void addJudgedByTheFirstStandard(host::MainWindow& window, std::int32_t testId)
+    {
+        window.addTest(testId);
+        const QStringList first = window.standardChoice()->itemData(0).toStringList();
+        window.addStandard(first[0], first[1]);
+    }
+
     // A charge-time and a VFIB-energy test, each with the first standard of the template.
     static void addChargeTimeAndVfibJudgedByTheFirstStandard(host::MainWindow& window)
     {
-        window.addTest(300);
-        window.addTest(100);
-        const QStringList iec = window.standardChoice()->itemData(0).toStringList();
-        for (int row : {0, 1}) {
-            window.selectElement(row);
-            window.addStandard(iec[0], iec[1]);
-        }
+        addJudgedByTheFirstStandard(window, 300);
+        addJudgedByTheFirstStandard(window, 100);
     }
 
     // Adds every test type the window lists, each with the template's standards for

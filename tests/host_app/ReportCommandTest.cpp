@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <csignal>
 #include <cstring>
@@ -53,6 +54,18 @@ protected:
     {
         QFile f(file);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    // The rows of a report's tables, each its cells' texts between "|" without the
+    // empty cells at either end.
+    static QStringList tableRows(QString html)
+    {
+        html.replace(QRegularExpression(QStringLiteral("</t[dh]>\\s*<t[dh][^>]*>")), QStringLiteral("|"))
+            .replace(QStringLiteral("</tr>"), QStringLiteral("\n"))
+            .remove(QRegularExpression(QStringLiteral("<[^>]*>|&nbsp;")));
+        QStringList rows;
+        for (const QString& row : html.split(QLatin1Char('\n')))
+            rows << row.trimmed().remove(QRegularExpression(QStringLiteral("^\\||\\|+$")));
+        return rows;
     }
     static void write(const QString& file, const QByteArray& text)
     {
@@ -129,6 +142,55 @@ TEST_F(ReportCommand, AGoodSequenceWithAResultIsReportedWithoutAWordOnStandardEr
     // printed beside IEC's 115 J, which it may never have been judged against.
     EXPECT_TRUE(contents(path("report.html")).contains("<h2>2. Unticked: passed (judged against unrecorded standards)</h2>"));
     EXPECT_FALSE(contents(path("report.html")).contains("IEC 60601-2-4"));
+}
+
+TEST_F(ReportCommand, AReadingNeverPrintsOnTheLimitItFailsOrOnItsOtherSide)
+{
+    const QString iec = QStringLiteral(R"x(<Standard Alpha="IEC" Complete="IEC"><Limit Key="CHTI" Unit="s"><High Value="15"/></Limit></Standard>)x");
+    const QString mfr = QStringLiteral(R"x(<Standard Alpha="MFR" Complete="MFR"><Limit Key="%1" Unit="%2">%3</Limit></Standard>)x");
+    const QString rate = mfr.arg(QStringLiteral("PACR"), QStringLiteral("ppm"),
+        QStringLiteral(R"x(<High Value="5" Formula="X+(X*Y%)"/><Low Value="-5" Formula="X+(X*Y%)"/>)x"));
+    const struct {
+        int testId;
+        const char* settings;
+        QString standards;
+        const char* key;
+        const char* reading;
+        const char* limitRow;   // the cells of the last limit row
+        const char* readingRow; // and of the reading's row
+    } cases[] = {
+        {300, "", iec, "CHTI", "15.4", "Charge Time|IEC|15||s", "Charge Time||15.4|s"},
+        {300, "", iec + mfr.arg("CHTI", "s", R"x(<High Value="5"/>)x"), "CHTI", "5.3", "Charge Time|MFR|5||s", "Charge Time||5.3|s"},
+        {1400, "", mfr.arg("CHTI", "s", R"x(<High Value="20"/>)x"), "CHTI1", "20.4", "Charge Time|MFR|20||s", "Charge Time 1||20.4|s"},
+        {1200, "<Rate>60</Rate>", rate, "PACR", "63.4", "Rate|MFR|63|57|ppm", "Rate|60|63.4|ppm"},
+        {1200, "<Rate>60</Rate>", rate, "PACR", "56.6", "Rate|MFR|63|57|ppm", "Rate|60|56.6|ppm"},
+        // A limit keeps its decimals: 74 ppm beside a limit printed "74" would read as on it.
+        {1200, "<Rate>70</Rate>", rate, "PACR", "73.6", "Rate|MFR|73.5|66.5|ppm", "Rate|70|74|ppm"},
+    };
+    QString items;
+    for (const auto& c : cases) {
+        QString judged;
+        for (const char* name : {"IEC", "MFR"})
+            if (c.standards.contains(QStringLiteral("Alpha=\"%1\"").arg(QLatin1String(name))))
+                judged += QStringLiteral(R"x(<Standard Alpha="%1" Complete="%1"/>)x").arg(QLatin1String(name));
+        items += QStringLiteral(R"x(<Item TestID="%1"><TestElement TestID="%1" ID="%1" PlugIn="TarvoX" Filter="0">)x"
+                                R"x(<PlugInData PlugIn="TarvoX">%2</PlugInData><ExpectedResult>%3</ExpectedResult>)x"
+                                R"x(<ResultItem><Status Value="2"/><Measurement Key="%4"><Value Variant="Double" Type="1">%5</Value>)x"
+                                R"x(<Status Value="2"/></Measurement></ResultItem></TestElement><JudgedAgainst>%6</JudgedAgainst></Item>)x")
+                     .arg(QString::number(c.testId), QLatin1String(c.settings), c.standards, QLatin1String(c.key), QLatin1String(c.reading), judged);
+    }
+    write(path("readings.xml"), (QStringLiteral("<TestSequence PlugIn=\"TarvoX\">") + items + QStringLiteral("</TestSequence>")).toUtf8());
+    const test::HostRun run = test::runHost({QStringLiteral("report"), path("readings.xml"), QStringLiteral("-o"), path("readings.html")});
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    const QStringList rows = tableRows(QString::fromUtf8(contents(path("readings.html"))));
+    qsizetype at = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reading);
+        const qsizetype reading = rows.indexOf(QLatin1String(c.readingRow), at);
+        ASSERT_GE(reading, 0) << rows.join(QLatin1Char('\n')).toStdString();
+        EXPECT_GE(rows.lastIndexOf(QLatin1String(c.limitRow), reading), at) << rows.join(QLatin1Char('\n')).toStdString();
+        at = reading + 1;
+    }
 }
 
 TEST_F(ReportCommand, ASequenceThatCannotBeReadIsNamedAndTheEarlierReportIsKept)

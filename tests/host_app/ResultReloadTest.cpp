@@ -3,12 +3,14 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QRegularExpression>
 
 #include "configurations/CConfigDefibPulse.h"
 #include "host/Judgement.h"
 #include "host/Report.h"
 #include "host/app/SequenceReport.h"
 #include "tests/host_app/HostRunFixture.h"
+#include "tests/support/HostProcess.h"
 #include "tests/support/TestFiles.h"
 
 using namespace kelto;
@@ -92,6 +94,7 @@ TEST_F(ResultReloadTest, FailedResultsOfEveryTypeComeBackWithEveryReading)
             ASSERT_TRUE(opened) << error.toStdString();
             EXPECT_EQ(loaded.elements().size(), items);
             EXPECT_TRUE(loaded.loadProblems().isEmpty());
+            EXPECT_TRUE(loaded.save(full, &error)) << error.toStdString();
         } else {
             EXPECT_FALSE(opened);
             EXPECT_TRUE(error.startsWith(QStringLiteral("%1 holds more than 1000 test items").arg(full))) << error.toStdString();
@@ -293,4 +296,83 @@ TEST_F(ResultReloadTest, AReopenedResultShowsTheAnalyserThatMeasuredItInAnyLater
     analyserTabs.clear();
     window.runFrom(0);
     EXPECT_EQ(analyserTabs, QStringList{QStringLiteral("||")});
+}
+
+TEST_F(ResultReloadTest, AResultBesideOtherSettingsOrLimitsSaysSoAndIsPrintedWithThoseThatJudgedIt)
+{
+    // 104.2 J at 100 J passes IEC's 15 %: 115.0 and 85.0 J.
+    const QString file = dir.filePath(QStringLiteral("judged.xml"));
+    {
+        host::MainWindow window(plugInHost);
+        window.show();
+        addJudgedByTheFirstStandard(window, 100);
+        window.runFrom(0);
+        ASSERT_FALSE(stuck);
+        ASSERT_TRUE(window.saveFile(file));
+    }
+    const QString saved = QString::fromUtf8(fileContent(file));
+    const QRegularExpression record(QStringLiteral("<JudgedAgainst Values=\"True\">.*</JudgedAgainst>"), QRegularExpression::DotMatchesEverythingOption);
+    ASSERT_TRUE(saved.contains(record)) << saved.toStdString();
+    const QString other = QStringLiteral("passed (judged with other settings or limits)");
+    const QString unread = QStringLiteral(" (not read whole from the file)");
+    const char* guideOther = "Passed|judged with other settings or limits|";
+    const QString judgedLimits = QStringLiteral("IEC 60601-2-4</td><td[^>]*>115.0</td><td[^>]*>85.0</td>");
+    const struct {
+        const char* change;
+        QString from;
+        QString to;
+        QString status; // and what the heading and the list add to it
+        QString note;
+        const char* guide;
+        QString limits; // the limits printed
+    } cases[] = {
+        {"preset", QStringLiteral("<PresetEnergy>100<"), QStringLiteral("<PresetEnergy>200<"), other, QString(), guideOther, judgedLimits},
+        // The file's own limits come before the record's.
+        {"high", QStringLiteral("Value=\"15\""), QStringLiteral("Value=\"2\""), other, QString(), guideOther, judgedLimits},
+        {"formula", QStringLiteral("Formula=\"X+(X*Y%)\""), QStringLiteral("Formula=\"X+Y\""), other, QString(), guideOther, judgedLimits},
+        {"unreadable", QStringLiteral("Value=\"15\""), QStringLiteral("Value=\"fifteen\""), other, unread, guideOther, judgedLimits},
+        // A record that cannot be read records nothing.
+        {"record", QStringLiteral("Value=\"100\""), QStringLiteral("Value=\"one hundred\""), QStringLiteral("passed (judged against unrecorded standards)"),
+            unread, "Passed|judged against unrecorded standards|", QStringLiteral("^((?!High limit).)*$")},
+        // A file saved before the values were kept names the standards alone: their
+        // present limits stand for what judged the result, as they did.
+        {"earlier", QStringLiteral("<PresetEnergy>100<"), QStringLiteral("<PresetEnergy>200<"), QStringLiteral("passed"), QString(),
+            "Passed||IEC 60601-2-4", QStringLiteral("IEC 60601-2-4</td><td[^>]*>230.0</td><td[^>]*>170.0</td>")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.change);
+        QString changed = saved;
+        changed.replace(changed.indexOf(c.from), c.from.size(), c.to);
+        if (QLatin1String(c.change) == QLatin1String("earlier"))
+            changed.replace(record, QStringLiteral("<JudgedAgainst><Standard Alpha=\"%1\" Complete=\"%2\"/></JudgedAgainst>")
+                                        .arg(QStringLiteral("IEC 60601-2-4"), templateStandards(100).value(0).value(1)));
+        const QString edited = dir.filePath(QStringLiteral("edited-%1.xml").arg(QLatin1String(c.change)));
+        ASSERT_TRUE(writeFile(edited, changed.toUtf8()));
+
+        host::MainWindow window(plugInHost);
+        window.show();
+        ASSERT_TRUE(window.openFile(edited));
+        const std::string listed = QStringLiteral("VFIB Energy  [%1]%2").arg(c.status, QString(c.note).replace(QStringLiteral(" ("), QStringLiteral("  ("))).toStdString();
+        EXPECT_EQ(window.sequenceList()->item(0)->text().toStdString(), listed);
+        guideOpened.clear();
+        operatorAction = Operator::NextWithoutRun;
+        window.runFrom(0);
+        EXPECT_EQ(guideOpened.join(QLatin1Char('\n')).toStdString(), c.guide);
+        EXPECT_EQ(window.sequenceList()->item(0)->text().toStdString(), listed) << "Next judges nothing";
+        const bool judgedWithOther = c.status.contains(QStringLiteral("other"));
+        EXPECT_EQ(window.sequenceList()->item(0)->toolTip().toStdString(),
+            judgedWithOther ? "Judged with:\nEnergy: preset 100.0 J\nIEC 60601-2-4: Energy high 115.0 J, low 85.0 J" : "");
+        boxes.clear();
+
+        const QString html = dir.filePath(QStringLiteral("edited-%1.html").arg(QLatin1String(c.change)));
+        const test::HostRun run = test::runHost({QStringLiteral("report"), edited, QStringLiteral("-o"), html});
+        const QString printed = QString::fromUtf8(fileContent(html));
+        EXPECT_TRUE(printed.contains(QStringLiteral("<h2>1. VFIB Energy: %1%2</h2>").arg(c.status, c.note))) << printed.toStdString();
+        EXPECT_TRUE(printed.contains(QRegularExpression(c.limits, QRegularExpression::DotMatchesEverythingOption))) << printed.toStdString();
+        EXPECT_EQ(printed.contains(QRegularExpression(QStringLiteral("Judged with.*;Energy</td><td[^>]*>100.0</td><td[^>]*>J</td>"), QRegularExpression::DotMatchesEverythingOption)), judgedWithOther)
+            << "the preset that judged it";
+        EXPECT_EQ(run.exitCode, judgedWithOther || !c.note.isEmpty() ? 1 : 0);
+        EXPECT_EQ(run.err.contains(QStringLiteral("Test 1 of the sequence (VFIB Energy): its result was judged with other settings or limits")),
+            judgedWithOther) << run.err.toStdString();
+    }
 }

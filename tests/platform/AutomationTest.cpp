@@ -200,6 +200,36 @@ TEST(FormatNumber, RoundsHalvesAwayFromZeroInDecimal)
     EXPECT_EQ(formatNumber(-0.04, QStringLiteral("0.0")), QStringLiteral("0.0"));
 }
 
+TEST(FormatNumber, AJudgedReadingOrALimitNeverReadsOnAnotherSideOfTheLimitThanItIs)
+{
+    const QString whole = QStringLiteral("# ##0");
+    const struct {
+        double reading;
+        QList<float> bounds;
+        const char* format;
+        const char* printed;
+    } readings[] = {
+        {15.4, {15}, "# ##0", "15.4"},   // failed: "15" would stand on the limit
+        {5.3, {15, 5}, "# ##0", "5.3"},  // failed against the second standard only
+        {20.4, {20}, "# ##0", "20.4"},
+        {63.4, {63, 57}, "# ##0", "63.4"},
+        {56.6, {63, 57}, "# ##0", "56.6"},
+        {14.6, {15}, "# ##0", "14.6"},   // passed: "15" would read as on the limit
+        {73.6, {73.5f}, "# ##0", "74"},  // "74" stands beyond 73.5 as the reading does
+        {8.7, {15}, "# ##0", "9"},
+        {15, {15}, "# ##0", "15"},
+        {1234.54, {1234.5f}, "# ##0.0", "1 234.54"},
+        {104.2, {115, 85}, "# ##0.0", "104.2"},
+        {15.4, {}, "# ##0", "15"},
+    };
+    for (const auto& r : readings)
+        EXPECT_EQ(formatJudged(r.reading, r.bounds, QLatin1String(r.format)), QLatin1String(r.printed)) << r.reading;
+    EXPECT_EQ(formatLimit(73.5f, whole), QStringLiteral("73.5"));
+    EXPECT_EQ(formatLimit(1234.25f, whole), QStringLiteral("1 234.25"));
+    EXPECT_EQ(formatLimit(63, whole), QStringLiteral("63"));
+    EXPECT_EQ(formatLimit(115, QStringLiteral("# ##0.0")), QStringLiteral("115.0"));
+}
+
 TEST(NumberText, ExactTextReadsBackToTheSameNumber)
 {
     EXPECT_EQ(doubleToExactString(0.1), QStringLiteral("0.1"));
