@@ -71,8 +71,12 @@ Variant CTarvoXVTi::SendCommand(const QString& command, bool fIgnoreErrors)
     } catch (...) {
         const PluginError error = currentError();
         g_lossTold = g_lossTold || error.number() == MCommUtils::kDeviceLost;
-        if (error.number() != kVtiError && !fIgnoreErrors)
+        if (error.number() != kVtiError && !fIgnoreErrors) {
             MsgBox(error.boxText(), mb::OKOnly | mb::Exclamation, QLatin1String(MCommUtils::kLibrary));
+            // The box asked the operator to switch the analyser off and on: it owes nothing now.
+            if (error.number() == MCommUtils::kReplyUncertain)
+                MComm::ForgetEarlierRequests();
+        }
         raiseVtiError();
     }
 }

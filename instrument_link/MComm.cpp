@@ -1,8 +1,6 @@
 #include "MComm.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
-#include <QHash>
 #include <QPointer>
 #include <algorithm>
 #include <utility>
@@ -21,7 +19,6 @@ bool gfQueryPrompted = false;
 
 namespace {
 
-constexpr std::int32_t kDeviceUnavailable = 68;
 constexpr std::int32_t kPermissionDenied = 70;
 const QString kLineSettings = QStringLiteral("2400,N,8,1");
 const QString kBanner = QStringLiteral("Vel-Tor");
@@ -66,63 +63,96 @@ bool startsWithAny(const QString& command, std::initializer_list<const char*> pr
 
 using MCommUtils::Release;
 
-// A request that went out and whose answer was not taken: the analyser may still
-// answer it (at once, or at the next discharge or pacing), or may have dropped it.
+bool isWaveCommand(const QString& command)
+{
+    return command.startsWith(QLatin1String("[W")) && !command.startsWith(QLatin1String("[WS"));
+}
+
+// The commands whose reply the analyser prefixes with a header unless it is off.
+bool takesHeader(const QString& command)
+{
+    return isWaveCommand(command) || startsWithAny(command, {"[C", "[O", "[B"});
+}
+
+// A request whose answer was not taken: the analyser may still answer it (at once,
+// or at the next discharge or pacing, with up to `lines` lines), or may have
+// dropped it.
 struct EarlierRequest {
     QString command;
     Release release = Release::AtOnce;
+    int lines = 1;
 };
-using PortRecord = QList<EarlierRequest>;
 
-// Kept per port for the whole program, whichever link object sent the request, and
-// through closing and opening the port: whether the analyser keeps a request through
-// "[Q]" and "[VER]" is not known.
-QHash<QString, PortRecord>& records()
+// One record for the whole program: the link cannot tell one analyser from
+// another, an adapter plugged in again under another name leads to the same
+// analyser, and whether it keeps a request through "[Q]" and "[VER]" is not known.
+// Every request that gets an answer counts one line when it goes out and every line
+// read counts one off, so `bound` is the most lines that may still come, whatever
+// they answer.
+struct Record {
+    int bound = 0;
+    QList<EarlierRequest> requests; // oldest first
+};
+
+Record& record()
 {
-    static QHash<QString, PortRecord> byPort;
-    return byPort;
+    static Record earlier;
+    return earlier;
 }
 
-PortRecord& portRecord()
+// Sends a request that gets an answer: one more line may come.
+void sendRequest(const QString& text)
 {
-    return records()[module().msPortKey];
+    SerialControl& control = comm();
+    if (control.PortOpen())
+        ++record().bound;
+    control.Output(text);
 }
 
-QString portKey(const QString& device)
+void countLineRead()
 {
-    const QString canonical = QFileInfo(device).canonicalFilePath();
-    return canonical.isEmpty() ? device : canonical;
+    Record& r = record();
+    r.bound = std::max(0, r.bound - 1);
+    if (r.bound == 0)
+        r.requests.clear();
 }
 
-bool recordHolds(const PortRecord& record, const QString& command)
+void noteEarlier(const QString& command, Release release, int lines)
 {
-    return std::any_of(record.begin(), record.end(), [&](const EarlierRequest& r) { return r.command == command; });
+    if (record().bound > 0 && lines > 0)
+        record().requests.append({command, release, lines});
 }
 
-// Earlier requests whose answers need not come at this command's release: each may
-// bring one line at any time.
-int straysFor(const PortRecord& record, Release release)
+// Reads what the port holds. Every line that ends in it is one fewer that may
+// still come; `ended` gets those lines.
+QString readInput(QStringList* ended = nullptr)
 {
-    return static_cast<int>(std::count_if(record.begin(), record.end(), [&](const EarlierRequest& r) { return r.release != release; }));
-}
-
-QStringList commandsOf(const PortRecord& record)
-{
-    QStringList commands;
-    for (const EarlierRequest& r : record) {
-        if (!commands.contains(r.command))
-            commands.append(r.command);
+    Module& m = module();
+    const QString chunk = comm().Input();
+    m.msLineText += chunk;
+    qsizetype start = 0;
+    for (qsizetype end = MCommUtils::FirstLineEnd(m.msLineText); end >= 0; end = MCommUtils::FirstLineEnd(m.msLineText, start)) {
+        if (ended)
+            ended->append(m.msLineText.mid(start, end - start));
+        start = end;
+        countLineRead();
     }
-    return commands;
+    m.msLineText.remove(0, start);
+    return chunk;
 }
 
-[[noreturn]] void raiseUncertain(const QString& command, const QStringList& earlier)
+[[noreturn]] void raiseUncertain(const QString& command)
 {
+    QStringList earlier;
+    for (const EarlierRequest& r : record().requests) {
+        if (!earlier.contains(r.command))
+            earlier.append(r.command);
+    }
     raiseError(MCommUtils::kReplyUncertain, source(),
-        QStringLiteral("The analyser's answer to %1 on %2 cannot be told apart from a late answer to an earlier request that was cut "
-                       "short (%3), so no reading was taken. Repeat the test; if this comes again, switch the analyser off and on "
-                       "and restart the program.")
-            .arg(command.trimmed(), comm().DisplayName(), earlier.join(QStringLiteral(", "))));
+        QStringLiteral("No reading was taken for %1 on %2: the analyser's answer cannot be told from late answers to earlier "
+                       "requests that were cut short%3. Switch the analyser off and on, then press OK.")
+            .arg(command.trimmed(), comm().DisplayName(),
+                earlier.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(earlier.join(QStringLiteral(", ")))));
 }
 
 // Input that comes after every owed answer: owed lines are dropped as they end,
@@ -152,7 +182,7 @@ WaitEnd collectReply(QString& text, std::int16_t& chunks, qint64 deadline)
     Clock& clock = Clock::instance();
     while (true) {
         if (control.ReceivedCount() > 0) {
-            const QString fresh = freshInput(control.Input());
+            const QString fresh = freshInput(readInput());
             if (!fresh.isEmpty()) {
                 text += fresh;
                 ++chunks;
@@ -179,106 +209,105 @@ WaitEnd collectReply(QString& text, std::int16_t& chunks, qint64 deadline)
     }
 }
 
-// Reads the lines of one burst: the complete lines that follow one another with
-// less than kBurstSettleMs of silence; owed lines are dropped first.
-WaitEnd collectBurst(QStringList& lines)
+// Lines of earlier requests that may come on their own, before this command's
+// release: answers to commands answered at once, and held readings of the other kind.
+int straysFor(Release release)
+{
+    int lines = 0;
+    for (const EarlierRequest& r : record().requests)
+        lines += r.release != release ? r.lines : 0;
+    return std::min(lines, record().bound);
+}
+
+// Lines that came on their own while a held reading waited are taken to be strays.
+void forgetStrays(Release release, int lines)
+{
+    QList<EarlierRequest>& requests = record().requests;
+    for (auto it = requests.begin(); it != requests.end() && lines > 0;) {
+        if (it->release == release) {
+            ++it;
+            continue;
+        }
+        const int taken = std::min(lines, it->lines);
+        it->lines -= taken;
+        lines -= taken;
+        it = it->lines == 0 ? requests.erase(it) : it + 1;
+    }
+}
+
+// Takes a held reading while k answers to earlier requests may still come. The
+// command went out k+1 times. The analyser answers one line a request, held
+// readings of one kind in the order asked, and commands answered at once before any
+// later request's answer; so the first k lines may be late answers and line k+1
+// answers one of the copies, however the discharge fell on the copies. The lines of
+// one discharge follow one another within the reply time-out: when line k+1 does
+// not, the analyser does not answer as the rule needs, and nothing is taken. Lines
+// that may have come on their own (strays) only start that time anew.
+WaitEnd takeHeldReading(const QString& command)
 {
     Module& m = module();
     SerialControl& control = comm();
     Clock& clock = Clock::instance();
-    QString text;
-    qint64 lastInput = clock.nowMs();
+    const Release release = MCommUtils::ReleaseOf(command);
+    const int earlier = m.miEarlierAnswers;
+    const int strays = straysFor(release);
+    int lines = 0;
+    int forgotten = 0;
+    qint64 deadline = -1;
     while (true) {
         if (control.ReceivedCount() > 0) {
-            text += freshInput(control.Input());
-            lastInput = clock.nowMs();
+            QStringList ended;
+            readInput(&ended);
+            for (const QString& line : ended) {
+                if (++lines == earlier + 1) {
+                    m.msResults = line;
+                    return WaitEnd::Complete;
+                }
+                if (deadline < 0)
+                    deadline = clock.nowMs() + m.miCommTimeOut;
+            }
         }
-        if (m.msOwedText.size() > MCommUtils::kMaxReplyLength || MCommUtils::JudgeReply(text, 0, 1) == MCommUtils::ReplyState::TooLong)
+        if (m.msLineText.size() > MCommUtils::kMaxReplyLength)
             return WaitEnd::Overflow;
-        const bool settling = MCommUtils::ReplyComplete(text);
-        if (settling && clock.nowMs() - lastInput >= kBurstSettleMs) {
-            for (qsizetype start = 0, end = 0; (end = MCommUtils::FirstLineEnd(text, start)) >= 0; start = end)
-                lines.append(text.mid(start, end - start));
-            return WaitEnd::Complete;
-        }
         if (m.mfLinkAbort)
             return WaitEnd::Aborted;
         if (control.Lost())
             return WaitEnd::Lost;
-        const qint64 remaining = settling ? lastInput + kBurstSettleMs - clock.nowMs() : 60000;
+        if (deadline >= 0 && clock.nowMs() >= deadline) {
+            if (lines > strays)
+                raiseUncertain(command);
+            forgetStrays(release, lines - forgotten);
+            forgotten = lines;
+            deadline = -1;
+        }
+        const qint64 remaining = deadline < 0 ? 60000 : deadline - clock.nowMs();
         clock.wait(remaining, [&] { return m.mfLinkAbort || control.Lost() || control.ReceivedCount() > 0; });
     }
 }
 
-// Takes a held reading's answer while earlier requests may still be answered. The
-// command went out followed by its sentinels, held readings of the same kind that
-// no earlier request asked for; the analyser answers held readings in the order it
-// took them, all of one kind at one discharge (or pacing), so the command's answer
-// is the line before the sentinels' in the burst that brings them. Earlier requests
-// answered at once come before it; those of the other kind come in bursts of their
-// own, never longer than the strays they can be. What cannot be told apart fails.
-WaitEnd takeFromBursts(const QString& command)
+// A held reading was taken: earlier requests of its kind, and those answered at
+// once, have been answered or never will be; the other copies may still be.
+void heldReadingTaken(const QString& command)
 {
-    Module& m = module();
     const Release release = MCommUtils::ReleaseOf(command);
-    const QString word = MCommUtils::CommandWord(command);
-    PortRecord& record = portRecord();
-    const QStringList earlier = commandsOf(record);
-    int strays = straysFor(record, release);
-    const qsizetype sentinels = m.msSentinels.size();
-    // A request of the same word still held may take the new one in, and answer in
-    // its place: before the readings held since, not after them.
-    const bool mayMerge = recordHolds(record, word) && std::any_of(record.begin(), record.end(), [&](const EarlierRequest& r) {
-        return r.release == release && r.command != word;
-    });
-    auto answered = [&] {
-        record.removeIf([&](const EarlierRequest& r) { return r.release == release || r.release == Release::AtOnce; });
-    };
-    while (true) {
-        QStringList lines;
-        const WaitEnd end = collectBurst(lines);
-        if (end != WaitEnd::Complete)
-            return end;
-        const qsizetype n = lines.size();
-        if (n <= strays) {
-            strays -= static_cast<int>(n); // late answers to earlier requests, nothing else
-            continue;
-        }
-        const bool released = n > sentinels;
-        if (released && !(mayMerge && n > sentinels + 1)) {
-            m.msResults = lines[n - 1 - sentinels];
-            answered();
-            return WaitEnd::Complete;
-        }
-        if (released) {
-            m.mfUnanswered = false; // the discharge came: everything held was answered
-            answered();
-        }
-        raiseUncertain(command, earlier);
-    }
+    record().requests.removeIf([&](const EarlierRequest& r) { return r.release == release || r.release == Release::AtOnce; });
+    noteEarlier(MCommUtils::CommandWord(command), release, module().miCopies - 1);
 }
 
-// Held readings to send after the command, so that its answer can be told from
-// late answers to earlier requests; none while no earlier request may be answered.
-QStringList sentinelsFor(const QString& command)
+void forgetOwedAnswers()
 {
-    const Release release = MCommUtils::ReleaseOf(command);
-    if (release == Release::AtOnce)
-        return {};
-    const PortRecord& record = portRecord();
-    if (record.isEmpty())
-        return {};
-    // More sentinels than strays, so that a burst of late answers alone is shorter.
-    const int wanted = std::max(1, straysFor(record, release));
-    const QString word = MCommUtils::CommandWord(command);
-    QStringList chosen;
-    for (const QString& candidate : MCommUtils::HeldReadings(release)) {
-        if (chosen.size() < wanted && candidate != word && !recordHolds(record, candidate))
-            chosen.append(candidate);
-    }
-    if (chosen.size() < wanted)
-        raiseUncertain(command, commandsOf(record));
-    return chosen;
+    Module& m = module();
+    m.miOwedAnswers = 0;
+    m.msOwedText.clear();
+}
+
+// Owed answers may come whenever a held reading is awaited, and after the port was
+// opened again, or never: from then on they are earlier requests of unknown fate.
+void owedAnswersToRecord()
+{
+    Module& m = module();
+    noteEarlier(m.msOwedCommand, Release::AtOnce, m.miOwedAnswers);
+    forgetOwedAnswers();
 }
 
 // After an exchange: a command that went out and whose answer was not taken.
@@ -289,7 +318,7 @@ void noteUnanswered()
         return;
     m.mfUnanswered = false;
     const QString& command = m.msPendingCommand;
-    if (command.startsWith(QLatin1String("[W")) && !command.startsWith(QLatin1String("[WS"))) {
+    if (isWaveCommand(command)) {
         // Stopped after the waveform command went out: its answer is owed, and the
         // analyser may be playing the waveform already.
         if (m.mfLinkAbort) {
@@ -299,61 +328,32 @@ void noteUnanswered()
         }
         return;
     }
-    PortRecord& record = portRecord();
-    const Release release = MCommUtils::ReleaseOf(command);
-    record.append({MCommUtils::CommandWord(command), release});
-    for (const QString& sentinel : m.msSentinels)
-        record.append({sentinel, release});
+    noteEarlier(MCommUtils::CommandWord(command), MCommUtils::ReleaseOf(command), std::max<int>(1, m.miCopies));
 }
 
-void forgetOwedAnswers()
-{
-    Module& m = module();
-    m.miOwedAnswers = 0;
-    m.msOwedText.clear();
-}
-
-// Owed answers that have not come when the port closes may come after it is opened
-// again, or never: from then on they are earlier requests of unknown fate. The rest
-// of a line already begun is lost with the port.
+// Before the port closes, what came is read; the rest of a line already begun is
+// lost with the port.
 void settleOwedAnswers()
 {
     Module& m = module();
-    if (m.miOwedAnswers > 0 && comm().PortOpen())
-        skipErrors([] { freshInput(comm().Input()); });
-    const int unknown = m.miOwedAnswers - (m.msOwedText.isEmpty() ? 0 : 1);
-    if (!m.msPortKey.isEmpty()) {
-        for (int i = 0; i < unknown; ++i)
-            portRecord().append({m.msOwedCommand, Release::AtOnce});
-    }
-    forgetOwedAnswers();
-    m.msPortKey.clear();
+    if (comm().PortOpen())
+        skipErrors([] { freshInput(readInput()); });
+    owedAnswersToRecord();
+    m.msLineText.clear();
 }
 
-// Unread input answers nothing sent from here on: its whole lines are dropped, and
-// the rest of a line already begun is owed, to be dropped when it ends.
-void dropStaleInput()
+// Unread input answers nothing sent from here on: its lines are counted off, owed
+// lines first. The rest of a line begun is a line like any other when it ends, to
+// be dropped before a reply is taken, or noise where no answer may come.
+void readStaleInput(bool held)
 {
     Module& m = module();
-    const QString stale = freshInput(comm().Input());
-    qsizetype lineStart = 0;
-    for (qsizetype end = MCommUtils::FirstLineEnd(stale); end >= 0; end = MCommUtils::FirstLineEnd(stale, lineStart))
-        lineStart = end;
-    if (lineStart < stale.size()) {
-        m.msOwedText = stale.mid(lineStart);
+    freshInput(readInput());
+    const bool begun = !m.msLineText.isEmpty();
+    m.msLineText.clear();
+    m.msOwedText.clear();
+    if (begun && !held && m.miOwedAnswers == 0 && record().bound > 0)
         ++m.miOwedAnswers;
-    }
-}
-
-bool isWaveCommand(const QString& command)
-{
-    return command.startsWith(QLatin1String("[W")) && !command.startsWith(QLatin1String("[WS"));
-}
-
-// The commands whose reply the analyser prefixes with a header unless it is off.
-bool takesHeader(const QString& command)
-{
-    return isWaveCommand(command) || startsWithAny(command, {"[C", "[O", "[B"});
 }
 
 void showNotSupported()
@@ -413,13 +413,10 @@ std::int16_t connectStep()
         return leStep;
     }
 
-    // A stale reply in the input must not pass for the answer to this request; what
-    // the analyser owed before the port was opened is on the port's record.
-    m.msPortKey = portKey(control.DevicePath());
-    forgetOwedAnswers();
-    skipErrors([&] { control.DiscardInput(); });
+    // A stale reply in the input must not pass for the answer to this request.
+    skipErrors([] { readStaleInput(false); });
     m.miChunkCount = 0;
-    attempt(failed, [&] { control.Output(m.msHandshake + QLatin1Char('\n')); });
+    attempt(failed, [&] { sendRequest(m.msHandshake + QLatin1Char('\n')); });
     QString reply;
     const WaitEnd end = collectReply(reply, m.miChunkCount, Clock::instance().nowMs() + m.miCommTimeOut);
     m.miChunkCount = 0;
@@ -452,21 +449,27 @@ void sendStep()
     SerialControl& control = comm();
     bool ignored = false;
     pause(kSendPauseMs);
-    attempt(ignored, [&] { dropStaleInput(); });
     const QString& command = m.msPendingCommand;
-    bool sent = false;
-    attempt(ignored, [&] {
-        control.Output(command);
-        sent = true;
-    });
-    m.mfUnanswered = sent;
-    if (headerFollows(command))
-        attempt(ignored, [&] { control.Output(QStringLiteral("[HDR]\r")); });
-    for (const QString& sentinel : m.msSentinels) {
-        attempt(ignored, [&] { control.Output(sentinel + m.msTerminator); });
-        if (headerFollows(sentinel))
+    const bool held = MCommUtils::ReleaseOf(command) != Release::AtOnce;
+    attempt(ignored, [&] { readStaleInput(held); });
+    m.miEarlierAnswers = 0;
+    m.miCopies = 0;
+    if (held) {
+        // Each earlier answer that may still come costs a copy of the command.
+        if (record().bound > kMaxEarlierAnswers)
+            raiseUncertain(command);
+        owedAnswersToRecord();
+        m.miEarlierAnswers = static_cast<std::int16_t>(record().bound);
+    }
+    for (int copy = 0; copy <= m.miEarlierAnswers; ++copy) {
+        attempt(ignored, [&] {
+            sendRequest(command);
+            ++m.miCopies;
+        });
+        if (headerFollows(command))
             attempt(ignored, [&] { control.Output(QStringLiteral("[HDR]\r")); });
     }
+    m.mfUnanswered = m.miCopies > 0;
 }
 
 void receiveStep()
@@ -481,10 +484,13 @@ void receiveStep()
     m.miChunkCount = 0;
     m.mfTimerFired = false;
     const qint64 start = clock.nowMs();
-    const WaitEnd end = m.msSentinels.isEmpty() ? collectReply(m.msResults, m.miChunkCount, stopWave ? start + kStopWaveGiveUpMs : -1)
-                                                : takeFromBursts(command);
-    if (end == WaitEnd::Complete)
+    const WaitEnd end = m.miEarlierAnswers > 0 ? takeHeldReading(command)
+                                               : collectReply(m.msResults, m.miChunkCount, stopWave ? start + kStopWaveGiveUpMs : -1);
+    if (end == WaitEnd::Complete) {
         m.mfUnanswered = false;
+        if (MCommUtils::ReleaseOf(command) != Release::AtOnce)
+            heldReadingTaken(command);
+    }
     switch (end) {
     case WaitEnd::Overflow:
         raiseError(vberr::Overflow, source(),
@@ -494,9 +500,7 @@ void receiveStep()
                 .arg(MCommUtils::kMaxReplyLength)
                 .arg(MCommUtils::kMaxReplyLines));
     case WaitEnd::Lost:
-        raiseError(kDeviceUnavailable, source(),
-            QStringLiteral("%1 went away while waiting for the reply to %2. Check the cable and the analyser, then start again.")
-                .arg(comm().DisplayName(), command.trimmed()));
+        raiseError(MCommUtils::kDeviceLost, source(), MCommUtils::DeviceLostText(comm().DisplayName(), command.trimmed()));
     case WaitEnd::TimedOut:
         m.mfLinkAbort = true; // the analyser does not always answer a stop
         break;
@@ -522,7 +526,7 @@ void receiveStep()
                 m.mfStopWave = true; // stopped in the pause: not resent, but stopped
             } else if (!stopWave) {
                 skipErrors([&] {
-                    comm().Output(m.msPendingCommand);
+                    sendRequest(m.msPendingCommand);
                     ++m.miOwedAnswers;
                     m.msOwedCommand = command.trimmed();
                 });
@@ -556,7 +560,8 @@ void Delay(std::int32_t milliseconds)
 
 void ForgetEarlierRequests()
 {
-    records().clear();
+    record() = {};
+    forgetOwedAnswers();
 }
 
 std::int16_t InitComm()
@@ -638,9 +643,6 @@ std::int16_t SendCommand(QString command)
         command += m.msTerminator;
     m.msPendingCommand = command;
     m.mfStopWave = false;
-    m.msSentinels.clear();
-    if (m.miLinkState == lsIdle)
-        m.msSentinels = sentinelsFor(command);
     const std::int16_t state = exchange();
     if (!m.mfStopWave)
         return state;
@@ -649,7 +651,6 @@ std::int16_t SendCommand(QString command)
     m.mfStopWave = false;
     const QString results = m.msResults;
     m.msPendingCommand = kStopWaveCommand;
-    m.msSentinels.clear();
     std::int16_t stopState = state;
     skipErrors([&] { stopState = exchange(); });
     m.msPendingCommand = command;

@@ -5,7 +5,6 @@
 // wait wakes when data arrive, on an abort, or when the device goes away.
 
 #include <QString>
-#include <QStringList>
 #include <cstdint>
 
 namespace kelto {
@@ -52,9 +51,9 @@ constexpr int kStopWaveGiveUpMs = 1000;
 constexpr int kHandshakeAttempts = 3;
 // Handshake reply time when "CommTimeOut" is missing or not positive.
 constexpr int kDefaultCommTimeOut = 1000;
-// While an earlier request may still be answered, the lines of one discharge (or
-// of pacing) are those that follow one another with less silence than this.
-constexpr int kBurstSettleMs = 300;
+// A held reading is not asked for while more answers than this to earlier requests
+// may still come: each would cost a copy of the command on the wire.
+constexpr int kMaxEarlierAnswers = 16;
 
 struct Module {
     std::int16_t miLinkState = lsClosed;
@@ -76,21 +75,22 @@ struct Module {
     QString msLastFailure;
     // Lines owed while the port stays open: answers to waveform commands that were
     // not read in their own exchange (a resent copy, or one a Stop cut short), and
-    // the rest of a line begun before a command went out. The analyser answers in
-    // order, one line each, so the next replies drop this many lines first, however
-    // late they come; the part of an owed line received so far is kept.
+    // the rest of a late line begun before a command went out. The analyser answers
+    // in order, one line each, so the next replies drop this many lines first,
+    // however late they come; the part of an owed line received so far is kept.
     std::int16_t miOwedAnswers = 0;
     QString msOwedText;
     QString msOwedCommand;
+    // Received text of a line that has not ended yet.
+    QString msLineText;
     // Within one exchange: the command went out and its answer has not been taken;
     // and whether the link must stop the waveform before the call returns.
     bool mfUnanswered = false;
     bool mfStopWave = false;
-    // Held readings sent after the command while an earlier request may still be
-    // answered: their answers follow the command's at the same discharge.
-    QStringList msSentinels;
-    // The open port's device, whose record of earlier requests the link keeps.
-    QString msPortKey;
+    // A held reading's exchange: the answers to earlier requests that may come
+    // before its own, and the copies of the command that went out.
+    std::int16_t miEarlierAnswers = 0;
+    std::int16_t miCopies = 0;
 };
 
 Module& module();
@@ -110,8 +110,8 @@ std::int16_t ProcessEvent(std::int16_t event);
 // A fixed pause that pumps events; no abort shortens it.
 void Delay(std::int32_t milliseconds);
 
-// Forgets, for every port, the requests that may still be answered, as at the
-// program's start.
+// Forgets the requests that may still be answered, as at the program's start or
+// once the analyser was switched off and on.
 void ForgetEarlierRequests();
 
 } // namespace kelto::MComm

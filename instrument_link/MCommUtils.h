@@ -45,7 +45,7 @@ ReplyState JudgeReply(const QString& text, int chunks, int expectedChunks);
 // the defibrillator, or the pacer's pulses. Every other command it answers at once.
 enum class Release { AtOnce, Discharge, Pacing };
 Release ReleaseOf(const QString& command);
-// The held readings of one kind, the plainest measurements first.
+// The held readings of one kind.
 const QStringList& HeldReadings(Release release);
 // "[nrg]\r" and "[NRG]" are the command "[NRG]".
 QString CommandWord(const QString& command);

@@ -133,10 +133,12 @@ bool applyFault(Scenario& scenario, const QString& faultText, QString* error)
             s.held = HeldMode::Keep;
         else if (mode == QLatin1String("drop"))
             s.held = HeldMode::Drop;
+        else if (mode == QLatin1String("newest"))
+            s.held = HeldMode::Newest;
         else if (mode == QLatin1String("queue"))
             s.held = HeldMode::Queue;
         else
-            return fail(error, QStringLiteral("held is keep, drop or queue, not \"%1\"").arg(arg));
+            return fail(error, QStringLiteral("held is keep, drop, newest or queue, not \"%1\"").arg(arg));
     } else if (name == QLatin1String("burst")) {
         s.burstMs = 0;
         if (!arg.isEmpty() && !parseInt(arg, &s.burstMs, 0))

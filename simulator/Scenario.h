@@ -12,8 +12,8 @@
 // Keys: fault, firmware, reading, discharge-after (ms; -1 holds until a discharge
 // is asked for), pacing (on/off). Faults: no-reply[=WORDS], late=MS[:WORDS],
 // over[=WORDS], banner[=MS[:WORDS]], version=TEXT, garbled-version,
-// chunks=N[:GAPMS], vanish-after=N, held=keep|drop|queue, burst[=MS]. WORDS is a
-// comma list such as CRG,WSP.
+// chunks=N[:GAPMS], vanish-after=N, held=keep|drop|newest|queue, burst[=MS]. WORDS
+// is a comma list such as CRG,WSP.
 
 #include <QHash>
 #include <QSet>
@@ -29,12 +29,13 @@ struct WordSet {
     bool isEmpty() const { return !all && words.isEmpty(); }
 };
 
-// What becomes of a held reading the link stopped waiting for. keep: it stays
-// through "[Q]" and "[VER]", and one discharge (or pacing) answers every held
-// reading, oldest first, one answer per word. drop: "[Q]" and "[VER]" end every
-// held reading. queue: each request stays, and one discharge (or pacing) answers
-// only the oldest.
-enum class HeldMode { Keep, Drop, Queue };
+// What becomes of a held reading the link stopped waiting for. Each request is
+// answered with a line of its own, a word asked twice twice. keep: it stays through
+// "[Q]" and "[VER]", and one discharge (or pacing) answers every held reading,
+// oldest first. drop: as keep, but "[Q]" and "[VER]" end every held reading.
+// newest: a new held reading takes the place of the one held. queue: each request
+// stays, and one discharge (or pacing) answers only the oldest.
+enum class HeldMode { Keep, Drop, Newest, Queue };
 
 struct Scenario {
     QString firmware = QStringLiteral("2.13");

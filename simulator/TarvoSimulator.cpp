@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 namespace kelto::sim {
 
@@ -117,6 +118,46 @@ void TarvoSimulator::vanish()
     emit vanished();
 }
 
+bool TarvoSimulator::replug(QString* error)
+{
+    // The new device is made while the old one still exists, so that it gets
+    // another name; what was on the wire is lost with the old one.
+    const int oldMaster = std::exchange(m_master, -1);
+    const int oldKeeper = std::exchange(m_slaveKeeper, -1);
+    QSocketNotifier* oldNotifier = std::exchange(m_notifier, nullptr);
+    const bool opened = open(error);
+    delete oldNotifier;
+    ::close(oldMaster);
+    if (oldKeeper >= 0)
+        ::close(oldKeeper);
+    m_inbound.clear();
+    m_outbound.clear();
+    if (opened && !m_linkPath.isEmpty())
+        return publishAs(m_linkPath, error);
+    return opened;
+}
+
+void TarvoSimulator::sendNoise(const QByteArray& bytes)
+{
+    qint64 due = std::max(nowNs(), m_outLineFreeNs);
+    for (const char c : bytes) {
+        due += kByteNs;
+        m_outbound.push_back({due, c});
+    }
+    m_outLineFreeNs = due;
+    reschedule();
+}
+
+void TarvoSimulator::switchOffAndOn()
+{
+    m_heldDischarge.clear();
+    m_heldPacer.clear();
+    m_dischargeScheduled = false;
+    m_dischargeTimer->stop();
+    m_outbound.clear();
+    m_parse.clear();
+}
+
 void TarvoSimulator::closeDevice()
 {
     m_timer->stop();
@@ -174,6 +215,7 @@ void TarvoSimulator::pump()
         }
         if (m_master < 0)
             return; // vanished while handling
+        emit byteReceived(c);
     }
     QByteArray out;
     while (!m_outbound.empty() && m_outbound.front().dueNs <= now) {
@@ -256,8 +298,9 @@ void TarvoSimulator::handleCommand(const QString& rawWord)
 
 void TarvoSimulator::hold(QStringList& held, const QString& word) const
 {
-    if (m_scenario.held == HeldMode::Queue || !held.contains(word))
-        held.append(word);
+    if (m_scenario.held == HeldMode::Newest)
+        held.clear();
+    held.append(word);
 }
 
 qint64 TarvoSimulator::delayFor(const QString& word) const

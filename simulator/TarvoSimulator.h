@@ -45,6 +45,13 @@ public:
     void setPacing(bool on);
     // The device goes away, as an unplugged adapter does.
     void vanish();
+    // The adapter is pulled and plugged in again: the analyser keeps what it holds,
+    // and its device comes back under another name.
+    bool replug(QString* error = nullptr);
+    // Bytes on the line that answer no request, at wire speed.
+    void sendNoise(const QByteArray& bytes);
+    // The analyser is switched off and on: it forgets what it held and was sending.
+    void switchOffAndOn();
 
     // Every byte that reached the analyser, and every byte it sent, in order.
     QByteArray received() const { return m_received; }
@@ -54,6 +61,8 @@ public:
 
 signals:
     void commandReceived(const QString& word);
+    // Each byte once the analyser has taken it in (a command at its "]").
+    void byteReceived(char byte);
     void replyQueued(const QByteArray& reply);
     void vanished();
 

@@ -45,9 +45,10 @@ int main(int argc, char** argv)
         {QStringLiteral("scenario"), QStringLiteral("Read settings and faults from <file> (one \"key value\" a line)."), QStringLiteral("file")},
         {QStringLiteral("fault"),
             QStringLiteral("Fault mode: no-reply[=WORDS], late=MS[:WORDS], over[=WORDS], banner[=MS[:WORDS]], version=TEXT, "
-                           "garbled-version, chunks=N[:GAPMS], vanish-after=N, held=keep|drop|queue (what becomes of a held "
-                           "reading through [Q] and [VER], and how many one discharge answers), burst[=MS] (each reply in one "
-                           "write, once the line has been quiet MS ms). Repeatable."),
+                           "garbled-version, chunks=N[:GAPMS], vanish-after=N, held=keep|drop|newest|queue (held readings: "
+                           "kept through [Q] and [VER] and all answered at a discharge, ended by [Q] and [VER], only the newest "
+                           "kept, or one answered a discharge), burst[=MS] (each reply in one write, once the line has been "
+                           "quiet MS ms). Repeatable."),
             QStringLiteral("mode")},
         {QStringLiteral("firmware"), QStringLiteral("Version line answered to [VER] (default 2.13)."), QStringLiteral("text")},
         {QStringLiteral("reading"), QStringLiteral("Reading for a command, e.g. CRG=4.8. Repeatable."), QStringLiteral("word=text")},

@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <string>
 #include <sys/stat.h>
 
 #include "LinkFixture.h"
@@ -80,12 +81,13 @@ TEST_F(LinkExchange, waveformAnsweredInTime_isSentOnceMore)
 TEST_F(LinkExchange, waveformResentToASlowAnalyser_secondAnswerNeverPassesForTheNextReply)
 {
     // Each wave command is answered after 250 ms: in time, so it is resent, and the
-    // second answer arrives well after the next command's pause.
+    // second answer arrives well after the next command's pause. The held reading
+    // goes out once more for that answer still to come.
     sim::TarvoSimulator& sim = openOnPort1(withFault(QStringLiteral("late=250:W05"), readyReadings()));
     EXPECT_EQ(link->SendCommand(QStringLiteral("[W05]")).toString(), QStringLiteral("OK\r\n"));
     EXPECT_EQ(link->SendCommand(QStringLiteral("[CRG]")).toString(), QStringLiteral("5.3\r\n"));
     settle(60);
-    EXPECT_EQ(sim.commands(), (QStringList{"W05", "HDR", "W05", "CRG", "HDR"}));
+    EXPECT_EQ(sim.commands(), (QStringList{"W05", "HDR", "W05", "CRG", "HDR", "CRG", "HDR"}));
 }
 
 TEST_F(LinkExchange, waveformAnsweredLate_isNotResent)
@@ -132,14 +134,17 @@ TEST_F(LinkExchange, resentWaveAnsweredAfterAnyDelay_neverPassesForALaterReply)
         EXPECT_EQ(link->SendCommand(QStringLiteral("[CRG]")).toString(), QStringLiteral("5.3\r\n"));
         EXPECT_EQ(link->SendCommand(QStringLiteral("[NRG]")).toString(), QStringLiteral("199.6\r\n"));
         *over = true;
-        EXPECT_EQ(sim.commands(), (QStringList{"W01", "HDR", "W01", "CRG", "HDR", "NRG"}));
+        const QStringList words = sim.commands();
+        EXPECT_EQ(words.mid(0, 4), (QStringList{"W01", "HDR", "W01", "CRG"}));
+        EXPECT_EQ(words.count(QStringLiteral("W01")), 2) << words.join(QLatin1Char(' ')).toStdString();
     }
 }
 
-TEST_F(LinkExchange, resentWaveNeverAnswered_costsTheNextReplyUntilAStop)
+TEST_F(LinkExchange, resentWaveNeverAnswered_costsTheNextWaveReplyUntilAStop)
 {
     // An owed answer that never comes cannot be told from one still on its way: the
-    // next reply is dropped in its place, and the wait for another ends on a Stop.
+    // next wave command's reply is dropped in its place, and the wait for another
+    // ends on a Stop. A held reading counts it among the answers that may come.
     sim::TarvoSimulator& sim = openOnPort1();
     int waves = 0;
     QObject::connect(&sim, &sim::TarvoSimulator::commandReceived, &sim, [&](const QString& word) {
@@ -149,7 +154,7 @@ TEST_F(LinkExchange, resentWaveNeverAnswered_costsTheNextReplyUntilAStop)
     EXPECT_EQ(link->SendCommand(QStringLiteral("[W06]")).toString(), QStringLiteral("OK\r\n"));
     const qint64 start = Clock::instance().nowMs();
     after(30000, [&] { link->Abort(); });
-    EXPECT_TRUE(link->SendCommand(QStringLiteral("[NRG]")).isEmpty());
+    EXPECT_TRUE(link->SendCommand(QStringLiteral("[W07]")).isEmpty());
     EXPECT_GE(Clock::instance().nowMs() - start, 30000);
     EXPECT_EQ(link->SendCommand(QStringLiteral("[EVT]")).toString(), QStringLiteral("200.4\r\n"));
 }
@@ -275,65 +280,130 @@ TEST_F(LinkExchange, abortDuringHeldReading_returnsEmpty_nextCommandWorks)
 
 TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
 {
-    // Requests cut short (held readings aborted, a stop given up) on one link object;
-    // then, on the same or a new one, a reading whose discharge or pacing comes later.
+    // Requests cut short (held readings aborted, a stop given up, a wave answer owed
+    // at the close) on one link object; then, on the same or another one, maybe on a
+    // device renamed meanwhile, a held reading whose discharge or pacing comes later.
+    enum class Between { Nothing, Reopened, Replugged };
     struct Event {
-        int atMs;
-        const char* what; // "discharge" or "pacing"
+        int at;           // ms after the command is given; for "byte", the byte of the exchange
+        const char* what; // "discharge", "pacing", "noise", or "byte": a discharge once that byte was taken in
     };
-    const struct {
-        const char* what;
-        const char* held;
-        QStringList cutShort;
-        bool reopened; // closed, then opened by another link object
+    struct Row {
+        std::string what;
+        QStringList faults;
+        QStringList cutShort; // "[W01]" is answered, and its resent copy once the port was opened again
+        Between between;
         const char* command;
         QList<Event> events;
-        const char* reply; // nullptr: no reading, and the operator is told why
-    } cases[] = {
-        {"kept through the close", "held=keep", {"[NRG]"}, true, "[PVT]", {{1000, "discharge"}}, "2150\r\n"},
-        {"dropped at the close", "held=drop", {"[NRG]"}, true, "[PVT]", {{1000, "discharge"}}, "2150\r\n"},
-        {"kept, one answered a discharge", "held=queue", {"[NRG]"}, true, "[PVT]", {{1000, "discharge"}}, nullptr},
-        {"the same reading asked again", "held=keep", {"[NRG]"}, false, "[NRG]", {{1000, "discharge"}}, "199.6\r\n"},
-        // Taken into the held "[NRG]", the new one is answered before "[CRG]".
-        {"the same reading with another held since", "held=keep", {"[NRG]", "[CRG]"}, false, "[NRG]", {{1000, "discharge"}}, nullptr},
-        {"a pacer reading answered meanwhile", "held=keep", {"[PAC]"}, false, "[PVT]", {{500, "pacing"}, {1500, "discharge"}},
-            "2150\r\n"},
-        {"a stop answered after the give-up", "held=keep", {"[WSP]"}, false, "[CRG]", {{2500, "discharge"}}, "5.3\r\n"},
+        const char* reply; // nullptr: no reading, and error 8030 says why
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
+    std::vector<Row> rows = {
+        {"kept through the close", {"held=keep"}, {"[NRG]"}, Between::Reopened, "[PVT]", {{1000, "discharge"}}, "2150\r\n"},
+        {"dropped at the close", {"held=drop"}, {"[NRG]"}, Between::Reopened, "[PVT]", {{1000, "discharge"}}, "2150\r\n"},
+        {"only the newest kept", {"held=newest"}, {"[NRG]"}, Between::Reopened, "[PVT]", {{1000, "discharge"}}, nullptr},
+        {"one answered a discharge", {"held=queue"}, {"[NRG]"}, Between::Reopened, "[PVT]", {{1000, "discharge"}, {4000, "discharge"}},
+            nullptr},
+        {"kept while the device was renamed", {"held=keep"}, {"[NRG]"}, Between::Replugged, "[PVT]", {{1000, "discharge"}}, "2150\r\n"},
+        {"the same reading asked again", {"held=keep"}, {"[NRG]"}, Between::Nothing, "[NRG]", {{1000, "discharge"}}, "199.6\r\n"},
+        {"the same reading with another held since", {"held=keep"}, {"[NRG]", "[CRG]"}, Between::Nothing, "[NRG]", {{1000, "discharge"}},
+            "199.6\r\n"},
+        {"a pacer reading answered meanwhile", {"held=keep"}, {"[PAC]"}, Between::Nothing, "[PVT]", {{500, "pacing"}, {1500, "discharge"}},
+            "2150\r\n"},
+        {"a stop answered after the give-up", {"held=keep", "late=1500:WSP"}, {"[WSP]"}, Between::Nothing, "[CRG]", {{2500, "discharge"}},
+            "5.3\r\n"},
+        {"a wave answer owed at the close", {"held=keep"}, {"[W01]"}, Between::Reopened, "[CRG]", {{4000, "discharge"}}, "5.3\r\n"},
+        {"answers of one discharge spread within the time-out", {"held=keep", "late=900:PVT"}, {"[NRG]"}, Between::Nothing, "[PVT]",
+            {{1000, "discharge"}}, "2150\r\n"},
+        {"answers of one discharge spread past the time-out", {"held=keep", "late=1100:PVT"}, {"[NRG]"}, Between::Nothing, "[PVT]",
+            {{1000, "discharge"}}, nullptr},
+        // "199" before the send, ".6" after it.
+        {"a late line begun before the send", {"held=keep", "chunks=2:300"}, {"[NRG]"}, Between::Nothing, "[PVT]",
+            {{50, "discharge"}, {600, "discharge"}}, "2150\r\n"},
+        {"a late line begun before a wave command", {"held=keep", "chunks=2:300"}, {"[NRG]"}, Between::Nothing, "[W01]",
+            {{50, "discharge"}}, "OK\r\n"},
+        {"a stray byte with nothing owed", {"held=keep"}, {}, Between::Nothing, "[CRG]", {{0, "noise"}, {1000, "discharge"}}, "5.3\r\n"},
+        {"a stray byte before a wave command", {"held=keep"}, {}, Between::Nothing, "[W01]", {{0, "noise"}}, "OK\r\n"},
+        // 1 + 2 + 4 + 8 + 16 copies cut short: 31 lines may come.
+        {"more earlier answers than the bound", {"held=keep"}, {"[NRG]", "[NRG]", "[NRG]", "[NRG]", "[NRG]"}, Between::Nothing, "[PVT]",
+            {{1000, "discharge"}}, nullptr},
+    };
+    // A discharge at each byte of "[PVT]\r[PVT]\r", and the operator's next one later.
+    // Line 2 comes only at the next one where the first answers a single line: the
+    // late "[NRG]" alone (keep, before the first copy is in), or the first copy alone
+    // (drop, between the copies); the reading then fails within the time-out.
+    for (const bool keep : {true, false}) {
+        for (int byte = 0; byte < 12; ++byte) {
+            const bool single = keep ? byte < 4 : byte >= 4 && byte < 10;
+            rows.push_back({(keep ? "keep, a discharge at byte " : "drop, a discharge at byte ") + std::to_string(byte),
+                {keep ? "held=keep" : "held=drop"}, {"[NRG]"}, Between::Reopened, "[PVT]", {{byte, "byte"}, {4000, "discharge"}},
+                single ? nullptr : "2150\r\n"});
+        }
+    }
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
         MComm::ForgetEarlierRequests();
-        sim::Scenario scenario = withFault(QLatin1String(c.held), withFault(QStringLiteral("late=1500:WSP")));
+        sim::Scenario scenario;
+        for (const QString& fault : row.faults)
+            scenario = withFault(fault, scenario);
         scenario.dischargeAfterMs = -1;
         scenario.pacing = false;
         sim::TarvoSimulator& sim = openOnPort1(scenario);
-        for (const QString& command : c.cutShort) {
+        for (const QString& command : row.cutShort) {
+            if (command == QLatin1String("[W01]")) {
+                answerWaveAfter(sim, {0, 600});
+                EXPECT_EQ(link->SendCommand(command).toString(), QStringLiteral("OK\r\n"));
+                continue;
+            }
             if (command != QLatin1String("[WSP]"))
                 after(300, [&] { link->Abort(); });
             EXPECT_TRUE(link->SendCommand(command).toString().isEmpty()) << command.toStdString();
         }
-        if (c.reopened) {
+        if (row.between != Between::Nothing)
             link->CloseChannel();
-            createLink()->OpenChannel();
+        if (row.between == Between::Replugged) {
+            const QString before = sim.devicePath();
+            ASSERT_TRUE(sim.replug());
+            EXPECT_NE(sim.devicePath(), before);
+            host::SerialPortMap::SetSessionPath(1, sim.devicePath());
         }
-        for (const Event& e : c.events) {
-            after(e.atMs, [&sim, what = QLatin1String(e.what)] {
+        if (row.between != Between::Nothing)
+            createLink()->OpenChannel();
+        int bytes = 0;
+        for (const Event& e : row.events) {
+            const QLatin1String what(e.what);
+            if (what == QLatin1String("byte")) {
+                QObject::connect(&sim, &sim::TarvoSimulator::byteReceived, &sim, [&sim, &bytes, at = e.at] {
+                    if (bytes++ == at)
+                        sim.discharge();
+                });
+                continue;
+            }
+            after(e.at, [&sim, what] {
                 if (what == QLatin1String("pacing"))
                     sim.setPacing(true);
+                else if (what == QLatin1String("noise"))
+                    sim.sendNoise("\x7f");
                 else
                     sim.discharge();
             });
         }
         boxes.clear();
         const auto over = guardFor(20000);
-        if (c.reply) {
-            EXPECT_EQ(link->SendCommand(QLatin1String(c.command)).toString(), QLatin1String(c.reply));
+        if (row.reply) {
+            EXPECT_EQ(link->SendCommand(QLatin1String(row.command)).toString(), QLatin1String(row.reply));
+            EXPECT_TRUE(boxes.empty());
         } else {
-            EXPECT_EQ(errorNumberOf([&] { link->SendCommand(QLatin1String(c.command)); }), kVtiError);
-            EXPECT_EQ(boxesContaining(QStringLiteral("cannot be told apart from a late answer to an earlier request")), 1);
+            EXPECT_EQ(errorNumberOf([&] { link->SendCommand(QLatin1String(row.command)); }), kVtiError);
+            ASSERT_EQ(boxes.size(), 1u);
+            const QString& prompt = boxes[0].prompt;
+            EXPECT_TRUE(prompt.startsWith(QStringLiteral("Error #8030\r\nNo reading was taken for %1 on %2: ").arg(row.command, sim.devicePath())))
+                << prompt.toStdString();
+            EXPECT_TRUE(prompt.endsWith(QStringLiteral("Switch the analyser off and on, then press OK.")));
+            for (const QString& earlier : row.cutShort)
+                EXPECT_TRUE(prompt.contains(earlier)) << earlier.toStdString();
         }
         *over = true;
-        settle(3000);
+        settle(5000); // every event of the row has come
     }
 }
 

@@ -86,6 +86,10 @@ protected:
         QString error;
         EXPECT_TRUE(sim->open(&error)) << error.toStdString();
         host::SerialPortMap::SetSessionPath(port, sim->devicePath());
+        // The port lets go of its device (and the lock on its name) before the device
+        // goes: another test program may be given the same name at once.
+        if (sims.count(port))
+            MComm::ClosePort();
         sims[port] = std::move(sim);
         return *sims[port];
     }

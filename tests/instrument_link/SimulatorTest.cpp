@@ -114,14 +114,15 @@ TEST_F(Simulator, readingsHeldUntilDischargeOrPacing)
 TEST_F(Simulator, heldReadingsThroughQuitAndVersion_eachHeldMode)
 {
     // A held "[NRG]" the link stopped waiting for, the link closed ("[Q]") and
-    // opened again ("[VER]"), then "[PVT]", and two discharges.
+    // opened again ("[VER]"), then "[PVT]" twice, and two discharges.
     const struct {
         const char* mode;
         QByteArray firstDischarge;
         QByteArray secondDischarge;
     } cases[] = {
-        {"held=keep", "199.6\r\n2150\r\n", ""},
-        {"held=drop", "2150\r\n", ""},
+        {"held=keep", "199.6\r\n2150\r\n2150\r\n", ""},
+        {"held=drop", "2150\r\n2150\r\n", ""},
+        {"held=newest", "2150\r\n", ""},
         {"held=queue", "199.6\r\n", "2150\r\n"},
     };
     for (const auto& c : cases) {
@@ -135,7 +136,7 @@ TEST_F(Simulator, heldReadingsThroughQuitAndVersion_eachHeldMode)
         Peer peer(sim.devicePath());
         peer.send("[NRG]\r[Q][VER]\n");
         EXPECT_EQ(peer.receive(kReplyCapMs), QByteArray("2.13\r\n"));
-        peer.send("[PVT]\r");
+        peer.send("[PVT]\r[PVT]\r");
         EXPECT_TRUE(peer.receive(100).isEmpty());
         peer.expectLines(static_cast<int>(c.firstDischarge.count('\n')));
         sim.discharge();

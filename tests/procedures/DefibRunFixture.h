@@ -47,6 +47,8 @@ protected:
         m_previousClock = Clock::install(makeVirtualClock());
         m_previousHandler = setMessageBoxHandler([this](const MessageBoxRequest& request) {
             boxes.push_back(request);
+            if (onBox)
+                onBox(request);
             return firstButtonAnswer(request.flags);
         });
         for (int port = 1; port <= 16; ++port)
@@ -75,8 +77,10 @@ protected:
         Clock::install(std::move(m_previousClock));
     }
 
+    // A freshly switched-on analyser, which owes no answer to an earlier request.
     sim::TarvoSimulator& analyser(sim::Scenario scenario = {})
     {
+        MComm::ForgetEarlierRequests();
         sim = std::make_unique<sim::TarvoSimulator>(std::move(scenario));
         QString error;
         EXPECT_TRUE(sim->open(&error)) << error.toStdString();
@@ -189,6 +193,8 @@ protected:
     Ptr<host::TestSetup> setup;
     std::unique_ptr<sim::TarvoSimulator> sim;
     std::vector<MessageBoxRequest> boxes;
+    // What the operator does before answering a box.
+    std::function<void(const MessageBoxRequest&)> onBox;
     bool stuck = false;
     qint64 guardMs = 30 * 60 * 1000; // virtual time a run may take
 

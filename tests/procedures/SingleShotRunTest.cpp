@@ -127,33 +127,37 @@ TEST_F(SingleShotRun, unsupportedAnalyserEndsTheOverCurrentTest)
     EXPECT_TRUE(setup->finished().isEmpty());
 }
 
-TEST_F(SingleShotRun, energyAskedForByAnEarlierTestIsNeverTheNextTestsReading)
+TEST_F(SingleShotRun, energyAskedForByAnEarlierTestIsNeverALaterTestsReading)
 {
     // An energy test stopped while its reading waits, then skipped; or a pulse
     // repetition window that runs out while its next reading waits. The analyser may
-    // still answer that request (104.2 J); the peak voltage of the next test's one
-    // discharge is 5200 V, over its 5000 V limit.
+    // still answer that request (104.2 J). The next test's one discharge gives a peak
+    // voltage of 5200 V, over its 5000 V limit, and the one after it an over current
+    // of 95 A, over its 80 A limit. Where the analyser keeps the request, each
+    // discharge lands while the link sends its copies of the command.
     enum class CutShortBy { StopAndSkip, WindowsEnd };
     const struct {
         CutShortBy by;
         const char* held;
-        bool readingTaken; // else the operator is told that it could not be told apart
+        bool peakTaken; // else error 8030, and the operator switches the analyser off and on
     } cases[] = {
         {CutShortBy::StopAndSkip, "held=keep", true},
         {CutShortBy::StopAndSkip, "held=drop", true},
+        {CutShortBy::StopAndSkip, "held=newest", false},
         {CutShortBy::StopAndSkip, "held=queue", false},
         {CutShortBy::WindowsEnd, "held=keep", true},
         {CutShortBy::WindowsEnd, "held=drop", true},
+        {CutShortBy::WindowsEnd, "held=newest", false},
         {CutShortBy::WindowsEnd, "held=queue", false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.held);
         SCOPED_TRACE(c.by == CutShortBy::StopAndSkip ? "stop and skip" : "window's end");
-        MComm::ForgetEarlierRequests();
         sim::Scenario scenario = withFault(QLatin1String(c.held));
         scenario.dischargeAfterMs = -1;
         scenario.readings[QStringLiteral("NRG")] = QStringLiteral("104.2");
         scenario.readings[QStringLiteral("PVT")] = QStringLiteral("5200");
+        scenario.readings[QStringLiteral("OCR")] = QStringLiteral("95");
         analyser(scenario);
         boxes.clear();
         if (c.by == CutShortBy::StopAndSkip) {
@@ -170,33 +174,73 @@ TEST_F(SingleShotRun, energyAskedForByAnEarlierTestIsNeverTheNextTestsReading)
             perform(pulse);
             ASSERT_EQ(sim->commands().count(QStringLiteral("NRG")), 2) << "the second request was cut short";
         }
+        onBox = [&](const MessageBoxRequest& box) {
+            if (box.prompt.startsWith(QStringLiteral("Error #8030")))
+                sim->switchOffAndOn();
+        };
 
-        auto peak = makeTestElement<CTestPeakVoltage>();
-        limitTo(peak, setup, QStringLiteral("PEAV"), 5000, std::nanf(""));
-        qint64 dischargedAt = -1;
-        qint64 overAt = -1;
-        then([&] { start(); });
-        then([&] { return sim->commands().contains(QStringLiteral("PVT")); },
-            [&] {
+        const bool race = QLatin1String(c.held) == QLatin1String("held=keep");
+        const struct {
+            Ptr<CTestElementFrame> element;
+            const char* key;
+            const char* word;
+            float limit;
+            double reading;
+            bool taken;
+        } tests[] = {
+            {makeTestElement<CTestPeakVoltage>(), "PEAV", "PVT", 5000, 5200, c.peakTaken},
+            {makeTestElement<CTestOverCurrent>(), "OVRC", "OCR", 80, 95, true},
+        };
+        for (const auto& t : tests) {
+            SCOPED_TRACE(t.word);
+            limitTo(t.element, setup, QLatin1String(t.key), t.limit, std::nanf(""));
+            const QString word = QLatin1String(t.word);
+            qint64 askedAt = -1;
+            qint64 dischargedAt = -1;
+            qint64 overAt = -1;
+            const auto discharge = [&] {
                 dischargedAt = Clock::instance().nowMs();
                 sim->discharge();
+            };
+            // The race: the shock lands once the first copy is in, before the next.
+            bool firstIn = false;
+            const auto in = QObject::connect(sim.get(), &sim::TarvoSimulator::commandReceived, sim.get(), [&](const QString& received) {
+                firstIn = firstIn || received == word;
             });
-        then([&] { return dischargedAt >= 0 && idle(); },
-            [&] {
-                overAt = Clock::instance().nowMs();
-                nextOffered() ? next() : previous();
+            const auto shock = QObject::connect(sim.get(), &sim::TarvoSimulator::byteReceived, sim.get(), [&] {
+                if (race && firstIn && dischargedAt < 0)
+                    discharge();
             });
-        perform(peak);
-        if (c.readingTaken) {
-            EXPECT_EQ(reading(peak, "PEAV"), Variant(5200.0));
-            EXPECT_EQ(peak->Result()->Status(), emsFailed);
-            EXPECT_LT(overAt - dischargedAt, 1000) << "a fraction of a second more than a plain reading";
-            EXPECT_TRUE(boxes.empty());
-        } else {
-            EXPECT_TRUE(reading(peak, "PEAV").isEmpty());
-            EXPECT_EQ(peak->Result()->Status(), emsNone);
-            EXPECT_EQ(boxesContaining(QStringLiteral("cannot be told apart from a late answer to an earlier request")), 1);
+            then([&] { start(); });
+            then([&] { return sim->commands().contains(word); }, [&] { askedAt = Clock::instance().nowMs(); });
+            then([&] { return race || Clock::instance().nowMs() - askedAt >= 200; },
+                [&] {
+                    if (!race)
+                        discharge();
+                });
+            then([&] { return dischargedAt >= 0 && idle(); },
+                [&] {
+                    overAt = Clock::instance().nowMs();
+                    nextOffered() ? next() : previous();
+                });
+            boxes.clear();
+            perform(t.element);
+            QObject::disconnect(in);
+            QObject::disconnect(shock);
+            if (t.taken) {
+                EXPECT_EQ(reading(t.element, t.key), Variant(t.reading));
+                EXPECT_EQ(t.element->Result()->Status(), emsFailed);
+                EXPECT_LT(overAt - dischargedAt, 1000) << "a fraction of a second more than a plain reading";
+                EXPECT_TRUE(boxes.empty());
+            } else {
+                EXPECT_TRUE(reading(t.element, t.key).isEmpty());
+                EXPECT_EQ(t.element->Result()->Status(), emsNone);
+                ASSERT_EQ(boxes.size(), 1u);
+                EXPECT_TRUE(boxes[0].prompt.startsWith(QStringLiteral("Error #8030\r\nNo reading was taken for [%1] on ").arg(word)));
+                EXPECT_TRUE(boxes[0].prompt.endsWith(QStringLiteral("Switch the analyser off and on, then press OK.")));
+            }
         }
+        onBox = {};
     }
 }
 
