@@ -27,6 +27,7 @@
 #include <memory>
 
 #include "host/TestSetup.h"
+#include "host/XmlDocument.h"
 #include "platform/interfaces/PlugIn.h"
 #include "platform/interfaces/TestElement.h"
 
@@ -36,7 +37,7 @@ class Sequence {
 public:
     // A technician's sequence holds tens of tests; a file with more items than
     // this is refused unread.
-    static constexpr int kMaxItems = 1000;
+    static constexpr int kMaxItems = XmlDocument::kMaxItems;
 
     QList<Ptr<ITestElement>>& elements() { return m_elements; }
     const QList<Ptr<ITestElement>>& elements() const { return m_elements; }
