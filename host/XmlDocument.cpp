@@ -319,7 +319,7 @@ bool XmlDocument::Save(const QString& file)
     // Written, such a file could never be opened again: the earlier one is kept.
     if (const QString breach = boundBreached(data, file); !breach.isEmpty()) {
         m_lastError = QStringLiteral("Cannot write %1: it could not be opened again, as it would go beyond what a file may hold: %2 "
-                                     "Split it into smaller files.")
+                                     "Shorten what is too long, or split it into smaller files.")
                           .arg(file, breach);
         return false;
     }

@@ -271,6 +271,13 @@ TEST(XmlDocument, RefusesMoreThanItsBoundsHoldBeforeParsingNamingTheFileAndLine)
                                                              "more than 250000 elements")
                                                   .arg(file)))
         << grown->LastError().toStdString();
+    auto named = documentOfSize(100);
+    named->DocumentElement()->SetAttribute(QStringLiteral("Name"), QString(XmlDocument::kMaxNameChars + 1, QLatin1Char('n')));
+    EXPECT_FALSE(named->Save(file));
+    EXPECT_TRUE(named->LastError().endsWith(QStringLiteral("%1 has a name longer than 1000 characters (line 2, column 21). "
+                                                           "Shorten what is too long, or split it into smaller files.")
+                                                .arg(file)))
+        << named->LastError().toStdString();
     EXPECT_EQ(fileContent(file), earlier);
 }
 
