@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include "platform/CheckedFile.h"
+#include "platform/EscapedText.h"
 #include "HostLog.h"
 
 namespace kelto::host {
@@ -180,7 +181,7 @@ FileContent parseFile(const QString& path)
         if (type == QLatin1String("dword"))
             text.toInt(&whole);
         else if (type != QLatin1String("sz"))
-            return refuse(QStringLiteral("has a value of unknown type \"%1\"").arg(type));
+            return refuse(QStringLiteral("has a value of unknown type \"%1\"").arg(escapeInvisible(type.left(40))));
         if (!whole)
             return refuse(QStringLiteral("has a number that is not a 32-bit whole number"));
         const QString name = unescape(line.left(eq));

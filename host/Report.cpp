@@ -85,7 +85,8 @@ QString percent(double value)
 constexpr qsizetype kPrintedChars = 1000;
 
 // Where a text longer than maxChars is cut into pieces of at most maxChars: after a
-// blank in the last quarter of a piece where there is one, never inside a character.
+// blank in the last quarter of a piece where there is one, never inside a character,
+// and before the accents of a letter.
 QList<qsizetype> textCuts(const QString& text, qsizetype maxChars)
 {
     QList<qsizetype> cuts;
@@ -98,8 +99,13 @@ QList<qsizetype> textCuts(const QString& text, qsizetype maxChars)
                 break;
             }
         }
-        while (cut > from + 1 && (text[cut].isLowSurrogate() || text[cut].isMark()))
+        const qsizetype whole = cut;
+        while (cut > from + maxChars / 2 && (text[cut].isLowSurrogate() || text[cut].isMark()))
             --cut;
+        // A letter of hundreds of accents is no word: kept whole, it would leave
+        // a piece of one character for each of them.
+        if (text[cut].isLowSurrogate() || text[cut].isMark())
+            cut = whole - text[whole].isLowSurrogate();
         cuts.append(cut);
         from = cut;
     }

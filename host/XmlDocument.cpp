@@ -4,12 +4,12 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <atomic>
-#include <cctype>
-#include <cstring>
 #include <optional>
 
-#include "platform/CheckedFile.h"
+#include "host/XmlScan.h"
 #include "platform/Automation.h"
+#include "platform/CheckedFile.h"
+#include "platform/EscapedText.h"
 
 namespace kelto::host {
 
@@ -17,6 +17,8 @@ namespace {
 
 const QString kSource = QStringLiteral("XmlDocument");
 const QString kCodecSource = QStringLiteral("XmlValueCodec");
+// What a refusal of the content advises: such a file is seldom the one meant.
+const QString kRightFile = QStringLiteral(" Check that it is the right file.");
 
 QString tooLarge(const QString& name, qint64 bytes)
 {
@@ -29,97 +31,6 @@ QString tooLarge(const QString& name, qint64 bytes)
 QString refused(const QString& name, const QString& what, qint64 line, qint64 column)
 {
     return QStringLiteral("%1 %2 (line %3, column %4).").arg(name, what).arg(line).arg(column);
-}
-
-struct Position {
-    qint64 line;
-    qint64 column; // in characters, from 1
-};
-
-Position positionOf(const QByteArray& data, qsizetype offset)
-{
-    const QByteArrayView before(data.constData(), offset);
-    const qsizetype lineStart = before.lastIndexOf('\n') + 1;
-    qint64 column = 1;
-    for (qsizetype i = lineStart; i < offset; ++i)
-        column += (static_cast<unsigned char>(data[i]) & 0xC0) != 0x80; // UTF-8 continuation bytes are no characters
-    return {before.count('\n') + 1, column};
-}
-
-// The first bound a text's markup goes beyond, read from its UTF-8 bytes alone in
-// one pass that skips text and quoted values at the speed of a byte search; the DOM
-// parser then reads the text once. The parsers could not be trusted with it first:
-// a document type declaration costs them the square of its declarations, a tag the
-// square of its attributes and nesting the square of its depth. For well-formed
-// XML the counts are the DOM's; anything malformed is left to the parser to name.
-struct Breach {
-    QString what;
-    qsizetype offset; // where the markup at fault starts
-};
-
-std::optional<Breach> markupBreach(const QByteArrayView data)
-{
-    const auto startsAt = [&](qsizetype i, const char* text) { return data.sliced(i).startsWith(text); };
-    // An XML declaration is no node; a byte order mark may stand before it.
-    const qsizetype declaration = data.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    int depth = 0;
-    qint64 nodes = 0;
-    qsizetype i = 0;
-    while ((i = data.indexOf('<', i)) >= 0) {
-        const qsizetype tag = i;
-        const char* end = nullptr;
-        if (startsAt(i, "<!--") || startsAt(i, "<![CDATA[")) {
-            end = data[i + 2] == '-' ? "-->" : "]]>";
-            ++nodes;
-        } else if (startsAt(i, "<?")) {
-            end = "?>";
-            nodes += !(i == declaration && startsAt(i, "<?xml") && i + 5 < data.size() && std::isspace(static_cast<unsigned char>(data[i + 5])));
-        } else if (startsAt(i, "</")) {
-            end = ">";
-            --depth;
-        } else if (startsAt(i, "<!DOCTYPE")) {
-            return Breach{QStringLiteral("has a document type declaration (<!DOCTYPE), which none of the host's files holds"), tag};
-        } else if (startsAt(i, "<!")) {
-            i += 2; // no markup of well-formed XML: the parser names it
-            continue;
-        }
-        if (end) {
-            i = data.indexOf(end, i + 2);
-            if (i < 0)
-                return std::nullopt;
-            i += qsizetype(std::strlen(end));
-        } else {
-            // A start tag: each "=" outside quoted values begins an attribute value.
-            int attributes = 0;
-            char quote = 0;
-            for (++i; i < data.size(); ++i) {
-                const char c = data[i];
-                if (quote) {
-                    const qsizetype close = data.indexOf(quote, i);
-                    if (close < 0)
-                        return std::nullopt;
-                    i = close;
-                    quote = 0;
-                } else if (c == '"' || c == '\'') {
-                    quote = c;
-                } else if (c == '=' && ++attributes > XmlDocument::kMaxXmlAttributes) {
-                    return Breach{QStringLiteral("has an element with more than %1 attributes").arg(XmlDocument::kMaxXmlAttributes), tag};
-                } else if (c == '>') {
-                    break;
-                }
-            }
-            if (i >= data.size())
-                return std::nullopt;
-            if (depth + 1 > XmlDocument::kMaxXmlDepth)
-                return Breach{QStringLiteral("nests elements more than %1 levels deep").arg(XmlDocument::kMaxXmlDepth), tag};
-            depth += data[i - 1] != '/'; // an empty element closes itself
-            nodes += 1 + attributes;
-            ++i;
-        }
-        if (nodes > XmlDocument::kMaxXmlNodes)
-            return Breach{QStringLiteral("holds more than %1 elements, attributes and other XML nodes").arg(XmlDocument::kMaxXmlNodes), tag};
-    }
-    return std::nullopt;
 }
 
 // The encoding an XML declaration at the start names ("UTF-16"); empty when none.
@@ -155,6 +66,23 @@ std::optional<QString> decodedUnlessUtf8(const QByteArray& data, QString* proble
     if (decoder.hasError())
         *problem = QStringLiteral("it holds bytes that are not %1 text").arg(QLatin1String(decoder.name()));
     return text;
+}
+
+// The parser's "Unexpected ''." quotes no character where one is at fault: a
+// control character, which would show nothing anyway. It is named, escaped.
+QString withCharacterNamed(const QString& message, const QString& text, int line, int column)
+{
+    const QString unnamed = QStringLiteral("''");
+    if (!message.contains(unnamed))
+        return message;
+    qsizetype at = 0;
+    for (int l = 1; l < line && at >= 0; ++l)
+        at = text.indexOf(QLatin1Char('\n'), at) + 1;
+    at += column - 1;
+    if (at < 0 || at >= text.size())
+        return message;
+    QString named = message;
+    return named.replace(unnamed, QStringLiteral("'%1'").arg(escapeInvisible(text.mid(at, 1))));
 }
 
 QDomElement domOf(const Ptr<IXmlElement>& element)
@@ -288,12 +216,13 @@ bool XmlDocument::Load(const QString& file)
     }
     // The size is checked before anything is read, so a huge file costs nothing.
     if (f.size() > kMaxXmlBytes) {
-        m_lastError = tooLarge(file, f.size()) + QStringLiteral(" Check that it is the right file.");
+        m_lastError = tooLarge(file, f.size()) + kRightFile;
         return false;
     }
     // What the file held when its size was checked, and no more: a buffer of the
-    // whole bound would cost megabytes for every small file.
-    const QByteArray data = f.read(f.size());
+    // whole bound would cost megabytes for every small file. A file that tells no
+    // size (those of /proc) is read up to one byte beyond the bound.
+    const QByteArray data = f.read(f.size() > 0 ? f.size() : kMaxXmlBytes + 1);
     if (f.error() != QFileDevice::NoError) {
         m_lastError = QStringLiteral("Cannot read %1: %2").arg(file, f.errorString());
         return false;
@@ -328,28 +257,40 @@ QString XmlDocument::boundBreached(const QByteArray& utf8, const QString& name)
 {
     if (utf8.size() > kMaxXmlBytes)
         return tooLarge(name, utf8.size());
-    if (const auto breach = markupBreach(utf8)) {
-        const Position at = positionOf(utf8, breach->offset);
-        return refused(name, breach->what, at.line, at.column);
-    }
-    return QString();
+    const std::optional<XmlBreach> breach = xmlBreach(utf8);
+    if (!breach)
+        return QString();
+    if (breach->offset < 0)
+        return QStringLiteral("%1 %2.").arg(name, breach->what);
+    const TextPosition at = positionOf(utf8, breach->offset);
+    return refused(name, breach->what, at.line, at.column);
 }
 
 bool XmlDocument::parse(const QByteArray& data, const QString& name)
 {
     if (data.size() > kMaxXmlBytes) {
-        m_lastError = tooLarge(name, data.size()) + QStringLiteral(" Check that it is the right file.");
+        m_lastError = tooLarge(name, data.size()) + kRightFile;
         return false;
     }
     // A file in another encoding is checked as the parser will read it.
     QString problem;
     const std::optional<QString> decoded = decodedUnlessUtf8(data, &problem);
     if (!problem.isEmpty()) {
-        m_lastError = QStringLiteral("%1 is not well-formed XML (%2).").arg(name, problem);
+        m_lastError = QStringLiteral("%1 is not well-formed XML (%2).").arg(name, problem) + kRightFile;
         return false;
     }
-    if (const QString breach = boundBreached(decoded ? decoded->toUtf8() : data, name); !breach.isEmpty()) {
-        m_lastError = breach + QStringLiteral(" Check that it is the right file.");
+    const QByteArray utf8 = decoded ? decoded->toUtf8() : data;
+    if (utf8.size() > kMaxXmlBytes) {
+        m_lastError = QStringLiteral("%1 is too large to read (%2 bytes, %3 once converted to UTF-8; the limit is %4 MiB).")
+                          .arg(name)
+                          .arg(data.size())
+                          .arg(utf8.size())
+                          .arg(kMaxXmlBytes / (1024 * 1024))
+            + kRightFile;
+        return false;
+    }
+    if (const QString breach = boundBreached(utf8, name); !breach.isEmpty()) {
+        m_lastError = breach + kRightFile;
         return false;
     }
     ++passes;
@@ -362,7 +303,12 @@ bool XmlDocument::parse(const QByteArray& data, const QString& name)
         m_dom = dom;
         return true;
     }
-    m_lastError = QStringLiteral("%1 is not well-formed XML (line %2, column %3: %4).").arg(name).arg(line).arg(column).arg(message);
+    m_lastError = QStringLiteral("%1 is not well-formed XML (line %2, column %3: %4).")
+                      .arg(name)
+                      .arg(line)
+                      .arg(column)
+                      .arg(withCharacterNamed(message, decoded ? *decoded : QString::fromUtf8(data), line, column))
+        + kRightFile;
     return false;
 }
 
@@ -373,7 +319,7 @@ bool XmlDocument::Save(const QString& file)
     // Written, such a file could never be opened again: the earlier one is kept.
     if (const QString breach = boundBreached(data, file); !breach.isEmpty()) {
         m_lastError = QStringLiteral("Cannot write %1: it could not be opened again, as it would go beyond what a file may hold: %2 "
-                                     "Split it into smaller files.")
+                                     "Shorten what is too long, or split it into smaller files.")
                           .arg(file, breach);
         return false;
     }

@@ -61,10 +61,20 @@ public:
     static constexpr int kMaxXmlDepth = 64;
     static constexpr int kMaxXmlAttributes = 256; // on one element
     // Elements, attributes, comments, CDATA sections and processing instructions;
-    // at most about 300 MB as a DOM. A sequence of a thousand of the largest tests
-    // with their results and what judged them (a battery test of twenty readings,
-    // about 225 each) holds some 225,000.
+    // at most about 350 MB as a DOM, where an element with attributes costs some
+    // 2.5 kB. A sequence of a thousand of the largest tests with their results and
+    // what judged them (a battery test of twenty readings, about 225 each) holds
+    // some 225,000.
     static constexpr qint64 kMaxXmlNodes = 250000;
+    // The host's own files, counted before the tree is built, far above a real file:
+    // a test holds a few standards of a few limits, and at most 20 readings. Within
+    // the node bound each would still cost hundreds of megabytes, and the report as
+    // many lines. Standards and limits are counted wherever they stand.
+    static constexpr int kMaxItems = 1000;       // test items of a sequence
+    static constexpr int kMaxStandards = 10000;  // in a file
+    static constexpr int kMaxLimits = 10000;     // in a file
+    static constexpr int kMaxReadings = 1000;    // measurements of one result
+    static constexpr int kMaxNameChars = 1000;   // characters of a Name, Alpha or Complete value
 
     XmlDocument();
     // Only a regular file is read: a named pipe or a device is refused unopened.

@@ -1,6 +1,7 @@
 #pragma once
 // Serial traffic written for people: control characters escaped ("[CRG]\r[HDR]\r"),
-// so a log line or a printed reply shows exactly what went over the line.
+// so a log line or a printed reply shows exactly what went over the line. A file's
+// text quoted in a message keeps its letters and escapes only what would not show.
 
 #include <QString>
 
@@ -22,6 +23,22 @@ inline QString escapeControls(const QString& text)
             else
                 out += c;
         }
+    }
+    return out;
+}
+
+// "\x00" for a NUL and any other character that prints as nothing or moves the text.
+inline QString escapeInvisible(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const char32_t c : text.toUcs4()) {
+        if (c == '\\')
+            out += QLatin1String("\\\\");
+        else if (c != ' ' && !QChar::isPrint(c))
+            out += QStringLiteral("\\x%1").arg(static_cast<uint>(c), 2, 16, QLatin1Char('0'));
+        else
+            out += QString::fromUcs4(&c, 1);
     }
     return out;
 }

@@ -206,12 +206,12 @@ Ptr<ITestList> CTarvoXPlugIn::ReadTemplate(const QString& file)
             if (entry->TagName() != QLatin1String("TestElement"))
                 continue;
             ++position;
+            const QString where = QStringLiteral("The test template %1, test entry %2").arg(file).arg(position);
             Ptr<ITestElement> element;
             try {
-                element = CreateElement(entry);
+                element = CreateElement(entry, where);
             } catch (const PluginError& e) {
-                raiseTemplateError(e.number(), e.severity(),
-                    QStringLiteral("The test template %1, test entry %2: %3").arg(file).arg(position).arg(e.description()));
+                raiseTemplateError(e.number(), e.severity(), QStringLiteral("%1: %2").arg(where, e.description()));
             }
             if (element) {
                 ensureList();
@@ -231,7 +231,7 @@ Ptr<ITestList> CTarvoXPlugIn::ReadTemplate(const QString& file)
     }
 }
 
-Ptr<ITestElement> CTarvoXPlugIn::CreateElement(const Ptr<IXmlElement>& entry)
+Ptr<ITestElement> CTarvoXPlugIn::CreateElement(const Ptr<IXmlElement>& entry, const QString& where)
 {
     try {
         const QString className = entry->GetAttribute(QStringLiteral("ClassName"));
@@ -253,7 +253,7 @@ Ptr<ITestElement> CTarvoXPlugIn::CreateElement(const Ptr<IXmlElement>& entry)
                 const Ptr<IXmlElement> child = children->Item(i);
                 if (child->TagName() != QLatin1String("TestElement"))
                     continue;
-                if (Ptr<ITestElement> member = CreateElement(child))
+                if (Ptr<ITestElement> member = CreateElement(child, where))
                     group->Add(member, nullptr, 1);
             }
         }
@@ -262,7 +262,8 @@ Ptr<ITestElement> CTarvoXPlugIn::CreateElement(const Ptr<IXmlElement>& entry)
         const PluginError e = currentError();
         if (e.number() == err::TemplateMalformed || e.number() == err::HostPassedA || e.number() == err::HostPassedB)
             raiseTemplateError(e.number(), 3, e.description());
-        errorReporter()->ReportError(e, kSource);
+        // The entry is left out: the message says which, as the host's XML gives no line.
+        errorReporter()->ReportError(PluginError(e.number(), e.source(), QStringLiteral("%1: %2").arg(where, e.description()), e.severity()), kSource);
         return nullptr;
     }
 }

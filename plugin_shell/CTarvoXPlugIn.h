@@ -42,7 +42,8 @@ public:
 
 private:
     Ptr<ITestList> ReadTemplate(const QString& file);
-    Ptr<ITestElement> CreateElement(const Ptr<IXmlElement>& entry);
+    // `where` names the entry in messages: "The test template FILE, test entry N".
+    Ptr<ITestElement> CreateElement(const Ptr<IXmlElement>& entry, const QString& where);
     void ApplyEntry(const Ptr<ITestElement>& element, const Ptr<IXmlElement>& entry);
 
     Ptr<ITestList> mTestList;

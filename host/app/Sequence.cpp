@@ -90,24 +90,6 @@ Ptr<IXmlElement> copyInto(XmlDocument& doc, const Ptr<IXmlElement>& element)
     return doc.wrap(doc.dom().importNode(read->dom(), true).toElement());
 }
 
-// Counted before any item is made: each costs the plug-in a test element and the
-// report its pages.
-bool withinItemBound(IXmlElementList& items, const QString& file, QString* error)
-{
-    int count = 0;
-    for (int i = 0; i < items.Count(); ++i) {
-        const Ptr<IXmlElement> item = items.Item(i);
-        if (item->TagName() != kItem || ++count <= Sequence::kMaxItems)
-            continue;
-        *error = QStringLiteral("%1 holds more than %2 test items (line %3). Check that it is the right file.")
-                     .arg(file)
-                     .arg(Sequence::kMaxItems)
-                     .arg(lineOf(item));
-        return false;
-    }
-    return true;
-}
-
 const QString kRecords = QStringLiteral("AnalyserRecords");
 const QString kRecord = QStringLiteral("Record");
 const QString kMti = QStringLiteral("MTI");
@@ -330,7 +312,7 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
         }
         auto root = doc->DocumentElement();
         if (!root || root->TagName() != kRoot) {
-            *error = QStringLiteral("%1 is not a test sequence (no %2 element).").arg(file, kRoot);
+            *error = QStringLiteral("%1 is not a test sequence (no %2 element). Check that it is the right file.").arg(file, kRoot);
             return false;
         }
         QList<Ptr<ITestElement>> loaded;
@@ -338,8 +320,6 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
         QList<UnreadItem> unreadItems;
         QStringList problems;
         auto items = root->Children();
-        if (!withinItemBound(*items, file, error))
-            return false;
         QHash<std::int32_t, std::int32_t> recordIds; // a record's id in the file: its id here
         if (!adoptRecords(*items, file, *m_analysers, recordIds, error))
             return false;

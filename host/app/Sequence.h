@@ -32,6 +32,7 @@
 
 #include "host/JudgementRecord.h"
 #include "host/TestSetup.h"
+#include "host/XmlDocument.h"
 #include "platform/interfaces/PlugIn.h"
 #include "platform/interfaces/TestElement.h"
 
@@ -41,7 +42,7 @@ class Sequence {
 public:
     // A technician's sequence holds tens of tests; a file with more items than
     // this is refused unread.
-    static constexpr int kMaxItems = 1000;
+    static constexpr int kMaxItems = XmlDocument::kMaxItems;
 
     QList<Ptr<ITestElement>>& elements() { return m_elements; }
     const QList<Ptr<ITestElement>>& elements() const { return m_elements; }

@@ -115,7 +115,7 @@ int runReportCommand(const QString& sequenceFile, const QString& output, QTextSt
     if (!sequence.load(sequenceFile, *host.plugIn(), &error)) {
         if (!error.contains(sequenceFile))
             error = QStringLiteral("The test sequence %1 cannot be read: %2").arg(sequenceFile, error);
-        err << error << "\nCheck the file name, and that the file is a test sequence saved by kelto-host.\n";
+        err << error << "\n";
         return exitcode::Failure;
     }
     // Items read in part, and results judged with other settings or limits than the

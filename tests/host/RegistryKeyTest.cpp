@@ -125,7 +125,8 @@ TEST(RegistryFile, ContentThatIsNotARegistryIsLeftUntouchedWithOneWarning)
     } cases[] = {
         {"binary", QByteArray("\x00\x01\xfe\xff garbage\n", 14), "line 1 "},
         {"value outside a key", "CommTimeOut=dword:1500\n", "line 1 "},
-        {"unknown type", "[HKEY_LOCAL_MACHINE\\Software]\n\nX=qword:1\n", "line 3 has a value of unknown type \"qword\""},
+        {"unknown type, with a NUL shown", "[HKEY_LOCAL_MACHINE\\Software]\n\nX=q" + QByteArray(1, '\0') + "word:1\n",
+            "line 3 has a value of unknown type \"q\\x00word\""},
         {"number out of range", "[HKEY_LOCAL_MACHINE\\Software]\nX=dword:99999999999\n", "line 2 has a number that is not a 32-bit whole number"},
         {"plain text", "[HKEY_LOCAL_MACHINE\\Software]\nsome notes\n", "line 2 is not a registry key or value"},
         {"text that is not UTF-8", "[HKEY_LOCAL_MACHINE\\Software\\Quilo\\Kelto\\TarvoX\\Ports]\n\nCOM1=sz:/dev/tty\xff\xfeS0\n", "line 3 is not UTF-8 text"},

@@ -14,6 +14,7 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <string_view>
 #include <gtest/gtest.h>
 
 #include "tests/support/TestFiles.h"
@@ -164,10 +165,13 @@ TEST(Report, AHeadingStandsOnThePageOfTheTableAfterIt)
 TEST(Report, APdfOfALongTextTakesTimeInProportionToItsLengthAndKeepsAllOfIt)
 {
     // A name eight times as long costs about eight times the work, not sixty-four:
-    // with blanks, and without any place to break a line.
-    for (const bool blanks : {true, false}) {
-        SCOPED_TRACE(blanks ? "with blanks" : "without blanks");
+    // with blanks, without any place to break a line, and as one letter of accents.
+    for (const char* shape : {"with blanks", "without blanks", "accents"}) {
+        SCOPED_TRACE(shape);
+        const bool blanks = shape == std::string_view("with blanks");
         auto nameOf = [&](int length) {
+            if (shape == std::string_view("accents"))
+                return QStringLiteral("e") + QString(length - 1, QChar(0x0301));
             QString name;
             for (int i = 0; name.size() < length; ++i)
                 name += QString::number(i) + (blanks && i % 8 == 7 ? QStringLiteral(" ") : QString());
@@ -210,6 +214,7 @@ TEST(Report, APdfOfALongTextTakesTimeInProportionToItsLengthAndKeepsAllOfIt)
             column += textBetween(table->cellAt(r, 2).firstPosition(), table->cellAt(r, 2).lastPosition());
         EXPECT_EQ(column, name);
         EXPECT_GT(table->rows(), 2) << "the name goes on in rows below its own";
+        EXPECT_LT(table->rows(), name.size() / 500) << "in pieces of hundreds of characters";
     }
 }
 

@@ -319,13 +319,22 @@ TEST(StandardCollection, AStandardOfMoreLimitsThanTheBoundIsRefusedByLine)
             xml += "<Limit Key=\"K" + QByteArray::number(i) + "\" Unit=\"s\"><High Value=\"" + QByteArray::number(i) + "\"/></Limit>\n";
         return xml + "</Standard>\n</ExpectedResult>\n";
     };
+    // A file holds no more limits than a standard may: it is refused before it is parsed.
     auto doc = std::make_shared<XmlDocument>();
-    ASSERT_TRUE(doc->LoadXml(QString::fromLatin1(standardOf(kMaxLimitsPerStandard + 1))));
+    static_assert(XmlDocument::kMaxLimits <= kMaxLimitsPerStandard);
+    EXPECT_FALSE(doc->LoadXml(QString::fromLatin1(standardOf(kMaxLimitsPerStandard + 1))));
+    EXPECT_EQ(doc->LastError(), QStringLiteral("The XML text holds more than %1 limits (line %2, column 1). Check that it is the right file.")
+                                    .arg(XmlDocument::kMaxLimits)
+                                    .arg(XmlDocument::kMaxLimits + 3));
+
+    ASSERT_TRUE(doc->LoadXml(QString::fromLatin1(standardOf(kMaxLimitsPerStandard))));
+    // One more, added in memory where no file bounds it, is refused by the collection.
+    const Ptr<IXmlElement> more = doc->DocumentElement()->FindChild(QStringLiteral("Standard"));
+    more->AppendChild(doc->CreateElement(QStringLiteral("Limit")));
     StandardCollection refused;
     EXPECT_EQ(errorTextOf([&] { refused.Load(doc->DocumentElement(), nullptr); }),
-        QStringLiteral("The standard \"EN\" (line %1) holds more than %2 limits. Check that it is the right file.").arg(kMaxLimitsPerStandard + 3).arg(kMaxLimitsPerStandard));
+        QStringLiteral("The standard \"EN\" holds more than %1 limits. Check that it is the right file.").arg(kMaxLimitsPerStandard));
     EXPECT_EQ(refused.Count(), 0);
-
     ASSERT_TRUE(doc->LoadXml(QString::fromLatin1(standardOf(kMaxLimitsPerStandard))));
     StandardCollection full;
     full.Load(doc->DocumentElement(), nullptr);

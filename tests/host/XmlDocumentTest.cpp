@@ -111,14 +111,34 @@ TEST(XmlDocument, RefusesMalformedOrMissingFiles)
     EXPECT_EQ(doc->DocumentElement(), nullptr);
 }
 
-TEST(XmlDocument, SaysWhichFileAndWhereItIsNotWellFormed)
+TEST(XmlDocument, SaysWhichFileAndWhereItIsNotWellFormedOrNotXmlAtAll)
 {
+    QStringEncoder utf16(QStringEncoder::Utf16LE);
+    const struct {
+        const char* what;
+        QByteArray content;
+        const char* said;
+    } cases[] = {
+        {"not well-formed", "<a>\n  <b>\n  </c>\n</a>", " is not well-formed XML (line 3, column "},
+        {"a control character, which shows nothing", "<a>\n<b>\x01</b></a>", " is not well-formed XML (line 2, column 4: Unexpected '\\x01'.)."},
+        // Each read as markup, they were refused as nested more than 64 levels deep.
+        {"random bytes", "<a>\n<\x93\xf1\x0e<<\xfe" + QByteArray("<b>").repeated(70), " is not UTF-8 or UTF-16 text (line 2, column 2)."},
+        {"UTF-16 after a UTF-8 byte order mark", "\xEF\xBB\xBF" + QByteArray(utf16(QStringLiteral("<a>") + QStringLiteral("<b>").repeated(70))),
+            " is not UTF-8 or UTF-16 text: it holds a NUL character (line 1, column 3)."},
+        {"text of another kind", "Name:\tkelto-host\nState:\tR (running)\n", " is not XML: it does not begin with \"<\" (line 1, column 1)."},
+        {"nothing", " \n", " holds no XML: it is empty or blank."},
+    };
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("broken.xml"));
-    ASSERT_TRUE(writeFile(file, "<a>\n  <b>\n  </c>\n</a>"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(writeFile(file, c.content));
+        auto doc = newDocument();
+        EXPECT_FALSE(doc->Load(file));
+        EXPECT_TRUE(doc->LastError().startsWith(file + QLatin1String(c.said))) << doc->LastError().toStdString();
+        EXPECT_TRUE(doc->LastError().endsWith(QStringLiteral(". Check that it is the right file."))) << doc->LastError().toStdString();
+    }
     auto doc = newDocument();
-    EXPECT_FALSE(doc->Load(file));
-    EXPECT_TRUE(doc->LastError().startsWith(file + QStringLiteral(" is not well-formed XML (line 3, column "))) << doc->LastError().toStdString();
     ASSERT_TRUE(doc->LoadXml(QStringLiteral("<a/>")));
     EXPECT_EQ(doc->LastError(), QString()); // a success leaves no error behind
 }
@@ -154,9 +174,16 @@ TEST(XmlDocument, RefusesAFileLargerThanTheBoundBeforeReadingIt)
     auto doc = newDocument();
     EXPECT_FALSE(doc->Load(file));
     EXPECT_EQ(doc->LastError().toStdString(), (file + QStringLiteral(" is too large to read (8388609 bytes; the limit is 8 MiB). Check that it is the right file.")).toStdString());
+
+    // Within the bound as UTF-16, beyond it as the UTF-8 it is checked in.
+    QStringEncoder utf16(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom);
+    ASSERT_TRUE(writeFile(file, utf16(QStringLiteral("<a>") + QString(4 * 1024 * 1024 - 8, QChar(0x6587)) + QStringLiteral("</a>"))));
+    EXPECT_FALSE(doc->Load(file));
+    EXPECT_EQ(doc->LastError().toStdString(), (file + QStringLiteral(" is too large to read (8388608 bytes, 12582895 once converted to UTF-8; the limit is 8 MiB). "
+                                                       "Check that it is the right file.")).toStdString());
 }
 
-TEST(XmlDocument, RefusesMoreAttributesOrNodesThanItsBoundsNamingTheFileAndLine)
+TEST(XmlDocument, RefusesMoreThanItsBoundsHoldBeforeParsingNamingTheFileAndLine)
 {
     using host::XmlDocument;
     const int kAttributes = XmlDocument::kMaxXmlAttributes;
@@ -190,6 +217,20 @@ TEST(XmlDocument, RefusesMoreAttributesOrNodesThanItsBoundsNamingTheFileAndLine)
         {"sections count as nodes", repeated("<![CDATA[x]]>", kNodes), " holds more than 250000 elements, attributes and other XML nodes (line 1, "},
         {"instructions count as nodes", repeated("<?p?>", kNodes), " holds more than 250000 elements, attributes and other XML nodes (line 1, "},
         {"text and references are no nodes of their own", repeated("x&amp;", kNodes * 2), ""},
+        {"test items at the bound", "<TestSequence>" + QByteArray("<Item/>").repeated(XmlDocument::kMaxItems) + "</TestSequence>", ""},
+        {"test items beyond it", "<TestSequence>" + QByteArray("\n<Item/>").repeated(XmlDocument::kMaxItems + 1) + "</TestSequence>",
+            " holds more than 1000 test items (line 1002, column 1). Check that it is the right file."},
+        {"standards beyond their bound", repeated("\n<Standard/>", XmlDocument::kMaxStandards + 1), " holds more than 10000 standards (line 10002, column 1)."},
+        {"limits beyond theirs", repeated("\n<Limit/>", XmlDocument::kMaxLimits + 1), " holds more than 10000 limits (line 10002, column 1)."},
+        {"readings up to the bound in each result",
+            repeated("<ResultItem>" + QByteArray("<Measurement/>").repeated(XmlDocument::kMaxReadings) + "</ResultItem>", 2), ""},
+        {"more readings in one result", "<ResultItem>" + QByteArray("\n<Measurement/>").repeated(XmlDocument::kMaxReadings + 1) + "</ResultItem>",
+            " holds a result of more than 1000 readings (line 1002, column 1)."},
+        {"names up to the bound, in characters",
+            "<r><Info Name='" + QByteArray("\u00e9").repeated(1000) + "'/><Standard Alpha='" + QByteArray("&amp;").repeated(1000) + "' Complete=\""
+                + QByteArray(1000, 'x') + "\"/></r>",
+            ""},
+        {"a longer name", "<r><Standard Alpha='A' Complete='" + QByteArray(1001, 'x') + "'/></r>", " has a name longer than 1000 characters (line 1, column 34)."},
     };
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("shape.xml"));
@@ -230,6 +271,13 @@ TEST(XmlDocument, RefusesMoreAttributesOrNodesThanItsBoundsNamingTheFileAndLine)
                                                              "more than 250000 elements")
                                                   .arg(file)))
         << grown->LastError().toStdString();
+    auto named = documentOfSize(100);
+    named->DocumentElement()->SetAttribute(QStringLiteral("Name"), QString(XmlDocument::kMaxNameChars + 1, QLatin1Char('n')));
+    EXPECT_FALSE(named->Save(file));
+    EXPECT_TRUE(named->LastError().endsWith(QStringLiteral("%1 has a name longer than 1000 characters (line 2, column 21). "
+                                                           "Shorten what is too long, or split it into smaller files.")
+                                                .arg(file)))
+        << named->LastError().toStdString();
     EXPECT_EQ(fileContent(file), earlier);
 }
 

@@ -16,6 +16,7 @@
 #include "platform/interfaces/Standards.h"
 #include "platform/interfaces/TestData.h"
 #include "tests/support/HostProcess.h"
+#include "tests/support/HostileXml.h"
 #include "tests/support/TestFiles.h"
 
 using namespace kelto;
@@ -200,6 +201,7 @@ TEST_F(ReportCommand, ASequenceThatCannotBeReadIsNamedAndTheEarlierReportIsKept)
     write(path("broken.xml"), "<TestSequence><Item TestID=\"300\">");
     write(path("other.xml"), "<TemplateData/>");
     write(path("unknown.xml"), "<TestSequence><Item TestID=\"4242\"/></TestSequence>");
+    write(path("deep.xml"), deeplyNested(100));
     const struct {
         QString file;
         const char* says;
@@ -210,6 +212,8 @@ TEST_F(ReportCommand, ASequenceThatCannotBeReadIsNamedAndTheEarlierReportIsKept)
         {path("unknown.xml"), ""},
         {dir.path(), "it is a folder, not a regular file"},
         {path("pipe.xml"), "it is a named pipe, not a regular file"},
+        {path("deep.xml"), "levels deep"},
+        {QStringLiteral("/proc/self/status"), "is not XML: it does not begin with \"<\""}, // a file of no size, read whole
     };
     write(path("report.html"), "the earlier report");
     for (const auto& c : cases) {
@@ -217,6 +221,7 @@ TEST_F(ReportCommand, ASequenceThatCannotBeReadIsNamedAndTheEarlierReportIsKept)
         EXPECT_EQ(run.exitCode, 1) << c.file.toStdString();
         EXPECT_TRUE(run.err.contains(c.file)) << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(QLatin1String(c.says))) << run.err.toStdString();
+        EXPECT_LE(run.err.count(QStringLiteral("Check")), 1) << "advised once: " << run.err.toStdString();
         EXPECT_EQ(contents(path("report.html")), QByteArray("the earlier report"));
     }
 }

@@ -89,6 +89,7 @@ TEST_F(ResultReloadTest, FailedResultsOfEveryTypeComeBackWithEveryReading)
         SCOPED_TRACE(items);
         ASSERT_TRUE(writeFile(full, (QStringLiteral("<TestSequence PlugIn=\"TarvoX\">\n") + largest.repeated(items) + QStringLiteral("</TestSequence>\n")).toUtf8()));
         host::Sequence loaded;
+        const qint64 passes = host::XmlDocument::parserPasses();
         const bool opened = loaded.load(full, *plugInHost.plugIn(), &error);
         if (items == host::Sequence::kMaxItems) {
             ASSERT_TRUE(opened) << error.toStdString();
@@ -97,6 +98,7 @@ TEST_F(ResultReloadTest, FailedResultsOfEveryTypeComeBackWithEveryReading)
             EXPECT_TRUE(loaded.save(full, &error)) << error.toStdString();
         } else {
             EXPECT_FALSE(opened);
+            EXPECT_EQ(host::XmlDocument::parserPasses(), passes) << "refused before a tree of the file is built";
             EXPECT_TRUE(error.startsWith(QStringLiteral("%1 holds more than 1000 test items").arg(full))) << error.toStdString();
         }
     }

@@ -208,26 +208,29 @@ TEST_F(CTarvoXPlugInTest, AnIdThatIsNoWholeNumberOrOutOfRangeIsReportedByNameAnd
 {
     // Read leniently, "abc" was a test 0 without a name and "300.6" a test 301.
     const struct {
-        const char* id;
+        QString id;
         std::int32_t number;
         const char* said;
     } cases[] = {
-        {"-1e308", vberr::Overflow, "is out of range"},
-        {"abc", vberr::TypeMismatch, "cannot be read"},
-        {"300.6", vberr::TypeMismatch, "cannot be read"},
-        {"12abc", vberr::TypeMismatch, "cannot be read"},
+        {QStringLiteral("-1e308"), vberr::Overflow, "is out of range"},
+        {QStringLiteral("abc"), vberr::TypeMismatch, "cannot be read"},
+        {QStringLiteral("300.6"), vberr::TypeMismatch, "cannot be read"},
+        {QStringLiteral("12abc"), vberr::TypeMismatch, "cannot be read"},
+        {QString(8000000, QLatin1Char('9')), vberr::Overflow, "is out of range"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.id);
+        SCOPED_TRACE(c.id.left(40).toStdString());
         host::HostLog::instance().clear();
-        auto plugIn = initialised(chargeTime(QLatin1String(c.id)) + entry(QStringLiteral("KeltoTarvoXTest.CTestVFIBEnergy"), QStringLiteral("100")));
+        auto plugIn = initialised(entry(QStringLiteral("KeltoTarvoXTest.CTestVFIBEnergy"), QStringLiteral("100")) + chargeTime(c.id));
         ASSERT_EQ(plugIn->Tests()->Count(), 1);
         EXPECT_TRUE(plugIn->Tests()->Item(100));
         const auto reported = host::HostLog::instance().reportedErrors();
         ASSERT_EQ(reported.size(), 1);
         EXPECT_EQ(reported[0].number, c.number);
-        EXPECT_TRUE(reported[0].text.contains(QStringLiteral("KeltoTarvoXTest.CTestChargeTime %1: \"%2\"").arg(QLatin1String(c.said), QLatin1String(c.id))))
-            << reported[0].text.toStdString();
+        EXPECT_TRUE(reported[0].text.startsWith(QStringLiteral("The test template %1, test entry 2: ").arg(dir.filePath(QStringLiteral("TarvoX.mpc")))))
+            << reported[0].text.left(400).toStdString();
+        EXPECT_TRUE(reported[0].text.contains(QStringLiteral("KeltoTarvoXTest.CTestChargeTime %1: \"%2\"").arg(QLatin1String(c.said), c.id.left(40))))
+            << reported[0].text.left(400).toStdString();
     }
 }
 
