@@ -8,6 +8,7 @@
 #include <cstring>
 #include <optional>
 
+#include "XmlText.h"
 #include "platform/CheckedFile.h"
 #include "platform/Automation.h"
 
@@ -386,7 +387,7 @@ bool XmlDocument::Save(const QString& file)
 
 QString XmlDocument::Xml()
 {
-    QString text = m_dom.toString(2);
+    QString text = xmlText(m_dom);
     if (!text.startsWith(QLatin1String("<?xml")))
         text.prepend(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"));
     return text;
