@@ -102,32 +102,21 @@ void appendNode(QString& out, const QDomNode& node, int depth)
         appendEscaped(out, node.nodeValue(), false);
         break;
     case QDomNode::CDATASectionNode:
-        out += u"<![CDATA[";
-        out += node.nodeValue();
-        out += u"]]>";
+        out += QStringLiteral("<![CDATA[") + node.nodeValue() + QStringLiteral("]]>");
         break;
     case QDomNode::CommentNode:
         appendIndent(out, node, depth);
-        out += u"<!--";
-        out += node.nodeValue();
-        if (node.nodeValue().endsWith(u'-'))
-            out += u' '; // a comment may not end in "--->"
-        out += u"-->";
+        // A comment may not end in "--->".
+        out += QStringLiteral("<!--") + node.nodeValue() + (node.nodeValue().endsWith(u'-') ? QStringLiteral(" -->") : QStringLiteral("-->"));
         appendLineEnd(out, node);
         break;
     case QDomNode::ProcessingInstructionNode: {
         const QDomProcessingInstruction instruction = node.toProcessingInstruction();
-        out += u"<?";
-        out += instruction.target();
-        out += u' ';
-        out += instruction.data();
-        out += u"?>\n";
+        out += QStringLiteral("<?") + instruction.target() + u' ' + instruction.data() + QStringLiteral("?>\n");
         break;
     }
     case QDomNode::EntityReferenceNode:
-        out += u'&';
-        out += node.nodeName();
-        out += u';';
+        out += u'&' + node.nodeName() + u';';
         break;
     default: // a document type is refused when read, and never made
         break;
