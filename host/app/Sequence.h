@@ -9,7 +9,7 @@
 //       <JudgedAgainst><Standard Alpha="IEC 60601-2-4" Complete="..."/></JudgedAgainst>
 //     </Item>
 //     <AnalyserRecords>
-//       <Record ID="1" Owner="TarvoX" Model="Tarvo" SerialNumber="S-111" Firmware="2.13"/>
+//       <Record Firmware="2.13" ID="1" Model="Tarvo" Owner="TarvoX" SerialNumber="S-111"/>
 //     </AnalyserRecords>
 //   </TestSequence>
 //
