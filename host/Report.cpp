@@ -4,6 +4,7 @@
 #include <QBuffer>
 #include <QFileInfo>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
@@ -16,6 +17,7 @@
 #include <QTextFrame>
 #include <QTextTable>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <numeric>
 
@@ -409,6 +411,19 @@ QString Report::documentHtml(bool printed) const
     return html;
 }
 
+QList<std::pair<int, int>> Report::printedElements() const
+{
+    QList<std::pair<int, int>> elements;
+    for (qsizetype h = 0; h < m_headings.size(); ++h) {
+        const int first = m_headings[h].first;
+        const int end = h + 1 < m_headings.size() ? m_headings[h + 1].first : static_cast<int>(m_tables.size());
+        // Only a heading printed in its first table moves with it.
+        if (end > first && m_headings[h].second.size() <= kPrintedChars)
+            elements.append({first, end});
+    }
+    return elements;
+}
+
 namespace {
 
 bool writeReportFile(const QString& file, const QByteArray& bytes, QString* error)
@@ -511,6 +526,68 @@ void fitTablesToPage(QTextDocument& document, const QList<Report::Table>& printe
     }
 }
 
+// Where pages begin so that each element that fits on a page stands on one: a
+// result alone at the top of a page reads as another element's. Decided on the
+// document laid out as one long page, where each part follows the parts before it
+// (laid out in pages, each break set would cost a layout of the rest): a part that
+// runs past the end of a page begins the next one, as the layout in pages moves a
+// line of text. An element longer than a page begins one, and so does the part after
+// it, since where such an element ends is known only once it is laid out in pages.
+struct PageBreaks {
+    QList<QTextTable*> before;
+    QList<QTextTable*> after;
+};
+
+PageBreaks pageBreaks(const QTextDocument& unpaged, const QList<std::pair<int, int>>& elements, qreal pageHeight)
+{
+    QAbstractTextDocumentLayout* layout = unpaged.documentLayout();
+    const QList<QTextTable*> tables = tablesOf(unpaged);
+    QHash<const QTextTable*, QTextTable*> lastOf; // of an element's first table
+    for (const auto& [first, end] : elements)
+        if (first < end && end <= tables.size())
+            lastOf.insert(tables[first], tables[end - 1]);
+    PageBreaks breaks;
+    qreal shift = 0; // where a part stands in pages less where it stands unpaged
+    bool freshPage = false; // the part before ends its page
+    int inside = -1; // the last position of the element being passed
+    auto pageTop = [&](qreal y) { return std::floor(y / pageHeight) * pageHeight; };
+    // Moves the part that begins at y unpaged to the next page where it would cross
+    // a page's end, or where the part before ended its page.
+    auto place = [&](qreal top, qreal height) {
+        const qreal at = top + shift;
+        const bool atPageTop = at - pageTop(at) < 1;
+        const bool moved = !atPageTop && (freshPage || at + height > pageTop(at) + pageHeight);
+        if (moved)
+            shift += pageTop(at) + pageHeight - at;
+        freshPage = false;
+        return moved;
+    };
+    for (auto it = unpaged.rootFrame()->begin(); !it.atEnd(); ++it) {
+        if (auto* table = qobject_cast<QTextTable*>(it.currentFrame())) {
+            if (table->firstPosition() <= inside)
+                continue;
+            QTextTable* last = lastOf.value(table, table);
+            inside = last->lastPosition();
+            const qreal top = layout->frameBoundingRect(table).top();
+            const qreal height = layout->frameBoundingRect(last).bottom() - top;
+            // After an element longer than a page the page has ended already.
+            const bool pageEnded = freshPage;
+            if (place(top, height) && !pageEnded)
+                breaks.before.append(table);
+            if (height > pageHeight) {
+                breaks.after.append(last);
+                freshPage = true;
+            }
+        } else if (const QTextBlock block = it.currentBlock(); block.position() > inside && block.length() > 1) {
+            // A paragraph's lines go on to the next page one by one.
+            const QTextLayout* text = block.layout();
+            for (int i = 0; i < text->lineCount(); ++i)
+                place(text->position().y() + text->lineAt(i).y(), text->lineAt(i).height());
+        }
+    }
+    return breaks;
+}
+
 // Qt keeps the positions in a laid-out document in fixed point, which wraps round
 // past about 33.5 million device pixels. At this resolution that is about 21,000
 // A4 pages, more than the longest text a readable file holds takes. Text and lines
@@ -562,8 +639,20 @@ std::unique_ptr<QTextDocument> Report::printedDocument(QPdfWriter& writer) const
     document->setDocumentMargin(0);
     boundParagraphs(*document);
     keepCellsToOneLine(*document);
-    document->setPageSize(QSizeF(writer.width(), writer.height()));
+    // Laid out first as one long page (a negative height): the widths are those of the
+    // pages, and each part follows the one before it.
+    document->setPageSize(QSizeF(writer.width(), -1));
     fitTablesToPage(*document, m_tables);
+    const PageBreaks breaks = pageBreaks(*document, printedElements(), writer.height());
+    document->setPageSize(QSizeF(0, 0));
+    for (const auto& [tables, policy] : {std::pair{&breaks.before, QTextFormat::PageBreak_AlwaysBefore}, std::pair{&breaks.after, QTextFormat::PageBreak_AlwaysAfter}}) {
+        for (QTextTable* table : *tables) {
+            QTextTableFormat format = table->format();
+            format.setPageBreakPolicy(format.pageBreakPolicy() | policy);
+            table->setFormat(format);
+        }
+    }
+    document->setPageSize(QSizeF(writer.width(), writer.height()));
     return document;
 }
 

@@ -73,15 +73,19 @@ public:
     // The document as writePdf prints it: the writer set to A4 with 2 cm margins,
     // the document laid out in pages of the writer's text area. Cells keep to one
     // line unless their table would then run past the page, the heading before a
-    // table is the table's header row (kept on a page with the row after it), and
-    // a long text goes on in further paragraphs, or table rows, of bounded length,
-    // so that the cost stays linear in the text (no character is left out).
+    // table is the table's header row (kept on a page with the row after it), the
+    // tables of an element that fits on a page stand on one, and a long text goes
+    // on in further paragraphs, or table rows, of bounded length, so that the cost
+    // stays linear in the text (no character is left out).
     std::unique_ptr<QTextDocument> printedDocument(QPdfWriter& writer) const;
 
 private:
     // Printed, a long text is cut into pieces and cells carry no style of their own
     // for wrapping (see printedDocument).
     QString documentHtml(bool printed) const;
+    // The tables of each element as printed, [first, end) by index, from its heading
+    // to the next; an element whose heading is not printed in its table is left out.
+    QList<std::pair<int, int>> printedElements() const;
 
     QList<Call> m_calls;
     QList<Table> m_tables;

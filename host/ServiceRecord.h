@@ -2,7 +2,7 @@
 // The host's service record of a result: the failure code and the readings, kept
 // for the device's service history.
 //
-// Saved form:  <ServiceRecord Codes="F" Values="/5.2/7.0" Filter="1"/>
+// Saved form:  <ServiceRecord Codes="F" Filter="1" Values="/5.2/7.0"/>
 
 #include "platform/interfaces/TestData.h"
 

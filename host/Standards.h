@@ -8,8 +8,8 @@
 //   <Standards>
 //     <Standard Alpha="EN" Complete="EN 60601-2-4" Flags="1">
 //       <Limit Key="ENGY" Unit="J">
-//         <High Value="15" Formula="X+(X*Y%)"/>
-//         <Low Value="-15" Formula="X+(X*Y%)"/>
+//         <High Formula="X+(X*Y%)" Value="15"/>
+//         <Low Formula="X+(X*Y%)" Value="-15"/>
 //       </Limit>
 //     </Standard>
 //   </Standards>

@@ -4,8 +4,8 @@
 //
 // Saved form (Save; Load reads it back):
 //
-//   <TestElement PlugIn="TarvoX" TestID="300" ID="5" Filter="1">
-//     <Info Type="..." Parameter="..." Name="..." Description="..."/>
+//   <TestElement Filter="1" ID="5" PlugIn="TarvoX" TestID="300">
+//     <Info Description="..." Name="..." Parameter="..." Type="..."/>
 //     <PlugInData .../>       the configuration's own element
 //     <ExpectedResult .../>   the limits' own element
 //     <ResultItem .../>       the result's own element, when a result is held

@@ -2,7 +2,7 @@
 // The host's test-guide settings of a configuration, its help for guide windows,
 // and the callback a panel reports its edits to.
 //
-// Saved settings:  <TestGuideSettings ShowPictures="1" ConfirmNext="0"/>
+// Saved settings:  <TestGuideSettings ConfirmNext="0" ShowPictures="1"/>
 
 #include <QList>
 

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <optional>
 
+#include "XmlText.h"
 #include "host/XmlScan.h"
 #include "platform/Automation.h"
 #include "platform/CheckedFile.h"
@@ -332,7 +333,7 @@ bool XmlDocument::Save(const QString& file)
 
 QString XmlDocument::Xml()
 {
-    QString text = m_dom.toString(2);
+    QString text = xmlText(m_dom);
     if (!text.startsWith(QLatin1String("<?xml")))
         text.prepend(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"));
     return text;

@@ -266,6 +266,8 @@ MainWindow::MainWindow(PlugInHost& host, QWidget* parent) : QMainWindow(parent),
         splitter->setStretchFactor(pane, 1);
     splitter->setSizes(kPaneWidths);
     setCentralWidget(splitter);
+    // The status line is there from the start: a message shown in it moves nothing.
+    statusBar();
     resize(kDefaultSize);
 
     if (!host.ok())

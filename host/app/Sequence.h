@@ -11,7 +11,7 @@
 //         <Limit Key="CHTI" Unit="s"><High Value="15"/></Limit></Standard></JudgedAgainst>
 //     </Item>
 //     <AnalyserRecords>
-//       <Record ID="1" Owner="TarvoX" Model="Tarvo" SerialNumber="S-111" Firmware="2.13"/>
+//       <Record Firmware="2.13" ID="1" Model="Tarvo" Owner="TarvoX" SerialNumber="S-111"/>
 //     </AnalyserRecords>
 //   </TestSequence>
 //

@@ -261,8 +261,9 @@ TEST(RegistryFile, IsReadOnceAndAgainOnlyWhenItHasChanged)
 
     // Changed by another program: read again at the next use.
     ASSERT_TRUE(writeFile(path, "[HKEY_LOCAL_MACHINE\\Software\\Quilo\\kelto\\TarvoX]\nCommTimeOut=dword:1700\n"));
+    const int opensWithTheWrite = uses.opens();
     EXPECT_EQ(key.GetValue(QStringLiteral("CommTimeOut")), Variant(std::int32_t(1700)));
-    EXPECT_EQ(uses.opens(), 2);
+    EXPECT_EQ(uses.opens(), opensWithTheWrite + 1);
     key.SetValue(QStringLiteral("CommTimeOut"), std::int32_t(1800));
     EXPECT_EQ(uses.replacements(), 1);
     EXPECT_TRUE(fileContent(path).contains("CommTimeOut=dword:1800"));

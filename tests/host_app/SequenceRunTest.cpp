@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -365,7 +366,12 @@ TEST_F(SequenceRunTest, TheWindowExportsTheReportOfTheRunWithItsReadings)
     ASSERT_TRUE(window.saveFile(dir.filePath(QStringLiteral("defibrillator-check.xml"))));
 
     const QString htmlFile = dir.filePath(QStringLiteral("report.html"));
+    const auto* remove = window.findChild<QPushButton*>(QStringLiteral("removeButton"));
+    ASSERT_TRUE(remove);
+    const QPoint buttonsAt = remove->mapTo(&window, QPoint());
     ASSERT_TRUE(window.exportReportTo(htmlFile));
+    QApplication::processEvents();
+    EXPECT_EQ(remove->mapTo(&window, QPoint()), buttonsAt) << "the message in the status line moves nothing";
     QFile file(htmlFile);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString html = QString::fromUtf8(file.readAll());

@@ -115,14 +115,16 @@ inline void withFileSizeLimit(rlim_t bytes, const std::function<void()>& write)
 }
 
 // Counts, as the system reports them, the opens of a file by any process and the
-// files renamed onto its name (a save's replacement), from the watch's start.
+// files renamed onto its name (a save's replacement), from the watch's start. The
+// closes are watched too: the system merges an event with an identical one just
+// before it, so without them a run of opens would arrive as one.
 class FileUseCount {
 public:
     explicit FileUseCount(const QString& file)
         : m_name(QFile::encodeName(file.section(QLatin1Char('/'), -1))), m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
     {
         const QByteArray folder = QFile::encodeName(file.section(QLatin1Char('/'), 0, -2));
-        m_watching = m_fd >= 0 && ::inotify_add_watch(m_fd, folder.constData(), IN_OPEN | IN_MOVED_TO) >= 0;
+        m_watching = m_fd >= 0 && ::inotify_add_watch(m_fd, folder.constData(), IN_OPEN | IN_CLOSE | IN_MOVED_TO) >= 0;
     }
     ~FileUseCount()
     {
