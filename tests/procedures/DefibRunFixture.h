@@ -124,7 +124,7 @@ protected:
     {
         ASSERT_NE(toolbar(), nullptr);
         ASSERT_TRUE(toolbar()->button(id)->isVisible()) << "item " << id << " is not shown";
-        QTest::mouseClick(toolbar()->button(id), Qt::LeftButton);
+        clickToolbarButton(*toolbar(), id);
     }
     void start() { click(guidebutton::Main); }
     // With an evaluated result the main button offers Next; the menu repeats the test.
