@@ -47,7 +47,11 @@ protected:
         m_previousClock = Clock::install(makeVirtualClock());
         m_previousHandler = setMessageBoxHandler([this](const MessageBoxRequest& request) {
             boxes.push_back(request);
-            return firstButtonAnswer(request.flags);
+            if (answers.empty())
+                return firstButtonAnswer(request.flags);
+            const int answer = answers.front();
+            answers.pop_front();
+            return answer;
         });
         for (int port = 1; port <= 16; ++port)
             host::SerialPortMap::SetSessionPath(port, QStringLiteral("/nonexistent/tarvo-proc-%1").arg(port));
@@ -189,6 +193,7 @@ protected:
     Ptr<host::TestSetup> setup;
     std::unique_ptr<sim::TarvoSimulator> sim;
     std::vector<MessageBoxRequest> boxes;
+    std::deque<int> answers; // to the boxes shown next; then each box's first button
     bool stuck = false;
     qint64 guardMs = 30 * 60 * 1000; // virtual time a run may take
 
