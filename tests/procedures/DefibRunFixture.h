@@ -128,7 +128,13 @@ protected:
     {
         ASSERT_NE(toolbar(), nullptr);
         ASSERT_TRUE(toolbar()->button(id)->isVisible()) << "item " << id << " is not shown";
-        clickToolbarButton(*toolbar(), id);
+        // The steps after this one wait with it, as they rely on its click.
+        if (id == guidebutton::Main) {
+            m_waiting = true;
+            waitForMainButton(*toolbar());
+            m_waiting = false;
+        }
+        QTest::mouseClick(toolbar()->button(id), Qt::LeftButton);
     }
     void start() { click(guidebutton::Main); }
     // With an evaluated result the main button offers Next; the menu repeats the test.
@@ -212,7 +218,7 @@ private:
                 m_guide->Hide();
                 return;
             }
-            if (m_steps.empty() || !m_steps.front().ready())
+            if (m_waiting || m_steps.empty() || !m_steps.front().ready())
                 return;
             auto act = std::move(m_steps.front().act);
             m_steps.pop_front();
@@ -224,6 +230,7 @@ private:
     }
 
     std::deque<Step> m_steps;
+    bool m_waiting = false; // a step waits for the main button to take clicks
     CTestElementFrame* m_element = nullptr;
     FTarvoXTestGuide* m_guide = nullptr;
     std::unique_ptr<ClockTimer> m_operatorTimer;

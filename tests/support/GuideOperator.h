@@ -18,14 +18,19 @@ namespace kelto::test {
 constexpr int kVerdictPassedColumn = 2;
 constexpr int kVerdictFailedColumn = 3;
 
-// Clicks a button of the toolbar. The main button ignores a click just after its job
-// changed: the operator clicks it once that moment is over (on the clock seam).
+// The main button ignores a click just after its job changed: the operator waits
+// that moment out (on the clock seam) before clicking it.
+inline void waitForMainButton(const host::GuideToolbar& toolbar)
+{
+    while (const qint64 left = toolbar.mainHoldLeftMs())
+        Clock::instance().wait(left);
+}
+
+// Clicks a button of the toolbar, the main button once it takes clicks.
 inline void clickToolbarButton(const host::GuideToolbar& toolbar, std::int32_t id)
 {
-    if (id == guidebutton::Main) {
-        while (const qint64 left = toolbar.mainHoldLeftMs())
-            Clock::instance().wait(left);
-    }
+    if (id == guidebutton::Main)
+        waitForMainButton(toolbar);
     QTest::mouseClick(toolbar.button(id), Qt::LeftButton);
 }
 
