@@ -52,6 +52,17 @@ inline HostRun runHost(const QStringList& args, const QStringList& wrapper = {},
     return run;
 }
 
+// Tells a program that reads commands on its standard input to quit, and ends it
+// when it does not.
+inline void quitProcess(QProcess& process)
+{
+    process.write("quit\n");
+    if (!process.waitForFinished(kProcessLimitMs)) {
+        process.kill();
+        process.waitForFinished();
+    }
+}
+
 #ifdef KELTO_TEST_PLUGINS_DIR
 // The window of "kelto-host ARGS" in a program of its own, driven through its
 // standard input as the window driver plug-in reads it (tests/support/window_driver).
@@ -68,11 +79,7 @@ public:
     }
     ~DrivenHost()
     {
-        m_host.write("quit\n");
-        if (!m_host.waitForFinished(kProcessLimitMs)) {
-            m_host.kill();
-            m_host.waitForFinished();
-        }
+        quitProcess(m_host);
     }
     DrivenHost(const DrivenHost&) = delete;
     DrivenHost& operator=(const DrivenHost&) = delete;
@@ -113,11 +120,7 @@ public:
     }
     ~SimProcess()
     {
-        m_sim.write("quit\n");
-        if (!m_sim.waitForFinished(kProcessLimitMs)) {
-            m_sim.kill();
-            m_sim.waitForFinished();
-        }
+        quitProcess(m_sim);
     }
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
