@@ -14,6 +14,7 @@
 
 #include "host/Judgement.h"
 #include "host/TestSetup.h"
+#include "platform/Clock.h"
 #include "platform/Deref.h"
 #include "platform/PluginError.h"
 #include "platform/interfaces/Standards.h"
@@ -35,6 +36,10 @@ const ButtonSpec kLeftButtons[] = {{101, "Abort"}, {102, "Previous"}};
 const ButtonSpec kRightButtons[] = {{301, "N/A"}, {302, "Skip"}, {201, "Stop"}, {103, "Next"}, {202, "Start"}};
 
 const char* const kStatusTexts[] = {"", "Passed", "Failed", "N/A"};
+
+// A click on the main button this soon after its job changed was aimed at the job
+// before (Stop, as the reading arrives and it turns to Next): it is ignored.
+constexpr qint64 kMainHoldMs = 500;
 
 // Room kept for the status line, in average characters, so that a status such as
 // "Test in progress, please wait..." is never cut at the window's minimum size.
@@ -182,8 +187,11 @@ GuideToolbar::GuideToolbar() : m_widget(new QWidget)
         const std::int32_t id = entry.id;
         // A checkable button toggles itself on a click; its state follows the run state only.
         QObject::connect(button, &QToolButton::clicked, m_widget, [this, id, button] {
-            if (id == 202)
+            if (id == 202) {
                 button->setChecked(m_runState == 1);
+                if (mainHoldLeftMs() > 0)
+                    return;
+            }
             clicked(id, true);
         });
     };
@@ -387,9 +395,18 @@ void GuideToolbar::showMainRole()
     // takes steps aside: still there, enabled or not, but not shown twice.
     const bool offersNext = next->isEnabled();
     const bool offersStop = !offersNext && main->isChecked();
-    main->setText(offersNext ? QStringLiteral("Next") : offersStop ? QStringLiteral("Stop") : QStringLiteral("Start"));
+    const QString role = offersNext ? QStringLiteral("Next") : offersStop ? QStringLiteral("Stop") : QStringLiteral("Start");
+    // Only a change the operator may be aiming at holds the button.
+    if (role != main->text() && main->isVisible())
+        m_mainChangedMs = Clock::instance().nowMs();
+    main->setText(role);
     next->setHidden(offersNext);
     stop->setHidden(offersStop);
+}
+
+qint64 GuideToolbar::mainHoldLeftMs() const
+{
+    return m_mainChangedMs ? std::max<qint64>(0, *m_mainChangedMs + kMainHoldMs - Clock::instance().nowMs()) : 0;
 }
 
 void GuideToolbar::SetOptions(std::int32_t& flags, std::int32_t)

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QToolButton>
 #include <functional>
+#include <optional>
 
 #include "platform/interfaces/GuideControls.h"
 #include "platform/interfaces/TestElement.h"
@@ -100,6 +101,8 @@ public:
     std::int32_t runState() const { return m_runState; }
     std::int32_t options() const { return m_options; }
     bool running() const { return m_running; }
+    // How long the main button still ignores clicks after its job last changed.
+    qint64 mainHoldLeftMs() const;
 
 private:
     void clicked(std::int32_t id, bool flag);
@@ -128,6 +131,7 @@ private:
     std::int32_t m_options = 0;
     bool m_running = false;
     bool m_filling = false;
+    std::optional<qint64> m_mainChangedMs; // on the clock seam
     // The element and the run it is attached to; both outlive the guide.
     std::weak_ptr<ITestElement> m_element;
     std::weak_ptr<ITestSetup> m_setup;

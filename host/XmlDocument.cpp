@@ -231,6 +231,7 @@ bool XmlDocument::Load(const QString& file)
     if (!parse(data, file))
         return false;
     m_file = file;
+    m_stamp = FileStamp(file, data);
     return true;
 }
 
@@ -325,8 +326,10 @@ bool XmlDocument::Save(const QString& file)
         return false;
     }
     QString reason;
-    if (saveWholeFile(file, data, &reason))
+    if (saveWholeFile(file, data, &reason)) {
+        m_stamp = FileStamp(file, data);
         return true;
+    }
     m_lastError = QStringLiteral("Cannot write %1: %2").arg(file, reason);
     return false;
 }

@@ -10,6 +10,7 @@
 #include <QDomDocument>
 #include <QStringList>
 
+#include "platform/FileStamp.h"
 #include "platform/interfaces/HostServices.h"
 
 namespace kelto::host {
@@ -102,6 +103,8 @@ public:
     Ptr<IXmlElement> wrap(const QDomElement& element);
     // The file the document was last read from; empty after LoadXml.
     QString fileName() const { return m_file; }
+    // The bytes the last successful Load read or Save wrote, as their file holds them.
+    const FileStamp& fileStamp() const { return m_stamp; }
 
 private:
     bool parse(const QByteArray& data, const QString& name);
@@ -109,6 +112,7 @@ private:
 
     QDomDocument m_dom;
     QString m_file;
+    FileStamp m_stamp;
     QStringList m_failing;
     QString m_lastError;
 };

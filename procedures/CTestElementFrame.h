@@ -179,6 +179,9 @@ protected:
     bool settleRunResult(bool takeJudged);
     // Skip drops the result; Abort drops only what was measured since the guide opened.
     void dropSkippedResult();
+    // Before a skip: true when the result it would drop holds no verdict, or the
+    // operator agrees to drop it.
+    bool mayDropResult();
     // Creates, binds and loads the guide of one Perform.
     void loadGuide();
     void unloadGuide();

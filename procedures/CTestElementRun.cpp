@@ -235,6 +235,25 @@ void CTestElementFrame::dropSkippedResult()
     ignoreErrors([&] { deref(mElementBase, errorSource()).SetResult(mfAborted ? mResultAtOpen : nullptr); });
 }
 
+bool CTestElementFrame::mayDropResult()
+{
+    // Skip sits beside Repeat test in the guide's menu: a result with a verdict, of
+    // this guide or an earlier one, goes only when the operator says so.
+    const std::int32_t status = valueOr([&] {
+        const auto held = deref(mElementBase, errorSource()).Result();
+        return held ? held->Status() : std::int32_t(emsNone);
+    }, std::int32_t(emsNone));
+    if (status == emsNone)
+        return true;
+    const QString verdict = status == emsPassed ? QStringLiteral("passed")
+        : status == emsFailed                   ? QStringLiteral("failed")
+        : status == emsNotApplicable            ? QStringLiteral("not applicable")
+                                                : QString::number(status);
+    return MsgBox(QStringLiteral("Skipping removes the result of this test (%1) from the sequence.\nSkip the test? No keeps the result.").arg(verdict),
+               mb::YesNo | mb::Question, QStringLiteral("Skip test"))
+        == mb::Yes;
+}
+
 void CTestElementFrame::startTestFailed(const PluginError& error)
 {
     ignoreErrors([&] {
@@ -323,6 +342,8 @@ void CTestElementFrame::mfrmTestGuide_Previous()
 
 void CTestElementFrame::mfrmTestGuide_Skip()
 {
+    if (!mayDropResult())
+        return;
     setNavigation(etnSkip);
     mfSkip = true;
     mfAborted = false;

@@ -47,6 +47,8 @@ public:
 
     // Both leave the sequence without changes to save, and the title naming the file.
     bool openFile(const QString& file);
+    // Asks first where another window or program has written the file since this
+    // window opened or saved it; false when the operator cancels.
     bool saveFile(const QString& file);
     // Writes the report of the sequence as HTML or PDF, by the file's extension;
     // a failure is told in a box.

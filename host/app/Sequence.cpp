@@ -90,6 +90,19 @@ Ptr<IXmlElement> copyInto(XmlDocument& doc, const Ptr<IXmlElement>& element)
     return doc.wrap(doc.dom().importNode(read->dom(), true).toElement());
 }
 
+// "3 tests, 2 of them with a result", as a question about a save names them.
+QString testsWithResults(int tests, int results)
+{
+    const QString counted = tests == 1 ? QStringLiteral("1 test") : QStringLiteral("%1 tests").arg(tests);
+    if (tests == 0)
+        return QStringLiteral("no tests");
+    if (results == 0)
+        return counted + QStringLiteral(", none with a result");
+    if (results == tests)
+        return counted + (tests == 1 ? QStringLiteral(" with a result") : QStringLiteral(", each with a result"));
+    return counted + QStringLiteral(", %1 of them with a result").arg(results);
+}
+
 const QString kRecords = QStringLiteral("AnalyserRecords");
 const QString kRecord = QStringLiteral("Record");
 const QString kMti = QStringLiteral("MTI");
@@ -292,6 +305,7 @@ bool Sequence::save(const QString& file, QString* error) const
             *error = doc->LastError();
             return false;
         }
+        m_stamp = doc->fileStamp();
         return true;
     } catch (...) {
         *error = currentError().description();
@@ -420,6 +434,7 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
         m_judgements = judgements;
         m_unread = unreadItems;
         m_problems = problems;
+        m_stamp = doc->fileStamp();
         return true;
     } catch (...) {
         const QString reason = currentError().description();
@@ -427,6 +442,44 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
                               : QStringLiteral("%1 cannot be read: %2").arg(file, reason);
         return false;
     }
+}
+
+QString Sequence::changeOnDisk(const QString& file) const
+{
+    QString how;
+    if (!m_stamp.isOf(file) || !m_stamp.changed(&how))
+        return QString();
+    // Read as far as it tells what a save would replace; a file that is no sequence
+    // (any more) is said to be one.
+    auto doc = std::make_shared<XmlDocument>();
+    const Ptr<IXmlElement> root = doc->Load(file) ? doc->DocumentElement() : nullptr;
+    if (!root || root->TagName() != kRoot)
+        return QStringLiteral("%1 and now holds no test sequence").arg(how);
+    int tests = 0;
+    int results = 0;
+    const auto items = root->Children();
+    for (int i = 0; i < items->Count(); ++i) {
+        const Ptr<IXmlElement> item = items->Item(i);
+        if (item->TagName() != kItem)
+            continue;
+        ++tests;
+        bool run = false;
+        forEachResult(item, [&](const Ptr<IXmlElement>& result) {
+            const Ptr<IXmlElement> status = result->FindChild(QStringLiteral("Status"));
+            const QString value = status ? status->GetAttribute(QStringLiteral("Value")) : QString();
+            run = run || (!value.isEmpty() && value != QLatin1String("0"));
+        });
+        results += run ? 1 : 0;
+    }
+    return QStringLiteral("%1 and now holds %2").arg(how, testsWithResults(tests, results));
+}
+
+QString Sequence::contentSummary() const
+{
+    int results = 0;
+    for (const Ptr<ITestElement>& element : m_elements)
+        results += holdsJudgedResult(element) || keepsResultNotRead(element) ? 1 : 0;
+    return testsWithResults(static_cast<int>(m_elements.size()), results);
 }
 
 const Sequence::UnreadItem* Sequence::unreadOf(const Ptr<ITestElement>& element) const

@@ -33,6 +33,7 @@
 #include "host/JudgementRecord.h"
 #include "host/TestSetup.h"
 #include "host/XmlDocument.h"
+#include "platform/FileStamp.h"
 #include "platform/interfaces/PlugIn.h"
 #include "platform/interfaces/TestElement.h"
 
@@ -63,6 +64,15 @@ public:
     // and loadProblems() names it.
     // Only a regular file is read.
     bool load(const QString& file, IPlugIn& plugIn, QString* error);
+
+    // What a save to the file would replace that this sequence did not read from it or
+    // write to it: empty while the file holds what the sequence last read from or
+    // wrote to it (or is not that file, or is gone); else when it was written and
+    // what it holds now ("it was written at ... and now holds 3 tests, 2 of them with
+    // a result").
+    QString changeOnDisk(const QString& file) const;
+    // What a save writes, in the words of changeOnDisk: "2 tests, none with a result".
+    QString contentSummary() const;
 
     // One text per item of the last load that could not be read whole, naming the
     // item, its test id, its line, the reason and what a save does with it.
@@ -119,6 +129,8 @@ private:
     QHash<const ITestElement*, Judgement> m_judgements;
     QList<UnreadItem> m_unread;
     QStringList m_problems;
+    // What the last load read or save wrote; a save changes nothing else of the sequence.
+    mutable FileStamp m_stamp;
 };
 
 // An element as the window and the report name it: its name, or "Test <id>".

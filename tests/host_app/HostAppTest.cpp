@@ -33,6 +33,7 @@
 #include "platform/MessageBox.h"
 #include "platform/interfaces/Standards.h"
 #include "platform/interfaces/TestData.h"
+#include "tests/support/HostProcess.h"
 #include "tests/support/HostileXml.h"
 #include "tests/support/NullTestElement.h"
 #include "tests/support/TestFiles.h"
@@ -760,6 +761,31 @@ TEST_F(HostAppTest, TheTestsCommandFailsWithThePlugInsErrorWhenItCannotStart)
     err.flush();
     EXPECT_TRUE(errors.contains(QString::number(hresult(0x8004A22A)))) << errors.toStdString();
     EXPECT_TRUE(text.isEmpty());
+}
+
+TEST_F(HostAppTest, TwoHostProgramsOnOneFileNeitherReplacesWhatTheOtherSavedUnasked)
+{
+    const QString file = dir.filePath(QStringLiteral("shared.xml"));
+    host::Sequence sequence;
+    sequence.add(*plugInHost.plugIn(), 300);
+    QString error;
+    ASSERT_TRUE(sequence.save(file, &error)) << error.toStdString();
+    test::DrivenHost a({QStringLiteral("open"), file});
+    test::DrivenHost b({QStringLiteral("open"), file});
+    b.send(QStringLiteral("add 1600"));
+    a.send(QStringLiteral("add 100"));
+    EXPECT_EQ(a.send(QStringLiteral("save OK")).size(), 1) << "a file the window wrote last is saved over unasked";
+    const QByteArray saved = fileContent(file);
+
+    const QStringList asked = b.send(QStringLiteral("save Cancel"));
+    ASSERT_EQ(asked.size(), 2);
+    EXPECT_TRUE(asked[0].startsWith(QStringLiteral("box: shared.xml has changed since this window opened or saved it: it was written at ")))
+        << asked[0].toStdString();
+    EXPECT_TRUE(asked[0].contains(QStringLiteral(" and now holds 2 tests, none with a result.\\nReplace it with this window's sequence (2 tests")))
+        << asked[0].toStdString();
+    EXPECT_EQ(fileContent(file), saved);
+    EXPECT_EQ(b.send(QStringLiteral("save OK")).size(), 2);
+    EXPECT_TRUE(fileContent(file).contains("TestID=\"1600\""));
 }
 
 TEST_F(HostAppTest, FileExportReportWritesTheReportInTheChosenFormat)

@@ -89,7 +89,7 @@ protected:
         auto* toolbar = dynamic_cast<host::GuideToolbar*>(guide.xtbToolbar().get());
         ASSERT_NE(toolbar, nullptr);
         const auto click = [toolbar](std::int32_t id) {
-            QMetaObject::invokeMethod(qApp, [toolbar, id] { QTest::mouseClick(toolbar->button(id), Qt::LeftButton); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(qApp, [toolbar, id] { clickToolbarButton(*toolbar, id); }, Qt::QueuedConnection);
         };
         const XMTIData* tab = guide.xmdMtiData();
         analyserTabs.append(tab->modelList()->currentText() + QLatin1Char('|') + tab->serialBox()->text() + QLatin1Char('|')

@@ -2,6 +2,8 @@
 // saved and opened again.
 
 #include <QApplication>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -85,6 +87,64 @@ TEST_F(SequenceRunTest, ARunThatChangedAResultIsAChangeToSaveAndClosingAsksFirst
     ASSERT_FALSE(stuck);
     EXPECT_FALSE(window.sequence().elements()[0]->Result());
     EXPECT_TRUE(window.isWindowModified());
+}
+
+TEST_F(SequenceRunTest, TwoWindowsOnOneFileNeitherReplacesWhatTheOtherWroteUnasked)
+{
+    const QString file = dir.filePath(QStringLiteral("shared.xml"));
+    {
+        host::MainWindow maker(plugInHost);
+        addChargeTimeAndVfibJudgedByTheFirstStandard(maker);
+        ASSERT_TRUE(maker.saveFile(file));
+    }
+    host::MainWindow a(plugInHost);
+    host::MainWindow b(plugInHost);
+    ASSERT_TRUE(a.openFile(file));
+    ASSERT_TRUE(b.openFile(file));
+    const auto setModifiedTime = [&](const QDateTime& time) {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite) && f.setFileTime(time, QFileDevice::FileModificationTime));
+    };
+    // A new time on the same bytes is no change.
+    setModifiedTime(QDateTime::currentDateTime().addSecs(3600));
+    a.show();
+    a.runFrom(0);
+    ASSERT_FALSE(stuck);
+    ASSERT_TRUE(a.saveFile(file));
+    ASSERT_TRUE(boxes.isEmpty()) << boxes.join(QLatin1Char('\n')).toStdString();
+    const QByteArray run = fileContent(file);
+
+    QList<int> answers{mb::Cancel};
+    setMessageBoxHandler([&](const MessageBoxRequest& r) {
+        boxes.append(r.prompt);
+        return answers.isEmpty() ? firstButtonAnswer(r.flags) : answers.takeFirst();
+    });
+    b.addTest(100);
+    EXPECT_FALSE(b.saveFile(file));
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].startsWith(QStringLiteral("shared.xml has changed since this window opened or saved it: it was written at ")))
+        << boxes[0].toStdString();
+    EXPECT_TRUE(boxes[0].contains(QStringLiteral(" and now holds 2 tests, each with a result.\nReplace it with this window's sequence (3 "
+                                                 "tests, none with a result)? Cancel writes nothing")))
+        << boxes[0].toStdString();
+    EXPECT_EQ(fileContent(file), run);
+    EXPECT_TRUE(b.isWindowModified());
+    EXPECT_TRUE(b.saveFile(file));
+    EXPECT_EQ(boxes.size(), 2);
+
+    // The bytes decide, not the time: a change of the same size under the earlier
+    // time is asked about too.
+    const QDateTime written = QFileInfo(file).lastModified();
+    QByteArray edited = fileContent(file);
+    ASSERT_TRUE(edited.contains("Charge Time"));
+    edited.replace("Charge Time", "Charge Tide");
+    ASSERT_TRUE(writeFile(file, edited));
+    setModifiedTime(written);
+    boxes.clear();
+    answers = {mb::Cancel};
+    EXPECT_FALSE(b.saveFile(file));
+    EXPECT_EQ(boxes.size(), 1);
+    EXPECT_EQ(fileContent(file), edited);
 }
 
 TEST_F(SequenceRunTest, AStartWithNoAnalyserOnTheLineTellsTheOperatorWhichPortAndWhatToCheck)

@@ -189,6 +189,7 @@ TEST_F(ChargeTimeRun, skipAfterACompletedRunRemovesTheResult)
     then([&] { start(); });
     then([&] { return idle(); }, [&] { click(guidebutton::Skip); });
     perform(element);
+    EXPECT_EQ(boxesContaining(QStringLiteral("Skipping removes the result of this test (passed)")), 1) << "asked first";
     EXPECT_EQ(element->Result(), nullptr);
     EXPECT_TRUE(setup->finished().isEmpty());
     EXPECT_EQ(setup->navigations(), QList<std::int32_t>{etnSkip});

@@ -49,7 +49,11 @@ protected:
             boxes.push_back(request);
             if (onBox)
                 onBox(request);
-            return firstButtonAnswer(request.flags);
+            if (answers.empty())
+                return firstButtonAnswer(request.flags);
+            const int answer = answers.front();
+            answers.pop_front();
+            return answer;
         });
         for (int port = 1; port <= 16; ++port)
             host::SerialPortMap::SetSessionPath(port, QStringLiteral("/nonexistent/tarvo-proc-%1").arg(port));
@@ -128,6 +132,12 @@ protected:
     {
         ASSERT_NE(toolbar(), nullptr);
         ASSERT_TRUE(toolbar()->button(id)->isVisible()) << "item " << id << " is not shown";
+        // The steps after this one wait with it, as they rely on its click.
+        if (id == guidebutton::Main) {
+            m_waiting = true;
+            waitForMainButton(*toolbar());
+            m_waiting = false;
+        }
         QTest::mouseClick(toolbar()->button(id), Qt::LeftButton);
     }
     void start() { click(guidebutton::Main); }
@@ -195,6 +205,7 @@ protected:
     std::vector<MessageBoxRequest> boxes;
     // What the operator does before answering a box.
     std::function<void(const MessageBoxRequest&)> onBox;
+    std::deque<int> answers; // to the boxes shown next; then each box's first button
     bool stuck = false;
     qint64 guardMs = 30 * 60 * 1000; // virtual time a run may take
 
@@ -213,7 +224,7 @@ private:
                 m_guide->Hide();
                 return;
             }
-            if (m_steps.empty() || !m_steps.front().ready())
+            if (m_waiting || m_steps.empty() || !m_steps.front().ready())
                 return;
             auto act = std::move(m_steps.front().act);
             m_steps.pop_front();
@@ -225,6 +236,7 @@ private:
     }
 
     std::deque<Step> m_steps;
+    bool m_waiting = false; // a step waits for the main button to take clicks
     CTestElementFrame* m_element = nullptr;
     FTarvoXTestGuide* m_guide = nullptr;
     std::unique_ptr<ClockTimer> m_operatorTimer;

@@ -166,6 +166,7 @@ TEST_F(SingleShotRun, energyAskedForByAnEarlierTestIsNeverALaterTestsReading)
             then([&] { return sim->commands().contains(QStringLiteral("NRG")); }, [&] { stop(); });
             then([&] { return idle(); }, [&] { click(guidebutton::Skip); });
             perform(energy);
+            EXPECT_TRUE(boxes.empty()) << "a skip that drops no verdict asks nothing";
         } else {
             auto pulse = makeTestElement<CTestDefibPulse>();
             then([&] { start(); });
@@ -242,6 +243,30 @@ TEST_F(SingleShotRun, energyAskedForByAnEarlierTestIsNeverALaterTestsReading)
         }
         onBox = {};
     }
+}
+
+TEST_F(SingleShotRun, aClickMeantAsStopAsTheReadingArrivesDoesNotGoOn)
+{
+    // The main button reads Stop while the reading is awaited and Next once it is in.
+    auto element = makeTestElement<CTestVFIBEnergy>();
+    analyser(ready());
+    bool stayed = false;
+    then([&] { start(); });
+    then([&] { return runOver(); },
+        [&] {
+            QToolButton* main = toolbar()->button(guidebutton::Main);
+            ASSERT_EQ(main->text(), QStringLiteral("Next"));
+            ASSERT_GT(toolbar()->mainHoldLeftMs(), 0) << "the click comes just as the job changed";
+            QTest::mouseClick(main, Qt::LeftButton);
+        });
+    then([&] {
+        stayed = setup->navigations().isEmpty();
+        next();
+    });
+    perform(element);
+    EXPECT_TRUE(stayed) << "the click went on to the next test";
+    EXPECT_EQ(setup->navigations(), QList<std::int32_t>{etnNext});
+    EXPECT_EQ(setup->finished().size(), 1);
 }
 
 TEST_F(SingleShotRun, stopWhileDefibrillateNowIsShownEndsThePolling)

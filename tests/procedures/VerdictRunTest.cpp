@@ -2,7 +2,7 @@
 // virtual time, with a standard selected: a reading within the limit passes and one
 // beyond it fails. The waveform tests take the operator's verdict instead, and
 // refuse one for a waveform that never played. A repeat that takes no reading
-// leaves the earlier result.
+// leaves the earlier result, which a skip drops only when the operator agrees.
 
 #include <cmath>
 #include <vector>
@@ -174,7 +174,7 @@ TEST_F(VerdictRun, everyTestTypePassesWithinItsLimitAndFailsBeyondIt)
     }
 }
 
-TEST_F(VerdictRun, aRepeatThatTakesNoReadingKeepsTheEarlierResultThroughNextAndAbort)
+TEST_F(VerdictRun, aRepeatThatTakesNoReadingKeepsTheEarlierResultThroughNextAndAbortAndASkipAsksFirst)
 {
     for (const TypeRun& type : kTypes) {
         SCOPED_TRACE(type.progId);
@@ -208,21 +208,31 @@ TEST_F(VerdictRun, aRepeatThatTakesNoReadingKeepsTheEarlierResultThroughNextAndA
         EXPECT_EQ(boxes.size(), 1u) << "only the box that says no analyser answered";
         EXPECT_TRUE(setup->finished().isEmpty());
 
-        // Repeated, stopped while the measuring command waits, then aborted.
+        // Repeated, stopped while the measuring command waits, then skipped, which asks
+        // first: No stays in the guide, and Abort there gives the result back.
         sim::Scenario quiet;
         if (type.word)
             quiet.noReply.words = {QLatin1String(type.word)};
         else
             quiet.noReply.words = {sim::commandWord(query<CConfigWaveform>(element->Configuration())->GenerateWaveCommand())};
         analyser(quiet);
+        answers = {mb::No};
         then([&] { repeat(); });
         then([&] { return sim->commands().contains(*quiet.noReply.words.begin()); }, [&] { stop(); });
-        then([&] { return runOver(); }, [&] { click(guidebutton::Abort); });
+        then([&] { return runOver(); }, [&] { click(guidebutton::Skip); });
+        then([&] { click(guidebutton::Abort); });
         perform(element);
         EXPECT_EQ(setup->navigations().value(1), etnAbort);
         EXPECT_EQ(element->Result(), earlier) << "Abort drops only what was measured since the guide opened";
         EXPECT_EQ(savedForm(earlier), earlierForm);
         EXPECT_TRUE(setup->finished().isEmpty());
+
+        // Skipped as it opens, and the operator agrees: the result goes.
+        then([&] { click(guidebutton::Skip); });
+        perform(element);
+        EXPECT_EQ(boxesContaining(QStringLiteral("Skipping removes the result of this test (passed) from the sequence.")), 2);
+        EXPECT_EQ(setup->navigations().value(2), etnSkip);
+        EXPECT_FALSE(element->Result());
     }
 }
 

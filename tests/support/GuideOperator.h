@@ -1,6 +1,7 @@
 #pragma once
-// What an operator does in the guide window that several run tests share: ticking
-// the verdict of a played waveform in the result grid.
+// What an operator does in the guide window that several run tests share: clicking
+// the toolbar's buttons, and ticking the verdict of a played waveform in the result
+// grid.
 
 #include <QTableWidget>
 #include <QTest>
@@ -8,12 +9,30 @@
 
 #include "framework/guide/FTarvoXTestGuide.h"
 #include "framework/guide/XTestResult.h"
+#include "host/GuideToolbar.h"
+#include "platform/Clock.h"
 
 namespace kelto::test {
 
 // Grid columns of the operator's verdict (1-based, as the view counts them).
 constexpr int kVerdictPassedColumn = 2;
 constexpr int kVerdictFailedColumn = 3;
+
+// The main button ignores a click just after its job changed: the operator waits
+// that moment out (on the clock seam) before clicking it.
+inline void waitForMainButton(const host::GuideToolbar& toolbar)
+{
+    while (const qint64 left = toolbar.mainHoldLeftMs())
+        Clock::instance().wait(left);
+}
+
+// Clicks a button of the toolbar, the main button once it takes clicks.
+inline void clickToolbarButton(const host::GuideToolbar& toolbar, std::int32_t id)
+{
+    if (id == guidebutton::Main)
+        waitForMainButton(toolbar);
+    QTest::mouseClick(toolbar.button(id), Qt::LeftButton);
+}
 
 // Clicks the verdict cell of the first row, as the operator does with the mouse.
 inline void tickVerdict(const FTarvoXTestGuide& guide, int column)

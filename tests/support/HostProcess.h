@@ -1,7 +1,7 @@
 #pragma once
 // Runs kelto-host as a program, as a technician does, and the analyser simulator
-// tarvo-sim beside it. The test program defines KELTO_HOST_EXE (and TARVO_SIM_EXE
-// for the simulator).
+// tarvo-sim beside it. The test program defines KELTO_HOST_EXE (TARVO_SIM_EXE for
+// the simulator, KELTO_TEST_PLUGINS_DIR for a window driven through its input).
 //
 // The limits below only end a program that would never end, or wait for one that
 // never starts: a run takes a second or two, and the limits stay far above what it
@@ -10,6 +10,7 @@
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStringList>
 #include <functional>
 #include <gtest/gtest.h>
@@ -51,6 +52,60 @@ inline HostRun runHost(const QStringList& args, const QStringList& wrapper = {},
     return run;
 }
 
+// Tells a program that reads commands on its standard input to quit, and ends it
+// when it does not.
+inline void quitProcess(QProcess& process)
+{
+    process.write("quit\n");
+    if (!process.waitForFinished(kProcessLimitMs)) {
+        process.kill();
+        process.waitForFinished();
+    }
+}
+
+#ifdef KELTO_TEST_PLUGINS_DIR
+// The window of "kelto-host ARGS" in a program of its own, driven through its
+// standard input as the window driver plug-in reads it (tests/support/window_driver).
+class DrivenHost {
+public:
+    explicit DrivenHost(const QStringList& args)
+    {
+        auto environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_PLUGIN_PATH"), QStringLiteral(KELTO_TEST_PLUGINS_DIR));
+        environment.insert(QStringLiteral("QT_QPA_GENERIC_PLUGINS"), QStringLiteral("keltowindowdriver"));
+        m_host.setProcessEnvironment(environment);
+        m_host.start(QStringLiteral(KELTO_HOST_EXE), args);
+        EXPECT_TRUE(m_host.waitForStarted(kProcessLimitMs));
+    }
+    ~DrivenHost()
+    {
+        quitProcess(m_host);
+    }
+    DrivenHost(const DrivenHost&) = delete;
+    DrivenHost& operator=(const DrivenHost&) = delete;
+
+    // The lines the command is answered with, its "ok <title>" last.
+    QStringList send(const QString& command)
+    {
+        m_host.write((command + QLatin1Char('\n')).toUtf8());
+        QStringList lines;
+        const QDeadlineTimer limit(kProcessLimitMs);
+        while (!limit.hasExpired() && m_host.state() == QProcess::Running) {
+            if (!m_host.canReadLine() && !m_host.waitForReadyRead(50))
+                continue;
+            lines << QString::fromUtf8(m_host.readLine()).chopped(1);
+            if (lines.last().startsWith(QLatin1String("ok")))
+                return lines;
+        }
+        ADD_FAILURE() << command.toStdString() << " was not answered: " << m_host.readAllStandardError().toStdString();
+        return lines;
+    }
+
+private:
+    QProcess m_host;
+};
+#endif
+
 #ifdef TARVO_SIM_EXE
 // tarvo-sim on a pseudo-terminal of its own, quit when the object goes.
 class SimProcess {
@@ -65,11 +120,7 @@ public:
     }
     ~SimProcess()
     {
-        m_sim.write("quit\n");
-        if (!m_sim.waitForFinished(kProcessLimitMs)) {
-            m_sim.kill();
-            m_sim.waitForFinished();
-        }
+        quitProcess(m_sim);
     }
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;

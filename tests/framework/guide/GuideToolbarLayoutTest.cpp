@@ -21,6 +21,7 @@
 #include "host/TestSetup.h"
 #include "tests/framework/LimitTestDoubles.h"
 #include "tests/framework/guide/GuideTestDoubles.h"
+#include "tests/support/GuideOperator.h"
 #include "tests/support/TestStandards.h"
 
 using namespace kelto;
@@ -40,6 +41,7 @@ protected:
     void SetUp() override
     {
         QFile::remove(host::RegistryStore::filePath());
+        previousClock = Clock::install(makeVirtualClock());
         setup = std::make_shared<host::TestSetup>();
         // The longest standard name the shipped template holds.
         setup->setSelectedStandards(makeCollection({makeStandard(QStringLiteral("IEC 60601-2-4"),
@@ -83,6 +85,7 @@ protected:
     {
         if (guide)
             guide->Unload();
+        Clock::install(std::move(previousClock));
     }
 
     host::GuideToolbar* toolbar() const { return dynamic_cast<host::GuideToolbar*>(guide->xtbToolbar().get()); }
@@ -97,7 +100,7 @@ protected:
     void clickMain()
     {
         ASSERT_TRUE(button(guidebutton::Main)->isVisible());
-        QTest::mouseClick(button(guidebutton::Main), Qt::LeftButton);
+        kelto::test::clickToolbarButton(*toolbar(), guidebutton::Main);
         settle();
     }
 
@@ -174,6 +177,7 @@ protected:
     Ptr<GuideResult> result;
     Ptr<GuideElement> element;
     std::unique_ptr<FTarvoXTestGuide> guide;
+    std::unique_ptr<Clock> previousClock;
 };
 
 } // namespace

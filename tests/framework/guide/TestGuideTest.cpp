@@ -26,6 +26,7 @@
 #include "tests/framework/LimitTestDoubles.h"
 #include "tests/framework/guide/GuideTestDoubles.h"
 #include "tests/support/Errors.h"
+#include "tests/support/GuideOperator.h"
 #include "tests/support/MissingClass.h"
 
 using namespace kelto;
@@ -46,13 +47,18 @@ protected:
     void SetUp() override
     {
         QFile::remove(host::RegistryStore::filePath());
+        previousClock = Clock::install(makeVirtualClock());
         setup = std::make_shared<host::TestSetup>();
         result = std::make_shared<GuideResult>();
         auto energy = result->add(QStringLiteral("ENGY"));
         energy->SetValue(Variant(150.0));
         energy->SetStatus(emsPassed);
     }
-    void TearDown() override { setMessageBoxHandler({}); }
+    void TearDown() override
+    {
+        setMessageBoxHandler({});
+        Clock::install(std::move(previousClock));
+    }
 
     Ptr<GuideElement> element(std::int32_t testId, const QString& config = QString())
     {
@@ -67,14 +73,14 @@ protected:
     // Clicks a button as the operator does: only one the toolbar shows.
     void click(FTarvoXTestGuide& guide, std::int32_t id)
     {
-        QToolButton* button = toolbar(guide)->button(id);
-        ASSERT_FALSE(button->isHidden()) << "item " << id << " is not shown";
-        QTest::mouseClick(button, Qt::LeftButton);
+        ASSERT_FALSE(toolbar(guide)->button(id)->isHidden()) << "item " << id << " is not shown";
+        kelto::test::clickToolbarButton(*toolbar(guide), id);
     }
 
     Ptr<host::TestSetup> setup;
     Ptr<GuideResult> result;
     const VariantArray instructions{Variant("Set the range switch to 1000 J."), Variant("Charge the defibrillator.")};
+    std::unique_ptr<Clock> previousClock;
 };
 
 } // namespace
