@@ -1,6 +1,5 @@
 #include "host/JudgementRecord.h"
 
-#include <QHash>
 #include <algorithm>
 #include <QSet>
 #include <optional>
@@ -16,7 +15,6 @@ namespace kelto::host {
 namespace {
 
 const QString kSource = QStringLiteral("Kelto.JudgementRecord");
-const QString kJudgedAgainst = QStringLiteral("JudgedAgainst");
 const QString kValues = QStringLiteral("Values");
 const QString kPreset = QStringLiteral("Preset");
 const QString kStandard = QStringLiteral("Standard");
@@ -28,6 +26,13 @@ struct ReadingKind {
     std::optional<float> preset;
     Ptr<IMeasurement> reading;
 };
+
+// The kind of the key; null where the result reads none of it.
+const ReadingKind* kindOf(const QList<ReadingKind>& kinds, const QString& key)
+{
+    const auto found = std::find_if(kinds.cbegin(), kinds.cend(), [&](const ReadingKind& kind) { return kind.key == key; });
+    return found == kinds.cend() ? nullptr : &*found;
+}
 
 // The kinds of the readings that limits judge, in the result's order.
 QList<ReadingKind> readingKinds(const Ptr<ITestElement>& element)
@@ -41,7 +46,7 @@ QList<ReadingKind> readingKinds(const Ptr<ITestElement>& element)
             if (!judged || !(judged->SupportsLimit(elvHigh) || judged->SupportsLimit(elvLow)))
                 continue;
             const QString key = reading->LimitKey().left(4);
-            if (std::any_of(kinds.cbegin(), kinds.cend(), [&](const ReadingKind& kind) { return kind.key == key; }))
+            if (kindOf(kinds, key))
                 continue;
             const Variant preset = reading->PresetValue();
             std::optional<float> value;
@@ -51,6 +56,17 @@ QList<ReadingKind> readingKinds(const Ptr<ITestElement>& element)
         }
     });
     return kinds;
+}
+
+// The presets of the kinds that have one, in the result's order.
+QList<QPair<QString, float>> presetsOf(const QList<ReadingKind>& kinds)
+{
+    QList<QPair<QString, float>> presets;
+    for (const ReadingKind& kind : kinds) {
+        if (kind.preset)
+            presets.append({kind.key, *kind.preset});
+    }
+    return presets;
 }
 
 QSet<QString> keysOf(const QList<ReadingKind>& kinds)
@@ -108,10 +124,7 @@ JudgementRecord JudgementRecord::taken(const Ptr<ITestElement>& element, const P
     JudgementRecord record;
     record.m_values = true;
     const QList<ReadingKind> kinds = readingKinds(element);
-    for (const ReadingKind& kind : kinds) {
-        if (kind.preset)
-            record.m_presets.append({kind.key, *kind.preset});
-    }
+    record.m_presets = presetsOf(kinds);
     const QSet<QString> keys = keysOf(kinds);
     ignoreErrors([&] {
         const Ptr<IStandardCollection> own = deref(deref(element, kSource).Limits(), kSource).Standards();
@@ -160,7 +173,7 @@ JudgementRecord JudgementRecord::read(IXmlElement& judged)
 
 Ptr<IXmlElement> JudgementRecord::write(IXmlDocument& doc) const
 {
-    const Ptr<IXmlElement> judged = made(doc, kJudgedAgainst);
+    const Ptr<IXmlElement> judged = made(doc, kElement);
     if (m_values)
         judged->SetAttribute(kValues, QStringLiteral("True"));
     for (const auto& [key, value] : m_presets) {
@@ -197,15 +210,11 @@ bool JudgementRecord::differsFrom(const Ptr<ITestElement>& element) const
     if (!m_values)
         return false;
     const QList<ReadingKind> kinds = readingKinds(element);
-    QHash<QString, float> presets;
-    for (const ReadingKind& kind : kinds) {
-        if (kind.preset)
-            presets.insert(kind.key, *kind.preset);
-    }
+    const QList<QPair<QString, float>> presets = presetsOf(kinds);
     if (presets.size() != m_presets.size())
         return true;
     for (const auto& [key, value] : m_presets) {
-        if (!presets.contains(key) || presets.value(key) != value)
+        if (!presets.contains(qMakePair(key, value)))
             return true;
     }
     const QSet<QString> keys = keysOf(kinds);
@@ -252,8 +261,8 @@ QList<QStringList> JudgementRecord::presetCells(const Ptr<ITestElement>& element
     for (const auto& preset : m_presets) {
         const QString& key = preset.first;
         const float value = preset.second;
-        const auto kind = std::find_if(kinds.cbegin(), kinds.cend(), [&](const ReadingKind& k) { return k.key == key; });
-        const Ptr<IMeasurement> reading = kind == kinds.cend() ? nullptr : kind->reading;
+        const ReadingKind* kind = kindOf(kinds, key);
+        const Ptr<IMeasurement> reading = kind ? kind->reading : nullptr;
         const QString caption = reading ? valueOr([&] { return reading->Description(); }, key) : key;
         const QString format = reading ? valueOr([&] { return reading->ValueFormat(); }, QString()) : QString();
         cells.append({caption.isEmpty() ? key : caption, format.isEmpty() ? singleToString(value) : formatLimit(value, format),
@@ -273,9 +282,9 @@ QString JudgementRecord::describe(const Ptr<ITestElement>& element) const
         const Ptr<IStandard> standard = judging->Item(i);
         QStringList limits;
         for (const Ptr<ILimit>& limit : standard->Limits()) {
-            const auto kind = std::find_if(kinds.cbegin(), kinds.cend(), [&](const ReadingKind& k) { return k.key == limit->Key(); });
-            const QString format = kind == kinds.cend() ? QString() : valueOr([&] { return kind->reading->ValueFormat(); }, QString());
-            const QString caption = kind == kinds.cend() ? limit->Key() : valueOr([&] { return kind->reading->Description(); }, limit->Key());
+            const ReadingKind* kind = kindOf(kinds, limit->Key());
+            const QString format = kind ? valueOr([&] { return kind->reading->ValueFormat(); }, QString()) : QString();
+            const QString caption = kind ? valueOr([&] { return kind->reading->Description(); }, limit->Key()) : limit->Key();
             QStringList sides;
             for (const int side : {elvHigh, elvLow}) {
                 if (limit->HasValue(side))

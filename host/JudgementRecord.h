@@ -29,6 +29,9 @@ namespace kelto::host {
 
 class JudgementRecord {
 public:
+    // The element a record is kept in, beside the result.
+    static inline const QString kElement = QStringLiteral("JudgedAgainst");
+
     // What a run has just judged the element's result with: the element's own
     // standards of the selection (in its order), with their limits of the result's
     // reading keys, and the result's presets.

@@ -401,6 +401,12 @@ QString formatNumber(double value, const QString& format, int decimals)
     return out;
 }
 
+// The value with the decimals its automation text holds, the format's at least.
+QString formatWithItsDecimals(double value, const QString& text, const QString& format)
+{
+    return formatNumber(value, format, std::max(formatDecimals(format), decimalsOf(text)));
+}
+
 } // namespace
 
 QString formatNumber(double value, const QString& format)
@@ -413,7 +419,7 @@ QString formatLimit(float limit, const QString& format)
     const QString shown = formatNumber(limit, format);
     if (shownValue(shown, limit) == limit)
         return shown;
-    return formatNumber(limit, format, std::max(formatDecimals(format), decimalsOf(singleToString(limit))));
+    return formatWithItsDecimals(limit, singleToString(limit), format);
 }
 
 QString formatJudged(double reading, const QList<float>& bounds, const QString& format)
@@ -424,7 +430,7 @@ QString formatJudged(double reading, const QList<float>& bounds, const QString& 
     const auto side = [](float value, float bound) { return (value > bound) - (value < bound); };
     for (const float bound : bounds) {
         if (side(read, bound) != side(judged, bound))
-            return formatNumber(reading, format, std::max(formatDecimals(format), decimalsOf(doubleToString(reading))));
+            return formatWithItsDecimals(reading, doubleToString(reading), format);
     }
     return shown;
 }

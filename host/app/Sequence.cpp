@@ -20,7 +20,6 @@ const QString kRoot = QStringLiteral("TestSequence");
 const QString kItem = QStringLiteral("Item");
 const QString kResultItem = QStringLiteral("ResultItem");
 const QString kSource = QStringLiteral("Kelto.Sequence");
-const QString kJudgedAgainst = QStringLiteral("JudgedAgainst");
 
 bool evaluated(const Ptr<IResultData>& result)
 {
@@ -260,7 +259,7 @@ bool Sequence::save(const QString& file, QString* error) const
             Ptr<IXmlElement> judged;
             if (keepsStoredResult) {
                 saved->AppendChild(copyInto(*doc, unread->storedResult));
-                if (const Ptr<IXmlElement> stored = unread->stored->FindChild(kJudgedAgainst))
+                if (const Ptr<IXmlElement> stored = unread->stored->FindChild(JudgementRecord::kElement))
                     judged = copyInto(*doc, stored);
             }
             if (const JudgementRecord* record = judgementOf(element))
@@ -405,7 +404,7 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
             }
             loaded.append(element);
             QString judgementProblem;
-            if (const Ptr<IXmlElement> judged = item->FindChild(kJudgedAgainst); judged && evaluated(resultOf(element))) {
+            if (const Ptr<IXmlElement> judged = item->FindChild(JudgementRecord::kElement); judged && evaluated(resultOf(element))) {
                 JudgementRecord record;
                 judgementProblem = readPart([&] { record = JudgementRecord::read(*judged); });
                 if (judgementProblem.isEmpty())

@@ -1,7 +1,7 @@
 #pragma once
 // A test sequence: the test elements a technician runs in order, kept in an XML
 // file. Each element is stored in its own saved form, wrapped with its test id so
-// that the plug-in can create the element again before it loads it, and followed by
+// that the plug-in can create the element again before it loads it, and followed
 // by what judged its result when it holds one (passed or failed): the standards,
 // the presets and the limits (JudgementRecord.h):
 //
