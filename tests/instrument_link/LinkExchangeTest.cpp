@@ -330,13 +330,17 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
     // A discharge at each byte of "[PVT]\r[PVT]\r", and the operator's next one later.
     // Line 2 comes only at the next one where the first answers a single line: the
     // late "[NRG]" alone (keep, before the first copy is in), or the first copy alone
-    // (drop, between the copies); the reading then fails within the time-out.
-    for (const bool keep : {true, false}) {
+    // (drop, between the copies); the reading then fails within the time-out. An
+    // analyser that keeps only the newest request, or answers one a discharge, never
+    // gives line 2 at one discharge, wherever it falls.
+    for (const char* held : {"keep", "drop", "newest", "queue"}) {
+        const QLatin1String mode(held);
         for (int byte = 0; byte < 12; ++byte) {
-            const bool single = keep ? byte < 4 : byte >= 4 && byte < 10;
-            rows.push_back({(keep ? "keep, a discharge at byte " : "drop, a discharge at byte ") + std::to_string(byte),
-                {keep ? "held=keep" : "held=drop"}, {"[NRG]"}, Between::Reopened, "[PVT]", {{byte, "byte"}, {4000, "discharge"}},
-                single ? nullptr : "2150\r\n"});
+            const bool single = mode == QLatin1String("keep") ? byte < 4
+                : mode == QLatin1String("drop")               ? byte >= 4 && byte < 10
+                                                              : true;
+            rows.push_back({std::string(held) + ", a discharge at byte " + std::to_string(byte), {QStringLiteral("held=") + mode},
+                {"[NRG]"}, Between::Reopened, "[PVT]", {{byte, "byte"}, {4000, "discharge"}}, single ? nullptr : "2150\r\n"});
         }
     }
     for (const Row& row : rows) {
