@@ -92,8 +92,8 @@ InstrumentRecord CTarvoXQuery::QueryVersion()
         MComm::gfQueryPrompted = true;
     }
     InstrumentRecord record;
-    // The same version rule as the link's handshake: what the query reports, the link accepts.
-    if (MCommUtils::VersionAccepted(reply)) {
+    // Any version number is an analyser here; the link's handshake is stricter.
+    if (MCommUtils::VersionFound(reply)) {
         record.MtiType = QStringLiteral("TarvoX");
         record.Present = 1;
     } else if (mComm->Lost() && !MCommUtils::ReplyComplete(reply)) {
@@ -101,7 +101,7 @@ InstrumentRecord CTarvoXQuery::QueryVersion()
     } else if (reply.isEmpty()) {
         m_lastFailure = MCommUtils::NoAnswerText(mComm->DisplayName(), QStringLiteral("[VER]"), kReplyTimeOutMs);
     } else {
-        m_lastFailure = MCommUtils::VersionRefusedText(mComm->DisplayName(), QStringLiteral("[VER]"), reply);
+        m_lastFailure = MCommUtils::NoVersionText(mComm->DisplayName(), QStringLiteral("[VER]"), reply);
     }
     return record;
 }

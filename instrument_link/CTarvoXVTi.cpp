@@ -35,6 +35,45 @@ Ptr<IErrorReporter> reporter()
     raiseError(kVtiError, QLatin1String(CTarvoXVTi::kSource)); // Raise never returns; this keeps the promise visible
 }
 
+int tell(const QString& text, int buttons = mb::OKOnly)
+{
+    return MsgBox(text, buttons | mb::Exclamation, QLatin1String(MCommUtils::kLibrary));
+}
+
+// Error 8030 asks the operator to switch the analyser off: only then does it forget
+// the earlier requests it may hold. The operator's OK proves nothing; the link
+// forgets them once it has seen the analyser silent and then answering again.
+void switchOffAndOn(const PluginError& error)
+{
+    const QString port = MComm::comm().DisplayName();
+    if (tell(error.boxText(), mb::OKCancel) != mb::OK)
+        return;
+    switch (MComm::ProbeAnalyser()) {
+    case MComm::Probe::Answers:
+        tell(QStringLiteral("The analyser on %1 still answers, so it was not switched off: the earlier requests it may hold stay "
+                            "counted. Switch it off when the link asks again.")
+                 .arg(port));
+        return;
+    case MComm::Probe::Unreachable:
+        tell(QStringLiteral("%1 cannot be reached, so the link cannot see whether the analyser was switched off: the earlier "
+                            "requests it may hold stay counted.")
+                 .arg(port));
+        return;
+    case MComm::Probe::Silent:
+        break;
+    }
+    if (tell(QStringLiteral("The analyser on %1 is silent. Switch it on, wait until it shows its main menu, then press OK.").arg(port),
+            mb::OKCancel)
+        != mb::OK)
+        return;
+    if (MComm::ProbeAnalyser() == MComm::Probe::Answers && MComm::ReadingsThatMayCome() == 0)
+        tell(QStringLiteral("The analyser on %1 answers again and holds no earlier request. Start the test again.").arg(port));
+    else
+        tell(QStringLiteral("The analyser on %1 does not answer yet. The earlier requests are forgotten once it answers [VER] "
+                            "again, at the next start.")
+                 .arg(port));
+}
+
 } // namespace
 
 void CTarvoXVTi::Abort()
@@ -71,12 +110,10 @@ Variant CTarvoXVTi::SendCommand(const QString& command, bool fIgnoreErrors)
     } catch (...) {
         const PluginError error = currentError();
         g_lossTold = g_lossTold || error.number() == MCommUtils::kDeviceLost;
-        if (error.number() != kVtiError && !fIgnoreErrors) {
+        if (error.number() == MCommUtils::kReplyUncertain && !fIgnoreErrors)
+            switchOffAndOn(error);
+        else if (error.number() != kVtiError && !fIgnoreErrors)
             MsgBox(error.boxText(), mb::OKOnly | mb::Exclamation, QLatin1String(MCommUtils::kLibrary));
-            // The box asked the operator to switch the analyser off and on: it owes nothing now.
-            if (error.number() == MCommUtils::kReplyUncertain)
-                MComm::ForgetEarlierRequests();
-        }
         raiseVtiError();
     }
 }

@@ -1,6 +1,7 @@
 #include "MComm.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QPointer>
 #include <algorithm>
 #include <utility>
@@ -61,11 +62,18 @@ bool startsWithAny(const QString& command, std::initializer_list<const char*> pr
     return false;
 }
 
+using MCommUtils::LineShape;
 using MCommUtils::Release;
 
 bool isWaveCommand(const QString& command)
 {
     return command.startsWith(QLatin1String("[W")) && !command.startsWith(QLatin1String("[WS"));
+}
+
+// Waveform commands and their stop, which the analyser acknowledges.
+bool isAcknowledged(const QString& command)
+{
+    return command.startsWith(QLatin1String("[W"));
 }
 
 // The commands whose reply the analyser prefixes with a header unless it is off.
@@ -81,17 +89,33 @@ struct EarlierRequest {
     QString command;
     Release release = Release::AtOnce;
     int lines = 1;
+    // A command answered at once is answered before any later request's answer: once
+    // a later one has been, its own comes no more on its own, if it comes at all.
+    bool settled = false;
 };
 
 // One record for the whole program: the link cannot tell one analyser from
 // another, an adapter plugged in again under another name leads to the same
 // analyser, and whether it keeps a request through "[Q]" and "[VER]" is not known.
-// Every request that gets an answer counts one line when it goes out and every line
-// read counts one off, so `bound` is the most lines that may still come, whatever
-// they answer.
+// Every request whose answer may look like a reading counts one line when it goes
+// out, and every reading-shaped line read counts one off, so `readings` is the most
+// such lines that may still come, whatever they answer. Noise and other text never
+// count: counting too many costs copies of a command, too few a false reading.
 struct Record {
-    int bound = 0;
-    QList<EarlierRequest> requests; // oldest first
+    int readings = 0;
+    QList<EarlierRequest> requests; // what they may answer, for the operator and the time-out
+    // Acknowledgements of waveform commands still owed: the next at-once replies drop
+    // them first, however late they come.
+    int owedAcks = 0;
+    QString owedCommand;
+    // The analyser acknowledges waveform commands with a word ("OK"), never taken
+    // for a reading. Once it acknowledged one with a number, acknowledgements count
+    // among the readings that may still come.
+    bool acksLookLikeReadings = false;
+    // After error 8030: the device on which the analyser must be seen silent, and
+    // then answering again, before the earlier requests are forgotten.
+    QString resetDevice;
+    bool silenceSeen = false;
 };
 
 Record& record()
@@ -100,101 +124,174 @@ Record& record()
     return earlier;
 }
 
-// Sends a request that gets an answer: one more line may come.
+// What has been read from the port and not yet taken.
+struct Line {
+    QString text; // noise removed, CR LF kept
+    LineShape shape = LineShape::Other;
+};
+struct Received {
+    QString partial; // a line that has not ended yet; kept while the port is closed
+    bool partialIsStale = false; // it began before the running request went out
+    QList<Line> lines;
+};
+
+Received& received()
+{
+    static Received input;
+    return input;
+}
+
+bool answerMayBeReading(const QString& command)
+{
+    return !isAcknowledged(command) || record().acksLookLikeReadings;
+}
+
+// Sends a request that gets an answer.
 void sendRequest(const QString& text)
 {
     SerialControl& control = comm();
-    if (control.PortOpen())
-        ++record().bound;
+    if (control.PortOpen() && answerMayBeReading(text))
+        ++record().readings;
     control.Output(text);
-}
-
-void countLineRead()
-{
-    Record& r = record();
-    r.bound = std::max(0, r.bound - 1);
-    if (r.bound == 0)
-        r.requests.clear();
 }
 
 void noteEarlier(const QString& command, Release release, int lines)
 {
-    if (record().bound > 0 && lines > 0)
-        record().requests.append({command, release, lines});
+    Record& r = record();
+    if (r.readings <= 0 || lines <= 0 || command.isEmpty())
+        return;
+    for (EarlierRequest& e : r.requests) {
+        if (e.command == command && e.release == release) {
+            e.lines = std::min(e.lines + lines, r.readings);
+            e.settled = false;
+            return;
+        }
+    }
+    r.requests.append({command, release, std::min(lines, r.readings)});
 }
 
-// Reads what the port holds. Every line that ends in it is one fewer that may
-// still come; `ended` gets those lines.
-QString readInput(QStringList* ended = nullptr)
+void lineEnded(const QString& text)
 {
-    Module& m = module();
+    Received& in = received();
+    Record& r = record();
+    const bool stale = std::exchange(in.partialIsStale, false);
+    const LineShape shape = MCommUtils::ShapeOf(text);
+    if (shape == LineShape::Blank)
+        return;
+    if (shape == LineShape::Reading) {
+        r.readings = std::max(0, r.readings - 1);
+        if (r.readings == 0)
+            r.requests.clear();
+    }
+    const bool owed = r.owedAcks > 0 && (shape == LineShape::Other || r.acksLookLikeReadings);
+    if (owed)
+        --r.owedAcks;
+    if (!stale && !owed)
+        in.lines.append({text, shape});
+}
+
+// Reads what the port holds; each line that ends is counted by its shape and handed
+// on, unless it is noise, began before the running request went out, or is an
+// acknowledgement still owed. True when something came.
+bool readInput()
+{
+    Received& in = received();
     const QString chunk = comm().Input();
-    m.msLineText += chunk;
+    in.partial += chunk;
     qsizetype start = 0;
-    for (qsizetype end = MCommUtils::FirstLineEnd(m.msLineText); end >= 0; end = MCommUtils::FirstLineEnd(m.msLineText, start)) {
-        if (ended)
-            ended->append(m.msLineText.mid(start, end - start));
+    for (qsizetype end = MCommUtils::AnalyserLineEnd(in.partial); end >= 0; end = MCommUtils::AnalyserLineEnd(in.partial, start)) {
+        lineEnded(MCommUtils::WithoutNoise(in.partial.mid(start, end - start)));
         start = end;
-        countLineRead();
     }
-    m.msLineText.remove(0, start);
-    return chunk;
+    in.partial.remove(0, start);
+    return !chunk.isEmpty();
 }
 
-[[noreturn]] void raiseUncertain(const QString& command)
+// Input that came before a request goes out answers nothing sent from here on: its
+// lines are counted and dropped, and so is the line begun, when it ends, unless it
+// is only noise so far.
+void readStaleInput()
 {
-    QStringList earlier;
-    for (const EarlierRequest& r : record().requests) {
-        if (!earlier.contains(r.command))
-            earlier.append(r.command);
-    }
-    raiseError(MCommUtils::kReplyUncertain, source(),
-        QStringLiteral("No reading was taken for %1 on %2: the analyser's answer cannot be told from late answers to earlier "
-                       "requests that were cut short%3. Switch the analyser off and on, then press OK.")
-            .arg(command.trimmed(), comm().DisplayName(),
-                earlier.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(earlier.join(QStringLiteral(", ")))));
+    readInput();
+    Received& in = received();
+    in.lines.clear();
+    if (MCommUtils::ShapeOf(in.partial) == LineShape::Blank)
+        in.partial.clear();
+    else
+        in.partialIsStale = true;
 }
 
-// Input that comes after every owed answer: owed lines are dropped as they end,
-// and whatever follows the last of them is handed on.
-QString freshInput(const QString& chunk)
+// A line that outgrew the bound is dropped, and its rest with it when it ends.
+WaitEnd overflowed()
+{
+    Received& in = received();
+    in.partial.clear();
+    in.partialIsStale = true;
+    return WaitEnd::Overflow;
+}
+
+QString earlierNames()
+{
+    QStringList names;
+    for (const EarlierRequest& r : record().requests) {
+        if (!names.contains(r.command))
+            names.append(r.command);
+    }
+    return names.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(names.join(QStringLiteral(", ")));
+}
+
+// No reading is taken: the analyser may still hold the earlier requests, and only
+// switching it off makes it forget them.
+[[noreturn]] void raiseUncertain(const QString& command, bool tooMany)
+{
+    Record& r = record();
+    r.resetDevice = comm().DevicePath();
+    r.silenceSeen = false;
+    const QString earlier = QStringLiteral("up to %1 answers to earlier requests left unanswered%2 may still come")
+                                .arg(r.readings)
+                                .arg(earlierNames());
+    const QString why = tooMany ? QStringLiteral("%1, more than the link sends the command again for. The analyser may have "
+                                                 "dropped them, but only switching it off makes sure.")
+                                      .arg(earlier)
+                                : QStringLiteral("the lines that came do not show which one answers it, since %1. The analyser "
+                                                 "forgets them when it is switched off.")
+                                      .arg(earlier);
+    raiseError(MCommUtils::kReplyUncertain, source(),
+        QStringLiteral("No reading was taken for %1 on %2: %3 Switch it off, then press OK.").arg(command.trimmed(), comm().DisplayName(), why));
+}
+
+void settleAtOnce()
+{
+    for (EarlierRequest& r : record().requests)
+        r.settled = r.settled || r.release == Release::AtOnce;
+}
+
+bool waitForInput(qint64 remaining)
 {
     Module& m = module();
-    if (m.miOwedAnswers <= 0)
-        return chunk;
-    m.msOwedText += chunk;
-    while (m.miOwedAnswers > 0) {
-        const qsizetype end = MCommUtils::FirstLineEnd(m.msOwedText);
-        if (end < 0)
-            return QString();
-        m.msOwedText.remove(0, end);
-        --m.miOwedAnswers;
-    }
-    return std::exchange(m.msOwedText, QString());
+    SerialControl& control = comm();
+    return Clock::instance().wait(remaining, [&] { return m.mfLinkAbort || control.Lost() || control.ReceivedCount() > 0; });
 }
 
-// Collects reply chunks until the reply is complete, the link is aborted or lost,
-// the reply outgrows the buffer, or the deadline (when not negative) passes.
+// Waits for the reply of a command answered at once: the first line that is not
+// noise, until the link is aborted or lost, the line outgrows the bound, or the
+// deadline (when not negative) passes.
 WaitEnd collectReply(QString& text, std::int16_t& chunks, qint64 deadline)
 {
     Module& m = module();
     SerialControl& control = comm();
     Clock& clock = Clock::instance();
+    Received& in = received();
     while (true) {
-        if (control.ReceivedCount() > 0) {
-            const QString fresh = freshInput(readInput());
-            if (!fresh.isEmpty()) {
-                text += fresh;
-                ++chunks;
-            }
-        }
-        if (m.msOwedText.size() > MCommUtils::kMaxReplyLength)
-            return WaitEnd::Overflow;
-        const MCommUtils::ReplyState reply = MCommUtils::JudgeReply(text, chunks, m.miExpectedChunks);
-        if (reply == MCommUtils::ReplyState::TooLong)
-            return WaitEnd::Overflow;
-        if (reply == MCommUtils::ReplyState::Complete)
+        if (control.ReceivedCount() > 0 && readInput())
+            ++chunks;
+        if (!in.lines.isEmpty()) {
+            text = in.lines.takeFirst().text;
+            settleAtOnce();
             return WaitEnd::Complete;
+        }
+        if (in.partial.size() > MCommUtils::kMaxReplyLength)
+            return overflowed();
         if (m.mfLinkAbort)
             return WaitEnd::Aborted;
         if (control.Lost())
@@ -205,7 +302,7 @@ WaitEnd collectReply(QString& text, std::int16_t& chunks, qint64 deadline)
             if (remaining <= 0)
                 return WaitEnd::TimedOut;
         }
-        clock.wait(remaining, [&] { return m.mfLinkAbort || control.Lost() || control.ReceivedCount() > 0; });
+        waitForInput(remaining);
     }
 }
 
@@ -215,8 +312,8 @@ int straysFor(Release release)
 {
     int lines = 0;
     for (const EarlierRequest& r : record().requests)
-        lines += r.release != release ? r.lines : 0;
-    return std::min(lines, record().bound);
+        lines += r.release != release && !r.settled ? r.lines : 0;
+    return std::min(lines, record().readings);
 }
 
 // Lines that came on their own while a held reading waited are taken to be strays.
@@ -224,7 +321,7 @@ void forgetStrays(Release release, int lines)
 {
     QList<EarlierRequest>& requests = record().requests;
     for (auto it = requests.begin(); it != requests.end() && lines > 0;) {
-        if (it->release == release) {
+        if (it->release == release || it->settled) {
             ++it;
             continue;
         }
@@ -235,125 +332,134 @@ void forgetStrays(Release release, int lines)
     }
 }
 
-// Takes a held reading while k answers to earlier requests may still come. The
-// command went out k+1 times. The analyser answers one line a request, held
-// readings of one kind in the order asked, and commands answered at once before any
-// later request's answer; so the first k lines may be late answers and line k+1
-// answers one of the copies, however the discharge fell on the copies. The lines of
-// one discharge follow one another within the reply time-out: when line k+1 does
-// not, the analyser does not answer as the rule needs, and nothing is taken. Lines
-// that may have come on their own (strays) only start that time anew.
+// Takes a held reading while k reading-shaped lines may still come in answer to
+// earlier requests. The command went out k+1 times, and the analyser answers each
+// copy with a line of that discharge's (or pacing's) reading. So once k+1 lines
+// read alike, one of them at least answers a copy: that is the reading, whatever
+// order the analyser answers one discharge's readings in and however a discharge
+// fell on the copies. A discharge that lands between the copies, or an analyser
+// that answers only some of them, leaves too few alike: the lines of one discharge
+// follow one another within the reply time-out, and when the line goes quiet that
+// long before k+1 alike have come, nothing is taken, unless every line so far may
+// have come on its own (strays). Noise and text that is no reading are passed by.
 WaitEnd takeHeldReading(const QString& command)
 {
     Module& m = module();
     SerialControl& control = comm();
     Clock& clock = Clock::instance();
+    Received& in = received();
     const Release release = MCommUtils::ReleaseOf(command);
-    const int earlier = m.miEarlierAnswers;
+    const int alike = m.miEarlierAnswers + 1;
     const int strays = straysFor(release);
+    QHash<QString, int> seen;
     int lines = 0;
     int forgotten = 0;
     qint64 deadline = -1;
     while (true) {
-        if (control.ReceivedCount() > 0) {
-            QStringList ended;
-            readInput(&ended);
-            for (const QString& line : ended) {
-                if (++lines == earlier + 1) {
-                    m.msResults = line;
-                    return WaitEnd::Complete;
-                }
-                if (deadline < 0)
-                    deadline = clock.nowMs() + m.miCommTimeOut;
+        if (control.ReceivedCount() > 0)
+            readInput();
+        while (!in.lines.isEmpty()) {
+            const Line line = in.lines.takeFirst();
+            if (line.shape != LineShape::Reading)
+                continue;
+            if (++seen[line.text.trimmed()] >= alike) {
+                m.msResults = line.text;
+                return WaitEnd::Complete;
             }
+            ++lines;
+            deadline = clock.nowMs() + m.miCommTimeOut;
         }
-        if (m.msLineText.size() > MCommUtils::kMaxReplyLength)
-            return WaitEnd::Overflow;
+        if (in.partial.size() > MCommUtils::kMaxReplyLength)
+            return overflowed();
         if (m.mfLinkAbort)
             return WaitEnd::Aborted;
         if (control.Lost())
             return WaitEnd::Lost;
         if (deadline >= 0 && clock.nowMs() >= deadline) {
             if (lines > strays)
-                raiseUncertain(command);
+                raiseUncertain(command, false);
             forgetStrays(release, lines - forgotten);
             forgotten = lines;
             deadline = -1;
         }
-        const qint64 remaining = deadline < 0 ? 60000 : deadline - clock.nowMs();
-        clock.wait(remaining, [&] { return m.mfLinkAbort || control.Lost() || control.ReceivedCount() > 0; });
+        waitForInput(deadline < 0 ? 60000 : deadline - clock.nowMs());
     }
 }
 
-// A held reading was taken: earlier requests of its kind, and those answered at
-// once, have been answered or never will be; the other copies may still be.
+// A held reading was taken: commands answered at once come no more on their own;
+// the other copies may still come.
 void heldReadingTaken(const QString& command)
 {
-    const Release release = MCommUtils::ReleaseOf(command);
-    record().requests.removeIf([&](const EarlierRequest& r) { return r.release == release || r.release == Release::AtOnce; });
-    noteEarlier(MCommUtils::CommandWord(command), release, module().miCopies - 1);
+    settleAtOnce();
+    noteEarlier(MCommUtils::CommandWord(command), MCommUtils::ReleaseOf(command), module().miCopies - 1);
 }
 
-void forgetOwedAnswers()
+// A waveform command or its stop was acknowledged in its own exchange.
+void acknowledged(const QString& reply)
 {
-    Module& m = module();
-    m.miOwedAnswers = 0;
-    m.msOwedText.clear();
-}
-
-// Owed answers may come whenever a held reading is awaited, and after the port was
-// opened again, or never: from then on they are earlier requests of unknown fate.
-void owedAnswersToRecord()
-{
-    Module& m = module();
-    noteEarlier(m.msOwedCommand, Release::AtOnce, m.miOwedAnswers);
-    forgetOwedAnswers();
+    Record& r = record();
+    if (r.acksLookLikeReadings || MCommUtils::ShapeOf(reply) != LineShape::Reading || MCommUtils::IsBanner(reply))
+        return;
+    r.acksLookLikeReadings = true;
+    r.readings += r.owedAcks;
+    noteEarlier(r.owedCommand, Release::AtOnce, r.owedAcks);
 }
 
 // After an exchange: a command that went out and whose answer was not taken.
 void noteUnanswered()
 {
     Module& m = module();
+    Record& r = record();
     if (!m.mfUnanswered)
         return;
     m.mfUnanswered = false;
     const QString& command = m.msPendingCommand;
+    const QString word = MCommUtils::CommandWord(command);
     if (isWaveCommand(command)) {
         // Stopped after the waveform command went out: its answer is owed, and the
-        // analyser may be playing the waveform already.
+        // analyser may be playing the waveform already. A late answer may be the
+        // maker's banner, which reads like a reading.
         if (m.mfLinkAbort) {
-            ++m.miOwedAnswers;
-            m.msOwedCommand = command.trimmed();
+            ++r.owedAcks;
+            r.owedCommand = command.trimmed();
             m.mfStopWave = true;
+            if (!r.acksLookLikeReadings)
+                ++r.readings;
+            noteEarlier(word, Release::AtOnce, 1);
         }
         return;
     }
-    noteEarlier(MCommUtils::CommandWord(command), MCommUtils::ReleaseOf(command), std::max<int>(1, m.miCopies));
+    // A stop given up: its acknowledgement, late or never, is no reading.
+    if (isAcknowledged(command) && !r.acksLookLikeReadings)
+        return;
+    noteEarlier(word, MCommUtils::ReleaseOf(command), std::max<int>(1, m.miCopies));
 }
 
-// Before the port closes, what came is read; the rest of a line already begun is
-// lost with the port.
-void settleOwedAnswers()
+// The analyser did not answer "[VER]" in time, or answered it.
+void heardSilence()
 {
-    Module& m = module();
+    Record& r = record();
+    noteEarlier(QStringLiteral("[VER]"), Release::AtOnce, 1);
+    if (!r.resetDevice.isEmpty() && comm().DevicePath() == r.resetDevice)
+        r.silenceSeen = true;
+}
+
+void heardVersion(const QString& reply)
+{
+    const Record& r = record();
+    if (r.silenceSeen && comm().DevicePath() == r.resetDevice && MCommUtils::VersionAccepted(reply))
+        ForgetEarlierRequests();
+}
+
+// Before the port closes, what came is read and counted. A line begun stays: its
+// rest may come once the port is open again.
+void settleInput()
+{
     if (comm().PortOpen())
-        skipErrors([] { freshInput(readInput()); });
-    owedAnswersToRecord();
-    m.msLineText.clear();
-}
-
-// Unread input answers nothing sent from here on: its lines are counted off, owed
-// lines first. The rest of a line begun is a line like any other when it ends, to
-// be dropped before a reply is taken, or noise where no answer may come.
-void readStaleInput(bool held)
-{
-    Module& m = module();
-    freshInput(readInput());
-    const bool begun = !m.msLineText.isEmpty();
-    m.msLineText.clear();
-    m.msOwedText.clear();
-    if (begun && !held && m.miOwedAnswers == 0 && record().bound > 0)
-        ++m.miOwedAnswers;
+        skipErrors([] {
+            readInput();
+            received().lines.clear();
+        });
 }
 
 void showNotSupported()
@@ -414,12 +520,18 @@ std::int16_t connectStep()
     }
 
     // A stale reply in the input must not pass for the answer to this request.
-    skipErrors([] { readStaleInput(false); });
+    skipErrors([] { readStaleInput(); });
     m.miChunkCount = 0;
     attempt(failed, [&] { sendRequest(m.msHandshake + QLatin1Char('\n')); });
     QString reply;
     const WaitEnd end = collectReply(reply, m.miChunkCount, Clock::instance().nowMs() + m.miCommTimeOut);
     m.miChunkCount = 0;
+    if (end == WaitEnd::TimedOut)
+        heardSilence();
+    else if (end == WaitEnd::Complete)
+        heardVersion(reply);
+    else
+        noteEarlier(m.msHandshake, Release::AtOnce, 1);
     if (end == WaitEnd::Aborted)
         return leStep; // the abort ends the machine's loop
     if (end == WaitEnd::TimedOut || end == WaitEnd::Lost) {
@@ -451,15 +563,20 @@ void sendStep()
     pause(kSendPauseMs);
     const QString& command = m.msPendingCommand;
     const bool held = MCommUtils::ReleaseOf(command) != Release::AtOnce;
-    attempt(ignored, [&] { readStaleInput(held); });
+    attempt(ignored, [&] { readStaleInput(); });
     m.miEarlierAnswers = 0;
     m.miCopies = 0;
     if (held) {
-        // Each earlier answer that may still come costs a copy of the command.
-        if (record().bound > kMaxEarlierAnswers)
-            raiseUncertain(command);
-        owedAnswersToRecord();
-        m.miEarlierAnswers = static_cast<std::int16_t>(record().bound);
+        Record& r = record();
+        // Owed acknowledgements that may read like readings are counted among them.
+        if (r.acksLookLikeReadings) {
+            noteEarlier(r.owedCommand, Release::AtOnce, r.owedAcks);
+            r.owedAcks = 0;
+        }
+        // Each reading that may still come costs a copy of the command.
+        if (r.readings > kMaxEarlierAnswers)
+            raiseUncertain(command, true);
+        m.miEarlierAnswers = static_cast<std::int16_t>(r.readings);
     }
     for (int copy = 0; copy <= m.miEarlierAnswers; ++copy) {
         attempt(ignored, [&] {
@@ -484,21 +601,23 @@ void receiveStep()
     m.miChunkCount = 0;
     m.mfTimerFired = false;
     const qint64 start = clock.nowMs();
-    const WaitEnd end = m.miEarlierAnswers > 0 ? takeHeldReading(command)
-                                               : collectReply(m.msResults, m.miChunkCount, stopWave ? start + kStopWaveGiveUpMs : -1);
+    const bool held = MCommUtils::ReleaseOf(command) != Release::AtOnce;
+    const WaitEnd end = held ? takeHeldReading(command)
+                             : collectReply(m.msResults, m.miChunkCount, stopWave ? start + kStopWaveGiveUpMs : -1);
     if (end == WaitEnd::Complete) {
         m.mfUnanswered = false;
-        if (MCommUtils::ReleaseOf(command) != Release::AtOnce)
+        if (held)
             heldReadingTaken(command);
+        else if (isAcknowledged(command))
+            acknowledged(m.msResults);
     }
     switch (end) {
     case WaitEnd::Overflow:
         raiseError(vberr::Overflow, source(),
-            QStringLiteral("The analyser's reply to %1 on %2 has a line of more than %3 characters or more than %4 lines. Check the "
-                           "cable and the analyser's settings.")
+            QStringLiteral("The analyser's reply to %1 on %2 has a line of more than %3 characters. Check the cable and the "
+                           "analyser's settings.")
                 .arg(command.trimmed(), comm().DisplayName())
-                .arg(MCommUtils::kMaxReplyLength)
-                .arg(MCommUtils::kMaxReplyLines));
+                .arg(MCommUtils::kMaxReplyLength));
     case WaitEnd::Lost:
         raiseError(MCommUtils::kDeviceLost, source(), MCommUtils::DeviceLostText(comm().DisplayName(), command.trimmed()));
     case WaitEnd::TimedOut:
@@ -527,8 +646,8 @@ void receiveStep()
             } else if (!stopWave) {
                 skipErrors([&] {
                     sendRequest(m.msPendingCommand);
-                    ++m.miOwedAnswers;
-                    m.msOwedCommand = command.trimmed();
+                    ++record().owedAcks;
+                    record().owedCommand = command.trimmed();
                 });
             }
         }
@@ -560,8 +679,53 @@ void Delay(std::int32_t milliseconds)
 
 void ForgetEarlierRequests()
 {
+    const bool acksLookLikeReadings = record().acksLookLikeReadings;
+    ForgetAnalyser();
+    record().acksLookLikeReadings = acksLookLikeReadings;
+}
+
+void ForgetAnalyser()
+{
     record() = {};
-    forgetOwedAnswers();
+    received() = {};
+}
+
+int ReadingsThatMayCome()
+{
+    return record().readings;
+}
+
+Probe ProbeAnalyser()
+{
+    Module& m = module();
+    SerialControl& control = comm();
+    Probe probe = Probe::Unreachable;
+    if (m.miLinkState == lsClosed || !control.PortOpen() || control.Lost())
+        return probe;
+    skipErrors([&] {
+        m.mfLinkAbort = false;
+        readStaleInput();
+        sendRequest(m.msHandshake + QLatin1Char('\n'));
+        QString reply;
+        std::int16_t chunks = 0;
+        switch (collectReply(reply, chunks, Clock::instance().nowMs() + m.miCommTimeOut)) {
+        case WaitEnd::Complete:
+            heardVersion(reply);
+            probe = Probe::Answers;
+            break;
+        case WaitEnd::Overflow:
+            probe = Probe::Answers;
+            break;
+        case WaitEnd::TimedOut:
+            heardSilence();
+            probe = Probe::Silent;
+            break;
+        default:
+            noteEarlier(m.msHandshake, Release::AtOnce, 1);
+            break;
+        }
+    });
+    return probe;
 }
 
 std::int16_t InitComm()
@@ -575,7 +739,7 @@ std::int16_t InitComm()
     m.msTerminator = QStringLiteral("\r");
     m.msHandshake = QStringLiteral("[VER]");
     m.msLastFailure.clear();
-    settleOwedAnswers();
+    settleInput();
     ProcessEvent(leStep);
     if (comm().PortOpen())
         closeControl();
@@ -609,7 +773,7 @@ std::int16_t OpenPort(std::int16_t port)
 void ClosePort()
 {
     Module& m = module();
-    settleOwedAnswers();
+    settleInput();
     skipErrors([] { ProcessEvent(leClose); });
     // Whatever state the machine was left in, the port does not stay open.
     closeControl();

@@ -55,6 +55,9 @@ constexpr int kDefaultCommTimeOut = 1000;
 // may still come: each would cost a copy of the command on the wire.
 constexpr int kMaxEarlierAnswers = 16;
 
+// What the analyser did when the link asked it "[VER]" to see whether it is on.
+enum class Probe { Answers, Silent, Unreachable };
+
 struct Module {
     std::int16_t miLinkState = lsClosed;
     std::int16_t miPort = 0;
@@ -73,22 +76,12 @@ struct Module {
     int miHandshakeAttempts = 0;
     // Why the last open failed, naming the port, for messages to the operator.
     QString msLastFailure;
-    // Lines owed while the port stays open: answers to waveform commands that were
-    // not read in their own exchange (a resent copy, or one a Stop cut short), and
-    // the rest of a late line begun before a command went out. The analyser answers
-    // in order, one line each, so the next replies drop this many lines first,
-    // however late they come; the part of an owed line received so far is kept.
-    std::int16_t miOwedAnswers = 0;
-    QString msOwedText;
-    QString msOwedCommand;
-    // Received text of a line that has not ended yet.
-    QString msLineText;
     // Within one exchange: the command went out and its answer has not been taken;
     // and whether the link must stop the waveform before the call returns.
     bool mfUnanswered = false;
     bool mfStopWave = false;
     // A held reading's exchange: the answers to earlier requests that may come
-    // before its own, and the copies of the command that went out.
+    // besides its own, and the copies of the command that went out.
     std::int16_t miEarlierAnswers = 0;
     std::int16_t miCopies = 0;
 };
@@ -110,8 +103,18 @@ std::int16_t ProcessEvent(std::int16_t event);
 // A fixed pause that pumps events; no abort shortens it.
 void Delay(std::int32_t milliseconds);
 
-// Forgets the requests that may still be answered, as at the program's start or
-// once the analyser was switched off and on.
+// Forgets the requests that may still be answered, as once the analyser was
+// switched off and on; ForgetAnalyser also what the link learnt of the analyser, as
+// at the program's start.
 void ForgetEarlierRequests();
+void ForgetAnalyser();
+
+// Readings (reading-shaped lines) that may still come in answer to earlier requests.
+int ReadingsThatMayCome();
+
+// Asks the analyser "[VER]" on the open port and waits the reply time-out. After
+// error 8030 the earlier requests are forgotten once the analyser was seen silent
+// here and then answering again: switched off, it forgets what it held.
+Probe ProbeAnalyser();
 
 } // namespace kelto::MComm

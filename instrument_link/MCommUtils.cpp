@@ -1,5 +1,7 @@
 #include "MCommUtils.h"
 
+#include <QRegularExpression>
+#include <QtNumeric>
 #include <QStringList>
 
 #include "platform/EscapedText.h"
@@ -33,6 +35,43 @@ qsizetype FirstLineEnd(const QString& text, qsizetype from)
     if (doubleReturn >= 0 && (lineFeed < 0 || doubleReturn + 1 < lineFeed))
         return doubleReturn + 2;
     return lineFeed < 0 ? -1 : lineFeed + 1;
+}
+
+qsizetype AnalyserLineEnd(const QString& text, qsizetype from)
+{
+    const qsizetype end = text.indexOf(QLatin1String("\r\n"), from);
+    return end < 0 ? -1 : end + 2;
+}
+
+QString WithoutNoise(const QString& line)
+{
+    const bool ended = line.endsWith(QLatin1String("\r\n"));
+    QString text;
+    text.reserve(line.size());
+    for (const QChar c : QStringView(line).left(ended ? line.size() - 2 : line.size())) {
+        if (c.unicode() >= 0x20 && c.unicode() < 0x7f)
+            text.append(c);
+    }
+    if (ended)
+        text.append(QLatin1String("\r\n"));
+    return text;
+}
+
+bool IsBanner(const QString& line)
+{
+    return line.contains(QLatin1String("Vel-Tor"));
+}
+
+LineShape ShapeOf(const QString& line)
+{
+    const QString text = WithoutNoise(line).trimmed();
+    if (text.isEmpty())
+        return LineShape::Blank;
+    // A number as the analyser writes one, maybe followed by a unit.
+    static const QRegularExpression number(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?( +[A-Za-z%/]+)?$"));
+    if (number.match(text).hasMatch() || text.startsWith(QLatin1String("OVER")) || IsBanner(text))
+        return LineShape::Reading;
+    return LineShape::Other;
 }
 
 ReplyState JudgeReply(const QString& text, int chunks, int expectedChunks)
@@ -83,6 +122,13 @@ bool VersionAccepted(const QString& reply)
     return QStringView(reply).left(4).compare(u"2.11", Qt::CaseSensitive) >= 0;
 }
 
+bool VersionFound(const QString& reply)
+{
+    bool ok = false;
+    const double version = reply.left(4).trimmed().toDouble(&ok);
+    return ok && qIsFinite(version) && version != 0;
+}
+
 QString EscapeTraffic(const QString& text)
 {
     return escapeControls(text);
@@ -101,6 +147,13 @@ QString VersionRefusedText(const QString& port, const QString& handshake, const 
     return QStringLiteral("The device on %1 answered %2 with \"%3\", which is not a Tarvo version from 2.11 to 9.99 (the first "
                           "four characters are compared with \"2.11\" as text: 2.5 passes, 2.10 and 10.0 do not). Check that this "
                           "port leads to the analyser and which firmware it has.")
+        .arg(port, handshake, EscapeTraffic(reply.left(40)));
+}
+
+QString NoVersionText(const QString& port, const QString& handshake, const QString& reply)
+{
+    return QStringLiteral("The device on %1 answered %2 with \"%3\", which does not begin with a version number. Check that this "
+                          "port leads to the analyser.")
         .arg(port, handshake, EscapeTraffic(reply.left(40)));
 }
 

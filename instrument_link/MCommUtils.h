@@ -28,8 +28,8 @@ constexpr int kMaxReplyLines = 16;
 // Raises the error of a status text other than "Connected".
 void CheckPortStatus(const QString& status, const QString& portName = QString());
 
-// One line-end rule: a reply is complete when it ends with LF (CR LF included)
-// or with CR CR, which older analysers send.
+// The instrument query's line-end rule: a reply is complete when it ends with LF
+// (CR LF included) or with CR CR, which older analysers send.
 bool ReplyComplete(const QString& text);
 // Where the first line of the text from `from` on ends by that rule (just past its
 // LF or CR CR); -1 while no line has ended.
@@ -50,11 +50,34 @@ const QStringList& HeldReadings(Release release);
 // "[nrg]\r" and "[NRG]" are the command "[NRG]".
 QString CommandWord(const QString& command);
 
-// The analyser's version rule: the first four characters of the reply compared as
-// text with "2.11", greater or equal passes. So 2.11 to 9.99 pass, 2.5 among them,
-// and 2.10, 1.99 and 10.0 do not. A reply that does not begin with a digit is no
+// The link's lines end with CR LF, as the analyser's answer to "[VER]" does. Where
+// the first line of the text from `from` on ends (just past its CR LF); -1 while
+// none has. A lone LF or CR CR is line noise inside a line, not a line end, so
+// noise never makes a line of its own or splits an answer in two.
+qsizetype AnalyserLineEnd(const QString& text, qsizetype from = 0);
+
+// The line with what line noise put into it taken out: control characters (but
+// the final CR LF) and bytes that are not ASCII. The analyser sends plain ASCII.
+QString WithoutNoise(const QString& line);
+
+// What a line of the analyser's can be. Blank: nothing but noise. Reading: the
+// shape of a reply that can carry a reading (a number, maybe with a unit, "OVER",
+// or the maker's banner), and of the answer to "[VER]". Other: any other text,
+// such as the acknowledgement of a waveform command or a status text the analyser
+// sends on its own. Only a reading-shaped line is counted against the readings
+// that may still come, and only such a line can be a held reading.
+enum class LineShape { Blank, Reading, Other };
+LineShape ShapeOf(const QString& line);
+bool IsBanner(const QString& line);
+
+// The link's version rule: the first four characters of the reply compared as text
+// with "2.11", greater or equal passes. So 2.11 to 9.99 pass, 2.5 among them, and
+// 2.10, 1.99 and 10.0 do not. A reply that does not begin with a digit is no
 // version at all (a maker's banner, line noise).
 bool VersionAccepted(const QString& reply);
+// The instrument query's rule: the first four characters read as a number other
+// than 0. So 2.13, 10.0, 2.10 and 1.99 are found; letters and a bare CR LF are not.
+bool VersionFound(const QString& reply);
 
 // Traffic as it appears in the link log: "[CRG]\r[HDR]\r".
 QString EscapeTraffic(const QString& text);
@@ -63,6 +86,7 @@ QString EscapeTraffic(const QString& text);
 // link and the query say it alike.
 QString NoAnswerText(const QString& port, const QString& handshake, int milliseconds);
 QString VersionRefusedText(const QString& port, const QString& handshake, const QString& reply);
+QString NoVersionText(const QString& port, const QString& handshake, const QString& reply);
 
 // The device went away (an adapter unplugged, the analyser switched off), which the
 // serial control raises as error 68: while the reply to `command` was awaited, or

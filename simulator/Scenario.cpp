@@ -133,12 +133,19 @@ bool applyFault(Scenario& scenario, const QString& faultText, QString* error)
             s.held = HeldMode::Keep;
         else if (mode == QLatin1String("drop"))
             s.held = HeldMode::Drop;
+        else if (mode == QLatin1String("cancel"))
+            s.held = HeldMode::Cancel;
         else if (mode == QLatin1String("newest"))
             s.held = HeldMode::Newest;
         else if (mode == QLatin1String("queue"))
             s.held = HeldMode::Queue;
         else
-            return fail(error, QStringLiteral("held is keep, drop, newest or queue, not \"%1\"").arg(arg));
+            return fail(error, QStringLiteral("held is keep, drop, cancel, newest or queue, not \"%1\"").arg(arg));
+    } else if (name == QLatin1String("order")) {
+        const QString order = arg.toLower();
+        if (order != QLatin1String("asked") && order != QLatin1String("reverse"))
+            return fail(error, QStringLiteral("order is asked or reverse, not \"%1\"").arg(arg));
+        s.newestFirst = order == QLatin1String("reverse");
     } else if (name == QLatin1String("burst")) {
         s.burstMs = 0;
         if (!arg.isEmpty() && !parseInt(arg, &s.burstMs, 0))

@@ -12,8 +12,8 @@
 // Keys: fault, firmware, reading, discharge-after (ms; -1 holds until a discharge
 // is asked for), pacing (on/off). Faults: no-reply[=WORDS], late=MS[:WORDS],
 // over[=WORDS], banner[=MS[:WORDS]], version=TEXT, garbled-version,
-// chunks=N[:GAPMS], vanish-after=N, held=keep|drop|newest|queue, burst[=MS]. WORDS
-// is a comma list such as CRG,WSP.
+// chunks=N[:GAPMS], vanish-after=N, held=keep|drop|cancel|newest|queue,
+// order=asked|reverse, burst[=MS]. WORDS is a comma list such as CRG,WSP.
 
 #include <QHash>
 #include <QSet>
@@ -33,9 +33,10 @@ struct WordSet {
 // answered with a line of its own, a word asked twice twice. keep: it stays through
 // "[Q]" and "[VER]", and one discharge (or pacing) answers every held reading,
 // oldest first. drop: as keep, but "[Q]" and "[VER]" end every held reading.
-// newest: a new held reading takes the place of the one held. queue: each request
-// stays, and one discharge (or pacing) answers only the oldest.
-enum class HeldMode { Keep, Drop, Newest, Queue };
+// cancel: any new command ends every held reading. newest: a new held reading takes
+// the place of the one held. queue: each request stays, and one discharge (or
+// pacing) answers only the oldest.
+enum class HeldMode { Keep, Drop, Cancel, Newest, Queue };
 
 struct Scenario {
     QString firmware = QStringLiteral("2.13");
@@ -54,6 +55,9 @@ struct Scenario {
     int chunkGapMs = 30;
     int vanishAfter = -1;
     HeldMode held = HeldMode::Keep;
+    // The readings one discharge (or pacing) answers go out newest first: an
+    // analyser with an order of its own.
+    bool newestFirst = false;
     // -1: bytes reach the line end one at a time at wire speed. 0 or more: as from
     // a USB serial adapter, a reply arrives in one write once the line has been
     // quiet that many milliseconds, with the replies it closely followed.

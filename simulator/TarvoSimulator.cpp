@@ -1,6 +1,7 @@
 #include "TarvoSimulator.h"
 
 #include <QFile>
+#include <algorithm>
 #include <QSocketNotifier>
 #include <cerrno>
 #include <cstdlib>
@@ -95,6 +96,8 @@ void TarvoSimulator::clearLog()
 void TarvoSimulator::discharge()
 {
     m_dischargeScheduled = false;
+    if (!m_powered)
+        return;
     releaseHeld(false);
     // An analyser that answers one held reading a discharge waits for the next.
     if (!m_heldDischarge.isEmpty() && m_scenario.dischargeAfterMs > 0) {
@@ -148,8 +151,11 @@ void TarvoSimulator::sendNoise(const QByteArray& bytes)
     reschedule();
 }
 
-void TarvoSimulator::switchOffAndOn()
+void TarvoSimulator::setPowered(bool on)
 {
+    m_powered = on;
+    if (on)
+        return;
     m_heldDischarge.clear();
     m_heldPacer.clear();
     m_dischargeScheduled = false;
@@ -201,6 +207,8 @@ void TarvoSimulator::pump()
     while (!m_inbound.empty() && m_inbound.front().dueNs <= now) {
         const char c = m_inbound.front().byte;
         m_inbound.pop_front();
+        if (!m_powered)
+            continue;
         m_received.append(c);
         // Commands are split on "]", not on the line end.
         if (c == ']') {
@@ -263,7 +271,8 @@ void TarvoSimulator::handleCommand(const QString& rawWord)
     m_commands.append(word);
     emit commandReceived(word);
 
-    if (m_scenario.held == HeldMode::Drop && (word == QLatin1String("Q") || word == QLatin1String("VER"))) {
+    if ((m_scenario.held == HeldMode::Drop && (word == QLatin1String("Q") || word == QLatin1String("VER")))
+        || (m_scenario.held == HeldMode::Cancel && word != QLatin1String("HDR"))) {
         m_heldDischarge.clear();
         m_heldPacer.clear();
     }
@@ -321,16 +330,18 @@ QByteArray TarvoSimulator::replyFor(const QString& word) const
         return m_scenario.readings.value(word, QStringLiteral("0")).toLatin1();
     }
     if (isWaveformCommand(word))
-        return QByteArray("OK");
+        return m_scenario.readings.value(word, QStringLiteral("OK")).toLatin1();
     return QByteArray("ERR");
 }
 
 void TarvoSimulator::queueReply(const QByteArray& text, qint64 delayMs)
 {
-    if (m_master < 0)
+    if (m_master < 0 || !m_powered)
         return;
-    const QByteArray bytes = text + kLineEnd;
+    QByteArray bytes = text + kLineEnd;
     emit replyQueued(bytes);
+    if (!m_replyNoise.isEmpty())
+        bytes.insert(std::clamp<qsizetype>(m_replyNoiseAt, 0, bytes.size()), std::exchange(m_replyNoise, QByteArray()));
     // A pause on the line between pieces makes the reply arrive in chunks.
     const int chunks = std::clamp(m_scenario.chunks, 1, static_cast<int>(bytes.size()));
     QSet<int> boundaries;
@@ -363,9 +374,11 @@ void TarvoSimulator::releaseHeld(bool pacer)
     QStringList& held = pacer ? m_heldPacer : m_heldDischarge;
     QStringList words;
     if (m_scenario.held == HeldMode::Queue && !held.isEmpty())
-        words.append(held.takeFirst());
+        words.append(m_scenario.newestFirst ? held.takeLast() : held.takeFirst());
     else
         words.swap(held);
+    if (m_scenario.newestFirst)
+        std::reverse(words.begin(), words.end());
     for (const QString& word : words)
         queueReply(replyFor(word), delayFor(word));
 }

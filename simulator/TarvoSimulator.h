@@ -50,8 +50,21 @@ public:
     bool replug(QString* error = nullptr);
     // Bytes on the line that answer no request, at wire speed.
     void sendNoise(const QByteArray& bytes);
-    // The analyser is switched off and on: it forgets what it held and was sending.
-    void switchOffAndOn();
+    // Bytes that line noise puts into the next reply, after its first `at` bytes.
+    void noiseInNextReply(const QByteArray& bytes, int at)
+    {
+        m_replyNoise = bytes;
+        m_replyNoiseAt = at;
+    }
+    // The analyser is switched off (it forgets what it held and was sending, and
+    // takes in and answers nothing) or on again.
+    void setPowered(bool on);
+    bool powered() const { return m_powered; }
+    void switchOffAndOn()
+    {
+        setPowered(false);
+        setPowered(true);
+    }
 
     // Every byte that reached the analyser, and every byte it sent, in order.
     QByteArray received() const { return m_received; }
@@ -105,6 +118,9 @@ private:
     QStringList m_heldDischarge;
     QStringList m_heldPacer;
     bool m_dischargeScheduled = false;
+    bool m_powered = true;
+    QByteArray m_replyNoise;
+    int m_replyNoiseAt = 0;
     int m_commandCount = 0;
 
     QByteArray m_received;

@@ -1,6 +1,6 @@
 // tarvo-sim: the analyser on a pseudo-terminal. Prints the device to open, then
 // answers the link until stopped. Standard input takes operator actions:
-// "discharge", "pacing on", "pacing off", "hold MS", "vanish", "quit".
+// "discharge", "pacing on", "pacing off", "hold MS", "off", "on", "vanish", "quit".
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -45,13 +45,16 @@ int main(int argc, char** argv)
         {QStringLiteral("scenario"), QStringLiteral("Read settings and faults from <file> (one \"key value\" a line)."), QStringLiteral("file")},
         {QStringLiteral("fault"),
             QStringLiteral("Fault mode: no-reply[=WORDS], late=MS[:WORDS], over[=WORDS], banner[=MS[:WORDS]], version=TEXT, "
-                           "garbled-version, chunks=N[:GAPMS], vanish-after=N, held=keep|drop|newest|queue (held readings: "
-                           "kept through [Q] and [VER] and all answered at a discharge, ended by [Q] and [VER], only the newest "
-                           "kept, or one answered a discharge), burst[=MS] (each reply in one write, once the line has been "
-                           "quiet MS ms). Repeatable."),
+                           "garbled-version, chunks=N[:GAPMS], vanish-after=N, held=keep|drop|cancel|newest|queue (held "
+                           "readings: kept through [Q] and [VER] and all answered at a discharge, ended by [Q] and [VER], ended "
+                           "by any new command, only the newest kept, or one answered a discharge), order=asked|reverse (the "
+                           "readings of one discharge answered oldest or newest first), burst[=MS] (each reply in one write, "
+                           "once the line has been quiet MS ms). Repeatable."),
             QStringLiteral("mode")},
         {QStringLiteral("firmware"), QStringLiteral("Version line answered to [VER] (default 2.13)."), QStringLiteral("text")},
-        {QStringLiteral("reading"), QStringLiteral("Reading for a command, e.g. CRG=4.8. Repeatable."), QStringLiteral("word=text")},
+        {QStringLiteral("reading"), QStringLiteral("Reading for a command, e.g. CRG=4.8, or a waveform command's acknowledgement "
+                                                   "(default OK). Repeatable."),
+            QStringLiteral("word=text")},
         {QStringLiteral("discharge-after"),
             QStringLiteral("Held readings are answered <ms> after they are asked for; 0 at once, -1 only on \"discharge\" (default 2000)."),
             QStringLiteral("ms")},
@@ -121,12 +124,14 @@ int main(int argc, char** argv)
                 sim.setPacing(words.value(1).toLower() != QLatin1String("off"));
             } else if (action == QLatin1String("hold")) {
                 sim.scenario().dischargeAfterMs = words.value(1).toInt();
+            } else if (action == QLatin1String("off") || action == QLatin1String("on")) {
+                sim.setPowered(action == QLatin1String("on"));
             } else if (action == QLatin1String("vanish")) {
                 sim.vanish();
             } else if (action == QLatin1String("quit")) {
                 app.quit();
             } else if (!action.isEmpty()) {
-                say(QStringLiteral("unknown action \"%1\" (discharge, pacing on|off, hold MS, vanish, quit)").arg(action));
+                say(QStringLiteral("unknown action \"%1\" (discharge, pacing on|off, hold MS, off, on, vanish, quit)").arg(action));
             }
         }
     });

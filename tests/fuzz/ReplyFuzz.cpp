@@ -1,7 +1,8 @@
 // The link's handling of what arrives on the line: the first byte is the number of
 // chunks a reply is expected in ("1" to "3"), the rest the bytes received, split
-// into reads at each 0x1F. Each complete reply is parsed as the link and the
-// results parse it: version, escaped log text, port status and reading.
+// into reads at each 0x1F. The link's lines are cleaned of noise and shaped; each
+// complete reply is parsed as the link and the results parse it: version, escaped
+// log text, port status and reading.
 
 #include "FuzzSupport.h"
 #include "instrument_link/MCommUtils.h"
@@ -22,8 +23,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const MCommUtils::ReplyState state = MCommUtils::JudgeReply(reply, chunks, expected);
         if (state == MCommUtils::ReplyState::TooLong)
             break;
+        for (qsizetype start = 0, end; (end = MCommUtils::AnalyserLineEnd(reply, start)) >= 0; start = end) {
+            MCommUtils::ShapeOf(MCommUtils::WithoutNoise(reply.mid(start, end - start)));
+        }
         if (state == MCommUtils::ReplyState::Complete) {
             MCommUtils::VersionAccepted(reply);
+            MCommUtils::VersionFound(reply);
             MCommUtils::EscapeTraffic(reply);
             ignoreErrors([&] { MCommUtils::CheckPortStatus(reply, QStringLiteral("COM1")); });
             ignoreErrors([&] {

@@ -158,10 +158,24 @@ TEST(HostCommands, analyserThatDoesNotAnswer_noAnswerToTheHandshake)
     expectBothSay(sim.device(), QStringLiteral("No answer to [VER] from %1 within").arg(sim.device()));
 }
 
-TEST(HostCommands, analyserWithOldFirmware_versionRefused)
+TEST(HostCommands, versionTheLinkRefuses_queryStillFindsAVersionNumber)
 {
-    SimProcess sim({QStringLiteral("--fault"), QStringLiteral("version=2.10")});
-    expectBothSay(sim.device(), QStringLiteral("answered [VER] with \"2.10\\r\\n\", which is not a Tarvo version from 2.11 to 9.99"));
+    // The query reports any reply that begins with a version number; the link takes
+    // 2.11 to 9.99 only, compared as text.
+    for (const char* firmware : {"2.10", "10.0"}) {
+        SCOPED_TRACE(firmware);
+        SimProcess sim({QStringLiteral("--fault"), QStringLiteral("version=%1").arg(QLatin1String(firmware))});
+        const HostRun link = runHost({QStringLiteral("link"), QStringLiteral("--port"), sim.device(), QStringLiteral("[CRG]")});
+        EXPECT_EQ(link.exitCode, 1) << link.err.toStdString();
+        EXPECT_TRUE(link.err.contains(QStringLiteral("answered [VER] with \"%1\\r\\n\", which is not a Tarvo version from 2.11 to 9.99")
+                                          .arg(QLatin1String(firmware))))
+            << link.err.toStdString();
+        const HostRun query = runHost({QStringLiteral("query"), QStringLiteral("--port"), sim.device()});
+        EXPECT_EQ(query.exitCode, 0) << query.err.toStdString();
+        EXPECT_EQ(query.out, QStringLiteral("Analyser on %1:\n  Type: TarvoX\n  Present: 1\n").arg(sim.device()));
+    }
+    SimProcess letters({QStringLiteral("--fault"), QStringLiteral("version=Vel-Tor")});
+    expectBothSay(letters.device(), QStringLiteral("answered [VER] with \"Vel-Tor\\r\\n\", which "));
 }
 
 } // namespace

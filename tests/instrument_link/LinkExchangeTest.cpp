@@ -13,6 +13,14 @@
 namespace kelto::test {
 namespace {
 
+QStringList promptsOf(const std::vector<MessageBoxRequest>& boxes)
+{
+    QStringList prompts;
+    for (const MessageBoxRequest& box : boxes)
+        prompts.append(box.prompt);
+    return prompts;
+}
+
 class LinkExchange : public LinkFixture {
 protected:
     // Ends a wait that would otherwise never end, unless the case is over by then.
@@ -81,13 +89,13 @@ TEST_F(LinkExchange, waveformAnsweredInTime_isSentOnceMore)
 TEST_F(LinkExchange, waveformResentToASlowAnalyser_secondAnswerNeverPassesForTheNextReply)
 {
     // Each wave command is answered after 250 ms: in time, so it is resent, and the
-    // second answer arrives well after the next command's pause. The held reading
-    // goes out once more for that answer still to come.
+    // second answer arrives well after the next command's pause. An acknowledgement
+    // is no reading: the held reading goes out once, and takes its own answer.
     sim::TarvoSimulator& sim = openOnPort1(withFault(QStringLiteral("late=250:W05"), readyReadings()));
     EXPECT_EQ(link->SendCommand(QStringLiteral("[W05]")).toString(), QStringLiteral("OK\r\n"));
     EXPECT_EQ(link->SendCommand(QStringLiteral("[CRG]")).toString(), QStringLiteral("5.3\r\n"));
     settle(60);
-    EXPECT_EQ(sim.commands(), (QStringList{"W05", "HDR", "W05", "CRG", "HDR", "CRG", "HDR"}));
+    EXPECT_EQ(sim.commands(), (QStringList{"W05", "HDR", "W05", "CRG", "HDR"}));
 }
 
 TEST_F(LinkExchange, waveformAnsweredLate_isNotResent)
@@ -282,11 +290,19 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
 {
     // Requests cut short (held readings aborted, a stop given up, a wave answer owed
     // at the close) on one link object; then, on the same or another one, maybe on a
-    // device renamed meanwhile, a held reading whose discharge or pacing comes later.
+    // device renamed meanwhile, a held reading whose discharge or pacing comes later,
+    // with noise on the line. The reading is the request's own answer or nothing
+    // (error 8030). After each 8030 the operator presses OK, and either switches the
+    // analyser off and on as asked or does nothing to it; the next test's reading
+    // ("[OCR]") is again its own answer or nothing.
     enum class Between { Nothing, Reopened, Replugged };
     struct Event {
-        int at;           // ms after the command is given; for "byte", the byte of the exchange
-        const char* what; // "discharge", "pacing", "noise", or "byte": a discharge once that byte was taken in
+        int at; // ms after the command is given; for the "byte" events, the byte of the exchange
+        // "discharge", "pacing", "noise", "byte" (a discharge once that byte was taken
+        // in), "noise at byte" (noise once that byte was taken in), or "noise inside"
+        // (noise inside the next answer, after its second byte).
+        const char* what;
+        QByteArray noise = {};
     };
     struct Row {
         std::string what;
@@ -296,13 +312,20 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
         const char* command;
         QList<Event> events;
         const char* reply; // nullptr: no reading, and error 8030 says why
+        int copies = 0;    // when not 0: the command went out this often
+        bool switchedOffAndOn = false; // at the 8030, as the box asks
     };
     std::vector<Row> rows = {
-        {"kept through the close", {"held=keep"}, {"[NRG]"}, Between::Reopened, "[PVT]", {{1000, "discharge"}}, "2150\r\n"},
+        {"kept through the close", {"held=keep"}, {"[NRG]"}, Between::Reopened, "[PVT]", {{1000, "discharge"}}, "2150\r\n", 2},
         {"dropped at the close", {"held=drop"}, {"[NRG]"}, Between::Reopened, "[PVT]", {{1000, "discharge"}}, "2150\r\n"},
         {"only the newest kept", {"held=newest"}, {"[NRG]"}, Between::Reopened, "[PVT]", {{1000, "discharge"}}, nullptr},
         {"one answered a discharge", {"held=queue"}, {"[NRG]"}, Between::Reopened, "[PVT]", {{1000, "discharge"}, {4000, "discharge"}},
             nullptr},
+        {"one answered a discharge, switched off and on", {"held=queue"}, {"[NRG]"}, Between::Reopened, "[PVT]",
+            {{1000, "discharge"}, {4000, "discharge"}}, nullptr, 0, true},
+        {"ended by any new command", {"held=cancel"}, {"[NRG]"}, Between::Nothing, "[PVT]", {{1000, "discharge"}}, nullptr},
+        {"ended by any new command, switched off and on", {"held=cancel"}, {"[NRG]"}, Between::Nothing, "[PVT]", {{1000, "discharge"}},
+            nullptr, 0, true},
         {"kept while the device was renamed", {"held=keep"}, {"[NRG]"}, Between::Replugged, "[PVT]", {{1000, "discharge"}}, "2150\r\n"},
         {"the same reading asked again", {"held=keep"}, {"[NRG]"}, Between::Nothing, "[NRG]", {{1000, "discharge"}}, "199.6\r\n"},
         {"the same reading with another held since", {"held=keep"}, {"[NRG]", "[CRG]"}, Between::Nothing, "[NRG]", {{1000, "discharge"}},
@@ -310,8 +333,8 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
         {"a pacer reading answered meanwhile", {"held=keep"}, {"[PAC]"}, Between::Nothing, "[PVT]", {{500, "pacing"}, {1500, "discharge"}},
             "2150\r\n"},
         {"a stop answered after the give-up", {"held=keep", "late=1500:WSP"}, {"[WSP]"}, Between::Nothing, "[CRG]", {{2500, "discharge"}},
-            "5.3\r\n"},
-        {"a wave answer owed at the close", {"held=keep"}, {"[W01]"}, Between::Reopened, "[CRG]", {{4000, "discharge"}}, "5.3\r\n"},
+            "5.3\r\n", 1},
+        {"a wave answer owed at the close", {"held=keep"}, {"[W01]"}, Between::Reopened, "[CRG]", {{4000, "discharge"}}, "5.3\r\n", 1},
         {"answers of one discharge spread within the time-out", {"held=keep", "late=900:PVT"}, {"[NRG]"}, Between::Nothing, "[PVT]",
             {{1000, "discharge"}}, "2150\r\n"},
         {"answers of one discharge spread past the time-out", {"held=keep", "late=1100:PVT"}, {"[NRG]"}, Between::Nothing, "[PVT]",
@@ -321,41 +344,87 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
             {{50, "discharge"}, {600, "discharge"}}, "2150\r\n"},
         {"a late line begun before a wave command", {"held=keep", "chunks=2:300"}, {"[NRG]"}, Between::Nothing, "[W01]",
             {{50, "discharge"}}, "OK\r\n"},
-        {"a stray byte with nothing owed", {"held=keep"}, {}, Between::Nothing, "[CRG]", {{0, "noise"}, {1000, "discharge"}}, "5.3\r\n"},
-        {"a stray byte before a wave command", {"held=keep"}, {}, Between::Nothing, "[W01]", {{0, "noise"}}, "OK\r\n"},
+        {"a stray byte with nothing owed", {"held=keep"}, {}, Between::Nothing, "[CRG]", {{0, "noise", "\x7f"}, {1000, "discharge"}}, "5.3\r\n"},
+        {"a stray byte before a wave command", {"held=keep"}, {}, Between::Nothing, "[W01]", {{0, "noise", "\x7f"}}, "OK\r\n"},
         // 1 + 2 + 4 + 8 + 16 copies cut short: 31 lines may come.
         {"more earlier answers than the bound", {"held=keep"}, {"[NRG]", "[NRG]", "[NRG]", "[NRG]", "[NRG]"}, Between::Nothing, "[PVT]",
             {{1000, "discharge"}}, nullptr},
+        {"a version asked while switched off", {"held=newest"}, {"[VER]"}, Between::Reopened, "[PVT]", {{1000, "discharge"}}, nullptr},
     };
-    // A discharge at each byte of "[PVT]\r[PVT]\r", and the operator's next one later.
-    // Line 2 comes only at the next one where the first answers a single line: the
-    // late "[NRG]" alone (keep, before the first copy is in), or the first copy alone
-    // (drop, between the copies); the reading then fails within the time-out. An
-    // analyser that keeps only the newest request, or answers one a discharge, never
-    // gives line 2 at one discharge, wherever it falls.
-    for (const char* held : {"keep", "drop", "newest", "queue"}) {
-        const QLatin1String mode(held);
-        for (int byte = 0; byte < 12; ++byte) {
-            const bool single = mode == QLatin1String("keep") ? byte < 4
-                : mode == QLatin1String("drop")               ? byte >= 4 && byte < 10
-                                                              : true;
-            rows.push_back({std::string(held) + ", a discharge at byte " + std::to_string(byte), {QStringLiteral("held=") + mode},
-                {"[NRG]"}, Between::Reopened, "[PVT]", {{byte, "byte"}, {4000, "discharge"}}, single ? nullptr : "2150\r\n"});
+    // A stop the analyser never answers costs the next reading nothing, whatever the
+    // analyser does with requests it holds.
+    for (const char* held : {"keep", "drop", "cancel", "newest", "queue"})
+        rows.push_back({std::string("a stop never answered, then ") + held, {QStringLiteral("held=") + QLatin1String(held), "no-reply=WSP"},
+            {"[WSP]"}, Between::Nothing, "[PVT]", {{1000, "discharge"}}, "2150\r\n", 1});
+    // Should the analyser acknowledge waveform commands with a number, a stop it never
+    // answers counts among the readings that may still come.
+    rows.push_back({"a stop never answered, by an analyser that acknowledges with a number",
+        {"held=keep", "no-reply=WSP", "reading W01=0", "reading WSP=0"}, {"[W01]", "[WSP]"}, Between::Nothing, "[PVT]",
+        {{1000, "discharge"}}, "2150\r\n", 2});
+    // Line noise before the send, between the copies and while the reading waits,
+    // with nothing owed and with a late answer to come; and inside the late answer.
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } noises[] = {{"LF", "\n"}, {"CR CR", "\r\r"}, {"0x7f", "\x7f"}, {"an empty line", "\x7f\r\n"}, {"a line that is no reply", "E07\r\n"}};
+    for (const auto& noise : noises) {
+        const std::string name = noise.name;
+        for (const bool owed : {false, true}) {
+            const QStringList cutShort = owed ? QStringList{"[NRG]"} : QStringList{};
+            const std::string what = name + (owed ? " with a late answer to come" : " with nothing owed");
+            rows.push_back({what + ", before the send", {"held=keep"}, cutShort, Between::Nothing, "[PVT]",
+                {{0, "noise", noise.bytes}, {1000, "discharge"}}, "2150\r\n"});
+            rows.push_back({what + ", between the copies", {"held=keep"}, cutShort, Between::Nothing, "[PVT]",
+                {{5, "noise at byte", noise.bytes}, {1000, "discharge"}}, "2150\r\n"});
+            rows.push_back({what + ", while waiting", {"held=keep"}, cutShort, Between::Nothing, "[PVT]",
+                {{500, "noise", noise.bytes}, {1000, "discharge"}}, "2150\r\n"});
+        }
+        // The late answer comes before the send; a pacer reading is still to come. A
+        // line end (CR LF) that noise puts inside an answer makes two answers of it.
+        if (!noise.bytes.contains("\r\n"))
+            rows.push_back({name + " inside a late answer", {"held=keep"}, {"[NRG]", "[PAC]"}, Between::Nothing, "[PVT]",
+                {{0, "noise inside", noise.bytes}, {40, "discharge"}, {500, "pacing"}, {1000, "discharge"}}, "2150\r\n"});
+    }
+    // A discharge at each byte of "[PVT]\r[PVT]\r", and the operator's next one later,
+    // with the readings of one discharge answered in the order asked or newest first.
+    // The reading is taken only where both copies are answered at one discharge: by an
+    // analyser that keeps cut-short readings once the second copy is in, one that
+    // drops them also before the first; else line noise aside, the lines that came
+    // cannot show which answers the request.
+    for (const char* order : {"asked", "reverse"}) {
+        for (const char* held : {"keep", "drop", "cancel", "newest", "queue"}) {
+            const QLatin1String mode(held);
+            for (int byte = 0; byte < 12; ++byte) {
+                const bool taken = (mode == QLatin1String("keep") && byte >= 10)
+                    || (mode == QLatin1String("drop") && (byte < 4 || byte >= 10));
+                rows.push_back({std::string(held) + ", order " + order + ", a discharge at byte " + std::to_string(byte),
+                    {QStringLiteral("held=") + mode, QStringLiteral("order=") + QLatin1String(order)}, {"[NRG]"}, Between::Reopened,
+                    "[PVT]", {{byte, "byte"}, {4000, "discharge"}}, taken ? "2150\r\n" : nullptr});
+            }
         }
     }
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        MComm::ForgetEarlierRequests();
         sim::Scenario scenario;
-        for (const QString& fault : row.faults)
-            scenario = withFault(fault, scenario);
+        for (const QString& fault : row.faults) {
+            if (fault.startsWith(QLatin1String("reading ")))
+                EXPECT_TRUE(sim::applySetting(scenario, QStringLiteral("reading"), fault.mid(8), nullptr));
+            else
+                scenario = withFault(fault, scenario);
+        }
         scenario.dischargeAfterMs = -1;
         scenario.pacing = false;
         sim::TarvoSimulator& sim = openOnPort1(scenario);
         for (const QString& command : row.cutShort) {
             if (command == QLatin1String("[W01]")) {
                 answerWaveAfter(sim, {0, 600});
-                EXPECT_EQ(link->SendCommand(command).toString(), QStringLiteral("OK\r\n"));
+                EXPECT_EQ(link->SendCommand(command).toString(), QStringLiteral("%1\r\n").arg(sim.scenario().readings.value("W01", "OK")));
+                continue;
+            }
+            if (command == QLatin1String("[VER]")) {
+                sim.setPowered(false);
+                EXPECT_EQ(MComm::ProbeAnalyser(), MComm::Probe::Silent);
+                sim.setPowered(true);
                 continue;
             }
             if (command != QLatin1String("[WSP]"))
@@ -373,42 +442,114 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
         if (row.between != Between::Nothing)
             createLink()->OpenChannel();
         int bytes = 0;
+        const auto counter = QObject::connect(&sim, &sim::TarvoSimulator::byteReceived, &sim, [&bytes] { ++bytes; });
         for (const Event& e : row.events) {
             const QLatin1String what(e.what);
-            if (what == QLatin1String("byte")) {
-                QObject::connect(&sim, &sim::TarvoSimulator::byteReceived, &sim, [&sim, &bytes, at = e.at] {
-                    if (bytes++ == at)
+            if (what == QLatin1String("byte") || what == QLatin1String("noise at byte")) {
+                QObject::connect(&sim, &sim::TarvoSimulator::byteReceived, &sim, [&sim, &bytes, e] {
+                    if (bytes - 1 != e.at)
+                        return;
+                    if (e.noise.isEmpty())
                         sim.discharge();
+                    else
+                        sim.sendNoise(e.noise);
                 });
                 continue;
             }
-            after(e.at, [&sim, what] {
+            after(e.at, [&sim, e, what] {
                 if (what == QLatin1String("pacing"))
                     sim.setPacing(true);
                 else if (what == QLatin1String("noise"))
-                    sim.sendNoise("\x7f");
+                    sim.sendNoise(e.noise);
+                else if (what == QLatin1String("noise inside"))
+                    sim.noiseInNextReply(e.noise, 2);
                 else
                     sim.discharge();
             });
         }
+        sim.clearLog();
         boxes.clear();
+        onBox = [&](const MessageBoxRequest& box) {
+            if (row.switchedOffAndOn && box.prompt.startsWith(QStringLiteral("Error #8030")))
+                sim.setPowered(false);
+            if (box.prompt.contains(QStringLiteral("Switch it on")))
+                sim.setPowered(true);
+            return mb::OK;
+        };
         const auto over = guardFor(20000);
+        const QString word = MCommUtils::CommandWord(QLatin1String(row.command)).mid(1, 3);
         if (row.reply) {
             EXPECT_EQ(link->SendCommand(QLatin1String(row.command)).toString(), QLatin1String(row.reply));
             EXPECT_TRUE(boxes.empty());
+            if (row.copies > 0) {
+                EXPECT_EQ(sim.commands().count(word), row.copies);
+            }
         } else {
             EXPECT_EQ(errorNumberOf([&] { link->SendCommand(QLatin1String(row.command)); }), kVtiError);
-            ASSERT_EQ(boxes.size(), 1u);
-            const QString& prompt = boxes[0].prompt;
+            // The link checks what the operator did: an analyser that still answers
+            // was not switched off, and keeps what it may hold.
+            const QStringList said = promptsOf(boxes);
+            EXPECT_EQ(said.size(), row.switchedOffAndOn ? 3 : 2) << said.join(QLatin1Char('\n')).toStdString();
+            const QString prompt = said.value(0);
             EXPECT_TRUE(prompt.startsWith(QStringLiteral("Error #8030\r\nNo reading was taken for %1 on %2: ").arg(row.command, sim.devicePath())))
                 << prompt.toStdString();
-            EXPECT_TRUE(prompt.endsWith(QStringLiteral("Switch the analyser off and on, then press OK.")));
+            EXPECT_TRUE(prompt.endsWith(QStringLiteral("Switch it off, then press OK."))) << prompt.toStdString();
             for (const QString& earlier : row.cutShort)
-                EXPECT_TRUE(prompt.contains(earlier)) << earlier.toStdString();
+                EXPECT_TRUE(prompt.contains(earlier)) << earlier.toStdString() << " " << prompt.toStdString();
+            EXPECT_TRUE(said.value(said.size() - 1)
+                            .contains(row.switchedOffAndOn ? QStringLiteral("answers again and holds no earlier request")
+                                                           : QStringLiteral("still answers, so it was not switched off")));
+            EXPECT_EQ(MComm::ReadingsThatMayCome() == 0, row.switchedOffAndOn);
         }
         *over = true;
         settle(5000); // every event of the row has come
+        QObject::disconnect(counter);
+
+        // The next test, once the reading was taken or the operator pressed OK.
+        sim.clearLog();
+        boxes.clear();
+        after(1000, [&sim] { sim.discharge(); });
+        const auto nextOver = guardFor(20000);
+        QString next;
+        const std::int32_t error = errorNumberOf([&] { next = link->SendCommand(QStringLiteral("[OCR]")).toString(); });
+        *nextOver = true;
+        if (error == 0) {
+            EXPECT_EQ(next, QStringLiteral("41.5\r\n")) << "the next test's own reading";
+        } else {
+            EXPECT_EQ(error, kVtiError);
+            EXPECT_FALSE(boxes.empty() || !boxes[0].prompt.startsWith(QStringLiteral("Error #8030"))) << "or none";
+        }
+        if (row.switchedOffAndOn) {
+            EXPECT_EQ(sim.commands().count(QStringLiteral("OCR")), 1) << "cost nothing once the analyser was switched off and on";
+        }
+        settle(5000);
+        onBox = {};
     }
+}
+
+TEST_F(LinkExchange, silenceOfAnotherPortIsNoSignTheAnalyserWasSwitchedOff)
+{
+    // After error 8030 the operator presses OK without switching the analyser off;
+    // then the link tries another port, where nothing answers, and comes back.
+    sim::Scenario scenario = withFault(QStringLiteral("held=queue"));
+    scenario.dischargeAfterMs = -1;
+    sim::TarvoSimulator& sim = openOnPort1(scenario);
+    after(300, [&] { link->Abort(); });
+    EXPECT_TRUE(link->SendCommand(QStringLiteral("[NRG]")).isEmpty());
+    after(1000, [&] { sim.discharge(); });
+    EXPECT_EQ(errorNumberOf([&] { link->SendCommand(QStringLiteral("[PVT]")); }), kVtiError);
+    EXPECT_TRUE(promptsOf(boxes).last().contains(QStringLiteral("still answers")));
+    link->CloseChannel();
+    sims[2] = std::make_unique<sim::TarvoSimulator>(withFault(QStringLiteral("no-reply")));
+    ASSERT_TRUE(sims[2]->open());
+    host::SerialPortMap::SetSessionPath(2, sims[2]->devicePath());
+    host::InstrumentSettings::SetPort(QStringLiteral("TarvoX"), 2);
+    EXPECT_EQ(errorNumberOf([&] { link->OpenChannel(); }), kVtiError);
+    EXPECT_EQ(link->State(), evtiNotConnected);
+    host::InstrumentSettings::SetPort(QStringLiteral("TarvoX"), 1);
+    link->OpenChannel();
+    EXPECT_EQ(link->State(), evtiIdle);
+    EXPECT_GT(MComm::ReadingsThatMayCome(), 0) << "what the analyser may hold stays counted";
 }
 
 TEST_F(LinkExchange, sendOnClosedLink_raisesWithoutSending)

@@ -54,7 +54,7 @@ protected:
         host::InstrumentSettings::SetPort(QStringLiteral("TarvoX"), 1);
         setCommTimeOut(0);
         MComm::gfQueryPrompted = false;
-        MComm::ForgetEarlierRequests();
+        MComm::ForgetAnalyser();
     }
 
     void TearDown() override
@@ -79,9 +79,10 @@ protected:
         return QStringLiteral("/nonexistent/tarvo-test-%1-%2").arg(QCoreApplication::applicationPid()).arg(port);
     }
 
-    // A simulated analyser answering on a host port.
+    // A simulated analyser answering on a host port, which owes the link nothing.
     sim::TarvoSimulator& simOnPort(int port, sim::Scenario scenario = {})
     {
+        MComm::ForgetAnalyser();
         auto sim = std::make_unique<sim::TarvoSimulator>(std::move(scenario));
         QString error;
         EXPECT_TRUE(sim->open(&error)) << error.toStdString();

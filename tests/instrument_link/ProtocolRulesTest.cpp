@@ -1,5 +1,6 @@
-// The rules the link and the query share: when a reply is complete, which
-// versions pass, what a port's status text means, how traffic is logged.
+// The rules of the link and the query: when a reply is complete, what a line of the
+// analyser's can be, which versions pass, what a port's status text means, how
+// traffic is logged.
 
 #include <gtest/gtest.h>
 
@@ -54,6 +55,46 @@ TEST(ProtocolRules, versionsComparedAsTextByTheirFirstFourCharacters)
         EXPECT_TRUE(VersionAccepted(QLatin1String(good))) << good;
     for (const char* bad : {"2.10\r\n", "1.99\r\n", "10.0\r\n", "2.1\r\n", "\r\n", "", " 2.13\r\n", "Vel-Tor\r\n", "V2.13\r\n", ".13\r\n"})
         EXPECT_FALSE(VersionAccepted(QLatin1String(bad))) << bad;
+}
+
+TEST(ProtocolRules, theLinksLinesEndWithCrLf_noiseIsTakenOut_andOnlyReplyShapesCanBeReadings)
+{
+    EXPECT_EQ(AnalyserLineEnd(QStringLiteral("5.3\r\n2.1\r\n")), 5);
+    EXPECT_EQ(AnalyserLineEnd(QStringLiteral("5.3\r\n2.1\r\n"), 5), 10);
+    for (const char* open : {"5.3\n", "5.3\r\r", "5.3\r", "\n\r"})
+        EXPECT_EQ(AnalyserLineEnd(QLatin1String(open)), -1) << open;
+    EXPECT_EQ(WithoutNoise(QString::fromLatin1("\x7f" "19\n9.6\r\r\xff\r\n")), QStringLiteral("199.6\r\n"));
+
+    const struct {
+        const char* line;
+        LineShape shape;
+    } lines[] = {
+        {"5.3\r\n", LineShape::Reading},
+        {" 12.5 J\r\n", LineShape::Reading},
+        {"-0.5", LineShape::Reading},
+        {".5\r\n", LineShape::Reading},
+        {"2150\x7f\r\n", LineShape::Reading},
+        {"OVER\r\n", LineShape::Reading},
+        {"Vel-Tor Tarvo\r\n", LineShape::Reading},
+        {"OK\r\n", LineShape::Other},
+        {"E07\r\n", LineShape::Other},
+        {"ERR\r\n", LineShape::Other},
+        {"5.3.1\r\n", LineShape::Other},
+        {"over\r\n", LineShape::Other},
+        {"\r\n", LineShape::Blank},
+        {"\x7f\r\n", LineShape::Blank},
+        {" \t\r\r\n", LineShape::Blank},
+    };
+    for (const auto& l : lines)
+        EXPECT_EQ(ShapeOf(QString::fromLatin1(l.line)), l.shape) << l.line;
+}
+
+TEST(ProtocolRules, theQueryFindsAnyVersionNumber)
+{
+    for (const char* found : {"2.13\r\n", "10.0\r\n", "2.10\r\n", "1.99\r\n", "2.1\r\n", "3\r\n"})
+        EXPECT_TRUE(VersionFound(QLatin1String(found))) << found;
+    for (const char* none : {"\r\n", "", "0.00\r\n", "Vel-Tor\r\n", "inf\r\n", "nan\r\n", "V2.1\r\n"})
+        EXPECT_FALSE(VersionFound(QLatin1String(none))) << none;
 }
 
 TEST(ProtocolRules, portStatus_raisesTheErrorOfEachText)

@@ -62,7 +62,7 @@ protected:
         key.CreateKey(hkey::LocalMachine, QStringLiteral("Software\\Quilo\\kelto\\TarvoX"));
         key.SetValue(QStringLiteral("CommTimeOut"), 0);
         MComm::gfQueryPrompted = false;
-        MComm::ForgetEarlierRequests();
+        MComm::ForgetAnalyser();
         gfWaveRunning = false;
         setup = std::make_shared<host::TestSetup>();
         CTestElementFrame::setGuideObserver([this](CTestElementFrame& element, FTarvoXTestGuide& guide) { startOperator(element, guide); });
@@ -84,7 +84,7 @@ protected:
     // A freshly switched-on analyser, which owes no answer to an earlier request.
     sim::TarvoSimulator& analyser(sim::Scenario scenario = {})
     {
-        MComm::ForgetEarlierRequests();
+        MComm::ForgetAnalyser();
         sim = std::make_unique<sim::TarvoSimulator>(std::move(scenario));
         QString error;
         EXPECT_TRUE(sim->open(&error)) << error.toStdString();

@@ -151,7 +151,7 @@ TEST_F(FrameRun, anAnalyserUnpluggedHalfwayIsSaidInEveryTestType)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.element->TestID());
-        MComm::ForgetEarlierRequests();
+        MComm::ForgetAnalyser();
         sim::Scenario scenario = c.unplugWhen ? sim::Scenario{} : withFault(QStringLiteral("vanish-after=0"));
         scenario.dischargeAfterMs = -1;
         analyser(scenario);

@@ -133,115 +133,134 @@ TEST_F(SingleShotRun, energyAskedForByAnEarlierTestIsNeverALaterTestsReading)
     // repetition window that runs out while its next reading waits. The analyser may
     // still answer that request (104.2 J). The next test's one discharge gives a peak
     // voltage of 5200 V, over its 5000 V limit, and the one after it an over current
-    // of 95 A, over its 80 A limit. Where the analyser keeps the request, each
-    // discharge lands while the link sends its copies of the command.
+    // of 95 A, over its 80 A limit. In a race the discharge lands once the first copy
+    // of the command is in, before the next. Where no reading is taken (error 8030),
+    // the operator presses OK, and either switches the analyser off and on as the
+    // link asks or leaves it as it is.
     enum class CutShortBy { StopAndSkip, WindowsEnd };
     const struct {
-        CutShortBy by;
         const char* held;
-        bool peakTaken; // else error 8030, and the operator switches the analyser off and on
-    } cases[] = {
-        {CutShortBy::StopAndSkip, "held=keep", true},
-        {CutShortBy::StopAndSkip, "held=drop", true},
-        {CutShortBy::StopAndSkip, "held=newest", false},
-        {CutShortBy::StopAndSkip, "held=queue", false},
-        {CutShortBy::WindowsEnd, "held=keep", true},
-        {CutShortBy::WindowsEnd, "held=drop", true},
-        {CutShortBy::WindowsEnd, "held=newest", false},
-        {CutShortBy::WindowsEnd, "held=queue", false},
+        const char* order;
+        bool race;
+        bool switchesOffAndOn;
+        bool peakTaken;
+        bool overCurrentTaken;
+    } analysers[] = {
+        {"held=keep", "order=asked", true, true, false, true},
+        {"held=keep", "order=asked", true, false, false, false},
+        {"held=keep", "order=reverse", false, false, true, true},
+        {"held=keep", "order=reverse", true, true, false, true},
+        {"held=drop", "order=asked", false, false, true, true},
+        {"held=cancel", "order=asked", false, false, false, false},
+        {"held=newest", "order=asked", false, true, false, true},
+        {"held=newest", "order=asked", false, false, false, false},
+        {"held=queue", "order=reverse", false, true, false, true},
+        {"held=queue", "order=asked", false, false, false, false},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.held);
-        SCOPED_TRACE(c.by == CutShortBy::StopAndSkip ? "stop and skip" : "window's end");
-        sim::Scenario scenario = withFault(QLatin1String(c.held));
-        scenario.dischargeAfterMs = -1;
-        scenario.readings[QStringLiteral("NRG")] = QStringLiteral("104.2");
-        scenario.readings[QStringLiteral("PVT")] = QStringLiteral("5200");
-        scenario.readings[QStringLiteral("OCR")] = QStringLiteral("95");
-        analyser(scenario);
-        boxes.clear();
-        if (c.by == CutShortBy::StopAndSkip) {
-            auto energy = makeTestElement<CTestVFIBEnergy>();
-            then([&] { start(); });
-            then([&] { return sim->commands().contains(QStringLiteral("NRG")); }, [&] { stop(); });
-            then([&] { return idle(); }, [&] { click(guidebutton::Skip); });
-            perform(energy);
-            EXPECT_TRUE(boxes.empty()) << "a skip that drops no verdict asks nothing";
-        } else {
-            auto pulse = makeTestElement<CTestDefibPulse>();
-            then([&] { start(); });
-            then([&] { return sim->commands().contains(QStringLiteral("NRG")); }, [&] { sim->discharge(); });
-            then([&] { return idle(); }, [&] { next(); });
-            perform(pulse);
-            ASSERT_EQ(sim->commands().count(QStringLiteral("NRG")), 2) << "the second request was cut short";
-        }
-        onBox = [&](const MessageBoxRequest& box) {
-            if (box.prompt.startsWith(QStringLiteral("Error #8030")))
-                sim->switchOffAndOn();
-        };
-
-        const bool race = QLatin1String(c.held) == QLatin1String("held=keep");
-        const struct {
-            Ptr<CTestElementFrame> element;
-            const char* key;
-            const char* word;
-            float limit;
-            double reading;
-            bool taken;
-        } tests[] = {
-            {makeTestElement<CTestPeakVoltage>(), "PEAV", "PVT", 5000, 5200, c.peakTaken},
-            {makeTestElement<CTestOverCurrent>(), "OVRC", "OCR", 80, 95, true},
-        };
-        for (const auto& t : tests) {
-            SCOPED_TRACE(t.word);
-            limitTo(t.element, setup, QLatin1String(t.key), t.limit, std::nanf(""));
-            const QString word = QLatin1String(t.word);
-            qint64 askedAt = -1;
-            qint64 dischargedAt = -1;
-            qint64 overAt = -1;
-            const auto discharge = [&] {
-                dischargedAt = Clock::instance().nowMs();
-                sim->discharge();
+    for (const CutShortBy by : {CutShortBy::StopAndSkip, CutShortBy::WindowsEnd}) {
+        for (const auto& c : analysers) {
+            SCOPED_TRACE(c.held);
+            SCOPED_TRACE(c.order);
+            SCOPED_TRACE(c.race ? "race" : "no race");
+            SCOPED_TRACE(c.switchesOffAndOn ? "switched off and on" : "OK only");
+            SCOPED_TRACE(by == CutShortBy::StopAndSkip ? "stop and skip" : "window's end");
+            sim::Scenario scenario = withFault(QLatin1String(c.order), withFault(QLatin1String(c.held)));
+            scenario.dischargeAfterMs = -1;
+            scenario.readings[QStringLiteral("NRG")] = QStringLiteral("104.2");
+            scenario.readings[QStringLiteral("PVT")] = QStringLiteral("5200");
+            scenario.readings[QStringLiteral("OCR")] = QStringLiteral("95");
+            analyser(scenario);
+            boxes.clear();
+            if (by == CutShortBy::StopAndSkip) {
+                auto energy = makeTestElement<CTestVFIBEnergy>();
+                then([&] { start(); });
+                then([&] { return sim->commands().contains(QStringLiteral("NRG")); }, [&] { stop(); });
+                then([&] { return idle(); }, [&] { click(guidebutton::Skip); });
+                perform(energy);
+                EXPECT_TRUE(boxes.empty()) << "a skip that drops no verdict asks nothing";
+            } else {
+                auto pulse = makeTestElement<CTestDefibPulse>();
+                then([&] { start(); });
+                then([&] { return sim->commands().contains(QStringLiteral("NRG")); }, [&] { sim->discharge(); });
+                then([&] { return idle(); }, [&] { next(); });
+                perform(pulse);
+                ASSERT_EQ(sim->commands().count(QStringLiteral("NRG")), 2) << "the second request was cut short";
+            }
+            onBox = [&](const MessageBoxRequest& box) {
+                if (!c.switchesOffAndOn)
+                    return;
+                if (box.prompt.startsWith(QStringLiteral("Error #8030")))
+                    sim->setPowered(false);
+                else if (box.prompt.contains(QStringLiteral("Switch it on")))
+                    sim->setPowered(true);
             };
-            // The race: the shock lands once the first copy is in, before the next.
-            bool firstIn = false;
-            const auto in = QObject::connect(sim.get(), &sim::TarvoSimulator::commandReceived, sim.get(), [&](const QString& received) {
-                firstIn = firstIn || received == word;
-            });
-            const auto shock = QObject::connect(sim.get(), &sim::TarvoSimulator::byteReceived, sim.get(), [&] {
-                if (race && firstIn && dischargedAt < 0)
-                    discharge();
-            });
-            then([&] { start(); });
-            then([&] { return sim->commands().contains(word); }, [&] { askedAt = Clock::instance().nowMs(); });
-            then([&] { return race || Clock::instance().nowMs() - askedAt >= 200; },
-                [&] {
-                    if (!race)
+
+            const struct {
+                Ptr<CTestElementFrame> element;
+                const char* key;
+                const char* word;
+                float limit;
+                double reading;
+                bool taken;
+            } tests[] = {
+                {makeTestElement<CTestPeakVoltage>(), "PEAV", "PVT", 5000, 5200, c.peakTaken},
+                {makeTestElement<CTestOverCurrent>(), "OVRC", "OCR", 80, 95, c.overCurrentTaken},
+            };
+            for (const auto& t : tests) {
+                SCOPED_TRACE(t.word);
+                limitTo(t.element, setup, QLatin1String(t.key), t.limit, std::nanf(""));
+                const QString word = QLatin1String(t.word);
+                qint64 askedAt = -1;
+                qint64 dischargedAt = -1;
+                qint64 overAt = -1;
+                const auto discharge = [&] {
+                    dischargedAt = Clock::instance().nowMs();
+                    sim->discharge();
+                };
+                bool firstIn = false;
+                const auto in = QObject::connect(sim.get(), &sim::TarvoSimulator::commandReceived, sim.get(), [&](const QString& received) {
+                    firstIn = firstIn || received == word;
+                });
+                const auto shock = QObject::connect(sim.get(), &sim::TarvoSimulator::byteReceived, sim.get(), [&] {
+                    if (c.race && firstIn && dischargedAt < 0)
                         discharge();
                 });
-            then([&] { return dischargedAt >= 0 && idle(); },
-                [&] {
-                    overAt = Clock::instance().nowMs();
-                    nextOffered() ? next() : previous();
-                });
-            boxes.clear();
-            perform(t.element);
-            QObject::disconnect(in);
-            QObject::disconnect(shock);
-            if (t.taken) {
-                EXPECT_EQ(reading(t.element, t.key), Variant(t.reading));
-                EXPECT_EQ(t.element->Result()->Status(), emsFailed);
-                EXPECT_LT(overAt - dischargedAt, 1000) << "a fraction of a second more than a plain reading";
-                EXPECT_TRUE(boxes.empty());
-            } else {
-                EXPECT_TRUE(reading(t.element, t.key).isEmpty());
-                EXPECT_EQ(t.element->Result()->Status(), emsNone);
-                ASSERT_EQ(boxes.size(), 1u);
-                EXPECT_TRUE(boxes[0].prompt.startsWith(QStringLiteral("Error #8030\r\nNo reading was taken for [%1] on ").arg(word)));
-                EXPECT_TRUE(boxes[0].prompt.endsWith(QStringLiteral("Switch the analyser off and on, then press OK.")));
+                then([&] { start(); });
+                then([&] { return sim->commands().contains(word); }, [&] { askedAt = Clock::instance().nowMs(); });
+                then([&] { return c.race || Clock::instance().nowMs() - askedAt >= 200; },
+                    [&] {
+                        if (!c.race)
+                            discharge();
+                    });
+                then([&] { return dischargedAt >= 0 && idle(); },
+                    [&] {
+                        overAt = Clock::instance().nowMs();
+                        nextOffered() ? next() : previous();
+                    });
+                boxes.clear();
+                perform(t.element);
+                QObject::disconnect(in);
+                QObject::disconnect(shock);
+                if (t.taken) {
+                    EXPECT_EQ(reading(t.element, t.key), Variant(t.reading));
+                    EXPECT_EQ(t.element->Result()->Status(), emsFailed);
+                    EXPECT_LT(overAt - dischargedAt, 1000) << "a fraction of a second more than a plain reading";
+                    EXPECT_TRUE(boxes.empty());
+                } else {
+                    EXPECT_TRUE(reading(t.element, t.key).isEmpty());
+                    EXPECT_EQ(t.element->Result()->Status(), emsNone);
+                    EXPECT_EQ(boxes.size(), c.switchesOffAndOn ? 3u : 2u);
+                    const QString first = boxes.empty() ? QString() : boxes.front().prompt;
+                    const QString last = boxes.empty() ? QString() : boxes.back().prompt;
+                    EXPECT_TRUE(first.startsWith(QStringLiteral("Error #8030\r\nNo reading was taken for [%1] on ").arg(word)));
+                    EXPECT_TRUE(first.endsWith(QStringLiteral("Switch it off, then press OK.")));
+                    EXPECT_TRUE(last.contains(c.switchesOffAndOn ? QStringLiteral("answers again and holds no earlier request")
+                                                                 : QStringLiteral("still answers, so it was not switched off")))
+                        << last.toStdString();
+                }
             }
+            onBox = {};
         }
-        onBox = {};
     }
 }
 
