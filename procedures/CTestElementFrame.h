@@ -256,6 +256,9 @@ protected:
     // The evaluated result the element held when the guide opened (null for none), which
     // an Abort gives back.
     Ptr<IResultData> mResultAtOpen;
+    // The result Perform made for a guide that opened on an element without one, until
+    // the guide starts a run.
+    Ptr<IResultData> mResultMadeAtOpen;
 
 private:
     void performRun(const Ptr<ITestSetup>& itsSetup);

@@ -87,6 +87,8 @@ void CTestElementFrame::performRun(const Ptr<ITestSetup>& itsSetup)
     } else {
         fHasResult = deref(mResult, errorSource()).Status() != 0;
     }
+    // Made for this guide alone: passed by, the element is left without one, as it was.
+    mResultMadeAtOpen = opened ? nullptr : base.Result();
     mSetup = itsSetup;
     loadGuide();
     mfrmTestGuide->SetToolbarMode(1, fHasResult);
@@ -102,6 +104,9 @@ void CTestElementFrame::performRun(const Ptr<ITestSetup>& itsSetup)
     Ptr<CMtiData2> mti = mfrmTestGuide->GetMtiData();
     unloadGuide();
     FinishTest(mti);
+    if (mResultMadeAtOpen && !mfStarted && !mfNA && base.Result() == mResultMadeAtOpen)
+        base.SetResult(nullptr);
+    mResultMadeAtOpen.reset();
 }
 
 void CTestElementFrame::performFailed(const PluginError& error)
@@ -207,6 +212,8 @@ void CTestElementFrame::prepareRunResult(FTarvoXTestGuide& guide)
         else
             make();
         mResult = fresh;
+        // The verdict beside "Test in progress" is the run's own, none yet.
+        guide.ShowResultStatus(fresh);
         return;
     }
     // A held result not judged yet is measured into again, laid out afresh: the
@@ -361,7 +368,11 @@ void CTestElementFrame::loadGuide()
     unloadGuide();
     mfrmTestGuide = std::make_unique<FTarvoXTestGuide>();
     FTarvoXTestGuide* g = mfrmTestGuide.get();
-    QObject::connect(g, &FTarvoXTestGuide::StartTest, g, [this] { mfrmTestGuide_StartTest(); });
+    QObject::connect(g, &FTarvoXTestGuide::StartTest, g, [this] {
+        // A started run measures into the result made at open, even one that fails.
+        mResultMadeAtOpen.reset();
+        mfrmTestGuide_StartTest();
+    });
     QObject::connect(g, &FTarvoXTestGuide::StopTest, g, [this] { mfrmTestGuide_StopTest(); });
     QObject::connect(g, &FTarvoXTestGuide::AbortTest, g, [this] { mfrmTestGuide_AbortTest(); });
     QObject::connect(g, &FTarvoXTestGuide::NA, g, [this] { mfrmTestGuide_NA(); });

@@ -1,5 +1,8 @@
 #include "host/app/MainWindow.h"
 
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -8,9 +11,12 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFocusEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -334,6 +340,7 @@ QString MainWindow::judgedWith(const Ptr<ITestElement>& element) const
 
 void MainWindow::runFrom(int row)
 {
+    askTypedChange();
     if (m_running || row < 0 || row >= m_sequence.elements().size())
         return;
     m_running = true;
@@ -341,7 +348,6 @@ void MainWindow::runFrom(int row)
     // The docked dialogs must not change an element while it runs.
     m_settings->setDialog(nullptr);
     m_limits->setDialog(nullptr);
-    bool resultsChanged = false;
     while (row >= 0 && row < m_sequence.elements().size()) {
         m_sequenceList->setCurrentRow(row);
         const Ptr<ITestElement> element = m_sequence.elements()[row];
@@ -367,7 +373,15 @@ void MainWindow::runFrom(int row)
             m_sequence.recordJudgement(element, selection);
         QString after;
         savedForm(element, &after);
-        resultsChanged = resultsChanged || judged || after != before;
+        // The run judged, changed or removed the result: the window says so at once.
+        if (judged || after != before) {
+            setModified(true);
+            m_resultsNotSaved = true;
+        }
+        if (QListWidgetItem* item = m_sequenceList->item(row)) {
+            item->setText(listText(element));
+            item->setToolTip(judgedWith(element));
+        }
         if (failed)
             break;
         const std::int32_t navigation = m_setup->Navigation();
@@ -377,11 +391,6 @@ void MainWindow::runFrom(int row)
     }
     m_running = false;
     m_run->setEnabled(true);
-    // The run judged, changed or removed results.
-    if (resultsChanged) {
-        setModified(true);
-        m_resultsNotSaved = true;
-    }
     refreshSequence();
 }
 
@@ -411,13 +420,15 @@ void MainWindow::addStandard(const QString& alphaName, const QString& completeNa
     if (row < 0 || row >= m_sequence.elements().size())
         return;
     try {
+        askTypedChange();
         const Ptr<ITestElement> element = m_sequence.elements()[row];
         const Ptr<IStandardCollection> own = element->Limits()->Standards();
         if (own && own->Find(0, alphaName, completeName))
             return; // the element has it already
         // The result was not judged against the standard it is given now.
         if (holdsRunResult(element)
-            && (!mayClearResult(element, QStringLiteral("Adding the standard \"%1\"").arg(alphaName)) || !clearResult(row)))
+            && (!mayClearResult(element, describeResult(element), QStringLiteral("Adding the standard \"%1\"").arg(alphaName))
+                || !clearResult(row)))
             return;
         m_sequence.elements()[row]->Limits()->CreateStandard(alphaName, completeName);
         setModified(true);
@@ -465,14 +476,7 @@ void MainWindow::showSequence()
     const int current = m_sequenceList->currentRow();
     m_sequenceList->clear();
     for (const Ptr<ITestElement>& element : m_sequence.elements()) {
-        QString title = elementTitle(element);
-        const QString status = m_sequence.statusText(element, selectedStandards());
-        if (!status.isEmpty())
-            title += QStringLiteral("  [%1]").arg(status);
-        const QString unread = m_sequence.unreadNote(element);
-        if (!unread.isEmpty())
-            title += QStringLiteral("  (%1)").arg(unread);
-        auto* item = new QListWidgetItem(title, m_sequenceList);
+        auto* item = new QListWidgetItem(listText(element), m_sequenceList);
         item->setToolTip(judgedWith(element));
         if (m_host.ok())
             item->setIcon(QIcon(m_host.plugIn()->Icon(element->TestID(), 0, 0)));
@@ -482,6 +486,18 @@ void MainWindow::showSequence()
     onSelectionChanged();
 }
 
+QString MainWindow::listText(const Ptr<ITestElement>& element)
+{
+    QString title = elementTitle(element);
+    const QString status = m_sequence.statusText(element, selectedStandards());
+    if (!status.isEmpty())
+        title += QStringLiteral("  [%1]").arg(status);
+    const QString unread = m_sequence.unreadNote(element);
+    if (!unread.isEmpty())
+        title += QStringLiteral("  (%1)").arg(unread);
+    return title;
+}
+
 void MainWindow::selectElement(int row)
 {
     m_sequenceList->setCurrentRow(row);
@@ -489,10 +505,13 @@ void MainWindow::selectElement(int row)
 
 void MainWindow::onSelectionChanged()
 {
+    // The field typed into goes with its panel.
+    endTyping();
     const int row = m_sequenceList->currentRow();
     m_docked.reset();
     m_beforeChange.reset();
     m_beforeChangeForm.clear();
+    m_beforeChangeResult.clear();
     if (row < 0 || row >= m_sequence.elements().size()) {
         m_settings->setDialog(nullptr);
         m_limits->setDialog(nullptr);
@@ -502,8 +521,10 @@ void MainWindow::onSelectionChanged()
     }
     const Ptr<ITestElement>& element = m_sequence.elements()[row];
     m_docked = element;
-    if (holdsRunResult(element))
+    if (holdsRunResult(element)) {
         m_beforeChange = savedForm(element, &m_beforeChangeForm);
+        m_beforeChangeResult = describeResult(element);
+    }
     Ptr<IDialog> settings;
     Ptr<IDialog> limits;
     bool limitsHaveDialog = true;
@@ -579,6 +600,7 @@ bool MainWindow::openFile(const QString& file)
 
 bool MainWindow::saveFile(const QString& file)
 {
+    askTypedChange();
     // Another window or program may have written the file since this one read or
     // wrote it: what it wrote is replaced only when the operator says so.
     if (const QString change = m_sequence.changeOnDisk(file); !change.isEmpty()) {
@@ -628,6 +650,7 @@ bool MainWindow::maySaveChanges(const QString& before)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    askTypedChange();
     if (maySaveChanges(QStringLiteral("closing")))
         event->accept();
     else
@@ -636,6 +659,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 
 void MainWindow::newSequence()
 {
+    askTypedChange();
     if (!maySaveChanges(QStringLiteral("starting a new sequence")))
         return;
     m_sequence.elements().clear();
@@ -647,6 +671,7 @@ void MainWindow::newSequence()
 
 void MainWindow::removeSelected()
 {
+    askTypedChange();
     const int row = m_sequenceList->currentRow();
     if (row < 0 || row >= m_sequence.elements().size())
         return;
@@ -672,6 +697,7 @@ void MainWindow::removeSelected()
 
 bool MainWindow::exportReportTo(const QString& file)
 {
+    askTypedChange();
     auto report = std::make_shared<Report>();
     const StandardsOf judged = [this](const Ptr<ITestElement>&) { return selectedStandards(); };
     printSequenceReport(m_sequence, m_file, QDateTime::currentDateTime(), judged, report);
@@ -698,6 +724,7 @@ void MainWindow::exportReport()
 
 void MainWindow::open()
 {
+    askTypedChange();
     if (!maySaveChanges(QStringLiteral("opening another sequence")))
         return;
     const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("Open test sequence"), QString(), QStringLiteral("Test sequences (*.xml)"));
@@ -711,15 +738,20 @@ bool MainWindow::holdsRunResult(const Ptr<ITestElement>& element) const
     return status == emsPassed || status == emsFailed || m_sequence.keepsResultNotRead(element);
 }
 
-bool MainWindow::mayClearResult(const Ptr<ITestElement>& element, const QString& change)
+QString MainWindow::describeResult(const Ptr<ITestElement>& element)
 {
     // A run that took no reading leaves an empty result beside the one the file held.
     const QString status = m_sequence.keepsResultNotRead(element) ? QStringLiteral("not read from the file")
                                                                   : m_sequence.statusText(element, selectedStandards());
     const QString judged = m_sequence.judgedWithOther(element) ? QString() : QStringLiteral(", measured and judged with its present settings and limits");
-    const int answer = MsgBox(QStringLiteral("\"%1\" holds the result of a run (%2)%3. %4 clears that result; a new run measures it again.\n"
+    return QStringLiteral("(%1)%2").arg(status, judged);
+}
+
+bool MainWindow::mayClearResult(const Ptr<ITestElement>& element, const QString& described, const QString& change)
+{
+    const int answer = MsgBox(QStringLiteral("\"%1\" holds the result of a run %2. %3 clears that result; a new run measures it again.\n"
                                              "Clear the result? No keeps it and changes nothing.")
-                                  .arg(elementTitle(element), status, judged, change),
+                                  .arg(elementTitle(element), described, change),
         mb::YesNo | mb::Question, QStringLiteral("Kelto"));
     return answer == mb::Yes;
 }
@@ -743,7 +775,7 @@ void MainWindow::dockedChanged()
 {
     const Ptr<ITestElement> element = m_docked.lock();
     // Asked once for the docked element; later edits before it is settled go the same way.
-    if (m_changeAsked)
+    if (m_changeAsked || m_typed)
         return;
     if (!element || !holdsRunResult(element)) {
         setModified(true);
@@ -756,12 +788,75 @@ void MainWindow::dockedChanged()
         if (now == m_beforeChangeForm)
             return;
     }
+    if (QWidget* field = typingField()) {
+        m_typed = TypedChange{element, m_beforeChange, m_beforeChangeForm, m_beforeChangeResult};
+        m_typingField = field;
+        field->installEventFilter(this);
+        return;
+    }
     m_changeAsked = true;
-    const bool clear = mayClearResult(element, QStringLiteral("Changing its settings or limits"));
+    const bool clear = mayClearResult(element, m_beforeChangeResult, QStringLiteral("Changing its settings or limits"));
     // The panel is still handling the edit: it is replaced once that is over.
     QMetaObject::invokeMethod(
         this, [this, target = std::weak_ptr<ITestElement>(element), clear, before = m_beforeChange] { settleChange(target.lock(), clear, before); },
         Qt::QueuedConnection);
+}
+
+QWidget* MainWindow::typingField() const
+{
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus || !m_settings->isAncestorOf(focus))
+        return nullptr;
+    // Keys enter these a step at a time; a box or a tick is set by one click.
+    const bool stepwise = qobject_cast<QLineEdit*>(focus) || qobject_cast<QAbstractSpinBox*>(focus) || qobject_cast<QAbstractSlider*>(focus)
+        || qobject_cast<QComboBox*>(focus);
+    return stepwise ? focus : nullptr;
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_typingField) {
+        const auto* key = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(event) : nullptr;
+        const bool enter = key && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter);
+        // Another window or a popup taking the keyboard for a while ends no edit.
+        const auto* focus = event->type() == QEvent::FocusOut ? static_cast<QFocusEvent*>(event) : nullptr;
+        const bool left = focus && focus->reason() != Qt::ActiveWindowFocusReason && focus->reason() != Qt::PopupFocusReason;
+        if (enter || left)
+            endTyping();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::endTyping()
+{
+    if (m_typingField)
+        m_typingField->removeEventFilter(this);
+    m_typingField = nullptr;
+    // The field's own handling of the key or the focus goes first.
+    if (m_typed)
+        QMetaObject::invokeMethod(this, [this] { askTypedChange(); }, Qt::QueuedConnection);
+}
+
+void MainWindow::askTypedChange()
+{
+    if (m_typingField)
+        m_typingField->removeEventFilter(this);
+    m_typingField = nullptr;
+    if (!m_typed)
+        return;
+    const TypedChange typed = *std::exchange(m_typed, std::nullopt);
+    const Ptr<ITestElement> element = typed.element.lock();
+    if (!element || !m_sequence.elements().contains(element))
+        return;
+    // Typed back to what it was: nothing changed.
+    if (typed.before) {
+        QString now;
+        savedForm(element, &now);
+        if (now == typed.beforeForm)
+            return;
+    }
+    m_changeAsked = true;
+    settleChange(element, mayClearResult(element, typed.result, QStringLiteral("Changing its settings or limits")), typed.before);
 }
 
 void MainWindow::settleChange(const Ptr<ITestElement>& element, bool clear, const Ptr<IXmlElement>& before)

@@ -3,7 +3,9 @@
 // and for the selected element its settings and limit dialogs docked in place.
 
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
+#include <optional>
 #include <utility>
 
 #include "host/app/PlugInHost.h"
@@ -80,6 +82,8 @@ public:
 protected:
     // Asks first when changes are not saved.
     void closeEvent(QCloseEvent* event) override;
+    // Watches the field a value is being typed into: Enter or leaving it ends the edit.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void fillTests();
@@ -93,6 +97,8 @@ private:
     QString judgedWith(const Ptr<ITestElement>& element) const;
     void refreshSequence();
     void showSequence();
+    // The element's line in the sequence list: its title, status and what was not read.
+    QString listText(const Ptr<ITestElement>& element);
     void onSelectionChanged();
     void setLocked(bool locked);
     void reportError(const QString& what);
@@ -112,11 +118,21 @@ private:
     // held but could not be read) asks first; Yes clears the result, No puts the
     // settings and limits back as they were when the element was docked.
     bool holdsRunResult(const Ptr<ITestElement>& element) const;
-    bool mayClearResult(const Ptr<ITestElement>& element, const QString& change);
+    // How the question names the element's result as it stands: "(passed), measured
+    // and judged with its present settings and limits".
+    QString describeResult(const Ptr<ITestElement>& element);
+    bool mayClearResult(const Ptr<ITestElement>& element, const QString& described, const QString& change);
     // Replaces the element of the row by a copy without its result.
     bool clearResult(int row);
     void dockedChanged();
     void settleChange(const Ptr<ITestElement>& element, bool clear, const Ptr<IXmlElement>& before);
+    // A value typed into a docked field is asked about once the edit ends: Enter,
+    // the field left or undocked, or before the window saves, runs, reports, adds a
+    // standard, removes, starts anew, opens or closes. Keys typed while a box is up
+    // would be lost.
+    QWidget* typingField() const;
+    void endTyping(); // asks once control is back in the event loop
+    void askTypedChange();
 
     PlugInHost& m_host;
     Sequence m_sequence;
@@ -138,7 +154,17 @@ private:
     std::weak_ptr<ITestElement> m_docked;
     Ptr<IXmlElement> m_beforeChange;
     QString m_beforeChangeForm; // as text, to tell a change from a click
+    QString m_beforeChangeResult; // describeResult then: the question names the result as it stood
     bool m_changeAsked = false;
+    // A typed change of a docked element with a result, not asked about yet.
+    struct TypedChange {
+        std::weak_ptr<ITestElement> element;
+        Ptr<IXmlElement> before;
+        QString beforeForm;
+        QString result;
+    };
+    std::optional<TypedChange> m_typed;
+    QPointer<QWidget> m_typingField;
     QPushButton* m_run = nullptr;
     Ptr<ITestSetup> m_setup; // the running sequence: selected standards and analyser records
     bool m_running = false;

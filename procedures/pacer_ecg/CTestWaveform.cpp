@@ -156,6 +156,8 @@ void CTestWaveform<Self, Config, Result>::startTestFailed(const PluginError& err
         }
     });
     ignoreErrors([&] { this->Guide().SetToolbarMode(1, keptEarlier); });
+    // The operator is back at the first step: Start again, or go on.
+    ignoreErrors([&] { this->Guide().SetActiveSteps({1}); });
     ignoreErrors([&] { this->Guide().SetStatusText(QString()); });
     this->mfStarted = false;
     this->mfBusy = false;

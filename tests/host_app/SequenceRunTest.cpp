@@ -4,14 +4,20 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
+#include "configurations/CConfigDefibPulse.h"
 #include "configurations/CConfigEnergySetting.h"
+#include "configurations/CConfigPacer.h"
+#include "configurations/CConfigWaveform.h"
 #include "host/XLimitView.h"
+#include "host/app/GuiMessageBox.h"
 #include "host/app/SequenceReport.h"
 #include "tests/host_app/HostRunFixture.h"
 #include "tests/support/TestFiles.h"
@@ -81,12 +87,21 @@ TEST_F(SequenceRunTest, ARunThatChangedAResultIsAChangeToSaveAndClosingAsksFirst
     ASSERT_EQ(saved.elements().size(), 1);
     EXPECT_TRUE(saved.elements()[0]->Result());
 
-    // Skipped, the saved result goes: a change too.
+    // Skipped, the saved result goes: a change too, which the list and the title
+    // show while the next test's guide is open.
+    window.addTest(300);
+    ASSERT_TRUE(window.saveFile(file));
+    QStringList shownAsGuidesOpen;
+    CTestElementFrame::setGuideObserver([&](CTestElementFrame& element, FTarvoXTestGuide& guide) {
+        shownAsGuidesOpen << window.sequenceList()->item(0)->text() + (window.isWindowModified() ? QStringLiteral(" *") : QString());
+        operate(element, guide);
+    });
     operatorAction = Operator::Skip;
     window.runFrom(0);
     ASSERT_FALSE(stuck);
     EXPECT_FALSE(window.sequence().elements()[0]->Result());
     EXPECT_TRUE(window.isWindowModified());
+    EXPECT_EQ(shownAsGuidesOpen, (QStringList{"Charge Time  [passed (no limits: not judged)]", "Charge Time *"}));
 }
 
 TEST_F(SequenceRunTest, TwoWindowsOnOneFileNeitherReplacesWhatTheOtherWroteUnasked)
@@ -277,13 +292,14 @@ TEST_F(SequenceRunTest, ARunIsJudgedAgainstTheTickedStandardsAndSaysWhereNoLimit
 TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassedThroughChangesNothing)
 {
     // Judged under one tick and saved, then walked through under the other without a
-    // start: the verdict, what judged it and the file stay as they were.
+    // start: the verdict, what judged it and the file stay as they were. A test without
+    // a result is given none.
     struct Walk {
         std::int32_t testId;
         std::pair<const char*, const char*> reading;
         bool tickedFirst;
         Operator walk;
-        const char* status;
+        const char* status; // null: not run before the walk
     };
     const Walk walks[] = {
         {100, {"NRG", "119.6"}, true, Operator::NextWithoutRun, "failed"}, // beyond IEC's 15 % of 100 J
@@ -291,6 +307,8 @@ TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassed
         // MFR's 63/57 ppm, the pacer's only limits, do not judge 70 ppm unticked.
         {1200, {"BPM", "70"}, false, Operator::NextWithoutRun, "passed (no limits: not judged)"},
         {1200, {"BPM", "70"}, false, Operator::Abort, "passed (no limits: not judged)"},
+        {1400, {"CRG", "5.3"}, true, Operator::PreviousWithoutRun, nullptr},
+        {1400, {"CRG", "5.3"}, true, Operator::Abort, nullptr},
     };
     for (const Walk& walk : walks) {
         SCOPED_TRACE(walk.testId);
@@ -302,7 +320,8 @@ TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassed
         window.addStandard(names[0], names[1]);
         tick(window, names[0], walk.tickedFirst);
         operatorAction = Operator::RunThenNext;
-        window.runFrom(0);
+        if (walk.status)
+            window.runFrom(0);
         ASSERT_FALSE(stuck);
         const QString file = dir.filePath(QStringLiteral("kept-%1.xml").arg(++saves));
         ASSERT_TRUE(window.saveFile(file));
@@ -312,8 +331,8 @@ TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassed
         operatorAction = walk.walk;
         window.runFrom(0);
         ASSERT_FALSE(stuck);
-        EXPECT_TRUE(window.sequenceList()->item(0)->text().endsWith(QStringLiteral("[%1]").arg(QLatin1String(walk.status))))
-            << window.sequenceList()->item(0)->text().toStdString();
+        const QString title = host::elementTitle(window.sequence().elements()[0]);
+        EXPECT_EQ(window.sequenceList()->item(0)->text(), walk.status ? QStringLiteral("%1  [%2]").arg(title, QLatin1String(walk.status)) : title);
         EXPECT_FALSE(window.isWindowModified());
         ASSERT_TRUE(window.saveFile(file));
         EXPECT_TRUE(fileContent(file) == saved) << fileContent(file).toStdString();
@@ -498,6 +517,7 @@ TEST_F(SequenceRunTest, AChangeAfterARunAsksFirstAndNeverLeavesTheResultBesideOt
     const auto typeEnergy = [&](const char* text) {
         energyField()->selectAll();
         QTest::keyClicks(energyField(), QLatin1String(text));
+        QTest::keyClick(energyField(), Qt::Key_Return);
         QApplication::processEvents();
     };
     window.runFrom(0);
@@ -522,7 +542,10 @@ TEST_F(SequenceRunTest, AChangeAfterARunAsksFirstAndNeverLeavesTheResultBesideOt
     ASSERT_TRUE(limits);
     limits->item(0, host::XLimitView::HighColumn)->setText(QStringLiteral("25"));
     QApplication::processEvents();
-    EXPECT_EQ(boxes.size(), 2);
+    ASSERT_EQ(boxes.size(), 2);
+    EXPECT_TRUE(boxes[1].contains(QStringLiteral("\"VFIB Energy\" holds the result of a run (passed), measured and judged with its present "
+                                                 "settings and limits. Changing")))
+        << boxes[1].toStdString();
     EXPECT_EQ(elements[0]->Limits()->Standards()->Item(0)->FindLimit(QStringLiteral("ENGY"))->Value(elvHigh), 15.0f);
     answers = {mb::No};
     window.addStandard(QStringLiteral("MFR EXAMPLE"), templateStandards(1200).value(0).value(1));
@@ -558,4 +581,97 @@ TEST_F(SequenceRunTest, AChangeAfterARunAsksFirstAndNeverLeavesTheResultBesideOt
     const QString report = dir.filePath(QStringLiteral("changed.html"));
     ASSERT_EQ(host::runReportCommand(file, report, err), 0) << errors.toStdString();
     EXPECT_TRUE(fileContent(report).contains("<h2>1. VFIB Energy</h2>"));
+}
+
+TEST_F(SequenceRunTest, AValueTypedIntoATestedElementIsKeptWholeAndAskedAboutInTheWindowOnceEntered)
+{
+    // The operator types at speed into whatever holds the keyboard, each key an event
+    // of its own, and then answers the box the window shows: a box that came up at the
+    // first key would take the keys after it. Every kind of settings panel with a
+    // field that keys step through.
+    struct Typing {
+        std::int32_t testId;
+        const char* field;
+        QList<Qt::Key> keys; // after the field is focused, which selects its text
+        const char* entered; // what the field shows once they are typed
+        std::function<float(const Ptr<IConfigData>&)> setting;
+    };
+    const Typing typings[] = {
+        {100, "txtEnergy", {Qt::Key_2, Qt::Key_0, Qt::Key_0}, "200",
+            [](const Ptr<IConfigData>& c) { return query<CConfigEnergySetting>(c)->PresetEnergy(); }},
+        {1600, "txtEnergy", {Qt::Key_1, Qt::Key_5, Qt::Key_0}, "150",
+            [](const Ptr<IConfigData>& c) { return query<CConfigDefibPulse>(c)->PresetEnergy(); }},
+        {1200, "txtPresetPacerRate", {Qt::Key_7, Qt::Key_0}, "70", [](const Ptr<IConfigData>& c) { return query<CConfigPacer>(c)->PacerRate(); }},
+        {900, "sldTimeSlider", {Qt::Key_Right, Qt::Key_Right, Qt::Key_Right}, "10",
+            [](const Ptr<IConfigData>& c) { return static_cast<float>(query<CConfigWaveform>(c)->Duration()); }},
+    };
+    setReadings(kWithinLimits);
+    for (const Typing& typing : typings) {
+        SCOPED_TRACE(typing.testId);
+        host::MainWindow window(plugInHost);
+        window.show();
+        if (judgedByOperator(typing.testId))
+            window.addTest(typing.testId);
+        else
+            addJudgedByTheFirstStandard(window, typing.testId);
+        window.runFrom(0);
+        ASSERT_FALSE(stuck);
+        const auto& elements = window.sequence().elements();
+        ASSERT_TRUE(elements[0]->Result());
+        ASSERT_EQ(elements[0]->Result()->Status(), emsPassed);
+        const auto field = [&] { return window.settingsDock()->findChild<QWidget*>(QLatin1String(typing.field)); };
+        const auto shown = [&] {
+            const auto* slider = qobject_cast<QSlider*>(field());
+            return slider ? QString::number(slider->value()) : qobject_cast<QLineEdit*>(field())->text();
+        };
+        ASSERT_TRUE(field());
+        // The guide had the keyboard until it closed.
+        window.activateWindow();
+        for (int turn = 0; turn < 10 && QGuiApplication::focusWindow() != window.windowHandle(); ++turn)
+            QApplication::processEvents();
+        ASSERT_EQ(QGuiApplication::focusWindow(), window.windowHandle());
+        field()->setFocus(Qt::TabFocusReason);
+        ASSERT_EQ(QApplication::focusWidget(), field());
+
+        const QString title = host::elementTitle(elements[0]);
+        QList<Qt::Key> keys = typing.keys;
+        keys.append(Qt::Key_Return);
+        QStringList asked; // each box, with what the field showed as it came up
+        bool answered = false;
+        std::function<void(int)> act = [&](int turn) {
+            const auto next = [&act, turn] { QMetaObject::invokeMethod(qApp, [&act, turn] { act(turn + 1); }, Qt::QueuedConnection); };
+            if (turn < keys.size()) {
+                next(); // comes also while a box this key brings up waits for its answer
+                QTest::keyClick(QGuiApplication::focusWindow(), keys[turn]);
+                return;
+            }
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) {
+                if (turn < keys.size() + 100)
+                    next();
+                return;
+            }
+            asked << box->text() + QStringLiteral(" | ") + shown();
+            QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+            answered = true;
+        };
+        const MessageBoxHandler answeredInTheTest = setMessageBoxHandler({});
+        host::installGuiMessageBoxes();
+        act(0);
+        for (int turn = 0; turn < 200 && !answered; ++turn)
+            QApplication::processEvents();
+        setMessageBoxHandler(answeredInTheTest);
+        QApplication::processEvents();
+
+        ASSERT_EQ(asked.size(), 1);
+        EXPECT_TRUE(asked[0].startsWith(QStringLiteral("\"%1\" holds the result of a run (passed").arg(title))) << asked[0].toStdString();
+        EXPECT_TRUE(asked[0].contains(QStringLiteral("), measured and judged with its present settings and limits. Changing its settings")))
+            << asked[0].toStdString();
+        EXPECT_TRUE(asked[0].endsWith(QStringLiteral(" | %1").arg(QLatin1String(typing.entered)))) << asked[0].toStdString();
+        EXPECT_FALSE(elements[0]->Result());
+        EXPECT_EQ(typing.setting(elements[0]->Configuration()), QString::fromLatin1(typing.entered).toFloat());
+        EXPECT_EQ(window.sequenceList()->item(0)->text(), title);
+        ASSERT_TRUE(field());
+        EXPECT_EQ(shown(), QLatin1String(typing.entered)) << "the panel docked again shows the setting";
+    }
 }

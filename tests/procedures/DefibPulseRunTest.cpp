@@ -71,11 +71,15 @@ TEST_F(DefibPulseRun, batteryOperatedRunEndsAfterTheTenthDischarge)
 
 TEST_F(DefibPulseRun, resultLeftUnjudgedOnMainsTakesTheSizeOfABatteryRun)
 {
-    // A first Perform on mains operation makes a fifteen-place result and is left
-    // without a run; the device is then set to battery operation.
+    // A fifteen-place result of mains operation, never judged (as a file keeps one),
+    // stays through a guide left without a run; the device is then set to battery
+    // operation.
+    auto unjudged = std::make_shared<CResultDefibPulse>();
+    unjudged->Initialize(config());
+    element->elementBase()->SetResult(unjudged);
     then([&] { return true; }, [&] { previous(); });
     perform(element);
-    ASSERT_TRUE(result());
+    ASSERT_EQ(result(), unjudged);
     ASSERT_EQ(result()->Status(), emsNone);
     ASSERT_EQ(result()->MeasurementCount(), 15);
 

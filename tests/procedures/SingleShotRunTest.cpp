@@ -67,8 +67,14 @@ TEST_F(SingleShotRun, unjudgedResultTakesTheRunsPreset)
     auto config = query<CConfigVFIBEnergy>(element->Configuration());
     limitTo(element, setup, QStringLiteral("ENGY"), 15, -15);
     config->SetPresetEnergy(100);
+    // Laid out at 100 J and never judged (as a file keeps one), it stays through a
+    // guide left without a run.
+    auto unjudged = std::make_shared<CResultVFIBEnergy>();
+    unjudged->Initialize(config);
+    element->elementBase()->SetResult(unjudged);
     then([&] { previous(); });
     perform(element);
+    ASSERT_EQ(element->Result(), unjudged);
     ASSERT_EQ(element->Result()->Status(), emsNone) << "left unjudged at 100 J";
 
     // Set to 200 J the defibrillator delivers only 100 J: a failed run.

@@ -195,14 +195,19 @@ TEST_F(VerdictRun, aRepeatThatTakesNoReadingKeepsTheEarlierResultThroughNextAndA
         sim.reset();
         host::SerialPortMap::SetSessionPath(1, QStringLiteral("/nonexistent/tarvo-proc-1"));
         bool showsEarlier = false;
+        QList<int> stepsMarked;
         then([&] { repeat(); });
         then([&] { return runOver(); },
             [&] {
                 showsEarlier = toolbar()->statusBadge()->text() == QStringLiteral("Passed");
+                stepsMarked = instructionPane(*element).activeSteps();
                 next();
             });
         perform(element);
         EXPECT_TRUE(showsEarlier) << "the guide shows the earlier result again";
+        if (!type.word) {
+            EXPECT_EQ(stepsMarked, QList<int>{1}) << "back at the step that starts the wave";
+        }
         EXPECT_EQ(element->Result(), earlier);
         EXPECT_EQ(savedForm(earlier), earlierForm);
         EXPECT_EQ(boxes.size(), 1u) << "only the box that says no analyser answered";
@@ -217,8 +222,13 @@ TEST_F(VerdictRun, aRepeatThatTakesNoReadingKeepsTheEarlierResultThroughNextAndA
             quiet.noReply.words = {sim::commandWord(query<CConfigWaveform>(element->Configuration())->GenerateWaveCommand())};
         analyser(quiet);
         answers = {mb::No};
+        QString statusWhileRunning = QStringLiteral("not seen");
         then([&] { repeat(); });
-        then([&] { return sim->commands().contains(*quiet.noReply.words.begin()); }, [&] { stop(); });
+        then([&] { return sim->commands().contains(*quiet.noReply.words.begin()); },
+            [&] {
+                statusWhileRunning = toolbar()->statusBadge()->text();
+                stop();
+            });
         then([&] { return runOver(); }, [&] { click(guidebutton::Skip); });
         then([&] { click(guidebutton::Abort); });
         perform(element);
@@ -226,13 +236,32 @@ TEST_F(VerdictRun, aRepeatThatTakesNoReadingKeepsTheEarlierResultThroughNextAndA
         EXPECT_EQ(element->Result(), earlier) << "Abort drops only what was measured since the guide opened";
         EXPECT_EQ(savedForm(earlier), earlierForm);
         EXPECT_TRUE(setup->finished().isEmpty());
+        EXPECT_EQ(statusWhileRunning, QString()) << "the earlier verdict is not the run's";
+
+        // The abort was that guide's: Next in the following one keeps the result.
+        then([&] { next(); });
+        perform(element);
+        EXPECT_EQ(element->Result(), earlier);
 
         // Skipped as it opens, and the operator agrees: the result goes.
         then([&] { click(guidebutton::Skip); });
         perform(element);
         EXPECT_EQ(boxesContaining(QStringLiteral("Skipping removes the result of this test (passed) from the sequence.")), 2);
-        EXPECT_EQ(setup->navigations().value(2), etnSkip);
+        EXPECT_EQ(setup->navigations().value(3), etnSkip);
         EXPECT_FALSE(element->Result());
+
+        // Not applicable is a verdict too: a skip asks before it drops it.
+        then([&] { click(guidebutton::NotApplicable); });
+        perform(element);
+        ASSERT_TRUE(element->Result());
+        ASSERT_EQ(element->Result()->Status(), emsNotApplicable);
+        answers = {mb::No};
+        then([&] { click(guidebutton::Skip); });
+        then([&] { next(); });
+        perform(element);
+        EXPECT_EQ(boxesContaining(QStringLiteral("Skipping removes the result of this test (not applicable) from the sequence.")), 1);
+        ASSERT_TRUE(element->Result());
+        EXPECT_EQ(element->Result()->Status(), emsNotApplicable);
     }
 }
 
