@@ -22,7 +22,8 @@ KELTO_PLATFORM_EXPORT bool openRegularFile(QFile& file, QIODevice::OpenMode mode
 // the reason ("No space left on device", "it is a device, not a regular file"),
 // and the earlier file is kept as it was. A save stopped on the way (the process
 // killed) can leave its temporary file beside the file, named "<name>.kelto-save-"
-// and six letters or digits; the next save of that file removes it.
+// and six letters or digits. No save removes such a file: nothing tells it from one
+// that another save is writing at that moment, or that someone put there.
 KELTO_PLATFORM_EXPORT bool saveWholeFile(const QString& path, const QByteArray& bytes, QString* reason);
 
 } // namespace kelto
