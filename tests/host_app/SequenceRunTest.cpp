@@ -92,11 +92,9 @@ TEST_F(SequenceRunTest, ARunThatChangedAResultIsAChangeToSaveAndClosingAsksFirst
 TEST_F(SequenceRunTest, TwoWindowsOnOneFileNeitherReplacesWhatTheOtherWroteUnasked)
 {
     const QString file = dir.filePath(QStringLiteral("shared.xml"));
-    {
-        host::MainWindow maker(plugInHost);
-        addChargeTimeAndVfibJudgedByTheFirstStandard(maker);
-        ASSERT_TRUE(maker.saveFile(file));
-    }
+    host::MainWindow maker(plugInHost); // saves a new file, then again when others have written it
+    addChargeTimeAndVfibJudgedByTheFirstStandard(maker);
+    ASSERT_TRUE(maker.saveFile(file));
     host::MainWindow a(plugInHost);
     host::MainWindow b(plugInHost);
     ASSERT_TRUE(a.openFile(file));
@@ -143,6 +141,12 @@ TEST_F(SequenceRunTest, TwoWindowsOnOneFileNeitherReplacesWhatTheOtherWroteUnask
     boxes.clear();
     answers = {mb::Cancel};
     EXPECT_FALSE(b.saveFile(file));
+    EXPECT_EQ(boxes.size(), 1);
+    EXPECT_EQ(fileContent(file), edited);
+
+    boxes.clear();
+    answers = {mb::Cancel};
+    EXPECT_FALSE(maker.saveFile(file)) << "the save of the new file stamped it";
     EXPECT_EQ(boxes.size(), 1);
     EXPECT_EQ(fileContent(file), edited);
 }
