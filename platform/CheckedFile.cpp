@@ -29,6 +29,12 @@ QString notRegular(mode_t mode)
 
 } // namespace
 
+QString notARegularFile(const QString& path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? notRegular(st.st_mode) : QString();
+}
+
 bool openRegularFile(QFile& file, QIODevice::OpenMode mode, QString* reason)
 {
     const QByteArray path = QFile::encodeName(file.fileName());
@@ -151,9 +157,8 @@ bool nameTemporary(const QByteArray& file, Temporary* temporary)
 
 bool saveWholeFile(const QString& path, const QByteArray& bytes, QString* reason)
 {
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
-        *reason = notRegular(st.st_mode);
+    if (const QString kind = notARegularFile(path); !kind.isEmpty()) {
+        *reason = kind;
         return false;
     }
     const QByteArray file = replacedFile(path);

@@ -17,6 +17,10 @@ namespace kelto {
 // file" ... The open never blocks, even on a pipe put there after the check.
 KELTO_PLATFORM_EXPORT bool openRegularFile(QFile& file, QIODevice::OpenMode mode, QString* reason);
 
+// Why a save cannot replace what the path names ("it is a folder, not a regular
+// file"); empty for a regular file, or where there is nothing.
+KELTO_PLATFORM_EXPORT QString notARegularFile(const QString& path);
+
 // Writes the bytes as the file's whole content through a temporary file that
 // replaces the file only when every byte reached the disk. Otherwise false, with
 // the reason ("No space left on device", "it is a device, not a regular file"),
