@@ -49,7 +49,7 @@ void XPacerPanel::addPacerFrame(const PacerPanelDesign& design)
     fraPacer = addFrame(m_widget, QStringLiteral("fraPacer"), QRectF(0, 0, 6045, 2535));
     addLabel(fraPacer, QStringLiteral("lblLoad"), QStringLiteral("20098::Pacer Load(PLA)"), QRectF(240, 360, 2250, 240), TextStyle::Heading);
     addLabel(fraPacer, QStringLiteral("lblOhm"), QStringLiteral("20210::Ohms"), QRectF(1470, 745, 1170, 240), TextStyle::Unit);
-    addLabel(fraPacer, QStringLiteral("lblPresetPacerRate"), QStringLiteral("20099::Preset Pacer Rate"), QRectF(3360, 360, 2235, 240),
+    addLabel(fraPacer, QStringLiteral("lblPresetPacerRate"), QStringLiteral("20099::PresetPacerRate"), QRectF(3360, 360, 2235, 240),
         TextStyle::Heading);
     addLabel(fraPacer, QStringLiteral("lblPPM"), QStringLiteral("20205::PPM"), QRectF(4220, 720, 1080, 240), TextStyle::Unit);
     addLabel(fraPacer, QStringLiteral("lblPresetPacerAmplitude"), QStringLiteral("20100::Preset Pacer Amplitude"),

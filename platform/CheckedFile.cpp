@@ -2,11 +2,8 @@
 
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,6 +28,12 @@ QString notRegular(mode_t mode)
 }
 
 } // namespace
+
+QString notARegularFile(const QString& path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? notRegular(st.st_mode) : QString();
+}
 
 bool openRegularFile(QFile& file, QIODevice::OpenMode mode, QString* reason)
 {
@@ -95,29 +98,6 @@ QByteArray temporaryName(const QByteArray& file)
     return name;
 }
 
-// A save stopped between naming its temporary file and renaming it over the file
-// (the process killed) leaves the temporary file: the next save of that file
-// removes it. Nothing else has such a name.
-void removeLeftovers(const QByteArray& file)
-{
-    const QByteArray prefix = file.mid(file.lastIndexOf('/') + 1) + kSaveTag;
-    DIR* folder = ::opendir(folderOf(file).constData());
-    if (!folder)
-        return;
-    while (const dirent* entry = ::readdir(folder)) {
-        const QByteArrayView name(entry->d_name);
-        if (name.size() != prefix.size() + kSaveRandom || !name.startsWith(prefix))
-            continue;
-        const QByteArrayView random = name.sliced(prefix.size());
-        if (!std::all_of(random.begin(), random.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
-            continue;
-        struct stat st {};
-        if (::fstatat(::dirfd(folder), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
-            ::unlinkat(::dirfd(folder), entry->d_name, 0);
-    }
-    ::closedir(folder);
-}
-
 // The temporary file of one save, removed unless the save renamed it over the file.
 struct Temporary {
     int fd = -1;
@@ -177,15 +157,13 @@ bool nameTemporary(const QByteArray& file, Temporary* temporary)
 
 bool saveWholeFile(const QString& path, const QByteArray& bytes, QString* reason)
 {
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode)) {
-        *reason = notRegular(st.st_mode);
+    if (const QString kind = notARegularFile(path); !kind.isEmpty()) {
+        *reason = kind;
         return false;
     }
     const QByteArray file = replacedFile(path);
     struct stat earlier {};
     const bool exists = ::stat(file.constData(), &earlier) == 0;
-    removeLeftovers(file);
     // Private until it has the earlier file's permissions.
     Temporary temporary;
     if (!openTemporary(file, exists ? 0600 : 0666, &temporary)) {

@@ -17,12 +17,17 @@ namespace kelto {
 // file" ... The open never blocks, even on a pipe put there after the check.
 KELTO_PLATFORM_EXPORT bool openRegularFile(QFile& file, QIODevice::OpenMode mode, QString* reason);
 
+// Why a save cannot replace what the path names ("it is a folder, not a regular
+// file"); empty for a regular file, or where there is nothing.
+KELTO_PLATFORM_EXPORT QString notARegularFile(const QString& path);
+
 // Writes the bytes as the file's whole content through a temporary file that
 // replaces the file only when every byte reached the disk. Otherwise false, with
 // the reason ("No space left on device", "it is a device, not a regular file"),
 // and the earlier file is kept as it was. A save stopped on the way (the process
 // killed) can leave its temporary file beside the file, named "<name>.kelto-save-"
-// and six letters or digits; the next save of that file removes it.
+// and six letters or digits. No save removes such a file: nothing tells it from one
+// that another save is writing at that moment, or that someone put there.
 KELTO_PLATFORM_EXPORT bool saveWholeFile(const QString& path, const QByteArray& bytes, QString* reason);
 
 } // namespace kelto

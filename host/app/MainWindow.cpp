@@ -603,10 +603,17 @@ bool MainWindow::saveFile(const QString& file)
     askTypedChange();
     // Another window or program may have written the file since this one read or
     // wrote it: what it wrote is replaced only when the operator says so.
-    if (const QString change = m_sequence.changeOnDisk(file); !change.isEmpty()) {
+    const Sequence::DiskChange change = m_sequence.changeOnDisk(file);
+    if (!change.replaceable) {
+        reportError(QStringLiteral("%1 has changed since this window opened or saved it: %2, and a save cannot replace it. "
+                                   "Nothing is written; Save As can keep this window's sequence (%3) in another file.")
+                        .arg(QFileInfo(file).fileName(), change.what, m_sequence.contentSummary()));
+        return false;
+    }
+    if (!change.what.isEmpty()) {
         const int answer = MsgBox(QStringLiteral("%1 has changed since this window opened or saved it: %2.\nReplace it with this "
                                                  "window's sequence (%3)? Cancel writes nothing; Save As can keep both.")
-                                      .arg(QFileInfo(file).fileName(), change, m_sequence.contentSummary()),
+                                      .arg(QFileInfo(file).fileName(), change.what, m_sequence.contentSummary()),
             mb::OKCancel | mb::Exclamation, QStringLiteral("Kelto"));
         if (answer != mb::OK)
             return false;

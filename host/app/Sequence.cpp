@@ -1,5 +1,6 @@
 #include "host/app/Sequence.h"
 
+#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <functional>
@@ -10,6 +11,7 @@
 #include "host/Standards.h"
 #include "host/XmlDocument.h"
 #include "platform/Automation.h"
+#include "platform/CheckedFile.h"
 #include "platform/Deref.h"
 #include "platform/interfaces/TestData.h"
 
@@ -443,17 +445,24 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
     }
 }
 
-QString Sequence::changeOnDisk(const QString& file) const
+Sequence::DiskChange Sequence::changeOnDisk(const QString& file) const
 {
     QString how;
     if (!m_stamp.isOf(file) || !m_stamp.changed(&how))
-        return QString();
+        return {};
+    if (const QString kind = notARegularFile(file); !kind.isEmpty())
+        return {kind, false};
+    if (const qint64 size = QFileInfo(file).size(); size > XmlDocument::kMaxXmlBytes)
+        return {QStringLiteral("%1 and now holds %2 bytes, more than a sequence may hold (%3 MiB)")
+                    .arg(how)
+                    .arg(size)
+                    .arg(XmlDocument::kMaxXmlBytes / (1024 * 1024))};
     // Read as far as it tells what a save would replace; a file that is no sequence
     // (any more) is said to be one.
     auto doc = std::make_shared<XmlDocument>();
     const Ptr<IXmlElement> root = doc->Load(file) ? doc->DocumentElement() : nullptr;
     if (!root || root->TagName() != kRoot)
-        return QStringLiteral("%1 and now holds no test sequence").arg(how);
+        return {QStringLiteral("%1 and now holds no test sequence").arg(how)};
     int tests = 0;
     int results = 0;
     const auto items = root->Children();
@@ -470,7 +479,7 @@ QString Sequence::changeOnDisk(const QString& file) const
         });
         results += run ? 1 : 0;
     }
-    return QStringLiteral("%1 and now holds %2").arg(how, testsWithResults(tests, results));
+    return {QStringLiteral("%1 and now holds %2").arg(how, testsWithResults(tests, results))};
 }
 
 QString Sequence::contentSummary() const

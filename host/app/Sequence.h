@@ -66,11 +66,16 @@ public:
     bool load(const QString& file, IPlugIn& plugIn, QString* error);
 
     // What a save to the file would replace that this sequence did not read from it or
-    // write to it: empty while the file holds what the sequence last read from or
+    // write to it: none while the file holds what the sequence last read from or
     // wrote to it (or is not that file, or is gone); else when it was written and
     // what it holds now ("it was written at ... and now holds 3 tests, 2 of them with
-    // a result").
-    QString changeOnDisk(const QString& file) const;
+    // a result"), or what it is when a save cannot replace it ("it is a folder, not
+    // a regular file").
+    struct DiskChange {
+        QString what; // empty: no change
+        bool replaceable = true;
+    };
+    DiskChange changeOnDisk(const QString& file) const;
     // What a save writes, in the words of changeOnDisk: "2 tests, none with a result".
     QString contentSummary() const;
 

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -107,11 +108,9 @@ TEST_F(SequenceRunTest, ARunThatChangedAResultIsAChangeToSaveAndClosingAsksFirst
 TEST_F(SequenceRunTest, TwoWindowsOnOneFileNeitherReplacesWhatTheOtherWroteUnasked)
 {
     const QString file = dir.filePath(QStringLiteral("shared.xml"));
-    {
-        host::MainWindow maker(plugInHost);
-        addChargeTimeAndVfibJudgedByTheFirstStandard(maker);
-        ASSERT_TRUE(maker.saveFile(file));
-    }
+    host::MainWindow maker(plugInHost); // saves a new file, then again when others have written it
+    addChargeTimeAndVfibJudgedByTheFirstStandard(maker);
+    ASSERT_TRUE(maker.saveFile(file));
     host::MainWindow a(plugInHost);
     host::MainWindow b(plugInHost);
     ASSERT_TRUE(a.openFile(file));
@@ -130,8 +129,10 @@ TEST_F(SequenceRunTest, TwoWindowsOnOneFileNeitherReplacesWhatTheOtherWroteUnask
     const QByteArray run = fileContent(file);
 
     QList<int> answers{mb::Cancel};
+    int buttons = -1; // of the last box
     setMessageBoxHandler([&](const MessageBoxRequest& r) {
         boxes.append(r.prompt);
+        buttons = r.buttons();
         return answers.isEmpty() ? firstButtonAnswer(r.flags) : answers.takeFirst();
     });
     b.addTest(100);
@@ -160,6 +161,35 @@ TEST_F(SequenceRunTest, TwoWindowsOnOneFileNeitherReplacesWhatTheOtherWroteUnask
     EXPECT_FALSE(b.saveFile(file));
     EXPECT_EQ(boxes.size(), 1);
     EXPECT_EQ(fileContent(file), edited);
+
+    boxes.clear();
+    answers = {mb::Cancel};
+    EXPECT_FALSE(maker.saveFile(file)) << "the save of the new file stamped it";
+    EXPECT_EQ(boxes.size(), 1);
+    EXPECT_EQ(fileContent(file), edited);
+
+    // What the file has become is said: too large for a sequence, or a folder, which
+    // no save can replace.
+    const QByteArray large = edited + QByteArray(host::XmlDocument::kMaxXmlBytes, ' ');
+    ASSERT_TRUE(writeFile(file, large));
+    boxes.clear();
+    answers = {mb::Cancel};
+    EXPECT_FALSE(b.saveFile(file));
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains(QStringLiteral(" and now holds %1 bytes, more than a sequence may hold (8 MiB).\nReplace it with this "
+                                                 "window's sequence (3 tests, none with a result)?")
+                                      .arg(large.size())))
+        << boxes[0].toStdString();
+    ASSERT_TRUE(QFile::remove(file) && QDir().mkdir(file));
+    boxes.clear();
+    answers.clear();
+    EXPECT_FALSE(b.saveFile(file));
+    ASSERT_EQ(boxes.size(), 1) << boxes.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(boxes[0], QStringLiteral("shared.xml has changed since this window opened or saved it: it is a folder, not a regular file, and a save "
+                                       "cannot replace it. Nothing is written; Save As can keep this window's sequence (3 tests, none with a "
+                                       "result) in another file."));
+    EXPECT_EQ(buttons, mb::OKOnly);
+    EXPECT_TRUE(QFileInfo(file).isDir());
 }
 
 TEST_F(SequenceRunTest, AStartWithNoAnalyserOnTheLineTellsTheOperatorWhichPortAndWhatToCheck)

@@ -6,7 +6,6 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QGroupBox>
-#include <QLabel>
 
 #include "PanelTestSupport.h"
 
@@ -211,7 +210,6 @@ TEST(PacerRefractoryPanel, EditsItsOwnConfigurationWithTheSettingsFirstInTheKeyb
     EXPECT_EQ(panel->amplitudeBox()->text(), QStringLiteral("50"));
     EXPECT_EQ(panel->helpText()->Text(),
         QStringLiteral("Select Pacer Load Adapter (PLA). Set Pacer Rate and Pacer Amplitude to be configured at the pacemaker."));
-    EXPECT_EQ(panel->hWnd()->findChild<QLabel*>(QStringLiteral("lblPresetPacerRate"))->text(), QStringLiteral("Preset Pacer Rate"));
 
     auto* settings = guideSettingsOf(*panel);
     const QList<QWidget*> order{settings->showPicturesBox(), settings->confirmNextBox(), panel->amplitudeBox(), panel->rateBox(),

@@ -26,6 +26,30 @@ struct HostRun {
     qint64 elapsedMs = 0;
 };
 
+// Waits for the program to end, ending it at kProcessLimitMs. No program of ours
+// ends on a signal, nor runs that long: either fails the test. The exit code, or -1
+// for either.
+inline int exitCodeOf(QProcess& process)
+{
+    const QString program = process.program().section(QLatin1Char('/'), -1);
+    if (process.error() == QProcess::FailedToStart) {
+        ADD_FAILURE() << program.toStdString() << " did not start: " << process.errorString().toStdString();
+        return -1;
+    }
+    // A program that has ended already is not waited for: that wait would fail.
+    if (process.state() != QProcess::NotRunning && !process.waitForFinished(kProcessLimitMs)) {
+        ADD_FAILURE() << program.toStdString() << " did not end within " << kProcessLimitMs << " ms and was killed";
+        process.kill();
+        process.waitForFinished();
+        return -1;
+    }
+    if (process.exitStatus() != QProcess::NormalExit) {
+        ADD_FAILURE() << program.toStdString() << " crashed (signal " << process.exitCode() << ")";
+        return -1;
+    }
+    return process.exitCode();
+}
+
 // kelto-host with these arguments; "wrapper" runs it through another program
 // (setpriv ...) first; "prepare" may set up the process (its environment).
 inline HostRun runHost(const QStringList& args, const QStringList& wrapper = {}, const std::function<void(QProcess&)>& prepare = {})
@@ -40,26 +64,22 @@ inline HostRun runHost(const QStringList& args, const QStringList& wrapper = {},
     else
         host.start(wrapper.first(), wrapper.mid(1) + QStringList{QStringLiteral(KELTO_HOST_EXE)} + args);
     HostRun run;
-    if (!host.waitForFinished(kProcessLimitMs)) {
-        host.kill();
-        host.waitForFinished();
-        return run;
-    }
+    run.exitCode = exitCodeOf(host);
     run.elapsedMs = clock.elapsed();
-    run.exitCode = host.exitStatus() == QProcess::NormalExit ? host.exitCode() : -1;
     run.out = QString::fromLocal8Bit(host.readAllStandardOutput());
     run.err = QString::fromLocal8Bit(host.readAllStandardError());
     return run;
 }
 
-// Tells a program that reads commands on its standard input to quit, and ends it
-// when it does not.
+// Tells a program that reads commands on its standard input to quit: it must end
+// with exit code 0.
 inline void quitProcess(QProcess& process)
 {
     process.write("quit\n");
-    if (!process.waitForFinished(kProcessLimitMs)) {
-        process.kill();
-        process.waitForFinished();
+    const int exitCode = exitCodeOf(process);
+    if (exitCode >= 0) { // else failed already
+        EXPECT_EQ(exitCode, 0) << process.program().section(QLatin1Char('/'), -1).toStdString() << " on quit: "
+                               << process.readAllStandardError().toStdString();
     }
 }
 

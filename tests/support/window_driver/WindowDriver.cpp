@@ -25,7 +25,7 @@ namespace {
 
 class Driver : public QObject {
 public:
-    explicit Driver(QObject* parent) : QObject(parent), m_input(STDIN_FILENO, QSocketNotifier::Read, this)
+    Driver() : m_input(STDIN_FILENO, QSocketNotifier::Read, this)
     {
         connect(&m_input, &QSocketNotifier::activated, this, [this] { readInput(); });
         // A box shows modally, inside the command that brought it up.
@@ -117,7 +117,9 @@ class WindowDriverPlugin : public QGenericPlugin {
     Q_OBJECT
     Q_PLUGIN_METADATA(IID QGenericPluginFactoryInterface_iid FILE "WindowDriver.json")
 public:
-    QObject* create(const QString&, const QString&) override { return new Driver(qApp); }
+    // The application owns what a generic plug-in creates, and deletes it after its
+    // own children: a parent would delete it a second time.
+    QObject* create(const QString&, const QString&) override { return new Driver; }
 };
 
 #include "WindowDriver.moc"
