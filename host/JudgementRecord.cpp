@@ -6,6 +6,7 @@
 
 #include "host/XmlDocument.h"
 #include "platform/Automation.h"
+#include "platform/EscapedText.h"
 #include "platform/Deref.h"
 #include "platform/PluginError.h"
 #include "platform/interfaces/TestData.h"
@@ -153,7 +154,7 @@ JudgementRecord JudgementRecord::read(IXmlElement& judged)
         if (record.m_values && child->TagName() == kPreset) {
             const QString key = child->GetAttribute(QStringLiteral("Key"));
             record.m_presets.append({key, storedSingle(child->GetAttribute(QStringLiteral("Value")),
-                                              QStringLiteral("The preset %1 that judged the result (%2)").arg(key.left(40), xmlLocation(child)), kSource)});
+                                              QStringLiteral("The preset %1 that judged the result (%2)").arg(quotedValue(key), xmlLocation(child)), kSource)});
             continue;
         }
         if (child->TagName() != kStandard)

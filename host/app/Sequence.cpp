@@ -32,22 +32,29 @@ Ptr<IResultData> resultOf(const Ptr<ITestElement>& element)
     return valueOr([&] { return element->Result(); }, Ptr<IResultData>());
 }
 
-// Why a part of an item could not be read: the error its load raised, or the first
-// one the element reported to the host's log instead; empty when it was read.
+// Why a part of an item could not be read: the error its load raised, or those the
+// element reported to the host's log instead; empty when it was read. The reports are
+// not echoed on their own: the caller names them once, with the item and its file.
 QString readPart(const std::function<void()>& load)
 {
+    const HostLog::Quiet quiet;
     // Only the entries this load adds are looked at: the log holds the whole session.
     const QList<LogEntry>& log = HostLog::instance().entries();
     const qsizetype before = log.size();
+    QString raised;
     try {
         load();
     } catch (...) {
-        return currentError().description();
+        raised = currentError().description();
     }
-    for (qsizetype i = before; i < log.size(); ++i)
-        if (log[i].kind == LogEntry::ReportedError)
-            return log[i].text;
-    return QString();
+    QStringList reasons;
+    for (qsizetype i = before; i < log.size(); ++i) {
+        if (log[i].kind == LogEntry::ReportedError && !reasons.contains(log[i].text))
+            reasons << log[i].text;
+    }
+    if (!raised.isEmpty() && !reasons.contains(raised))
+        reasons << raised;
+    return reasons.join(QLatin1Char(' '));
 }
 
 // A run has given the test a result of its own: judged, or marked not applicable. A
