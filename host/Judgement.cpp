@@ -33,13 +33,13 @@ bool limitedBy(const Ptr<IStandardCollection>& own, const Ptr<IStandardCollectio
     return false;
 }
 
-bool limitable(const Ptr<IMeasurement>& measurement)
+} // namespace
+
+bool takesLimits(const Ptr<IMeasurement>& reading)
 {
-    const Ptr<IMeasurement2> asked = query<IMeasurement2>(measurement);
+    const Ptr<IMeasurement2> asked = query<IMeasurement2>(reading);
     return asked && (asked->SupportsLimit(elvHigh) || asked->SupportsLimit(elvLow));
 }
-
-} // namespace
 
 QString noLimitsNote()
 {
@@ -54,6 +54,11 @@ QString unrecordedNote()
 QString judgedWithOtherNote()
 {
     return QStringLiteral("judged with other settings or limits");
+}
+
+QString contradictedNote()
+{
+    return QStringLiteral("its readings give another verdict");
 }
 
 QString unrecordedJudgementNote(const Ptr<ITestElement>& element)
@@ -71,7 +76,7 @@ bool holdsJudgedReadings(const Ptr<ITestElement>& element)
             if (!result || (result->Status() != emsPassed && result->Status() != emsFailed))
                 return false;
             for (int i = 1; i <= result->MeasurementCount(); ++i) {
-                if (limitable(result->Measurement(Variant(i))))
+                if (takesLimits(result->Measurement(Variant(i))))
                     return true;
             }
             return false;
@@ -89,16 +94,16 @@ bool judgedByNoLimit(const Ptr<ITestElement>& element, const Ptr<IStandardCollec
                 return false;
             const Ptr<ILimitData> limits = element->Limits();
             const Ptr<IStandardCollection> own = limits ? limits->Standards() : nullptr;
-            bool takesLimits = false;
+            bool anyTakesLimits = false;
             for (int i = 1; i <= result->MeasurementCount(); ++i) {
                 const Ptr<IMeasurement> measurement = result->Measurement(Variant(i));
-                if (!limitable(measurement))
+                if (!takesLimits(measurement))
                     continue;
-                takesLimits = true;
+                anyTakesLimits = true;
                 if (own && selected && limitedBy(own, selected, measurement->LimitKey().left(4)))
                     return false;
             }
-            return takesLimits;
+            return anyTakesLimits;
         },
         false);
 }

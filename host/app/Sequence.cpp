@@ -414,8 +414,11 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
             if (const Ptr<IXmlElement> judged = item->FindChild(JudgementRecord::kElement); judged && evaluated(resultOf(element))) {
                 JudgementRecord record;
                 judgementProblem = readPart([&] { record = JudgementRecord::read(*judged); });
-                if (judgementProblem.isEmpty())
-                    judgements.insert(element.get(), {element, resultOf(element), record});
+                if (judgementProblem.isEmpty()) {
+                    const Ptr<IXmlElement> status = storedResult ? storedResult->FindChild(QStringLiteral("Status")) : nullptr;
+                    judgements.insert(element.get(),
+                        {element, resultOf(element), record, record.contradicts(element, status ? status->Text() : QString())});
+                }
             }
             if (testProblem.isEmpty() && resultProblem.isEmpty() && judgementProblem.isEmpty())
                 continue;
@@ -526,7 +529,7 @@ void Sequence::recordJudgement(const Ptr<ITestElement>& element, const Ptr<IStan
     m_judgements.insert(element.get(), {element, resultOf(element), JudgementRecord::taken(element, selected)});
 }
 
-const JudgementRecord* Sequence::judgementOf(const Ptr<ITestElement>& element) const
+const Sequence::Judgement* Sequence::judgementFor(const Ptr<ITestElement>& element) const
 {
     const Ptr<IResultData> result = element ? resultOf(element) : nullptr;
     if (!evaluated(result))
@@ -535,7 +538,13 @@ const JudgementRecord* Sequence::judgementOf(const Ptr<ITestElement>& element) c
     // A record holds for the result it was made for, not for one that replaced it.
     if (found == m_judgements.constEnd() || found->element.lock() != element || found->result.lock() != result)
         return nullptr;
-    return &found->record;
+    return &*found;
+}
+
+const JudgementRecord* Sequence::judgementOf(const Ptr<ITestElement>& element) const
+{
+    const Judgement* judgement = judgementFor(element);
+    return judgement ? &judgement->record : nullptr;
 }
 
 Ptr<IStandardCollection> Sequence::judgedAgainst(const Ptr<ITestElement>& element) const
@@ -549,18 +558,36 @@ Ptr<IStandardCollection> Sequence::judgedAgainst(const Ptr<ITestElement>& elemen
 
 const JudgementRecord* Sequence::judgedWithOther(const Ptr<ITestElement>& element) const
 {
-    const JudgementRecord* record = judgementOf(element);
-    return record && holdsJudgedReadings(element) && record->differsFrom(element) ? record : nullptr;
+    const Judgement* judgement = judgementFor(element);
+    if (!judgement || !holdsJudgedReadings(element))
+        return nullptr;
+    return judgement->contradicted || judgement->record.differsFrom(element) ? &judgement->record : nullptr;
+}
+
+QString Sequence::otherJudgementNote(const Ptr<ITestElement>& element) const
+{
+    if (!judgedWithOther(element))
+        return QString();
+    // A verdict its own record does not bear out says so before anything else.
+    return judgementFor(element)->contradicted ? contradictedNote() : judgedWithOtherNote();
 }
 
 QStringList Sequence::otherJudgements() const
 {
     QStringList texts;
     for (int i = 0; i < m_elements.size(); ++i) {
-        if (judgedWithOther(m_elements[i]))
-            texts << QStringLiteral("Test %1 of the sequence (%2): its result was judged with other settings or limits than the file holds "
-                                    "now; it is printed with those that judged it.")
-                         .arg(QString::number(i + 1), elementTitle(m_elements[i]));
+        const Ptr<ITestElement>& element = m_elements[i];
+        if (!judgedWithOther(element))
+            continue;
+        const QString test = QStringLiteral("Test %1 of the sequence (%2)").arg(QString::number(i + 1), elementTitle(element));
+        if (judgementFor(element)->contradicted)
+            texts << QStringLiteral("%1: its result (%2) holds a verdict that its readings do not give by the settings and limits recorded "
+                                    "as judging it; it is printed as the file holds it, with those settings and limits.")
+                         .arg(test, valueOr([&] { return resultOf(element)->Status(); }, 0) == emsPassed ? QStringLiteral("passed") : QStringLiteral("failed"));
+        else
+            texts << QStringLiteral("%1: its result was judged with other settings or limits than the file holds now; it is printed with "
+                                    "those that judged it.")
+                         .arg(test);
     }
     return texts;
 }
@@ -575,11 +602,11 @@ Ptr<IStandardCollection> Sequence::standardsShownFor(const Ptr<ITestElement>& el
 
 QString Sequence::statusText(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& otherwise) const
 {
-    const bool other = judgedWithOther(element);
-    if (other || (holdsJudgedReadings(element) && !judgementOf(element))) {
+    const QString other = otherJudgementNote(element);
+    if (!other.isEmpty() || (holdsJudgedReadings(element) && !judgementOf(element))) {
         const bool passed = valueOr([&] { return resultOf(element)->Status(); }, 0) == emsPassed;
         return QStringLiteral("%1 (%2)").arg(passed ? QStringLiteral("passed") : QStringLiteral("failed"),
-            other ? judgedWithOtherNote() : unrecordedJudgementNote(element));
+            other.isEmpty() ? unrecordedJudgementNote(element) : other);
     }
     return resultStatusText(element, standardsShownFor(element, otherwise));
 }
