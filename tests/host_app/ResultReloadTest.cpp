@@ -56,6 +56,7 @@ TEST_F(ResultReloadTest, FailedResultsOfEveryTypeComeBackWithEveryReading)
     const host::Sequence again = saveAndReopen(window.sequence());
 
     ASSERT_EQ(again.elements().size(), 16);
+    EXPECT_TRUE(again.otherJudgements().isEmpty()) << "what judged each verdict gives it: " << again.otherJudgements().join(QLatin1Char('\n')).toStdString();
     for (int row = 0; row < run.size(); ++row) {
         SCOPED_TRACE(run[row]->TestID());
         EXPECT_EQ(again.elements()[row]->TestID(), run[row]->TestID());
