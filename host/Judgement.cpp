@@ -33,12 +33,22 @@ bool limitedBy(const Ptr<IStandardCollection>& own, const Ptr<IStandardCollectio
     return false;
 }
 
-} // namespace
-
 bool takesLimits(const Ptr<IMeasurement>& reading)
 {
     const Ptr<IMeasurement2> asked = query<IMeasurement2>(reading);
     return asked && (asked->SupportsLimit(elvHigh) || asked->SupportsLimit(elvLow));
+}
+
+} // namespace
+
+QList<Ptr<IMeasurement>> judgedReadings(const Ptr<IResultData>& result)
+{
+    QList<Ptr<IMeasurement>> readings;
+    for (int i = 1; i <= deref(result).MeasurementCount(); ++i) {
+        if (const Ptr<IMeasurement> reading = result->Measurement(Variant(i)); takesLimits(reading))
+            readings.append(reading);
+    }
+    return readings;
 }
 
 QString noLimitsNote()
@@ -75,11 +85,7 @@ bool holdsJudgedReadings(const Ptr<ITestElement>& element)
             const Ptr<IResultData> result = deref(element).Result();
             if (!result || (result->Status() != emsPassed && result->Status() != emsFailed))
                 return false;
-            for (int i = 1; i <= result->MeasurementCount(); ++i) {
-                if (takesLimits(result->Measurement(Variant(i))))
-                    return true;
-            }
-            return false;
+            return !judgedReadings(result).isEmpty();
         },
         false);
 }
@@ -94,16 +100,12 @@ bool judgedByNoLimit(const Ptr<ITestElement>& element, const Ptr<IStandardCollec
                 return false;
             const Ptr<ILimitData> limits = element->Limits();
             const Ptr<IStandardCollection> own = limits ? limits->Standards() : nullptr;
-            bool anyTakesLimits = false;
-            for (int i = 1; i <= result->MeasurementCount(); ++i) {
-                const Ptr<IMeasurement> measurement = result->Measurement(Variant(i));
-                if (!takesLimits(measurement))
-                    continue;
-                anyTakesLimits = true;
-                if (own && selected && limitedBy(own, selected, measurement->LimitKey().left(4)))
+            const QList<Ptr<IMeasurement>> readings = judgedReadings(result);
+            for (const Ptr<IMeasurement>& reading : readings) {
+                if (own && selected && limitedBy(own, selected, reading->LimitKey().left(4)))
                     return false;
             }
-            return anyTakesLimits;
+            return !readings.isEmpty();
         },
         false);
 }

@@ -34,8 +34,9 @@ QString contradictedNote();
 // gives its readings one (nothing can have judged them then); else unrecordedNote.
 QString unrecordedJudgementNote(const Ptr<ITestElement>& element);
 
-// True when limits judge the reading: a number, not the operator's verdict.
-bool takesLimits(const Ptr<IMeasurement>& reading);
+// The readings of the result that limits judge (numbers, not the operator's
+// verdict), in its order. Raises where the result cannot be asked.
+QList<Ptr<IMeasurement>> judgedReadings(const Ptr<IResultData>& result);
 
 // True when the element holds a result that limits judge (passed or failed, with
 // readings that take limits); the operator's verdict on a waveform is not one.

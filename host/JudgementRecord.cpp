@@ -42,11 +42,7 @@ QList<ReadingKind> readingKinds(const Ptr<ITestElement>& element)
 {
     QList<ReadingKind> kinds;
     ignoreErrors([&] {
-        const Ptr<IResultData> result = deref(element, kSource).Result();
-        for (int i = 1; i <= deref(result, kSource).MeasurementCount(); ++i) {
-            const Ptr<IMeasurement> reading = result->Measurement(Variant(i));
-            if (!takesLimits(reading))
-                continue;
+        for (const Ptr<IMeasurement>& reading : judgedReadings(deref(element, kSource).Result())) {
             const QString key = reading->LimitKey().left(4);
             if (kindOf(kinds, key))
                 continue;
@@ -281,14 +277,13 @@ bool JudgementRecord::contradicts(const Ptr<ITestElement>& element, const QStrin
                     held->Add(recorded->Item(i));
             }
             const Ptr<IStandardCollection> selected = standards();
-            bool anyJudged = false;
+            const QList<Ptr<IMeasurement>> readings = judgedReadings(result);
+            // The operator's verdict on a waveform is no limit's to contradict.
+            if (readings.isEmpty())
+                return false;
             bool anyFails = false;
             bool failedReadingPasses = false;
-            for (int i = 1; i <= result->MeasurementCount(); ++i) {
-                const Ptr<IMeasurement> reading = result->Measurement(Variant(i));
-                if (!takesLimits(reading))
-                    continue;
-                anyJudged = true;
+            for (const Ptr<IMeasurement>& reading : readings) {
                 // A judgement that cannot be made is no pass, as in a run.
                 const bool fails = valueOr(
                     [&] {
@@ -302,9 +297,6 @@ bool JudgementRecord::contradicts(const Ptr<ITestElement>& element, const QStrin
                 failedReadingPasses = failedReadingPasses || (own == emsFailed && !fails);
                 anyFails = anyFails || fails;
             }
-            // The operator's verdict on a waveform is no limit's to contradict.
-            if (!anyJudged)
-                return false;
             if (status == emsPassed)
                 return anyFails || failedReadingPasses;
             return statusText.isEmpty() && (!anyFails || failedReadingPasses);
