@@ -327,7 +327,10 @@ void JudgementRecord::takePresets(const Ptr<ITestElement>& copy, const Ptr<IXmlE
     const auto children = settings->Children();
     // A setting that does not take a value it is tried with keeps its own, unsaid.
     const HostLog::Quiet quiet;
-    for (const auto& [key, value] : m_presets) {
+    for (const auto& preset : m_presets) {
+        // Not a structured binding: lambdas take these.
+        const QString& key = preset.first;
+        const float value = preset.second;
         const auto presetNow = [&] {
             const QList<ReadingKind> kinds = readingKinds(copy);
             const ReadingKind* kind = kindOf(kinds, key);
