@@ -8,8 +8,8 @@
 #include "host/Judgement.h"
 #include "host/XmlDocument.h"
 #include "platform/Automation.h"
-#include "platform/EscapedText.h"
 #include "platform/Deref.h"
+#include "platform/EscapedText.h"
 #include "platform/PluginError.h"
 #include "platform/interfaces/TestData.h"
 
