@@ -26,8 +26,10 @@ std::function<void()> CConfigDefibPulse::readFields(const Ptr<IXmlElement>& in)
     bool battery = m_batteryOperated;
     if (const Ptr<IXmlElement> child = in->FindChild(QStringLiteral("PresetEnergy"), 0))
         energy = storedSingle(child->Text(), QStringLiteral("The PresetEnergy of the settings"), progId());
+    // Exactly "True" is true and any other text false: reading "TRUE" as false costs
+    // the run more discharges, never a pass.
     if (const Ptr<IXmlElement> child = in->FindChild(QStringLiteral("BatteryOperated"), 0))
-        battery = storedBoolean(child->Text(), QStringLiteral("The BatteryOperated of the settings"), progId());
+        battery = child->Text() == QLatin1String("True");
     return [this, energy, battery] {
         m_presetEnergy = energy;
         m_batteryOperated = battery;

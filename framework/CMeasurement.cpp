@@ -6,6 +6,7 @@
 
 #include "framework/HostServices.h"
 #include "platform/Automation.h"
+#include "platform/EscapedText.h"
 
 namespace kelto {
 
@@ -326,9 +327,9 @@ void CMeasurement::Load(const Ptr<IXmlElement>& in, const Ptr<IProtocolLog>& log
                 // print as 0, or as nothing, beside the stored status.
                 if (double number = 0; value.isString() && !isNoSync(value) && !parseNumber(value.toString(), &number))
                     raiseError(vberr::TypeMismatch, QLatin1String(kProgId),
-                        QStringLiteral("The value \"%1\" of the measurement %2 cannot be read (a number, or NOSYNC, is expected). Correct it in the "
+                        QStringLiteral("The value %1 of the measurement %2 cannot be read (a number, or NOSYNC, is expected). Correct it in the "
                                        "file or remove it.")
-                            .arg(value.toString().left(40), key));
+                            .arg(quotedValue(value.toString()), key));
                 m_value = value;
                 m_valueType = isNoSync(value) ? evtNumber : type;
             } else if (name == QLatin1String("Unit")) {

@@ -324,14 +324,16 @@ void GuideToolbar::showJudgement()
     // A failed status has its own reason; a test yet to run or passed is told that
     // nothing checks its readings.
     const std::int16_t status = m_caption->Status();
-    // An earlier result read beside other presets or limits says so, and what judged it.
+    // An earlier result read beside other presets or limits, or whose readings do not
+    // give its verdict by those that judged it, says so, and what judged it.
     const auto* host = dynamic_cast<const TestSetup*>(m_setup.lock().get());
-    const QString judgedWith = host && host->earlierJudgedWith() && earlier ? host->earlierJudgedWith()(element) : QString();
+    const TestSetup::OtherJudgement other =
+        host && host->earlierJudgedWith() && earlier ? host->earlierJudgedWith()(element) : TestSetup::OtherJudgement();
     if (QLabel* line = m_caption->textLabel())
-        line->setToolTip(judgedWith);
+        line->setToolTip(other.judgedWith);
     QString note;
-    if (!judgedWith.isEmpty())
-        note = judgedWithOtherNote();
+    if (!other.note.isEmpty())
+        note = other.note;
     else if (!recorded && holdsJudgedReadings(element))
         note = unrecordedJudgementNote(element);
     else if ((status == 0 || status == 1) && judgedByNoLimit(element, judged))

@@ -19,7 +19,8 @@ void HostLog::add(const LogEntry& entry)
     m_entries.append(entry);
     switch (entry.kind) {
     case LogEntry::ReportedError:
-        qCWarning(lcHost).noquote() << "Error" << entry.number << "in" << entry.source << ":" << entry.text;
+        if (m_quiet == 0)
+            qCWarning(lcHost).noquote() << "Error" << entry.number << "in" << entry.source << ":" << entry.text;
         break;
     case LogEntry::Warning:
         qCWarning(lcHost).noquote() << entry.text;

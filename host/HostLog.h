@@ -29,8 +29,19 @@ public:
     QList<LogEntry> ofKind(LogEntry::Kind kind) const;
     void clear() { m_entries.clear(); }
 
+    // While one lives, reported errors are kept but not echoed: the code that holds
+    // it names them itself, with where they come from (a sequence item's file and line).
+    class Quiet {
+    public:
+        Quiet() { ++HostLog::instance().m_quiet; }
+        ~Quiet() { --HostLog::instance().m_quiet; }
+        Quiet(const Quiet&) = delete;
+        Quiet& operator=(const Quiet&) = delete;
+    };
+
 private:
     QList<LogEntry> m_entries;
+    int m_quiet = 0;
 };
 
 } // namespace kelto::host

@@ -33,13 +33,23 @@ bool limitedBy(const Ptr<IStandardCollection>& own, const Ptr<IStandardCollectio
     return false;
 }
 
-bool limitable(const Ptr<IMeasurement>& measurement)
+bool takesLimits(const Ptr<IMeasurement>& reading)
 {
-    const Ptr<IMeasurement2> asked = query<IMeasurement2>(measurement);
+    const Ptr<IMeasurement2> asked = query<IMeasurement2>(reading);
     return asked && (asked->SupportsLimit(elvHigh) || asked->SupportsLimit(elvLow));
 }
 
 } // namespace
+
+QList<Ptr<IMeasurement>> judgedReadings(const Ptr<IResultData>& result)
+{
+    QList<Ptr<IMeasurement>> readings;
+    for (int i = 1; i <= deref(result).MeasurementCount(); ++i) {
+        if (const Ptr<IMeasurement> reading = result->Measurement(Variant(i)); takesLimits(reading))
+            readings.append(reading);
+    }
+    return readings;
+}
 
 QString noLimitsNote()
 {
@@ -56,6 +66,11 @@ QString judgedWithOtherNote()
     return QStringLiteral("judged with other settings or limits");
 }
 
+QString contradictedNote()
+{
+    return QStringLiteral("its readings give another verdict");
+}
+
 QString unrecordedJudgementNote(const Ptr<ITestElement>& element)
 {
     const bool passed = valueOr([&] { return deref(deref(element).Result()).Status() == emsPassed; }, false);
@@ -70,11 +85,7 @@ bool holdsJudgedReadings(const Ptr<ITestElement>& element)
             const Ptr<IResultData> result = deref(element).Result();
             if (!result || (result->Status() != emsPassed && result->Status() != emsFailed))
                 return false;
-            for (int i = 1; i <= result->MeasurementCount(); ++i) {
-                if (limitable(result->Measurement(Variant(i))))
-                    return true;
-            }
-            return false;
+            return !judgedReadings(result).isEmpty();
         },
         false);
 }
@@ -89,16 +100,12 @@ bool judgedByNoLimit(const Ptr<ITestElement>& element, const Ptr<IStandardCollec
                 return false;
             const Ptr<ILimitData> limits = element->Limits();
             const Ptr<IStandardCollection> own = limits ? limits->Standards() : nullptr;
-            bool takesLimits = false;
-            for (int i = 1; i <= result->MeasurementCount(); ++i) {
-                const Ptr<IMeasurement> measurement = result->Measurement(Variant(i));
-                if (!limitable(measurement))
-                    continue;
-                takesLimits = true;
-                if (own && selected && limitedBy(own, selected, measurement->LimitKey().left(4)))
+            const QList<Ptr<IMeasurement>> readings = judgedReadings(result);
+            for (const Ptr<IMeasurement>& reading : readings) {
+                if (own && selected && limitedBy(own, selected, reading->LimitKey().left(4)))
                     return false;
             }
-            return takesLimits;
+            return !readings.isEmpty();
         },
         false);
 }

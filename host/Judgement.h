@@ -9,6 +9,7 @@
 #include <QString>
 
 #include "platform/interfaces/Standards.h"
+#include "platform/interfaces/TestData.h"
 #include "platform/interfaces/TestElement.h"
 
 namespace kelto::host {
@@ -23,10 +24,19 @@ QString unrecordedNote();
 // differ from those that judged it, or cannot be read.
 QString judgedWithOtherNote();
 
+// Shown beside the status of a result whose readings, judged by the presets and
+// limits recorded as those that judged it, do not give that status (or that of a
+// reading): a file edited outside the host in every place.
+QString contradictedNote();
+
 // Said beside a passed or failed result that nothing records the judging standards
 // of: for a pass, that no limit judged it where none of the element's own standards
 // gives its readings one (nothing can have judged them then); else unrecordedNote.
 QString unrecordedJudgementNote(const Ptr<ITestElement>& element);
+
+// The readings of the result that limits judge (numbers, not the operator's
+// verdict), in its order. Raises where the result cannot be asked.
+QList<Ptr<IMeasurement>> judgedReadings(const Ptr<IResultData>& result);
 
 // True when the element holds a result that limits judge (passed or failed, with
 // readings that take limits); the operator's verdict on a waveform is not one.

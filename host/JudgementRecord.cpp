@@ -4,9 +4,12 @@
 #include <QSet>
 #include <optional>
 
+#include "host/HostLog.h"
+#include "host/Judgement.h"
 #include "host/XmlDocument.h"
 #include "platform/Automation.h"
 #include "platform/Deref.h"
+#include "platform/EscapedText.h"
 #include "platform/PluginError.h"
 #include "platform/interfaces/TestData.h"
 
@@ -39,12 +42,7 @@ QList<ReadingKind> readingKinds(const Ptr<ITestElement>& element)
 {
     QList<ReadingKind> kinds;
     ignoreErrors([&] {
-        const Ptr<IResultData> result = deref(element, kSource).Result();
-        for (int i = 1; i <= deref(result, kSource).MeasurementCount(); ++i) {
-            const Ptr<IMeasurement> reading = result->Measurement(Variant(i));
-            const Ptr<IMeasurement2> judged = query<IMeasurement2>(reading);
-            if (!judged || !(judged->SupportsLimit(elvHigh) || judged->SupportsLimit(elvLow)))
-                continue;
+        for (const Ptr<IMeasurement>& reading : judgedReadings(deref(element, kSource).Result())) {
             const QString key = reading->LimitKey().left(4);
             if (kindOf(kinds, key))
                 continue;
@@ -153,7 +151,7 @@ JudgementRecord JudgementRecord::read(IXmlElement& judged)
         if (record.m_values && child->TagName() == kPreset) {
             const QString key = child->GetAttribute(QStringLiteral("Key"));
             record.m_presets.append({key, storedSingle(child->GetAttribute(QStringLiteral("Value")),
-                                              QStringLiteral("The preset %1 that judged the result (%2)").arg(key.left(40), xmlLocation(child)), kSource)});
+                                              QStringLiteral("The preset %1 that judged the result (%2)").arg(quotedValue(key), xmlLocation(child)), kSource)});
             continue;
         }
         if (child->TagName() != kStandard)
@@ -252,6 +250,111 @@ Ptr<IStandardCollection> JudgementRecord::judgingLimits() const
         standards->Add(judging);
     }
     return standards;
+}
+
+bool JudgementRecord::contradicts(const Ptr<ITestElement>& element, const QString& statusText) const
+{
+    if (!m_values)
+        return false;
+    // What cannot be asked proves nothing.
+    return valueOr(
+        [&] {
+            const Ptr<IResultData> result = deref(element, kSource).Result();
+            const std::int32_t status = deref(result, kSource).Status();
+            if (status != emsPassed && status != emsFailed)
+                return false;
+            // Judged by the element's own class of limits, holding the recorded standards
+            // with each side at the value it judged by.
+            const Ptr<ILimitData> judging = deref(element->Limits(), kSource).Clone();
+            deref(judging, kSource);
+            const Ptr<IStandardCollection> held = judging->Standards();
+            const Ptr<IStandardCollection> recorded = judgingLimits();
+            if (!held && recorded->Count() > 0)
+                return false;
+            if (held) {
+                held->Clear();
+                for (int i = 0; i < recorded->Count(); ++i)
+                    held->Add(recorded->Item(i));
+            }
+            const Ptr<IStandardCollection> selected = standards();
+            const QList<Ptr<IMeasurement>> readings = judgedReadings(result);
+            // The operator's verdict on a waveform is no limit's to contradict.
+            if (readings.isEmpty())
+                return false;
+            bool anyFails = false;
+            bool failedReadingPasses = false;
+            for (const Ptr<IMeasurement>& reading : readings) {
+                // A judgement that cannot be made is no pass, as in a run.
+                const bool fails = valueOr(
+                    [&] {
+                        const Ptr<IStandardCollection> failed = judging->FindFailedStandards(reading, selected);
+                        return failed && failed->Count() > 0;
+                    },
+                    true);
+                const std::int32_t own = reading->Status();
+                if (own == emsPassed && fails)
+                    return true;
+                failedReadingPasses = failedReadingPasses || (own == emsFailed && !fails);
+                anyFails = anyFails || fails;
+            }
+            if (status == emsPassed)
+                return anyFails || failedReadingPasses;
+            return statusText.isEmpty() && (!anyFails || failedReadingPasses);
+        },
+        false);
+}
+
+Ptr<ITestElement> JudgementRecord::judgedElement(const Ptr<ITestElement>& element) const
+{
+    const Ptr<ITestElement> copy = deref(element, kSource).Clone();
+    auto doc = std::make_shared<XmlDocument>();
+    const Ptr<IXmlElement> result = deref(element->Result(), kSource).Save(doc);
+    deref(result, kSource);
+    deref(copy, kSource).Load(result, nullptr);
+    takePresets(copy, result);
+    const Ptr<IXmlElement> limits = judgingLimits()->Save(doc);
+    deref(limits, kSource).SetTagName(QStringLiteral("ExpectedResult"));
+    deref(copy->Limits(), kSource).Load(limits, nullptr);
+    return copy;
+}
+
+void JudgementRecord::takePresets(const Ptr<ITestElement>& copy, const Ptr<IXmlElement>& result) const
+{
+    IConfigData& config = deref(copy->Configuration(), kSource);
+    auto doc = std::make_shared<XmlDocument>();
+    const Ptr<IXmlElement> settings = config.Save(doc);
+    deref(settings, kSource);
+    const auto children = settings->Children();
+    // A setting that does not take a value it is tried with keeps its own, unsaid.
+    const HostLog::Quiet quiet;
+    for (const auto& preset : m_presets) {
+        // Not a structured binding: lambdas take these.
+        const QString& key = preset.first;
+        const float value = preset.second;
+        const auto presetNow = [&] {
+            const QList<ReadingKind> kinds = readingKinds(copy);
+            const ReadingKind* kind = kindOf(kinds, key);
+            return kind ? kind->preset : std::nullopt;
+        };
+        const std::optional<float> present = presetNow();
+        // The setting that gives the kind its preset holds it now; changed, the copy's
+        // result, laid out afresh from the settings, shows whether it was that one.
+        for (int i = 0; present && *present != value && i < children->Count(); ++i) {
+            const Ptr<IXmlElement> setting = children->Item(i);
+            const QString text = setting->Text();
+            if (!valueOr([&] { return storedSingle(text, key) == *present; }, false))
+                continue;
+            const auto settle = [&](const QString& held) {
+                setting->SetText(held);
+                config.Load(settings, nullptr);
+                copy->Load(result, nullptr);
+            };
+            settle(singleToExactString(value));
+            if (presetNow() == value)
+                break;
+            settle(text);
+        }
+    }
 }
 
 QList<QStringList> JudgementRecord::presetCells(const Ptr<ITestElement>& element) const

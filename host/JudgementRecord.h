@@ -47,9 +47,20 @@ public:
     // not those that judged it (a standard it no longer holds has none); never for a
     // record of names alone.
     bool differsFrom(const Ptr<ITestElement>& element) const;
+    // True when the result's readings, judged as a run judges them by the recorded
+    // presets and limits, do not give its status or that of one of its readings;
+    // never for a record of names alone, which holds no limits to judge by, nor for
+    // the operator's verdict on a waveform, which no limit judges. A failed result
+    // that says why (statusText: its limits could not be read) is not
+    // contradicted by readings that pass.
+    bool contradicts(const Ptr<ITestElement>& element, const QString& statusText) const;
     // The recorded standards, each side of a limit holding the value it judged by
     // (its formula computed with the recorded preset).
     Ptr<IStandardCollection> judgingLimits() const;
+    // A copy of the element holding its result as it was judged: its readings with the
+    // recorded presets (its settings changed where a setting gives them) and the
+    // recorded limits, each side at the value it judged by, in place of its own.
+    Ptr<ITestElement> judgedElement(const Ptr<ITestElement>& element) const;
     // Each recorded preset as a view prints it: the caption, the preset in the
     // reading's format and the unit of the element's reading of that key.
     QList<QStringList> presetCells(const Ptr<ITestElement>& element) const;
@@ -57,6 +68,10 @@ public:
     QString describe(const Ptr<ITestElement>& element) const;
 
 private:
+    // Sets each recorded preset in the copy's settings where a setting gives the
+    // readings of its kind their preset, and lays the result out again from them.
+    void takePresets(const Ptr<ITestElement>& copy, const Ptr<IXmlElement>& result) const;
+
     Ptr<StandardCollection> m_standards = std::make_shared<StandardCollection>();
     QList<QPair<QString, float>> m_presets; // by the first four characters of the keys
     bool m_values = false;

@@ -181,7 +181,7 @@ FileContent parseFile(const QString& path)
         if (type == QLatin1String("dword"))
             text.toInt(&whole);
         else if (type != QLatin1String("sz"))
-            return refuse(QStringLiteral("has a value of unknown type \"%1\"").arg(escapeInvisible(type.left(40))));
+            return refuse(QStringLiteral("has a value of unknown type %1").arg(escapeInvisible(quotedValue(type))));
         if (!whole)
             return refuse(QStringLiteral("has a number that is not a 32-bit whole number"));
         const QString name = unescape(line.left(eq));

@@ -6,6 +6,7 @@
 #include "host/XmlDocument.h"
 
 #include "platform/Automation.h"
+#include "platform/EscapedText.h"
 #include "platform/PluginError.h"
 #include "platform/interfaces/HostServices.h"
 #include "platform/interfaces/Report.h"
@@ -41,7 +42,7 @@ void checkFormula(const QString& formula, const QString& key)
 {
     if (!isKnownLimitFormula(formula))
         raiseError(vberr::InvalidProcedureCall, kLimitSource,
-            QStringLiteral("The formula \"%1\" of the limit %2 is none that a limit computes (%3).").arg(formula.left(40), key, kKnownFormulas));
+            QStringLiteral("The formula %1 of the limit %2 is none that a limit computes (%3).").arg(quotedValue(formula), key, kKnownFormulas));
 }
 
 // The preset as a number: anything that is not one (Empty, Null, text) counts as 0.
@@ -213,7 +214,7 @@ double evaluateLimitFormula(const QString& formula, double x, double y)
     if (f.isEmpty() || f == QLatin1String("Y"))
         return y;
     raiseError(vberr::InvalidProcedureCall, kLimitSource,
-        QStringLiteral("The limit formula \"%1\" is none that a limit computes (%2).").arg(formula.left(40), kKnownFormulas));
+        QStringLiteral("The limit formula %1 is none that a limit computes (%2).").arg(quotedValue(formula), kKnownFormulas));
 }
 
 Ptr<ILimit> copyLimit(const Ptr<ILimit>& limit)
@@ -316,9 +317,9 @@ void loadLimits(IXmlElement& element, Standard& standard)
             // A formula that cannot be computed would be judged as its bare value.
             if (!isKnownLimitFormula(formulas[index]))
                 raiseError(vberr::InvalidProcedureCall, kCollectionSource,
-                    QStringLiteral("The %1 formula \"%2\" of the limit %3 of the standard \"%4\"%5 is none that a limit computes (%6). "
+                    QStringLiteral("The %1 formula %2 of the limit %3 of the standard \"%4\"%5 is none that a limit computes (%6). "
                                    "Correct it in the file or remove it.")
-                        .arg(QLatin1String(kIndexNames[index]), formulas[index].left(40), key, alpha, at(be), kKnownFormulas));
+                        .arg(QLatin1String(kIndexNames[index]), quotedValue(formulas[index]), key, alpha, at(be), kKnownFormulas));
             const QString text = be->GetAttribute(QStringLiteral("Value"));
             if (text.isEmpty())
                 continue;
@@ -332,9 +333,9 @@ void loadLimits(IXmlElement& element, Standard& standard)
                 continue;
             }
             raiseError(number ? vberr::Overflow : vberr::TypeMismatch, kCollectionSource,
-                QStringLiteral("The %1 value \"%2\" of the limit %3 of the standard \"%4\"%5 is not a number of at most 3.4E+38 in size "
+                QStringLiteral("The %1 value %2 of the limit %3 of the standard \"%4\"%5 is not a number of at most 3.4E+38 in size "
                                "with \".\" as the decimal separator. Correct it in the file or remove it.")
-                    .arg(QLatin1String(kIndexNames[index]), text.left(40), key, alpha, at(be)));
+                    .arg(QLatin1String(kIndexNames[index]), quotedValue(text), key, alpha, at(be)));
         }
         auto limit = std::make_shared<Limit>();
         limit->Initialize(key, le->GetAttribute(QStringLiteral("Unit")), formulas[0], formulas[1]);

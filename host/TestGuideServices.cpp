@@ -1,5 +1,6 @@
 #include "TestGuideServices.h"
 
+#include "platform/EscapedText.h"
 #include "platform/MessageBox.h"
 #include "platform/PluginError.h"
 #include "platform/interfaces/HostServices.h"
@@ -25,8 +26,8 @@ void TestGuideConfig::Load(const Ptr<IXmlElement>& in, const Ptr<IProtocolLog>&)
         if (text == QLatin1String("0") || text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
             return false;
         raiseError(vberr::TypeMismatch, QStringLiteral("Kelto.TestGuideConfig"),
-            QStringLiteral("The %1 of the test-guide settings cannot be read: \"%2\" (1 or 0 is expected). Correct it in the file or remove it.")
-                .arg(QLatin1String(name), text.left(40)));
+            QStringLiteral("The %1 of the test-guide settings cannot be read: %2 (1 or 0 is expected). Correct it in the file or remove it.")
+                .arg(QLatin1String(name), quotedValue(text)));
     };
     const bool showPictures = read("ShowPictures", m_showPictures);
     const bool confirmNext = read("ConfirmNext", m_confirmNext);

@@ -81,9 +81,14 @@ public:
     using EarlierJudgement = std::function<Ptr<IStandardCollection>(const Ptr<ITestElement>& element)>;
     void setEarlierJudgement(EarlierJudgement judgement) { m_earlierJudgement = std::move(judgement); }
     const EarlierJudgement& earlierJudgement() const { return m_earlierJudgement; }
-    // What judged that result, where its presets or limits now differ from those;
-    // empty where they do not.
-    using EarlierJudgedWith = std::function<QString(const Ptr<ITestElement>& element)>;
+    // Where that result was judged with other presets or limits than the element holds
+    // now, or its readings judged by them do not give its verdict: the note shown beside
+    // it and what judged it, as text. Both empty where neither is so.
+    struct OtherJudgement {
+        QString note;
+        QString judgedWith;
+    };
+    using EarlierJudgedWith = std::function<OtherJudgement(const Ptr<ITestElement>& element)>;
     void setEarlierJudgedWith(EarlierJudgedWith judgedWith) { m_earlierJudgedWith = std::move(judgedWith); }
     const EarlierJudgedWith& earlierJudgedWith() const { return m_earlierJudgedWith; }
     // Every navigation code set, in order.

@@ -411,8 +411,8 @@ Variant variantFromText(const QString& kind, const QString& text)
     if (kind == QLatin1String("Double"))
         return Variant(storedDouble(text, what, kCodecSource));
     raiseError(vberr::TypeMismatch, kCodecSource,
-        QStringLiteral("A stored value of the kind \"%1\" cannot be read (Empty, Null, Boolean, Integer, Long, Single, Double or String is expected).")
-            .arg(kind.left(40)));
+        QStringLiteral("A stored value of the kind %1 cannot be read (Empty, Null, Boolean, Integer, Long, Single, Double or String is expected).")
+            .arg(quotedValue(kind)));
 }
 
 } // namespace

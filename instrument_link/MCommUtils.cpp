@@ -144,10 +144,10 @@ QString NoAnswerText(const QString& port, const QString& handshake, int millisec
 
 QString VersionRefusedText(const QString& port, const QString& handshake, const QString& reply)
 {
-    return QStringLiteral("The device on %1 answered %2 with \"%3\", which is not a Tarvo version from 2.11 to 9.99 (the first "
+    return QStringLiteral("The device on %1 answered %2 with %3, which is not a Tarvo version from 2.11 to 9.99 (the first "
                           "four characters are compared with \"2.11\" as text: 2.5 passes, 2.10 and 10.0 do not). Check that this "
                           "port leads to the analyser and which firmware it has.")
-        .arg(port, handshake, EscapeTraffic(reply.left(40)));
+        .arg(port, handshake, quotedValue(EscapeTraffic(reply)));
 }
 
 QString NoVersionText(const QString& port, const QString& handshake, const QString& reply)

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "EscapedText.h"
 #include "PluginError.h"
 
 namespace kelto {
@@ -190,7 +191,7 @@ enum class Whole { No, Yes };
 template <class Convert>
 auto readStored(const QString& text, const QString& what, const QString& source, const char* expected, Whole whole, Convert convert)
 {
-    const QString shown = text.left(40);
+    const QString shown = quotedValue(text);
     const QString trimmed = text.trimmed();
     double number = 0;
     bool beyond = false;
@@ -210,7 +211,7 @@ auto readStored(const QString& text, const QString& what, const QString& source,
     }
     if (beyond)
         raiseError(vberr::Overflow, source,
-            QStringLiteral("%1 is out of range: \"%2\" (%3 is expected). Correct it in the file or remove it.")
+            QStringLiteral("%1 is out of range: %2 (%3 is expected). Correct it in the file or remove it.")
                 .arg(what, shown, QLatin1String(expected)));
     const bool digitsOnly = [&] {
         const QStringView digits = trimmed.startsWith(QLatin1Char('-')) ? QStringView(trimmed).mid(1) : QStringView(trimmed);
@@ -218,7 +219,7 @@ auto readStored(const QString& text, const QString& what, const QString& source,
     }();
     if (!numeric || (whole == Whole::Yes && !digitsOnly))
         raiseError(vberr::TypeMismatch, source,
-            QStringLiteral("%1 cannot be read: \"%2\" (%3 is expected). Correct it in the file or remove it.")
+            QStringLiteral("%1 cannot be read: %2 (%3 is expected). Correct it in the file or remove it.")
                 .arg(what, shown, QLatin1String(expected)));
     return convert(number);
 }
@@ -252,7 +253,7 @@ bool storedBoolean(const QString& text, const QString& what, const QString& sour
     if (text == QLatin1String("False"))
         return false;
     raiseError(vberr::TypeMismatch, source,
-        QStringLiteral("%1 cannot be read: \"%2\" (True or False is expected). Correct it in the file or remove it.").arg(what, text.left(40)));
+        QStringLiteral("%1 cannot be read: %2 (True or False is expected). Correct it in the file or remove it.").arg(what, quotedValue(text)));
 }
 
 QString singleToString(float value)

@@ -43,4 +43,18 @@ inline QString escapeInvisible(const QString& text)
     return out;
 }
 
+// A text of a file or of the line as a message quotes it: in double quotes and, past
+// 40 characters, cut with "…" and followed by its length, so that a value of
+// megabytes makes no message of megabytes and a cut one is not taken for the whole:
+// "123…" (8000000 characters).
+inline QString quotedValue(const QString& text)
+{
+    constexpr qsizetype kShown = 40;
+    if (text.size() <= kShown)
+        return QLatin1Char('"') + text + QLatin1Char('"');
+    // A character of two UTF-16 units is shown whole or not at all.
+    const qsizetype shown = text.at(kShown - 1).isHighSurrogate() ? kShown - 1 : kShown;
+    return QStringLiteral("\"%1%2\" (%3 characters)").arg(text.left(shown), QString(QChar(0x2026)), QString::number(text.size()));
+}
+
 } // namespace kelto

@@ -153,7 +153,8 @@ void XChargeResult::showMeasurement(const Ptr<IMeasurement>& measurement)
     ignoreErrors([&] {
         QString text;
         const Variant value = measurement->value();
-        if (status == emsNone) {
+        // A place no reading reached (a discharge that never came) is no 0.
+        if (status == emsNone || value.isEmpty() || value.isNull()) {
             text = kBlank;
         } else if (value.isString() && value.toString() == QLatin1String("NOSYNC")) {
             text = value.toString();

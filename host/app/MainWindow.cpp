@@ -283,7 +283,9 @@ MainWindow::MainWindow(PlugInHost& host, QWidget* parent) : QMainWindow(parent),
     m_sequence.setAnalyserRecords(setup->analyserRecords());
     // The guide shows a result from an earlier run by what judged it.
     setup->setEarlierJudgement([this](const Ptr<ITestElement>& element) { return m_sequence.judgedAgainst(element); });
-    setup->setEarlierJudgedWith([this](const Ptr<ITestElement>& element) { return judgedWith(element); });
+    setup->setEarlierJudgedWith([this](const Ptr<ITestElement>& element) {
+        return TestSetup::OtherJudgement{m_sequence.otherJudgementNote(element), judgedWith(element)};
+    });
     m_setup = setup;
     fillTests();
     fillStandards();

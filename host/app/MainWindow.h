@@ -93,7 +93,8 @@ private:
     Ptr<IStandardCollection> selectedStandards();
     // Those its passed or failed result was judged against, else those ticked now.
     Ptr<IStandardCollection> judgedAgainst(const Ptr<ITestElement>& element);
-    // What judged its result, where its presets or limits now differ; else empty.
+    // What judged its result, where its presets or limits now differ or its readings
+    // do not give its verdict by them; else empty.
     QString judgedWith(const Ptr<ITestElement>& element) const;
     void refreshSequence();
     void showSequence();

@@ -34,22 +34,29 @@ Ptr<IResultData> resultOf(const Ptr<ITestElement>& element)
     return valueOr([&] { return element->Result(); }, Ptr<IResultData>());
 }
 
-// Why a part of an item could not be read: the error its load raised, or the first
-// one the element reported to the host's log instead; empty when it was read.
+// Why a part of an item could not be read: the error its load raised, or those the
+// element reported to the host's log instead; empty when it was read. The reports are
+// not echoed on their own: the caller names them once, with the item and its file.
 QString readPart(const std::function<void()>& load)
 {
+    const HostLog::Quiet quiet;
     // Only the entries this load adds are looked at: the log holds the whole session.
     const QList<LogEntry>& log = HostLog::instance().entries();
     const qsizetype before = log.size();
+    QString raised;
     try {
         load();
     } catch (...) {
-        return currentError().description();
+        raised = currentError().description();
     }
-    for (qsizetype i = before; i < log.size(); ++i)
-        if (log[i].kind == LogEntry::ReportedError)
-            return log[i].text;
-    return QString();
+    QStringList reasons;
+    for (qsizetype i = before; i < log.size(); ++i) {
+        if (log[i].kind == LogEntry::ReportedError && !reasons.contains(log[i].text))
+            reasons << log[i].text;
+    }
+    if (!raised.isEmpty() && !reasons.contains(raised))
+        reasons << raised;
+    return reasons.join(QLatin1Char(' '));
 }
 
 // A run has given the test a result of its own: judged, or marked not applicable. A
@@ -409,8 +416,11 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
             if (const Ptr<IXmlElement> judged = item->FindChild(JudgementRecord::kElement); judged && evaluated(resultOf(element))) {
                 JudgementRecord record;
                 judgementProblem = readPart([&] { record = JudgementRecord::read(*judged); });
-                if (judgementProblem.isEmpty())
-                    judgements.insert(element.get(), {element, resultOf(element), record});
+                if (judgementProblem.isEmpty()) {
+                    const Ptr<IXmlElement> status = storedResult ? storedResult->FindChild(QStringLiteral("Status")) : nullptr;
+                    judgements.insert(element.get(),
+                        {element, resultOf(element), record, record.contradicts(element, status ? status->Text() : QString())});
+                }
             }
             if (testProblem.isEmpty() && resultProblem.isEmpty() && judgementProblem.isEmpty())
                 continue;
@@ -528,7 +538,7 @@ void Sequence::recordJudgement(const Ptr<ITestElement>& element, const Ptr<IStan
     m_judgements.insert(element.get(), {element, resultOf(element), JudgementRecord::taken(element, selected)});
 }
 
-const JudgementRecord* Sequence::judgementOf(const Ptr<ITestElement>& element) const
+const Sequence::Judgement* Sequence::judgementFor(const Ptr<ITestElement>& element) const
 {
     const Ptr<IResultData> result = element ? resultOf(element) : nullptr;
     if (!evaluated(result))
@@ -537,7 +547,13 @@ const JudgementRecord* Sequence::judgementOf(const Ptr<ITestElement>& element) c
     // A record holds for the result it was made for, not for one that replaced it.
     if (found == m_judgements.constEnd() || found->element.lock() != element || found->result.lock() != result)
         return nullptr;
-    return &found->record;
+    return &*found;
+}
+
+const JudgementRecord* Sequence::judgementOf(const Ptr<ITestElement>& element) const
+{
+    const Judgement* judgement = judgementFor(element);
+    return judgement ? &judgement->record : nullptr;
 }
 
 Ptr<IStandardCollection> Sequence::judgedAgainst(const Ptr<ITestElement>& element) const
@@ -551,18 +567,36 @@ Ptr<IStandardCollection> Sequence::judgedAgainst(const Ptr<ITestElement>& elemen
 
 const JudgementRecord* Sequence::judgedWithOther(const Ptr<ITestElement>& element) const
 {
-    const JudgementRecord* record = judgementOf(element);
-    return record && holdsJudgedReadings(element) && record->differsFrom(element) ? record : nullptr;
+    const Judgement* judgement = judgementFor(element);
+    if (!judgement || !holdsJudgedReadings(element))
+        return nullptr;
+    return judgement->contradicted || judgement->record.differsFrom(element) ? &judgement->record : nullptr;
+}
+
+QString Sequence::otherJudgementNote(const Ptr<ITestElement>& element) const
+{
+    if (!judgedWithOther(element))
+        return QString();
+    // A verdict its own record does not bear out says so before anything else.
+    return judgementFor(element)->contradicted ? contradictedNote() : judgedWithOtherNote();
 }
 
 QStringList Sequence::otherJudgements() const
 {
     QStringList texts;
     for (int i = 0; i < m_elements.size(); ++i) {
-        if (judgedWithOther(m_elements[i]))
-            texts << QStringLiteral("Test %1 of the sequence (%2): its result was judged with other settings or limits than the file holds "
-                                    "now; it is printed with those that judged it.")
-                         .arg(QString::number(i + 1), elementTitle(m_elements[i]));
+        const Ptr<ITestElement>& element = m_elements[i];
+        if (!judgedWithOther(element))
+            continue;
+        const QString test = QStringLiteral("Test %1 of the sequence (%2)").arg(QString::number(i + 1), elementTitle(element));
+        if (judgementFor(element)->contradicted)
+            texts << QStringLiteral("%1: its result (%2) holds a verdict that its readings do not give by the settings and limits recorded "
+                                    "as judging it; it is printed as the file holds it, with those settings and limits.")
+                         .arg(test, valueOr([&] { return resultOf(element)->Status(); }, 0) == emsPassed ? QStringLiteral("passed") : QStringLiteral("failed"));
+        else
+            texts << QStringLiteral("%1: its result was judged with other settings or limits than the file holds now; it is printed with "
+                                    "those that judged it.")
+                         .arg(test);
     }
     return texts;
 }
@@ -577,11 +611,11 @@ Ptr<IStandardCollection> Sequence::standardsShownFor(const Ptr<ITestElement>& el
 
 QString Sequence::statusText(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& otherwise) const
 {
-    const bool other = judgedWithOther(element);
-    if (other || (holdsJudgedReadings(element) && !judgementOf(element))) {
+    const QString other = otherJudgementNote(element);
+    if (!other.isEmpty() || (holdsJudgedReadings(element) && !judgementOf(element))) {
         const bool passed = valueOr([&] { return resultOf(element)->Status(); }, 0) == emsPassed;
         return QStringLiteral("%1 (%2)").arg(passed ? QStringLiteral("passed") : QStringLiteral("failed"),
-            other ? judgedWithOtherNote() : unrecordedJudgementNote(element));
+            other.isEmpty() ? unrecordedJudgementNote(element) : other);
     }
     return resultStatusText(element, standardsShownFor(element, otherwise));
 }

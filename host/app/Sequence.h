@@ -19,7 +19,9 @@
 // result. A result without one (saved before the host kept this record) is shown as
 // judged against standards nobody recorded, and printed without limits. A result
 // whose presets or limits in the file are not those that judged it is shown as
-// judged with other settings or limits, and printed with those that judged it.
+// judged with other settings or limits, and printed with those that judged it; so is
+// one whose readings, judged by what the file records as judging it, do not give its
+// verdict, with a note of its own.
 //
 // A result names the analyser that measured it by a record id ("MTI"); the file
 // carries each record its results name, under the id they name it by.
@@ -96,8 +98,12 @@ public:
     // holds no passed or failed result, or when nothing recorded them.
     Ptr<IStandardCollection> judgedAgainst(const Ptr<ITestElement>& element) const;
     // What judged the element's present result, where its presets or limits now
-    // differ from those (null otherwise).
+    // differ from those, or where its readings judged by them do not give its verdict
+    // (null otherwise).
     const JudgementRecord* judgedWithOther(const Ptr<ITestElement>& element) const;
+    // What the views say beside such a result: judgedWithOtherNote, or contradictedNote
+    // where its readings do not give its verdict; empty for any other.
+    QString otherJudgementNote(const Ptr<ITestElement>& element) const;
     // One text for each element of the sequence whose result judgedWithOther names.
     QStringList otherJudgements() const;
     // The standards a view shows the element by: for a passed or failed result those
@@ -125,8 +131,12 @@ private:
         std::weak_ptr<ITestElement> element;
         std::weak_ptr<IResultData> result;
         JudgementRecord record;
+        // The result's readings, judged by the record, do not give its verdict. Told
+        // once, as the file is read: neither changes while the result is held.
+        bool contradicted = false;
     };
-    // The record of the element's present passed or failed result; null when none.
+    // What judged the element's present passed or failed result; null when nothing recorded it.
+    const Judgement* judgementFor(const Ptr<ITestElement>& element) const;
     const JudgementRecord* judgementOf(const Ptr<ITestElement>& element) const;
 
     QList<Ptr<ITestElement>> m_elements;

@@ -16,20 +16,6 @@ namespace kelto::host {
 
 namespace {
 
-// The element as its result was judged: a copy holding the result, with the limits
-// that judged it (each side at the value it judged by) in place of its own.
-Ptr<ITestElement> asJudged(const Ptr<ITestElement>& element, const JudgementRecord& record)
-{
-    const QString source = QStringLiteral("Kelto.SequenceReport");
-    const Ptr<ITestElement> copy = element->Clone();
-    auto doc = std::make_shared<XmlDocument>();
-    deref(copy, source).Load(deref(element->Result(), source).Save(doc), nullptr);
-    const Ptr<IXmlElement> limits = record.judgingLimits()->Save(doc);
-    deref(limits, source).SetTagName(QStringLiteral("ExpectedResult"));
-    deref(copy->Limits(), source).Load(limits, nullptr);
-    return copy;
-}
-
 // The presets that judged a result, where they are not those of the file.
 void printJudgingPresets(Report& report, const Ptr<ITestElement>& element, const JudgementRecord& record)
 {
@@ -74,7 +60,7 @@ void printSequenceReport(const Sequence& sequence, const QString& sequenceFile, 
             // A result read beside other presets or limits is printed with those that judged it.
             printJudgingPresets(*report, element, *other);
             setup->setSelectedStandards(other->standards());
-            asJudged(element, *other)->PrintReport(report, setup);
+            other->judgedElement(element)->PrintReport(report, setup);
         });
     }
 }
@@ -119,8 +105,9 @@ int runReportCommand(const QString& sequenceFile, const QString& output, QTextSt
         return exitcode::Failure;
     }
     // Items read in part, and results judged with other settings or limits than the
-    // file holds, are named here and in their headings; the report is written all
-    // the same, and the exit code says it is not what the file's settings judge.
+    // file holds or holding a verdict their readings do not give, are named here and
+    // in their headings; the report is written all the same, and the exit code says
+    // it is not what the file's settings judge.
     const QStringList problems = sequence.loadProblems() + sequence.otherJudgements();
     for (const QString& problem : problems)
         err << problem << "\n";

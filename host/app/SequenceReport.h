@@ -36,7 +36,8 @@ bool writeReport(const Report& report, const QString& file, QString* error);
 
 // "kelto-host report SEQUENCE_FILE --output FILE": exit 0, or 1 with the reason on
 // err; 1 as well after writing the report when items could be read only in part,
-// or results were judged with other settings or limits than the file holds.
+// or results were judged with other settings or limits than the file holds, or hold
+// a verdict their readings do not give by what judged them.
 // A test without a passed or failed result is printed with every standard the
 // sequence's elements hold, as a run of the sequence is judged unless the operator
 // unticks some.

@@ -85,10 +85,9 @@ void CTestBatteryCapacity::measure()
 {
     int& n = mSeriesReadings;
     n = 0;
-    // Entry k-1 holds the charge time of the k-th discharge; entry 20 stays "0".
-    QStringList table;
-    for (int i = 0; i <= kDischarges; ++i)
-        table << QStringLiteral("0");
+    // Entry k-1 holds the charge time of the k-th discharge. A place no discharge
+    // reached stays empty: not measured, which fails, rather than a charge time of 0.
+    QStringList table(kDischarges + 1, QString());
     miWindowCount = 0;
     vti()->Wait(50);
     if (!mfAbort) {

@@ -68,7 +68,8 @@ void CTestBatteryRetention::measure()
 {
     int& count = mSeriesReadings;
     count = 0;
-    QStringList table(kDischarges + 1, QStringLiteral("0"));
+    // A place no discharge reached stays empty: not measured, which fails.
+    QStringList table(kDischarges + 1, QString());
     bool discharged = false; // a discharge was seen in the current window
     const Ptr<CResultBatteryRetention> result = typedResult();
     FTarvoXTestGuide& guide = Guide();
@@ -120,7 +121,6 @@ void CTestBatteryRetention::measure()
                    {Variant(tr(QStringLiteral("20141::one"))), Variant(QString())}),
             mb::OKOnly | mb::Critical, tr(kResponseTitle));
     setInstructions(GetInstructions(0, 0, QString()));
-    // Missing discharges go in as charge time 0, which the limits fail.
     deref(result).StoreResult(table);
     result->UpdateStatus(self(), selectedStandards(), false);
 }

@@ -24,18 +24,22 @@ TEST(DefibPulseConfig, SavesEnergyAndBatteryFlagThenTheTestGuideSettings)
     EXPECT_FLOAT_EQ(other.PresetEnergy(), 360.0f);
 }
 
-TEST(DefibPulseConfig, TheBatteryFlagIsExactlyTrueOrFalse)
+TEST(DefibPulseConfig, TheBatteryFlagIsTrueForExactlyTrueAndFalseForAnyOtherText)
 {
     CConfigDefibPulse config;
     config.Load(plugInData(QStringLiteral("<BatteryOperated>True</BatteryOperated>")), nullptr);
     EXPECT_TRUE(config.BatteryOperated());
     config.Load(plugInData(QStringLiteral("<PresetEnergy>50</PresetEnergy>")), nullptr);
     EXPECT_TRUE(config.BatteryOperated());
-    // Any other text is not taken for False: the load is refused and the flag kept.
+    // Read as False, the rest of the settings is taken and nothing is reported.
     for (const char* text : {"TRUE", "true", "1", "", "False"}) {
+        SCOPED_TRACE(text);
         config.SetBatteryOperated(true);
-        config.Load(plugInData(QStringLiteral("<BatteryOperated>%1</BatteryOperated>").arg(QLatin1String(text))), nullptr);
-        EXPECT_EQ(config.BatteryOperated(), qstrcmp(text, "False") != 0) << text;
+        host::HostLog::instance().clear();
+        config.Load(plugInData(QStringLiteral("<PresetEnergy>150</PresetEnergy><BatteryOperated>%1</BatteryOperated>").arg(QLatin1String(text))), nullptr);
+        EXPECT_FALSE(config.BatteryOperated());
+        EXPECT_FLOAT_EQ(config.PresetEnergy(), 150.0f);
+        EXPECT_TRUE(reportedErrors().isEmpty());
     }
 }
 

@@ -94,7 +94,6 @@ TEST(EnergySettingConfig, ANumberOrFlagOfAnyFamilyThatCannotBeReadIsReportedByNa
         {"ChargeTime", "<PresetEnergy>0x64</PresetEnergy>", "The PresetEnergy of the settings cannot be read: \"0x64\""},
         {"VFIBEnergy", "<PresetEnergy>1,5</PresetEnergy>", "The PresetEnergy of the settings cannot be read: \"1,5\""},
         {"ChargeTime", "<PresetEnergy>12.5 J</PresetEnergy>", "The PresetEnergy of the settings cannot be read: \"12.5 J\""},
-        {"DefibPulse", "<BatteryOperated>true</BatteryOperated>", "The BatteryOperated of the settings cannot be read: \"true\""},
         {"DefibPulse", "<PresetEnergy>1e999</PresetEnergy>", "The PresetEnergy of the settings is out of range: \"1e999\""},
         {"NormalSinus", "<Duration>7.5</Duration>", "The Duration of the settings cannot be read: \"7.5\""},
         {"Arrhythmia", "<Wavetype>+203</Wavetype>", "The Wavetype of the settings cannot be read: \"+203\""},

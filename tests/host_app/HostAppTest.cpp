@@ -20,6 +20,7 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include "configurations/CConfigDefibPulse.h"
 #include "configurations/CConfigEnergySetting.h"
 #include "configurations/CConfigWaveform.h"
 #include "host/HostLog.h"
@@ -608,12 +609,17 @@ TEST_F(HostAppTest, AnItemReadOnlyInPartIsNamedTheRestOpensAndASaveKeepsWhatTheF
         SCOPED_TRACE(c.what);
         boxes.clear();
         const QString file = dir.filePath(QStringLiteral("in-part.xml"));
-        ASSERT_TRUE(writeFile(file, "<TestSequence PlugIn=\"TarvoX\">\n<Item TestID=\"100\"/>\n" + c.item + "\n<Item TestID=\"1600\"/>\n</TestSequence>\n"));
+        // "TRUE" is no "True": the battery flag reads False and the item is read whole.
+        ASSERT_TRUE(writeFile(file, "<TestSequence PlugIn=\"TarvoX\">\n<Item TestID=\"100\"/>\n" + c.item
+                                        + "\n<Item TestID=\"1600\"><TestElement ID=\"3\"><PlugInData PlugIn=\"TarvoX\"><PresetEnergy>150</PresetEnergy>"
+                                          "<BatteryOperated>TRUE</BatteryOperated></PlugInData></TestElement></Item>\n</TestSequence>\n"));
         host::MainWindow window(plugInHost);
         ASSERT_TRUE(window.openFile(file));
         const auto& elements = window.sequence().elements();
         ASSERT_EQ(elements.size(), 3);
         EXPECT_EQ(elements[2]->TestID(), 1600);
+        EXPECT_FLOAT_EQ(query<CConfigDefibPulse>(elements[2]->Configuration())->PresetEnergy(), 150.0f);
+        EXPECT_FALSE(query<CConfigDefibPulse>(elements[2]->Configuration())->BatteryOperated());
         const QStringList problems = window.sequence().loadProblems();
         ASSERT_EQ(problems.size(), 1);
         EXPECT_TRUE(problems[0].startsWith(QStringLiteral("Item 2 (TestID \"300\", line 3) of %1: ").arg(file))) << problems[0].toStdString();

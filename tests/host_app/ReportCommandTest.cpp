@@ -248,6 +248,11 @@ TEST_F(ReportCommand, AnItemReadOnlyInPartIsNamedAndTheRestIsReportedWithExitOne
         << run.err.toStdString();
     EXPECT_TRUE(text.contains(QStringLiteral("<h2>3. Charge Time (result not read from the file)</h2>"))) << text.toStdString();
     EXPECT_FALSE(text.contains(QStringLiteral("passed")));
+    // Each is said once, with the file.
+    const QStringList lines = run.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_EQ(lines.size(), 2) << run.err.toStdString();
+    for (const QString& line : lines)
+        EXPECT_TRUE(line.contains(path("in-part.xml"))) << line.toStdString();
 }
 
 TEST_F(ReportCommand, ReadsTheRegistryOnceAndWritesNoSettingItHoldsAlready)

@@ -56,6 +56,7 @@ TEST_F(ResultReloadTest, FailedResultsOfEveryTypeComeBackWithEveryReading)
     const host::Sequence again = saveAndReopen(window.sequence());
 
     ASSERT_EQ(again.elements().size(), 16);
+    EXPECT_TRUE(again.otherJudgements().isEmpty()) << "what judged each verdict gives it: " << again.otherJudgements().join(QLatin1Char('\n')).toStdString();
     for (int row = 0; row < run.size(); ++row) {
         SCOPED_TRACE(run[row]->TestID());
         EXPECT_EQ(again.elements()[row]->TestID(), run[row]->TestID());
@@ -300,7 +301,7 @@ TEST_F(ResultReloadTest, AReopenedResultShowsTheAnalyserThatMeasuredItInAnyLater
     EXPECT_EQ(analyserTabs, QStringList{QStringLiteral("||")});
 }
 
-TEST_F(ResultReloadTest, AResultBesideOtherSettingsOrLimitsSaysSoAndIsPrintedWithThoseThatJudgedIt)
+TEST_F(ResultReloadTest, AResultBesideOtherSettingsOrLimitsOrAVerdictItsRecordDoesNotGiveSaysSoAndIsPrintedWithWhatJudgedIt)
 {
     // 104.2 J at 100 J passes IEC's 15 %: 115.0 and 85.0 J.
     const QString file = dir.filePath(QStringLiteral("judged.xml"));
@@ -316,35 +317,77 @@ TEST_F(ResultReloadTest, AResultBesideOtherSettingsOrLimitsSaysSoAndIsPrintedWit
     const QRegularExpression record(QStringLiteral("<JudgedAgainst Values=\"True\">.*</JudgedAgainst>"), QRegularExpression::DotMatchesEverythingOption);
     ASSERT_TRUE(saved.contains(record)) << saved.toStdString();
     const QString other = QStringLiteral("passed (judged with other settings or limits)");
+    const QString contradicted = QStringLiteral("passed (its readings give another verdict)");
     const QString unread = QStringLiteral(" (not read whole from the file)");
     const char* guideOther = "Passed|judged with other settings or limits|";
+    const char* guideContradicted = "Passed|its readings give another verdict|";
+    const char* judged = "Energy: preset 100.0 J\nIEC 60601-2-4: Energy high 115.0 J, low 85.0 J";
     const QString judgedLimits = QStringLiteral("IEC 60601-2-4</td><td[^>]*>115.0</td><td[^>]*>85.0</td>");
+    const char* saidOther = "its result was judged with other settings or limits than the file holds now";
+    const QString passedReading = QStringLiteral(">100.0</td><td[^>]*>104.2</td>");
+    const char* saidPassed = "its result (passed) holds a verdict that its readings do not give";
+    using Edits = QList<std::pair<QString, QString>>;
+    // The file holds the element's limits, then its result, then the record.
+    const auto both = [](const QString& from, const QString& to) { return Edits{{from, to}, {from, to}}; };
     const struct {
         const char* change;
-        QString from;
-        QString to;
+        Edits edits; // each of the first occurrence
         QString status; // and what the heading and the list add to it
         QString note;
         const char* guide;
+        const char* judgedWith; // the tooltip's record, where it is shown
         QString limits; // the limits printed
+        QString reading; // the result row's preset and reading
+        const char* said; // on standard error
     } cases[] = {
-        {"preset", QStringLiteral("<PresetEnergy>100<"), QStringLiteral("<PresetEnergy>200<"), other, QString(), guideOther, judgedLimits},
-        // The file's own limits come before the record's.
-        {"high", QStringLiteral("Value=\"15\""), QStringLiteral("Value=\"2\""), other, QString(), guideOther, judgedLimits},
-        {"formula", QStringLiteral("Formula=\"X+(X*Y%)\""), QStringLiteral("Formula=\"X+Y\""), other, QString(), guideOther, judgedLimits},
-        {"unreadable", QStringLiteral("Value=\"15\""), QStringLiteral("Value=\"fifteen\""), other, unread, guideOther, judgedLimits},
+        {"preset", {{QStringLiteral("<PresetEnergy>100<"), QStringLiteral("<PresetEnergy>200<")}}, other, QString(), guideOther, judged,
+            judgedLimits, passedReading, saidOther},
+        {"high", {{QStringLiteral("Value=\"15\""), QStringLiteral("Value=\"2\"")}}, other, QString(), guideOther, judged, judgedLimits, passedReading,
+            saidOther},
+        {"low", {{QStringLiteral("Value=\"-15\""), QStringLiteral("Value=\"-2\"")}}, other, QString(), guideOther, judged, judgedLimits, passedReading,
+            saidOther},
+        {"formula", {{QStringLiteral("Formula=\"X+(X*Y%)\""), QStringLiteral("Formula=\"X+Y\"")}}, other, QString(), guideOther, judged, judgedLimits,
+            passedReading, saidOther},
+        {"unreadable", {{QStringLiteral("Value=\"15\""), QStringLiteral("Value=\"fifteen\"")}}, other, unread, guideOther, judged, judgedLimits,
+            passedReading, saidOther},
         // A record that cannot be read records nothing.
-        {"record", QStringLiteral("Value=\"100\""), QStringLiteral("Value=\"one hundred\""), QStringLiteral("passed (judged against unrecorded standards)"),
-            unread, "Passed|judged against unrecorded standards|", QStringLiteral("^((?!High limit).)*$")},
+        {"record", {{QStringLiteral("Value=\"100\""), QStringLiteral("Value=\"one hundred\"")}},
+            QStringLiteral("passed (judged against unrecorded standards)"), unread, "Passed|judged against unrecorded standards|", "",
+            QStringLiteral("^((?!High limit).)*$"), passedReading, ""},
         // A file saved before the values were kept names the standards alone: their
         // present limits stand for what judged the result, as they did.
-        {"earlier", QStringLiteral("<PresetEnergy>100<"), QStringLiteral("<PresetEnergy>200<"), QStringLiteral("passed"), QString(),
-            "Passed||IEC 60601-2-4", QStringLiteral("IEC 60601-2-4</td><td[^>]*>230.0</td><td[^>]*>170.0</td>")},
+        {"earlier", {{QStringLiteral("<PresetEnergy>100<"), QStringLiteral("<PresetEnergy>200<")}}, QStringLiteral("passed"), QString(),
+            "Passed||IEC 60601-2-4", "", QStringLiteral("IEC 60601-2-4</td><td[^>]*>230.0</td><td[^>]*>170.0</td>"),
+            QStringLiteral(">200.0</td><td[^>]*>104.2</td>"), ""},
+        // Changed alike in the file and its record, what judged the result would be
+        // the file's: the verdict is held against its readings.
+        {"tightened", both(QStringLiteral("Value=\"15\""), QStringLiteral("Value=\"3\"")) + both(QStringLiteral("Value=\"-15\""), QStringLiteral("Value=\"-3\"")),
+            contradicted, QString(), guideContradicted, "Energy: preset 100.0 J\nIEC 60601-2-4: Energy high 103.0 J, low 97.0 J",
+            QStringLiteral("IEC 60601-2-4</td><td[^>]*>103.0</td><td[^>]*>97.0</td>"), passedReading, saidPassed},
+        {"preset both", {{QStringLiteral("<PresetEnergy>100<"), QStringLiteral("<PresetEnergy>200<")}, {QStringLiteral("Value=\"100\""), QStringLiteral("Value=\"200\"")}},
+            contradicted, QString(), guideContradicted, "Energy: preset 200.0 J\nIEC 60601-2-4: Energy high 230.0 J, low 170.0 J",
+            QStringLiteral("IEC 60601-2-4</td><td[^>]*>230.0</td><td[^>]*>170.0</td>"), QStringLiteral(">200.0</td><td[^>]*>104.2</td>"),
+            saidPassed},
+        {"reading", {{QStringLiteral(">104.2<"), QStringLiteral(">115.5<")}}, contradicted, QString(), guideContradicted, judged, judgedLimits,
+            QStringLiteral(">100.0</td><td[^>]*>115.5</td>"), saidPassed},
+        {"status", {{QStringLiteral("<Status Value=\"1\"/>"), QStringLiteral("<Status Value=\"2\"/>")}},
+            QStringLiteral("failed (its readings give another verdict)"), QString(), "Failed|its readings give another verdict|", judged, judgedLimits,
+            passedReading, "its result (failed) holds a verdict that its readings do not give"},
+        // The result's status first, then its reading's.
+        {"reading status", {{QStringLiteral("<Status Value=\"1\"/>"), QStringLiteral("<Status Value=\"1\" />")}, {QStringLiteral("<Status Value=\"1\"/>"), QStringLiteral("<Status Value=\"2\"/>")}},
+            contradicted, QString(), guideContradicted, judged, judgedLimits, passedReading, saidPassed},
+        // A run whose limits could not be read failed its readings and says so.
+        {"status said", {{QStringLiteral("<Status Value=\"1\"/>"), QStringLiteral("<Status Value=\"2\">The limits of the test could not be read.</Status>")}},
+            QStringLiteral("failed"), QString(), "Failed||IEC 60601-2-4", "",
+            judgedLimits, passedReading, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.change);
         QString changed = saved;
-        changed.replace(changed.indexOf(c.from), c.from.size(), c.to);
+        for (const auto& [from, to] : c.edits) {
+            ASSERT_GE(changed.indexOf(from), 0) << from.toStdString();
+            changed.replace(changed.indexOf(from), from.size(), to);
+        }
         if (QLatin1String(c.change) == QLatin1String("earlier"))
             changed.replace(record, QStringLiteral("<JudgedAgainst><Standard Alpha=\"%1\" Complete=\"%2\"/></JudgedAgainst>")
                                         .arg(QStringLiteral("IEC 60601-2-4"), templateStandards(100).value(0).value(1)));
@@ -361,9 +404,8 @@ TEST_F(ResultReloadTest, AResultBesideOtherSettingsOrLimitsSaysSoAndIsPrintedWit
         window.runFrom(0);
         EXPECT_EQ(guideOpened.join(QLatin1Char('\n')).toStdString(), c.guide);
         EXPECT_EQ(window.sequenceList()->item(0)->text().toStdString(), listed) << "Next judges nothing";
-        const bool judgedWithOther = c.status.contains(QStringLiteral("other"));
-        EXPECT_EQ(window.sequenceList()->item(0)->toolTip().toStdString(),
-            judgedWithOther ? "Judged with:\nEnergy: preset 100.0 J\nIEC 60601-2-4: Energy high 115.0 J, low 85.0 J" : "");
+        const bool judgedWith = *c.judgedWith != '\0';
+        EXPECT_EQ(window.sequenceList()->item(0)->toolTip().toStdString(), judgedWith ? "Judged with:\n" + std::string(c.judgedWith) : "");
         boxes.clear();
 
         const QString html = dir.filePath(QStringLiteral("edited-%1.html").arg(QLatin1String(c.change)));
@@ -371,10 +413,37 @@ TEST_F(ResultReloadTest, AResultBesideOtherSettingsOrLimitsSaysSoAndIsPrintedWit
         const QString printed = QString::fromUtf8(fileContent(html));
         EXPECT_TRUE(printed.contains(QStringLiteral("<h2>1. VFIB Energy: %1%2</h2>").arg(c.status, c.note))) << printed.toStdString();
         EXPECT_TRUE(printed.contains(QRegularExpression(c.limits, QRegularExpression::DotMatchesEverythingOption))) << printed.toStdString();
-        EXPECT_EQ(printed.contains(QRegularExpression(QStringLiteral("Judged with.*;Energy</td><td[^>]*>100.0</td><td[^>]*>J</td>"), QRegularExpression::DotMatchesEverythingOption)), judgedWithOther)
+        EXPECT_EQ(printed.contains(QRegularExpression(QStringLiteral("Judged with.*;Energy</td><td[^>]*>%1</td><td[^>]*>J</td>")
+                                                          .arg(QString::fromLatin1(c.judgedWith).section(QLatin1Char(' '), 2, 2)),
+                      QRegularExpression::DotMatchesEverythingOption)),
+            judgedWith)
             << "the preset that judged it";
-        EXPECT_EQ(run.exitCode, judgedWithOther || !c.note.isEmpty() ? 1 : 0);
-        EXPECT_EQ(run.err.contains(QStringLiteral("Test 1 of the sequence (VFIB Energy): its result was judged with other settings or limits")),
-            judgedWithOther) << run.err.toStdString();
+        // The result row holds the preset that judged the reading.
+        EXPECT_TRUE(printed.contains(QRegularExpression(QStringLiteral("Result:.*Energy</td><td[^>]*") + c.reading, QRegularExpression::DotMatchesEverythingOption)))
+            << printed.toStdString();
+        EXPECT_EQ(run.exitCode, judgedWith || !c.note.isEmpty() ? 1 : 0);
+        EXPECT_EQ(run.err.contains(QStringLiteral("Test 1 of the sequence (VFIB Energy): %1").arg(QLatin1String(c.said))), *c.said != '\0')
+            << run.err.toStdString();
     }
+
+    // A battery test saved with a charge time of 0 where no discharge came opens
+    // whole, and stays failed by its record without more said.
+    QString places;
+    for (int n = 1; n <= 20; ++n)
+        places += QStringLiteral("<Measurement Key=\"CHTI%1\"><Value Type=\"1\" Variant=\"Double\">%2</Value><Unit>s</Unit><Status Value=\"%3\"/></Measurement>")
+                      .arg(n)
+                      .arg(n == 1 ? QStringLiteral("5.3") : QStringLiteral("0"))
+                      .arg(n == 1 ? 1 : 2);
+    const QString chti = QStringLiteral("<Limit Key=\"CHTI\" Unit=\"s\"><High Value=\"20\"/></Limit>");
+    const QString iec = QStringLiteral("Alpha=\"IEC 60601-2-4\" Complete=\"%1\"").arg(templateStandards(100).value(0).value(1));
+    const QString zeros = dir.filePath(QStringLiteral("zeros.xml"));
+    ASSERT_TRUE(writeFile(zeros, QStringLiteral("<TestSequence PlugIn=\"TarvoX\"><Item TestID=\"1400\"><TestElement ID=\"1\"><ExpectedResult><Standard %1 Flags=\"1\">%2</Standard>"
+                                                "</ExpectedResult><ResultItem><Status Value=\"2\"/>%3</ResultItem></TestElement>"
+                                                "<JudgedAgainst Values=\"True\"><Standard %1>%2</Standard></JudgedAgainst></Item></TestSequence>")
+                                     .arg(iec, chti, places)
+                                     .toUtf8()));
+    host::MainWindow window(plugInHost);
+    ASSERT_TRUE(window.openFile(zeros));
+    EXPECT_TRUE(window.sequence().loadProblems().isEmpty()) << window.sequence().loadProblems().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(window.sequenceList()->item(0)->text(), QStringLiteral("Battery Capacity  [failed]"));
 }

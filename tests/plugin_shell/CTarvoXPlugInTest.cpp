@@ -211,12 +211,15 @@ TEST_F(CTarvoXPlugInTest, AnIdThatIsNoWholeNumberOrOutOfRangeIsReportedByNameAnd
         QString id;
         std::int32_t number;
         const char* said;
+        QString quoted;
     } cases[] = {
-        {QStringLiteral("-1e308"), vberr::Overflow, "is out of range"},
-        {QStringLiteral("abc"), vberr::TypeMismatch, "cannot be read"},
-        {QStringLiteral("300.6"), vberr::TypeMismatch, "cannot be read"},
-        {QStringLiteral("12abc"), vberr::TypeMismatch, "cannot be read"},
-        {QString(8000000, QLatin1Char('9')), vberr::Overflow, "is out of range"},
+        {QStringLiteral("-1e308"), vberr::Overflow, "is out of range", QStringLiteral("\"-1e308\"")},
+        {QStringLiteral("abc"), vberr::TypeMismatch, "cannot be read", QStringLiteral("\"abc\"")},
+        {QStringLiteral("300.6"), vberr::TypeMismatch, "cannot be read", QStringLiteral("\"300.6\"")},
+        {QStringLiteral("12abc"), vberr::TypeMismatch, "cannot be read", QStringLiteral("\"12abc\"")},
+        // Quoted cut, and said so.
+        {QString(8000000, QLatin1Char('9')), vberr::Overflow, "is out of range",
+            QStringLiteral("\"%1\u2026\" (8000000 characters) (").arg(QString(40, QLatin1Char('9')))},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id.left(40).toStdString());
@@ -229,7 +232,7 @@ TEST_F(CTarvoXPlugInTest, AnIdThatIsNoWholeNumberOrOutOfRangeIsReportedByNameAnd
         EXPECT_EQ(reported[0].number, c.number);
         EXPECT_TRUE(reported[0].text.startsWith(QStringLiteral("The test template %1, test entry 2: ").arg(dir.filePath(QStringLiteral("TarvoX.mpc")))))
             << reported[0].text.left(400).toStdString();
-        EXPECT_TRUE(reported[0].text.contains(QStringLiteral("KeltoTarvoXTest.CTestChargeTime %1: \"%2\"").arg(QLatin1String(c.said), c.id.left(40))))
+        EXPECT_TRUE(reported[0].text.contains(QStringLiteral("KeltoTarvoXTest.CTestChargeTime %1: %2").arg(QLatin1String(c.said), c.quoted)))
             << reported[0].text.left(400).toStdString();
     }
 }

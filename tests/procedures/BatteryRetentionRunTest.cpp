@@ -109,7 +109,7 @@ TEST_F(BatteryRetentionRun, aWindowWithoutADischargeFailsTheTestWithTheChargeTim
     EXPECT_EQ(chargeTime(1), Variant(6.2));
     EXPECT_EQ(chargeTime(2), Variant(7.25));
     for (int n = 3; n <= 15; ++n)
-        EXPECT_EQ(chargeTime(n), Variant(0.0)) << n;
+        EXPECT_TRUE(chargeTime(n).isEmpty()) << "not measured: " << n;
     EXPECT_EQ(result()->Status(), emsFailed);
     EXPECT_EQ(setup->finished().size(), 1);
     // The third window's request was cut short by the window's end and not sent again.

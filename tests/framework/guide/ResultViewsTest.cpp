@@ -60,23 +60,29 @@ TEST(XChargeResultTest, ValueShowsOnlyOnceEvaluated)
     EXPECT_EQ(f.cell(QStringLiteral("ENGY"), 1), QStringLiteral("0.1 J"));
 }
 
-TEST(XChargeResultTest, NoSyncShowsTheWordAndFailedRowsAreBoldRed)
+TEST(XChargeResultTest, NoSyncShowsTheWordNoReadingNothingAndFailedRowsAreBoldRed)
 {
     ListFixture f;
     auto sync = f.result->add(QStringLiteral("SYNT"), QStringLiteral("ms"));
     sync->SetValue(Variant(QStringLiteral("NOSYNC")));
     sync->SetStatus(emsFailed);
+    // A place no discharge reached holds no reading: it fails, and shows no 0 J.
+    auto missed = f.result->add(QStringLiteral("ENGY"));
+    missed->SetStatus(emsFailed);
     f.view->ShowTestResult(f.result);
     EXPECT_EQ(f.cell(QStringLiteral("SYNT"), 1), QStringLiteral("NOSYNC "));
-    QTreeWidgetItem* row = f.view->row(QStringLiteral("SYNT"));
-    for (int column = 0; column < 4; ++column) {
-        EXPECT_TRUE(row->font(column).bold());
-        EXPECT_EQ(row->foreground(column).color(), QColor(255, 0, 0));
+    EXPECT_EQ(f.cell(QStringLiteral("ENGY"), 1), QStringLiteral(" "));
+    for (const char* key : {"SYNT", "ENGY"}) {
+        QTreeWidgetItem* failed = f.view->row(QLatin1String(key));
+        for (int column = 0; column < 4; ++column) {
+            EXPECT_TRUE(failed->font(column).bold()) << key;
+            EXPECT_EQ(failed->foreground(column).color(), QColor(255, 0, 0)) << key;
+        }
     }
     sync->SetValue(Variant(40.0));
     sync->SetStatus(emsPassed);
     f.view->ShowTestResult(f.result);
-    row = f.view->row(QStringLiteral("SYNT"));
+    QTreeWidgetItem* row = f.view->row(QStringLiteral("SYNT"));
     EXPECT_FALSE(row->font(1).bold());
     EXPECT_EQ(row->foreground(1).color(), QColor(0, 0, 0));
 }
