@@ -152,9 +152,9 @@ QString VersionRefusedText(const QString& port, const QString& handshake, const 
 
 QString NoVersionText(const QString& port, const QString& handshake, const QString& reply)
 {
-    return QStringLiteral("The device on %1 answered %2 with \"%3\", which does not begin with a version number. Check that this "
+    return QStringLiteral("The device on %1 answered %2 with %3, which does not begin with a version number. Check that this "
                           "port leads to the analyser.")
-        .arg(port, handshake, EscapeTraffic(reply.left(40)));
+        .arg(port, handshake, quotedValue(EscapeTraffic(reply)));
 }
 
 QString DeviceLostText(const QString& port, const QString& command, bool replyAwaited)
