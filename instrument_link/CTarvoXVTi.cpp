@@ -59,6 +59,8 @@ void switchOffAndOn(const PluginError& error)
                             "requests it may hold stay counted.")
                  .arg(port));
         return;
+    case MComm::Probe::Stopped:
+        return;
     case MComm::Probe::Silent:
         break;
     }

@@ -720,6 +720,10 @@ Probe ProbeAnalyser()
             heardSilence();
             probe = Probe::Silent;
             break;
+        case WaitEnd::Aborted:
+            noteEarlier(m.msHandshake, Release::AtOnce, 1);
+            probe = Probe::Stopped;
+            break;
         default:
             noteEarlier(m.msHandshake, Release::AtOnce, 1);
             break;

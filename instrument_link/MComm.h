@@ -56,7 +56,7 @@ constexpr int kDefaultCommTimeOut = 1000;
 constexpr int kMaxEarlierAnswers = 16;
 
 // What the analyser did when the link asked it "[VER]" to see whether it is on.
-enum class Probe { Answers, Silent, Unreachable };
+enum class Probe { Answers, Silent, Unreachable, Stopped };
 
 struct Module {
     std::int16_t miLinkState = lsClosed;

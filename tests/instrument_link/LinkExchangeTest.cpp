@@ -527,6 +527,61 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
     }
 }
 
+TEST_F(LinkExchange, afterError8030_theCountIsClearedOnlyOnceTheAnalyserWasSeenSilentAndThenAnswering)
+{
+    // What the operator does at each box, and to the analyser: "off" and "on" switch
+    // it, "pull" pulls its cable, "stop" presses Stop while the link listens. The
+    // link's next start asks "[VER]" again.
+    const struct {
+        const char* what;
+        QList<QPair<int, const char*>> boxes; // the answer to each box in turn, and what is done first
+        bool clearedAtOnce;
+        bool clearedAtTheNextStart;
+    } rows[] = {
+        {"cancel", {{mb::Cancel, ""}}, false, false},
+        {"OK, still on", {{mb::OK, ""}, {mb::OK, ""}}, false, false},
+        {"OK, off, OK, on", {{mb::OK, "off"}, {mb::OK, "on"}, {mb::OK, ""}}, true, true},
+        {"OK, off, cancel", {{mb::OK, "off"}, {mb::Cancel, ""}}, false, true},
+        {"OK, off, OK while still off", {{mb::OK, "off"}, {mb::OK, ""}, {mb::OK, "on"}}, false, true},
+        {"OK, cable pulled", {{mb::OK, "pull"}, {mb::OK, ""}}, false, false},
+        {"OK, off, stop while the link listens", {{mb::OK, "off, stop"}}, false, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        sim::Scenario scenario = withFault(QStringLiteral("held=queue"));
+        scenario.dischargeAfterMs = -1;
+        sim::TarvoSimulator& sim = openOnPort1(scenario);
+        after(300, [&] { link->Abort(); });
+        EXPECT_TRUE(link->SendCommand(QStringLiteral("[NRG]")).isEmpty());
+        after(1000, [&] { sim.discharge(); });
+        int box = 0;
+        onBox = [&](const MessageBoxRequest&) {
+            const auto& [answer, action] = row.boxes.value(box++, {mb::OK, ""});
+            const QLatin1String act(action);
+            if (act.startsWith(QLatin1String("o")))
+                sim.setPowered(act == QLatin1String("on"));
+            if (act == QLatin1String("pull"))
+                sim.vanish();
+            if (act.endsWith(QLatin1String("stop")))
+                after(300, [&] { link->Abort(); });
+            return answer;
+        };
+        boxes.clear();
+        EXPECT_EQ(errorNumberOf([&] { link->SendCommand(QStringLiteral("[PVT]")); }), kVtiError);
+        EXPECT_EQ(box, row.boxes.size()) << promptsOf(boxes).join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(MComm::ReadingsThatMayCome() == 0, row.clearedAtOnce);
+        onBox = {};
+        sim.setPowered(true);
+        if (!sim.isOpen()) {
+            ASSERT_TRUE(sim.replug());
+            host::SerialPortMap::SetSessionPath(1, sim.devicePath());
+        }
+        link->CloseChannel();
+        EXPECT_EQ(errorNumberOf([&] { createLink()->OpenChannel(); }), 0);
+        EXPECT_EQ(MComm::ReadingsThatMayCome() == 0, row.clearedAtTheNextStart);
+    }
+}
+
 TEST_F(LinkExchange, silenceOfAnotherPortIsNoSignTheAnalyserWasSwitchedOff)
 {
     // After error 8030 the operator presses OK without switching the analyser off;
