@@ -115,7 +115,7 @@ Variant CTarvoXVTi::SendCommand(const QString& command, bool fIgnoreErrors)
         if (error.number() == MCommUtils::kReplyUncertain && !fIgnoreErrors)
             switchOffAndOn(error);
         else if (error.number() != kVtiError && !fIgnoreErrors)
-            MsgBox(error.boxText(), mb::OKOnly | mb::Exclamation, QLatin1String(MCommUtils::kLibrary));
+            tell(error.boxText());
         raiseVtiError();
     }
 }

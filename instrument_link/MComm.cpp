@@ -435,20 +435,25 @@ void noteUnanswered()
     noteEarlier(word, MCommUtils::ReleaseOf(command), std::max<int>(1, m.miCopies));
 }
 
-// The analyser did not answer "[VER]" in time, or answered it.
-void heardSilence()
+// Asks "[VER]" and waits the reply time-out. After error 8030, silence on the
+// analyser's device and then its version forget the earlier requests: switched off,
+// it forgets what it held.
+WaitEnd askVersion(QString& reply, std::int16_t& chunks)
 {
+    Module& m = module();
     Record& r = record();
-    noteEarlier(QStringLiteral("[VER]"), Release::AtOnce, 1);
-    if (!r.resetDevice.isEmpty() && comm().DevicePath() == r.resetDevice)
+    // A stale reply in the input must not pass for the answer to this request.
+    skipErrors([] { readStaleInput(); });
+    skipErrors([&] { sendRequest(m.msHandshake + QLatin1Char('\n')); });
+    const WaitEnd end = collectReply(reply, chunks, Clock::instance().nowMs() + m.miCommTimeOut);
+    const bool onResetDevice = !r.resetDevice.isEmpty() && comm().DevicePath() == r.resetDevice;
+    if (end != WaitEnd::Complete)
+        noteEarlier(m.msHandshake, Release::AtOnce, 1);
+    if (end == WaitEnd::TimedOut && onResetDevice)
         r.silenceSeen = true;
-}
-
-void heardVersion(const QString& reply)
-{
-    const Record& r = record();
-    if (r.silenceSeen && comm().DevicePath() == r.resetDevice && MCommUtils::VersionAccepted(reply))
+    if (end == WaitEnd::Complete && r.silenceSeen && onResetDevice && MCommUtils::VersionAccepted(reply))
         ForgetEarlierRequests();
+    return end;
 }
 
 // Before the port closes, what came is read and counted. A line begun stays: its
@@ -519,19 +524,10 @@ std::int16_t connectStep()
         return leStep;
     }
 
-    // A stale reply in the input must not pass for the answer to this request.
-    skipErrors([] { readStaleInput(); });
     m.miChunkCount = 0;
-    attempt(failed, [&] { sendRequest(m.msHandshake + QLatin1Char('\n')); });
     QString reply;
-    const WaitEnd end = collectReply(reply, m.miChunkCount, Clock::instance().nowMs() + m.miCommTimeOut);
+    const WaitEnd end = askVersion(reply, m.miChunkCount);
     m.miChunkCount = 0;
-    if (end == WaitEnd::TimedOut)
-        heardSilence();
-    else if (end == WaitEnd::Complete)
-        heardVersion(reply);
-    else
-        noteEarlier(m.msHandshake, Release::AtOnce, 1);
     if (end == WaitEnd::Aborted)
         return leStep; // the abort ends the machine's loop
     if (end == WaitEnd::TimedOut || end == WaitEnd::Lost) {
@@ -699,37 +695,22 @@ Probe ProbeAnalyser()
 {
     Module& m = module();
     SerialControl& control = comm();
-    Probe probe = Probe::Unreachable;
     if (m.miLinkState == lsClosed || !control.PortOpen() || control.Lost())
-        return probe;
-    skipErrors([&] {
-        m.mfLinkAbort = false;
-        readStaleInput();
-        sendRequest(m.msHandshake + QLatin1Char('\n'));
-        QString reply;
-        std::int16_t chunks = 0;
-        switch (collectReply(reply, chunks, Clock::instance().nowMs() + m.miCommTimeOut)) {
-        case WaitEnd::Complete:
-            heardVersion(reply);
-            probe = Probe::Answers;
-            break;
-        case WaitEnd::Overflow:
-            probe = Probe::Answers;
-            break;
-        case WaitEnd::TimedOut:
-            heardSilence();
-            probe = Probe::Silent;
-            break;
-        case WaitEnd::Aborted:
-            noteEarlier(m.msHandshake, Release::AtOnce, 1);
-            probe = Probe::Stopped;
-            break;
-        default:
-            noteEarlier(m.msHandshake, Release::AtOnce, 1);
-            break;
-        }
-    });
-    return probe;
+        return Probe::Unreachable;
+    m.mfLinkAbort = false;
+    QString reply;
+    std::int16_t chunks = 0;
+    switch (askVersion(reply, chunks)) {
+    case WaitEnd::Complete:
+    case WaitEnd::Overflow:
+        return Probe::Answers;
+    case WaitEnd::TimedOut:
+        return Probe::Silent;
+    case WaitEnd::Aborted:
+        return Probe::Stopped;
+    default:
+        return Probe::Unreachable;
+    }
 }
 
 std::int16_t InitComm()

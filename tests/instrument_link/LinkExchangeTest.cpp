@@ -34,6 +34,20 @@ protected:
         return over;
     }
 
+    // An analyser that answers one held reading a discharge, owing the answer to an
+    // energy request cut short: the next reading's discharge, a second later, gives
+    // that answer alone, and the reading fails with error 8030.
+    sim::TarvoSimulator& owingAnEnergyAtOneReadingADischarge()
+    {
+        sim::Scenario scenario = withFault(QStringLiteral("held=queue"));
+        scenario.dischargeAfterMs = -1;
+        sim::TarvoSimulator& sim = openOnPort1(scenario);
+        after(300, [this] { link->Abort(); });
+        EXPECT_TRUE(link->SendCommand(QStringLiteral("[NRG]")).isEmpty());
+        after(1000, [&sim] { sim.discharge(); });
+        return sim;
+    }
+
     // The waveform tests' Stop: "[WSP]" when the link is free, else an abort of the
     // exchange under way.
     void pressStop()
@@ -548,12 +562,7 @@ TEST_F(LinkExchange, afterError8030_theCountIsClearedOnlyOnceTheAnalyserWasSeenS
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        sim::Scenario scenario = withFault(QStringLiteral("held=queue"));
-        scenario.dischargeAfterMs = -1;
-        sim::TarvoSimulator& sim = openOnPort1(scenario);
-        after(300, [&] { link->Abort(); });
-        EXPECT_TRUE(link->SendCommand(QStringLiteral("[NRG]")).isEmpty());
-        after(1000, [&] { sim.discharge(); });
+        sim::TarvoSimulator& sim = owingAnEnergyAtOneReadingADischarge();
         int box = 0;
         onBox = [&](const MessageBoxRequest&) {
             const auto& [answer, action] = row.boxes.value(box++, {mb::OK, ""});
@@ -586,12 +595,7 @@ TEST_F(LinkExchange, silenceOfAnotherPortIsNoSignTheAnalyserWasSwitchedOff)
 {
     // After error 8030 the operator presses OK without switching the analyser off;
     // then the link tries another port, where nothing answers, and comes back.
-    sim::Scenario scenario = withFault(QStringLiteral("held=queue"));
-    scenario.dischargeAfterMs = -1;
-    sim::TarvoSimulator& sim = openOnPort1(scenario);
-    after(300, [&] { link->Abort(); });
-    EXPECT_TRUE(link->SendCommand(QStringLiteral("[NRG]")).isEmpty());
-    after(1000, [&] { sim.discharge(); });
+    owingAnEnergyAtOneReadingADischarge();
     EXPECT_EQ(errorNumberOf([&] { link->SendCommand(QStringLiteral("[PVT]")); }), kVtiError);
     EXPECT_TRUE(promptsOf(boxes).last().contains(QStringLiteral("still answers")));
     link->CloseChannel();
