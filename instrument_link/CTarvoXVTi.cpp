@@ -1,5 +1,7 @@
 #include "CTarvoXVTi.h"
 
+#include <QScopeGuard>
+
 #include "MComm.h"
 #include "MCommUtils.h"
 #include "SerialControl.h"
@@ -40,40 +42,102 @@ int tell(const QString& text, int buttons = mb::OKOnly)
     return MsgBox(text, buttons | mb::Exclamation, QLatin1String(MCommUtils::kLibrary));
 }
 
+QString seconds(qint64 milliseconds)
+{
+    return QString::number(milliseconds / 1000.0, 'f', 1);
+}
+
+// The box after the link watched the analyser, when it cannot forget the earlier
+// requests: what it saw, and what the operator does now.
+void tellKept(MComm::Watched seen, const QString& port)
+{
+    switch (seen) {
+    case MComm::Watched::Answering:
+        if (MComm::ReadingsThatMayCome() == 0)
+            tell(QStringLiteral("The analyser on %1 still answers [VER], and every answer to an earlier request has come meanwhile. "
+                                "Start the test again.")
+                     .arg(port));
+        else
+            tell(QStringLiteral("The analyser on %1 still answers [VER]: the answers to earlier requests it may hold stay counted. "
+                                "Start the test again; when a reading cannot be taken, the link asks again.")
+                     .arg(port));
+        return;
+    case MComm::Watched::NoAnswerYet:
+        tell(QStringLiteral("The analyser on %1 has not answered [VER] since the error, so the link cannot see it switched off: the "
+                            "answers to earlier requests it may hold stay counted. Check that it is switched on, shows its main menu "
+                            "and is cabled to this port, then start the test again.")
+                 .arg(port));
+        return;
+    case MComm::Watched::Silent:
+        tell(QStringLiteral("The analyser on %1 still does not answer [VER], so the link cannot see it switched on again: the answers "
+                            "to earlier requests it may hold stay counted. Check that it is switched on and shows its main menu, then "
+                            "start the test again.")
+                 .arg(port));
+        return;
+    case MComm::Watched::Lost:
+        tell(QStringLiteral("%1 went away while the link watched for the analyser to be switched off: the answers to earlier "
+                            "requests it may hold stay counted. Check the cable, then start the test again.")
+                 .arg(port));
+        return;
+    case MComm::Watched::Stopped:
+    case MComm::Watched::AnsweringAgain:
+        return;
+    }
+}
+
 // Error 8030 asks the operator to switch the analyser off: only then does it forget
-// the earlier requests it may hold. The operator's OK proves nothing; the link
-// forgets them once it has seen the analyser silent and then answering again.
+// the earlier requests it may hold. The operator's word proves nothing: the link asks
+// "[VER]" while the operator acts, and forgets them only once it has seen the
+// analyser answer, fall silent for longer than any slow answer takes, and answer
+// again. Cancel, a Stop or a device that went away keep them counted.
 void switchOffAndOn(const PluginError& error)
 {
+    using MComm::Watched;
     const QString port = MComm::comm().DisplayName();
+    MComm::BeginWatch();
+    const auto ended = qScopeGuard([] { MComm::EndWatch(); });
     if (tell(error.boxText(), mb::OKCancel) != mb::OK)
         return;
-    switch (MComm::ProbeAnalyser()) {
-    case MComm::Probe::Answers:
-        tell(QStringLiteral("The analyser on %1 still answers, so it was not switched off: the earlier requests it may hold stay "
-                            "counted. Switch it off when the link asks again.")
-                 .arg(port));
-        return;
-    case MComm::Probe::Unreachable:
-        tell(QStringLiteral("%1 cannot be reached, so the link cannot see whether the analyser was switched off: the earlier "
-                            "requests it may hold stay counted.")
-                 .arg(port));
-        return;
-    case MComm::Probe::Stopped:
-        return;
-    case MComm::Probe::Silent:
-        break;
+    const int timeOut = MComm::module().miCommTimeOut;
+    const int forSilence = MComm::WatchSilenceNeededMs() + timeOut + MComm::kWatchAskMs;
+    const int forAnswer = timeOut + 3000;
+    Watched seen = MComm::WaitWatch(Watched::Silent, forSilence);
+    if (seen == Watched::Answering) {
+        if (tell(QStringLiteral("The analyser on %1 still answers [VER], so it has not been switched off. Switch it off now, then "
+                                "press OK.")
+                     .arg(port),
+                mb::OKCancel)
+            != mb::OK)
+            return;
+        seen = MComm::WaitWatch(Watched::Silent, forSilence);
     }
-    if (tell(QStringLiteral("The analyser on %1 is silent. Switch it on, wait until it shows its main menu, then press OK.").arg(port),
-            mb::OKCancel)
-        != mb::OK)
+    if (seen == Watched::Silent) {
+        if (tell(QStringLiteral("The analyser on %1 has been silent for %2 s. Switch it on, wait until it shows its main menu, then "
+                                "press OK.")
+                     .arg(port, seconds(MComm::WatchSilenceMs())),
+                mb::OKCancel)
+            != mb::OK)
+            return;
+        seen = MComm::WaitWatch(Watched::AnsweringAgain, forAnswer);
+        if (seen == Watched::Silent) {
+            if (tell(QStringLiteral("The analyser on %1 does not answer [VER] yet. Switch it on, wait until it shows its main menu, "
+                                    "then press OK.")
+                         .arg(port),
+                    mb::OKCancel)
+                != mb::OK)
+                return;
+            seen = MComm::WaitWatch(Watched::AnsweringAgain, forAnswer);
+        }
+    }
+    if (seen != Watched::AnsweringAgain) {
+        tellKept(seen, port);
         return;
-    if (MComm::ProbeAnalyser() == MComm::Probe::Answers && MComm::ReadingsThatMayCome() == 0)
-        tell(QStringLiteral("The analyser on %1 answers again and holds no earlier request. Start the test again.").arg(port));
-    else
-        tell(QStringLiteral("The analyser on %1 does not answer yet. The earlier requests are forgotten once it answers [VER] "
-                            "again, at the next start.")
-                 .arg(port));
+    }
+    const QString silence = seconds(MComm::WatchSilenceMs());
+    if (MComm::EndWatch())
+        tell(QStringLiteral("The analyser on %1 was silent for %2 s and answers [VER] again, as it does once switched off and on: "
+                            "the link no longer counts answers to earlier requests. Start the test again.")
+                 .arg(port, silence));
 }
 
 } // namespace
@@ -100,6 +164,8 @@ Variant CTarvoXVTi::SendCommand(const QString& command, bool fIgnoreErrors)
                     MCommUtils::DeviceLostText(MComm::comm().DisplayName(), command.trimmed(), false));
             raiseVtiError();
         }
+        MComm::SetNotice(m_notice);
+        const auto untold = qScopeGuard([] { MComm::SetNotice({}); });
         MComm::SendCommand(command);
         Variant result;
         if (!mfAborted) {

@@ -3,11 +3,14 @@
 // sends one command and returns the reply, waits and can be aborted from the
 // operator's window during any wait. All instances share the one protocol link.
 
+#include <functional>
+#include <utility>
+
 #include "platform/interfaces/Instrument.h"
 
 namespace kelto {
 
-class CTarvoXVTi : public ITarvoXVTi, public ILinkDiagnostics {
+class CTarvoXVTi : public ITarvoXVTi, public ILinkDiagnostics, public ILinkNotice {
 public:
     static constexpr const char* kSource = "KeltoTarvoXVTI.CTarvoXVti";
 
@@ -24,6 +27,7 @@ public:
     Variant TestCount(std::int16_t count) override;
 
     QString LastFailure() override { return m_lastFailure; }
+    void SetNoticeHandler(std::function<void(const QString&)> handler) override { m_notice = std::move(handler); }
 
 private:
     std::int16_t TryPort(std::int16_t port);
@@ -34,6 +38,7 @@ private:
     bool mfAborted = false;
     bool m_fTimeOut = false;
     QString m_lastFailure;
+    std::function<void(const QString&)> m_notice;
 };
 
 } // namespace kelto

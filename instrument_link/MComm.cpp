@@ -1,15 +1,17 @@
 #include "MComm.h"
 
 #include <QCoreApplication>
-#include <QHash>
 #include <QPointer>
-#include <algorithm>
+#include <memory>
+#include <optional>
 #include <utility>
 
+#include "MAnswers.h"
 #include "MCommUtils.h"
 #include "SerialControl.h"
 #include "platform/Clock.h"
 #include "platform/ComponentRuntime.h"
+#include "platform/EscapedText.h"
 #include "platform/MessageBox.h"
 #include "platform/PluginError.h"
 #include "platform/interfaces/HostServices.h"
@@ -21,11 +23,16 @@ bool gfQueryPrompted = false;
 namespace {
 
 constexpr std::int32_t kPermissionDenied = 70;
+// A few byte times at 2400 baud (4.2 ms each): a line end's LF comes within it.
+constexpr int kByteQuietMs = 20;
 const QString kLineSettings = QStringLiteral("2400,N,8,1");
-const QString kBanner = QStringLiteral("Vel-Tor");
 const QString kStopWaveCommand = QStringLiteral("[WSP]\r");
 
 enum class WaitEnd { Complete, Aborted, Lost, TimedOut, Overflow };
+
+using MAnswers::Line;
+using MCommUtils::LineShape;
+using MCommUtils::Release;
 
 QString source()
 {
@@ -62,9 +69,6 @@ bool startsWithAny(const QString& command, std::initializer_list<const char*> pr
     return false;
 }
 
-using MCommUtils::LineShape;
-using MCommUtils::Release;
-
 bool isWaveCommand(const QString& command)
 {
     return command.startsWith(QLatin1String("[W")) && !command.startsWith(QLatin1String("[WS"));
@@ -82,57 +86,18 @@ bool takesHeader(const QString& command)
     return isWaveCommand(command) || startsWithAny(command, {"[C", "[O", "[B"});
 }
 
-// A request whose answer was not taken: the analyser may still answer it (at once,
-// or at the next discharge or pacing, with up to `lines` lines), or may have
-// dropped it.
-struct EarlierRequest {
-    QString command;
-    Release release = Release::AtOnce;
-    int lines = 1;
-    // A command answered at once is answered before any later request's answer: once
-    // a later one has been, its own comes no more on its own, if it comes at all.
-    bool settled = false;
-};
-
-// One record for the whole program: the link cannot tell one analyser from
-// another, an adapter plugged in again under another name leads to the same
-// analyser, and whether it keeps a request through "[Q]" and "[VER]" is not known.
-// Every request whose answer may look like a reading counts one line when it goes
-// out, and every reading-shaped line read counts one off, so `readings` is the most
-// such lines that may still come, whatever they answer. Noise and other text never
-// count: counting too many costs copies of a command, too few a false reading.
-struct Record {
-    int readings = 0;
-    QList<EarlierRequest> requests; // what they may answer, for the operator and the time-out
-    // Acknowledgements of waveform commands still owed: the next at-once replies drop
-    // them first, however late they come.
-    int owedAcks = 0;
-    QString owedCommand;
-    // The analyser acknowledges waveform commands with a word ("OK"), never taken
-    // for a reading. Once it acknowledged one with a number, acknowledgements count
-    // among the readings that may still come.
-    bool acksLookLikeReadings = false;
-    // After error 8030: the device on which the analyser must be seen silent, and
-    // then answering again, before the earlier requests are forgotten.
-    QString resetDevice;
-    bool silenceSeen = false;
-};
-
-Record& record()
+MAnswers::Ledger& ledger()
 {
-    static Record earlier;
-    return earlier;
+    static MAnswers::Ledger answers;
+    return answers;
 }
 
 // What has been read from the port and not yet taken.
-struct Line {
-    QString text; // noise removed, CR LF kept
-    LineShape shape = LineShape::Other;
-};
 struct Received {
     QString partial; // a line that has not ended yet; kept while the port is closed
     bool partialIsStale = false; // it began before the running request went out
     QList<Line> lines;
+    qint64 lastInputAt = -1;
 };
 
 Received& received()
@@ -141,66 +106,57 @@ Received& received()
     return input;
 }
 
-bool answerMayBeReading(const QString& command)
+// The exchange under way: what was owed when its command went out, and a held
+// reading's decision.
+struct Exchange {
+    bool noAckOwed = false;
+    bool nothingOwed = false;
+    std::optional<MAnswers::HeldReading> held;
+};
+
+Exchange& exchangeState()
 {
-    return !isAcknowledged(command) || record().acksLookLikeReadings;
+    static Exchange state;
+    return state;
+}
+
+std::function<void(const QString&)>& notice()
+{
+    static std::function<void(const QString&)> tell;
+    return tell;
 }
 
 // Sends a request that gets an answer.
 void sendRequest(const QString& text)
 {
     SerialControl& control = comm();
-    if (control.PortOpen() && answerMayBeReading(text))
-        ++record().readings;
+    if (control.PortOpen())
+        ledger().sent(text);
     control.Output(text);
-}
-
-void noteEarlier(const QString& command, Release release, int lines)
-{
-    Record& r = record();
-    if (r.readings <= 0 || lines <= 0 || command.isEmpty())
-        return;
-    for (EarlierRequest& e : r.requests) {
-        if (e.command == command && e.release == release) {
-            e.lines = std::min(e.lines + lines, r.readings);
-            e.settled = false;
-            return;
-        }
-    }
-    r.requests.append({command, release, std::min(lines, r.readings)});
 }
 
 void lineEnded(const QString& text)
 {
     Received& in = received();
-    Record& r = record();
     const bool stale = std::exchange(in.partialIsStale, false);
-    const LineShape shape = MCommUtils::ShapeOf(text);
-    if (shape == LineShape::Blank)
-        return;
-    if (shape == LineShape::Reading) {
-        r.readings = std::max(0, r.readings - 1);
-        if (r.readings == 0)
-            r.requests.clear();
-    }
-    const bool owed = r.owedAcks > 0 && (shape == LineShape::Other || r.acksLookLikeReadings);
-    if (owed)
-        --r.owedAcks;
-    if (!stale && !owed)
-        in.lines.append({text, shape});
+    const Line line = ledger().seen(MCommUtils::WithoutNoise(text), stale);
+    if (line.shape != LineShape::Blank)
+        in.lines.append(line);
 }
 
 // Reads what the port holds; each line that ends is counted by its shape and handed
-// on, unless it is noise, began before the running request went out, or is an
-// acknowledgement still owed. True when something came.
+// on, unless it is noise or began before the running request went out. True when
+// something came.
 bool readInput()
 {
     Received& in = received();
     const QString chunk = comm().Input();
+    if (!chunk.isEmpty())
+        in.lastInputAt = std::max(comm().LastArrivalMs(), in.lastInputAt);
     in.partial += chunk;
     qsizetype start = 0;
     for (qsizetype end = MCommUtils::AnalyserLineEnd(in.partial); end >= 0; end = MCommUtils::AnalyserLineEnd(in.partial, start)) {
-        lineEnded(MCommUtils::WithoutNoise(in.partial.mid(start, end - start)));
+        lineEnded(in.partial.mid(start, end - start));
         start = end;
     }
     in.partial.remove(0, start);
@@ -209,12 +165,23 @@ bool readInput()
 
 // Input that came before a request goes out answers nothing sent from here on: its
 // lines are counted and dropped, and so is the line begun, when it ends, unless it
-// is only noise so far.
+// is only noise so far. Text before a lone line end in it can join no reply: it is
+// dropped now, so that no reply joins it.
 void readStaleInput()
 {
     readInput();
     Received& in = received();
     in.lines.clear();
+    // A CR at the end may be the first half of a line end still on its way, unless
+    // the line has been quiet since for longer than a byte takes.
+    const bool quiet = Clock::instance().nowMs() - comm().LastArrivalMs() >= kByteQuietMs;
+    qsizetype doomed = -1;
+    for (qsizetype i = 0; i < in.partial.size(); ++i) {
+        const QChar c = in.partial[i];
+        if (c == QLatin1Char('\n') || (c == QLatin1Char('\r') && (quiet || i + 1 < in.partial.size())))
+            doomed = i;
+    }
+    in.partial.remove(0, doomed + 1);
     if (MCommUtils::ShapeOf(in.partial) == LineShape::Blank)
         in.partial.clear();
     else
@@ -230,40 +197,40 @@ WaitEnd overflowed()
     return WaitEnd::Overflow;
 }
 
-QString earlierNames()
+QString quoted(const QString& text)
 {
-    QStringList names;
-    for (const EarlierRequest& r : record().requests) {
-        if (!names.contains(r.command))
-            names.append(r.command);
-    }
-    return names.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(names.join(QStringLiteral(", ")));
+    return quotedValue(MCommUtils::EscapeTraffic(text));
 }
 
 // No reading is taken: the analyser may still hold the earlier requests, and only
 // switching it off makes it forget them.
-[[noreturn]] void raiseUncertain(const QString& command, bool tooMany)
+[[noreturn]] void raiseUncertain(const QString& command, const MAnswers::HeldReading& held)
 {
-    Record& r = record();
-    r.resetDevice = comm().DevicePath();
-    r.silenceSeen = false;
-    const QString earlier = QStringLiteral("up to %1 answers to earlier requests left unanswered%2 may still come")
-                                .arg(r.readings)
-                                .arg(earlierNames());
-    const QString why = tooMany ? QStringLiteral("%1, more than the link sends the command again for. The analyser may have "
-                                                 "dropped them, but only switching it off makes sure.")
-                                      .arg(earlier)
-                                : QStringLiteral("the lines that came do not show which one answers it, since %1. The analyser "
-                                                 "forgets them when it is switched off.")
-                                      .arg(earlier);
+    const MAnswers::Ledger& answers = ledger();
+    const int earlier = held.earlierAnswers();
+    const QString owed = QStringLiteral("up to %1 answers to earlier requests left unanswered%2 may still come")
+                             .arg(earlier)
+                             .arg(answers.earlierNames());
+    QString why;
+    if (held.tooMany()) {
+        why = QStringLiteral("%1, more than the link sends the command again for. The analyser may have dropped them, but only "
+                             "switching it off makes sure.")
+                  .arg(owed);
+    } else if (earlier > 0) {
+        why = QStringLiteral("the lines that came do not show which one answers it, since %1. The analyser forgets them when it "
+                             "is switched off.")
+                  .arg(owed);
+    } else {
+        using Unread = MAnswers::HeldReading::Unread;
+        const MAnswers::HeldReading::UnreadLine line = held.unreadLines().value(0);
+        const QString seen = line.why == Unread::Broken ? QStringLiteral("line noise broke the line that came, %1, with a lone LF or CR")
+            : line.why == Unread::Stale                 ? QStringLiteral("the line that came, %1, began before the request went out")
+                                                        : QStringLiteral("the line that came, %1, is the maker's banner, which a waveform "
+                                                                         "command left unanswered may have sent");
+        why = seen.arg(quoted(line.text)) + QStringLiteral(", so it is no reading.");
+    }
     raiseError(MCommUtils::kReplyUncertain, source(),
         QStringLiteral("No reading was taken for %1 on %2: %3 Switch it off, then press OK.").arg(command.trimmed(), comm().DisplayName(), why));
-}
-
-void settleAtOnce()
-{
-    for (EarlierRequest& r : record().requests)
-        r.settled = r.settled || r.release == Release::AtOnce;
 }
 
 bool waitForInput(qint64 remaining)
@@ -273,10 +240,33 @@ bool waitForInput(qint64 remaining)
     return Clock::instance().wait(remaining, [&] { return m.mfLinkAbort || control.Lost() || control.ReceivedCount() > 0; });
 }
 
-// Waits for the reply of a command answered at once: the first line that is not
-// noise, until the link is aborted or lost, the line outgrows the bound, or the
-// deadline (when not negative) passes.
-WaitEnd collectReply(QString& text, std::int16_t& chunks, qint64 deadline)
+// Whether a command answered at once takes the line for its reply: "[VER]" a
+// version (a number), a waveform command or stop its acknowledgement as the
+// analyser gives them, any other command any text. An acknowledgement still owed,
+// noise, and a line noise broke are no reply.
+bool repliesTo(const QString& command, const Line& line)
+{
+    if (line.owedAck || line.stale || line.shape == LineShape::Blank || line.shape == LineShape::Broken)
+        return false;
+    if (MCommUtils::CommandWord(command) == QLatin1String("[VER]"))
+        return line.shape == LineShape::Reading;
+    if (!isAcknowledged(command))
+        return true;
+    switch (ledger().ackStyle(command)) {
+    case MAnswers::AckStyle::Words:
+        return line.shape == LineShape::Other || line.shape == LineShape::Banner;
+    case MAnswers::AckStyle::Numbers:
+        return line.shape == LineShape::Reading || line.shape == LineShape::Banner;
+    case MAnswers::AckStyle::Unknown:
+        break;
+    }
+    return true;
+}
+
+// Waits for the reply of a command answered at once, until the link is aborted or
+// lost, the line outgrows the bound, or the deadline (when not negative) passes. A
+// line passed by (a status before the version) is kept in `passed`.
+WaitEnd collectReply(const QString& command, Line& reply, std::int16_t& chunks, qint64 deadline, QString* passed = nullptr)
 {
     Module& m = module();
     SerialControl& control = comm();
@@ -285,10 +275,14 @@ WaitEnd collectReply(QString& text, std::int16_t& chunks, qint64 deadline)
     while (true) {
         if (control.ReceivedCount() > 0 && readInput())
             ++chunks;
-        if (!in.lines.isEmpty()) {
-            text = in.lines.takeFirst().text;
-            settleAtOnce();
-            return WaitEnd::Complete;
+        while (!in.lines.isEmpty()) {
+            const Line line = in.lines.takeFirst();
+            if (repliesTo(command, line)) {
+                reply = line;
+                return WaitEnd::Complete;
+            }
+            if (passed && passed->isEmpty() && !line.owedAck && !line.stale)
+                *passed = line.text;
         }
         if (in.partial.size() > MCommUtils::kMaxReplyLength)
             return overflowed();
@@ -306,68 +300,28 @@ WaitEnd collectReply(QString& text, std::int16_t& chunks, qint64 deadline)
     }
 }
 
-// Lines of earlier requests that may come on their own, before this command's
-// release: answers to commands answered at once, and held readings of the other kind.
-int straysFor(Release release)
-{
-    int lines = 0;
-    for (const EarlierRequest& r : record().requests)
-        lines += r.release != release && !r.settled ? r.lines : 0;
-    return std::min(lines, record().readings);
-}
-
-// Lines that came on their own while a held reading waited are taken to be strays.
-void forgetStrays(Release release, int lines)
-{
-    QList<EarlierRequest>& requests = record().requests;
-    for (auto it = requests.begin(); it != requests.end() && lines > 0;) {
-        if (it->release == release || it->settled) {
-            ++it;
-            continue;
-        }
-        const int taken = std::min(lines, it->lines);
-        it->lines -= taken;
-        lines -= taken;
-        it = it->lines == 0 ? requests.erase(it) : it + 1;
-    }
-}
-
-// Takes a held reading while k reading-shaped lines may still come in answer to
-// earlier requests. The command went out k+1 times, and the analyser answers each
-// copy with a line of that discharge's (or pacing's) reading. So once k+1 lines
-// read alike, one of them at least answers a copy: that is the reading, whatever
-// order the analyser answers one discharge's readings in and however a discharge
-// fell on the copies. A discharge that lands between the copies, or an analyser
-// that answers only some of them, leaves too few alike: the lines of one discharge
-// follow one another within the reply time-out, and when the line goes quiet that
-// long before k+1 alike have come, nothing is taken, unless every line so far may
-// have come on its own (strays). Noise and text that is no reading are passed by.
-WaitEnd takeHeldReading(const QString& command)
+// Takes a held reading as its decision says (see MAnswers::HeldReading), telling
+// the operator what came that the link cannot read while it goes on waiting.
+WaitEnd takeHeldReading(const QString& command, MAnswers::HeldReading& held)
 {
     Module& m = module();
     SerialControl& control = comm();
     Clock& clock = Clock::instance();
     Received& in = received();
-    const Release release = MCommUtils::ReleaseOf(command);
-    const int alike = m.miEarlierAnswers + 1;
-    const int strays = straysFor(release);
-    QHash<QString, int> seen;
-    int lines = 0;
-    int forgotten = 0;
-    qint64 deadline = -1;
+    bool told = false;
+    bool toldStray = false;
+    const auto tell = [](const QString& text) {
+        if (notice())
+            notice()(text);
+    };
     while (true) {
         if (control.ReceivedCount() > 0)
             readInput();
         while (!in.lines.isEmpty()) {
-            const Line line = in.lines.takeFirst();
-            if (line.shape != LineShape::Reading)
-                continue;
-            if (++seen[line.text.trimmed()] >= alike) {
-                m.msResults = line.text;
+            if (held.line(in.lines.takeFirst(), clock.nowMs()) == MAnswers::HeldReading::Step::Take) {
+                m.msResults = MCommUtils::ReplyOf(held.taken().text);
                 return WaitEnd::Complete;
             }
-            ++lines;
-            deadline = clock.nowMs() + m.miCommTimeOut;
         }
         if (in.partial.size() > MCommUtils::kMaxReplyLength)
             return overflowed();
@@ -375,84 +329,74 @@ WaitEnd takeHeldReading(const QString& command)
             return WaitEnd::Aborted;
         if (control.Lost())
             return WaitEnd::Lost;
-        if (deadline >= 0 && clock.nowMs() >= deadline) {
-            if (lines > strays)
-                raiseUncertain(command, false);
-            forgetStrays(release, lines - forgotten);
-            forgotten = lines;
-            deadline = -1;
+        const qint64 now = clock.nowMs();
+        if (held.deadline() >= 0 && now >= held.deadline() && held.quiet(now) == MAnswers::HeldReading::Step::Uncertain)
+            raiseUncertain(command, held);
+        // What the line has held quiet for the reply time-out is all that came.
+        qint64 wake = held.deadline();
+        const qint64 quietAt = in.lastInputAt + m.miCommTimeOut;
+        if (!in.partial.isEmpty() && in.lastInputAt >= 0) {
+            if (now >= quietAt) {
+                const MCommUtils::OtherLineEnd other = MCommUtils::LineEndedOtherwise(in.partial);
+                if (!other.end.isEmpty())
+                    raiseError(MCommUtils::kLinesUnread, source(), MCommUtils::OtherLineEndText(control.DisplayName(), command.trimmed(), other));
+            } else {
+                wake = wake < 0 ? quietAt : std::min(wake, quietAt);
+            }
         }
-        waitForInput(deadline < 0 ? 60000 : deadline - clock.nowMs());
+        if (!told && !held.unknownLine().isEmpty()) {
+            const qint64 tellAt = held.unknownAt() + m.miCommTimeOut;
+            if (now >= tellAt) {
+                told = true;
+                tell(QStringLiteral("The analyser on %1 sent %2, which is no reading; the link goes on waiting for the reading of %3.")
+                         .arg(control.DisplayName(), quoted(held.unknownLine()), command.trimmed()));
+            } else {
+                wake = wake < 0 ? tellAt : std::min(wake, tellAt);
+            }
+        }
+        if (!toldStray && !held.strayLine().isEmpty()) {
+            toldStray = true;
+            tell(QStringLiteral("The analyser on %1 sent %2, which may be a late answer to an earlier request%3; the link goes on "
+                                "waiting for the reading of %4.")
+                     .arg(control.DisplayName(), quoted(held.strayLine()), ledger().earlierNames(), command.trimmed()));
+        }
+        waitForInput(wake < 0 ? 60000 : std::max<qint64>(0, wake - now));
     }
-}
-
-// A held reading was taken: commands answered at once come no more on their own;
-// the other copies may still come.
-void heldReadingTaken(const QString& command)
-{
-    settleAtOnce();
-    noteEarlier(MCommUtils::CommandWord(command), MCommUtils::ReleaseOf(command), module().miCopies - 1);
-}
-
-// A waveform command or its stop was acknowledged in its own exchange.
-void acknowledged(const QString& reply)
-{
-    Record& r = record();
-    if (r.acksLookLikeReadings || MCommUtils::ShapeOf(reply) != LineShape::Reading || MCommUtils::IsBanner(reply))
-        return;
-    r.acksLookLikeReadings = true;
-    r.readings += r.owedAcks;
-    noteEarlier(r.owedCommand, Release::AtOnce, r.owedAcks);
 }
 
 // After an exchange: a command that went out and whose answer was not taken.
 void noteUnanswered()
 {
     Module& m = module();
-    Record& r = record();
     if (!m.mfUnanswered)
         return;
     m.mfUnanswered = false;
     const QString& command = m.msPendingCommand;
-    const QString word = MCommUtils::CommandWord(command);
     if (isWaveCommand(command)) {
         // Stopped after the waveform command went out: its answer is owed, and the
-        // analyser may be playing the waveform already. A late answer may be the
-        // maker's banner, which reads like a reading.
+        // analyser may be playing the waveform already.
         if (m.mfLinkAbort) {
-            ++r.owedAcks;
-            r.owedCommand = command.trimmed();
+            ledger().unanswered(command, 1);
             m.mfStopWave = true;
-            if (!r.acksLookLikeReadings)
-                ++r.readings;
-            noteEarlier(word, Release::AtOnce, 1);
         }
         return;
     }
-    // A stop given up: its acknowledgement, late or never, is no reading.
-    if (isAcknowledged(command) && !r.acksLookLikeReadings)
-        return;
-    noteEarlier(word, MCommUtils::ReleaseOf(command), std::max<int>(1, m.miCopies));
+    ledger().unanswered(command, std::max<int>(1, m.miCopies));
 }
 
-// Asks "[VER]" and waits the reply time-out. After error 8030, silence on the
-// analyser's device and then its version forget the earlier requests: switched off,
-// it forgets what it held.
-WaitEnd askVersion(QString& reply, std::int16_t& chunks)
+// Asks "[VER]" and waits the reply time-out for a version; a status line before it
+// is passed by and kept in `passed`.
+WaitEnd askVersion(Line& reply, std::int16_t& chunks, QString* passed = nullptr)
 {
     Module& m = module();
-    Record& r = record();
     // A stale reply in the input must not pass for the answer to this request.
     skipErrors([] { readStaleInput(); });
     skipErrors([&] { sendRequest(m.msHandshake + QLatin1Char('\n')); });
-    const WaitEnd end = collectReply(reply, chunks, Clock::instance().nowMs() + m.miCommTimeOut);
-    const bool onResetDevice = !r.resetDevice.isEmpty() && comm().DevicePath() == r.resetDevice;
-    if (end != WaitEnd::Complete)
-        noteEarlier(m.msHandshake, Release::AtOnce, 1);
-    if (end == WaitEnd::TimedOut && onResetDevice)
-        r.silenceSeen = true;
-    if (end == WaitEnd::Complete && r.silenceSeen && onResetDevice && MCommUtils::VersionAccepted(reply))
-        ForgetEarlierRequests();
+    const WaitEnd end = collectReply(m.msHandshake, reply, chunks, Clock::instance().nowMs() + m.miCommTimeOut, passed);
+    if (end == WaitEnd::Complete)
+        ledger().replyTaken(m.msHandshake, reply, false, false);
+    else
+        ledger().unanswered(m.msHandshake, 1);
     return end;
 }
 
@@ -498,6 +442,20 @@ void closeControl()
     skipErrors([] { comm().SetPortOpen(false); });
 }
 
+// Why the version handshake got no version in time: a status or other text passed
+// by, a line that ends otherwise than with CR LF, or nothing at all.
+QString noVersionFailure(const QString& passed)
+{
+    Module& m = module();
+    const QString port = comm().DisplayName();
+    const MCommUtils::OtherLineEnd other = MCommUtils::LineEndedOtherwise(received().partial);
+    if (!other.end.isEmpty())
+        return MCommUtils::OtherLineEndText(port, m.msHandshake, other);
+    if (!passed.isEmpty())
+        return MCommUtils::NoVersionText(port, m.msHandshake, passed);
+    return MCommUtils::NoAnswerText(port, m.msHandshake, m.miCommTimeOut);
+}
+
 // Opens the port and checks the analyser's version; the next event, or the
 // closing state when the port does not open or does not answer well.
 std::int16_t connectStep()
@@ -525,22 +483,26 @@ std::int16_t connectStep()
     }
 
     m.miChunkCount = 0;
-    QString reply;
-    const WaitEnd end = askVersion(reply, m.miChunkCount);
+    Line reply;
+    QString passed;
+    const WaitEnd end = askVersion(reply, m.miChunkCount, &passed);
     m.miChunkCount = 0;
     if (end == WaitEnd::Aborted)
         return leStep; // the abort ends the machine's loop
-    if (end == WaitEnd::TimedOut || end == WaitEnd::Lost) {
-        // A silent port is not the analyser: move on instead of waiting for ever.
-        m.msLastFailure = end == WaitEnd::Lost ? MCommUtils::DeviceLostText(control.DisplayName(), m.msHandshake)
-                                               : MCommUtils::NoAnswerText(control.DisplayName(), m.msHandshake, m.miCommTimeOut);
+    // A silent port is not the analyser: move on instead of waiting for ever. A port
+    // that answered with no version (a status, a line noise broke) is asked again.
+    if (end == WaitEnd::Lost || (end == WaitEnd::TimedOut && (passed.isEmpty() || ++m.miHandshakeAttempts >= kHandshakeAttempts))) {
+        m.msLastFailure = end == WaitEnd::Lost ? MCommUtils::DeviceLostText(control.DisplayName(), m.msHandshake) : noVersionFailure(passed);
         m.miLinkState = lsClosing;
         return leStep;
     }
-    if (end == WaitEnd::Complete && MCommUtils::VersionAccepted(reply))
+    if (end == WaitEnd::TimedOut)
+        return leStep;
+    const QString version = MCommUtils::LineText(reply.text);
+    if (end == WaitEnd::Complete && MCommUtils::VersionAccepted(version))
         return leConnected;
     if (++m.miHandshakeAttempts >= kHandshakeAttempts) {
-        m.msLastFailure = MCommUtils::VersionRefusedText(control.DisplayName(), m.msHandshake, reply);
+        m.msLastFailure = MCommUtils::VersionRefusedText(control.DisplayName(), m.msHandshake, reply.text);
         m.miLinkState = lsClosing;
     }
     return leStep;
@@ -558,23 +520,21 @@ void sendStep()
     bool ignored = false;
     pause(kSendPauseMs);
     const QString& command = m.msPendingCommand;
-    const bool held = MCommUtils::ReleaseOf(command) != Release::AtOnce;
     attempt(ignored, [&] { readStaleInput(); });
-    m.miEarlierAnswers = 0;
+    Exchange& exchange = exchangeState();
+    exchange.held.reset();
+    exchange.noAckOwed = ledger().noAckOwed();
+    exchange.nothingOwed = ledger().nothingOwed();
     m.miCopies = 0;
-    if (held) {
-        Record& r = record();
-        // Owed acknowledgements that may read like readings are counted among them.
-        if (r.acksLookLikeReadings) {
-            noteEarlier(r.owedCommand, Release::AtOnce, r.owedAcks);
-            r.owedAcks = 0;
-        }
+    int copies = 1;
+    if (MCommUtils::ReleaseOf(command) != Release::AtOnce) {
+        exchange.held.emplace(ledger(), command, m.miCommTimeOut);
         // Each reading that may still come costs a copy of the command.
-        if (r.readings > kMaxEarlierAnswers)
-            raiseUncertain(command, true);
-        m.miEarlierAnswers = static_cast<std::int16_t>(r.readings);
+        if (exchange.held->tooMany())
+            raiseUncertain(command, *exchange.held);
+        copies = exchange.held->copies();
     }
-    for (int copy = 0; copy <= m.miEarlierAnswers; ++copy) {
+    for (int copy = 0; copy < copies; ++copy) {
         attempt(ignored, [&] {
             sendRequest(command);
             ++m.miCopies;
@@ -592,20 +552,23 @@ void receiveStep()
     const QString command = m.msPendingCommand;
     const bool stopWave = command.startsWith(QLatin1String("[WS"));
     const bool timed = takesHeader(command) || command.startsWith(QLatin1String("[PR"));
+    Exchange& exchange = exchangeState();
 
     m.msResults.clear();
     m.miChunkCount = 0;
     m.mfTimerFired = false;
     const qint64 start = clock.nowMs();
-    const bool held = MCommUtils::ReleaseOf(command) != Release::AtOnce;
-    const WaitEnd end = held ? takeHeldReading(command)
-                             : collectReply(m.msResults, m.miChunkCount, stopWave ? start + kStopWaveGiveUpMs : -1);
+    Line reply;
+    const WaitEnd end = exchange.held ? takeHeldReading(command, *exchange.held)
+                                      : collectReply(command, reply, m.miChunkCount, stopWave ? start + kStopWaveGiveUpMs : -1);
     if (end == WaitEnd::Complete) {
         m.mfUnanswered = false;
-        if (held)
-            heldReadingTaken(command);
-        else if (isAcknowledged(command))
-            acknowledged(m.msResults);
+        if (exchange.held) {
+            ledger().heldReadingTaken(command, m.miCopies, exchange.held->taken());
+        } else {
+            m.msResults = MCommUtils::ReplyOf(reply.text);
+            ledger().replyTaken(command, reply, exchange.noAckOwed, exchange.nothingOwed);
+        }
     }
     switch (end) {
     case WaitEnd::Overflow:
@@ -623,7 +586,7 @@ void receiveStep()
         break;
     }
     m.mfTimerFired = timed && clock.nowMs() - start >= kLateReplyMs;
-    const bool bannerLate = m.mfTimerFired && m.msResults.contains(kBanner);
+    const bool bannerLate = m.mfTimerFired && MCommUtils::IsBanner(m.msResults);
 
     if (startsWithAny(command, {"[C", "[O", "[B", "[PR"})) {
         if (bannerLate)
@@ -635,21 +598,69 @@ void receiveStep()
         } else if (end == WaitEnd::Complete) {
             // A waveform command answered in time is sent once more. The exchange ends
             // with the resend, so that a Stop finds the link free; the resent copy's
-            // answer is owed and dropped by whichever exchange it reaches.
+            // answer is owed and passed by whichever exchange it reaches.
             Delay(kResendDelayMs);
             if (!stopWave && m.mfLinkAbort) {
                 m.mfStopWave = true; // stopped in the pause: not resent, but stopped
             } else if (!stopWave) {
                 skipErrors([&] {
                     sendRequest(m.msPendingCommand);
-                    ++record().owedAcks;
-                    record().owedCommand = command.trimmed();
+                    ledger().unanswered(command, 1);
                 });
             }
         }
     }
     if (!m.mfLinkAbort)
         m.mfTimerFired = false;
+}
+
+// ---- the watch after error 8030 ------------------------------------------------------
+
+struct Watch {
+    std::optional<MAnswers::SwitchOffWatch> seen;
+    std::unique_ptr<ClockTimer> asking;
+    QString device;
+};
+
+Watch& watch()
+{
+    static Watch state;
+    return state;
+}
+
+// Whether the watch still looks at the analyser's device.
+bool watching()
+{
+    Watch& w = watch();
+    SerialControl& control = comm();
+    return w.seen && control.PortOpen() && !control.Lost() && control.DevicePath() == w.device;
+}
+
+// Hands the watch the lines that came.
+void feedWatch()
+{
+    Watch& w = watch();
+    skipErrors([&] {
+        readInput();
+        Received& in = received();
+        const qint64 now = Clock::instance().nowMs();
+        for (const Line& line : std::as_const(in.lines))
+            w.seen->line(line, now);
+        in.lines.clear();
+    });
+}
+
+// Reads what came and asks "[VER]" once more.
+void watchTick()
+{
+    Watch& w = watch();
+    if (!watching())
+        return;
+    feedWatch();
+    skipErrors([&] {
+        sendRequest(module().msHandshake + QLatin1Char('\n'));
+        w.seen->asked(Clock::instance().nowMs());
+    });
 }
 
 } // namespace
@@ -675,42 +686,104 @@ void Delay(std::int32_t milliseconds)
 
 void ForgetEarlierRequests()
 {
-    const bool acksLookLikeReadings = record().acksLookLikeReadings;
-    ForgetAnalyser();
-    record().acksLookLikeReadings = acksLookLikeReadings;
+    ledger().forget();
 }
 
 void ForgetAnalyser()
 {
-    record() = {};
+    ledger().reset();
     received() = {};
 }
 
 int ReadingsThatMayCome()
 {
-    return record().readings;
+    return ledger().readingsThatMayCome();
 }
 
-Probe ProbeAnalyser()
+void SetNotice(std::function<void(const QString&)> tell)
+{
+    notice() = std::move(tell);
+}
+
+void BeginWatch()
 {
     Module& m = module();
-    SerialControl& control = comm();
-    if (m.miLinkState == lsClosed || !control.PortOpen() || control.Lost())
-        return Probe::Unreachable;
+    Watch& w = watch();
+    EndWatch();
     m.mfLinkAbort = false;
-    QString reply;
-    std::int16_t chunks = 0;
-    switch (askVersion(reply, chunks)) {
-    case WaitEnd::Complete:
-    case WaitEnd::Overflow:
-        return Probe::Answers;
-    case WaitEnd::TimedOut:
-        return Probe::Silent;
-    case WaitEnd::Aborted:
-        return Probe::Stopped;
-    default:
-        return Probe::Unreachable;
+    w.seen.emplace(m.miCommTimeOut);
+    w.device = comm().DevicePath();
+    if (m.miLinkState == lsClosed || !comm().PortOpen() || comm().Lost())
+        return;
+    skipErrors([] { readStaleInput(); });
+    watchTick();
+    // The first answer shows the analyser on before the operator acts.
+    WaitWatch(Watched::Answering, m.miCommTimeOut);
+    w.asking = Clock::instance().createTimer();
+    w.asking->setCallback(watchTick);
+    w.asking->start(kWatchAskMs);
+}
+
+Watched WaitWatch(Watched goal, int milliseconds)
+{
+    Module& m = module();
+    Watch& w = watch();
+    Clock& clock = Clock::instance();
+    const qint64 until = clock.nowMs() + milliseconds;
+    while (true) {
+        if (!watching())
+            return Watched::Lost;
+        if (m.mfLinkAbort)
+            return Watched::Stopped;
+        feedWatch();
+        const qint64 now = clock.nowMs();
+        const MAnswers::SwitchOffWatch::Seen seen = w.seen->seen(now);
+        const Watched state = seen == MAnswers::SwitchOffWatch::Seen::AnsweringAgain ? Watched::AnsweringAgain
+            : seen == MAnswers::SwitchOffWatch::Seen::Silent                         ? Watched::Silent
+            : seen == MAnswers::SwitchOffWatch::Seen::Answering                      ? Watched::Answering
+                                                                                     : Watched::NoAnswerYet;
+        if (state == goal || state == Watched::AnsweringAgain || now >= until)
+            return state;
+        // The silence may have lasted long enough by the next ask.
+        waitForInput(std::min<qint64>(until - now, kWatchAskMs));
     }
+}
+
+qint64 WatchSilenceMs()
+{
+    Watch& w = watch();
+    return w.seen ? w.seen->silenceMs(Clock::instance().nowMs()) : 0;
+}
+
+int WatchSilenceNeededMs()
+{
+    Watch& w = watch();
+    return w.seen ? w.seen->silenceNeededMs() : 0;
+}
+
+bool EndWatch()
+{
+    Watch& w = watch();
+    w.asking.reset();
+    if (!w.seen)
+        return false;
+    // The answers to the last requests of an analyser that answers are on their way:
+    // read as they come, they are not counted as owed.
+    Clock& clock = Clock::instance();
+    const qint64 until = clock.nowMs() + module().miCommTimeOut;
+    while (watching() && !module().mfLinkAbort && w.seen->seen(clock.nowMs()) == MAnswers::SwitchOffWatch::Seen::Answering
+        && w.seen->asks() > w.seen->versionAnswers() && clock.nowMs() < until) {
+        waitForInput(until - clock.nowMs());
+        feedWatch();
+    }
+    const bool again = w.seen->seen(Clock::instance().nowMs()) == MAnswers::SwitchOffWatch::Seen::AnsweringAgain;
+    const int unanswered = w.seen->asks() - w.seen->versionAnswers();
+    w.seen.reset();
+    if (again)
+        ForgetEarlierRequests();
+    else
+        ledger().unanswered(module().msHandshake, unanswered);
+    return again;
 }
 
 std::int16_t InitComm()

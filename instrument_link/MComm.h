@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 namespace kelto {
 class SerialControl;
@@ -51,12 +52,8 @@ constexpr int kStopWaveGiveUpMs = 1000;
 constexpr int kHandshakeAttempts = 3;
 // Handshake reply time when "CommTimeOut" is missing or not positive.
 constexpr int kDefaultCommTimeOut = 1000;
-// A held reading is not asked for while more answers than this to earlier requests
-// may still come: each would cost a copy of the command on the wire.
-constexpr int kMaxEarlierAnswers = 16;
-
-// What the analyser did when the link asked it "[VER]" to see whether it is on.
-enum class Probe { Answers, Silent, Unreachable, Stopped };
+// After error 8030 the link asks "[VER]" this often while the operator acts.
+constexpr int kWatchAskMs = 500;
 
 struct Module {
     std::int16_t miLinkState = lsClosed;
@@ -80,9 +77,7 @@ struct Module {
     // and whether the link must stop the waveform before the call returns.
     bool mfUnanswered = false;
     bool mfStopWave = false;
-    // A held reading's exchange: the answers to earlier requests that may come
-    // besides its own, and the copies of the command that went out.
-    std::int16_t miEarlierAnswers = 0;
+    // The copies of the command that went out in this exchange.
     std::int16_t miCopies = 0;
 };
 
@@ -112,9 +107,23 @@ void ForgetAnalyser();
 // Readings (reading-shaped lines) that may still come in answer to earlier requests.
 int ReadingsThatMayCome();
 
-// Asks the analyser "[VER]" on the open port and waits the reply time-out. After
-// error 8030 the earlier requests are forgotten once the analyser was seen silent
-// here and then answering again: switched off, it forgets what it held.
-Probe ProbeAnalyser();
+// Where the link tells what it saw while it waits for a reading and goes on
+// waiting (a line it cannot read): the caller's status line. Empty: nowhere.
+void SetNotice(std::function<void(const QString&)> notice);
+
+// After error 8030: what the link sees of the analyser while the operator acts.
+enum class Watched { NoAnswerYet, Answering, Silent, AnsweringAgain, Lost, Stopped };
+// Asks "[VER]" on the open port and waits the reply time-out for an answer, then
+// asks every kWatchAskMs, also while a box is shown, until EndWatch.
+void BeginWatch();
+// Waits until the watch sees `goal` (Silent or AnsweringAgain), the device goes
+// away, a Stop, or `milliseconds` pass, and says what it sees then.
+Watched WaitWatch(Watched goal, int milliseconds);
+// How long the analyser was last silent, and how long it must be to count.
+qint64 WatchSilenceMs();
+int WatchSilenceNeededMs();
+// Stops asking. Where the analyser was seen answering, then silent, then answering
+// again, the earlier requests are forgotten: switched off, it forgot what it held.
+bool EndWatch();
 
 } // namespace kelto::MComm

@@ -4,6 +4,7 @@
 #include <QtNumeric>
 #include <QStringList>
 
+#include "platform/Automation.h"
 #include "platform/EscapedText.h"
 #include "platform/PluginError.h"
 
@@ -45,16 +46,39 @@ qsizetype AnalyserLineEnd(const QString& text, qsizetype from)
 
 QString WithoutNoise(const QString& line)
 {
-    const bool ended = line.endsWith(QLatin1String("\r\n"));
     QString text;
     text.reserve(line.size());
-    for (const QChar c : QStringView(line).left(ended ? line.size() - 2 : line.size())) {
-        if (c.unicode() >= 0x20 && c.unicode() < 0x7f)
+    for (const QChar c : line) {
+        const char16_t u = c.unicode();
+        if ((u >= 0x20 && u < 0x7f) || u == u'\r' || u == u'\n')
             text.append(c);
     }
-    if (ended)
-        text.append(QLatin1String("\r\n"));
     return text;
+}
+
+QString LineText(const QString& line)
+{
+    QString text = WithoutNoise(line);
+    if (text.endsWith(QLatin1String("\r\n")))
+        text.chop(2);
+    // Line ends before or after the text join nothing: they are noise.
+    return text.trimmed();
+}
+
+QString ReplyOf(const QString& line)
+{
+    QString text = WithoutNoise(line);
+    const bool ended = text.endsWith(QLatin1String("\r\n"));
+    if (ended)
+        text.chop(2);
+    const auto lineEnd = [](QChar c) { return c == QLatin1Char('\r') || c == QLatin1Char('\n'); };
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && lineEnd(text[first]))
+        ++first;
+    while (last > first && lineEnd(text[last - 1]))
+        --last;
+    return text.mid(first, last - first) + (ended ? QStringLiteral("\r\n") : QString());
 }
 
 bool IsBanner(const QString& line)
@@ -62,16 +86,41 @@ bool IsBanner(const QString& line)
     return line.contains(QLatin1String("Vel-Tor"));
 }
 
+namespace {
+
+bool readingShaped(const QString& text)
+{
+    return startsWithNumber(text) || text.startsWith(QLatin1String("OVER"));
+}
+
+} // namespace
+
 LineShape ShapeOf(const QString& line)
 {
-    const QString text = WithoutNoise(line).trimmed();
+    const QString text = LineText(line);
     if (text.isEmpty())
         return LineShape::Blank;
-    // A number as the analyser writes one, maybe followed by a unit.
-    static const QRegularExpression number(QStringLiteral("^[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?( +[A-Za-z%/]+)?$"));
-    if (number.match(text).hasMatch() || text.startsWith(QLatin1String("OVER")) || IsBanner(text))
-        return LineShape::Reading;
-    return LineShape::Other;
+    if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')))
+        return LineShape::Broken;
+    if (IsBanner(text))
+        return LineShape::Banner;
+    return readingShaped(text) ? LineShape::Reading : LineShape::Other;
+}
+
+OtherLineEnd LineEndedOtherwise(const QString& partial)
+{
+    const QString text = WithoutNoise(partial);
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+            continue;
+        const QString piece = text.mid(start, i - start).trimmed();
+        if (!piece.isEmpty() && readingShaped(piece))
+            return {c == QLatin1Char('\n') ? QStringLiteral("LF") : QStringLiteral("CR"), piece + c};
+        start = i + 1;
+    }
+    return {};
 }
 
 ReplyState JudgeReply(const QString& text, int chunks, int expectedChunks)
@@ -155,6 +204,13 @@ QString NoVersionText(const QString& port, const QString& handshake, const QStri
     return QStringLiteral("The device on %1 answered %2 with %3, which does not begin with a version number. Check that this "
                           "port leads to the analyser.")
         .arg(port, handshake, quotedValue(EscapeTraffic(reply)));
+}
+
+QString OtherLineEndText(const QString& port, const QString& command, const OtherLineEnd& seen)
+{
+    return QStringLiteral("%1 sent %2 after %3: a line that ends with %4 alone. The link reads only lines that end with CR LF, as "
+                          "the analyser ends them. Check that this port leads to the analyser and how the analyser ends its lines.")
+        .arg(port, quotedValue(EscapeTraffic(seen.text)), command, seen.end);
 }
 
 QString DeviceLostText(const QString& port, const QString& command, bool replyAwaited)

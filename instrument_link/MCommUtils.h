@@ -18,12 +18,17 @@ constexpr const char* kLibrary = "KeltoTarvoXVTI";
 // The analyser did answer, but its reply cannot be told apart from a late answer
 // to an earlier request.
 constexpr std::int32_t kReplyUncertain = 8030;
+// The analyser's lines do not end with CR LF, so the link cannot read them.
+constexpr std::int32_t kLinesUnread = 8031;
 
 // The analyser's longest reply (its banner) is a few dozen characters; a line
 // longer than this before its line end means a broken or flooded line (about 1 s
 // of wire time at 2400 baud). A reply of several lines may hold kMaxReplyLines.
 constexpr int kMaxReplyLength = 256;
 constexpr int kMaxReplyLines = 16;
+// A held reading is not asked for while more answers than this to earlier requests
+// may still come: each would cost a copy of the command on the wire.
+constexpr int kMaxEarlierAnswers = 16;
 
 // Raises the error of a status text other than "Connected".
 void CheckPortStatus(const QString& status, const QString& portName = QString());
@@ -52,23 +57,41 @@ QString CommandWord(const QString& command);
 
 // The link's lines end with CR LF, as the analyser's answer to "[VER]" does. Where
 // the first line of the text from `from` on ends (just past its CR LF); -1 while
-// none has. A lone LF or CR CR is line noise inside a line, not a line end, so
-// noise never makes a line of its own or splits an answer in two.
+// none has. A lone LF or CR is not a line end: it never makes a line of its own or
+// splits an answer in two.
 qsizetype AnalyserLineEnd(const QString& text, qsizetype from = 0);
 
-// The line with what line noise put into it taken out: control characters (but
-// the final CR LF) and bytes that are not ASCII. The analyser sends plain ASCII.
+// The line with the bytes taken out that are no character of a reply: control
+// characters other than CR and LF, and bytes that are not ASCII. The analyser
+// sends plain ASCII. A lone CR or LF stays where it stands (see Broken).
 QString WithoutNoise(const QString& line);
 
-// What a line of the analyser's can be. Blank: nothing but noise. Reading: the
-// shape of a reply that can carry a reading (a number, maybe with a unit, "OVER",
-// or the maker's banner), and of the answer to "[VER]". Other: any other text,
-// such as the acknowledgement of a waveform command or a status text the analyser
-// sends on its own. Only a reading-shaped line is counted against the readings
-// that may still come, and only such a line can be a held reading.
-enum class LineShape { Blank, Reading, Other };
+// What a line of the analyser's can be. Blank: nothing but noise. Broken: line
+// noise joined two pieces of text with a lone LF or CR between them ("-" LF
+// "15.04"); it is no reply of any shape, since it may be two. Reading: a reply that
+// can carry a reading, beginning with a number by the results' leading-number rule
+// ("104.2J" among them) or with "OVER"; the answer to "[VER]" has this shape too.
+// Banner: the maker's banner, the answer of a model that lacks a test. Other: any
+// other text, such as a waveform command's acknowledgement ("OK") or a status the
+// analyser sends on its own ("E07").
+enum class LineShape { Blank, Broken, Reading, Banner, Other };
 LineShape ShapeOf(const QString& line);
 bool IsBanner(const QString& line);
+// The text of a line as it is quoted and compared: noise and the line end taken
+// out, blanks around it and lone line ends before or after its text too.
+QString LineText(const QString& line);
+// The reply a line carries, as handed to the caller: noise taken out, and lone line
+// ends before or after its text, with its CR LF.
+QString ReplyOf(const QString& line);
+
+// Input that has not ended with CR LF but holds a reply-shaped text ended by a lone
+// LF or CR, as an analyser sends that ends its lines otherwise: "LF" or "CR", and
+// the text; empty when it holds none.
+struct OtherLineEnd {
+    QString end;
+    QString text;
+};
+OtherLineEnd LineEndedOtherwise(const QString& partial);
 
 // The link's version rule: the first four characters of the reply compared as text
 // with "2.11", greater or equal passes. So 2.11 to 9.99 pass, 2.5 among them, and
@@ -87,6 +110,8 @@ QString EscapeTraffic(const QString& text);
 QString NoAnswerText(const QString& port, const QString& handshake, int milliseconds);
 QString VersionRefusedText(const QString& port, const QString& handshake, const QString& reply);
 QString NoVersionText(const QString& port, const QString& handshake, const QString& reply);
+// The device answered with a text that ends with a lone LF or CR, not CR LF.
+QString OtherLineEndText(const QString& port, const QString& command, const OtherLineEnd& seen);
 
 // The device went away (an adapter unplugged, the analyser switched off), which the
 // serial control raises as error 68: while the reply to `command` was awaited, or

@@ -141,7 +141,10 @@ bool appendToLog(const QString& path, const QByteArray& bytes, QString* why)
 
 SerialControl::SerialControl(QObject* parent) : QObject(parent)
 {
-    connect(&m_port, &QSerialPort::readyRead, this, [] { Clock::instance().wake(); });
+    connect(&m_port, &QSerialPort::readyRead, this, [this] {
+        m_lastArrivalMs = Clock::instance().nowMs();
+        Clock::instance().wake();
+    });
     connect(&m_port, &QSerialPort::errorOccurred, this, &SerialControl::onError);
 }
 

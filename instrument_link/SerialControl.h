@@ -46,6 +46,9 @@ public:
     void Output(const QString& text);
     void Output2(const QString& text) { Output(text); }
 
+    // When bytes last arrived (clock milliseconds), read or not; -1 before any.
+    qint64 LastArrivalMs() const { return m_lastArrivalMs; }
+
     // The device went away while open (unplugged adapter, closed pseudo-terminal).
     bool Lost() const { return m_lost; }
 
@@ -67,6 +70,7 @@ private:
     QString m_status;
     QString m_openFailure;
     bool m_lost = false;
+    qint64 m_lastArrivalMs = -1;
     QSerialPort::SerialPortError m_lastError = QSerialPort::NoError;
     QString m_lastErrorText;
     // Received bytes come a few at a time; the log shows them a line at a time.

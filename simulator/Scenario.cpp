@@ -150,6 +150,13 @@ bool applyFault(Scenario& scenario, const QString& faultText, QString* error)
         s.burstMs = 0;
         if (!arg.isEmpty() && !parseInt(arg, &s.burstMs, 0))
             return fail(error, QStringLiteral("burst needs [MS], not \"%1\"").arg(arg));
+    } else if (name == QLatin1String("line-end")) {
+        const int colon = arg.indexOf(QLatin1Char(':'));
+        const QString end = (colon < 0 ? arg : arg.left(colon)).toLower();
+        if (end != QLatin1String("lf") && end != QLatin1String("cr"))
+            return fail(error, QStringLiteral("line-end needs lf|cr[:WORDS], not \"%1\"").arg(arg));
+        s.lineEnd = end == QLatin1String("lf") ? QByteArray("\n") : QByteArray("\r");
+        s.lineEndWords = parseWords(colon < 0 ? QString() : arg.mid(colon + 1));
     } else if (name == QLatin1String("vanish-after")) {
         if (!parseInt(arg, &s.vanishAfter, 0))
             return fail(error, QStringLiteral("vanish-after needs a number of commands, not \"%1\"").arg(arg));

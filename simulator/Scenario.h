@@ -13,8 +13,10 @@
 // is asked for), pacing (on/off). Faults: no-reply[=WORDS], late=MS[:WORDS],
 // over[=WORDS], banner[=MS[:WORDS]], version=TEXT, garbled-version,
 // chunks=N[:GAPMS], vanish-after=N, held=keep|drop|cancel|newest|queue,
-// order=asked|reverse, burst[=MS]. WORDS is a comma list such as CRG,WSP.
+// order=asked|reverse, burst[=MS], line-end=lf|cr[:WORDS]. WORDS is a comma list
+// such as CRG,WSP.
 
+#include <QByteArray>
 #include <QHash>
 #include <QSet>
 #include <QString>
@@ -62,6 +64,10 @@ struct Scenario {
     // a USB serial adapter, a reply arrives in one write once the line has been
     // quiet that many milliseconds, with the replies it closely followed.
     int burstMs = -1;
+    // The answers to these words end with this in place of CR LF, as from an analyser
+    // (or another device) that ends its lines otherwise.
+    QByteArray lineEnd = QByteArrayLiteral("\r\n");
+    WordSet lineEndWords;
 
     static QHash<QString, QString> defaultReadings();
 };

@@ -282,7 +282,7 @@ void TarvoSimulator::handleCommand(const QString& rawWord)
         return;
     const bool testCommand = isDischargeReading(word) || isPacerReading(word) || (isWaveformCommand(word) && word != QLatin1String("WSP"));
     if (testCommand && m_scenario.bannerMs >= 0 && m_scenario.banner.contains(word)) {
-        queueReply(kBanner, m_scenario.bannerMs + delayFor(word));
+        queueReply(kBanner, m_scenario.bannerMs + delayFor(word), word);
         return;
     }
     if (isDischargeReading(word)) {
@@ -302,7 +302,7 @@ void TarvoSimulator::handleCommand(const QString& rawWord)
             releaseHeld(true);
         return;
     }
-    queueReply(replyFor(word), delayFor(word));
+    queueReply(replyFor(word), delayFor(word), word);
 }
 
 void TarvoSimulator::hold(QStringList& held, const QString& word) const
@@ -334,11 +334,12 @@ QByteArray TarvoSimulator::replyFor(const QString& word) const
     return QByteArray("ERR");
 }
 
-void TarvoSimulator::queueReply(const QByteArray& text, qint64 delayMs)
+void TarvoSimulator::queueReply(const QByteArray& text, qint64 delayMs, const QString& word)
 {
     if (m_master < 0 || !m_powered)
         return;
-    QByteArray bytes = text + kLineEnd;
+    const bool endedOtherwise = !word.isEmpty() && m_scenario.lineEndWords.contains(word);
+    QByteArray bytes = text + (endedOtherwise ? m_scenario.lineEnd : kLineEnd);
     emit replyQueued(bytes);
     if (!m_replyNoise.isEmpty())
         bytes.insert(std::clamp<qsizetype>(m_replyNoiseAt, 0, bytes.size()), std::exchange(m_replyNoise, QByteArray()));
@@ -380,7 +381,7 @@ void TarvoSimulator::releaseHeld(bool pacer)
     if (m_scenario.newestFirst)
         std::reverse(words.begin(), words.end());
     for (const QString& word : words)
-        queueReply(replyFor(word), delayFor(word));
+        queueReply(replyFor(word), delayFor(word), word);
 }
 
 } // namespace kelto::sim

@@ -94,7 +94,7 @@ private:
     void handleCommand(const QString& word);
     QByteArray replyFor(const QString& word) const;
     qint64 delayFor(const QString& word) const;
-    void queueReply(const QByteArray& text, qint64 delayMs);
+    void queueReply(const QByteArray& text, qint64 delayMs, const QString& word = QString());
     // Keeps a held reading as the scenario's held mode says.
     void hold(QStringList& held, const QString& word) const;
     void releaseHeld(bool pacer);

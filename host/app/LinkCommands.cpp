@@ -143,6 +143,11 @@ int runLinkCommand(const QString& port, const QStringList& commands, int timeout
             err << "The instrument link " << linkclass::TarvoXVti << " is not registered; build and register KeltoTarvoXVTI.\n";
             return exitcode::Failure;
         }
+        if (const auto notices = std::dynamic_pointer_cast<ILinkNotice>(link))
+            notices->SetNoticeHandler([&err](const QString& text) {
+                err << text << "\n";
+                err.flush();
+            });
         link->OpenChannel();
         if (link->State() != evtiIdle) {
             printUnreachable(err, port, link);

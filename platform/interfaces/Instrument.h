@@ -5,6 +5,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 #include "../Object.h"
 #include "../PluginError.h"
@@ -59,6 +60,14 @@ public:
     // Why the last open of the analyser's port failed, naming the port and what to
     // check; empty after an open that worked.
     virtual QString LastFailure() = 0;
+};
+
+// What the link saw while it waits for a reading and goes on waiting (a line it
+// cannot read), for the operator: the guide's status line, a command's standard
+// error. The handler is called on the caller's thread during the wait.
+class ILinkNotice : public virtual IObject {
+public:
+    virtual void SetNoticeHandler(std::function<void(const QString&)> handler) = 0;
 };
 
 // The host's record of an instrument found by a query; empty texts and 0 mean none.

@@ -162,14 +162,21 @@ TEST(HostCommands, versionTheLinkRefuses_queryStillFindsAVersionNumber)
 {
     // The query reports any reply that begins with a version number; the link takes
     // 2.11 to 9.99 only, compared as text.
-    for (const char* firmware : {"2.10", "10.0"}) {
-        SCOPED_TRACE(firmware);
-        SimProcess sim({QStringLiteral("--fault"), QStringLiteral("version=%1").arg(QLatin1String(firmware))});
+    // An analyser whose lines end with LF alone is named as such.
+    const struct {
+        const char* fault;
+        QString linkSays;
+    } analysers[] = {
+        {"version=2.10", QStringLiteral("answered [VER] with \"2.10\\r\\n\", which is not a Tarvo version from 2.11 to 9.99")},
+        {"version=10.0", QStringLiteral("answered [VER] with \"10.0\\r\\n\", which is not a Tarvo version from 2.11 to 9.99")},
+        {"line-end=lf", QStringLiteral("sent \"2.13\\n\" after [VER]: a line that ends with LF alone.")},
+    };
+    for (const auto& a : analysers) {
+        SCOPED_TRACE(a.fault);
+        SimProcess sim({QStringLiteral("--fault"), QLatin1String(a.fault)});
         const HostRun link = runHost({QStringLiteral("link"), QStringLiteral("--port"), sim.device(), QStringLiteral("[CRG]")});
         EXPECT_EQ(link.exitCode, 1) << link.err.toStdString();
-        EXPECT_TRUE(link.err.contains(QStringLiteral("answered [VER] with \"%1\\r\\n\", which is not a Tarvo version from 2.11 to 9.99")
-                                          .arg(QLatin1String(firmware))))
-            << link.err.toStdString();
+        EXPECT_TRUE(link.err.contains(a.linkSays)) << link.err.toStdString();
         const HostRun query = runHost({QStringLiteral("query"), QStringLiteral("--port"), sim.device()});
         EXPECT_EQ(query.exitCode, 0) << query.err.toStdString();
         EXPECT_EQ(query.out, QStringLiteral("Analyser on %1:\n  Type: TarvoX\n  Present: 1\n").arg(sim.device()));

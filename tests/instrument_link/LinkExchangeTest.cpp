@@ -328,6 +328,10 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
         const char* reply; // nullptr: no reading, and error 8030 says why
         int copies = 0;    // when not 0: the command went out this often
         bool switchedOffAndOn = false; // at the 8030, as the box asks
+        // How many earlier answers error 8030 says may come; 0 where line noise broke
+        // the line or the banner came. Or the error that says the line cannot be read.
+        int upTo = 1;
+        std::int32_t error = MCommUtils::kReplyUncertain;
     };
     std::vector<Row> rows = {
         {"kept through the close", {"held=keep"}, {"[NRG]"}, Between::Reopened, "[PVT]", {{1000, "discharge"}}, "2150\r\n", 2},
@@ -346,8 +350,36 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
             "199.6\r\n"},
         {"a pacer reading answered meanwhile", {"held=keep"}, {"[PAC]"}, Between::Nothing, "[PVT]", {{500, "pacing"}, {1500, "discharge"}},
             "2150\r\n"},
+        // A stop the analyser was not yet seen to acknowledge with words counts.
         {"a stop answered after the give-up", {"held=keep", "late=1500:WSP"}, {"[WSP]"}, Between::Nothing, "[CRG]", {{2500, "discharge"}},
-            "5.3\r\n", 1},
+            "5.3\r\n", 2},
+        {"a stop answered late with a number, a reading owed", {"held=keep", "late=1500:WSP", "reading WSP=0"}, {"[NRG]", "[WSP]"},
+            Between::Nothing, "[PVT]", {{2500, "discharge"}}, "2150\r\n"},
+        // A waveform command's banner, in time or late, and numeric acknowledgements
+        // take nothing off the answers a reading owed may still give.
+        {"a wave answered with the banner in time, a reading owed", {"held=keep", "banner=0:W01"}, {"[NRG]", "[W01]"}, Between::Nothing,
+            "[PVT]", {{1000, "discharge"}}, "2150\r\n"},
+        {"a wave answered with the banner late, a reading owed", {"held=keep", "banner=1500:W01"}, {"[NRG]", "[W01]"}, Between::Nothing,
+            "[PVT]", {{1000, "discharge"}}, "2150\r\n"},
+        {"a wave stopped before its late banner", {"held=keep", "banner=1500:W01"}, {"[W01] stopped"}, Between::Nothing, "[PVT]",
+            {{2500, "discharge"}}, "2150\r\n"},
+        {"a wave stopped before its late banner, a reading owed", {"held=keep", "banner=1500:W01"}, {"[NRG]", "[W01] stopped"},
+            Between::Nothing, "[PVT]", {{2500, "discharge"}}, "2150\r\n"},
+        {"numeric acknowledgements, a reading owed", {"held=keep", "reading W01=0", "reading WSP=0"}, {"[NRG]", "[W01]", "[WSP]"},
+            Between::Nothing, "[PVT]", {{1000, "discharge"}}, "2150\r\n"},
+        {"numeric acknowledgements, one owed at the close", {"held=keep", "reading W01=0"}, {"[NRG]", "[W01]"}, Between::Reopened,
+            "[PVT]", {{4000, "discharge"}}, "2150\r\n"},
+        {"a held pacing answer just after a wave command", {"held=keep"}, {"[PAC]", "[W05] pacing"}, Between::Nothing, "[PVT]",
+            {{1000, "discharge"}}, "2150\r\n"},
+        {"a reading with its unit", {"held=keep", "reading PVT=2150V"}, {}, Between::Nothing, "[PVT]", {{1000, "discharge"}}, "2150V\r\n",
+            1},
+        {"a reading with its unit, a reading owed", {"held=keep", "reading PVT=2150V"}, {"[NRG]"}, Between::Nothing, "[PVT]",
+            {{1000, "discharge"}}, "2150V\r\n", 2},
+        // Lines that end otherwise are named, not waited on.
+        {"readings that end with LF alone", {"held=keep", "line-end=lf:PVT"}, {}, Between::Nothing, "[PVT]", {{1000, "discharge"}},
+            nullptr, 1, false, 0, MCommUtils::kLinesUnread},
+        {"readings that end with CR alone", {"held=keep", "line-end=cr:PVT"}, {}, Between::Nothing, "[PVT]", {{1000, "discharge"}},
+            nullptr, 1, false, 0, MCommUtils::kLinesUnread},
         {"a wave answer owed at the close", {"held=keep"}, {"[W01]"}, Between::Reopened, "[CRG]", {{4000, "discharge"}}, "5.3\r\n", 1},
         {"answers of one discharge spread within the time-out", {"held=keep", "late=900:PVT"}, {"[NRG]"}, Between::Nothing, "[PVT]",
             {{1000, "discharge"}}, "2150\r\n"},
@@ -362,14 +394,18 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
         {"a stray byte before a wave command", {"held=keep"}, {}, Between::Nothing, "[W01]", {{0, "noise", "\x7f"}}, "OK\r\n"},
         // 1 + 2 + 4 + 8 + 16 copies cut short: 31 lines may come.
         {"more earlier answers than the bound", {"held=keep"}, {"[NRG]", "[NRG]", "[NRG]", "[NRG]", "[NRG]"}, Between::Nothing, "[PVT]",
-            {{1000, "discharge"}}, nullptr},
+            {{1000, "discharge"}}, nullptr, 0, false, 31},
         {"a version asked while switched off", {"held=newest"}, {"[VER]"}, Between::Reopened, "[PVT]", {{1000, "discharge"}}, nullptr},
     };
-    // A stop the analyser never answers costs the next reading nothing, whatever the
-    // analyser does with requests it holds.
+    // A stop the analyser never answers costs the next reading nothing once the
+    // analyser has acknowledged a stop with a word, whatever it does with requests it
+    // holds. Before, its late answer may be a number: it costs a copy.
     for (const char* held : {"keep", "drop", "cancel", "newest", "queue"})
-        rows.push_back({std::string("a stop never answered, then ") + held, {QStringLiteral("held=") + QLatin1String(held), "no-reply=WSP"},
-            {"[WSP]"}, Between::Nothing, "[PVT]", {{1000, "discharge"}}, "2150\r\n", 1});
+        rows.push_back({std::string("a stop acknowledged, then one never answered, then ") + held,
+            {QStringLiteral("held=") + QLatin1String(held)}, {"[WSP]", "[WSP] never answered"}, Between::Nothing, "[PVT]",
+            {{1000, "discharge"}}, "2150\r\n", 1});
+    rows.push_back({"a wave command, then a stop never answered", {"held=keep", "no-reply=WSP"}, {"[W01]", "[WSP]"}, Between::Nothing,
+        "[PVT]", {{1000, "discharge"}}, "2150\r\n", 2});
     // Should the analyser acknowledge waveform commands with a number, a stop it never
     // answers counts among the readings that may still come.
     rows.push_back({"a stop never answered, by an analyser that acknowledges with a number",
@@ -380,18 +416,24 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
     const struct {
         const char* name;
         QByteArray bytes;
-    } noises[] = {{"LF", "\n"}, {"CR CR", "\r\r"}, {"0x7f", "\x7f"}, {"an empty line", "\x7f\r\n"}, {"a line that is no reply", "E07\r\n"}};
+        bool breaks = false; // a lone line end after text: the next line is no reading
+    } noises[] = {{"LF", "\n"}, {"CR CR", "\r\r"}, {"0x7f", "\x7f"}, {"an empty line", "\x7f\r\n"}, {"a line that is no reply", "E07\r\n"},
+        {"\"-\" LF", "-\n", true}, {"\"5\" CR", "5\r", true}};
     for (const auto& noise : noises) {
         const std::string name = noise.name;
         for (const bool owed : {false, true}) {
             const QStringList cutShort = owed ? QStringList{"[NRG]"} : QStringList{};
             const std::string what = name + (owed ? " with a late answer to come" : " with nothing owed");
+            // Noise that breaks the reply's line costs the reading where no other copy
+            // answers; noise before the send joins no reply.
+            const char* joined = noise.breaks && !owed ? nullptr : "2150\r\n";
+            const int upTo = noise.breaks && !owed ? 0 : 1;
             rows.push_back({what + ", before the send", {"held=keep"}, cutShort, Between::Nothing, "[PVT]",
                 {{0, "noise", noise.bytes}, {1000, "discharge"}}, "2150\r\n"});
             rows.push_back({what + ", between the copies", {"held=keep"}, cutShort, Between::Nothing, "[PVT]",
-                {{5, "noise at byte", noise.bytes}, {1000, "discharge"}}, "2150\r\n"});
+                {{5, "noise at byte", noise.bytes}, {1000, "discharge"}}, joined, 0, false, upTo});
             rows.push_back({what + ", while waiting", {"held=keep"}, cutShort, Between::Nothing, "[PVT]",
-                {{500, "noise", noise.bytes}, {1000, "discharge"}}, "2150\r\n"});
+                {{500, "noise", noise.bytes}, {1000, "discharge"}}, joined, 0, false, upTo});
         }
         // The late answer comes before the send; a pacer reading is still to come. A
         // line end (CR LF) that noise puts inside an answer makes two answers of it.
@@ -432,18 +474,38 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
         for (const QString& command : row.cutShort) {
             if (command == QLatin1String("[W01]")) {
                 answerWaveAfter(sim, {0, 600});
-                EXPECT_EQ(link->SendCommand(command).toString(), QStringLiteral("%1\r\n").arg(sim.scenario().readings.value("W01", "OK")));
+                EXPECT_FALSE(link->SendCommand(command).toString().isEmpty());
+                continue;
+            }
+            if (command == QLatin1String("[W05] pacing")) {
+                // The held pacing answer comes just before the wave command's own.
+                const auto pacing = QObject::connect(&sim, &sim::TarvoSimulator::commandReceived, &sim, [&sim](const QString& word) {
+                    if (word == QLatin1String("W05"))
+                        sim.setPacing(true);
+                });
+                EXPECT_FALSE(link->SendCommand(QStringLiteral("[W05]")).toString().isEmpty());
+                QObject::disconnect(pacing);
+                sim.setPacing(false);
                 continue;
             }
             if (command == QLatin1String("[VER]")) {
                 sim.setPowered(false);
-                EXPECT_EQ(MComm::ProbeAnalyser(), MComm::Probe::Silent);
+                MComm::BeginWatch();
+                EXPECT_FALSE(MComm::EndWatch());
                 sim.setPowered(true);
                 continue;
             }
-            if (command != QLatin1String("[WSP]"))
-                after(300, [&] { link->Abort(); });
-            EXPECT_TRUE(link->SendCommand(command).toString().isEmpty()) << command.toStdString();
+            if (command == QLatin1String("[WSP] never answered")) {
+                sim.scenario().noReply.words.insert(QStringLiteral("WSP"));
+                EXPECT_TRUE(link->SendCommand(QStringLiteral("[WSP]")).toString().isEmpty());
+                continue;
+            }
+            if (command == QLatin1String("[WSP]")) {
+                link->SendCommand(command);
+                continue;
+            }
+            after(300, [&] { link->Abort(); });
+            EXPECT_TRUE(link->SendCommand(command.section(QLatin1Char(' '), 0, 0)).toString().isEmpty()) << command.toStdString();
         }
         if (row.between != Between::Nothing)
             link->CloseChannel();
@@ -500,20 +562,33 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
             }
         } else {
             EXPECT_EQ(errorNumberOf([&] { link->SendCommand(QLatin1String(row.command)); }), kVtiError);
-            // The link checks what the operator did: an analyser that still answers
-            // was not switched off, and keeps what it may hold.
             const QStringList said = promptsOf(boxes);
-            EXPECT_EQ(said.size(), row.switchedOffAndOn ? 3 : 2) << said.join(QLatin1Char('\n')).toStdString();
             const QString prompt = said.value(0);
-            EXPECT_TRUE(prompt.startsWith(QStringLiteral("Error #8030\r\nNo reading was taken for %1 on %2: ").arg(row.command, sim.devicePath())))
-                << prompt.toStdString();
-            EXPECT_TRUE(prompt.endsWith(QStringLiteral("Switch it off, then press OK."))) << prompt.toStdString();
-            for (const QString& earlier : row.cutShort)
-                EXPECT_TRUE(prompt.contains(earlier)) << earlier.toStdString() << " " << prompt.toStdString();
-            EXPECT_TRUE(said.value(said.size() - 1)
-                            .contains(row.switchedOffAndOn ? QStringLiteral("answers again and holds no earlier request")
-                                                           : QStringLiteral("still answers, so it was not switched off")));
-            EXPECT_EQ(MComm::ReadingsThatMayCome() == 0, row.switchedOffAndOn);
+            if (row.error == MCommUtils::kLinesUnread) {
+                EXPECT_EQ(said.size(), 1) << said.join(QLatin1Char('\n')).toStdString();
+                EXPECT_TRUE(prompt.startsWith(QStringLiteral("Error #8031\r\n%1 sent ").arg(sim.devicePath()))) << prompt.toStdString();
+                EXPECT_TRUE(prompt.contains(QStringLiteral("a line that ends with"))) << prompt.toStdString();
+            } else {
+                // The link watches what the operator does: an analyser that still
+                // answers was not switched off, and keeps what it may hold.
+                EXPECT_EQ(said.size(), 3) << said.join(QLatin1Char('\n')).toStdString();
+                EXPECT_TRUE(prompt.startsWith(QStringLiteral("Error #8030\r\nNo reading was taken for %1 on %2: ").arg(row.command, sim.devicePath())))
+                    << prompt.toStdString();
+                EXPECT_TRUE(prompt.endsWith(QStringLiteral("Switch it off, then press OK."))) << prompt.toStdString();
+                const QString wording = row.upTo == 0 ? QStringLiteral("line noise broke the line that came")
+                    : row.upTo > MCommUtils::kMaxEarlierAnswers
+                    ? QStringLiteral("up to %1 answers to earlier requests left unanswered").arg(row.upTo)
+                    : QStringLiteral("do not show which one answers it, since up to %1 answers").arg(row.upTo);
+                EXPECT_TRUE(prompt.contains(wording)) << wording.toStdString() << "\n" << prompt.toStdString();
+                EXPECT_EQ(prompt.contains(QStringLiteral("more than the link sends the command again for")), row.upTo > MCommUtils::kMaxEarlierAnswers);
+                for (const QString& earlier : row.cutShort)
+                    EXPECT_TRUE(prompt.contains(earlier.section(QLatin1Char(' '), 0, 0))) << earlier.toStdString() << " " << prompt.toStdString();
+                EXPECT_TRUE(said.value(2).contains(row.switchedOffAndOn ? QStringLiteral("answers [VER] again") : QStringLiteral("still answers [VER]:")))
+                    << said.value(2).toStdString();
+                if (row.switchedOffAndOn) {
+                    EXPECT_EQ(MComm::ReadingsThatMayCome(), 0);
+                }
+            }
         }
         *over = true;
         settle(5000); // every event of the row has come
@@ -541,24 +616,40 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
     }
 }
 
-TEST_F(LinkExchange, afterError8030_theCountIsClearedOnlyOnceTheAnalyserWasSeenSilentAndThenAnswering)
+TEST_F(LinkExchange, afterError8030_theCountIsClearedOnlyOnceTheAnalyserWasSeenAnsweringSilentAndAnsweringAgain)
 {
-    // What the operator does at each box, and to the analyser: "off" and "on" switch
-    // it, "pull" pulls its cable, "stop" presses Stop while the link listens. The
-    // link's next start asks "[VER]" again.
+    // What the operator does at each box, and to the analyser first: "off" and "on"
+    // switch it, "slow" makes it answer "[VER]" 1.5 s late, "menu" takes it off its
+    // main menu (it answers nothing and keeps what it holds) and "menu back" brings it
+    // back, "pull" pulls the adapter, "replug" pulls it and plugs it in again under
+    // the same name, "stop" presses Stop while the link listens. Then the link starts
+    // again, maybe first while the analyser is switched off (a start that fails):
+    // no start forgets the earlier requests.
     const struct {
         const char* what;
         QList<QPair<int, const char*>> boxes; // the answer to each box in turn, and what is done first
-        bool clearedAtOnce;
-        bool clearedAtTheNextStart;
+        const char* lastSays;
+        bool cleared;
+        bool failedStartFirst = false;
     } rows[] = {
-        {"cancel", {{mb::Cancel, ""}}, false, false},
-        {"OK, still on", {{mb::OK, ""}, {mb::OK, ""}}, false, false},
-        {"OK, off, OK, on", {{mb::OK, "off"}, {mb::OK, "on"}, {mb::OK, ""}}, true, true},
-        {"OK, off, cancel", {{mb::OK, "off"}, {mb::Cancel, ""}}, false, true},
-        {"OK, off, OK while still off", {{mb::OK, "off"}, {mb::OK, ""}, {mb::OK, "on"}}, false, true},
-        {"OK, cable pulled", {{mb::OK, "pull"}, {mb::OK, ""}}, false, false},
-        {"OK, off, stop while the link listens", {{mb::OK, "off, stop"}}, false, false},
+        {"cancel", {{mb::Cancel, ""}}, "Error #8030", false},
+        {"cancel, then a start that fails, then a start", {{mb::Cancel, ""}}, "Error #8030", false, true},
+        {"OK at every box, the analyser untouched", {{mb::OK, ""}, {mb::OK, ""}, {mb::OK, ""}}, "still answers [VER]:", false},
+        {"off, OK, on, OK", {{mb::OK, "off"}, {mb::OK, "on"}, {mb::OK, ""}}, "answers [VER] again", true},
+        {"OK, then off at the second box", {{mb::OK, ""}, {mb::OK, "off"}, {mb::OK, "on"}, {mb::OK, ""}}, "answers [VER] again", true},
+        {"off, cancel at the switch-on box", {{mb::OK, "off"}, {mb::Cancel, ""}}, "has been silent for", false},
+        {"off, OK while still off, then on", {{mb::OK, "off"}, {mb::OK, ""}, {mb::OK, "on"}, {mb::OK, ""}}, "answers [VER] again", true},
+        {"off, OK while still off twice", {{mb::OK, "off"}, {mb::OK, ""}, {mb::OK, ""}, {mb::OK, ""}}, "still does not answer [VER]", false,
+            true},
+        {"its version answered late, OK at every box", {{mb::OK, "slow"}, {mb::OK, ""}, {mb::OK, ""}}, "still answers [VER]:", false},
+        {"off its main menu, OK at every box", {{mb::OK, "menu"}, {mb::OK, ""}, {mb::OK, ""}, {mb::OK, ""}},
+            "still does not answer [VER]", false},
+        // Silence cannot tell a switch-off from this: the operator's word decides.
+        {"off its main menu, back to it at the switch-on box", {{mb::OK, "menu"}, {mb::OK, "menu back"}, {mb::OK, ""}},
+            "answers [VER] again", true},
+        {"the adapter pulled", {{mb::OK, "pull"}, {mb::OK, ""}}, "went away while the link watched", false},
+        {"the adapter pulled and plugged in again", {{mb::OK, "replug"}, {mb::OK, ""}}, "went away while the link watched", false},
+        {"off, stop while the link listens", {{mb::OK, "off, stop"}}, "Error #8030", false},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -567,27 +658,49 @@ TEST_F(LinkExchange, afterError8030_theCountIsClearedOnlyOnceTheAnalyserWasSeenS
         onBox = [&](const MessageBoxRequest&) {
             const auto& [answer, action] = row.boxes.value(box++, {mb::OK, ""});
             const QLatin1String act(action);
-            if (act.startsWith(QLatin1String("o")))
+            if (act == QLatin1String("on") || act.startsWith(QLatin1String("off")))
                 sim.setPowered(act == QLatin1String("on"));
+            if (act == QLatin1String("slow")) {
+                sim.scenario().late.words = {QStringLiteral("VER")};
+                sim.scenario().lateMs = 1500;
+            }
+            if (act == QLatin1String("menu"))
+                sim.scenario().noReply.words.insert(QStringLiteral("VER"));
+            if (act == QLatin1String("menu back"))
+                sim.scenario().noReply.words.clear();
             if (act == QLatin1String("pull"))
                 sim.vanish();
+            if (act == QLatin1String("replug")) {
+                EXPECT_TRUE(sim.replug());
+            }
             if (act.endsWith(QLatin1String("stop")))
                 after(300, [&] { link->Abort(); });
             return answer;
         };
         boxes.clear();
         EXPECT_EQ(errorNumberOf([&] { link->SendCommand(QStringLiteral("[PVT]")); }), kVtiError);
-        EXPECT_EQ(box, row.boxes.size()) << promptsOf(boxes).join(QLatin1Char('\n')).toStdString();
-        EXPECT_EQ(MComm::ReadingsThatMayCome() == 0, row.clearedAtOnce);
+        const QStringList said = promptsOf(boxes);
+        EXPECT_EQ(box, row.boxes.size()) << said.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(said.value(said.size() - 1).contains(QLatin1String(row.lastSays))) << said.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(MComm::ReadingsThatMayCome() == 0, row.cleared);
+        for (const QString& text : said)
+            EXPECT_FALSE(text.contains(QStringLiteral("holds no earlier request"))) << "a box says only what the link saw";
         onBox = {};
-        sim.setPowered(true);
+        sim.scenario() = withFault(QStringLiteral("held=queue"));
+        sim.scenario().dischargeAfterMs = -1;
         if (!sim.isOpen()) {
             ASSERT_TRUE(sim.replug());
-            host::SerialPortMap::SetSessionPath(1, sim.devicePath());
         }
+        host::SerialPortMap::SetSessionPath(1, sim.devicePath());
+        sim.setPowered(true);
         link->CloseChannel();
+        if (row.failedStartFirst) {
+            sim.setPowered(false);
+            EXPECT_EQ(errorNumberOf([&] { createLink()->OpenChannel(); }), kVtiError);
+            sim.setPowered(true);
+        }
         EXPECT_EQ(errorNumberOf([&] { createLink()->OpenChannel(); }), 0);
-        EXPECT_EQ(MComm::ReadingsThatMayCome() == 0, row.clearedAtTheNextStart);
+        EXPECT_EQ(MComm::ReadingsThatMayCome() == 0, row.cleared) << "no start forgets the earlier requests";
     }
 }
 

@@ -57,13 +57,13 @@ TEST(ProtocolRules, versionsComparedAsTextByTheirFirstFourCharacters)
         EXPECT_FALSE(VersionAccepted(QLatin1String(bad))) << bad;
 }
 
-TEST(ProtocolRules, theLinksLinesEndWithCrLf_noiseIsTakenOut_andOnlyReplyShapesCanBeReadings)
+TEST(ProtocolRules, theLinksLinesEndWithCrLf_noiseIsTakenOut_andALoneLineEndBreaksALine)
 {
     EXPECT_EQ(AnalyserLineEnd(QStringLiteral("5.3\r\n2.1\r\n")), 5);
     EXPECT_EQ(AnalyserLineEnd(QStringLiteral("5.3\r\n2.1\r\n"), 5), 10);
     for (const char* open : {"5.3\n", "5.3\r\r", "5.3\r", "\n\r"})
         EXPECT_EQ(AnalyserLineEnd(QLatin1String(open)), -1) << open;
-    EXPECT_EQ(WithoutNoise(QString::fromLatin1("\x7f" "19\n9.6\r\r\xff\r\n")), QStringLiteral("199.6\r\n"));
+    EXPECT_EQ(WithoutNoise(QString::fromLatin1("\x7f" "19\n9.6\r\r\xff\x01\r\n")), QStringLiteral("19\n9.6\r\r\r\n"));
 
     const struct {
         const char* line;
@@ -71,22 +71,48 @@ TEST(ProtocolRules, theLinksLinesEndWithCrLf_noiseIsTakenOut_andOnlyReplyShapesC
     } lines[] = {
         {"5.3\r\n", LineShape::Reading},
         {" 12.5 J\r\n", LineShape::Reading},
+        {"104.2J\r\n", LineShape::Reading},
+        {"5.3.1\r\n", LineShape::Reading},
         {"-0.5", LineShape::Reading},
         {".5\r\n", LineShape::Reading},
         {"2150\x7f\r\n", LineShape::Reading},
+        {"\n2150\r\n", LineShape::Reading},
+        {"\r\r2150\r\r\n", LineShape::Reading},
         {"OVER\r\n", LineShape::Reading},
-        {"Vel-Tor Tarvo\r\n", LineShape::Reading},
+        {"Vel-Tor Tarvo\r\n", LineShape::Banner},
+        {"-\n15.04\r\n", LineShape::Broken},
+        {"5\r104.2\r\n", LineShape::Broken},
+        {"19\r\r9.6\r\n", LineShape::Broken},
         {"OK\r\n", LineShape::Other},
         {"E07\r\n", LineShape::Other},
-        {"ERR\r\n", LineShape::Other},
-        {"5.3.1\r\n", LineShape::Other},
         {"over\r\n", LineShape::Other},
+        {"-\r\n", LineShape::Other},
         {"\r\n", LineShape::Blank},
         {"\x7f\r\n", LineShape::Blank},
-        {" \t\r\r\n", LineShape::Blank},
+        {" \t\n\r\r\n", LineShape::Blank},
     };
     for (const auto& l : lines)
         EXPECT_EQ(ShapeOf(QString::fromLatin1(l.line)), l.shape) << l.line;
+
+    // Text ended otherwise than with CR LF, which the link can name: only a reply
+    // shape ended so, not noise before a line.
+    const struct {
+        const char* partial;
+        const char* end;
+        const char* text;
+    } ends[] = {
+        {"2150\n", "LF", "2150\n"},
+        {"2.13\r", "CR", "2.13\r"},
+        {"\x7f" "104.2\n10", "LF", "104.2\n"},
+        {"-\n", "", ""},
+        {"\n\r", "", ""},
+        {"2150", "", ""},
+    };
+    for (const auto& e : ends) {
+        const OtherLineEnd seen = LineEndedOtherwise(QString::fromLatin1(e.partial));
+        EXPECT_EQ(seen.end, QLatin1String(e.end)) << e.partial;
+        EXPECT_EQ(seen.text, QLatin1String(e.text)) << e.partial;
+    }
 }
 
 TEST(ProtocolRules, theQueryFindsAnyVersionNumber)

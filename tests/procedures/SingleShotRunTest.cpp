@@ -4,6 +4,7 @@
 
 #include "procedures/defibrillator/CTestDefibPulse.h"
 #include "procedures/defibrillator/CTestSingleShot.h"
+#include "procedures/pacer_ecg/CTestWaveform.h"
 #include "tests/procedures/DefibRunFixture.h"
 #include "tests/procedures/ProcedureLimits.h"
 
@@ -141,17 +142,20 @@ TEST_F(SingleShotRun, energyAskedForByAnEarlierTestIsNeverALaterTestsReading)
     // voltage of 5200 V, over its 5000 V limit, and the one after it an over current
     // of 95 A, over its 80 A limit. In a race the discharge lands once the first copy
     // of the command is in, before the next. Where no reading is taken (error 8030),
-    // the operator presses OK, and either switches the analyser off and on as the
-    // link asks or leaves it as it is.
+    // the operator presses OK at every box, and either switches the analyser off and
+    // on as the link asks or leaves it as it is. A waveform test may come between,
+    // whose commands the analyser acknowledges with words, numbers or its banner.
     enum class CutShortBy { StopAndSkip, WindowsEnd };
-    const struct {
+    struct Analyser {
         const char* held;
         const char* order;
         bool race;
         bool switchesOffAndOn;
         bool peakTaken;
         bool overCurrentTaken;
-    } analysers[] = {
+        QStringList waveFaults = {}; // and a normal sinus test comes before the over current
+    };
+    const Analyser analysers[] = {
         {"held=keep", "order=asked", true, true, false, true},
         {"held=keep", "order=asked", true, false, false, false},
         {"held=keep", "order=reverse", false, false, true, true},
@@ -162,6 +166,64 @@ TEST_F(SingleShotRun, energyAskedForByAnEarlierTestIsNeverALaterTestsReading)
         {"held=newest", "order=asked", false, false, false, false},
         {"held=queue", "order=reverse", false, true, false, true},
         {"held=queue", "order=asked", false, false, false, false},
+        {"held=keep", "order=asked", false, false, true, true, {"reading W01=OK"}},
+        {"held=keep", "order=asked", false, false, true, true, {"reading W01=0", "reading WSP=0"}},
+        {"held=keep", "order=asked", false, false, true, true, {"banner=1500:W01"}},
+        {"held=keep", "order=asked", false, false, true, true, {"late=1500:WSP", "reading WSP=0"}},
+    };
+    // The reading the analyser measures, or error 8030 and its boxes.
+    const auto nextTestReads = [&](const Analyser& c, const Ptr<CTestElementFrame>& element, const char* key, const char* command,
+                                   float limit, double measured, bool taken) {
+        SCOPED_TRACE(command);
+        limitTo(element, setup, QLatin1String(key), limit, std::nanf(""));
+        const QString word = QLatin1String(command);
+        qint64 askedAt = -1;
+        qint64 dischargedAt = -1;
+        qint64 overAt = -1;
+        const auto discharge = [&] {
+            dischargedAt = Clock::instance().nowMs();
+            sim->discharge();
+        };
+        bool firstIn = false;
+        const auto in = QObject::connect(sim.get(), &sim::TarvoSimulator::commandReceived, sim.get(), [&](const QString& received) {
+            firstIn = firstIn || received == word;
+        });
+        const auto shock = QObject::connect(sim.get(), &sim::TarvoSimulator::byteReceived, sim.get(), [&] {
+            if (c.race && firstIn && dischargedAt < 0)
+                discharge();
+        });
+        then([&] { start(); });
+        then([&] { return sim->commands().contains(word); }, [&] { askedAt = Clock::instance().nowMs(); });
+        then([&] { return c.race || Clock::instance().nowMs() - askedAt >= 200; },
+            [&] {
+                if (!c.race)
+                    discharge();
+            });
+        then([&] { return dischargedAt >= 0 && idle(); },
+            [&] {
+                overAt = Clock::instance().nowMs();
+                nextOffered() ? next() : previous();
+            });
+        boxes.clear();
+        perform(element);
+        QObject::disconnect(in);
+        QObject::disconnect(shock);
+        if (taken) {
+            EXPECT_EQ(reading(element, key), Variant(measured));
+            EXPECT_EQ(element->Result()->Status(), emsFailed);
+            EXPECT_LT(overAt - dischargedAt, 1000) << "a fraction of a second more than a plain reading";
+            EXPECT_TRUE(boxes.empty());
+            return;
+        }
+        EXPECT_TRUE(reading(element, key).isEmpty());
+        EXPECT_EQ(element->Result()->Status(), emsNone);
+        EXPECT_EQ(boxes.size(), 3u);
+        const QString first = boxes.empty() ? QString() : boxes.front().prompt;
+        const QString last = boxes.empty() ? QString() : boxes.back().prompt;
+        EXPECT_TRUE(first.startsWith(QStringLiteral("Error #8030\r\nNo reading was taken for [%1] on ").arg(word)));
+        EXPECT_TRUE(first.endsWith(QStringLiteral("Switch it off, then press OK.")));
+        EXPECT_TRUE(last.contains(c.switchesOffAndOn ? QStringLiteral("answers [VER] again") : QStringLiteral("still answers [VER]")))
+            << last.toStdString();
     };
     for (const CutShortBy by : {CutShortBy::StopAndSkip, CutShortBy::WindowsEnd}) {
         for (const auto& c : analysers) {
@@ -170,7 +232,14 @@ TEST_F(SingleShotRun, energyAskedForByAnEarlierTestIsNeverALaterTestsReading)
             SCOPED_TRACE(c.race ? "race" : "no race");
             SCOPED_TRACE(c.switchesOffAndOn ? "switched off and on" : "OK only");
             SCOPED_TRACE(by == CutShortBy::StopAndSkip ? "stop and skip" : "window's end");
+            SCOPED_TRACE(c.waveFaults.join(QLatin1Char(' ')).toStdString());
             sim::Scenario scenario = withFault(QLatin1String(c.order), withFault(QLatin1String(c.held)));
+            for (const QString& fault : c.waveFaults) {
+                if (fault.startsWith(QLatin1String("reading ")))
+                    EXPECT_TRUE(sim::applySetting(scenario, QStringLiteral("reading"), fault.mid(8), nullptr));
+                else
+                    scenario = withFault(fault, scenario);
+            }
             scenario.dischargeAfterMs = -1;
             scenario.readings[QStringLiteral("NRG")] = QStringLiteral("104.2");
             scenario.readings[QStringLiteral("PVT")] = QStringLiteral("5200");
@@ -200,72 +269,72 @@ TEST_F(SingleShotRun, energyAskedForByAnEarlierTestIsNeverALaterTestsReading)
                 else if (box.prompt.contains(QStringLiteral("Switch it on")))
                     sim->setPowered(true);
             };
-
-            const struct {
-                Ptr<CTestElementFrame> element;
-                const char* key;
-                const char* word;
-                float limit;
-                double reading;
-                bool taken;
-            } tests[] = {
-                {makeTestElement<CTestPeakVoltage>(), "PEAV", "PVT", 5000, 5200, c.peakTaken},
-                {makeTestElement<CTestOverCurrent>(), "OVRC", "OCR", 80, 95, c.overCurrentTaken},
-            };
-            for (const auto& t : tests) {
-                SCOPED_TRACE(t.word);
-                limitTo(t.element, setup, QLatin1String(t.key), t.limit, std::nanf(""));
-                const QString word = QLatin1String(t.word);
-                qint64 askedAt = -1;
-                qint64 dischargedAt = -1;
-                qint64 overAt = -1;
-                const auto discharge = [&] {
-                    dischargedAt = Clock::instance().nowMs();
-                    sim->discharge();
-                };
-                bool firstIn = false;
-                const auto in = QObject::connect(sim.get(), &sim::TarvoSimulator::commandReceived, sim.get(), [&](const QString& received) {
-                    firstIn = firstIn || received == word;
-                });
-                const auto shock = QObject::connect(sim.get(), &sim::TarvoSimulator::byteReceived, sim.get(), [&] {
-                    if (c.race && firstIn && dischargedAt < 0)
-                        discharge();
-                });
+            if (c.waveFaults.isEmpty()) {
+                nextTestReads(c, makeTestElement<CTestPeakVoltage>(), "PEAV", "PVT", 5000, 5200, c.peakTaken);
+            } else {
+                // The waveform plays its time, or ends with the model's banner.
+                auto wave = makeTestElement<CTestNormalSinus>();
                 then([&] { start(); });
-                then([&] { return sim->commands().contains(word); }, [&] { askedAt = Clock::instance().nowMs(); });
-                then([&] { return c.race || Clock::instance().nowMs() - askedAt >= 200; },
-                    [&] {
-                        if (!c.race)
-                            discharge();
-                    });
-                then([&] { return dischargedAt >= 0 && idle(); },
-                    [&] {
-                        overAt = Clock::instance().nowMs();
-                        nextOffered() ? next() : previous();
-                    });
-                boxes.clear();
-                perform(t.element);
-                QObject::disconnect(in);
-                QObject::disconnect(shock);
-                if (t.taken) {
-                    EXPECT_EQ(reading(t.element, t.key), Variant(t.reading));
-                    EXPECT_EQ(t.element->Result()->Status(), emsFailed);
-                    EXPECT_LT(overAt - dischargedAt, 1000) << "a fraction of a second more than a plain reading";
-                    EXPECT_TRUE(boxes.empty());
-                } else {
-                    EXPECT_TRUE(reading(t.element, t.key).isEmpty());
-                    EXPECT_EQ(t.element->Result()->Status(), emsNone);
-                    EXPECT_EQ(boxes.size(), c.switchesOffAndOn ? 3u : 2u);
-                    const QString first = boxes.empty() ? QString() : boxes.front().prompt;
-                    const QString last = boxes.empty() ? QString() : boxes.back().prompt;
-                    EXPECT_TRUE(first.startsWith(QStringLiteral("Error #8030\r\nNo reading was taken for [%1] on ").arg(word)));
-                    EXPECT_TRUE(first.endsWith(QStringLiteral("Switch it off, then press OK.")));
-                    EXPECT_TRUE(last.contains(c.switchesOffAndOn ? QStringLiteral("answers again and holds no earlier request")
-                                                                 : QStringLiteral("still answers, so it was not switched off")))
-                        << last.toStdString();
-                }
+                then([&] { return sim->commands().contains(QStringLiteral("W01")) && runOver(); }, [&] { previous(); });
+                perform(wave);
             }
+            nextTestReads(c, makeTestElement<CTestOverCurrent>(), "OVRC", "OCR", 80, 95, c.overCurrentTaken);
             onBox = {};
+        }
+    }
+}
+
+TEST_F(SingleShotRun, whatTheAnalyserSendsWhileAReadingWaitsIsTakenOrTold)
+{
+    // Before the operator discharges, the analyser sends a status of its own, or it
+    // answers with a unit, or ends its lines otherwise than with CR LF.
+    const struct {
+        const char* what;
+        const char* fault;
+        QByteArray sentFirst;
+        const char* status; // on the guide's status line before the discharge
+        bool taken;
+        const char* box;
+    } rows[] = {
+        {"a status while the reading waits", "", "E07\r\n",
+            "sent \"E07\", which is no reading; the link goes on waiting for the reading of [OCR]. Press Stop to end the test.", true, ""},
+        {"a reading with its unit", "", "", "Test in progress", true, ""},
+        {"readings that end with LF alone", "line-end=lf:OCR", "", "Test in progress", false,
+            "sent \"95\\n\" after [OCR]: a line that ends with LF alone"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        sim::Scenario scenario = *row.fault ? withFault(QLatin1String(row.fault)) : sim::Scenario{};
+        scenario.dischargeAfterMs = -1;
+        scenario.readings[QStringLiteral("OCR")] = row.sentFirst.isEmpty() && !*row.fault ? QStringLiteral("95A") : QStringLiteral("95");
+        analyser(scenario);
+        auto element = makeTestElement<CTestOverCurrent>();
+        limitTo(element, setup, QStringLiteral("OVRC"), 80, std::nanf(""));
+        qint64 askedAt = -1;
+        QString status;
+        then([&] { start(); });
+        then([&] { return sim->commands().contains(QStringLiteral("OCR")); },
+            [&] {
+                askedAt = Clock::instance().nowMs();
+                sim->sendNoise(row.sentFirst);
+            });
+        then([&] { return Clock::instance().nowMs() - askedAt >= 1500; },
+            [&] {
+                status = toolbar()->statusText()->text();
+                sim->discharge();
+            });
+        then([&] { return runOver(); }, [&] { nextOffered() ? next() : previous(); });
+        boxes.clear();
+        perform(element);
+        EXPECT_TRUE(status.contains(QLatin1String(row.status))) << status.toStdString();
+        if (row.taken) {
+            EXPECT_EQ(reading(element, "OVRC"), Variant(95.0));
+            EXPECT_EQ(element->Result()->Status(), emsFailed);
+            EXPECT_TRUE(boxes.empty());
+        } else {
+            EXPECT_TRUE(reading(element, "OVRC").isEmpty());
+            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_TRUE(boxes[0].prompt.contains(QLatin1String(row.box))) << boxes[0].prompt.toStdString();
         }
     }
 }

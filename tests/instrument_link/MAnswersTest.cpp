@@ -1,0 +1,188 @@
+// The link's account of answers that may still come, rule by rule, without a
+// serial line: what goes out and what comes in, and what it counts and decides.
+
+#include <gtest/gtest.h>
+
+#include "instrument_link/MAnswers.h"
+
+namespace kelto::MAnswers {
+namespace {
+
+// One step of an exchange as the link takes it: "> CMD" a request sent, "x CMD N"
+// N copies left unanswered, "< TEXT" a line read, "= CMD TEXT" a command answered
+// at once (a waveform command also resent, as the link does), "off" the analyser
+// seen switched off and on.
+void run(Ledger& ledger, const QStringList& steps)
+{
+    for (const QString& step : steps) {
+        const QString op = step.section(QLatin1Char(' '), 0, 0);
+        const QString command = step.section(QLatin1Char(' '), 1, 1);
+        const QString rest = step.section(QLatin1Char(' '), 2);
+        if (op == QLatin1String(">")) {
+            ledger.sent(command);
+        } else if (op == QLatin1String("x")) {
+            ledger.unanswered(command, rest.toInt());
+        } else if (op == QLatin1String("<")) {
+            ledger.seen(step.mid(2) + QStringLiteral("\r\n"));
+        } else if (op == QLatin1String("=")) {
+            const bool noAck = ledger.noAckOwed();
+            const bool nothing = ledger.nothingOwed();
+            ledger.sent(command);
+            ledger.replyTaken(command, ledger.seen(rest + QStringLiteral("\r\n")), noAck, nothing);
+            if (command.startsWith(QLatin1String("[W")) && !command.startsWith(QLatin1String("[WS"))) {
+                ledger.sent(command);
+                ledger.unanswered(command, 1);
+            }
+        } else if (op == QLatin1String("off")) {
+            ledger.forget();
+        } else {
+            ADD_FAILURE() << "unknown step " << step.toStdString();
+        }
+    }
+}
+
+TEST(AnswerLedger, onlyAReadingShapedLineLowersWhatMayCome_andAcknowledgementsCountUntilTheyAreSeenToBeWords)
+{
+    const AckStyle unknown = AckStyle::Unknown;
+    const AckStyle words = AckStyle::Words;
+    const struct {
+        const char* what;
+        QStringList steps;
+        int readings; // that may still come
+        AckStyle waves;
+        AckStyle stops;
+    } rows[] = {
+        {"a held reading cut short, then its answer", {"> [NRG]", "x [NRG] 1", "< 199.6"}, 0, unknown, unknown},
+        {"its answer with a unit", {"> [NRG]", "x [NRG] 1", "< 199.6J"}, 0, unknown, unknown},
+        {"the banner is no reading", {"> [NRG]", "x [NRG] 1", "< Vel-Tor Tarvo"}, 1, unknown, unknown},
+        {"a status is no reading", {"> [NRG]", "x [NRG] 1", "< E07"}, 1, unknown, unknown},
+        {"a line noise broke is no reading", {"> [NRG]", "x [NRG] 1", "< -\n15.04"}, 1, unknown, unknown},
+        {"a first wave command with nothing owed shows words", {"= [W01] OK"}, 0, words, unknown},
+        {"and its resent copy's answer", {"= [W01] OK", "< OK"}, 0, words, unknown},
+        {"then the stop with nothing owed", {"= [W01] OK", "< OK", "= [WSP] OK"}, 0, words, words},
+        {"a stop given up before stops are seen counts", {"= [W01] OK", "< OK", "> [WSP]", "x [WSP] 1"}, 1, words, unknown},
+        {"its late number takes off its own count only", {"> [NRG]", "x [NRG] 1", "= [W01] OK", "< OK", "> [WSP]", "x [WSP] 1", "< 0"}, 1,
+            words, unknown},
+        {"then a stop with nothing owed shows words", {"> [WSP]", "x [WSP] 1", "< OK", "= [WSP] OK"}, 0, unknown, words},
+        {"a stop given up once stops are seen costs nothing", {"= [WSP] OK", "> [WSP]", "x [WSP] 1"}, 0, unknown, words},
+        {"a wave command cut short once known costs nothing", {"= [W01] OK", "< OK", "> [W02]", "x [W02] 1", "< Vel-Tor Tarvo"}, 0, words,
+            unknown},
+        // A held reading owed: the wave command's banner, in time or late, takes nothing off.
+        {"a wave answered with the banner, a reading owed", {"> [NRG]", "x [NRG] 1", "= [W01] Vel-Tor Tarvo", "< Vel-Tor Tarvo"}, 3, unknown,
+            unknown},
+        {"the banner with nothing owed is the wave's own answer", {"= [W01] Vel-Tor Tarvo"}, 1, unknown, unknown},
+        // Numeric acknowledgements: each takes off its own count, never the reading's.
+        {"numeric acknowledgements, a reading owed", {"> [NRG]", "x [NRG] 1", "= [W01] 0", "< 0", "= [WSP] 0"}, 1, unknown, unknown},
+        {"numbers learnt with nothing owed count on", {"= [W01] 0", "< 0", "> [W01]", "x [W01] 1"}, 1, AckStyle::Numbers, unknown},
+        // A held pacing answer that comes just after "[W05]" goes out is no lesson.
+        {"a held answer just after a wave command", {"> [PAC]", "x [PAC] 1", "= [W05] 72", "< OK"}, 2, unknown, unknown},
+        {"then the next wave command shows words", {"> [PAC]", "x [PAC] 1", "= [W05] 72", "< OK", "< OK", "= [W05] OK"}, 0, words, unknown},
+        {"a wave command among held readings owed shows words", {"> [NRG]", "x [NRG] 1", "= [W01] OK"}, 1, words, unknown},
+        {"an unanswered version counts", {"> [VER]", "x [VER] 1"}, 1, unknown, unknown},
+        {"switched off and on, what was learnt stays", {"= [W01] OK", "> [NRG]", "x [NRG] 1", "off"}, 0, words, unknown},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Ledger ledger;
+        run(ledger, row.steps);
+        EXPECT_EQ(ledger.readingsThatMayCome(), row.readings);
+        EXPECT_EQ(ledger.ackStyle(QStringLiteral("[W01]")), row.waves);
+        EXPECT_EQ(ledger.ackStyle(QStringLiteral("[WSP]")), row.stops);
+    }
+}
+
+TEST(AnswerLedger, aHeldReadingIsTheValueThatAllItsCopiesMayGive_orNone)
+{
+    enum { Take, Uncertain, Wait };
+    const struct {
+        const char* what;
+        QStringList before;
+        QStringList lines; // "quiet" lets the reply time-out pass
+        int copies;
+        int decision;
+        const char* taken = "";
+    } rows[] = {
+        {"nothing owed", {}, {"2150"}, 1, Take, "2150"},
+        {"with its unit", {}, {"104.2J"}, 1, Take, "104.2J"},
+        {"a status before it", {}, {"E07", "2150"}, 1, Take, "2150"},
+        {"one earlier answer, in either order", {"> [NRG]", "x [NRG] 1"}, {"2150", "199.6", "2150"}, 2, Take, "2150"},
+        {"one earlier answer that reads the same", {"> [NRG]", "x [NRG] 1"}, {"2150", "2150"}, 2, Take, "2150"},
+        {"too few alike", {"> [NRG]", "x [NRG] 1"}, {"199.6", "2150", "quiet"}, 2, Uncertain},
+        {"a line noise broke, nothing owed", {}, {"-\n15.04", "quiet"}, 1, Uncertain},
+        {"noise before a reading, a reading owed", {"> [NRG]", "x [NRG] 1"}, {"5\r199.6", "2150", "2150"}, 2, Take, "2150"},
+        {"the banner, nothing owed", {}, {"Vel-Tor Tarvo"}, 1, Take, "Vel-Tor Tarvo"},
+        {"the banner, a wave's answer owed", {"= [W01] OK"}, {"Vel-Tor Tarvo", "quiet"}, 1, Uncertain},
+        {"the banner is no reading to count", {"> [NRG]", "x [NRG] 1"}, {"Vel-Tor Tarvo", "Vel-Tor Tarvo", "quiet"}, 2, Uncertain},
+        {"a version left unanswered comes on its own", {"> [VER]", "x [VER] 1"}, {"2.13", "quiet"}, 2, Wait},
+        {"and then the reading", {"> [VER]", "x [VER] 1"}, {"2.13", "quiet", "2150", "2150"}, 2, Take, "2150"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        Ledger ledger;
+        run(ledger, row.before);
+        HeldReading held(ledger, QStringLiteral("[PVT]"), 1000);
+        EXPECT_EQ(held.copies(), row.copies);
+        for (int i = 0; i < held.copies(); ++i)
+            ledger.sent(QStringLiteral("[PVT]"));
+        qint64 now = 0;
+        int decision = Wait;
+        for (const QString& text : row.lines) {
+            now += 100;
+            if (text == QLatin1String("quiet")) {
+                now = held.deadline() >= 0 ? held.deadline() : now;
+                decision = held.quiet(now) == HeldReading::Step::Uncertain ? Uncertain : Wait;
+            } else if (held.line(ledger.seen(text + QStringLiteral("\r\n")), now) == HeldReading::Step::Take) {
+                decision = Take;
+            }
+            if (decision != Wait)
+                break;
+        }
+        EXPECT_EQ(decision, row.decision);
+        if (decision == Take) {
+            EXPECT_EQ(MCommUtils::LineText(held.taken().text), QLatin1String(row.taken));
+        }
+    }
+    Ledger owing;
+    run(owing, QStringList(17, QStringLiteral("> [NRG]")));
+    EXPECT_TRUE(HeldReading(owing, QStringLiteral("[PVT]"), 1000).tooMany());
+}
+
+TEST(AnswerLedger, switchedOffIsSeenOnlyAsAnswering_thenSilentForSeconds_thenAnsweringAgain)
+{
+    // Each event: ms, then "ask", a line, or nothing; the watch asks every 500 ms.
+    const struct {
+        const char* what;
+        int timeOutMs;
+        QList<QPair<int, const char*>> events;
+        int at;
+        SwitchOffWatch::Seen seen;
+    } rows[] = {
+        {"answering", 1000, {{0, "2.13"}, {500, "2.13"}, {1000, "2.13"}}, 3500, SwitchOffWatch::Seen::Answering},
+        {"silent for long", 1000, {{0, "2.13"}}, 3500, SwitchOffWatch::Seen::Silent},
+        {"silent, then answering", 1000, {{0, "2.13"}, {6000, "2.13"}}, 6000, SwitchOffWatch::Seen::AnsweringAgain},
+        {"silent no longer than a slow answer", 1000, {{0, "2.13"}, {1500, "2.13"}, {3000, "2.13"}}, 4000, SwitchOffWatch::Seen::Answering},
+        {"silent for less than it must", 1000, {{0, "2.13"}}, 2900, SwitchOffWatch::Seen::Answering},
+        {"a longer reply time-out needs a longer silence", 2000, {{0, "2.13"}}, 5900, SwitchOffWatch::Seen::Answering},
+        {"never answering", 1000, {}, 10000, SwitchOffWatch::Seen::NoAnswerYet},
+        {"silent from the start, then answering", 1000, {{6000, "2.13"}}, 6000, SwitchOffWatch::Seen::Answering},
+        {"noise while silent is an answer", 1000, {{0, "2.13"}, {2000, "-\n5"}}, 4000, SwitchOffWatch::Seen::Answering},
+        {"a status once silent is no version", 1000, {{0, "2.13"}, {5000, "E07"}}, 5000, SwitchOffWatch::Seen::Silent},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        SwitchOffWatch watch(row.timeOutMs);
+        auto event = row.events.begin();
+        SwitchOffWatch::Seen seen = watch.seen(0);
+        for (int now = 0; now <= row.at; now += 100) {
+            for (; event != row.events.end() && event->first <= now; ++event)
+                watch.line({QLatin1String(event->second) + QStringLiteral("\r\n"), MCommUtils::ShapeOf(QLatin1String(event->second))}, now);
+            if (now % 500 == 0)
+                watch.asked(now);
+            seen = watch.seen(now);
+        }
+        EXPECT_EQ(seen, row.seen);
+    }
+}
+
+} // namespace
+} // namespace kelto::MAnswers
