@@ -323,13 +323,15 @@ TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassed
 {
     // Judged under one tick and saved, then walked through under the other without a
     // start: the verdict, what judged it and the file stay as they were. A test without
-    // a result is given none.
+    // a result is given none. A repeat in the guide that judged it, ended without a
+    // reading, leaves that result with its record and its analyser, as the guide says.
     struct Walk {
         std::int32_t testId;
         std::pair<const char*, const char*> reading;
         bool tickedFirst;
         Operator walk;
         const char* status; // null: not run before the walk
+        Repeat repeat = Repeat::None;
     };
     const Walk walks[] = {
         {100, {"NRG", "119.6"}, true, Operator::NextWithoutRun, "failed"}, // beyond IEC's 15 % of 100 J
@@ -339,9 +341,18 @@ TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassed
         {1200, {"BPM", "70"}, false, Operator::Abort, "passed (no limits: not judged)"},
         {1400, {"CRG", "5.3"}, true, Operator::PreviousWithoutRun, nullptr},
         {1400, {"CRG", "5.3"}, true, Operator::Abort, nullptr},
+        // 104.2 J passes IEC's 115.0 J / 85.0 J; unticked, nothing judges it.
+        {100, {"NRG", "104.2"}, true, Operator::NextWithoutRun, "passed", Repeat::Stopped},
+        {100, {"NRG", "104.2"}, false, Operator::NextWithoutRun, "passed (no limits: not judged)", Repeat::Stopped},
+        {100, {"NRG", "104.2"}, true, Operator::PreviousWithoutRun, "passed", Repeat::NoAnalyser},
+        {100, {"NRG", "104.2"}, false, Operator::NextWithoutRun, "passed (no limits: not judged)", Repeat::NoAnalyser},
+        {100, {"NRG", "104.2"}, true, Operator::NextWithoutRun, "passed", Repeat::SwitchedOff},
+        {100, {"NRG", "104.2"}, false, Operator::Abort, "passed (no limits: not judged)", Repeat::SwitchedOff},
+        {100, {"NRG", "104.2"}, true, Operator::NextWithoutRun, "passed", Repeat::Pulled},
+        {100, {"NRG", "104.2"}, false, Operator::NextWithoutRun, "passed (no limits: not judged)", Repeat::Pulled},
     };
     for (const Walk& walk : walks) {
-        SCOPED_TRACE(walk.testId);
+        SCOPED_TRACE(testing::Message() << walk.testId << ", repeat " << int(walk.repeat) << ", ticked " << walk.tickedFirst);
         setReadings({walk.reading});
         host::MainWindow window(plugInHost);
         window.show();
@@ -350,12 +361,43 @@ TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassed
         window.addStandard(names[0], names[1]);
         tick(window, names[0], walk.tickedFirst);
         operatorAction = Operator::RunThenNext;
+        repeat = walk.repeat;
+        guideStatus.clear();
         if (walk.status)
             window.runFrom(0);
+        repeat = Repeat::None;
+        // The analyser is back on the line for the walk and the next row.
+        analyser->setPowered(true);
+        if (!analyser->isOpen()) {
+            analyser = std::make_unique<sim::TarvoSimulator>(analyser->scenario());
+            ASSERT_TRUE(analyser->open());
+        }
+        host::SerialPortMap::SetSessionPath(1, analyser->devicePath());
         ASSERT_FALSE(stuck);
         const QString file = dir.filePath(QStringLiteral("kept-%1.xml").arg(++saves));
         ASSERT_TRUE(window.saveFile(file));
         const QByteArray saved = fileContent(file);
+        if (walk.repeat != Repeat::None) {
+            const QString title = host::elementTitle(window.sequence().elements()[0]);
+            const QString note = walk.tickedFirst ? QString() : QStringLiteral("no limits: not judged; ");
+            EXPECT_EQ(guideStatus, QStringList{QStringLiteral("Passed|%1The repeat %2; the result shown stands")
+                                                   .arg(note, walk.repeat == Repeat::Stopped ? "was stopped" : "gave no verdict")});
+            EXPECT_EQ(window.sequenceList()->item(0)->text().toStdString(), QStringLiteral("%1  [%2]").arg(title, QLatin1String(walk.status)).toStdString());
+            // Judged by the ticked standard, or by none, and measured by the analyser of the guide.
+            const QRegularExpression record(QStringLiteral("<ResultItem MTI=\"1\">.*<JudgedAgainst Values=\"True\">\\s*<Preset Key=\"ENGY\" Value=\"100\"/>\\s*%1"
+                                                           ".*<Record Firmware=\"\" ID=\"1\" Model=\"Tarvo\"")
+                                               .arg(walk.tickedFirst ? "<Standard Alpha=\"IEC 60601-2-4\"" : "</JudgedAgainst>"),
+                QRegularExpression::DotMatchesEverythingOption);
+            EXPECT_TRUE(QString::fromUtf8(saved).contains(record)) << saved.toStdString();
+            QString errors;
+            QTextStream err(&errors);
+            const QString html = dir.filePath(QStringLiteral("kept-%1.html").arg(saves));
+            ASSERT_EQ(host::runReportCommand(file, html, err), 0) << errors.toStdString();
+            EXPECT_TRUE(QString::fromUtf8(fileContent(html)).contains(QStringLiteral("1. %1: %2</h2>").arg(title, QLatin1String(walk.status))));
+            host::MainWindow reopened(plugInHost);
+            ASSERT_TRUE(reopened.openFile(file));
+            EXPECT_EQ(reopened.sequenceList()->item(0)->text().toStdString(), window.sequenceList()->item(0)->text().toStdString());
+        }
 
         tick(window, names[0], !walk.tickedFirst);
         operatorAction = walk.walk;
