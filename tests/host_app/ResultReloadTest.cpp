@@ -4,11 +4,13 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QTableWidget>
 
 #include "configurations/CConfigDefibPulse.h"
 #include "host/Judgement.h"
 #include "host/Report.h"
 #include "host/app/SequenceReport.h"
+#include "host/XLimitView.h"
 #include "tests/host_app/HostRunFixture.h"
 #include "tests/support/HostProcess.h"
 #include "tests/support/TestFiles.h"
@@ -434,6 +436,21 @@ TEST_F(ResultReloadTest, AResultBesideOtherSettingsOrLimitsOrAVerdictItsRecordDo
         EXPECT_EQ(run.exitCode, judgedWith || !c.note.isEmpty() ? 1 : 0);
         EXPECT_EQ(run.err.contains(QStringLiteral("Test 1 of the sequence (VFIB Energy): %1").arg(QLatin1String(c.said))), *c.said != '\0')
             << run.err.toStdString();
+
+        // A limit edited asks first, naming the result as the list does; only a record
+        // that matches calls it judged with the present settings and limits.
+        if (QLatin1String(c.change) == QLatin1String("unreadable"))
+            continue; // its standard was not read: the tab holds no limit of it
+        window.selectElement(0);
+        auto* limits = window.limitsDock()->findChild<QTableWidget*>(QStringLiteral("limits"));
+        ASSERT_TRUE(limits);
+        boxes.clear();
+        limits->item(0, host::XLimitView::HighColumn)->setText(QStringLiteral("25"));
+        QApplication::processEvents();
+        ASSERT_EQ(boxes.size(), 1) << boxes.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(boxes[0].contains(QStringLiteral("holds the result of a run (%1)%2 Changing")
+                                          .arg(c.status, c.status.contains(QLatin1Char('(')) ? "." : ", measured and judged with its present settings and limits.")))
+            << boxes[0].toStdString();
     }
 
     // A battery test saved with a charge time of 0 where no discharge came opens
