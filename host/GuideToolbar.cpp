@@ -103,7 +103,7 @@ bool TgToolbarItem::Checked()
 
 QString TgStatusCaption::Text()
 {
-    return m_shownText;
+    return line();
 }
 
 void TgStatusCaption::SetText(const QString& text)
@@ -118,15 +118,25 @@ void TgStatusCaption::setNote(const QString& note)
     showText();
 }
 
+QString TgStatusCaption::line() const
+{
+    if (m_shownText.isEmpty())
+        return m_note;
+    // Beside a verdict, what the host says of it stays in view with the plug-in's word
+    // on the run; while a run has none yet, the plug-in's text stands alone.
+    return m_note.isEmpty() || m_value == 0 ? m_shownText : m_note + QStringLiteral("; ") + m_shownText;
+}
+
 void TgStatusCaption::showText()
 {
     if (m_text)
-        m_text->setText(m_shownText.isEmpty() ? m_note : m_shownText);
+        m_text->setText(line());
 }
 
 void TgStatusCaption::SetStatus(std::int16_t status)
 {
     m_value = status;
+    showText();
     if (m_status) {
         static const char* const colours[] = {"", "color: white; background: #2e8b57;", "color: white; background: #c62828;",
             "color: black; background: #bdbdbd;"};

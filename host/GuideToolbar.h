@@ -37,11 +37,14 @@ private:
 class TgStatusCaption : public ITgStatusCaption {
 public:
     explicit TgStatusCaption(QLabel* text, QLabel* status) : m_text(text), m_status(status) {}
+    // The line as it reads: the plug-in's text, the host's note on the verdict, or both.
     QString Text() override;
     void SetText(const QString& text) override;
     std::int16_t Status() override { return m_value; }
     void SetStatus(std::int16_t status) override;
     QLabel* textLabel() const { return m_text; }
+    // The text as the plug-in set it, without the note.
+    const QString& plugInText() const { return m_shownText; }
     QLabel* statusLabel() const { return m_status; }
     // Shown on the text line while the plug-in shows nothing there.
     void setNote(const QString& note);
@@ -49,6 +52,7 @@ public:
     void setStatusChanged(std::function<void()> changed) { m_statusChanged = std::move(changed); }
 
 private:
+    QString line() const;
     void showText();
 
     QPointer<QLabel> m_text;

@@ -141,15 +141,29 @@ JudgementRecord JudgementRecord::taken(const Ptr<ITestElement>& element, const P
     return record;
 }
 
-JudgementRecord JudgementRecord::read(IXmlElement& judged)
+JudgementRecord JudgementRecord::read(IXmlElement& judged, const Ptr<ITestElement>& element)
 {
     JudgementRecord record;
     record.m_values = judged.GetAttribute(kValues) == QLatin1String("True");
+    // Each preset is a row of the report: a record holds one for each kind of reading.
+    const qsizetype kinds = readingKinds(element).size();
+    QSet<QString> keys;
     const auto children = judged.Children();
     for (int i = 0; i < children->Count(); ++i) {
         const Ptr<IXmlElement> child = children->Item(i);
         if (record.m_values && child->TagName() == kPreset) {
             const QString key = child->GetAttribute(QStringLiteral("Key"));
+            if (keys.contains(key))
+                raiseError(vberr::InvalidProcedureCall, kSource,
+                    QStringLiteral("The preset %1 that judged the result (%2) is given a second time. Remove one of them in the file.")
+                        .arg(quotedValue(key), xmlLocation(child)));
+            keys.insert(key);
+            if (keys.size() > kinds)
+                raiseError(vberr::Overflow, kSource,
+                    QStringLiteral("The presets that judged the result (%1) are more than the %2 its readings take, one for each kind "
+                                   "of reading. Check that it is the right file.")
+                        .arg(xmlLocation(child))
+                        .arg(kinds));
             record.m_presets.append({key, storedSingle(child->GetAttribute(QStringLiteral("Value")),
                                               QStringLiteral("The preset %1 that judged the result (%2)").arg(quotedValue(key), xmlLocation(child)), kSource)});
             continue;

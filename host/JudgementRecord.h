@@ -37,8 +37,9 @@ public:
     // reading keys, and the result's presets.
     static JudgementRecord taken(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& selected);
     // Raises, naming the file and line, for a preset, limit value or formula that
-    // cannot be read: what judged the result would be unknown.
-    static JudgementRecord read(IXmlElement& judged);
+    // cannot be read: what judged the result would be unknown. So it does for a preset
+    // given twice, or more presets than the element's result has kinds of reading.
+    static JudgementRecord read(IXmlElement& judged, const Ptr<ITestElement>& element);
     Ptr<IXmlElement> write(IXmlDocument& doc) const;
 
     // The standards by their names.

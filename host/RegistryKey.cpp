@@ -100,13 +100,15 @@ struct FileContent {
 // text would be written back changed, so the file is not used.
 QStringList linesOf(const QByteArray& bytes, QString* problem)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8);
+    // Stateless: a character cut short at the end of a line or of the file is no text
+    // either, and that is the line named.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder(bytes);
     if (decoder.hasError()) {
         *problem = QStringLiteral("it is not UTF-8 text");
         const QList<QByteArray> lines = bytes.split('\n');
         for (qsizetype i = 0; i < lines.size(); ++i) {
-            QStringDecoder line(QStringDecoder::Utf8);
+            QStringDecoder line(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
             const QString decoded = line(lines[i]);
             if (line.hasError()) {
                 *problem = QStringLiteral("line %1 is not UTF-8 text").arg(i + 1);

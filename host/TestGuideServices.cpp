@@ -55,7 +55,11 @@ QString TestGuideHelper::Caption(const Ptr<ITestElement>& element)
 
 bool TestGuideHelper::ConfirmAbort()
 {
-    return MsgBox(QStringLiteral("Do you want to abort the test? The readings of this run are discarded."), mb::YesNo | mb::Question,
+    // A repeat that is stopped leaves the result an earlier start of the guide judged:
+    // Abort drops that one too, and the box says so.
+    return MsgBox(QStringLiteral("Do you want to abort the test? Everything this guide measured is discarded, a result it judged "
+                                 "included; a result judged before the guide opened stays."),
+                  mb::YesNo | mb::Question,
                   QStringLiteral("Abort test"))
            == mb::Yes;
 }

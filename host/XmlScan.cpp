@@ -105,7 +105,7 @@ std::optional<XmlBreach> textBreach(QByteArrayView data)
 {
     bool nul = false;
     if (const qsizetype at = firstNonText(data, &nul); at >= 0)
-        return XmlBreach{nul ? QStringLiteral("is not UTF-8 or UTF-16 text: it holds a NUL character") : QStringLiteral("is not UTF-8 or UTF-16 text"), at};
+        return XmlBreach{nul ? QStringLiteral("is not UTF-8, UTF-16 or UTF-32 text: it holds a NUL character") : QStringLiteral("is not UTF-8, UTF-16 or UTF-32 text"), at};
     qsizetype start = data.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     while (start < data.size() && isBlank(data[start]))
         ++start;

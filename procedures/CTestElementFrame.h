@@ -177,6 +177,10 @@ protected:
     // reading replaces the element's. True when the element keeps the evaluated result
     // it held before the run, which the caller shows again.
     bool settleRunResult(bool takeJudged);
+    // Puts on the guide's status line what a run that judged no reading of its own
+    // left (stopped or failed; whether the earlier result stands); clears it after a
+    // run that judged one, whose verdict shows.
+    void showRunEnd(FTarvoXTestGuide& guide, bool keptEarlier);
     // Skip drops the result; Abort drops only what was measured since the guide opened.
     void dropSkippedResult();
     // Before a skip: true when the result it would drop holds no verdict, or the
@@ -250,6 +254,8 @@ protected:
     bool mfNA = false;
     // The skip was the operator's confirmed Abort; set and cleared with mfSkip.
     bool mfAborted = false;
+    // The operator stopped the run begun last (mfAbort also ends a run on its own).
+    bool mfStopped = false;
     // Readings the running series measurement has taken; a run stores them only
     // when it ends without an error.
     int mSeriesReadings = 0;
@@ -259,6 +265,10 @@ protected:
     // The result Perform made for a guide that opened on an element without one, until
     // the guide starts a run.
     Ptr<IResultData> mResultMadeAtOpen;
+    // The result a run of this guide judged and the element took. A later start that
+    // judges no reading leaves it the element's, and the guide's end still hands it
+    // over with its analyser, so that what judged it is recorded.
+    Ptr<IResultData> mJudgedHere;
 
 private:
     void performRun(const Ptr<ITestSetup>& itsSetup);

@@ -74,6 +74,7 @@ void CTestElementFrame::performRun(const Ptr<ITestSetup>& itsSetup)
     mfStarted = false;
     mfNA = false;
     mfAborted = false;
+    mJudgedHere.reset();
     auto& base = deref(mElementBase, errorSource());
     const auto opened = base.Result();
     mResultAtOpen = opened && opened->Status() != emsNone ? opened : nullptr;
@@ -107,6 +108,7 @@ void CTestElementFrame::performRun(const Ptr<ITestSetup>& itsSetup)
     if (mResultMadeAtOpen && !mfStarted && !mfNA && base.Result() == mResultMadeAtOpen)
         base.SetResult(nullptr);
     mResultMadeAtOpen.reset();
+    mJudgedHere.reset();
 }
 
 void CTestElementFrame::performFailed(const PluginError& error)
@@ -132,16 +134,18 @@ void CTestElementFrame::FinishTest(const Ptr<CMtiData2>& mti)
         dropSkippedResult();
         return;
     }
-    if (!((mfStarted && !mfAbort) || mfNA))
-        return;
-    // A run that judged no reading of its own left the earlier result, which it has
-    // neither judged again nor measured with the analyser of this guide.
-    if (!mfNA && runResultPending())
-        return;
     Ptr<IResultData> result = valueOr([&] { return deref(mElementBase, errorSource()).Result(); }, Ptr<IResultData>());
+    // A run that judged no reading of its own (stopped, failed) left the earlier
+    // result, which it has neither judged again nor measured with the analyser of this
+    // guide; unless an earlier start of this guide judged it, the guide hands nothing over.
+    const bool lastRunJudged = mfNA || (mfStarted && !mfAbort && !runResultPending());
+    if (!lastRunJudged && !(result && result == mJudgedHere))
+        return;
     if (!result || !isOwnResult(result))
         return;
-    ignoreErrors([&] { updateResultStatus(result, selectedStandards(), mfNA); });
+    // Judged by the start that measured it, under the same selection.
+    if (lastRunJudged)
+        ignoreErrors([&] { updateResultStatus(result, selectedStandards(), mfNA); });
     ignoreErrors([&] {
         Ptr<CMtiData2> identity = mti;
         const std::int32_t id = MMiscUtils::StoreMtiData(deref(mSetup, errorSource()).MtiDatabase(), identity);
@@ -191,8 +195,8 @@ void CTestElementFrame::startTestRun()
     const bool keptEarlier = settleRunResult(true);
     if (mStyle.showResultAfterRun || keptEarlier)
         guide.ShowTestResult(base.Result());
-    guide.SetStatusText(QString());
     guide.ShowResultStatus(base.Result());
+    showRunEnd(guide, keptEarlier);
     // With the earlier result kept the guide is as it opened: Next keeps that result.
     guide.SetToolbarMode(1, !mfAbort || keptEarlier);
     guide.SetActiveSteps(mStyle.stepsAfterRun);
@@ -228,13 +232,33 @@ bool CTestElementFrame::settleRunResult(bool takeJudged)
 {
     auto& base = deref(mElementBase, errorSource());
     const auto held = base.Result();
-    if (!held || !runResultPending())
+    if (!held)
         return false;
+    if (!runResultPending()) {
+        // Measured into the held result, which had no verdict: one it has now is the run's.
+        if (takeJudged && held->Status() != emsNone)
+            mJudgedHere = held;
+        return false;
+    }
     if (takeJudged && mResult && mResult->Status() != emsNone) {
         base.SetResult(mResult);
+        mJudgedHere = mResult;
         return false;
     }
     return held->Status() != emsNone;
+}
+
+void CTestElementFrame::showRunEnd(FTarvoXTestGuide& guide, bool keptEarlier)
+{
+    // Without a word the guide would look as it did before the start, as if the run
+    // had measured what it shows.
+    const bool judged = valueOr([&] { return deref(deref(mElementBase, errorSource()).Result(), errorSource()).Status() != emsNone; }, false);
+    QString text;
+    if (keptEarlier)
+        text = mfStopped ? QStringLiteral("The repeat was stopped; the result shown stands") : QStringLiteral("The repeat gave no verdict; the result shown stands");
+    else if (!judged)
+        text = mfStopped ? QStringLiteral("Stopped: no verdict; Start measures again") : QStringLiteral("The run gave no verdict; Start measures again");
+    guide.SetStatusText(text);
 }
 
 void CTestElementFrame::dropSkippedResult()
@@ -256,7 +280,10 @@ bool CTestElementFrame::mayDropResult()
         : status == emsFailed                   ? QStringLiteral("failed")
         : status == emsNotApplicable            ? QStringLiteral("not applicable")
                                                 : QString::number(status);
-    return MsgBox(QStringLiteral("Skipping removes the result of this test (%1) from the sequence.\nSkip the test? No keeps the result.").arg(verdict),
+    // Named as the guide's status line names it: "passed (no limits: not judged)".
+    const QString note = mfrmTestGuide ? mfrmTestGuide->StatusNote() : QString();
+    const QString named = note.isEmpty() ? verdict : QStringLiteral("%1 (%2)").arg(verdict, note);
+    return MsgBox(QStringLiteral("Skipping removes the result of this test (%1) from the sequence.\nSkip the test? No keeps the result.").arg(named),
                mb::YesNo | mb::Question, QStringLiteral("Skip test"))
         == mb::Yes;
 }
@@ -283,7 +310,7 @@ void CTestElementFrame::startTestFailed(const PluginError& error)
     });
     ignoreErrors([&] {
         if (mfrmTestGuide)
-            mfrmTestGuide->SetStatusText(QString());
+            showRunEnd(*mfrmTestGuide, keptEarlier);
     });
     mfStarted = false;
     mfBusy = false;
@@ -308,6 +335,7 @@ void CTestElementFrame::tellStartFailure(const PluginError& error)
 
 void CTestElementFrame::mfrmTestGuide_StopTest()
 {
+    mfStopped = true;
     requestAbort();
     ignoreErrors([&] { vti()->Abort(); });
 }
@@ -371,6 +399,7 @@ void CTestElementFrame::loadGuide()
     QObject::connect(g, &FTarvoXTestGuide::StartTest, g, [this] {
         // A started run measures into the result made at open, even one that fails.
         mResultMadeAtOpen.reset();
+        mfStopped = false;
         mfrmTestGuide_StartTest();
     });
     QObject::connect(g, &FTarvoXTestGuide::StopTest, g, [this] { mfrmTestGuide_StopTest(); });

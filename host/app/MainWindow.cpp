@@ -507,8 +507,10 @@ void MainWindow::selectElement(int row)
 
 void MainWindow::onSelectionChanged()
 {
-    // The field typed into goes with its panel.
-    endTyping();
+    // A value typed into the docked panel is asked about while that panel is still
+    // there, before the element selected now takes its place (the field has had its
+    // focus-out by then).
+    askTypedChange();
     const int row = m_sequenceList->currentRow();
     m_docked.reset();
     m_beforeChange.reset();
@@ -752,7 +754,9 @@ QString MainWindow::describeResult(const Ptr<ITestElement>& element)
     // A run that took no reading leaves an empty result beside the one the file held.
     const QString status = m_sequence.keepsResultNotRead(element) ? QStringLiteral("not read from the file")
                                                                   : m_sequence.statusText(element, selectedStandards());
-    const QString judged = m_sequence.judgedWithOther(element) ? QString() : QStringLiteral(", measured and judged with its present settings and limits");
+    // Only a record that matches the present settings and limits can say so.
+    const bool present = m_sequence.judgedAgainst(element) && !m_sequence.judgedWithOther(element);
+    const QString judged = present ? QStringLiteral(", measured and judged with its present settings and limits") : QString();
     return QStringLiteral("(%1)%2").arg(status, judged);
 }
 

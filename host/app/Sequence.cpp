@@ -415,7 +415,7 @@ bool Sequence::load(const QString& file, IPlugIn& plugIn, QString* error)
             QString judgementProblem;
             if (const Ptr<IXmlElement> judged = item->FindChild(JudgementRecord::kElement); judged && evaluated(resultOf(element))) {
                 JudgementRecord record;
-                judgementProblem = readPart([&] { record = JudgementRecord::read(*judged); });
+                judgementProblem = readPart([&] { record = JudgementRecord::read(*judged, element); });
                 if (judgementProblem.isEmpty()) {
                     const Ptr<IXmlElement> status = storedResult ? storedResult->FindChild(QStringLiteral("Status")) : nullptr;
                     judgements.insert(element.get(),

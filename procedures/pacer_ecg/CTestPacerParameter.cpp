@@ -31,8 +31,8 @@ void CTestPacerElement<Self, Config, Result>::mfrmTestGuide_StartTest()
         const bool keptEarlier = this->settleRunResult(true);
         // The result shows whether or not the run stored anything.
         guide.ShowTestResult(this->Result());
-        guide.SetStatusText(QString());
         guide.ShowResultStatus(this->Result());
+        this->showRunEnd(guide, keptEarlier);
         guide.SetToolbarMode(1, !this->mfAbort || keptEarlier);
         guide.SetActiveSteps(this->mStyle.stepsAfterRun);
         this->mfBusy = false;

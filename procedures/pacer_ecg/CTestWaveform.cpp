@@ -130,8 +130,12 @@ void CTestWaveform<Self, Config, Result>::mfrmTestGuide_StartTest()
         guide.SetActiveSteps(steps);
         // Every run is handed to the host at its end, and again when the guide closes.
         FinishTest(guide.GetMtiData());
-        guide.SetStatusText(QString());
         guide.ShowResultStatus(keptEarlier && mfWavePlayed ? this->mResult : this->Result());
+        // A played wave waits for its verdict; one that did not play says what stands.
+        if (mfWavePlayed)
+            guide.SetStatusText(QString());
+        else
+            this->showRunEnd(guide, keptEarlier);
         this->mfBusy = false;
     } catch (...) {
         startTestFailed(currentError());
@@ -158,7 +162,7 @@ void CTestWaveform<Self, Config, Result>::startTestFailed(const PluginError& err
     ignoreErrors([&] { this->Guide().SetToolbarMode(1, keptEarlier); });
     // The operator is back at the first step: Start again, or go on.
     ignoreErrors([&] { this->Guide().SetActiveSteps({1}); });
-    ignoreErrors([&] { this->Guide().SetStatusText(QString()); });
+    ignoreErrors([&] { this->showRunEnd(this->Guide(), keptEarlier); });
     this->mfStarted = false;
     this->mfBusy = false;
     this->tellStartFailure(error);
@@ -237,6 +241,7 @@ void CTestWaveform<Self, Config, Result>::StopWave()
 template <class Self, class Config, class Result>
 void CTestWaveform<Self, Config, Result>::mfrmTestGuide_StopTest()
 {
+    this->mfStopped = true;
     ignoreErrors([&] {
         if (this->mfBusy)
             StopWave();

@@ -130,6 +130,8 @@ TEST(RegistryFile, ContentThatIsNotARegistryIsLeftUntouchedWithOneWarning)
         {"number out of range", "[HKEY_LOCAL_MACHINE\\Software]\nX=dword:99999999999\n", "line 2 has a number that is not a 32-bit whole number"},
         {"plain text", "[HKEY_LOCAL_MACHINE\\Software]\nsome notes\n", "line 2 is not a registry key or value"},
         {"text that is not UTF-8", "[HKEY_LOCAL_MACHINE\\Software\\Quilo\\Kelto\\TarvoX\\Ports]\n\nCOM1=sz:/dev/tty\xff\xfeS0\n", "line 3 is not UTF-8 text"},
+        {"a character cut at a line end", "[HKEY_LOCAL_MACHINE\\Software]\nX=sz:\xe2\x82\nY=sz:\xac\n", "line 2 is not UTF-8 text"},
+        {"a character cut at the end", "[HKEY_LOCAL_MACHINE\\Software]\nX=sz:\xe2\x82", "line 2 is not UTF-8 text"},
         {"larger than a registry file can be", "[HKEY_LOCAL_MACHINE\\Software]\n" + QByteArray("X=dword:1\n").repeated(105000),
             "it is too large to be a registry file (1050030 bytes; the limit is 1 MiB)"},
     };

@@ -122,9 +122,9 @@ TEST(XmlDocument, SaysWhichFileAndWhereItIsNotWellFormedOrNotXmlAtAll)
         {"not well-formed", "<a>\n  <b>\n  </c>\n</a>", " is not well-formed XML (line 3, column "},
         {"a control character, which shows nothing", "<a>\n<b>\x01</b></a>", " is not well-formed XML (line 2, column 4: Unexpected '\\x01'.)."},
         // Each read as markup, they were refused as nested more than 64 levels deep.
-        {"random bytes", "<a>\n<\x93\xf1\x0e<<\xfe" + QByteArray("<b>").repeated(70), " is not UTF-8 or UTF-16 text (line 2, column 2)."},
+        {"random bytes", "<a>\n<\x93\xf1\x0e<<\xfe" + QByteArray("<b>").repeated(70), " is not UTF-8, UTF-16 or UTF-32 text (line 2, column 2)."},
         {"UTF-16 after a UTF-8 byte order mark", "\xEF\xBB\xBF" + QByteArray(utf16(QStringLiteral("<a>") + QStringLiteral("<b>").repeated(70))),
-            " is not UTF-8 or UTF-16 text: it holds a NUL character (line 1, column 3)."},
+            " is not UTF-8, UTF-16 or UTF-32 text: it holds a NUL character (line 1, column 3)."},
         {"text of another kind", "Name:\tkelto-host\nState:\tR (running)\n", " is not XML: it does not begin with \"<\" (line 1, column 1)."},
         {"nothing", " \n", " holds no XML: it is empty or blank."},
     };

@@ -42,6 +42,10 @@ class HostRunFixture : public ::testing::Test {
 protected:
     // How the operator ends each guide.
     enum class Operator { RunThenNext, NotApplicable, StartThenSkip, StartThenPrevious, NextWithoutRun, PreviousWithoutRun, Skip, Abort };
+    // How a repeat that RunThenNext asks for once the run has judged its reading ends
+    // without one: Stop before the shock, no analyser on the line, the analyser
+    // switched off, or the cable pulled while it waits for the reading.
+    enum class Repeat { None, Stopped, NoAnalyser, SwitchedOff, Pulled };
 
     void SetUp() override
     {
@@ -98,8 +102,10 @@ protected:
         const bool judge = judgedByOperator(element.TestID());
         bool started = false;
         bool judged = false;
+        qint64 repeated = -1; // when the repeat was asked for
+        bool repeatEnded = false;
         operatorTimer = Clock::instance().createTimer();
-        operatorTimer->setCallback([this, &element, &guide, toolbar, click, begun, judge, started, judged]() mutable {
+        operatorTimer->setCallback([this, &element, &guide, toolbar, click, begun, judge, started, judged, repeated, repeatEnded]() mutable {
             if (Clock::instance().nowMs() - begun > 30 * 60 * 1000) {
                 stuck = true;
                 operatorTimer->stop();
@@ -143,6 +149,15 @@ protected:
                     click(guidebutton::Main);
                 return;
             }
+            // A second into the repeat, before the shock.
+            if (repeated >= 0 && !repeatEnded && element.runFlags().busy && Clock::instance().nowMs() - repeated >= 1000) {
+                repeatEnded = true;
+                if (repeat == Repeat::Stopped)
+                    click(guidebutton::Main);
+                else if (repeat == Repeat::Pulled)
+                    analyser->vanish();
+                return;
+            }
             if (element.runFlags().busy)
                 return;
             if (judge && !judged && toolbar->runState() != 1) {
@@ -152,6 +167,15 @@ protected:
             }
             if (!toolbar->button(guidebutton::Next)->isEnabled())
                 return;
+            if (repeat != Repeat::None && repeated < 0) {
+                repeated = Clock::instance().nowMs();
+                if (repeat == Repeat::NoAnalyser)
+                    host::SerialPortMap::SetSessionPath(1, QStringLiteral("/nonexistent/tarvo-host-1"));
+                else if (repeat == Repeat::SwitchedOff)
+                    analyser->setPowered(false);
+                QMetaObject::invokeMethod(qApp, [toolbar] { toolbar->menu()->actions().value(0)->trigger(); }, Qt::QueuedConnection);
+                return;
+            }
             operatorTimer->stop();
             const QString shots = qEnvironmentVariable("KELTO_SCREENSHOT_DIR");
             if (!shots.isEmpty() && ++guidesSeen == 1) {
@@ -321,6 +345,7 @@ protected:
     QStringList boxes;
     QTemporaryDir dir;
     Operator operatorAction = Operator::RunThenNext;
+    Repeat repeat = Repeat::None;
     int verdictColumn = kVerdictPassedColumn;
     // Each guide's status and status line as the operator leaves it: "Passed|...".
     QStringList guideStatus;

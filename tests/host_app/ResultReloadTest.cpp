@@ -4,11 +4,13 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QTableWidget>
 
 #include "configurations/CConfigDefibPulse.h"
 #include "host/Judgement.h"
 #include "host/Report.h"
 #include "host/app/SequenceReport.h"
+#include "host/XLimitView.h"
 #include "tests/host_app/HostRunFixture.h"
 #include "tests/support/HostProcess.h"
 #include "tests/support/TestFiles.h"
@@ -339,6 +341,7 @@ TEST_F(ResultReloadTest, AResultBesideOtherSettingsOrLimitsOrAVerdictItsRecordDo
         QString limits; // the limits printed
         QString reading; // the result row's preset and reading
         const char* said; // on standard error
+        const char* problem = ""; // in the message that names the item read in part
     } cases[] = {
         {"preset", {{QStringLiteral("<PresetEnergy>100<"), QStringLiteral("<PresetEnergy>200<")}}, other, QString(), guideOther, judged,
             judgedLimits, passedReading, saidOther},
@@ -354,6 +357,13 @@ TEST_F(ResultReloadTest, AResultBesideOtherSettingsOrLimitsOrAVerdictItsRecordDo
         {"record", {{QStringLiteral("Value=\"100\""), QStringLiteral("Value=\"one hundred\"")}},
             QStringLiteral("passed (judged against unrecorded standards)"), unread, "Passed|judged against unrecorded standards|", "",
             QStringLiteral("^((?!High limit).)*$"), passedReading, ""},
+        // A record holds one preset for each kind of reading: the result reads one.
+        {"preset twice", both(QStringLiteral("<Preset Key=\"ENGY\" Value=\"100\"/>"), QStringLiteral("<Preset Key=\"ENGY\" Value=\"100\"/><Preset Key=\"ENGY\" Value=\"100\"/>")).mid(1),
+            QStringLiteral("passed (judged against unrecorded standards)"), unread, "Passed|judged against unrecorded standards|", "",
+            QStringLiteral("^((?!High limit).)*$"), passedReading, "", "line 29) is given a second time"},
+        {"preset beyond", {{QStringLiteral("<Preset Key=\"ENGY\" Value=\"100\"/>"), QStringLiteral("<Preset Key=\"ENGY\" Value=\"100\"/><Preset Key=\"CHTI\" Value=\"5\"/>")}},
+            QStringLiteral("passed (judged against unrecorded standards)"), unread, "Passed|judged against unrecorded standards|", "",
+            QStringLiteral("^((?!High limit).)*$"), passedReading, "", "line 29) are more than the 1 its readings take"},
         // A file saved before the values were kept names the standards alone: their
         // present limits stand for what judged the result, as they did.
         {"earlier", {{QStringLiteral("<PresetEnergy>100<"), QStringLiteral("<PresetEnergy>200<")}}, QStringLiteral("passed"), QString(),
@@ -397,6 +407,8 @@ TEST_F(ResultReloadTest, AResultBesideOtherSettingsOrLimitsOrAVerdictItsRecordDo
         host::MainWindow window(plugInHost);
         window.show();
         ASSERT_TRUE(window.openFile(edited));
+        EXPECT_TRUE(window.sequence().loadProblems().join(QString()).contains(QLatin1String(c.problem), Qt::CaseInsensitive))
+            << window.sequence().loadProblems().join(QString()).toStdString();
         const std::string listed = QStringLiteral("VFIB Energy  [%1]%2").arg(c.status, QString(c.note).replace(QStringLiteral(" ("), QStringLiteral("  ("))).toStdString();
         EXPECT_EQ(window.sequenceList()->item(0)->text().toStdString(), listed);
         guideOpened.clear();
@@ -424,26 +436,55 @@ TEST_F(ResultReloadTest, AResultBesideOtherSettingsOrLimitsOrAVerdictItsRecordDo
         EXPECT_EQ(run.exitCode, judgedWith || !c.note.isEmpty() ? 1 : 0);
         EXPECT_EQ(run.err.contains(QStringLiteral("Test 1 of the sequence (VFIB Energy): %1").arg(QLatin1String(c.said))), *c.said != '\0')
             << run.err.toStdString();
+
+        // A limit edited asks first, naming the result as the list does; only a record
+        // that matches calls it judged with the present settings and limits.
+        if (QLatin1String(c.change) == QLatin1String("unreadable"))
+            continue; // its standard was not read: the tab holds no limit of it
+        window.selectElement(0);
+        auto* limits = window.limitsDock()->findChild<QTableWidget*>(QStringLiteral("limits"));
+        ASSERT_TRUE(limits);
+        boxes.clear();
+        limits->item(0, host::XLimitView::HighColumn)->setText(QStringLiteral("25"));
+        QApplication::processEvents();
+        ASSERT_EQ(boxes.size(), 1) << boxes.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(boxes[0].contains(QStringLiteral("holds the result of a run (%1)%2 Changing")
+                                          .arg(c.status, c.status.contains(QLatin1Char('(')) ? "." : ", measured and judged with its present settings and limits.")))
+            << boxes[0].toStdString();
     }
 
     // A battery test saved with a charge time of 0 where no discharge came opens
-    // whole, and stays failed by its record without more said.
-    QString places;
-    for (int n = 1; n <= 20; ++n)
-        places += QStringLiteral("<Measurement Key=\"CHTI%1\"><Value Type=\"1\" Variant=\"Double\">%2</Value><Unit>s</Unit><Status Value=\"%3\"/></Measurement>")
-                      .arg(n)
-                      .arg(n == 1 ? QStringLiteral("5.3") : QStringLiteral("0"))
-                      .arg(n == 1 ? 1 : 2);
+    // whole, and stays failed by its record without more said. Beside those failing
+    // places, a first reading stored passed beyond the recorded 20 s, or failed within
+    // it, is held against the failed verdict all the same.
     const QString chti = QStringLiteral("<Limit Key=\"CHTI\" Unit=\"s\"><High Value=\"20\"/></Limit>");
     const QString iec = QStringLiteral("Alpha=\"IEC 60601-2-4\" Complete=\"%1\"").arg(templateStandards(100).value(0).value(1));
-    const QString zeros = dir.filePath(QStringLiteral("zeros.xml"));
-    ASSERT_TRUE(writeFile(zeros, QStringLiteral("<TestSequence PlugIn=\"TarvoX\"><Item TestID=\"1400\"><TestElement ID=\"1\"><ExpectedResult><Standard %1 Flags=\"1\">%2</Standard>"
-                                                "</ExpectedResult><ResultItem><Status Value=\"2\"/>%3</ResultItem></TestElement>"
-                                                "<JudgedAgainst Values=\"True\"><Standard %1>%2</Standard></JudgedAgainst></Item></TestSequence>")
-                                     .arg(iec, chti, places)
-                                     .toUtf8()));
-    host::MainWindow window(plugInHost);
-    ASSERT_TRUE(window.openFile(zeros));
-    EXPECT_TRUE(window.sequence().loadProblems().isEmpty()) << window.sequence().loadProblems().join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(window.sequenceList()->item(0)->text(), QStringLiteral("Battery Capacity  [failed]"));
+    const struct {
+        const char* first; // the first place's reading
+        int status;        // and its stored status
+        const char* listed;
+    } batteries[] = {
+        {"5.3", emsPassed, "Battery Capacity  [failed]"},
+        {"25", emsPassed, "Battery Capacity  [failed (its readings give another verdict)]"},
+        {"5.3", emsFailed, "Battery Capacity  [failed (its readings give another verdict)]"},
+    };
+    for (const auto& b : batteries) {
+        SCOPED_TRACE(b.listed);
+        QString places;
+        for (int n = 1; n <= 20; ++n)
+            places += QStringLiteral("<Measurement Key=\"CHTI%1\"><Value Type=\"1\" Variant=\"Double\">%2</Value><Unit>s</Unit><Status Value=\"%3\"/></Measurement>")
+                          .arg(n)
+                          .arg(n == 1 ? QLatin1String(b.first) : QLatin1String("0"))
+                          .arg(n == 1 ? b.status : 2);
+        const QString zeros = dir.filePath(QStringLiteral("zeros.xml"));
+        ASSERT_TRUE(writeFile(zeros, QStringLiteral("<TestSequence PlugIn=\"TarvoX\"><Item TestID=\"1400\"><TestElement ID=\"1\"><ExpectedResult><Standard %1 Flags=\"1\">%2</Standard>"
+                                                    "</ExpectedResult><ResultItem><Status Value=\"2\"/>%3</ResultItem></TestElement>"
+                                                    "<JudgedAgainst Values=\"True\"><Standard %1>%2</Standard></JudgedAgainst></Item></TestSequence>")
+                                         .arg(iec, chti, places)
+                                         .toUtf8()));
+        host::MainWindow window(plugInHost);
+        ASSERT_TRUE(window.openFile(zeros));
+        EXPECT_TRUE(window.sequence().loadProblems().isEmpty()) << window.sequence().loadProblems().join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(window.sequenceList()->item(0)->text().toStdString(), b.listed);
+    }
 }

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -323,13 +324,15 @@ TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassed
 {
     // Judged under one tick and saved, then walked through under the other without a
     // start: the verdict, what judged it and the file stay as they were. A test without
-    // a result is given none.
+    // a result is given none. A repeat in the guide that judged it, ended without a
+    // reading, leaves that result with its record and its analyser, as the guide says.
     struct Walk {
         std::int32_t testId;
         std::pair<const char*, const char*> reading;
         bool tickedFirst;
         Operator walk;
         const char* status; // null: not run before the walk
+        Repeat repeat = Repeat::None;
     };
     const Walk walks[] = {
         {100, {"NRG", "119.6"}, true, Operator::NextWithoutRun, "failed"}, // beyond IEC's 15 % of 100 J
@@ -339,9 +342,18 @@ TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassed
         {1200, {"BPM", "70"}, false, Operator::Abort, "passed (no limits: not judged)"},
         {1400, {"CRG", "5.3"}, true, Operator::PreviousWithoutRun, nullptr},
         {1400, {"CRG", "5.3"}, true, Operator::Abort, nullptr},
+        // 104.2 J passes IEC's 115.0 J / 85.0 J; unticked, nothing judges it.
+        {100, {"NRG", "104.2"}, true, Operator::NextWithoutRun, "passed", Repeat::Stopped},
+        {100, {"NRG", "104.2"}, false, Operator::NextWithoutRun, "passed (no limits: not judged)", Repeat::Stopped},
+        {100, {"NRG", "104.2"}, true, Operator::PreviousWithoutRun, "passed", Repeat::NoAnalyser},
+        {100, {"NRG", "104.2"}, false, Operator::NextWithoutRun, "passed (no limits: not judged)", Repeat::NoAnalyser},
+        {100, {"NRG", "104.2"}, true, Operator::NextWithoutRun, "passed", Repeat::SwitchedOff},
+        {100, {"NRG", "104.2"}, false, Operator::Abort, "passed (no limits: not judged)", Repeat::SwitchedOff},
+        {100, {"NRG", "104.2"}, true, Operator::NextWithoutRun, "passed", Repeat::Pulled},
+        {100, {"NRG", "104.2"}, false, Operator::NextWithoutRun, "passed (no limits: not judged)", Repeat::Pulled},
     };
     for (const Walk& walk : walks) {
-        SCOPED_TRACE(walk.testId);
+        SCOPED_TRACE(testing::Message() << walk.testId << ", repeat " << int(walk.repeat) << ", ticked " << walk.tickedFirst);
         setReadings({walk.reading});
         host::MainWindow window(plugInHost);
         window.show();
@@ -350,12 +362,43 @@ TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassed
         window.addStandard(names[0], names[1]);
         tick(window, names[0], walk.tickedFirst);
         operatorAction = Operator::RunThenNext;
+        repeat = walk.repeat;
+        guideStatus.clear();
         if (walk.status)
             window.runFrom(0);
+        repeat = Repeat::None;
+        // The analyser is back on the line for the walk and the next row.
+        analyser->setPowered(true);
+        if (!analyser->isOpen()) {
+            analyser = std::make_unique<sim::TarvoSimulator>(analyser->scenario());
+            ASSERT_TRUE(analyser->open());
+        }
+        host::SerialPortMap::SetSessionPath(1, analyser->devicePath());
         ASSERT_FALSE(stuck);
         const QString file = dir.filePath(QStringLiteral("kept-%1.xml").arg(++saves));
         ASSERT_TRUE(window.saveFile(file));
         const QByteArray saved = fileContent(file);
+        if (walk.repeat != Repeat::None) {
+            const QString title = host::elementTitle(window.sequence().elements()[0]);
+            const QString note = walk.tickedFirst ? QString() : QStringLiteral("no limits: not judged; ");
+            EXPECT_EQ(guideStatus, QStringList{QStringLiteral("Passed|%1The repeat %2; the result shown stands")
+                                                   .arg(note, walk.repeat == Repeat::Stopped ? "was stopped" : "gave no verdict")});
+            EXPECT_EQ(window.sequenceList()->item(0)->text().toStdString(), QStringLiteral("%1  [%2]").arg(title, QLatin1String(walk.status)).toStdString());
+            // Judged by the ticked standard, or by none, and measured by the analyser of the guide.
+            const QRegularExpression record(QStringLiteral("<ResultItem MTI=\"1\">.*<JudgedAgainst Values=\"True\">\\s*<Preset Key=\"ENGY\" Value=\"100\"/>\\s*%1"
+                                                           ".*<Record Firmware=\"\" ID=\"1\" Model=\"Tarvo\"")
+                                               .arg(walk.tickedFirst ? "<Standard Alpha=\"IEC 60601-2-4\"" : "</JudgedAgainst>"),
+                QRegularExpression::DotMatchesEverythingOption);
+            EXPECT_TRUE(QString::fromUtf8(saved).contains(record)) << saved.toStdString();
+            QString errors;
+            QTextStream err(&errors);
+            const QString html = dir.filePath(QStringLiteral("kept-%1.html").arg(saves));
+            ASSERT_EQ(host::runReportCommand(file, html, err), 0) << errors.toStdString();
+            EXPECT_TRUE(QString::fromUtf8(fileContent(html)).contains(QStringLiteral("1. %1: %2</h2>").arg(title, QLatin1String(walk.status))));
+            host::MainWindow reopened(plugInHost);
+            ASSERT_TRUE(reopened.openFile(file));
+            EXPECT_EQ(reopened.sequenceList()->item(0)->text().toStdString(), window.sequenceList()->item(0)->text().toStdString());
+        }
 
         tick(window, names[0], !walk.tickedFirst);
         operatorAction = walk.walk;
@@ -618,26 +661,46 @@ TEST_F(SequenceRunTest, AValueTypedIntoATestedElementIsKeptWholeAndAskedAboutInT
     // The operator types at speed into whatever holds the keyboard, each key an event
     // of its own, and then answers the box the window shows: a box that came up at the
     // first key would take the keys after it. Every kind of settings panel with a
-    // field that keys step through.
+    // field that keys step through, and every way the entry ends: the question comes
+    // before what ends it takes effect, and what then holds is the new setting without
+    // the result (a save, also the one New, Open and closing ask for), or the result
+    // where the value was typed back.
+    enum class End { Enter, Tab, OtherElement, Save, Run, Report, Remove, New, Open, Close, TypedBack };
     struct Typing {
         std::int32_t testId;
         const char* field;
         QList<Qt::Key> keys; // after the field is focused, which selects its text
         const char* entered; // what the field shows once they are typed
         std::function<float(const Ptr<IConfigData>&)> setting;
+        End end = End::Enter;
     };
+    const auto energy = [](const Ptr<IConfigData>& c) { return query<CConfigEnergySetting>(c)->PresetEnergy(); };
+    const auto pulseEnergy = [](const Ptr<IConfigData>& c) { return query<CConfigDefibPulse>(c)->PresetEnergy(); };
+    const auto rate = [](const Ptr<IConfigData>& c) { return query<CConfigPacer>(c)->PacerRate(); };
+    const auto duration = [](const Ptr<IConfigData>& c) { return static_cast<float>(query<CConfigWaveform>(c)->Duration()); };
+    const QList<Qt::Key> k200{Qt::Key_2, Qt::Key_0, Qt::Key_0};
+    const QList<Qt::Key> k150{Qt::Key_1, Qt::Key_5, Qt::Key_0};
+    const QList<Qt::Key> k70{Qt::Key_7, Qt::Key_0};
+    const QList<Qt::Key> right3{Qt::Key_Right, Qt::Key_Right, Qt::Key_Right};
     const Typing typings[] = {
-        {100, "txtEnergy", {Qt::Key_2, Qt::Key_0, Qt::Key_0}, "200",
-            [](const Ptr<IConfigData>& c) { return query<CConfigEnergySetting>(c)->PresetEnergy(); }},
-        {1600, "txtEnergy", {Qt::Key_1, Qt::Key_5, Qt::Key_0}, "150",
-            [](const Ptr<IConfigData>& c) { return query<CConfigDefibPulse>(c)->PresetEnergy(); }},
-        {1200, "txtPresetPacerRate", {Qt::Key_7, Qt::Key_0}, "70", [](const Ptr<IConfigData>& c) { return query<CConfigPacer>(c)->PacerRate(); }},
-        {900, "sldTimeSlider", {Qt::Key_Right, Qt::Key_Right, Qt::Key_Right}, "10",
-            [](const Ptr<IConfigData>& c) { return static_cast<float>(query<CConfigWaveform>(c)->Duration()); }},
+        {100, "txtEnergy", k200, "200", energy},
+        {1600, "txtEnergy", k150, "150", pulseEnergy},
+        {1200, "txtPresetPacerRate", k70, "70", rate},
+        {900, "sldTimeSlider", right3, "10", duration},
+        {100, "txtEnergy", k200, "200", energy, End::Tab},
+        {1200, "txtPresetPacerRate", k70, "70", rate, End::OtherElement},
+        {1600, "txtEnergy", k150, "150", pulseEnergy, End::Save},
+        {100, "txtEnergy", k200, "200", energy, End::Run},
+        {1200, "txtPresetPacerRate", k70, "70", rate, End::Report},
+        {100, "txtEnergy", k200, "200", energy, End::Remove},
+        {1600, "txtEnergy", k150, "150", pulseEnergy, End::New},
+        {100, "txtEnergy", k200, "200", energy, End::Open},
+        {900, "sldTimeSlider", right3, "10", duration, End::Close},
+        {100, "txtEnergy", {Qt::Key_1, Qt::Key_0, Qt::Key_0}, "100", energy, End::TypedBack},
     };
     setReadings(kWithinLimits);
     for (const Typing& typing : typings) {
-        SCOPED_TRACE(typing.testId);
+        SCOPED_TRACE(testing::Message() << typing.testId << ", ended by " << int(typing.end));
         host::MainWindow window(plugInHost);
         window.show();
         if (judgedByOperator(typing.testId))
@@ -649,10 +712,25 @@ TEST_F(SequenceRunTest, AValueTypedIntoATestedElementIsKeptWholeAndAskedAboutInT
         const auto& elements = window.sequence().elements();
         ASSERT_TRUE(elements[0]->Result());
         ASSERT_EQ(elements[0]->Result()->Status(), emsPassed);
+        if (typing.end == End::OtherElement) {
+            window.addTest(300);
+            window.selectElement(0);
+        }
+        const QString file = dir.filePath(QStringLiteral("typed-%1.xml").arg(++saves));
+        const QString report = dir.filePath(QStringLiteral("typed-%1.html").arg(saves));
+        ASSERT_TRUE(window.saveFile(file));
+        const qsizetype count = elements.size();
+        const qsizetype guides = guideOpened.size();
+        // Nothing of what ends the entry has happened yet.
+        const auto untouched = [&] {
+            return fileContent(file).contains("<ResultItem") && !QFile::exists(report) && elements.size() == count && guideOpened.size() == guides
+                && window.isVisible();
+        };
         const auto field = [&] { return window.settingsDock()->findChild<QWidget*>(QLatin1String(typing.field)); };
         const auto shown = [&] {
             const auto* slider = qobject_cast<QSlider*>(field());
-            return slider ? QString::number(slider->value()) : qobject_cast<QLineEdit*>(field())->text();
+            const auto* line = qobject_cast<QLineEdit*>(field());
+            return slider ? QString::number(slider->value()) : line ? line->text() : QStringLiteral("(not docked)");
         };
         ASSERT_TRUE(field());
         // The guide had the keyboard until it closed.
@@ -665,9 +743,36 @@ TEST_F(SequenceRunTest, AValueTypedIntoATestedElementIsKeptWholeAndAskedAboutInT
 
         const QString title = host::elementTitle(elements[0]);
         QList<Qt::Key> keys = typing.keys;
-        keys.append(Qt::Key_Return);
-        QStringList asked; // each box, with what the field showed as it came up
-        bool answered = false;
+        if (typing.end == End::Enter || typing.end == End::TypedBack)
+            keys.append(Qt::Key_Return);
+        else if (typing.end == End::Tab)
+            keys.append(Qt::Key_Tab);
+        const auto click = [](QWidget* widget, QPoint at = QPoint()) { QTest::mouseClick(widget, Qt::LeftButton, {}, at); };
+        const auto button = [&](const QString& text) {
+            for (QPushButton* b : window.findChildren<QPushButton*>())
+                if (b->text() == text || b->objectName() == text)
+                    return b;
+            return static_cast<QPushButton*>(nullptr);
+        };
+        // What ends the entry, as the operator does it, once the keys are typed.
+        const auto end = [&] {
+            switch (typing.end) {
+            case End::OtherElement:
+                click(window.sequenceList()->viewport(), window.sequenceList()->visualItemRect(window.sequenceList()->item(1)).center());
+                break;
+            case End::Save: QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_S, Qt::ControlModifier); break;
+            case End::Run: click(button(QStringLiteral("Run from selected test"))); break;
+            case End::Report: window.exportReportTo(report); break;
+            case End::Remove: click(button(QStringLiteral("removeButton"))); break;
+            case End::New: QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_N, Qt::ControlModifier); break;
+            case End::Open: QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_O, Qt::ControlModifier); break;
+            case End::Close: window.close(); break;
+            default: break;
+            }
+        };
+        QStringList asked; // each question about the result, with what the field showed as it came up
+        bool beforeTheEnd = true;
+        int shownBoxes = 0;
         std::function<void(int)> act = [&](int turn) {
             const auto next = [&act, turn] { QMetaObject::invokeMethod(qApp, [&act, turn] { act(turn + 1); }, Qt::QueuedConnection); };
             if (turn < keys.size()) {
@@ -675,32 +780,71 @@ TEST_F(SequenceRunTest, AValueTypedIntoATestedElementIsKeptWholeAndAskedAboutInT
                 QTest::keyClick(QGuiApplication::focusWindow(), keys[turn]);
                 return;
             }
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box) {
-                if (turn < keys.size() + 100)
-                    next();
+            if (turn < keys.size() + 300)
+                next();
+            if (turn == keys.size()) {
+                end();
                 return;
             }
-            asked << box->text() + QStringLiteral(" | ") + shown();
+            // Yes to the question, and to saving the changes before New, Open or closing;
+            // the file dialog of Open is cancelled.
+            if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()))
+                QTest::keyClick(dialog, Qt::Key_Escape);
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            ++shownBoxes;
+            if (box->text().contains(QStringLiteral("holds the result of a run"))) {
+                asked << box->text() + QStringLiteral(" | ") + shown();
+                beforeTheEnd = beforeTheEnd && untouched();
+            }
             QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
-            answered = true;
         };
         const MessageBoxHandler answeredInTheTest = setMessageBoxHandler({});
         host::installGuiMessageBoxes();
         act(0);
-        for (int turn = 0; turn < 200 && !answered; ++turn)
+        for (int turn = 0; turn < 400; ++turn)
             QApplication::processEvents();
         setMessageBoxHandler(answeredInTheTest);
         QApplication::processEvents();
 
+        const QString saved = QString::fromUtf8(fileContent(file));
+        if (typing.end == End::TypedBack) {
+            EXPECT_TRUE(asked.isEmpty()) << asked.join(QLatin1Char('\n')).toStdString();
+            EXPECT_EQ(window.sequenceList()->item(0)->text(), QStringLiteral("%1  [passed]").arg(title));
+            EXPECT_TRUE(saved.contains(QStringLiteral("<ResultItem")));
+            continue;
+        }
         ASSERT_EQ(asked.size(), 1);
         EXPECT_TRUE(asked[0].startsWith(QStringLiteral("\"%1\" holds the result of a run (passed").arg(title))) << asked[0].toStdString();
         EXPECT_TRUE(asked[0].contains(QStringLiteral("), measured and judged with its present settings and limits. Changing its settings")))
             << asked[0].toStdString();
         EXPECT_TRUE(asked[0].endsWith(QStringLiteral(" | %1").arg(QLatin1String(typing.entered)))) << asked[0].toStdString();
-        EXPECT_FALSE(elements[0]->Result());
+        EXPECT_TRUE(beforeTheEnd) << "asked before what ended the entry took effect";
+        const bool savedAfter = typing.end == End::Save || typing.end == End::New || typing.end == End::Open || typing.end == End::Close;
+        // Besides the question, only New, Open and closing ask, whether to save first.
+        EXPECT_EQ(shownBoxes, savedAfter && typing.end != End::Save ? 2 : 1);
+        EXPECT_EQ(saved.contains(QStringLiteral("<ResultItem")), !savedAfter) << saved.toStdString();
+        EXPECT_EQ(saved.contains(QStringLiteral(">%1<").arg(QLatin1String(typing.entered))), savedAfter) << saved.toStdString();
+        if (typing.end == End::Close) {
+            EXPECT_FALSE(window.isVisible());
+            continue;
+        }
+        if (typing.end == End::Remove || typing.end == End::New) {
+            EXPECT_EQ(window.sequenceList()->count(), 0);
+            continue;
+        }
+        if (typing.end == End::Run) {
+            ASSERT_TRUE(elements[0]->Result()) << "measured again with the new setting";
+            EXPECT_TRUE(window.sequenceList()->item(0)->text().startsWith(title + QStringLiteral("  [")));
+        } else {
+            EXPECT_EQ(window.sequenceList()->item(0)->text(), title);
+            EXPECT_FALSE(elements[0]->Result());
+        }
+        if (typing.end == End::OtherElement)
+            window.selectElement(0);
+
         EXPECT_EQ(typing.setting(elements[0]->Configuration()), QString::fromLatin1(typing.entered).toFloat());
-        EXPECT_EQ(window.sequenceList()->item(0)->text(), title);
         ASSERT_TRUE(field());
         EXPECT_EQ(shown(), QLatin1String(typing.entered)) << "the panel docked again shows the setting";
     }

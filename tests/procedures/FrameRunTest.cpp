@@ -31,7 +31,7 @@ public:
     void SetRunState(std::int32_t state) override
     {
         if (state == 1)
-            calls() << QStringLiteral("running, status \"%1\"").arg(StatusCaption()->Text());
+            calls() << QStringLiteral("running, status \"%1\"").arg(std::dynamic_pointer_cast<host::TgStatusCaption>(StatusCaption())->plugInText());
         host::GuideToolbar::SetRunState(state);
     }
 };
