@@ -419,6 +419,12 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
         bool breaks = false; // a lone line end after text: the next line is no reading
     } noises[] = {{"LF", "\n"}, {"CR CR", "\r\r"}, {"0x7f", "\x7f"}, {"an empty line", "\x7f\r\n"}, {"a line that is no reply", "E07\r\n"},
         {"\"-\" LF", "-\n", true}, {"\"5\" CR", "5\r", true}};
+    // A digit that comes before the request goes out begins a line that answers none
+    // sent since: with nothing owed, the reply it joins costs the reading.
+    rows.push_back({"a stray digit with nothing owed, before the send", {"held=keep"}, {}, Between::Nothing, "[PVT]",
+        {{0, "noise", "5"}, {1000, "discharge"}}, nullptr, 0, false, 0});
+    rows.push_back({"a stray digit with a late answer to come, before the send", {"held=keep"}, {"[NRG]"}, Between::Nothing, "[PVT]",
+        {{0, "noise", "5"}, {1000, "discharge"}}, "2150\r\n"});
     for (const auto& noise : noises) {
         const std::string name = noise.name;
         for (const bool owed : {false, true}) {
@@ -575,7 +581,7 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
                 EXPECT_TRUE(prompt.startsWith(QStringLiteral("Error #8030\r\nNo reading was taken for %1 on %2: ").arg(row.command, sim.devicePath())))
                     << prompt.toStdString();
                 EXPECT_TRUE(prompt.endsWith(QStringLiteral("Switch it off, then press OK."))) << prompt.toStdString();
-                const QString wording = row.upTo == 0 ? QStringLiteral("line noise broke the line that came")
+                const QString wording = row.upTo == 0 ? QStringLiteral("the line that came")
                     : row.upTo > MCommUtils::kMaxEarlierAnswers
                     ? QStringLiteral("up to %1 answers to earlier requests left unanswered").arg(row.upTo)
                     : QStringLiteral("do not show which one answers it, since up to %1 answers").arg(row.upTo);
@@ -631,11 +637,16 @@ TEST_F(LinkExchange, afterError8030_theCountIsClearedOnlyOnceTheAnalyserWasSeenA
         const char* lastSays;
         bool cleared;
         bool failedStartFirst = false;
+        bool nextBoxAtOnce = false;
     } rows[] = {
         {"cancel", {{mb::Cancel, ""}}, "Error #8030", false},
         {"cancel, then a start that fails, then a start", {{mb::Cancel, ""}}, "Error #8030", false, true},
         {"OK at every box, the analyser untouched", {{mb::OK, ""}, {mb::OK, ""}, {mb::OK, ""}}, "still answers [VER]:", false},
         {"off, OK, on, OK", {{mb::OK, "off"}, {mb::OK, "on"}, {mb::OK, ""}}, "answers [VER] again", true},
+        // The link asks while a box is up: once the operator has switched the analyser
+        // off and waited, OK brings the next box at once.
+        {"off and wait at the box, OK, on and wait, OK", {{mb::OK, "off, wait"}, {mb::OK, "on, wait"}, {mb::OK, ""}},
+            "answers [VER] again", true, false, true},
         {"OK, then off at the second box", {{mb::OK, ""}, {mb::OK, "off"}, {mb::OK, "on"}, {mb::OK, ""}}, "answers [VER] again", true},
         {"off, cancel at the switch-on box", {{mb::OK, "off"}, {mb::Cancel, ""}}, "has been silent for", false},
         {"off, OK while still off, then on", {{mb::OK, "off"}, {mb::OK, ""}, {mb::OK, "on"}, {mb::OK, ""}}, "answers [VER] again", true},
@@ -655,11 +666,17 @@ TEST_F(LinkExchange, afterError8030_theCountIsClearedOnlyOnceTheAnalyserWasSeenA
         SCOPED_TRACE(row.what);
         sim::TarvoSimulator& sim = owingAnEnergyAtOneReadingADischarge();
         int box = 0;
+        QList<qint64> shownAt;
+        QList<qint64> answeredAt;
         onBox = [&](const MessageBoxRequest&) {
+            shownAt.append(now());
             const auto& [answer, action] = row.boxes.value(box++, {mb::OK, ""});
             const QLatin1String act(action);
-            if (act == QLatin1String("on") || act.startsWith(QLatin1String("off")))
-                sim.setPowered(act == QLatin1String("on"));
+            if (act.startsWith(QLatin1String("on")) || act.startsWith(QLatin1String("off")))
+                sim.setPowered(act.startsWith(QLatin1String("on")));
+            if (act.endsWith(QLatin1String("wait")))
+                settle(5000); // as a box is up: its own event loop runs
+            answeredAt.append(now());
             if (act == QLatin1String("slow")) {
                 sim.scenario().late.words = {QStringLiteral("VER")};
                 sim.scenario().lateMs = 1500;
@@ -683,6 +700,10 @@ TEST_F(LinkExchange, afterError8030_theCountIsClearedOnlyOnceTheAnalyserWasSeenA
         EXPECT_EQ(box, row.boxes.size()) << said.join(QLatin1Char('\n')).toStdString();
         EXPECT_TRUE(said.value(said.size() - 1).contains(QLatin1String(row.lastSays))) << said.join(QLatin1Char('\n')).toStdString();
         EXPECT_EQ(MComm::ReadingsThatMayCome() == 0, row.cleared);
+        if (row.nextBoxAtOnce) {
+            for (int i = 1; i < shownAt.size(); ++i)
+                EXPECT_LT(shownAt[i] - answeredAt[i - 1], MComm::kWatchAskMs + 100) << "box " << i;
+        }
         for (const QString& text : said)
             EXPECT_FALSE(text.contains(QStringLiteral("holds no earlier request"))) << "a box says only what the link saw";
         onBox = {};
