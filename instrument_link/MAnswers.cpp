@@ -259,8 +259,7 @@ HeldReading::Step HeldReading::quiet(qint64)
 void SwitchOffWatch::asked(qint64)
 {
     ++m_asks;
-    if (m_answered && !m_silent)
-        ++m_unansweredAsks;
+    ++m_unansweredAsks;
 }
 
 void SwitchOffWatch::line(const Line& line, qint64 now)

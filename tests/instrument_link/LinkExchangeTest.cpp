@@ -361,6 +361,8 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
             "[PVT]", {{1000, "discharge"}}, "2150\r\n"},
         {"a wave answered with the banner late, a reading owed", {"held=keep", "banner=1500:W01"}, {"[NRG]", "[W01]"}, Between::Nothing,
             "[PVT]", {{1000, "discharge"}}, "2150\r\n"},
+        {"a wave answered with the banner once acknowledgements are words", {"held=keep", "banner=0:W02"}, {"[W01]", "[NRG]", "[W02]"},
+            Between::Nothing, "[PVT]", {{1000, "discharge"}}, "2150\r\n", 2},
         {"a wave stopped before its late banner", {"held=keep", "banner=1500:W01"}, {"[W01] stopped"}, Between::Nothing, "[PVT]",
             {{2500, "discharge"}}, "2150\r\n"},
         {"a wave stopped before its late banner, a reading owed", {"held=keep", "banner=1500:W01"}, {"[NRG]", "[W01] stopped"},
@@ -480,6 +482,10 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
         for (const QString& command : row.cutShort) {
             if (command == QLatin1String("[W01]")) {
                 answerWaveAfter(sim, {0, 600});
+                EXPECT_FALSE(link->SendCommand(command).toString().isEmpty());
+                continue;
+            }
+            if (command == QLatin1String("[W02]")) {
                 EXPECT_FALSE(link->SendCommand(command).toString().isEmpty());
                 continue;
             }

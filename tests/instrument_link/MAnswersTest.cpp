@@ -9,9 +9,10 @@ namespace kelto::MAnswers {
 namespace {
 
 // One step of an exchange as the link takes it: "> CMD" a request sent, "x CMD N"
-// N copies left unanswered, "< TEXT" a line read, "= CMD TEXT" a command answered
-// at once (a waveform command also resent, as the link does), "off" the analyser
-// seen switched off and on.
+// N copies left unanswered, "< TEXT" a line read, "= CMD TEXT|TEXT..." a command
+// answered at once with the first of the lines that come after it that stands for no
+// owed acknowledgement (a waveform command also resent, as the link does), "off" the
+// analyser seen switched off and on.
 void run(Ledger& ledger, const QStringList& steps)
 {
     for (const QString& step : steps) {
@@ -28,7 +29,13 @@ void run(Ledger& ledger, const QStringList& steps)
             const bool noAck = ledger.noAckOwed();
             const bool nothing = ledger.nothingOwed();
             ledger.sent(command);
-            ledger.replyTaken(command, ledger.seen(rest + QStringLiteral("\r\n")), noAck, nothing);
+            Line reply;
+            for (const QString& text : rest.split(QLatin1Char('|'))) {
+                const Line line = ledger.seen(text + QStringLiteral("\r\n"));
+                if (!line.owedAck && reply.text.isEmpty())
+                    reply = line;
+            }
+            ledger.replyTaken(command, reply, noAck, nothing);
             if (command.startsWith(QLatin1String("[W")) && !command.startsWith(QLatin1String("[WS"))) {
                 ledger.sent(command);
                 ledger.unanswered(command, 1);
@@ -78,6 +85,9 @@ TEST(AnswerLedger, onlyAReadingShapedLineLowersWhatMayCome_andAcknowledgementsCo
         {"a held answer just after a wave command", {"> [PAC]", "x [PAC] 1", "= [W05] 72", "< OK"}, 2, unknown, unknown},
         {"then the next wave command shows words", {"> [PAC]", "x [PAC] 1", "= [W05] 72", "< OK", "< OK", "= [W05] OK"}, 0, words, unknown},
         {"a wave command among held readings owed shows words", {"> [NRG]", "x [NRG] 1", "= [W01] OK"}, 1, words, unknown},
+        // With a stop owed, the word may be the stop's late answer: the wave's own
+        // number was taken for it.
+        {"a wave command with a stop owed is no lesson", {"> [WSP]", "x [WSP] 1", "= [W01] 0|OK"}, 2, unknown, unknown},
         {"an unanswered version counts", {"> [VER]", "x [VER] 1"}, 1, unknown, unknown},
         {"switched off and on, what was learnt stays", {"= [W01] OK", "> [NRG]", "x [NRG] 1", "off"}, 0, words, unknown},
     };
@@ -149,16 +159,18 @@ TEST(AnswerLedger, aHeldReadingIsTheValueThatAllItsCopiesMayGive_orNone)
 
 TEST(AnswerLedger, switchedOffIsSeenOnlyAsAnswering_thenSilentForSeconds_thenAnsweringAgain)
 {
-    // Each event: ms, then "ask", a line, or nothing; the watch asks every 500 ms.
+    // Each event: ms and a line; the watch asks every 500 ms, or as the row says.
     const struct {
         const char* what;
         int timeOutMs;
         QList<QPair<int, const char*>> events;
         int at;
         SwitchOffWatch::Seen seen;
+        int askEveryMs = 500;
     } rows[] = {
         {"answering", 1000, {{0, "2.13"}, {500, "2.13"}, {1000, "2.13"}}, 3500, SwitchOffWatch::Seen::Answering},
         {"silent for long", 1000, {{0, "2.13"}}, 3500, SwitchOffWatch::Seen::Silent},
+        {"silent for long, but asked only twice", 1000, {{0, "2.13"}}, 4500, SwitchOffWatch::Seen::Answering, 2000},
         {"silent, then answering", 1000, {{0, "2.13"}, {6000, "2.13"}}, 6000, SwitchOffWatch::Seen::AnsweringAgain},
         {"silent no longer than a slow answer", 1000, {{0, "2.13"}, {1500, "2.13"}, {3000, "2.13"}}, 4000, SwitchOffWatch::Seen::Answering},
         {"silent for less than it must", 1000, {{0, "2.13"}}, 2900, SwitchOffWatch::Seen::Answering},
@@ -176,7 +188,7 @@ TEST(AnswerLedger, switchedOffIsSeenOnlyAsAnswering_thenSilentForSeconds_thenAns
         for (int now = 0; now <= row.at; now += 100) {
             for (; event != row.events.end() && event->first <= now; ++event)
                 watch.line({QLatin1String(event->second) + QStringLiteral("\r\n"), MCommUtils::ShapeOf(QLatin1String(event->second))}, now);
-            if (now % 500 == 0)
+            if (now % row.askEveryMs == 0)
                 watch.asked(now);
             seen = watch.seen(now);
         }
