@@ -7,16 +7,6 @@ namespace kelto::MAnswers {
 
 // ---- Ledger ------------------------------------------------------------------------
 
-bool Ledger::acknowledged(const QString& command)
-{
-    return MCommUtils::CommandWord(command).startsWith(QLatin1String("[W"));
-}
-
-bool Ledger::isWave(const QString& command)
-{
-    return acknowledged(command) && !MCommUtils::CommandWord(command).startsWith(QLatin1String("[WS"));
-}
-
 bool Ledger::waveAckOwed() const
 {
     return std::any_of(m_owedAcks.begin(), m_owedAcks.end(), [](const OwedAck& a) { return a.wave; });
@@ -24,8 +14,8 @@ bool Ledger::waveAckOwed() const
 
 void Ledger::sent(const QString& command)
 {
-    const bool wave = isWave(command);
-    if (!acknowledged(command)) {
+    const bool wave = MCommUtils::IsWaveCommand(command);
+    if (!MCommUtils::IsAcknowledged(command)) {
         ++m_readings;
     } else if (style(wave) != AckStyle::Words) {
         ++m_readings;
@@ -73,8 +63,8 @@ Line Ledger::seen(const QString& text, bool stale)
 void Ledger::replyTaken(const QString& command, const Line& reply, bool noAckOwed, bool nothingOwed)
 {
     settleAtOnce();
-    const bool wave = isWave(command);
-    if (!acknowledged(command) || style(wave) != AckStyle::Unknown)
+    const bool wave = MCommUtils::IsWaveCommand(command);
+    if (!MCommUtils::IsAcknowledged(command) || style(wave) != AckStyle::Unknown)
         return;
     if (reply.shape == LineShape::Other && noAckOwed) {
         // Nothing else owed answers with such a line: the analyser acknowledges these
@@ -83,7 +73,7 @@ void Ledger::replyTaken(const QString& command, const Line& reply, bool noAckOwe
         lower(std::exchange(counted(wave), 0));
         for (OwedAck& owed : m_owedAcks)
             owed.counted = owed.counted && owed.wave != wave;
-        m_earlier.removeIf([wave](const EarlierRequest& e) { return acknowledged(e.command) && isWave(e.command) == wave; });
+        m_earlier.removeIf([wave](const EarlierRequest& e) { return MCommUtils::IsAcknowledged(e.command) && MCommUtils::IsWaveCommand(e.command) == wave; });
     } else if (reply.shape == LineShape::Reading && nothingOwed) {
         style(wave) = AckStyle::Numbers;
     } else if (reply.shape == LineShape::Banner && nothingOwed) {
@@ -109,8 +99,8 @@ void Ledger::unanswered(const QString& command, int copies)
     if (copies <= 0)
         return;
     const QString word = MCommUtils::CommandWord(command);
-    if (acknowledged(command)) {
-        const bool wave = isWave(command);
+    if (MCommUtils::IsAcknowledged(command)) {
+        const bool wave = MCommUtils::IsWaveCommand(command);
         const bool isCounted = style(wave) != AckStyle::Words;
         for (int i = 0; i < copies; ++i)
             m_owedAcks.append({wave, isCounted});

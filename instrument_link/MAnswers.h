@@ -82,7 +82,7 @@ public:
 
     int readingsThatMayCome() const { return m_readings; }
     // How the analyser acknowledges this waveform command or stop, as far as seen.
-    AckStyle ackStyle(const QString& command) const { return isWave(command) ? m_waveStyle : m_stopStyle; }
+    AckStyle ackStyle(const QString& command) const { return MCommUtils::IsWaveCommand(command) ? m_waveStyle : m_stopStyle; }
     const QList<EarlierRequest>& earlier() const { return m_earlier; }
     // " ([NRG], [VER])", or empty.
     QString earlierNames() const;
@@ -103,8 +103,6 @@ private:
         bool wave; // a waveform command's, which the banner may answer; else a stop's
         bool counted; // among the readings that may come
     };
-    static bool acknowledged(const QString& command);
-    static bool isWave(const QString& command);
     AckStyle& style(bool wave) { return wave ? m_waveStyle : m_stopStyle; }
     int& counted(bool wave) { return wave ? m_countedWaveAcks : m_countedStopAcks; }
     void note(const QString& command, Release release, int lines);

@@ -69,21 +69,10 @@ bool startsWithAny(const QString& command, std::initializer_list<const char*> pr
     return false;
 }
 
-bool isWaveCommand(const QString& command)
-{
-    return command.startsWith(QLatin1String("[W")) && !command.startsWith(QLatin1String("[WS"));
-}
-
-// Waveform commands and their stop, which the analyser acknowledges.
-bool isAcknowledged(const QString& command)
-{
-    return command.startsWith(QLatin1String("[W"));
-}
-
 // The commands whose reply the analyser prefixes with a header unless it is off.
 bool takesHeader(const QString& command)
 {
-    return isWaveCommand(command) || startsWithAny(command, {"[C", "[O", "[B"});
+    return MCommUtils::IsWaveCommand(command) || startsWithAny(command, {"[C", "[O", "[B"});
 }
 
 MAnswers::Ledger& ledger()
@@ -97,7 +86,6 @@ struct Received {
     QString partial; // a line that has not ended yet; kept while the port is closed
     bool partialIsStale = false; // it began before the running request went out
     QList<Line> lines;
-    qint64 lastInputAt = -1;
 };
 
 Received& received()
@@ -151,8 +139,6 @@ bool readInput()
 {
     Received& in = received();
     const QString chunk = comm().Input();
-    if (!chunk.isEmpty())
-        in.lastInputAt = std::max(comm().LastArrivalMs(), in.lastInputAt);
     in.partial += chunk;
     qsizetype start = 0;
     for (qsizetype end = MCommUtils::AnalyserLineEnd(in.partial); end >= 0; end = MCommUtils::AnalyserLineEnd(in.partial, start)) {
@@ -250,7 +236,7 @@ bool repliesTo(const QString& command, const Line& line)
         return false;
     if (MCommUtils::CommandWord(command) == QLatin1String("[VER]"))
         return line.shape == LineShape::Reading;
-    if (!isAcknowledged(command))
+    if (!MCommUtils::IsAcknowledged(command))
         return true;
     switch (ledger().ackStyle(command)) {
     case MAnswers::AckStyle::Words:
@@ -334,8 +320,8 @@ WaitEnd takeHeldReading(const QString& command, MAnswers::HeldReading& held)
             raiseUncertain(command, held);
         // What the line has held quiet for the reply time-out is all that came.
         qint64 wake = held.deadline();
-        const qint64 quietAt = in.lastInputAt + m.miCommTimeOut;
-        if (!in.partial.isEmpty() && in.lastInputAt >= 0) {
+        const qint64 quietAt = control.LastArrivalMs() + m.miCommTimeOut;
+        if (!in.partial.isEmpty()) {
             if (now >= quietAt) {
                 const MCommUtils::OtherLineEnd other = MCommUtils::LineEndedOtherwise(in.partial);
                 if (!other.end.isEmpty())
@@ -372,7 +358,7 @@ void noteUnanswered()
         return;
     m.mfUnanswered = false;
     const QString& command = m.msPendingCommand;
-    if (isWaveCommand(command)) {
+    if (MCommUtils::IsWaveCommand(command)) {
         // Stopped after the waveform command went out: its answer is owed, and the
         // analyser may be playing the waveform already.
         if (m.mfLinkAbort) {

@@ -164,6 +164,16 @@ QString CommandWord(const QString& command)
     return command.trimmed().toUpper();
 }
 
+bool IsAcknowledged(const QString& command)
+{
+    return CommandWord(command).startsWith(QLatin1String("[W"));
+}
+
+bool IsWaveCommand(const QString& command)
+{
+    return IsAcknowledged(command) && !CommandWord(command).startsWith(QLatin1String("[WS"));
+}
+
 bool VersionAccepted(const QString& reply)
 {
     if (reply.isEmpty() || reply.front() < QLatin1Char('0') || reply.front() > QLatin1Char('9'))

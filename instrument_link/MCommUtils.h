@@ -54,6 +54,10 @@ Release ReleaseOf(const QString& command);
 const QStringList& HeldReadings(Release release);
 // "[nrg]\r" and "[NRG]" are the command "[NRG]".
 QString CommandWord(const QString& command);
+// Waveform commands ("[W01]" to "[W24]") and their stop ("[WSP]"), which the analyser
+// acknowledges; a waveform command is one of them but the stop.
+bool IsAcknowledged(const QString& command);
+bool IsWaveCommand(const QString& command);
 
 // The link's lines end with CR LF, as the analyser's answer to "[VER]" does. Where
 // the first line of the text from `from` on ends (just past its CR LF); -1 while
