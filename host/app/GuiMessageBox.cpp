@@ -7,9 +7,7 @@
 
 namespace kelto::host {
 
-namespace {
-
-int showBox(const MessageBoxRequest& request)
+int showGuiMessageBox(const MessageBoxRequest& request)
 {
     QMessageBox box(QApplication::activeWindow());
     box.setWindowTitle(request.title.isEmpty() ? QStringLiteral("Kelto") : request.title);
@@ -48,11 +46,9 @@ int showBox(const MessageBoxRequest& request)
     return request.buttons() == mb::OKOnly ? mb::OK : request.buttons() == mb::YesNo ? mb::No : mb::Cancel;
 }
 
-} // namespace
-
 void installGuiMessageBoxes()
 {
-    setMessageBoxHandler(&showBox);
+    setMessageBoxHandler(&showGuiMessageBox);
 }
 
 } // namespace kelto::host

@@ -2,12 +2,17 @@
 // and late replies, the waveform resend and Stop, the not-supported banner, held
 // readings, aborts, failures and the link log.
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QFile>
+#include <QMessageBox>
+#include <QTest>
 #include <QTemporaryDir>
 #include <string>
 #include <sys/stat.h>
 
 #include "LinkFixture.h"
+#include "host/app/GuiMessageBox.h"
 #include "instrument_link/MCommUtils.h"
 
 namespace kelto::test {
@@ -658,8 +663,8 @@ TEST_F(LinkExchange, afterError8030_theCountIsClearedOnlyOnceTheAnalyserWasSeenA
         {"cancel, then a start that fails, then a start", {{mb::Cancel, ""}}, "Error #8030", false, true},
         {"OK at every box, the analyser untouched", {{mb::OK, ""}, {mb::OK, ""}, {mb::OK, ""}}, "still answers [VER]:", false},
         {"off, OK, on, OK", {{mb::OK, "off"}, {mb::OK, "on"}, {mb::OK, ""}}, "answers [VER] again", true},
-        // The link asks while a box is up: once the operator has switched the analyser
-        // off and waited, OK brings the next box at once.
+        // The link asks while a real box is up: once the operator has switched the
+        // analyser off and waited, a click on OK brings the next box at once.
         {"off and wait at the box, OK, on and wait, OK", {{mb::OK, "off, wait"}, {mb::OK, "on, wait"}, {mb::OK, ""}},
             "answers [VER] again", true, false, true},
         {"OK, then off at the second box", {{mb::OK, ""}, {mb::OK, "off"}, {mb::OK, "on"}, {mb::OK, ""}}, "answers [VER] again", true},
@@ -685,14 +690,24 @@ TEST_F(LinkExchange, afterError8030_theCountIsClearedOnlyOnceTheAnalyserWasSeenA
         int box = 0;
         QList<qint64> shownAt;
         QList<qint64> answeredAt;
-        onBox = [&](const MessageBoxRequest&) {
+        onBox = [&](const MessageBoxRequest& request) {
             shownAt.append(now());
             const auto& [answer, action] = row.boxes.value(box++, {mb::OK, ""});
             const QLatin1String act(action);
             if (act.startsWith(QLatin1String("on")) || act.startsWith(QLatin1String("off")))
                 sim.setPowered(act.startsWith(QLatin1String("on")));
-            if (act.endsWith(QLatin1String("wait")))
-                settle(5000); // as a box is up: its own event loop runs
+            if (act.endsWith(QLatin1String("wait"))) {
+                // The box the operator sees, answered after 5 s by a click on its button.
+                after(5000, [answer] {
+                    auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                    ASSERT_TRUE(shown);
+                    QTest::mouseClick(shown->button(answer == mb::OK ? QMessageBox::Ok : QMessageBox::Cancel), Qt::LeftButton);
+                });
+                const int clicked = host::showGuiMessageBox(request);
+                answeredAt.append(now());
+                EXPECT_EQ(clicked, answer);
+                return clicked;
+            }
             answeredAt.append(now());
             if (act == QLatin1String("slow")) {
                 sim.scenario().late.words = {QStringLiteral("VER")};
