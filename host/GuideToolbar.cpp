@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "host/Judgement.h"
+#include "host/Standards.h"
 #include "host/TestSetup.h"
 #include "platform/Clock.h"
 #include "platform/Deref.h"
@@ -35,7 +36,15 @@ struct ButtonSpec {
 const ButtonSpec kLeftButtons[] = {{101, "Abort"}, {102, "Previous"}};
 const ButtonSpec kRightButtons[] = {{301, "N/A"}, {302, "Skip"}, {201, "Stop"}, {103, "Next"}, {202, "Start"}};
 
-const char* const kStatusTexts[] = {"", "Passed", "Failed", "N/A"};
+// A badge in the colour of its look, its text as dark or light as reads on it.
+QString badgeStyle(ResultLook look)
+{
+    const QColor colour = lookColour(look);
+    if (!colour.isValid())
+        return QString();
+    const double luminance = 0.299 * colour.red() + 0.587 * colour.green() + 0.114 * colour.blue();
+    return QStringLiteral("color: %1; background: %2;").arg(luminance > 150 ? QStringLiteral("black") : QStringLiteral("white"), colour.name());
+}
 
 // A click on the main button this soon after its job changed was aimed at the job
 // before (Stop, as the reading arrives and it turns to Next): it is ignored.
@@ -112,19 +121,24 @@ void TgStatusCaption::SetText(const QString& text)
     showText();
 }
 
-void TgStatusCaption::setNote(const QString& note)
+void TgStatusCaption::setShown(const ShownResult& shown)
 {
-    m_note = note;
+    m_shown = shown;
     showText();
+    if (m_status) {
+        m_status->setText(shown.badge());
+        m_status->setStyleSheet(badgeStyle(shown.look));
+    }
 }
 
 QString TgStatusCaption::line() const
 {
-    if (m_shownText.isEmpty())
-        return m_note;
     // Beside a verdict, what the host says of it stays in view with the plug-in's word
     // on the run; while a run has none yet, the plug-in's text stands alone.
-    return m_note.isEmpty() || m_value == 0 ? m_shownText : m_note + QStringLiteral("; ") + m_shownText;
+    const QString& note = m_shown.reason;
+    if (m_shownText.isEmpty())
+        return note;
+    return note.isEmpty() || m_value == 0 ? m_shownText : note + QStringLiteral("; ") + m_shownText;
 }
 
 void TgStatusCaption::showText()
@@ -136,14 +150,7 @@ void TgStatusCaption::showText()
 void TgStatusCaption::SetStatus(std::int16_t status)
 {
     m_value = status;
-    showText();
-    if (m_status) {
-        static const char* const colours[] = {"", "color: white; background: #2e8b57;", "color: white; background: #c62828;",
-            "color: black; background: #bdbdbd;"};
-        const bool known = status >= 0 && status <= 3;
-        m_status->setText(known ? QString::fromLatin1(kStatusTexts[status]) : QString::number(status));
-        m_status->setStyleSheet(known ? QString::fromLatin1(colours[status]) : QString());
-    }
+    setShown(shownResult(nullptr, status, Judging()));
     if (m_statusChanged)
         m_statusChanged();
 }
@@ -164,8 +171,8 @@ GuideToolbar::GuideToolbar() : m_widget(new QWidget)
     status->setObjectName(QStringLiteral("lblStatus"));
     status->setAlignment(Qt::AlignCenter);
     int statusWidth = 0;
-    for (const char* text : kStatusTexts)
-        statusWidth = std::max(statusWidth, status->fontMetrics().horizontalAdvance(QString::fromLatin1(text)));
+    for (const ResultLook look : {ResultLook::Passed, ResultLook::Failed, ResultLook::NotJudged, ResultLook::NotApplicable})
+        statusWidth = std::max(statusWidth, status->fontMetrics().horizontalAdvance(ShownResult{QString(), QString(), look}.badge()));
     status->setMinimumWidth(statusWidth + 2 * status->fontMetrics().averageCharWidth());
     auto* text = new QLabel;
     text->setObjectName(QStringLiteral("lblStatusText"));
@@ -321,8 +328,9 @@ void GuideToolbar::fillStandards()
 void GuideToolbar::showJudgement()
 {
     const Ptr<ITestElement> element = m_element.lock();
+    const std::int16_t status = m_caption->Status();
     if (!m_attached || !element) {
-        m_caption->setNote(QString());
+        m_caption->setShown(shownResult(nullptr, status, Judging()));
         return;
     }
     // Once the run replaces the earlier result, the run's own standards judge what is shown.
@@ -331,24 +339,20 @@ void GuideToolbar::showJudgement()
         fillStandards();
     bool recorded = true;
     const Ptr<IStandardCollection> judged = judgedBy(&recorded);
-    // A failed status has its own reason; a test yet to run or passed is told that
-    // nothing checks its readings.
-    const std::int16_t status = m_caption->Status();
-    // An earlier result read beside other presets or limits, or whose readings do not
-    // give its verdict by those that judged it, says so, and what judged it.
+    // The earlier result is shown as the window shows it; the run's own by the run's standards.
     const auto* host = dynamic_cast<const TestSetup*>(m_setup.lock().get());
-    const TestSetup::OtherJudgement other =
-        host && host->earlierJudgedWith() && earlier ? host->earlierJudgedWith()(element) : TestSetup::OtherJudgement();
+    TestSetup::EarlierShown view;
+    if (earlier && host && host->earlierShown() && status == valueOr([&] { return element->Result()->Status(); }, -1)) {
+        view = host->earlierShown()(element);
+    } else {
+        Judging judging;
+        if (recorded)
+            judging.standards = judged ? judged : std::make_shared<StandardCollection>();
+        view.shown = shownResult(element, status, judging);
+    }
     if (QLabel* line = m_caption->textLabel())
-        line->setToolTip(other.judgedWith);
-    QString note;
-    if (!other.note.isEmpty())
-        note = other.note;
-    else if (!recorded && holdsJudgedReadings(element))
-        note = unrecordedJudgementNote(element);
-    else if ((status == 0 || status == 1) && judgedByNoLimit(element, judged))
-        note = noLimitsNote();
-    m_caption->setNote(note);
+        line->setToolTip(view.judgedWith);
+    m_caption->setShown(view.shown);
     if (status == emsFailed)
         showFailingStandard(element, judged);
 }

@@ -9,6 +9,7 @@
 #include <functional>
 #include <optional>
 
+#include "host/Judgement.h"
 #include "platform/interfaces/GuideControls.h"
 #include "platform/interfaces/TestElement.h"
 
@@ -37,17 +38,20 @@ private:
 class TgStatusCaption : public ITgStatusCaption {
 public:
     explicit TgStatusCaption(QLabel* text, QLabel* status) : m_text(text), m_status(status) {}
-    // The line as it reads: the plug-in's text, the host's note on the verdict, or both.
+    // The line as it reads: the plug-in's text, the host's reason beside the verdict, or both.
     QString Text() override;
     void SetText(const QString& text) override;
     std::int16_t Status() override { return m_value; }
+    // Shows the status by its number until the host says what it shows (setShown).
     void SetStatus(std::int16_t status) override;
+    QString Verdict() override { return m_shown.text(); }
     QLabel* textLabel() const { return m_text; }
-    // The text as the plug-in set it, without the note.
+    // The text as the plug-in set it, without the reason.
     const QString& plugInText() const { return m_shownText; }
     QLabel* statusLabel() const { return m_status; }
-    // Shown on the text line while the plug-in shows nothing there.
-    void setNote(const QString& note);
+    // The badge shows the result as the host shows it, in its look; its reason goes
+    // on the text line, before the plug-in's text.
+    void setShown(const ShownResult& shown);
     // Called after every status change.
     void setStatusChanged(std::function<void()> changed) { m_statusChanged = std::move(changed); }
 
@@ -58,7 +62,7 @@ private:
     QPointer<QLabel> m_text;
     QPointer<QLabel> m_status;
     QString m_shownText; // as the plug-in set it
-    QString m_note;
+    ShownResult m_shown;
     std::int16_t m_value = 0;
     std::function<void()> m_statusChanged;
 };

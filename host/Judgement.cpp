@@ -1,5 +1,11 @@
 #include "host/Judgement.h"
 
+#include <QSet>
+#include <QStringList>
+#include <algorithm>
+#include <cmath>
+
+#include "host/JudgementRecord.h"
 #include "host/Standards.h"
 #include "platform/Deref.h"
 #include "platform/PluginError.h"
@@ -33,6 +39,15 @@ bool limitedBy(const Ptr<IStandardCollection>& own, const Ptr<IStandardCollectio
     return false;
 }
 
+// A reading that holds a number (not Empty, Null, "NOSYNC" or NaN).
+bool hasNumber(const Variant& value)
+{
+    if (value.isEmpty() || value.isNull())
+        return false;
+    const double number = valueOr([&] { return value.toDouble(); }, std::nan(""));
+    return !std::isnan(number);
+}
+
 bool takesLimits(const Ptr<IMeasurement>& reading)
 {
     const Ptr<IMeasurement2> asked = query<IMeasurement2>(reading);
@@ -51,11 +66,6 @@ QList<Ptr<IMeasurement>> judgedReadings(const Ptr<IResultData>& result)
     return readings;
 }
 
-QString noLimitsNote()
-{
-    return QStringLiteral("no limits: not judged");
-}
-
 QString unrecordedNote()
 {
     return QStringLiteral("judged against unrecorded standards");
@@ -71,11 +81,81 @@ QString contradictedNote()
     return QStringLiteral("its readings give another verdict");
 }
 
-QString unrecordedJudgementNote(const Ptr<ITestElement>& element)
+QString ShownResult::text() const
 {
-    const bool passed = valueOr([&] { return deref(deref(element).Result()).Status() == emsPassed; }, false);
+    return reason.isEmpty() ? word : QStringLiteral("%1 (%2)").arg(word, reason);
+}
+
+QString ShownResult::badge() const
+{
+    switch (look) {
+    case ResultLook::Passed: return QStringLiteral("Passed");
+    case ResultLook::Failed: return QStringLiteral("Failed");
+    case ResultLook::NotJudged: return QStringLiteral("Not judged");
+    case ResultLook::NotApplicable: return QStringLiteral("N/A");
+    case ResultLook::None:
+    case ResultLook::NotEvaluated: break;
+    }
+    return QString();
+}
+
+QColor lookColour(ResultLook look)
+{
+    switch (look) {
+    case ResultLook::Passed: return QColor(0x2e, 0x8b, 0x57);
+    case ResultLook::Failed: return QColor(0xc6, 0x28, 0x28);
+    case ResultLook::NotJudged: return QColor(0xff, 0xc1, 0x07);
+    case ResultLook::NotApplicable: return QColor(0xbd, 0xbd, 0xbd);
+    case ResultLook::None:
+    case ResultLook::NotEvaluated: break;
+    }
+    return QColor();
+}
+
+ShownResult shownResult(const Ptr<ITestElement>& element, std::int32_t status, const Judging& judging)
+{
+    // Why no limit judges its readings, said before a run too.
+    const auto unlimited = [&](const Ptr<IStandardCollection>& standards, bool judged) {
+        if (standards && standardsJudging(element, standards)->Count() == 0)
+            return judged ? QStringLiteral("no standard judged it") : QStringLiteral("no standard judges it");
+        return QStringLiteral("no limits for its readings");
+    };
+    switch (status) {
+    case emsNone: {
+        const bool told = judging.standards && judgedByNoLimit(element, judging.standards);
+        return {QStringLiteral("not evaluated"), told ? unlimited(judging.standards, false) : QString(), ResultLook::NotEvaluated};
+    }
+    case emsNotApplicable: return {QStringLiteral("not applicable"), QString(), ResultLook::NotApplicable};
+    case emsFailed: {
+        const bool unrecorded = !judging.standards && !judging.other && holdsJudgedReadings(element);
+        return {QStringLiteral("failed"), !judging.otherNote.isEmpty() ? judging.otherNote : unrecorded ? unrecordedNote() : QString(), ResultLook::Failed};
+    }
+    case emsPassed: break;
+    default: return {QString::number(status), QString(), ResultLook::None};
+    }
+    const QList<Ptr<IMeasurement>> readings = valueOr([&] { return judgedReadings(deref(element).Result()); }, QList<Ptr<IMeasurement>>());
+    // The operator's verdict on a waveform is its judgement.
+    if (readings.isEmpty())
+        return {QStringLiteral("passed"), judging.otherNote, ResultLook::Passed};
+    // A place no discharge reached, or a reply that carried no reading, passed only
+    // because nothing limited it: the run said it failed.
+    int missing = 0;
+    for (const Ptr<IMeasurement>& reading : readings)
+        missing += valueOr([&] { return hasNumber(reading->value()) ? 0 : 1; }, 1);
     const Ptr<IStandardCollection> own = valueOr([&] { return deref(element->Limits()).Standards(); }, Ptr<IStandardCollection>());
-    return passed && judgedByNoLimit(element, own) ? noLimitsNote() : unrecordedNote();
+    // Nothing records what judged it: where the element's own standards give its
+    // readings no limit, nothing can have judged them.
+    const Ptr<IStandardCollection> judgedBy = judging.standards ? judging.standards : own;
+    const bool limited = judging.other ? judging.other->limitsAnyOf(element, readings) : !judgedByNoLimit(element, judgedBy);
+    QStringList why;
+    if (!limited)
+        why << unlimited(judging.standards, true);
+    if (missing > 0)
+        why << (missing == 1 ? QStringLiteral("no reading at 1 place") : QStringLiteral("no reading at %1 places").arg(missing));
+    if (!why.isEmpty())
+        return {QStringLiteral("not judged"), why.join(QStringLiteral("; ")), ResultLook::NotJudged};
+    return {QStringLiteral("passed"), !judging.otherNote.isEmpty() ? judging.otherNote : judging.standards || judging.other ? QString() : unrecordedNote(),
+        ResultLook::Passed};
 }
 
 bool holdsJudgedReadings(const Ptr<ITestElement>& element)
@@ -144,6 +224,39 @@ Ptr<IStandardCollection> standardsHeldBy(const QList<Ptr<ITestElement>>& element
         });
     }
     return held;
+}
+
+QList<OfferedStandard> standardsOffered(const Ptr<ITestElement>& element, const QList<Ptr<ITestElement>>& prototypes)
+{
+    QSet<QString> keys;
+    ignoreErrors([&] {
+        const Variant rows = deref(element).GetMeasurementList();
+        for (const Variant& row : rows.toArray())
+            keys.insert(row.toArray().value(0).toString().left(4));
+    });
+    const std::int32_t testId = valueOr([&] { return element->TestID(); }, -1);
+    QList<OfferedStandard> offered;
+    for (const Ptr<ITestElement>& prototype : prototypes) {
+        ignoreErrors([&] {
+            const Ptr<IStandardCollection> standards = deref(deref(prototype).Limits()).Standards();
+            const bool sameType = prototype->TestID() == testId;
+            for (int i = 0; standards && i < standards->Count(); ++i) {
+                const Ptr<IStandard> standard = standards->Item(i);
+                bool limits = false;
+                for (const Ptr<ILimit>& limit : sameType ? standard->Limits() : QList<Ptr<ILimit>>())
+                    limits = limits || (limit && keys.contains(limit->Key()) && hasValue(limit));
+                const auto held = std::find_if(offered.begin(), offered.end(), [&](const OfferedStandard& o) {
+                    return o.alphaName == standard->AlphaName() && o.completeName == standard->CompleteName();
+                });
+                if (held == offered.end())
+                    offered.append({standard->AlphaName(), standard->CompleteName(), limits});
+                else
+                    held->limitsReadings = held->limitsReadings || limits;
+            }
+        });
+    }
+    std::stable_partition(offered.begin(), offered.end(), [](const OfferedStandard& o) { return o.limitsReadings; });
+    return offered;
 }
 
 } // namespace kelto::host

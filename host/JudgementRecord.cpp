@@ -245,6 +245,22 @@ bool JudgementRecord::differsFrom(const Ptr<ITestElement>& element) const
     return false;
 }
 
+bool JudgementRecord::limitsAnyOf(const Ptr<ITestElement>& element, const QList<Ptr<IMeasurement>>& readings) const
+{
+    if (!m_values)
+        return !judgedByNoLimit(element, standards());
+    QSet<QString> keys;
+    for (const Ptr<IMeasurement>& reading : readings)
+        keys.insert(valueOr([&] { return reading->LimitKey().left(4); }, QString()));
+    for (int i = 0; i < m_standards->Count(); ++i) {
+        for (const Ptr<ILimit>& limit : limitsOf(m_standards->Item(i), keys)) {
+            if (limit->HasValue(elvHigh) || limit->HasValue(elvLow))
+                return true;
+        }
+    }
+    return false;
+}
+
 Ptr<IStandardCollection> JudgementRecord::judgingLimits() const
 {
     auto standards = std::make_shared<StandardCollection>();

@@ -23,6 +23,7 @@
 
 #include "host/Standards.h"
 #include "platform/interfaces/HostServices.h"
+#include "platform/interfaces/TestData.h"
 #include "platform/interfaces/TestElement.h"
 
 namespace kelto::host {
@@ -55,6 +56,10 @@ public:
     // that says why (statusText: its limits could not be read) is not
     // contradicted by readings that pass.
     bool contradicts(const Ptr<ITestElement>& element, const QString& statusText) const;
+    // True when a recorded standard holds a limit value for one of the readings' keys
+    // (by their first four characters): a limit judged them. For a record of names
+    // alone, one of the element's own standards of those names does.
+    bool limitsAnyOf(const Ptr<ITestElement>& element, const QList<Ptr<IMeasurement>>& readings) const;
     // The recorded standards, each side of a limit holding the value it judged by
     // (its formula computed with the recorded preset).
     Ptr<IStandardCollection> judgingLimits() const;

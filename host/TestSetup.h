@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <functional>
 
+#include "host/Judgement.h"
 #include "platform/interfaces/TestElement.h"
 
 namespace kelto::host {
@@ -81,16 +82,16 @@ public:
     using EarlierJudgement = std::function<Ptr<IStandardCollection>(const Ptr<ITestElement>& element)>;
     void setEarlierJudgement(EarlierJudgement judgement) { m_earlierJudgement = std::move(judgement); }
     const EarlierJudgement& earlierJudgement() const { return m_earlierJudgement; }
-    // Where that result was judged with other presets or limits than the element holds
-    // now, or its readings judged by them do not give its verdict: the note shown beside
-    // it and what judged it, as text. Both empty where neither is so.
-    struct OtherJudgement {
-        QString note;
+    // What the window shows of that result (shownResult, by what judged it) and, as
+    // text, what judged it where the element's presets or limits now differ from
+    // those or its readings do not give its verdict by them (else empty).
+    struct EarlierShown {
+        ShownResult shown;
         QString judgedWith;
     };
-    using EarlierJudgedWith = std::function<OtherJudgement(const Ptr<ITestElement>& element)>;
-    void setEarlierJudgedWith(EarlierJudgedWith judgedWith) { m_earlierJudgedWith = std::move(judgedWith); }
-    const EarlierJudgedWith& earlierJudgedWith() const { return m_earlierJudgedWith; }
+    using EarlierView = std::function<EarlierShown(const Ptr<ITestElement>& element)>;
+    void setEarlierShown(EarlierView view) { m_earlierShown = std::move(view); }
+    const EarlierView& earlierShown() const { return m_earlierShown; }
     // Every navigation code set, in order.
     const QList<std::int32_t>& navigations() const { return m_navigations; }
 
@@ -101,7 +102,7 @@ private:
     Ptr<IStandardCollection> m_selected;
     Ptr<host::MtiDatabase> m_database;
     EarlierJudgement m_earlierJudgement;
-    EarlierJudgedWith m_earlierJudgedWith;
+    EarlierView m_earlierShown;
     // The elements keep the setup while they run: the setup only remembers them,
     // so that neither keeps the other alive.
     static QList<Ptr<ITestElement>> strong(const QList<std::weak_ptr<ITestElement>>& elements)

@@ -276,13 +276,13 @@ bool CTestElementFrame::mayDropResult()
     }, std::int32_t(emsNone));
     if (status == emsNone)
         return true;
-    const QString verdict = status == emsPassed ? QStringLiteral("passed")
-        : status == emsFailed                   ? QStringLiteral("failed")
-        : status == emsNotApplicable            ? QStringLiteral("not applicable")
-                                                : QString::number(status);
-    // Named as the guide's status line names it: "passed (no limits: not judged)".
-    const QString note = mfrmTestGuide ? mfrmTestGuide->StatusNote() : QString();
-    const QString named = note.isEmpty() ? verdict : QStringLiteral("%1 (%2)").arg(verdict, note);
+    // Named as the guide shows it: "not judged (no standard judged it)".
+    QString named = mfrmTestGuide ? mfrmTestGuide->ShownVerdict() : QString();
+    if (named.isEmpty())
+        named = status == emsPassed ? QStringLiteral("passed")
+            : status == emsFailed   ? QStringLiteral("failed")
+            : status == emsNotApplicable ? QStringLiteral("not applicable")
+                                         : QString::number(status);
     return MsgBox(QStringLiteral("Skipping removes the result of this test (%1) from the sequence.\nSkip the test? No keeps the result.").arg(named),
                mb::YesNo | mb::Question, QStringLiteral("Skip test"))
         == mb::Yes;

@@ -309,22 +309,12 @@ void FTarvoXTestGuide::SetStatusText(const QString& sText)
         const qsizetype separator = sText.indexOf(QStringLiteral("::"));
         const QString shown = separator >= 0 && separator <= 5 ? textTranslator()->Translate(kOwnerWord, sText, {}) : sText;
         deref(deref(m_toolbar, kSource).StatusCaption(), kSource).SetText(shown);
-        m_statusText = shown;
     });
 }
 
-QString FTarvoXTestGuide::StatusNote()
+QString FTarvoXTestGuide::ShownVerdict()
 {
-    return valueOr(
-        [&] {
-            // The caption reads as its line shows: without this text, that is the note.
-            ITgStatusCaption& caption = deref(deref(m_toolbar, kSource).StatusCaption(), kSource);
-            caption.SetText(QString());
-            const QString note = caption.Text();
-            caption.SetText(m_statusText);
-            return note;
-        },
-        QString());
+    return valueOr([&] { return deref(deref(m_toolbar, kSource).StatusCaption(), kSource).Verdict(); }, QString());
 }
 
 void FTarvoXTestGuide::ShowTestResult(const Ptr<IResultData>& ird)

@@ -49,9 +49,9 @@ public:
     void EnableNextButton(bool fEnable);
     void SetActiveSteps(const QList<std::int16_t>& steps = {});
     void SetStatusText(const QString& sText);
-    // What the host says beside the verdict shown ("no limits: not judged"), without
-    // the text set here; empty where it says nothing.
-    QString StatusNote();
+    // The verdict shown as the host shows it, with its reason ("not judged (no
+    // standard judged it)"); empty where it shows none.
+    QString ShownVerdict();
     void ShowTestResult(const Ptr<IResultData>& ird);
     void ShowResultStatus(const Ptr<IResultData>& ird);
     // Raise to the caller when there is no result view or the picture is unknown.
@@ -110,7 +110,6 @@ private:
     ObjectPtr m_resultObject;           // the result view's object, kept with its container
     QPointer<QWidget> mEmbeddedControl; // its widget, added to the window as "irvResult"
     Ptr<ITarvoXResult> mirvResult;
-    QString m_statusText; // as last shown by SetStatusText
 };
 
 } // namespace kelto

@@ -12,6 +12,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFocusEvent>
+#include <QFont>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -189,6 +190,9 @@ MainWindow::MainWindow(PlugInHost& host, QWidget* parent) : QMainWindow(parent),
     leftLayout->addWidget(add);
 
     m_sequenceList = new QListWidget;
+    // A long title with a status and its reason goes on on the next line, whole.
+    m_sequenceList->setWordWrap(true);
+    m_sequenceList->setTextElideMode(Qt::ElideNone);
     m_sequenceList->setIconSize(QSize(16, 16));
     auto* remove = new QPushButton(QStringLiteral("Remove"));
     remove->setObjectName(QStringLiteral("removeButton"));
@@ -283,12 +287,11 @@ MainWindow::MainWindow(PlugInHost& host, QWidget* parent) : QMainWindow(parent),
     m_sequence.setAnalyserRecords(setup->analyserRecords());
     // The guide shows a result from an earlier run by what judged it.
     setup->setEarlierJudgement([this](const Ptr<ITestElement>& element) { return m_sequence.judgedAgainst(element); });
-    setup->setEarlierJudgedWith([this](const Ptr<ITestElement>& element) {
-        return TestSetup::OtherJudgement{m_sequence.otherJudgementNote(element), judgedWith(element)};
+    setup->setEarlierShown([this](const Ptr<ITestElement>& element) {
+        return TestSetup::EarlierShown{m_sequence.shown(element, selectedStandards()), judgedWith(element)};
     });
     m_setup = setup;
     fillTests();
-    fillStandards();
     refreshSequence();
 }
 
@@ -380,10 +383,8 @@ void MainWindow::runFrom(int row)
             setModified(true);
             m_resultsNotSaved = true;
         }
-        if (QListWidgetItem* item = m_sequenceList->item(row)) {
-            item->setText(listText(element));
-            item->setToolTip(judgedWith(element));
-        }
+        if (QListWidgetItem* item = m_sequenceList->item(row))
+            showListItem(item, element);
         if (failed)
             break;
         const std::int32_t navigation = m_setup->Navigation();
@@ -398,21 +399,16 @@ void MainWindow::runFrom(int row)
 
 void MainWindow::fillStandards()
 {
+    // The standards for the selected element: those that give its readings limits
+    // first, the box starting at the first of them; the others say that they give none.
     m_standards->clear();
-    QStringList seen;
-    for (const Ptr<ITestElement>& prototype : m_host.tests()) {
-        ignoreErrors([&] {
-            const Ptr<IStandardCollection> standards = prototype->Limits()->Standards();
-            for (int i = 0; standards && i < standards->Count(); ++i) {
-                const Ptr<IStandard> standard = standards->Item(i);
-                const QStringList names{standard->AlphaName(), standard->CompleteName()};
-                if (seen.contains(names.join(QLatin1Char('\n'))))
-                    continue;
-                seen.append(names.join(QLatin1Char('\n')));
-                m_standards->addItem(names[0], names);
-                m_standards->setItemData(m_standards->count() - 1, names[1], Qt::ToolTipRole);
-            }
-        });
+    const int row = m_sequenceList->currentRow();
+    if (row < 0 || row >= m_sequence.elements().size())
+        return;
+    for (const OfferedStandard& offered : standardsOffered(m_sequence.elements()[row], m_host.tests())) {
+        const QString shown = offered.limitsReadings ? offered.alphaName : QStringLiteral("%1 (no limits for this test)").arg(offered.alphaName);
+        m_standards->addItem(shown, QStringList{offered.alphaName, offered.completeName});
+        m_standards->setItemData(m_standards->count() - 1, offered.completeName, Qt::ToolTipRole);
     }
 }
 
@@ -427,6 +423,17 @@ void MainWindow::addStandard(const QString& alphaName, const QString& completeNa
         const Ptr<IStandardCollection> own = element->Limits()->Standards();
         if (own && own->Find(0, alphaName, completeName))
             return; // the element has it already
+        const QList<OfferedStandard> offered = standardsOffered(element, m_host.tests());
+        const bool limits = std::any_of(offered.cbegin(), offered.cend(), [&](const OfferedStandard& o) {
+            return o.alphaName == alphaName && o.completeName == completeName && o.limitsReadings;
+        });
+        if (!limits
+            && MsgBox(QStringLiteral("The template's \"%1\" holds no limits for the readings of \"%2\": a run judged by it alone is not "
+                                     "judged, and its limits stay empty until they are typed in.\nAdd it all the same? No adds nothing.")
+                          .arg(alphaName, elementTitle(element)),
+                   mb::YesNo | mb::Question, QStringLiteral("Kelto"))
+                != mb::Yes)
+            return;
         // The result was not judged against the standard it is given now.
         if (holdsRunResult(element)
             && (!mayClearResult(element, describeResult(element), QStringLiteral("Adding the standard \"%1\"").arg(alphaName))
@@ -478,8 +485,8 @@ void MainWindow::showSequence()
     const int current = m_sequenceList->currentRow();
     m_sequenceList->clear();
     for (const Ptr<ITestElement>& element : m_sequence.elements()) {
-        auto* item = new QListWidgetItem(listText(element), m_sequenceList);
-        item->setToolTip(judgedWith(element));
+        auto* item = new QListWidgetItem(m_sequenceList);
+        showListItem(item, element);
         if (m_host.ok())
             item->setIcon(QIcon(m_host.plugIn()->Icon(element->TestID(), 0, 0)));
     }
@@ -488,16 +495,25 @@ void MainWindow::showSequence()
     onSelectionChanged();
 }
 
-QString MainWindow::listText(const Ptr<ITestElement>& element)
+void MainWindow::showListItem(QListWidgetItem* item, const Ptr<ITestElement>& element)
 {
-    QString title = elementTitle(element);
-    const QString status = m_sequence.statusText(element, selectedStandards());
-    if (!status.isEmpty())
-        title += QStringLiteral("  [%1]").arg(status);
+    const ShownResult shown = m_sequence.shown(element, selectedStandards());
+    QString text = elementTitle(element);
+    if (!shown.word.isEmpty())
+        text += QStringLiteral("  [%1]").arg(shown.text());
     const QString unread = m_sequence.unreadNote(element);
     if (!unread.isEmpty())
-        title += QStringLiteral("  (%1)").arg(unread);
-    return title;
+        text += QStringLiteral("  (%1)").arg(unread);
+    item->setText(text);
+    item->setToolTip(judgedWith(element));
+    // A tint of the guide's badge, so that a result no limit judged never looks passed.
+    QColor tint = lookColour(shown.look);
+    if (tint.isValid())
+        tint.setAlpha(70);
+    item->setBackground(tint.isValid() ? QBrush(tint) : QBrush());
+    QFont font = m_sequenceList->font();
+    font.setItalic(shown.look == ResultLook::NotJudged);
+    item->setFont(font);
 }
 
 void MainWindow::selectElement(int row)
@@ -512,6 +528,7 @@ void MainWindow::onSelectionChanged()
     // focus-out by then).
     askTypedChange();
     const int row = m_sequenceList->currentRow();
+    fillStandards();
     m_docked.reset();
     m_beforeChange.reset();
     m_beforeChangeForm.clear();
@@ -751,12 +768,15 @@ bool MainWindow::holdsRunResult(const Ptr<ITestElement>& element) const
 
 QString MainWindow::describeResult(const Ptr<ITestElement>& element)
 {
+    const ShownResult shown = m_sequence.shown(element, selectedStandards());
     // A run that took no reading leaves an empty result beside the one the file held.
-    const QString status = m_sequence.keepsResultNotRead(element) ? QStringLiteral("not read from the file")
-                                                                  : m_sequence.statusText(element, selectedStandards());
-    // Only a record that matches the present settings and limits can say so.
+    const QString status = m_sequence.keepsResultNotRead(element) ? QStringLiteral("not read from the file") : shown.text();
+    // Only a record that matches the present settings and limits can say so, and only
+    // a result that a limit judged was judged.
     const bool present = m_sequence.judgedAgainst(element) && !m_sequence.judgedWithOther(element);
-    const QString judged = present ? QStringLiteral(", measured and judged with its present settings and limits") : QString();
+    const QString judged = !present                            ? QString()
+        : shown.look == ResultLook::NotJudged ? QStringLiteral(", measured with its present settings and limits")
+                                                               : QStringLiteral(", measured and judged with its present settings and limits");
     return QStringLiteral("(%1)%2").arg(status, judged);
 }
 

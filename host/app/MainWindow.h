@@ -16,6 +16,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QListWidget;
+class QListWidgetItem;
 class QTabWidget;
 class QTreeWidget;
 class QPushButton;
@@ -98,8 +99,9 @@ private:
     QString judgedWith(const Ptr<ITestElement>& element) const;
     void refreshSequence();
     void showSequence();
-    // The element's line in the sequence list: its title, status and what was not read.
-    QString listText(const Ptr<ITestElement>& element);
+    // The element's line in the sequence list: its title, its result as the views show
+    // it, in its look, and what was not read; what judged it in the tooltip.
+    void showListItem(QListWidgetItem* item, const Ptr<ITestElement>& element);
     void onSelectionChanged();
     void setLocked(bool locked);
     void reportError(const QString& what);

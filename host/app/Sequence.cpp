@@ -609,15 +609,20 @@ Ptr<IStandardCollection> Sequence::standardsShownFor(const Ptr<ITestElement>& el
     return judged ? judged : std::make_shared<StandardCollection>();
 }
 
-QString Sequence::statusText(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& otherwise) const
+ShownResult Sequence::shown(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& otherwise) const
 {
-    const QString other = otherJudgementNote(element);
-    if (!other.isEmpty() || (holdsJudgedReadings(element) && !judgementOf(element))) {
-        const bool passed = valueOr([&] { return resultOf(element)->Status(); }, 0) == emsPassed;
-        return QStringLiteral("%1 (%2)").arg(passed ? QStringLiteral("passed") : QStringLiteral("failed"),
-            other.isEmpty() ? unrecordedJudgementNote(element) : other);
+    const Ptr<IResultData> result = resultOf(element);
+    if (!result)
+        return {};
+    Judging judging;
+    if (!evaluated(result)) {
+        judging.standards = otherwise;
+    } else if (const JudgementRecord* record = judgementOf(element)) {
+        judging.standards = record->standards();
+        judging.other = judgedWithOther(element);
+        judging.otherNote = otherJudgementNote(element);
     }
-    return resultStatusText(element, standardsShownFor(element, otherwise));
+    return shownResult(element, valueOr([&] { return result->Status(); }, 0), judging);
 }
 
 QString elementTitle(const Ptr<ITestElement>& element)
@@ -625,22 +630,6 @@ QString elementTitle(const Ptr<ITestElement>& element)
     QString name;
     ignoreErrors([&] { name = deref(element->Info(), kSource).Name(); });
     return name.isEmpty() ? QStringLiteral("Test %1").arg(element->TestID()) : name;
-}
-
-QString resultStatusText(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& selected)
-{
-    static const char* const kStatus[] = {"not evaluated", "passed", "failed", "not applicable"};
-    QString text;
-    ignoreErrors([&] {
-        if (const Ptr<IResultData> result = element->Result()) {
-            const std::int32_t status = result->Status();
-            if (status >= 0 && status <= 3)
-                text = QLatin1String(kStatus[status]);
-            if (status == emsPassed && judgedByNoLimit(element, selected))
-                text += QStringLiteral(" (%1)").arg(noLimitsNote());
-        }
-    });
-    return text;
 }
 
 } // namespace kelto::host

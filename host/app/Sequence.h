@@ -32,6 +32,7 @@
 #include <QStringList>
 #include <memory>
 
+#include "host/Judgement.h"
 #include "host/JudgementRecord.h"
 #include "host/TestSetup.h"
 #include "host/XmlDocument.h"
@@ -109,9 +110,9 @@ public:
     // The standards a view shows the element by: for a passed or failed result those
     // it was judged against (none when unrecorded), for any other the given ones.
     Ptr<IStandardCollection> standardsShownFor(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& otherwise) const;
-    // Its result's status as the views show it: resultStatusText by the standards
-    // shown, or with the note that nothing recorded what judged its readings.
-    QString statusText(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& otherwise) const;
+    // What the views show of its result (shownResult): a passed or failed result by
+    // what judged it, as recorded; any other by the given standards. Empty for none.
+    ShownResult shown(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& otherwise) const;
 
 private:
     // An item read in part. Until the operator changes or runs its test, a save
@@ -150,9 +151,5 @@ private:
 
 // An element as the window and the report name it: its name, or "Test <id>".
 QString elementTitle(const Ptr<ITestElement>& element);
-// Its result's status ("passed", "failed", ...); empty when it has no result. A
-// passed result that no limit of the selected standards judged says so:
-// "passed (no limits: not judged)".
-QString resultStatusText(const Ptr<ITestElement>& element, const Ptr<IStandardCollection>& selected);
 
 } // namespace kelto::host

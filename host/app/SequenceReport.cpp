@@ -43,7 +43,7 @@ void printSequenceReport(const Sequence& sequence, const QString& sequenceFile, 
         auto setup = std::make_shared<TestSetup>();
         setup->setSelectedStandards(sequence.standardsShownFor(element, notJudged));
         QString heading = QStringLiteral("%1. %2").arg(++number).arg(elementTitle(element));
-        const QString status = sequence.statusText(element, notJudged);
+        const QString status = sequence.shown(element, notJudged).text();
         if (!status.isEmpty())
             heading += QStringLiteral(": ") + status;
         const QString unread = sequence.unreadNote(element);

@@ -55,6 +55,9 @@ public:
     virtual void SetText(const QString& text) = 0;
     virtual std::int16_t Status() = 0; // EMeasurementStatus
     virtual void SetStatus(std::int16_t status) = 0;
+    // The status as the host shows it, with the reason it gives beside it ("not judged
+    // (no standard judged it)"); empty while it shows none.
+    virtual QString Verdict() = 0;
 };
 
 // The standard chosen in the toolbar's selector.

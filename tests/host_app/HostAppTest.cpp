@@ -12,6 +12,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -373,21 +374,35 @@ TEST_F(HostAppTest, AtTheFirstSizeEveryPaneShowsWholeWhateverIsSelectedAndASmall
 {
     host::MainWindow window(plugInHost);
     window.show();
-    // A result that no limit judged, under the longest title of a test type; then
-    // every test type, each with the standards the template gives it.
+    // Results with the longest statuses, under the longest title of a test type: one
+    // that nothing records the judging standards of, one no limit judged, and one no
+    // standard judged that lacks its readings; then every test type, each with the
+    // standards the template gives it.
     const QString withResult = dir.filePath(QStringLiteral("with-result.xml"));
-    ASSERT_TRUE(writeFile(withResult, kSequenceWithResult));
+    QByteArray results = kSequenceWithResult;
+    QByteArray places;
+    for (int place = 1; place <= 15; ++place)
+        places += "<Measurement Key=\"CHTI" + QByteArray::number(place) + "\"><Unit>s</Unit><Status Value=\"1\"/></Measurement>";
+    results.replace("</TestSequence>", R"(<Item TestID="300"><TestElement PlugIn="TarvoX" Filter="0" ID="300" TestID="300"><ExpectedResult>
+      <Standard Alpha="IEC 60601-2-4" Complete="IEC" Flags="1"><Limit Key="CHTI" Unit="s"><High Value="15"/></Limit></Standard></ExpectedResult>
+      <ResultItem><Status Value="1"/><Measurement Key="CHTI"><Value Type="1" Variant="Double">5.3</Value><Unit>s</Unit><Status Value="1"/>
+      </Measurement></ResultItem></TestElement></Item>
+      <Item TestID="1500"><TestElement PlugIn="TarvoX" Filter="0" ID="1500" TestID="1500"><ResultItem><Status Value="1"/>)" + places
+            + R"(</ResultItem></TestElement><JudgedAgainst Values="True"/></Item></TestSequence>)");
+    ASSERT_TRUE(writeFile(withResult, results));
     ASSERT_TRUE(window.openFile(withResult));
+    ASSERT_EQ(window.sequence().elements().size(), 3);
     QString longest;
     for (int row = 0; row < window.testList()->topLevelItemCount(); ++row) {
         const QString title = window.testList()->topLevelItem(row)->text(0);
         longest = title.size() > longest.size() ? title : longest;
     }
-    window.sequence().elements()[0]->Info()->SetName(longest);
+    for (const Ptr<ITestElement>& element : window.sequence().elements())
+        element->Info()->SetName(longest);
     for (int row = 0; row < window.testList()->topLevelItemCount(); ++row)
         window.addTest(window.testList()->topLevelItem(row)->data(0, Qt::UserRole).toInt());
-    ASSERT_EQ(window.sequence().elements().size(), 17);
-    for (int row = 1; row < window.sequence().elements().size(); ++row) {
+    ASSERT_EQ(window.sequence().elements().size(), 19);
+    for (int row = 3; row < window.sequence().elements().size(); ++row) {
         window.selectElement(row);
         for (const Ptr<ITestElement>& prototype : plugInHost.tests()) {
             const auto standards = prototype->TestID() == window.sequence().elements()[row]->TestID() ? prototype->Limits()->Standards() : nullptr;
@@ -397,10 +412,26 @@ TEST_F(HostAppTest, AtTheFirstSizeEveryPaneShowsWholeWhateverIsSelectedAndASmall
     }
     QApplication::processEvents();
 
-    // Nothing is cut: every test type, and that entry with its status.
-    EXPECT_TRUE(window.sequenceList()->item(0)->text().endsWith(QStringLiteral("[passed (no limits: not judged)]")))
-        << window.sequenceList()->item(0)->text().toStdString();
-    EXPECT_LE(window.sequenceList()->sizeHintForColumn(0), window.sequenceList()->viewport()->width());
+    // Nothing is cut: every test type, and each entry with its status and why, a line
+    // too long for the list going on on the next.
+    QListWidget* list = window.sequenceList();
+    EXPECT_EQ(list->item(0)->text().toStdString(), (longest + QStringLiteral("  [not judged (no limits for its readings)]")).toStdString());
+    EXPECT_EQ(list->item(1)->text().toStdString(), (longest + QStringLiteral("  [passed (judged against unrecorded standards)]")).toStdString());
+    EXPECT_EQ(list->item(2)->text().toStdString(),
+        (longest + QStringLiteral("  [not judged (no standard judged it; no reading at 15 places)]")).toStdString());
+    // What no limit judged looks unlike a pass.
+    EXPECT_NE(list->item(0)->background(), list->item(1)->background());
+    EXPECT_TRUE(list->item(0)->font().italic() && list->item(2)->font().italic());
+    EXPECT_FALSE(list->item(1)->font().italic());
+    for (int row = 0; row < list->count(); ++row) {
+        const QRect shown = list->visualItemRect(list->item(row));
+        // The room beside the icon, less the margins the style keeps around the text.
+        const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+        const QRect room(0, 0, shown.width() - list->iconSize().width() - 4 * margin, 100000);
+        const QRect needed = QFontMetrics(list->item(row)->font()).boundingRect(room, Qt::TextWordWrap, list->item(row)->text());
+        EXPECT_LE(needed.height(), shown.height()) << list->item(row)->text().toStdString();
+        EXPECT_LE(shown.right(), list->viewport()->width()) << row;
+    }
     EXPECT_LE(static_cast<QAbstractItemView*>(window.testList())->sizeHintForColumn(0), window.testList()->columnWidth(0));
 
     // Whatever element and tab is shown, the window keeps its size and the panes
@@ -436,7 +467,7 @@ TEST_F(HostAppTest, AtTheFirstSizeEveryPaneShowsWholeWhateverIsSelectedAndASmall
     }
 
     // A long standard name is elided in the limits, whole in its tooltip.
-    window.selectElement(1);
+    window.selectElement(3);
     auto* standard = window.limitsDock()->findChild<QComboBox*>(QStringLiteral("standards"));
     ASSERT_TRUE(standard);
     EXPECT_TRUE(standard->currentText().startsWith(QStringLiteral("IEC 60601-2-4 ("))) << standard->currentText().toStdString();

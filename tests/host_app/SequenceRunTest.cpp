@@ -103,7 +103,7 @@ TEST_F(SequenceRunTest, ARunThatChangedAResultIsAChangeToSaveAndClosingAsksFirst
     ASSERT_FALSE(stuck);
     EXPECT_FALSE(window.sequence().elements()[0]->Result());
     EXPECT_TRUE(window.isWindowModified());
-    EXPECT_EQ(shownAsGuidesOpen, (QStringList{"Charge Time  [passed (no limits: not judged)]", "Charge Time *"}));
+    EXPECT_EQ(shownAsGuidesOpen.join(QLatin1Char('\n')).toStdString(), "Charge Time  [not judged (no standard judged it)]\nCharge Time *");
 }
 
 TEST_F(SequenceRunTest, TwoWindowsOnOneFileNeitherReplacesWhatTheOtherWroteUnasked)
@@ -256,21 +256,22 @@ TEST_F(SequenceRunTest, ARunIsJudgedAgainstTheTickedStandardsAndSaysWhereNoLimit
     const auto& elements = window.sequence().elements();
     ASSERT_TRUE(elements[0]->Result() && elements[1]->Result());
     EXPECT_EQ(elements[0]->Result()->Status(), emsFailed);
-    // The pacer holds no limits of IEC: passed, as the evaluation gives it, and said so.
+    // The pacer holds no standard that is ticked: stored as passed, as the evaluation
+    // gives it, and shown as not judged.
     EXPECT_EQ(elements[1]->Result()->Status(), emsPassed);
     EXPECT_TRUE(window.sequenceList()->item(0)->text().endsWith(QStringLiteral("[failed]")));
-    EXPECT_TRUE(window.sequenceList()->item(1)->text().endsWith(QStringLiteral("[passed (no limits: not judged)]")))
+    EXPECT_TRUE(window.sequenceList()->item(1)->text().endsWith(QStringLiteral("[not judged (no standard judged it)]")))
         << window.sequenceList()->item(1)->text().toStdString();
-    EXPECT_EQ(guideStatus, (QStringList{"Failed|", "Passed|no limits: not judged"}));
+    EXPECT_EQ(guideStatus.join(QLatin1Char('\n')).toStdString(), "Failed|\nNot judged|no standard judged it");
     const QString htmlFile = dir.filePath(QStringLiteral("judged.html"));
     ASSERT_TRUE(window.exportReportTo(htmlFile));
     QFile file(htmlFile);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString html = QString::fromUtf8(file.readAll());
-    EXPECT_TRUE(html.contains(QStringLiteral(": passed (no limits: not judged)</h2>"))) << html.toStdString();
-    EXPECT_EQ(html.count(QStringLiteral("no limits: not judged")), 1);
+    EXPECT_TRUE(html.contains(QStringLiteral(": not judged (no standard judged it)</h2>"))) << html.toStdString();
+    EXPECT_EQ(html.count(QStringLiteral("no standard judged it")), 1);
     EXPECT_FALSE(html.contains(QStringLiteral("MFR EXAMPLE"))) << "the limits printed are those the run was judged against";
-    EXPECT_EQ(guideOpened, (QStringList{"||IEC 60601-2-4", "|no limits: not judged|"})) << "the pacer holds no limits of IEC";
+    EXPECT_EQ(guideOpened.join(QLatin1Char('\n')).toStdString(), "||IEC 60601-2-4\n|no standard judges it|") << "the pacer holds no limits of IEC";
 
     // Opened again, where every standard is ticked, and printed from the file, each
     // result is still shown by what judged it: MFR's 63/57 ppm did not judge 70 ppm.
@@ -280,21 +281,21 @@ TEST_F(SequenceRunTest, ARunIsJudgedAgainstTheTickedStandardsAndSaysWhereNoLimit
     ASSERT_TRUE(reopened.openFile(saved));
     EXPECT_EQ(standardTicks(reopened, Qt::Checked), (QStringList{"IEC 60601-2-4", "MFR EXAMPLE"}));
     EXPECT_TRUE(reopened.sequenceList()->item(0)->text().endsWith(QStringLiteral("[failed]")));
-    EXPECT_TRUE(reopened.sequenceList()->item(1)->text().endsWith(QStringLiteral("[passed (no limits: not judged)]")))
+    EXPECT_TRUE(reopened.sequenceList()->item(1)->text().endsWith(QStringLiteral("[not judged (no standard judged it)]")))
         << reopened.sequenceList()->item(1)->text().toStdString();
     QString errors;
     QTextStream err(&errors);
     const QString fromFile = dir.filePath(QStringLiteral("from-file.html"));
     ASSERT_EQ(host::runReportCommand(saved, fromFile, err), 0) << errors.toStdString();
     const QString printed = QString::fromUtf8(fileContent(fromFile));
-    EXPECT_TRUE(printed.contains(QStringLiteral("2. Pacer Parameters: passed (no limits: not judged)</h2>"))) << printed.toStdString();
+    EXPECT_TRUE(printed.contains(QStringLiteral("2. Pacer Parameters: not judged (no standard judged it)</h2>"))) << printed.toStdString();
     EXPECT_FALSE(printed.contains(QStringLiteral("MFR EXAMPLE")));
 
     // Ticked again, MFR judges the next run of a pacer, whose rate then fails; the
     // result of the first run stays judged as it was, in the list and in the guide
     // that opens on it, until the run replaces it.
     tick(window, QStringLiteral("MFR EXAMPLE"), true);
-    EXPECT_TRUE(window.sequenceList()->item(1)->text().endsWith(QStringLiteral("[passed (no limits: not judged)]")));
+    EXPECT_TRUE(window.sequenceList()->item(1)->text().endsWith(QStringLiteral("[not judged (no standard judged it)]")));
     window.addTest(1200);
     window.addStandard(QStringLiteral("MFR EXAMPLE"), templateStandards(1200).value(0).value(1));
     guideStatus.clear();
@@ -306,7 +307,7 @@ TEST_F(SequenceRunTest, ARunIsJudgedAgainstTheTickedStandardsAndSaysWhereNoLimit
         EXPECT_EQ(elements[row]->Result()->Status(), emsFailed);
         EXPECT_TRUE(window.sequenceList()->item(row)->text().endsWith(QStringLiteral("[failed]")));
     }
-    EXPECT_EQ(guideOpened, (QStringList{"Passed|no limits: not judged|", "||MFR EXAMPLE"}));
+    EXPECT_EQ(guideOpened.join(QLatin1Char('\n')).toStdString(), "Not judged|no standard judged it|\n||MFR EXAMPLE");
     EXPECT_EQ(guideStatus, (QStringList{"Failed|", "Failed|"}));
     EXPECT_TRUE(boxes.isEmpty()) << boxes.join(QLatin1Char('\n')).toStdString();
 
@@ -316,7 +317,7 @@ TEST_F(SequenceRunTest, ARunIsJudgedAgainstTheTickedStandardsAndSaysWhereNoLimit
     guideLimits.clear();
     window.runFrom(1);
     ASSERT_FALSE(stuck);
-    EXPECT_EQ(guideStatus, (QStringList{"Passed|no limits: not judged", "Passed|no limits: not judged"}));
+    EXPECT_EQ(guideStatus.join(QLatin1Char('\n')).toStdString(), "Not judged|no standard judged it\nNot judged|no standard judged it");
     EXPECT_EQ(guideLimits, (QStringList{"|", "|"}));
 }
 
@@ -338,19 +339,19 @@ TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassed
         {100, {"NRG", "119.6"}, true, Operator::NextWithoutRun, "failed"}, // beyond IEC's 15 % of 100 J
         {400, {"PVT", "5200"}, true, Operator::PreviousWithoutRun, "failed"}, // beyond MFR's 5000 V
         // MFR's 63/57 ppm, the pacer's only limits, do not judge 70 ppm unticked.
-        {1200, {"BPM", "70"}, false, Operator::NextWithoutRun, "passed (no limits: not judged)"},
-        {1200, {"BPM", "70"}, false, Operator::Abort, "passed (no limits: not judged)"},
+        {1200, {"BPM", "70"}, false, Operator::NextWithoutRun, "not judged (no standard judged it)"},
+        {1200, {"BPM", "70"}, false, Operator::Abort, "not judged (no standard judged it)"},
         {1400, {"CRG", "5.3"}, true, Operator::PreviousWithoutRun, nullptr},
         {1400, {"CRG", "5.3"}, true, Operator::Abort, nullptr},
         // 104.2 J passes IEC's 115.0 J / 85.0 J; unticked, nothing judges it.
         {100, {"NRG", "104.2"}, true, Operator::NextWithoutRun, "passed", Repeat::Stopped},
-        {100, {"NRG", "104.2"}, false, Operator::NextWithoutRun, "passed (no limits: not judged)", Repeat::Stopped},
+        {100, {"NRG", "104.2"}, false, Operator::NextWithoutRun, "not judged (no standard judged it)", Repeat::Stopped},
         {100, {"NRG", "104.2"}, true, Operator::PreviousWithoutRun, "passed", Repeat::NoAnalyser},
-        {100, {"NRG", "104.2"}, false, Operator::NextWithoutRun, "passed (no limits: not judged)", Repeat::NoAnalyser},
+        {100, {"NRG", "104.2"}, false, Operator::NextWithoutRun, "not judged (no standard judged it)", Repeat::NoAnalyser},
         {100, {"NRG", "104.2"}, true, Operator::NextWithoutRun, "passed", Repeat::SwitchedOff},
-        {100, {"NRG", "104.2"}, false, Operator::Abort, "passed (no limits: not judged)", Repeat::SwitchedOff},
+        {100, {"NRG", "104.2"}, false, Operator::Abort, "not judged (no standard judged it)", Repeat::SwitchedOff},
         {100, {"NRG", "104.2"}, true, Operator::NextWithoutRun, "passed", Repeat::Pulled},
-        {100, {"NRG", "104.2"}, false, Operator::NextWithoutRun, "passed (no limits: not judged)", Repeat::Pulled},
+        {100, {"NRG", "104.2"}, false, Operator::NextWithoutRun, "not judged (no standard judged it)", Repeat::Pulled},
     };
     for (const Walk& walk : walks) {
         SCOPED_TRACE(testing::Message() << walk.testId << ", repeat " << int(walk.repeat) << ", ticked " << walk.tickedFirst);
@@ -380,9 +381,9 @@ TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassed
         const QByteArray saved = fileContent(file);
         if (walk.repeat != Repeat::None) {
             const QString title = host::elementTitle(window.sequence().elements()[0]);
-            const QString note = walk.tickedFirst ? QString() : QStringLiteral("no limits: not judged; ");
-            EXPECT_EQ(guideStatus, QStringList{QStringLiteral("Passed|%1The repeat %2; the result shown stands")
-                                                   .arg(note, walk.repeat == Repeat::Stopped ? "was stopped" : "gave no verdict")});
+            const QString note = walk.tickedFirst ? QStringLiteral("Passed|") : QStringLiteral("Not judged|no standard judged it; ");
+            EXPECT_EQ(guideStatus.join(QLatin1Char('\n')).toStdString(),
+                QStringLiteral("%1The repeat %2; the result shown stands").arg(note, walk.repeat == Repeat::Stopped ? "was stopped" : "gave no verdict").toStdString());
             EXPECT_EQ(window.sequenceList()->item(0)->text().toStdString(), QStringLiteral("%1  [%2]").arg(title, QLatin1String(walk.status)).toStdString());
             // Judged by the ticked standard, or by none, and measured by the analyser of the guide.
             const QRegularExpression record(QStringLiteral("<ResultItem MTI=\"1\">.*<JudgedAgainst Values=\"True\">\\s*<Preset Key=\"ENGY\" Value=\"100\"/>\\s*%1"
@@ -620,17 +621,24 @@ TEST_F(SequenceRunTest, AChangeAfterARunAsksFirstAndNeverLeavesTheResultBesideOt
                                                  "settings and limits. Changing")))
         << boxes[1].toStdString();
     EXPECT_EQ(elements[0]->Limits()->Standards()->Item(0)->FindLimit(QStringLiteral("ENGY"))->Value(elvHigh), 15.0f);
-    answers = {mb::No};
+    // A standard that holds no limits for the test says so before anything else.
+    answers = {mb::Yes, mb::No};
     window.addStandard(QStringLiteral("MFR EXAMPLE"), templateStandards(1200).value(0).value(1));
-    EXPECT_EQ(boxes.size(), 3);
+    ASSERT_EQ(boxes.size(), 4);
+    EXPECT_TRUE(boxes[2].startsWith(QStringLiteral("The template's \"MFR EXAMPLE\" holds no limits for the readings of \"VFIB Energy\"")))
+        << boxes[2].toStdString();
     EXPECT_EQ(elements[0]->Limits()->Standards()->Count(), 1);
     EXPECT_EQ(elements[0], run);
     EXPECT_TRUE(run->Result());
     EXPECT_TRUE(window.sequenceList()->item(0)->text().endsWith(QStringLiteral("[passed]")));
+    answers = {mb::No};
+    window.addStandard(QStringLiteral("MFR EXAMPLE"), templateStandards(1200).value(0).value(1));
+    EXPECT_EQ(boxes.size(), 5);
+    EXPECT_EQ(elements[0]->Limits()->Standards()->Count(), 1);
 
     // Yes clears the result, then changes: a standard added, a preset set.
     window.addStandard(QStringLiteral("MFR EXAMPLE"), templateStandards(1200).value(0).value(1));
-    EXPECT_EQ(boxes.size(), 4);
+    EXPECT_EQ(boxes.size(), 7);
     EXPECT_FALSE(elements[0]->Result());
     EXPECT_EQ(elements[0]->Limits()->Standards()->Count(), 2);
     window.runFrom(0);
@@ -640,7 +648,7 @@ TEST_F(SequenceRunTest, AChangeAfterARunAsksFirstAndNeverLeavesTheResultBesideOt
     const QString file = dir.filePath(QStringLiteral("changed.xml"));
     ASSERT_TRUE(window.saveFile(file));
     typeEnergy("200");
-    EXPECT_EQ(boxes.size(), 5);
+    EXPECT_EQ(boxes.size(), 8);
     EXPECT_FALSE(elements[0]->Result());
     EXPECT_EQ(preset(), 200.0f);
     EXPECT_EQ(window.sequenceList()->item(0)->text(), QStringLiteral("VFIB Energy"));

@@ -200,7 +200,8 @@ TEST_F(VerdictRun, aRepeatThatTakesNoReadingKeepsTheEarlierResultThroughNextAndA
         then([&] { repeat(); });
         then([&] { return runOver(); },
             [&] {
-                showsEarlier = toolbar()->statusBadge()->text() == QStringLiteral("Passed");
+                // No standard is ticked in this setup: only the operator's tick judged.
+                showsEarlier = toolbar()->statusBadge()->text() == (type.word ? QStringLiteral("Not judged") : QStringLiteral("Passed"));
                 lines << toolbar()->statusText()->text();
                 stepsMarked = instructionPane(*element).activeSteps();
                 next();
@@ -239,25 +240,38 @@ TEST_F(VerdictRun, aRepeatThatTakesNoReadingKeepsTheEarlierResultThroughNextAndA
         then([&] { click(guidebutton::Abort); });
         perform(element);
         EXPECT_EQ(setup->navigations().value(1), etnAbort);
+        EXPECT_EQ(boxesContaining(QStringLiteral("Do you want to abort the test? Everything this guide measured is discarded, a result it judged "
+                                                 "included; a result judged before the guide opened stays.")),
+            1);
         EXPECT_EQ(element->Result(), earlier) << "Abort drops only what was measured since the guide opened";
         EXPECT_EQ(savedForm(earlier), earlierForm);
         EXPECT_TRUE(setup->finished().isEmpty());
         EXPECT_EQ(statusWhileRunning, QString()) << "the earlier verdict is not the run's";
-        // What the guide shows is the earlier result, not the repeat's, and the line says so.
-        const QString note = type.word ? QStringLiteral("no limits: not judged; ") : QString();
-        EXPECT_EQ(lines, (QStringList{note + QStringLiteral("The repeat gave no verdict; the result shown stands"),
-                             note + QStringLiteral("The repeat was stopped; the result shown stands")}));
-
-        // The abort was that guide's: Next in the following one keeps the result.
-        then([&] { next(); });
+        // The abort was that guide's: Next in the following one keeps the result. A
+        // repeat there that finds no analyser was not stopped, whatever the last one was.
+        sim.reset();
+        host::SerialPortMap::SetSessionPath(1, QStringLiteral("/nonexistent/tarvo-proc-1"));
+        then([&] { repeat(); });
+        then([&] { return runOver(); },
+            [&] {
+                lines << toolbar()->statusText()->text();
+                next();
+            });
         perform(element);
         EXPECT_EQ(element->Result(), earlier);
+        // What the guide shows is the earlier result, not the repeat's, and the line says so.
+        const QString note = type.word ? QStringLiteral("no standard judged it; ") : QString();
+        EXPECT_EQ(lines.join(QLatin1Char('\n')).toStdString(),
+            (QStringList{note + QStringLiteral("The repeat gave no verdict; the result shown stands"), note + QStringLiteral("The repeat was stopped; the result shown stands"),
+                 note + QStringLiteral("The repeat gave no verdict; the result shown stands")})
+                .join(QLatin1Char('\n'))
+                .toStdString());
 
         // Skipped as it opens, and the operator agrees: the result goes.
         then([&] { click(guidebutton::Skip); });
         perform(element);
         // Named as the guide's status line names it: no standard is ticked in this setup.
-        const QString named = type.word ? QStringLiteral("passed (no limits: not judged)") : QStringLiteral("passed");
+        const QString named = type.word ? QStringLiteral("not judged (no standard judged it)") : QStringLiteral("passed");
         EXPECT_EQ(boxesContaining(QStringLiteral("Skipping removes the result of this test (%1) from the sequence.").arg(named)), 2);
         EXPECT_EQ(setup->navigations().value(3), etnSkip);
         EXPECT_FALSE(element->Result());
