@@ -204,6 +204,22 @@ bool isKnownLimitFormula(const QString& formula)
     return f.isEmpty() || f == QLatin1String("Y") || f == QLatin1String("X+Y") || f == QLatin1String("X+(X*Y%)");
 }
 
+std::optional<float> limitValue(const QString& text)
+{
+    double v = 0;
+    float single = 0;
+    if (parseNumber(text, &v) && valueOr([&] { single = CSng(v); return true; }, false))
+        return single;
+    return std::nullopt;
+}
+
+QString refusedLimitValue(int index, const QString& text, const QString& key, const QString& alphaName, const QString& where)
+{
+    return QStringLiteral("The %1 value %2 of the limit %3 of the standard \"%4\"%5 is not a number of at most 3.4E+38 in size with \".\" as "
+                          "the decimal separator.")
+        .arg(QLatin1String(kIndexNames[index == elvLow ? 1 : 0]), quotedValue(text), key, alphaName, where);
+}
+
 double evaluateLimitFormula(const QString& formula, double x, double y)
 {
     const QString f = normalisedFormula(formula);
@@ -325,17 +341,12 @@ void loadLimits(IXmlElement& element, Standard& standard)
                 continue;
             // A value that cannot be read would leave its side unjudged, and every
             // reading would pass it: the standard is refused instead.
-            double v = 0;
-            const bool number = parseNumber(text, &v);
-            float single = 0;
-            if (number && valueOr([&] { single = CSng(v); return true; }, false)) {
-                values[index] = single;
+            values[index] = limitValue(text);
+            if (values[index])
                 continue;
-            }
-            raiseError(number ? vberr::Overflow : vberr::TypeMismatch, kCollectionSource,
-                QStringLiteral("The %1 value %2 of the limit %3 of the standard \"%4\"%5 is not a number of at most 3.4E+38 in size "
-                               "with \".\" as the decimal separator. Correct it in the file or remove it.")
-                    .arg(QLatin1String(kIndexNames[index]), quotedValue(text), key, alpha, at(be)));
+            double v = 0;
+            raiseError(parseNumber(text, &v) ? vberr::Overflow : vberr::TypeMismatch, kCollectionSource,
+                refusedLimitValue(index, text, key, alpha, at(be)) + QStringLiteral(" Correct it in the file or remove it."));
         }
         auto limit = std::make_shared<Limit>();
         limit->Initialize(key, le->GetAttribute(QStringLiteral("Unit")), formulas[0], formulas[1]);

@@ -93,6 +93,13 @@ bool isKnownLimitFormula(const QString& formula);
 // A formula as it computes: without blanks, in capitals, "Y" for none.
 QString canonicalLimitFormula(const QString& formula);
 
+// A limit value as a file or the limit view gives it: a plain number with "." as the
+// decimal separator, of at most 3.4E+38 in size; none for any other text.
+std::optional<float> limitValue(const QString& text);
+// Why such a text is refused as the value of a side of a limit: "The High value "1,5"
+// of the limit ENGY of the standard "IEC 60601-2-4"<where> is not a number ...".
+QString refusedLimitValue(int index, const QString& text, const QString& key, const QString& alphaName, const QString& where);
+
 // Evaluates a limit formula with X the preset and Y the limit value; an empty
 // formula is the value itself. Raises for a formula that is not known: a limit
 // that cannot be computed judges nothing, and must not pass as its bare value.

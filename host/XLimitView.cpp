@@ -9,10 +9,10 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cmath>
 
 #include "host/Standards.h"
 #include "platform/Automation.h"
+#include "platform/MessageBox.h"
 #include "platform/PluginError.h"
 
 namespace kelto::host {
@@ -344,8 +344,9 @@ void XLimitView::valueEdited(QTableWidgetItem* item)
     const int line = item->row();
     const int index = item->column() == HighColumn ? elvHigh : elvLow;
     const QString text = item->text().trimmed();
-    double number = 0;
-    const bool valid = text.isEmpty() || (parseNumber(text, &number) && std::isfinite(static_cast<float>(number)));
+    // An empty cell leaves the side without a value, as an empty one in a file does.
+    const std::optional<float> number = text.isEmpty() ? std::nullopt : limitValue(text);
+    const bool valid = text.isEmpty() || number;
     bool done = false;
     if (valid && !m_locked) {
         ignoreErrors([&] {
@@ -355,7 +356,7 @@ void XLimitView::valueEdited(QTableWidgetItem* item)
             if (text.isEmpty())
                 limit->ClearValue(index);
             else
-                limit->SetValue(index, static_cast<float>(number));
+                limit->SetValue(index, *number);
             done = true;
         });
     }
@@ -363,6 +364,23 @@ void XLimitView::valueEdited(QTableWidgetItem* item)
     fillValues();
     if (done)
         changed();
+    else if (!valid && !m_locked)
+        refuse(line, index, text);
+}
+
+void XLimitView::refuse(int line, int index, const QString& text)
+{
+    // The operator who typed "1,5" meant a value: the cell showing the old one again
+    // must not look as if it was taken.
+    const Ptr<IStandard> standard = currentStandard();
+    const Ptr<ILimit> limit = limitAt(line);
+    const QString key = line >= 0 && line < m_lines.size() ? m_rows[m_lines[line].row].key : QString();
+    const QString kept = limit && valueOr([&] { return limit->HasValue(index); }, false)
+        ? QStringLiteral("The limit keeps %1.").arg(valueText(limit, index))
+        : QStringLiteral("The limit stays without a %1 value.").arg(index == elvHigh ? QStringLiteral("High") : QStringLiteral("Low"));
+    MsgBox(refusedLimitValue(index, text, key, standard ? valueOr([&] { return standard->AlphaName(); }, QString()) : QString(), QString())
+            + QLatin1Char(' ') + kept,
+        mb::OKOnly | mb::Exclamation, QStringLiteral("Limits"));
 }
 
 void XLimitView::formulaChosen(QComboBox* box, const QString& formula)

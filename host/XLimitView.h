@@ -75,6 +75,8 @@ private:
     void fillValues();
     void applyLocks();
     void valueEdited(QTableWidgetItem* item);
+    // Tells the operator that the text typed is no value the limit can take, and what it keeps.
+    void refuse(int line, int index, const QString& text);
     void formulaChosen(QComboBox* box, const QString& formula);
     // The limit a line shows; null for the empty line of a key without one.
     Ptr<ILimit> limitAt(int line) const;

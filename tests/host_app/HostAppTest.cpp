@@ -711,7 +711,12 @@ TEST_F(HostAppTest, TheWindowListsTheTestsAndDocksTheDialogsOfTheSelectedElement
         EXPECT_TRUE(!standards || standards->Count() == 0) << "an added test holds no standard until one is added";
     }
     window.selectElement(1);
+    // The standards whose limits the template gives the test come first; the box says
+    // of the others that they give it none.
     ASSERT_GE(window.standardChoice()->count(), 2);
+    EXPECT_EQ(window.standardChoice()->itemText(0).toStdString(), "IEC 60601-2-4");
+    EXPECT_EQ(window.standardChoice()->itemText(1).toStdString(), "MFR EXAMPLE (no limits for this test)");
+    EXPECT_EQ(window.standardChoice()->currentIndex(), 0);
     const QStringList iec = window.standardChoice()->itemData(0).toStringList();
     window.addStandard(iec[0], iec[1]);
     window.addStandard(iec[0], iec[1]); // a second time adds nothing
@@ -737,6 +742,42 @@ TEST_F(HostAppTest, TheWindowListsTheTestsAndDocksTheDialogsOfTheSelectedElement
         EXPECT_TRUE(limits->viewport()->rect().contains(cell)) << "column " << column << " is cut or out of view";
     }
     EXPECT_TRUE(window.addStandardButton()->isEnabled());
+
+    // A limit typed that is no number is refused at once, saying why, as a file's is;
+    // an empty cell leaves the side without a value.
+    const struct {
+        const char* typed;
+        const char* box; // null: none
+        const char* shown;
+    } typings[] = {
+        {"1,5", "The High value \"1,5\" of the limit ENGY of the standard \"IEC 60601-2-4\" is not a number of at most 3.4E+38 in size with "
+                "\".\" as the decimal separator. The limit keeps 15.", "15"},
+        {"abc", "The High value \"abc\" of the limit ENGY", "15"},
+        {"1.5", nullptr, "1.5"},
+        {"", nullptr, ""},
+    };
+    for (const auto& typing : typings) {
+        SCOPED_TRACE(typing.typed);
+        boxes.clear();
+        QTableWidgetItem* high = limits->item(0, host::XLimitView::HighColumn);
+        limits->setCurrentItem(high);
+        limits->editItem(high);
+        QApplication::processEvents();
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        ASSERT_TRUE(editor);
+        editor->selectAll();
+        QTest::keyClick(editor, Qt::Key_Delete);
+        QTest::keyClicks(editor, QLatin1String(typing.typed));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QApplication::processEvents();
+        EXPECT_EQ(boxes.size(), typing.box ? 1 : 0) << boxes.join(QLatin1Char('\n')).toStdString();
+        if (typing.box && !boxes.isEmpty()) {
+            EXPECT_TRUE(boxes[0].startsWith(QLatin1String(typing.box))) << boxes[0].toStdString();
+        }
+        EXPECT_EQ(limits->item(0, host::XLimitView::HighColumn)->text().toStdString(), typing.shown);
+        const Ptr<ILimit> limit = window.sequence().elements()[1]->Limits()->Standards()->Item(0)->FindLimit(QStringLiteral("ENGY"));
+        EXPECT_EQ(limit->HasValue(elvHigh), *typing.shown != 0);
+    }
 
     // A waveform test takes no limits: the tab says that the operator judges it,
     // and no standard is offered.
