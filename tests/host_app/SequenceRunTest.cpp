@@ -321,6 +321,93 @@ TEST_F(SequenceRunTest, ARunIsJudgedAgainstTheTickedStandardsAndSaysWhereNoLimit
     EXPECT_EQ(guideLimits, (QStringList{"|", "|"}));
 }
 
+TEST_F(SequenceRunTest, ATestGivenTheStandardTheBoxStartsAtIsJudgedByItsLimitsAndOneThatNoLimitJudgedNeverShowsPassed)
+{
+    // The types whose limits the template gives under a standard other than the first
+    // one it holds, given the standard the Standard box starts at; a test given none;
+    // battery tests whose windows no discharge reached. Guide, list, file, reopened
+    // window and report agree; the stored status is the evaluation's.
+    struct Judged {
+        std::int32_t testId;
+        bool standard; // the one the box starts at
+        QList<std::pair<const char*, const char*>> readings;
+        const char* shown;
+        std::int32_t stored;
+        const char* box = nullptr; // what the run said, if anything
+    };
+    const char* const noDischarge = "Test Failed!  Did not detect";
+    const Judged rows[] = {
+        {400, true, {{"PVT", "2150"}}, "passed", emsPassed},
+        {400, true, {{"PVT", "5200"}}, "failed", emsFailed},
+        {500, true, {{"OCR", "41.5"}}, "passed", emsPassed},
+        {500, true, {{"OCR", "85"}}, "failed", emsFailed},
+        {600, true, {{"OVT", "1980"}}, "passed", emsPassed},
+        {600, true, {{"OVT", "5100"}}, "failed", emsFailed},
+        {1200, true, {{"BPM", "61"}}, "passed", emsPassed},
+        {1200, true, {{"BPM", "70"}}, "failed", emsFailed}, // MFR's 5 % of 60 ppm
+        {1200, false, {{"BPM", "70"}}, "not judged (no standard judged it)", emsPassed},
+        {1300, true, {{"PRP", "250"}, {"SRP", "300"}}, "passed", emsPassed},
+        {1300, true, {{"PRP", "450"}, {"SRP", "150"}}, "failed", emsFailed},
+        {1400, true, {{"CRG", "5.3"}}, "passed", emsPassed},
+        {1400, true, {{"CRG", "21"}}, "failed", emsFailed},
+        {1500, true, {{"CRG", "5.3"}}, "passed", emsPassed},
+        {1500, true, {{"CRG", "21"}}, "failed", emsFailed},
+        // "[CRG]" never answered: every window runs out.
+        {1400, true, {}, "failed", emsFailed, noDischarge},
+        {1400, false, {}, "not judged (no standard judged it; no reading at 20 places)", emsPassed, noDischarge},
+        {1500, true, {}, "failed", emsFailed, noDischarge},
+        {1500, false, {}, "not judged (no standard judged it; no reading at 15 places)", emsPassed, noDischarge},
+    };
+    for (const Judged& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.testId << " " << (row.standard ? "with" : "without") << " its standard, " << row.shown);
+        setReadings(kWithinLimits);
+        setReadings(row.readings);
+        // A freshly switched-on analyser, which owes no answer to the requests of a row before.
+        MComm::ForgetAnalyser();
+        analyser->scenario().noReply.words.clear();
+        if (row.readings.isEmpty())
+            analyser->scenario().noReply.words = {QStringLiteral("CRG")};
+        host::MainWindow window(plugInHost);
+        window.show();
+        if (row.standard)
+            addJudgedByTheFirstStandard(window, row.testId);
+        else
+            window.addTest(row.testId);
+        guideStatus.clear();
+        boxes.clear();
+        window.runFrom(0);
+        ASSERT_FALSE(stuck);
+        const Ptr<ITestElement> element = window.sequence().elements()[0];
+        ASSERT_TRUE(element->Result());
+        EXPECT_EQ(element->Result()->Status(), row.stored);
+        EXPECT_EQ(boxes.size(), row.box ? 1 : 0) << boxes.join(QLatin1Char('\n')).toStdString();
+        if (row.box && !boxes.isEmpty()) {
+            EXPECT_TRUE(boxes[0].startsWith(QLatin1String(row.box))) << boxes[0].toStdString();
+        }
+        const QString shown = QLatin1String(row.shown);
+        const QString badge = shown.startsWith(QLatin1String("not judged")) ? QStringLiteral("Not judged|") + shown.mid(12).chopped(1)
+            : row.stored == emsPassed                                       ? QStringLiteral("Passed|")
+                                                                            : QStringLiteral("Failed|");
+        EXPECT_EQ(guideStatus.join(QLatin1Char('\n')).toStdString(), badge.toStdString());
+        const QString title = host::elementTitle(element);
+        const QString listed = QStringLiteral("%1  [%2]").arg(title, shown);
+        EXPECT_EQ(window.sequenceList()->item(0)->text().toStdString(), listed.toStdString());
+        const QString file = dir.filePath(QStringLiteral("judged-%1.xml").arg(++saves));
+        ASSERT_TRUE(window.saveFile(file));
+        EXPECT_TRUE(fileContent(file).contains(QStringLiteral("<Status Value=\"%1\"/>\n").arg(row.stored).toUtf8()));
+        host::MainWindow reopened(plugInHost);
+        ASSERT_TRUE(reopened.openFile(file));
+        EXPECT_EQ(reopened.sequenceList()->item(0)->text().toStdString(), listed.toStdString());
+        QString errors;
+        QTextStream err(&errors);
+        const QString html = dir.filePath(QStringLiteral("judged-%1.html").arg(saves));
+        ASSERT_EQ(host::runReportCommand(file, html, err), 0) << errors.toStdString();
+        EXPECT_TRUE(QString::fromUtf8(fileContent(html)).contains(QStringLiteral("<h2>1. %1: %2</h2>").arg(title, shown)));
+    }
+    analyser->scenario().noReply.words.clear();
+    MComm::ForgetAnalyser();
+}
+
 TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassedThroughChangesNothing)
 {
     // Judged under one tick and saved, then walked through under the other without a
