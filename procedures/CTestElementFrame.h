@@ -173,14 +173,23 @@ protected:
     void prepareRunResult(FTarvoXTestGuide& guide);
     // The run measures into a result the element does not hold (yet).
     bool runResultPending() const { return mElementBase && mResult != mElementBase->Result(); }
+    // How a run left the result: no verdict stands, the evaluated result held before it
+    // stands, or the run judged a reading of its own.
+    enum class RunEnd { NoVerdict, KeptEarlier, Judged };
     // Ends a run's claim on the result: with takeJudged, a fresh result holding a judged
-    // reading replaces the element's. True when the element keeps the evaluated result
-    // it held before the run, which the caller shows again.
-    bool settleRunResult(bool takeJudged);
-    // Puts on the guide's status line what a run that judged no reading of its own
-    // left (stopped or failed; whether the earlier result stands); clears it after a
-    // run that judged one, whose verdict shows.
-    void showRunEnd(FTarvoXTestGuide& guide, bool keptEarlier);
+    // reading replaces the element's, and the run is the one that judged it.
+    RunEnd settleRunResult(bool takeJudged);
+    // The analyser the run that just ended measured with, as the MTI tab shows it now:
+    // the one a result it judged is recorded with, whatever the tab says later.
+    void noteRunAnalyser(FTarvoXTestGuide& guide);
+    // The tail of a run that measured: keeps its analyser, settles the result, shows the
+    // verdict that stands (the run's result too, with showResult) and says which, and
+    // offers Next wherever a verdict stands, a run stopped after it judged included.
+    RunEnd endRun(FTarvoXTestGuide& guide, bool showResult);
+    // Puts on the guide's status line what a run left: whether the earlier result stands
+    // after a run that judged nothing, that a stop after the readings came left the run's
+    // verdict, or that no verdict stands; clears it after a run whose verdict shows.
+    void showRunEnd(FTarvoXTestGuide& guide, RunEnd end);
     // Skip drops the result; Abort drops only what was measured since the guide opened.
     void dropSkippedResult();
     // Before a skip: true when the result it would drop holds no verdict, or the
@@ -269,6 +278,9 @@ protected:
     // judges no reading leaves it the element's, and the guide's end still hands it
     // over with its analyser, so that what judged it is recorded.
     Ptr<IResultData> mJudgedHere;
+    // The analyser of the run that ended last, and of the run that judged mJudgedHere.
+    Ptr<CMtiData2> mRunMti;
+    Ptr<CMtiData2> mJudgedMti;
 
 private:
     void performRun(const Ptr<ITestSetup>& itsSetup);

@@ -75,6 +75,8 @@ void CTestElementFrame::performRun(const Ptr<ITestSetup>& itsSetup)
     mfNA = false;
     mfAborted = false;
     mJudgedHere.reset();
+    mRunMti.reset();
+    mJudgedMti.reset();
     auto& base = deref(mElementBase, errorSource());
     const auto opened = base.Result();
     mResultAtOpen = opened && opened->Status() != emsNone ? opened : nullptr;
@@ -109,6 +111,8 @@ void CTestElementFrame::performRun(const Ptr<ITestSetup>& itsSetup)
         base.SetResult(nullptr);
     mResultMadeAtOpen.reset();
     mJudgedHere.reset();
+    mRunMti.reset();
+    mJudgedMti.reset();
 }
 
 void CTestElementFrame::performFailed(const PluginError& error)
@@ -147,7 +151,12 @@ void CTestElementFrame::FinishTest(const Ptr<CMtiData2>& mti)
     if (lastRunJudged)
         ignoreErrors([&] { updateResultStatus(result, selectedStandards(), mfNA); });
     ignoreErrors([&] {
+        // The analyser that measured the result, whatever the tab shows as the guide closes.
         Ptr<CMtiData2> identity = mti;
+        if (!mfNA && result == mJudgedHere && mJudgedMti)
+            identity = mJudgedMti;
+        else if (!mfNA && lastRunJudged && mRunMti)
+            identity = mRunMti;
         const std::int32_t id = MMiscUtils::StoreMtiData(deref(mSetup, errorSource()).MtiDatabase(), identity);
         deref(query<CResultBase>(result), errorSource()).SetMTIID(id);
     });
@@ -174,7 +183,6 @@ void CTestElementFrame::startTestRun()
     mfSkip = false;
     mfAborted = false;
     auto& guide = Guide();
-    auto& base = deref(mElementBase, errorSource());
     prepareRunResult(guide);
     if (mStyle.headerOnFirstCommand)
         vti()->TestCount(0);
@@ -192,13 +200,7 @@ void CTestElementFrame::startTestRun()
         PerformMeasurement();
     vti()->CloseChannel();
     guide.HidePopup();
-    const bool keptEarlier = settleRunResult(true);
-    if (mStyle.showResultAfterRun || keptEarlier)
-        guide.ShowTestResult(base.Result());
-    guide.ShowResultStatus(base.Result());
-    showRunEnd(guide, keptEarlier);
-    // With the earlier result kept the guide is as it opened: Next keeps that result.
-    guide.SetToolbarMode(1, !mfAbort || keptEarlier);
+    endRun(guide, mStyle.showResultAfterRun);
     guide.SetActiveSteps(mStyle.stepsAfterRun);
     mfBusy = false;
 }
@@ -228,34 +230,59 @@ void CTestElementFrame::prepareRunResult(FTarvoXTestGuide& guide)
     guide.ShowTestResult(mResult);
 }
 
-bool CTestElementFrame::settleRunResult(bool takeJudged)
+CTestElementFrame::RunEnd CTestElementFrame::settleRunResult(bool takeJudged)
 {
     auto& base = deref(mElementBase, errorSource());
     const auto held = base.Result();
     if (!held)
-        return false;
+        return RunEnd::NoVerdict;
     if (!runResultPending()) {
         // Measured into the held result, which had no verdict: one it has now is the run's.
-        if (takeJudged && held->Status() != emsNone)
-            mJudgedHere = held;
-        return false;
+        if (!takeJudged || held->Status() == emsNone)
+            return RunEnd::NoVerdict;
+        mJudgedHere = held;
+        mJudgedMti = mRunMti;
+        return RunEnd::Judged;
     }
     if (takeJudged && mResult && mResult->Status() != emsNone) {
         base.SetResult(mResult);
         mJudgedHere = mResult;
-        return false;
+        mJudgedMti = mRunMti;
+        return RunEnd::Judged;
     }
-    return held->Status() != emsNone;
+    return held->Status() != emsNone ? RunEnd::KeptEarlier : RunEnd::NoVerdict;
 }
 
-void CTestElementFrame::showRunEnd(FTarvoXTestGuide& guide, bool keptEarlier)
+void CTestElementFrame::noteRunAnalyser(FTarvoXTestGuide& guide)
+{
+    const Ptr<CMtiData2> shown = guide.GetMtiData();
+    mRunMti = shown ? std::make_shared<CMtiData2>(*shown) : nullptr;
+}
+
+CTestElementFrame::RunEnd CTestElementFrame::endRun(FTarvoXTestGuide& guide, bool showResult)
+{
+    noteRunAnalyser(guide);
+    const RunEnd end = settleRunResult(true);
+    auto& base = deref(mElementBase, errorSource());
+    if (showResult || end == RunEnd::KeptEarlier)
+        guide.ShowTestResult(base.Result());
+    guide.ShowResultStatus(base.Result());
+    showRunEnd(guide, end);
+    // A stop that came after the run judged its readings leaves that verdict, which Next keeps.
+    guide.SetToolbarMode(1, !mfAbort || end != RunEnd::NoVerdict);
+    return end;
+}
+
+void CTestElementFrame::showRunEnd(FTarvoXTestGuide& guide, RunEnd end)
 {
     // Without a word the guide would look as it did before the start, as if the run
     // had measured what it shows.
     const bool judged = valueOr([&] { return deref(deref(mElementBase, errorSource()).Result(), errorSource()).Status() != emsNone; }, false);
     QString text;
-    if (keptEarlier)
+    if (end == RunEnd::KeptEarlier)
         text = mfStopped ? QStringLiteral("The repeat was stopped; the result shown stands") : QStringLiteral("The repeat gave no verdict; the result shown stands");
+    else if (end == RunEnd::Judged && mfStopped)
+        text = QStringLiteral("Stopped once the readings were in; the run's verdict stands");
     else if (!judged)
         text = mfStopped ? QStringLiteral("Stopped: no verdict; Start measures again") : QStringLiteral("The run gave no verdict; Start measures again");
     guide.SetStatusText(text);
@@ -296,9 +323,10 @@ void CTestElementFrame::startTestFailed(const PluginError& error)
     });
     ignoreErrors([&] { vti()->CloseChannel(); });
     // A failed run replaces nothing, whatever it read before the failure.
-    bool keptEarlier = false;
+    RunEnd end = RunEnd::NoVerdict;
     ignoreErrors([&] {
-        keptEarlier = settleRunResult(false);
+        end = settleRunResult(false);
+        const bool keptEarlier = end == RunEnd::KeptEarlier;
         if (keptEarlier && mfrmTestGuide) {
             mfrmTestGuide->ShowTestResult(mElementBase->Result());
             mfrmTestGuide->ShowResultStatus(mElementBase->Result());
@@ -306,11 +334,11 @@ void CTestElementFrame::startTestFailed(const PluginError& error)
     });
     ignoreErrors([&] {
         if (mfrmTestGuide)
-            mfrmTestGuide->SetToolbarMode(1, keptEarlier);
+            mfrmTestGuide->SetToolbarMode(1, end == RunEnd::KeptEarlier);
     });
     ignoreErrors([&] {
         if (mfrmTestGuide)
-            showRunEnd(*mfrmTestGuide, keptEarlier);
+            showRunEnd(*mfrmTestGuide, end);
     });
     mfStarted = false;
     mfBusy = false;

@@ -28,12 +28,8 @@ void CTestPacerElement<Self, Config, Result>::mfrmTestGuide_StartTest()
         if (this->vti()->State() == evtiIdle && !this->mfAbort)
             this->PerformMeasurement();
         this->vti()->CloseChannel();
-        const bool keptEarlier = this->settleRunResult(true);
         // The result shows whether or not the run stored anything.
-        guide.ShowTestResult(this->Result());
-        guide.ShowResultStatus(this->Result());
-        this->showRunEnd(guide, keptEarlier);
-        guide.SetToolbarMode(1, !this->mfAbort || keptEarlier);
+        this->endRun(guide, true);
         guide.SetActiveSteps(this->mStyle.stepsAfterRun);
         this->mfBusy = false;
     } catch (...) {

@@ -125,17 +125,20 @@ void CTestWaveform<Self, Config, Result>::mfrmTestGuide_StartTest()
         this->vti()->CloseChannel();
         // Until a verdict is ticked for this run the element keeps its earlier one; the
         // grid shows the run's own result only once there is a played wave to judge.
-        const bool keptEarlier = this->settleRunResult(true);
+        this->noteRunAnalyser(guide);
+        const bool keptEarlier = this->settleRunResult(true) == CTestElementFrame::RunEnd::KeptEarlier;
         guide.SetToolbarMode(1, (mfWaveStarted && mfItemClicked) || keptEarlier);
         guide.SetActiveSteps(steps);
         // Every run is handed to the host at its end, and again when the guide closes.
         FinishTest(guide.GetMtiData());
-        guide.ShowResultStatus(keptEarlier && mfWavePlayed ? this->mResult : this->Result());
-        // A played wave waits for its verdict; one that did not play says what stands.
-        if (mfWavePlayed)
-            guide.SetStatusText(QString());
+        // The verdict shown is the one that stands; a played wave waits for its own tick.
+        guide.ShowResultStatus(this->Result());
+        if (!mfWavePlayed)
+            this->showRunEnd(guide, keptEarlier ? CTestElementFrame::RunEnd::KeptEarlier : CTestElementFrame::RunEnd::NoVerdict);
+        else if (keptEarlier)
+            guide.SetStatusText(QStringLiteral("Tick the verdict of the wave just played; until then the verdict shown stands"));
         else
-            this->showRunEnd(guide, keptEarlier);
+            guide.SetStatusText(QStringLiteral("Tick the verdict of the wave just played, or Start plays it again"));
         this->mfBusy = false;
     } catch (...) {
         startTestFailed(currentError());
@@ -153,7 +156,7 @@ void CTestWaveform<Self, Config, Result>::startTestFailed(const PluginError& err
     ignoreErrors([&] { this->vti()->CloseChannel(); });
     bool keptEarlier = false;
     ignoreErrors([&] {
-        keptEarlier = this->settleRunResult(false);
+        keptEarlier = this->settleRunResult(false) == CTestElementFrame::RunEnd::KeptEarlier;
         if (keptEarlier) {
             this->Guide().ShowTestResult(this->Result());
             this->Guide().ShowResultStatus(this->Result());
@@ -162,7 +165,7 @@ void CTestWaveform<Self, Config, Result>::startTestFailed(const PluginError& err
     ignoreErrors([&] { this->Guide().SetToolbarMode(1, keptEarlier); });
     // The operator is back at the first step: Start again, or go on.
     ignoreErrors([&] { this->Guide().SetActiveSteps({1}); });
-    ignoreErrors([&] { this->showRunEnd(this->Guide(), keptEarlier); });
+    ignoreErrors([&] { this->showRunEnd(this->Guide(), keptEarlier ? CTestElementFrame::RunEnd::KeptEarlier : CTestElementFrame::RunEnd::NoVerdict); });
     this->mfStarted = false;
     this->mfBusy = false;
     this->tellStartFailure(error);
@@ -284,6 +287,8 @@ void CTestWaveform<Self, Config, Result>::mfrmTestGuide_ItemClicked(bool)
         this->mfStarted = true;
     });
     ignoreErrors([&] { this->Guide().ShowResultStatus(this->mResult); });
+    // The tick is the verdict that stands now; the line no longer asks for it.
+    ignoreErrors([&] { this->Guide().SetStatusText(QString()); });
     ignoreErrors([&] { this->Guide().EnableNextButton(true); });
 }
 
@@ -306,7 +311,8 @@ void CTestWaveform<Self, Config, Result>::FinishTest(const Ptr<CMtiData2>& mti)
     if (result) {
         ignoreErrors([&] { result->UpdateStatus(this->self(), this->mfNA); });
         ignoreErrors([&] {
-            Ptr<CMtiData2> identity = mti;
+            // The analyser that played the wave judged, whatever the tab shows now.
+            Ptr<CMtiData2> identity = !this->mfNA && this->mRunMti ? this->mRunMti : mti;
             result->SetMTIID(MMiscUtils::StoreMtiData(this->deref(this->mSetup).MtiDatabase(), identity));
         });
     }

@@ -44,8 +44,9 @@ protected:
     enum class Operator { RunThenNext, NotApplicable, StartThenSkip, StartThenPrevious, NextWithoutRun, PreviousWithoutRun, Skip, Abort };
     // How a repeat that RunThenNext asks for once the run has judged its reading ends
     // without one: Stop before the shock, no analyser on the line, the analyser
-    // switched off, or the cable pulled while it waits for the reading.
-    enum class Repeat { None, Stopped, NoAnalyser, SwitchedOff, Pulled };
+    // switched off, or the cable pulled while it waits for the reading; a waveform
+    // played again and not ticked; a repeat that measures, then one stopped.
+    enum class Repeat { None, Stopped, NoAnalyser, SwitchedOff, Pulled, Played, MeasuredThenStopped };
 
     void SetUp() override
     {
@@ -102,10 +103,13 @@ protected:
         const bool judge = judgedByOperator(element.TestID());
         bool started = false;
         bool judged = false;
-        qint64 repeated = -1; // when the repeat was asked for
+        qint64 repeated = -1; // when the last repeat was asked for
+        int repeats = 0;
         bool repeatEnded = false;
+        bool analyserChanged = false;
         operatorTimer = Clock::instance().createTimer();
-        operatorTimer->setCallback([this, &element, &guide, toolbar, click, begun, judge, started, judged, repeated, repeatEnded]() mutable {
+        operatorTimer->setCallback([this, &element, &guide, toolbar, click, begun, judge, started, judged, repeated, repeats, repeatEnded,
+                                       analyserChanged]() mutable {
             if (Clock::instance().nowMs() - begun > 30 * 60 * 1000) {
                 stuck = true;
                 operatorTimer->stop();
@@ -152,7 +156,7 @@ protected:
             // A second into the repeat, before the shock.
             if (repeated >= 0 && !repeatEnded && element.runFlags().busy && Clock::instance().nowMs() - repeated >= 1000) {
                 repeatEnded = true;
-                if (repeat == Repeat::Stopped)
+                if (repeat == Repeat::Stopped || (repeat == Repeat::MeasuredThenStopped && repeats == 2))
                     click(guidebutton::Main);
                 else if (repeat == Repeat::Pulled)
                     analyser->vanish();
@@ -167,7 +171,14 @@ protected:
             }
             if (!toolbar->button(guidebutton::Next)->isEnabled())
                 return;
-            if (repeat != Repeat::None && repeated < 0) {
+            // Once the reading is judged the operator enters another analyser in the tab.
+            if (!analyserChangedTo.isEmpty() && !analyserChanged) {
+                analyserChanged = true;
+                guide.xmdMtiData()->serialBox()->setText(analyserChangedTo);
+            }
+            if (repeat != Repeat::None && repeats < (repeat == Repeat::MeasuredThenStopped ? 2 : 1)) {
+                ++repeats;
+                repeatEnded = false;
                 repeated = Clock::instance().nowMs();
                 if (repeat == Repeat::NoAnalyser)
                     host::SerialPortMap::SetSessionPath(1, QStringLiteral("/nonexistent/tarvo-host-1"));
@@ -187,7 +198,7 @@ protected:
             EXPECT_TRUE(toolbar->button(guidebutton::Next)->isHidden());
             guideStatus.append(toolbar->statusBadge()->text() + QLatin1Char('|') + toolbar->statusText()->text());
             guideLimits.append(toolbar->standardSelector()->currentText() + QLatin1Char('|') + limitCells(guide));
-            click(guidebutton::Main);
+            click(leaveWith);
         });
         operatorTimer->start(100);
     }
@@ -355,6 +366,10 @@ protected:
     QStringList analyserTabs;
     // Serial number and firmware the operator enters in the identity tab before Start.
     QStringList analyserEntered;
+    // The serial number entered there once the run has judged its reading (none: empty).
+    QString analyserChangedTo;
+    // The button RunThenNext leaves the guide with once Next is offered.
+    std::int32_t leaveWith = guidebutton::Main;
     // ... and as it opens, with the standard whose limits it shows: "Passed|...|IEC ...".
     QStringList guideOpened;
     bool stuck = false;

@@ -413,15 +413,20 @@ TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassed
     // Judged under one tick and saved, then walked through under the other without a
     // start: the verdict, what judged it and the file stay as they were. A test without
     // a result is given none. A repeat in the guide that judged it, ended without a
-    // reading, leaves that result with its record and its analyser, as the guide says.
+    // reading (or a waveform played again without a tick), leaves that result with its
+    // record and the analyser that measured it, as the guide shows and says; Skip
+    // there drops it, Abort keeps it.
     struct Walk {
         std::int32_t testId;
         std::pair<const char*, const char*> reading;
-        bool tickedFirst;
+        bool tickedFirst; // the standard, or for a waveform the verdict "Test Passed"
         Operator walk;
         const char* status; // null: not run before the walk
         Repeat repeat = Repeat::None;
+        std::int32_t leave = guidebutton::Main; // the guide of the run and its repeat
+        bool analyserChanged = false; // S-111 measured, S-222 in the tab once the reading is judged
     };
+    const std::pair<const char*, const char*> none{"NRG", "104.2"};
     const Walk walks[] = {
         {100, {"NRG", "119.6"}, true, Operator::NextWithoutRun, "failed"}, // beyond IEC's 15 % of 100 J
         {400, {"PVT", "5200"}, true, Operator::PreviousWithoutRun, "failed"}, // beyond MFR's 5000 V
@@ -439,22 +444,44 @@ TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassed
         {100, {"NRG", "104.2"}, false, Operator::Abort, "not judged (no standard judged it)", Repeat::SwitchedOff},
         {100, {"NRG", "104.2"}, true, Operator::NextWithoutRun, "passed", Repeat::Pulled},
         {100, {"NRG", "104.2"}, false, Operator::NextWithoutRun, "not judged (no standard judged it)", Repeat::Pulled},
+        {100, {"NRG", "104.2"}, true, Operator::NextWithoutRun, "passed", Repeat::MeasuredThenStopped},
+        {900, none, true, Operator::NextWithoutRun, "passed", Repeat::Played},
+        {900, none, false, Operator::PreviousWithoutRun, "failed", Repeat::Played, guidebutton::Abort},
+        {1000, none, false, Operator::NextWithoutRun, "failed", Repeat::Played},
+        {1000, none, true, Operator::PreviousWithoutRun, "passed", Repeat::Played, guidebutton::Skip},
+        {1100, none, true, Operator::PreviousWithoutRun, "passed", Repeat::Played, guidebutton::Abort},
+        {1100, none, false, Operator::PreviousWithoutRun, "failed", Repeat::Played, guidebutton::Skip},
+        // Last: the analyser entered here is the one the tab offers from then on.
+        {100, {"NRG", "104.2"}, true, Operator::NextWithoutRun, "passed", Repeat::Stopped, guidebutton::Main, true},
+        {100, {"NRG", "104.2"}, true, Operator::NextWithoutRun, "passed", Repeat::None, guidebutton::Main, true},
     };
     for (const Walk& walk : walks) {
-        SCOPED_TRACE(testing::Message() << walk.testId << ", repeat " << int(walk.repeat) << ", ticked " << walk.tickedFirst);
+        SCOPED_TRACE(testing::Message() << walk.testId << ", repeat " << int(walk.repeat) << ", ticked " << walk.tickedFirst << ", left with "
+                                        << walk.leave << ", analyser changed " << walk.analyserChanged);
         setReadings({walk.reading});
         host::MainWindow window(plugInHost);
         window.show();
         window.addTest(walk.testId);
+        const bool waveform = judgedByOperator(walk.testId);
         const QStringList names = templateStandards(walk.testId).value(0);
-        window.addStandard(names[0], names[1]);
-        tick(window, names[0], walk.tickedFirst);
+        if (!waveform) {
+            window.addStandard(names[0], names[1]);
+            tick(window, names[0], walk.tickedFirst);
+        }
+        verdictColumn = walk.tickedFirst ? test::kVerdictPassedColumn : test::kVerdictFailedColumn;
         operatorAction = Operator::RunThenNext;
         repeat = walk.repeat;
+        leaveWith = walk.leave;
+        analyserEntered = walk.analyserChanged ? QStringList{QStringLiteral("S-111"), QStringLiteral("2.13")} : QStringList();
+        analyserChangedTo = walk.analyserChanged ? QStringLiteral("S-222") : QString();
         guideStatus.clear();
+        boxes.clear();
         if (walk.status)
             window.runFrom(0);
         repeat = Repeat::None;
+        leaveWith = guidebutton::Main;
+        analyserEntered.clear();
+        analyserChangedTo.clear();
         // The analyser is back on the line for the walk and the next row.
         analyser->setPowered(true);
         if (!analyser->isOpen()) {
@@ -466,34 +493,56 @@ TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassed
         const QString file = dir.filePath(QStringLiteral("kept-%1.xml").arg(++saves));
         ASSERT_TRUE(window.saveFile(file));
         const QByteArray saved = fileContent(file);
-        if (walk.repeat != Repeat::None) {
+        // What the list, the file and the report show after the guide: Skip dropped the
+        // result, and Abort what the guide judged.
+        const char* status = walk.leave == guidebutton::Main ? walk.status : nullptr;
+        if (walk.repeat != Repeat::None || walk.analyserChanged) {
             const QString title = host::elementTitle(window.sequence().elements()[0]);
-            const QString note = walk.tickedFirst ? QStringLiteral("Passed|") : QStringLiteral("Not judged|no standard judged it; ");
-            EXPECT_EQ(guideStatus.join(QLatin1Char('\n')).toStdString(),
-                QStringLiteral("%1The repeat %2; the result shown stands").arg(note, walk.repeat == Repeat::Stopped ? "was stopped" : "gave no verdict").toStdString());
-            EXPECT_EQ(window.sequenceList()->item(0)->text().toStdString(), QStringLiteral("%1  [%2]").arg(title, QLatin1String(walk.status)).toStdString());
+            const QString badge = QLatin1String(walk.status).startsWith(QLatin1String("not judged")) ? QStringLiteral("Not judged|no standard judged it; ")
+                : walk.tickedFirst                                                                  ? QStringLiteral("Passed|")
+                                                                                                    : QStringLiteral("Failed|");
+            const QString line = walk.repeat == Repeat::None ? QString()
+                : walk.repeat == Repeat::Played
+                ? QStringLiteral("Tick the verdict of the wave just played; until then the verdict shown stands")
+                : QStringLiteral("The repeat %1; the result shown stands")
+                      .arg(walk.repeat == Repeat::Stopped || walk.repeat == Repeat::MeasuredThenStopped ? "was stopped" : "gave no verdict");
+            EXPECT_EQ(guideStatus.join(QLatin1Char('\n')).toStdString(), (badge + line).toStdString());
+            EXPECT_EQ(window.sequenceList()->item(0)->text().toStdString(),
+                (status ? QStringLiteral("%1  [%2]").arg(title, QLatin1String(status)) : title).toStdString());
             // Judged by the ticked standard, or by none, and measured by the analyser of the guide.
-            const QRegularExpression record(QStringLiteral("<ResultItem MTI=\"1\">.*<JudgedAgainst Values=\"True\">\\s*<Preset Key=\"ENGY\" Value=\"100\"/>\\s*%1"
-                                                           ".*<Record Firmware=\"\" ID=\"1\" Model=\"Tarvo\"")
-                                               .arg(walk.tickedFirst ? "<Standard Alpha=\"IEC 60601-2-4\"" : "</JudgedAgainst>"),
+            const QString analyserRecord = walk.analyserChanged ? QStringLiteral("<Record Firmware=\"2.13\" ID=\"1\" Model=\"Tarvo\" Owner=\"TarvoX\" SerialNumber=\"S-111\"/>")
+                                                                : QStringLiteral("<Record Firmware=\"\" ID=\"1\" Model=\"Tarvo\"");
+            const QString judged = waveform ? QString()
+                : QStringLiteral("<JudgedAgainst Values=\"True\">\\s*<Preset Key=\"ENGY\" Value=\"100\"/>\\s*%1")
+                      .arg(walk.tickedFirst ? "<Standard Alpha=\"IEC 60601-2-4\"" : "</JudgedAgainst>");
+            const QRegularExpression record(QStringLiteral("<ResultItem MTI=\"1\">.*%1.*%2").arg(judged, QRegularExpression::escape(analyserRecord)),
                 QRegularExpression::DotMatchesEverythingOption);
-            EXPECT_TRUE(QString::fromUtf8(saved).contains(record)) << saved.toStdString();
+            EXPECT_EQ(QString::fromUtf8(saved).contains(record), status != nullptr) << saved.toStdString();
+            EXPECT_FALSE(saved.contains("S-222")) << saved.toStdString();
+            if (walk.leave == guidebutton::Skip) {
+                EXPECT_TRUE(boxes.contains(QStringLiteral("Skipping removes the result of this test (%1) from the sequence.\nSkip the test? No keeps the "
+                                                          "result.")
+                                               .arg(QLatin1String(walk.status))))
+                    << boxes.join(QLatin1Char('\n')).toStdString();
+            }
             QString errors;
             QTextStream err(&errors);
             const QString html = dir.filePath(QStringLiteral("kept-%1.html").arg(saves));
             ASSERT_EQ(host::runReportCommand(file, html, err), 0) << errors.toStdString();
-            EXPECT_TRUE(QString::fromUtf8(fileContent(html)).contains(QStringLiteral("1. %1: %2</h2>").arg(title, QLatin1String(walk.status))));
+            EXPECT_TRUE(QString::fromUtf8(fileContent(html)).contains(status ? QStringLiteral("1. %1: %2</h2>").arg(title, QLatin1String(status))
+                                                                             : QStringLiteral("1. %1</h2>").arg(title)));
             host::MainWindow reopened(plugInHost);
             ASSERT_TRUE(reopened.openFile(file));
             EXPECT_EQ(reopened.sequenceList()->item(0)->text().toStdString(), window.sequenceList()->item(0)->text().toStdString());
         }
 
-        tick(window, names[0], !walk.tickedFirst);
+        if (!waveform)
+            tick(window, names[0], !walk.tickedFirst);
         operatorAction = walk.walk;
         window.runFrom(0);
         ASSERT_FALSE(stuck);
         const QString title = host::elementTitle(window.sequence().elements()[0]);
-        EXPECT_EQ(window.sequenceList()->item(0)->text(), walk.status ? QStringLiteral("%1  [%2]").arg(title, QLatin1String(walk.status)) : title);
+        EXPECT_EQ(window.sequenceList()->item(0)->text(), status ? QStringLiteral("%1  [%2]").arg(title, QLatin1String(status)) : title);
         EXPECT_FALSE(window.isWindowModified());
         ASSERT_TRUE(window.saveFile(file));
         EXPECT_TRUE(fileContent(file) == saved) << fileContent(file).toStdString();
@@ -567,6 +616,9 @@ TEST_F(SequenceRunTest, EveryTestTypeIsAddedSavedOpenedRunAndReopenedWithItsResu
 
     EXPECT_FALSE(stuck);
     EXPECT_TRUE(boxes.isEmpty()) << boxes.join(QLatin1Char('\n')).toStdString();
+    // Each guide shows the pass it judged, and once a waveform's verdict is ticked the
+    // line no longer asks for it.
+    EXPECT_EQ(guideStatus.join(QLatin1Char('\n')).toStdString(), QStringList(16, QStringLiteral("Passed|")).join(QLatin1Char('\n')).toStdString());
     for (int row = 0; row < run.size(); ++row) {
         const std::int32_t testId = run[row]->TestID();
         SCOPED_TRACE(testId);

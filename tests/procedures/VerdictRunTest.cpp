@@ -91,18 +91,35 @@ protected:
         EXPECT_TRUE(boxes.empty()) << boxes.front().prompt.toStdString();
     }
 
-    void runWithReading(const TypeRun& type, const char* reading, std::int32_t status)
+    // With stopLate, the operator presses Stop once the run has judged its reading,
+    // while the link still says goodbye to the analyser: the verdict stands, the line
+    // says so and Next keeps it.
+    void runWithReading(const TypeRun& type, const char* reading, std::int32_t status, bool stopLate = false)
     {
-        SCOPED_TRACE(reading);
+        SCOPED_TRACE(::testing::Message() << reading << (stopLate ? ", stopped late" : ""));
         sim::Scenario scenario;
         scenario.readings[QLatin1String(type.word)] = QLatin1String(reading);
         const auto element = prepare(type, scenario);
         ASSERT_TRUE(element);
         limitTo(element, setup, QLatin1String(type.limitKey), type.high, type.low);
+        QString line = QStringLiteral("not seen");
+        bool offered = false;
         then([&] { start(); });
-        then([&] { return idle(); }, [&] { next(); });
+        if (stopLate)
+            then([&] { return running() && element->currentResult() && element->currentResult()->Status() != emsNone; }, [&] { stop(); });
+        then([&] { return runOver(); },
+            [&] {
+                line = toolbar()->statusText()->text();
+                offered = nextOffered();
+                if (offered)
+                    next();
+                else
+                    previous();
+            });
         perform(element);
         expectRun(element, type, Variant(QString::fromLatin1(reading).toDouble()), status);
+        EXPECT_TRUE(offered) << "Next keeps the verdict";
+        EXPECT_EQ(line.toStdString(), stopLate ? "Stopped once the readings were in; the run's verdict stands" : "");
         lastRun = element;
     }
 
@@ -171,6 +188,7 @@ TEST_F(VerdictRun, everyTestTypePassesWithinItsLimitAndFailsBeyondIt)
         runWithReading(type, type.within, emsPassed);
         for (const char* reading : type.beyond)
             runWithReading(type, reading, emsFailed);
+        runWithReading(type, type.beyond.front(), emsFailed, true);
     }
 }
 
