@@ -386,6 +386,11 @@ TEST_F(ResultReloadTest, AResultBesideOtherSettingsOrLimitsOrAVerdictItsRecordDo
         // The result's status first, then its reading's.
         {"reading status", {{QStringLiteral("<Status Value=\"1\"/>"), QStringLiteral("<Status Value=\"1\" />")}, {QStringLiteral("<Status Value=\"1\"/>"), QStringLiteral("<Status Value=\"2\"/>")}},
             contradicted, QString(), guideContradicted, judged, judgedLimits, passedReading, saidPassed},
+        // Its standard holds no limit for it, in the file and in the record: the pass
+        // was judged by nothing.
+        {"no limits", both(QStringLiteral(" Value=\"15\""), QString()) + both(QStringLiteral(" Value=\"-15\""), QString()),
+            QStringLiteral("not judged (no limits for its readings)"), QString(), "Not judged|no limits for its readings|IEC 60601-2-4", "",
+            QStringLiteral("IEC 60601-2-4</td><td[^>]*></td><td[^>]*></td>"), passedReading, ""},
         // A run whose limits could not be read failed its readings and says so.
         {"status said", {{QStringLiteral("<Status Value=\"1\"/>"), QStringLiteral("<Status Value=\"2\">The limits of the test could not be read.</Status>")}},
             QStringLiteral("failed"), QString(), "Failed||IEC 60601-2-4", "",
@@ -448,8 +453,10 @@ TEST_F(ResultReloadTest, AResultBesideOtherSettingsOrLimitsOrAVerdictItsRecordDo
         limits->item(0, host::XLimitView::HighColumn)->setText(QStringLiteral("25"));
         QApplication::processEvents();
         ASSERT_EQ(boxes.size(), 1) << boxes.join(QLatin1Char('\n')).toStdString();
-        EXPECT_TRUE(boxes[0].contains(QStringLiteral("holds the result of a run (%1)%2 Changing")
-                                          .arg(c.status, c.status.contains(QLatin1Char('(')) ? "." : ", measured and judged with its present settings and limits.")))
+        const char* present = c.status.startsWith(QLatin1String("not judged")) ? ", measured with its present settings and limits."
+            : c.status.contains(QLatin1Char('('))                               ? "."
+                                                                                : ", measured and judged with its present settings and limits.";
+        EXPECT_TRUE(boxes[0].contains(QStringLiteral("holds the result of a run (%1)%2 Changing").arg(c.status, QLatin1String(present))))
             << boxes[0].toStdString();
     }
 
