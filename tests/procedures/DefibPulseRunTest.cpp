@@ -1,6 +1,7 @@
 // The pulse repetition test in virtual time: one 300-second window in which the
 // operator discharges again and again, ten times on battery and fifteen on mains.
 
+#include <QRegularExpression>
 #include <cmath>
 
 #include "host/TestWizard.h"
@@ -47,7 +48,7 @@ TEST_F(DefibPulseRun, batteryOperatedRunEndsAfterTheTenthDischarge)
     config()->SetBatteryOperated(true);
     QStringList statusLines;
     then([&] { start(); });
-    dischargeOnPoll(1, QStringLiteral("196"));
+    dischargeOnPoll(1, QStringLiteral("196"), 5000);
     // The status lines of the first discharge stand until the next poll.
     then([&] { return pane().size() == 5; }, [&] { statusLines = pane(); });
     for (int n = 2; n <= 10; ++n)
@@ -65,8 +66,18 @@ TEST_F(DefibPulseRun, batteryOperatedRunEndsAfterTheTenthDischarge)
     EXPECT_TRUE(boxes.empty());
     EXPECT_LT(Clock::instance().nowMs(), 60000) << "the window closes at once after the last discharge";
     ASSERT_EQ(statusLines.size(), 5);
+    EXPECT_EQ(statusLines[0].toStdString(), "Last Measured ");
     EXPECT_EQ(statusLines[1], QStringLiteral("Energy                         : 196 J"));
     EXPECT_EQ(statusLines[2], QStringLiteral("Total Discharge count  : 1"));
+    // The seconds gone and left of the five-minute window.
+    const QRegularExpression elapsed(QStringLiteral("^Elapsed total time         : (\\d+)s$"));
+    const QRegularExpression remaining(QStringLiteral("^Time remaining             : (\\d+)s$"));
+    const QRegularExpressionMatch gone = elapsed.match(statusLines[3]);
+    const QRegularExpressionMatch left = remaining.match(statusLines[4]);
+    ASSERT_TRUE(gone.hasMatch()) << statusLines[3].toStdString();
+    ASSERT_TRUE(left.hasMatch()) << statusLines[4].toStdString();
+    EXPECT_GE(gone.captured(1).toInt(), 4) << "discharged five seconds into the run";
+    EXPECT_EQ(gone.captured(1).toInt() + left.captured(1).toInt(), 300);
 }
 
 TEST_F(DefibPulseRun, resultLeftUnjudgedOnMainsTakesTheSizeOfABatteryRun)

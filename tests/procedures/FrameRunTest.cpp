@@ -31,7 +31,7 @@ public:
     void SetRunState(std::int32_t state) override
     {
         if (state == 1)
-            calls() << QStringLiteral("running, status \"%1\"").arg(std::dynamic_pointer_cast<host::TgStatusCaption>(StatusCaption())->plugInText());
+            calls() << QStringLiteral("running, status \"%1\"").arg(statusText()->text());
         host::GuideToolbar::SetRunState(state);
     }
 };
@@ -72,8 +72,9 @@ TEST_F(FrameRun, theSeriesTestsMarkTheirStepsAndStatusBeforeTheRunningModeTheOth
         Ptr<CTestElementFrame> element;
         QStringList start;
     } cases[] = {
-        {makeTestElement<CTestChargeTime>(), {QStringLiteral("running, status \"\""), QStringLiteral("steps ")}},
-        {makeTestElement<CTestVFIBEnergy>(), {QStringLiteral("running, status \"\""), QStringLiteral("steps ")}},
+        // The line as the operator sees it: still what the host said of the test before the run.
+        {makeTestElement<CTestChargeTime>(), {QStringLiteral("running, status \"no standard judges it\""), QStringLiteral("steps ")}},
+        {makeTestElement<CTestVFIBEnergy>(), {QStringLiteral("running, status \"no standard judges it\""), QStringLiteral("steps ")}},
         {makeTestElement<CTestBatteryCapacity>(), {QStringLiteral("steps 7"), running}},
         {makeTestElement<CTestBatteryRetention>(), {QStringLiteral("steps 7"), running}},
         {makeTestElement<CTestDefibPulse>(), {QStringLiteral("steps "), running}},
@@ -86,7 +87,7 @@ TEST_F(FrameRun, theSeriesTestsMarkTheirStepsAndStatusBeforeTheRunningModeTheOth
         });
         then([&] { return idle(); }, [&] { previous(); });
         perform(c.element);
-        EXPECT_EQ(calls().mid(0, 2), c.start) << c.element->TestID();
+        EXPECT_EQ(calls().mid(0, 2).join(QLatin1Char('|')).toStdString(), c.start.join(QLatin1Char('|')).toStdString()) << c.element->TestID();
     }
 }
 
