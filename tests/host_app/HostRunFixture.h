@@ -197,6 +197,7 @@ protected:
             EXPECT_EQ(toolbar->button(guidebutton::Main)->text(), QStringLiteral("Next"));
             EXPECT_TRUE(toolbar->button(guidebutton::Next)->isHidden());
             guideStatus.append(toolbar->statusBadge()->text() + QLatin1Char('|') + toolbar->statusText()->text());
+            guideLooks.append(toolbar->statusBadge()->styleSheet());
             guideLimits.append(toolbar->standardSelector()->currentText() + QLatin1Char('|') + limitCells(guide));
             click(leaveWith);
         });
@@ -360,6 +361,8 @@ protected:
     int verdictColumn = kVerdictPassedColumn;
     // Each guide's status and status line as the operator leaves it: "Passed|...".
     QStringList guideStatus;
+    // ... and the look of its badge (its style sheet).
+    QStringList guideLooks;
     // ... and its standard with the limits shown beside the readings: "IEC ...|15 s".
     QStringList guideLimits;
     // Each guide's analyser identity tab as it opens: "model|serial|firmware".

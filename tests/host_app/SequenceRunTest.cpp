@@ -7,6 +7,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QSet>
+#include <QHash>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -336,6 +338,7 @@ TEST_F(SequenceRunTest, ATestGivenTheStandardTheBoxStartsAtIsJudgedByItsLimitsAn
         const char* box = nullptr; // what the run said, if anything
     };
     const char* const noDischarge = "Test Failed!  Did not detect";
+    QHash<QString, QSet<QString>> looks; // of the guide's badge, by the word shown
     const Judged rows[] = {
         {400, true, {{"PVT", "2150"}}, "passed", emsPassed},
         {400, true, {{"PVT", "5200"}}, "failed", emsFailed},
@@ -374,12 +377,14 @@ TEST_F(SequenceRunTest, ATestGivenTheStandardTheBoxStartsAtIsJudgedByItsLimitsAn
         else
             window.addTest(row.testId);
         guideStatus.clear();
+        guideLooks.clear();
         boxes.clear();
         window.runFrom(0);
         ASSERT_FALSE(stuck);
         const Ptr<ITestElement> element = window.sequence().elements()[0];
         ASSERT_TRUE(element->Result());
         EXPECT_EQ(element->Result()->Status(), row.stored);
+        looks[QString::fromLatin1(row.shown).section(QLatin1Char(' '), 0, 1)] += guideLooks.value(0);
         EXPECT_EQ(boxes.size(), row.box ? 1 : 0) << boxes.join(QLatin1Char('\n')).toStdString();
         if (row.box && !boxes.isEmpty()) {
             EXPECT_TRUE(boxes[0].startsWith(QLatin1String(row.box))) << boxes[0].toStdString();
@@ -406,6 +411,15 @@ TEST_F(SequenceRunTest, ATestGivenTheStandardTheBoxStartsAtIsJudgedByItsLimitsAn
     }
     analyser->scenario().noReply.words.clear();
     MComm::ForgetAnalyser();
+    // Each word in a look of its own, the same wherever it is shown.
+    ASSERT_EQ(looks.size(), 3);
+    QSet<QString> each;
+    for (const QSet<QString>& look : looks) {
+        ASSERT_EQ(look.size(), 1);
+        EXPECT_FALSE(look.begin()->isEmpty());
+        each += look;
+    }
+    EXPECT_EQ(each.size(), 3);
 }
 
 TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassedThroughChangesNothing)
