@@ -28,6 +28,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "platform/CheckedFile.h"
 #include "platform/MessageBox.h"
 #include "platform/PluginError.h"
 #include "platform/interfaces/HostServices.h"
@@ -613,6 +614,14 @@ bool MainWindow::saveFile(const QString& file)
                                    "Nothing is written; Save As can keep this window's sequence (%3) in another file.")
                         .arg(QFileInfo(file).fileName(), change.what, m_sequence.contentSummary()));
         return false;
+    }
+    // A save would be refused: the operator may keep the sequence under another name.
+    if (const QString kept = notReplaceable(file); !kept.isEmpty()) {
+        const int answer = MsgBox(QStringLiteral("%1 cannot be replaced: %2. Nothing is written, and the file stays as it is.\n"
+                                                 "Save the sequence under another name?")
+                                      .arg(file, kept),
+            mb::YesNo | mb::Exclamation, QStringLiteral("Kelto"));
+        return answer == mb::Yes && save(true);
     }
     if (!change.what.isEmpty()) {
         const int answer = MsgBox(QStringLiteral("%1 has changed since this window opened or saved it: %2.\nReplace it with this "
