@@ -832,7 +832,9 @@ TEST_F(HostAppTest, TheTestsCommandFailsWithThePlugInsErrorWhenItCannotStart)
     QTextStream err(&errors);
     EXPECT_NE(host::runTestsCommand(out, err), 0);
     err.flush();
-    EXPECT_TRUE(errors.contains(QString::number(hresult(0x8004A22A)))) << errors.toStdString();
+    EXPECT_TRUE(errors.startsWith(QStringLiteral("The plug-in cannot start: The test template %1 does not exist.").arg(dir.filePath(QStringLiteral("missing.mpc")))))
+        << errors.toStdString();
+    EXPECT_TRUE(errors.endsWith(QStringLiteral(" (error %1)\n").arg(hresult(0x8004A22A)))) << errors.toStdString();
     EXPECT_TRUE(text.isEmpty());
 }
 
