@@ -102,6 +102,8 @@ Ptr<IXmlElement> savedForm(const Ptr<ITestElement>& element, QString* text)
     return saved;
 }
 
+constexpr int kReportNoticeMs = 10000;
+
 float toTwips(int pixels, const QWidget* w)
 {
     return static_cast<float>(pixels) * 1440.0f / static_cast<float>(w->logicalDpiX());
@@ -348,6 +350,7 @@ void MainWindow::runFrom(int row)
         return;
     m_running = true;
     m_run->setEnabled(false);
+    statusBar()->clearMessage();
     // The docked dialogs must not change an element while it runs.
     m_settings->setDialog(nullptr);
     m_limits->setDialog(nullptr);
@@ -712,6 +715,7 @@ void MainWindow::removeSelected()
     m_limits->setDialog(nullptr);
     m_sequence.elements().removeAt(row);
     setModified(true);
+    m_resultsNotSaved = m_resultsNotSaved || holdsResult;
     refreshSequence();
 }
 
@@ -721,12 +725,14 @@ bool MainWindow::exportReportTo(const QString& file)
     auto report = std::make_shared<Report>();
     const StandardsOf judged = [this](const Ptr<ITestElement>&) { return selectedStandards(); };
     printSequenceReport(m_sequence, m_file, QDateTime::currentDateTime(), judged, report);
+    statusBar()->clearMessage();
     QString error;
     if (!writeReport(*report, file, &error)) {
         reportError(error);
         return false;
     }
-    statusBar()->showMessage(QStringLiteral("The report is in %1.").arg(file));
+    // A word about this export, not a state: it goes after a while, or at the next run.
+    statusBar()->showMessage(QStringLiteral("The report is in %1.").arg(file), kReportNoticeMs);
     return true;
 }
 
@@ -790,6 +796,7 @@ bool MainWindow::clearResult(int row)
     m_limits->setDialog(nullptr);
     m_sequence.elements()[row] = bare;
     setModified(true);
+    m_resultsNotSaved = true; // the file's result goes at the next save
     return true;
 }
 

@@ -258,6 +258,8 @@ TEST_F(HostAppTest, ChangesNotSavedAreAskedAboutBeforeNewOpenRemoveOrClosingWoul
     // No discards: the window closes and the file keeps what was saved.
     answers = {mb::No};
     EXPECT_TRUE(window.close());
+    ASSERT_EQ(boxes.size(), 3);
+    EXPECT_TRUE(boxes[2].startsWith(QStringLiteral("with-result.xml has changes that are not saved, results included."))) << boxes[2].toStdString();
     ASSERT_TRUE(saved.load(withResult, *plugInHost.plugIn(), &error));
     EXPECT_EQ(saved.elements().size(), 1);
 }
