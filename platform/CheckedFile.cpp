@@ -166,10 +166,6 @@ bool nameTemporary(const QByteArray& file, Temporary* temporary)
     return false;
 }
 
-} // namespace
-
-namespace {
-
 // The file a save of the path writes (a symbolic link followed), and how it stands.
 struct Target {
     QByteArray file;
