@@ -8,6 +8,7 @@
 //   fault chunks=3:40
 //   discharge-after 0
 //   reading CRG=4.8
+//   reading W01=OK|1    # acknowledged "OK", then "1" from the second on
 //
 // Keys: fault, firmware, reading, discharge-after (ms; -1 holds until a discharge
 // is asked for), pacing (on/off). Faults: no-reply[=WORDS], late=MS[:WORDS],

@@ -54,7 +54,8 @@ int main(int argc, char** argv)
             QStringLiteral("mode")},
         {QStringLiteral("firmware"), QStringLiteral("Version line answered to [VER] (default 2.13)."), QStringLiteral("text")},
         {QStringLiteral("reading"), QStringLiteral("Reading for a command, e.g. CRG=4.8, or a waveform command's acknowledgement "
-                                                   "(default OK). Repeatable."),
+                                                   "(default OK); answers given as OK|1 go out in turn, the last from then on. "
+                                                   "Repeatable."),
             QStringLiteral("word=text")},
         {QStringLiteral("discharge-after"),
             QStringLiteral("Held readings are answered <ms> after they are asked for; 0 at once, -1 only on \"discharge\" (default 2000)."),

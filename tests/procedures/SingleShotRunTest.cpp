@@ -221,7 +221,7 @@ TEST_F(SingleShotRun, energyAskedForByAnEarlierTestIsNeverALaterTestsReading)
         const QString first = boxes.empty() ? QString() : boxes.front().prompt;
         const QString last = boxes.empty() ? QString() : boxes.back().prompt;
         EXPECT_TRUE(first.startsWith(QStringLiteral("Error #8030\r\nNo reading was taken for [%1] on ").arg(word)));
-        EXPECT_TRUE(first.endsWith(QStringLiteral("Switch it off, then press OK.")));
+        EXPECT_TRUE(first.endsWith(QStringLiteral("Switch it off, leave it off for at least 4 s, then press OK.")));
         EXPECT_TRUE(last.contains(c.switchesOffAndOn ? QStringLiteral("answers [VER] again") : QStringLiteral("still answers [VER]")))
             << last.toStdString();
     };
