@@ -295,6 +295,8 @@ HeldReading::Step HeldReading::quiet(qint64)
 {
     if (m_lines > m_strays)
         return Step::Uncertain;
+    if (m_stray.isEmpty())
+        m_strayNames = m_ledger.earlierNames();
     m_ledger.forgetStrays(m_release, m_lines - m_forgotten);
     m_stray = m_firstLine;
     m_forgotten = m_lines;
@@ -305,7 +307,8 @@ HeldReading::Step HeldReading::quiet(qint64)
 // ---- SwitchOffWatch ----------------------------------------------------------------
 
 SwitchOffWatch::SwitchOffWatch(int timeOutMs)
-    : m_silenceNeededMs(std::max(kMinSilenceMs, 3 * timeOutMs))
+    : m_timeOutMs(timeOutMs)
+    , m_silenceNeededMs(std::max(kMinSilenceMs, 3 * timeOutMs))
     // The asks that must go unanswered span the silence it needs.
     , m_askEveryMs((m_silenceNeededMs + kMinUnansweredAsks - 2) / (kMinUnansweredAsks - 1))
 {
@@ -335,7 +338,7 @@ void SwitchOffWatch::line(const Line& line, qint64 now)
     // Any line shows it is on; its silence starts again. A gap longer than an
     // analyser that answers, however slowly, leaves between its answers was a
     // silence too short for the proof.
-    if (m_answered && now - m_lastLineAt >= 2 * m_askEveryMs) {
+    if (m_answered && now - m_lastLineAt >= m_askEveryMs + m_timeOutMs) {
         m_shortMs = now - m_lastLineAt;
         m_shortEndedAt = now;
     }

@@ -198,6 +198,8 @@ public:
     const QString& unknownLine() const { return m_unknown; }
     qint64 unknownAt() const { return m_unknownAt; }
     const QString& strayLine() const { return m_stray; }
+    // " ([WSP])": the earlier requests it may answer, or empty.
+    const QString& strayNames() const { return m_strayNames; }
     // Lines that came and are no reading: broken by line noise, or begun before the
     // request went out.
     enum class Unread { Broken, Stale };
@@ -221,6 +223,7 @@ private:
     QString m_unknown;
     qint64 m_unknownAt = -1;
     QString m_stray;
+    QString m_strayNames;
     QString m_firstLine;
     QList<UnreadLine> m_unread;
 };
@@ -265,6 +268,7 @@ public:
     int unansweredSinceSilence() const { return m_silent ? std::max(0, (m_asks - m_asksAtSilence) - (m_versions - m_versionsAtSilence)) : 0; }
 
 private:
+    int m_timeOutMs;
     int m_silenceNeededMs;
     int m_askEveryMs;
     bool m_answered = false;

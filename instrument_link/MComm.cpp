@@ -286,6 +286,7 @@ WaitEnd collectReply(const QString& command, Line& reply, std::int16_t& chunks, 
     Received& in = received();
     std::optional<Line> maybe;
     qint64 maybeUntil = -1;
+    const bool versionAsked = MCommUtils::CommandWord(command) == QLatin1String("[VER]");
     while (true) {
         if (control.ReceivedCount() > 0 && readInput())
             ++chunks;
@@ -311,7 +312,10 @@ WaitEnd collectReply(const QString& command, Line& reply, std::int16_t& chunks, 
         }
         if (control.Lost())
             return WaitEnd::Lost;
-        const qint64 until = !maybe ? deadline : deadline < 0 ? maybeUntil : std::min(deadline, maybeUntil);
+        qint64 until = !maybe ? deadline : deadline < 0 ? maybeUntil : std::min(deadline, maybeUntil);
+        // A version that is still arriving is waited for, so that what it is can be told.
+        if (versionAsked && !in.partial.isEmpty() && until >= 0)
+            until = std::max(until, control.LastArrivalMs() + m.miCommTimeOut);
         qint64 remaining = 60000;
         if (until >= 0) {
             remaining = until - clock.nowMs();
@@ -384,7 +388,7 @@ WaitEnd takeHeldReading(const QString& command, MAnswers::HeldReading& held)
             toldStray = true;
             tell(QStringLiteral("The analyser on %1 sent %2, which may be a late answer to an earlier request%3; the link goes on "
                                 "waiting for the reading of %4.")
-                     .arg(control.DisplayName(), quoted(held.strayLine()), ledger().earlierNames(), command.trimmed()));
+                     .arg(control.DisplayName(), quoted(held.strayLine()), held.strayNames(), command.trimmed()));
         }
         waitForInput(wake < 0 ? 60000 : std::max<qint64>(0, wake - now));
     }
