@@ -832,17 +832,8 @@ bool EndWatch(bool forget)
     // read as they come, they are not counted as owed.
     Clock& clock = Clock::instance();
     const qint64 until = clock.nowMs() + module().miCommTimeOut;
-    const auto owed = [&] {
-        switch (w.seen->seen(clock.nowMs())) {
-        case MAnswers::SwitchOffWatch::Seen::Answering:
-            return w.seen->unanswered();
-        case MAnswers::SwitchOffWatch::Seen::AnsweringAgain:
-            return w.seen->unansweredSinceSilence();
-        default:
-            return 0;
-        }
-    };
-    while (watching() && !module().mfLinkAbort && owed() > 0 && clock.nowMs() < until) {
+    while (watching() && !module().mfLinkAbort && w.seen->seen(clock.nowMs()) == MAnswers::SwitchOffWatch::Seen::Answering
+        && w.seen->unanswered() > 0 && clock.nowMs() < until) {
         waitForInput(until - clock.nowMs());
         feedWatch();
     }
@@ -852,7 +843,7 @@ bool EndWatch(bool forget)
     w.seen.reset();
     if (again && forget) {
         // Switched off, it forgot what it held and the asks it did not take in; those
-        // it got once on again it may still answer.
+        // it may have got once on again, and has not answered yet, it may still answer.
         ForgetEarlierRequests();
         ledger().owe(module().msHandshake, stillOwed);
         return true;

@@ -461,6 +461,14 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
         {"[NRG]", "[WSP]", "[WSP]"}, Between::Nothing, "[PVT]", {{1000, "discharge"}}, "2150\r\n", 2});
     rows.push_back({"stops acknowledged with numbers, then a word", {"held=keep", "reading WSP=0|OK"}, {"[WSP]", "[WSP]"}, Between::Nothing,
         "[PVT]", {{1000, "discharge"}}, "2150\r\n"});
+    // A wave acknowledged in the other form and stopped before it was taken: that
+    // line stands for its acknowledgement, and the stop's own is the stop's.
+    rows.push_back({"a wave acknowledged with a number once words were seen, then stopped", {"held=keep", "reading W01=OK|OK|1"},
+        {"[NRG]", "[W01] at once", "[W01] stopped"}, Between::Nothing, "[PVT]", {{1000, "discharge"}}, "2150\r\n", 2});
+    // A stop never answered takes the version of the next start, which the link
+    // takes all the same once no other came.
+    rows.push_back({"a stop never answered, then a start", {"held=keep", "no-reply=WSP"}, {"[WSP]"}, Between::Reopened, "[PVT]",
+        {{1000, "discharge"}}, "2150\r\n", 2});
     // A model that lacks the test answers each copy with its banner: not supported,
     // whatever else is owed.
     rows.push_back({"a held reading stopped, then a model without the test", {"held=keep", "banner=1500:OVT"}, {"[NRG]"}, Between::Nothing,
@@ -543,7 +551,9 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
                 continue;
             }
             if (command == QLatin1String("[W01] at once")) {
-                EXPECT_FALSE(link->SendCommand(QStringLiteral("[W01]")).toString().isEmpty());
+                const auto acknowledged = guardFor(20000);
+                EXPECT_FALSE(link->SendCommand(QStringLiteral("[W01]")).toString().isEmpty()) << "the acknowledgement is taken";
+                *acknowledged = true;
                 continue;
             }
             if (command == QLatin1String("pause")) {
@@ -578,7 +588,9 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
                 continue;
             }
             if (command == QLatin1String("[WSP]")) {
+                const auto stopped = guardFor(20000);
                 link->SendCommand(command);
+                *stopped = true;
                 continue;
             }
             after(300, [&] { link->Abort(); });
