@@ -105,7 +105,7 @@ void tellKept(MComm::Watched seen, qint64 shortSilenceMs, const QString& port)
 // them counted, and the last box says what that costs.
 class SwitchOffCheck {
 public:
-    SwitchOffCheck(std::function<void(const QString&)> checking)
+    explicit SwitchOffCheck(std::function<void(const QString&)> checking)
         : m_port(MComm::comm().DisplayName())
         , m_timeOut(MComm::module().miCommTimeOut)
         , m_checking(std::move(checking))
