@@ -287,8 +287,14 @@ void XLimitView::fillValues()
             // The formula the side computes with: its own, else the other side's.
             const QString formula = limit ? valueOr([&] { return limit->Formula(side); }, QString()) : QString();
             m_table->item(line, kValueColumn[side])->setText(valueText(limit, side));
-            // A percentage formula holds percent of the preset, not values in the row's unit.
-            m_table->item(line, kUnitColumn[side])->setText(formula.contains(QLatin1Char('%')) ? QStringLiteral("%") : row.unit);
+            // A percentage formula holds percent of the preset, not values in the row's
+            // unit. Else the unit the standard gives the limit, as the report prints it;
+            // the row's own where there is no limit yet, as one made here gets it.
+            const QString own = limit ? valueOr([&] { return limit->Unit(); }, QString()) : row.unit;
+            const QString unit = formula.contains(QLatin1Char('%')) ? QStringLiteral("%") : own;
+            QTableWidgetItem* unitItem = m_table->item(line, kUnitColumn[side]);
+            unitItem->setText(unit);
+            unitItem->setToolTip(unit); // whole where the cell cuts it short
             if (QComboBox* box = formulaBox(line, side)) {
                 const QString shown = isPlain(formula) ? QStringLiteral("Y") : formula;
                 int index = -1;

@@ -92,8 +92,11 @@ InstrumentRecord CTarvoXQuery::QueryVersion()
         MComm::gfQueryPrompted = true;
     }
     InstrumentRecord record;
-    // Any version number is an analyser here; the link's handshake is stricter.
-    if (MCommUtils::VersionFound(reply)) {
+    // Any version number is an analyser here; the link's handshake is stricter. No
+    // reply is longer than a line may be.
+    if (MCommUtils::JudgeReply(reply, 1, 1) == MCommUtils::ReplyState::TooLong) {
+        m_lastFailure = MCommUtils::LineTooLongText(mComm->DisplayName(), QStringLiteral("[VER]"), reply);
+    } else if (MCommUtils::VersionFound(reply)) {
         record.MtiType = QStringLiteral("TarvoX");
         record.Present = 1;
     } else if (mComm->Lost() && !MCommUtils::ReplyComplete(reply)) {

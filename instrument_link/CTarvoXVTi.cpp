@@ -2,6 +2,7 @@
 
 #include <QScopeGuard>
 
+#include "MAnswers.h"
 #include "MComm.h"
 #include "MCommUtils.h"
 #include "SerialControl.h"
@@ -47,98 +48,208 @@ QString seconds(qint64 milliseconds)
     return QString::number(milliseconds / 1000.0, 'f', 1);
 }
 
-// The box after the link watched the analyser, when it cannot forget the earlier
-// requests: what it saw, and what the operator does now.
-void tellKept(MComm::Watched seen, const QString& port)
+// What stays counted when the link did not see the analyser switched off and on,
+// and what that costs the readings to come.
+QString countedText()
 {
+    const int answers = MComm::ReadingsThatMayCome();
+    if (answers == 0)
+        return QStringLiteral("Every answer to an earlier request has come meanwhile. Start the test again.");
+    const QString costs = answers > MCommUtils::kMaxEarlierAnswers
+        ? QStringLiteral("each later reading fails with error 8030 at once")
+        : QStringLiteral("each later reading goes out %1 times, and fails with error 8030 again where the lines that come do not show "
+                         "which one is the reading")
+              .arg(answers + 1);
+    return QStringLiteral("The link goes on counting %1 that the analyser may still send: %2, until the analyser is switched off and on "
+                          "while the link checks it after such an error.")
+        .arg(MComm::EarlierAnswersText(answers), costs);
+}
+
+// The last box when the link did not see the analyser switched off and on: what it
+// saw, and what that means for the readings to come.
+void tellKept(MComm::Watched seen, qint64 shortSilenceMs, const QString& port)
+{
+    QString saw;
     switch (seen) {
     case MComm::Watched::Answering:
-        if (MComm::ReadingsThatMayCome() == 0)
-            tell(QStringLiteral("The analyser on %1 still answers [VER], and every answer to an earlier request has come meanwhile. "
-                                "Start the test again.")
-                     .arg(port));
-        else
-            tell(QStringLiteral("The analyser on %1 still answers [VER]: the answers to earlier requests it may hold stay counted. "
-                                "Start the test again; when a reading cannot be taken, the link asks again.")
-                     .arg(port));
-        return;
+        saw = shortSilenceMs > 0 ? QStringLiteral("The analyser on %1 was silent for only %2 s, too short to show that it was switched off. ")
+                                       .arg(port, seconds(shortSilenceMs))
+                                 : QStringLiteral("The analyser on %1 still answers [VER], so the link did not see it switched off. ").arg(port);
+        break;
     case MComm::Watched::NoAnswerYet:
-        tell(QStringLiteral("The analyser on %1 has not answered [VER] since the error, so the link cannot see it switched off: the "
-                            "answers to earlier requests it may hold stay counted. Check that it is switched on, shows its main menu "
-                            "and is cabled to this port, then start the test again.")
-                 .arg(port));
-        return;
+        saw = QStringLiteral("The analyser on %1 has not answered [VER] since the error, so the link cannot see it switched off. Check "
+                             "that it is switched on, shows its main menu and is cabled to this port. ")
+                  .arg(port);
+        break;
     case MComm::Watched::Silent:
-        tell(QStringLiteral("The analyser on %1 still does not answer [VER], so the link cannot see it switched on again: the answers "
-                            "to earlier requests it may hold stay counted. Check that it is switched on and shows its main menu, then "
-                            "start the test again.")
-                 .arg(port));
-        return;
+        saw = QStringLiteral("The analyser on %1 still does not answer [VER], so the link cannot see it switched on again. Check that it "
+                             "is switched on and shows its main menu. ")
+                  .arg(port);
+        break;
     case MComm::Watched::Lost:
-        tell(QStringLiteral("%1 went away while the link watched for the analyser to be switched off: the answers to earlier "
-                            "requests it may hold stay counted. Check the cable, then start the test again.")
-                 .arg(port));
-        return;
+        saw = QStringLiteral("%1 went away while the link watched for the analyser to be switched off. Check the cable. ").arg(port);
+        break;
     case MComm::Watched::Stopped:
     case MComm::Watched::AnsweringAgain:
-        return;
+        break;
     }
+    tell(saw + countedText());
 }
 
 // Error 8030 asks the operator to switch the analyser off: only then does it forget
-// the earlier requests it may hold. The operator's word proves nothing: the link asks
-// "[VER]" while the operator acts, and forgets them only once it has seen the
-// analyser answer, fall silent for longer than any slow answer takes, and answer
-// again. Cancel, a Stop or a device that went away keep them counted.
-void switchOffAndOn(const PluginError& error)
-{
-    using MComm::Watched;
-    const QString port = MComm::comm().DisplayName();
-    MComm::BeginWatch();
-    const auto ended = qScopeGuard([] { MComm::EndWatch(); });
-    if (tell(error.boxText(), mb::OKCancel) != mb::OK)
-        return;
-    const int timeOut = MComm::module().miCommTimeOut;
-    const int forSilence = MComm::WatchSilenceNeededMs() + timeOut + MComm::kWatchAskMs;
-    const int forAnswer = timeOut + 3000;
-    Watched seen = MComm::WaitWatch(Watched::Silent, forSilence);
-    if (seen == Watched::Answering) {
-        if (tell(QStringLiteral("The analyser on %1 still answers [VER], so it has not been switched off. Switch it off now, then "
-                                "press OK.")
-                     .arg(port),
-                mb::OKCancel)
-            != mb::OK)
-            return;
-        seen = MComm::WaitWatch(Watched::Silent, forSilence);
+// the earlier requests it may hold. The link asks "[VER]" while the operator acts,
+// as often as its proof needs, and says between the boxes what it does. It forgets
+// the requests only once it has seen the analyser answer, fall silent for longer
+// than any slow answer takes and answer again, and the operator then says that it
+// was switched off and on meanwhile. Cancel, a Stop or a device that went away keep
+// them counted, and the last box says what that costs.
+class SwitchOffCheck {
+public:
+    explicit SwitchOffCheck(std::function<void(const QString&)> checking)
+        : m_port(MComm::comm().DisplayName())
+        , m_timeOut(MComm::module().miCommTimeOut)
+        , m_checking(std::move(checking))
+    {
     }
-    if (seen == Watched::Silent) {
-        if (tell(QStringLiteral("The analyser on %1 has been silent for %2 s. Switch it on, wait until it shows its main menu, then "
-                                "press OK.")
-                     .arg(port, seconds(MComm::WatchSilenceMs())),
-                mb::OKCancel)
-            != mb::OK)
+    ~SwitchOffCheck()
+    {
+        if (!m_ended)
+            MComm::EndWatch(false);
+    }
+
+    void run(const PluginError& error)
+    {
+        using MComm::Watched;
+        say(QStringLiteral("No reading was taken. The link asks the analyser on %1 for its version before it says why.").arg(m_port));
+        MComm::BeginWatch();
+        const MAnswers::SwitchOffWatch* watched = MComm::Watching();
+        m_leaveOff = watched ? watched->leaveOffSeconds() : 0;
+        m_needed = watched ? watched->silenceNeededMs() : 0;
+        qint64 boxAt = Clock::instance().nowMs();
+        if (!ask(error.boxText()))
             return;
-        seen = MComm::WaitWatch(Watched::AnsweringAgain, forAnswer);
-        if (seen == Watched::Silent) {
-            if (tell(QStringLiteral("The analyser on %1 does not answer [VER] yet. Switch it on, wait until it shows its main menu, "
-                                    "then press OK.")
-                         .arg(port),
-                    mb::OKCancel)
-                != mb::OK)
+        Watched seen = waitForSilence();
+        for (int again = 0; seen == Watched::Answering && again < 1; ++again) {
+            const qint64 shortMs = shortSilenceSince(boxAt);
+            const QString saw = shortMs > 0
+                ? QStringLiteral("The analyser on %1 was silent for only %2 s and answers [VER] again: too short to show that it was "
+                                 "switched off, as it must stay silent for at least %3 s.")
+                      .arg(m_port, seconds(shortMs), seconds(m_needed))
+                : QStringLiteral("The analyser on %1 still answers [VER], so it has not been switched off.").arg(m_port);
+            boxAt = Clock::instance().nowMs();
+            if (!ask(saw + QStringLiteral(" Switch it off, leave it off for at least %1 s, then press OK.").arg(m_leaveOff)))
                 return;
-            seen = MComm::WaitWatch(Watched::AnsweringAgain, forAnswer);
+            seen = waitForSilence();
         }
+        if (seen == Watched::Silent) {
+            if (!ask(QStringLiteral("The analyser on %1 has not answered [VER] for %2 s: the link sees it switched off. Switch it on, wait "
+                                    "until it shows its main menu, then press OK.")
+                         .arg(m_port, seconds(silenceMs()))))
+                return;
+            seen = waitForAnswer();
+            if (seen == Watched::Silent) {
+                if (!ask(QStringLiteral("The analyser on %1 does not answer [VER] yet. Switch it on, wait until it shows its main menu, "
+                                        "then press OK.")
+                             .arg(m_port)))
+                    return;
+                seen = waitForAnswer();
+            }
+        }
+        if (seen == Watched::Stopped)
+            return;
+        if (seen != Watched::AnsweringAgain) {
+            const qint64 shortMs = shortSilenceSince(boxAt);
+            end(false);
+            tellKept(seen, shortMs, m_port);
+            return;
+        }
+        // The link saw what a switch-off looks like; only the operator knows whether
+        // the analyser was switched off, or busy or off its main menu for a while.
+        if (!ask(QStringLiteral("The analyser on %1 was silent for %2 s and answers [VER] again. If you switched it off and on in that "
+                                "time, press OK: the link then forgets the answers to earlier requests that it still counts, as a "
+                                "switched-off analyser forgets the requests. If you did not, press Cancel: they stay counted.")
+                     .arg(m_port, seconds(silenceMs()))))
+            return;
+        end(true);
     }
-    if (seen != Watched::AnsweringAgain) {
-        tellKept(seen, port);
-        return;
+
+private:
+    // A box with OK and Cancel; Cancel ends the check with what stays counted.
+    bool ask(const QString& text)
+    {
+        if (tell(text, mb::OKCancel) == mb::OK)
+            return true;
+        end(false);
+        tell(QStringLiteral("The check was cancelled. ") + countedText());
+        return false;
     }
-    const QString silence = seconds(MComm::WatchSilenceMs());
-    if (MComm::EndWatch())
-        tell(QStringLiteral("The analyser on %1 was silent for %2 s and answers [VER] again, as it does once switched off and on: "
-                            "the link no longer counts answers to earlier requests. Start the test again.")
-                 .arg(port, silence));
-}
+
+    void say(const QString& text)
+    {
+        if (m_checking)
+            m_checking(text);
+    }
+
+    void end(bool forget)
+    {
+        say(QStringLiteral("The link reads the answers the analyser on %1 may still be sending.").arg(m_port));
+        MComm::EndWatch(forget);
+        m_ended = true;
+    }
+
+    // After OK at a box that asks for the switch-off: the analyser answers at once
+    // (Answering), or stays silent long enough (Silent), or answers again before.
+    MComm::Watched waitForSilence()
+    {
+        using MComm::Watched;
+        say(QStringLiteral("The link checks that the analyser on %1 is switched off: it asks [VER], which a switched-off analyser does "
+                           "not answer. Leave it switched off for at least %2 s.")
+                .arg(m_port)
+                .arg(m_leaveOff));
+        const MAnswers::SwitchOffWatch* watched = MComm::Watching();
+        const int askEvery = watched ? watched->askEveryMs() : 0;
+        const int lines = watched ? watched->lines() : 0;
+        MComm::AskWatch();
+        Watched seen = MComm::WaitWatch(Watched::Silent, m_timeOut + askEvery, true);
+        // No answer to the ask: its silence goes on, until long enough or it answers.
+        if (seen == Watched::Answering && !answeredSince(lines))
+            seen = MComm::WaitWatch(Watched::Silent, m_needed + askEvery + m_timeOut, true);
+        return seen;
+    }
+
+    // After OK at a box that asks to switch the analyser on.
+    MComm::Watched waitForAnswer()
+    {
+        say(QStringLiteral("The link asks the analyser on %1 for its version, to see it switched on.").arg(m_port));
+        MComm::AskWatch();
+        return MComm::WaitWatch(MComm::Watched::AnsweringAgain, 2 * m_timeOut);
+    }
+
+    bool answeredSince(int lines) const
+    {
+        const MAnswers::SwitchOffWatch* watched = MComm::Watching();
+        return watched && watched->lines() != lines;
+    }
+
+    qint64 silenceMs() const
+    {
+        const MAnswers::SwitchOffWatch* watched = MComm::Watching();
+        return watched ? watched->silenceMs(Clock::instance().nowMs()) : 0;
+    }
+
+    qint64 shortSilenceSince(qint64 since) const
+    {
+        const MAnswers::SwitchOffWatch* watched = MComm::Watching();
+        return watched ? watched->shortSilenceMs(since) : 0;
+    }
+
+    QString m_port;
+    int m_timeOut;
+    int m_leaveOff = 0;
+    int m_needed = 0;
+    bool m_ended = false;
+    std::function<void(const QString&)> m_checking;
+};
 
 } // namespace
 
@@ -179,7 +290,7 @@ Variant CTarvoXVTi::SendCommand(const QString& command, bool fIgnoreErrors)
         const PluginError error = currentError();
         g_lossTold = g_lossTold || error.number() == MCommUtils::kDeviceLost;
         if (error.number() == MCommUtils::kReplyUncertain && !fIgnoreErrors)
-            switchOffAndOn(error);
+            SwitchOffCheck(m_checkNotice).run(error);
         else if (error.number() != kVtiError && !fIgnoreErrors)
             tell(error.boxText());
         raiseVtiError();

@@ -28,6 +28,7 @@ public:
 
     QString LastFailure() override { return m_lastFailure; }
     void SetNoticeHandler(std::function<void(const QString&)> handler) override { m_notice = std::move(handler); }
+    void SetCheckHandler(std::function<void(const QString&)> handler) override { m_checkNotice = std::move(handler); }
 
 private:
     std::int16_t TryPort(std::int16_t port);
@@ -39,6 +40,7 @@ private:
     bool m_fTimeOut = false;
     QString m_lastFailure;
     std::function<void(const QString&)> m_notice;
+    std::function<void(const QString&)> m_checkNotice;
 };
 
 } // namespace kelto

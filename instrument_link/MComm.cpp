@@ -86,6 +86,10 @@ struct Received {
     QString partial; // a line that has not ended yet; kept while the port is closed
     bool partialIsStale = false; // it began before the running request went out
     QList<Line> lines;
+    // A line outgrew the bound; it answers nothing. And the last one an exchange
+    // refused, for the operator.
+    QString tooLong;
+    QString refused;
 };
 
 Received& received()
@@ -114,12 +118,13 @@ std::function<void(const QString&)>& notice()
     return tell;
 }
 
-// Sends a request that gets an answer.
-void sendRequest(const QString& text)
+// Sends a request that gets an answer; `awaited`: the acknowledged command of the
+// exchange under way.
+void sendRequest(const QString& text, bool awaited = false)
 {
     SerialControl& control = comm();
     if (control.PortOpen())
-        ledger().sent(text);
+        ledger().sent(text, awaited);
     control.Output(text);
 }
 
@@ -127,7 +132,13 @@ void lineEnded(const QString& text)
 {
     Received& in = received();
     const bool stale = std::exchange(in.partialIsStale, false);
-    const Line line = ledger().seen(MCommUtils::WithoutNoise(text), stale);
+    const QString clean = MCommUtils::WithoutNoise(text);
+    if (clean.size() > MCommUtils::kMaxReplyLength + 2) {
+        // No reply is this long: it joins nothing and lowers nothing.
+        in.tooLong = clean;
+        return;
+    }
+    const Line line = ledger().seen(clean, stale);
     if (line.shape != LineShape::Blank)
         in.lines.append(line);
 }
@@ -158,6 +169,7 @@ void readStaleInput()
     readInput();
     Received& in = received();
     in.lines.clear();
+    in.tooLong.clear();
     // A CR at the end may be the first half of a line end still on its way, unless
     // the line has been quiet since for longer than a byte takes.
     const bool quiet = Clock::instance().nowMs() - comm().LastArrivalMs() >= kByteQuietMs;
@@ -178,9 +190,18 @@ void readStaleInput()
 WaitEnd overflowed()
 {
     Received& in = received();
-    in.partial.clear();
-    in.partialIsStale = true;
+    in.refused = in.tooLong.isEmpty() ? in.partial : std::exchange(in.tooLong, QString());
+    if (in.partial.size() > MCommUtils::kMaxReplyLength) {
+        in.partial.clear();
+        in.partialIsStale = true;
+    }
     return WaitEnd::Overflow;
+}
+
+bool outgrown()
+{
+    const Received& in = received();
+    return !in.tooLong.isEmpty() || in.partial.size() > MCommUtils::kMaxReplyLength;
 }
 
 QString quoted(const QString& text)
@@ -192,31 +213,28 @@ QString quoted(const QString& text)
 // switching it off makes it forget them.
 [[noreturn]] void raiseUncertain(const QString& command, const MAnswers::HeldReading& held)
 {
-    const MAnswers::Ledger& answers = ledger();
     const int earlier = held.earlierAnswers();
-    const QString owed = QStringLiteral("up to %1 answers to earlier requests left unanswered%2 may still come")
-                             .arg(earlier)
-                             .arg(answers.earlierNames());
+    const QString owed = QStringLiteral("the analyser may still send %1 that the link stopped waiting for").arg(EarlierAnswersText(earlier));
     QString why;
     if (held.tooMany()) {
-        why = QStringLiteral("%1, more than the link sends the command again for. The analyser may have dropped them, but only "
-                             "switching it off makes sure.")
-                  .arg(owed);
+        why = QStringLiteral("%1, more than the link sends the command again for (%2). Switched off, the analyser forgets them.")
+                  .arg(owed)
+                  .arg(MCommUtils::kMaxEarlierAnswers);
     } else if (earlier > 0) {
-        why = QStringLiteral("the lines that came do not show which one answers it, since %1. The analyser forgets them when it "
-                             "is switched off.")
+        why = QStringLiteral("%1, and the lines that came do not show which one is the reading. Switched off, the analyser forgets "
+                             "them.")
                   .arg(owed);
     } else {
         using Unread = MAnswers::HeldReading::Unread;
         const MAnswers::HeldReading::UnreadLine line = held.unreadLines().value(0);
         const QString seen = line.why == Unread::Broken ? QStringLiteral("line noise broke the line that came, %1, with a lone LF or CR")
-            : line.why == Unread::Stale                 ? QStringLiteral("the line that came, %1, began before the request went out")
-                                                        : QStringLiteral("the line that came, %1, is the maker's banner, which a waveform "
-                                                                         "command left unanswered may have sent");
+                                                        : QStringLiteral("the line that came, %1, began before the request went out");
         why = seen.arg(quoted(line.text)) + QStringLiteral(", so it is no reading.");
     }
     raiseError(MCommUtils::kReplyUncertain, source(),
-        QStringLiteral("No reading was taken for %1 on %2: %3 Switch it off, then press OK.").arg(command.trimmed(), comm().DisplayName(), why));
+        QStringLiteral("No reading was taken for %1 on %2: %3 Switch it off, leave it off for at least %4 s, then press OK.")
+            .arg(command.trimmed(), comm().DisplayName(), why)
+            .arg(MAnswers::SwitchOffWatch(module().miCommTimeOut).leaveOffSeconds()));
 }
 
 bool waitForInput(qint64 remaining)
@@ -227,37 +245,48 @@ bool waitForInput(qint64 remaining)
 }
 
 // Whether a command answered at once takes the line for its reply: "[VER]" a
-// version (a number), a waveform command or stop its acknowledgement as the
-// analyser gives them, any other command any text. An acknowledgement still owed,
+// version (a number), a waveform command or stop the acknowledgement it went out
+// for, any other command any text. An acknowledgement owed by an earlier command,
 // noise, and a line noise broke are no reply.
 bool repliesTo(const QString& command, const Line& line)
 {
-    if (line.owedAck || line.stale || line.shape == LineShape::Blank || line.shape == LineShape::Broken)
+    if (line.stale || line.shape == LineShape::Blank || line.shape == LineShape::Broken)
+        return false;
+    if (MCommUtils::IsAcknowledged(command))
+        return line.ownAck;
+    if (line.owedAck)
         return false;
     if (MCommUtils::CommandWord(command) == QLatin1String("[VER]"))
         return line.shape == LineShape::Reading;
-    if (!MCommUtils::IsAcknowledged(command))
-        return true;
-    switch (ledger().ackStyle(command)) {
-    case MAnswers::AckStyle::Words:
-        return line.shape == LineShape::Other || line.shape == LineShape::Banner;
-    case MAnswers::AckStyle::Numbers:
-        return line.shape == LineShape::Reading || line.shape == LineShape::Banner;
-    case MAnswers::AckStyle::Unknown:
-        break;
-    }
     return true;
+}
+
+// A line that may be the reply all the same, should no other come within the reply
+// time-out: an acknowledgement in the other form than seen so far, or a version an
+// acknowledgement owed took, which may never come.
+bool mayReply(const QString& command, const Line& line)
+{
+    if (line.stale)
+        return false;
+    if (MCommUtils::IsAcknowledged(command))
+        return line.otherForm;
+    return line.owedAck && line.shape == LineShape::Reading && MCommUtils::CommandWord(command) == QLatin1String("[VER]");
 }
 
 // Waits for the reply of a command answered at once, until the link is aborted or
 // lost, the line outgrows the bound, or the deadline (when not negative) passes. A
-// line passed by (a status before the version) is kept in `passed`.
+// line passed by (a status before the version) is kept in `passed`. A line that may
+// be the reply is taken once nothing else came for the reply time-out, or when the
+// deadline passes; an abort hands it on too, as what came.
 WaitEnd collectReply(const QString& command, Line& reply, std::int16_t& chunks, qint64 deadline, QString* passed = nullptr)
 {
     Module& m = module();
     SerialControl& control = comm();
     Clock& clock = Clock::instance();
     Received& in = received();
+    std::optional<Line> maybe;
+    qint64 maybeUntil = -1;
+    const bool versionAsked = MCommUtils::CommandWord(command) == QLatin1String("[VER]");
     while (true) {
         if (control.ReceivedCount() > 0 && readInput())
             ++chunks;
@@ -267,18 +296,33 @@ WaitEnd collectReply(const QString& command, Line& reply, std::int16_t& chunks, 
                 reply = line;
                 return WaitEnd::Complete;
             }
+            if (!maybe && mayReply(command, line)) {
+                maybe = line;
+                maybeUntil = clock.nowMs() + m.miCommTimeOut;
+            }
             if (passed && passed->isEmpty() && !line.owedAck && !line.stale)
                 *passed = line.text;
         }
-        if (in.partial.size() > MCommUtils::kMaxReplyLength)
+        if (outgrown())
             return overflowed();
-        if (m.mfLinkAbort)
+        if (m.mfLinkAbort) {
+            if (maybe)
+                reply = *maybe;
             return WaitEnd::Aborted;
+        }
         if (control.Lost())
             return WaitEnd::Lost;
+        qint64 until = !maybe ? deadline : deadline < 0 ? maybeUntil : std::min(deadline, maybeUntil);
+        // A version that is still arriving is waited for, so that what it is can be told.
+        if (versionAsked && !in.partial.isEmpty() && until >= 0)
+            until = std::max(until, control.LastArrivalMs() + m.miCommTimeOut);
         qint64 remaining = 60000;
-        if (deadline >= 0) {
-            remaining = deadline - clock.nowMs();
+        if (until >= 0) {
+            remaining = until - clock.nowMs();
+            if (remaining <= 0 && maybe) {
+                reply = *maybe;
+                return WaitEnd::Complete;
+            }
             if (remaining <= 0)
                 return WaitEnd::TimedOut;
         }
@@ -309,7 +353,7 @@ WaitEnd takeHeldReading(const QString& command, MAnswers::HeldReading& held)
                 return WaitEnd::Complete;
             }
         }
-        if (in.partial.size() > MCommUtils::kMaxReplyLength)
+        if (outgrown())
             return overflowed();
         if (m.mfLinkAbort)
             return WaitEnd::Aborted;
@@ -344,7 +388,7 @@ WaitEnd takeHeldReading(const QString& command, MAnswers::HeldReading& held)
             toldStray = true;
             tell(QStringLiteral("The analyser on %1 sent %2, which may be a late answer to an earlier request%3; the link goes on "
                                 "waiting for the reading of %4.")
-                     .arg(control.DisplayName(), quoted(held.strayLine()), ledger().earlierNames(), command.trimmed()));
+                     .arg(control.DisplayName(), quoted(held.strayLine()), held.strayNames(), command.trimmed()));
         }
         waitForInput(wake < 0 ? 60000 : std::max<qint64>(0, wake - now));
     }
@@ -358,16 +402,11 @@ void noteUnanswered()
         return;
     m.mfUnanswered = false;
     const QString& command = m.msPendingCommand;
-    if (MCommUtils::IsWaveCommand(command)) {
-        // Stopped after the waveform command went out: its answer is owed, and the
-        // analyser may be playing the waveform already.
-        if (m.mfLinkAbort) {
-            ledger().unanswered(command, 1);
-            m.mfStopWave = true;
-        }
-        return;
-    }
     ledger().unanswered(command, std::max<int>(1, m.miCopies));
+    // Stopped after the waveform command went out: the analyser may be playing the
+    // waveform already.
+    if (MCommUtils::IsWaveCommand(command) && m.mfLinkAbort)
+        m.mfStopWave = true;
 }
 
 // Asks "[VER]" and waits the reply time-out for a version; a status line before it
@@ -434,11 +473,14 @@ QString noVersionFailure(const QString& passed)
 {
     Module& m = module();
     const QString port = comm().DisplayName();
-    const MCommUtils::OtherLineEnd other = MCommUtils::LineEndedOtherwise(received().partial);
+    const QString partial = received().partial;
+    const MCommUtils::OtherLineEnd other = MCommUtils::LineEndedOtherwise(partial);
     if (!other.end.isEmpty())
         return MCommUtils::OtherLineEndText(port, m.msHandshake, other);
     if (!passed.isEmpty())
         return MCommUtils::NoVersionText(port, m.msHandshake, passed);
+    if (!MCommUtils::LineText(partial).isEmpty())
+        return MCommUtils::NoLineEndText(port, m.msHandshake, partial, m.miCommTimeOut);
     return MCommUtils::NoAnswerText(port, m.msHandshake, m.miCommTimeOut);
 }
 
@@ -475,6 +517,11 @@ std::int16_t connectStep()
     m.miChunkCount = 0;
     if (end == WaitEnd::Aborted)
         return leStep; // the abort ends the machine's loop
+    if (end == WaitEnd::Overflow) {
+        m.msLastFailure = MCommUtils::LineTooLongText(control.DisplayName(), m.msHandshake, received().refused);
+        m.miLinkState = lsClosing;
+        return leStep;
+    }
     // A silent port is not the analyser: move on instead of waiting for ever. A port
     // that answered with no version (a status, a line noise broke) is asked again.
     if (end == WaitEnd::Lost || (end == WaitEnd::TimedOut && (passed.isEmpty() || ++m.miHandshakeAttempts >= kHandshakeAttempts))) {
@@ -520,9 +567,10 @@ void sendStep()
             raiseUncertain(command, *exchange.held);
         copies = exchange.held->copies();
     }
+    const bool acknowledged = MCommUtils::IsAcknowledged(command);
     for (int copy = 0; copy < copies; ++copy) {
         attempt(ignored, [&] {
-            sendRequest(command);
+            sendRequest(command, acknowledged);
             ++m.miCopies;
         });
         if (headerFollows(command))
@@ -552,9 +600,18 @@ void receiveStep()
         if (exchange.held) {
             ledger().heldReadingTaken(command, m.miCopies, exchange.held->taken());
         } else {
+            if (reply.otherForm)
+                ledger().otherFormTaken(reply);
             m.msResults = MCommUtils::ReplyOf(reply.text);
             ledger().replyTaken(command, reply, exchange.noAckOwed, exchange.nothingOwed);
         }
+    } else if (end == WaitEnd::Aborted && reply.otherForm) {
+        // Stopped after a line that may be its acknowledgement came: it is taken for
+        // it, so that the stop's own is not taken for this one. The wave may play.
+        ledger().otherFormTaken(reply);
+        ledger().replyTaken(command, reply, false, false);
+        m.mfUnanswered = false;
+        m.mfStopWave = MCommUtils::IsWaveCommand(command);
     }
     switch (end) {
     case WaitEnd::Overflow:
@@ -589,10 +646,7 @@ void receiveStep()
             if (!stopWave && m.mfLinkAbort) {
                 m.mfStopWave = true; // stopped in the pause: not resent, but stopped
             } else if (!stopWave) {
-                skipErrors([&] {
-                    sendRequest(m.msPendingCommand);
-                    ledger().unanswered(command, 1);
-                });
+                skipErrors([&] { sendRequest(m.msPendingCommand); });
             }
         }
     }
@@ -629,6 +683,7 @@ void feedWatch()
     skipErrors([&] {
         readInput();
         Received& in = received();
+        in.tooLong.clear();
         const qint64 now = Clock::instance().nowMs();
         for (const Line& line : std::as_const(in.lines))
             w.seen->line(line, now);
@@ -636,17 +691,23 @@ void feedWatch()
     });
 }
 
-// Reads what came and asks "[VER]" once more.
+void askWatched()
+{
+    skipErrors([&] {
+        sendRequest(module().msHandshake + QLatin1Char('\n'));
+        watch().seen->asked(Clock::instance().nowMs());
+    });
+}
+
+// Reads what came and asks "[VER]" once more, while the proof needs it.
 void watchTick()
 {
     Watch& w = watch();
     if (!watching())
         return;
     feedWatch();
-    skipErrors([&] {
-        sendRequest(module().msHandshake + QLatin1Char('\n'));
-        w.seen->asked(Clock::instance().nowMs());
-    });
+    if (w.seen->askingNeeded(Clock::instance().nowMs()))
+        askWatched();
 }
 
 } // namespace
@@ -686,6 +747,13 @@ int ReadingsThatMayCome()
     return ledger().readingsThatMayCome();
 }
 
+QString EarlierAnswersText(int answers)
+{
+    const QString names = ledger().earlierNames();
+    return answers == 1 ? QStringLiteral("the answer to an earlier request%1").arg(names)
+                        : QStringLiteral("up to %1 answers to earlier requests%2").arg(answers).arg(names);
+}
+
 void SetNotice(std::function<void(const QString&)> tell)
 {
     notice() = std::move(tell);
@@ -695,27 +763,39 @@ void BeginWatch()
 {
     Module& m = module();
     Watch& w = watch();
-    EndWatch();
+    EndWatch(false);
     m.mfLinkAbort = false;
     w.seen.emplace(m.miCommTimeOut);
     w.device = comm().DevicePath();
     if (m.miLinkState == lsClosed || !comm().PortOpen() || comm().Lost())
         return;
     skipErrors([] { readStaleInput(); });
-    watchTick();
+    askWatched();
     // The first answer shows the analyser on before the operator acts.
-    WaitWatch(Watched::Answering, m.miCommTimeOut);
+    WaitWatch(Watched::Answering, m.miCommTimeOut, true);
     w.asking = Clock::instance().createTimer();
     w.asking->setCallback(watchTick);
-    w.asking->start(kWatchAskMs);
+    w.asking->start(w.seen->askEveryMs());
 }
 
-Watched WaitWatch(Watched goal, int milliseconds)
+void AskWatch()
+{
+    Watch& w = watch();
+    if (!watching())
+        return;
+    feedWatch();
+    askWatched();
+    if (w.asking)
+        w.asking->start(w.seen->askEveryMs());
+}
+
+Watched WaitWatch(Watched goal, int milliseconds, bool untilLine)
 {
     Module& m = module();
     Watch& w = watch();
     Clock& clock = Clock::instance();
     const qint64 until = clock.nowMs() + milliseconds;
+    const int lines = w.seen ? w.seen->lines() : 0;
     while (true) {
         if (!watching())
             return Watched::Lost;
@@ -730,46 +810,46 @@ Watched WaitWatch(Watched goal, int milliseconds)
                                                                                      : Watched::NoAnswerYet;
         if (state == goal || state == Watched::AnsweringAgain || now >= until)
             return state;
+        if (untilLine && w.seen->lines() != lines)
+            return state;
         // The silence may have lasted long enough by the next ask.
-        waitForInput(std::min<qint64>(until - now, kWatchAskMs));
+        waitForInput(std::min<qint64>(until - now, w.seen->askEveryMs()));
     }
 }
 
-qint64 WatchSilenceMs()
+const MAnswers::SwitchOffWatch* Watching()
 {
-    Watch& w = watch();
-    return w.seen ? w.seen->silenceMs(Clock::instance().nowMs()) : 0;
+    return watch().seen ? &*watch().seen : nullptr;
 }
 
-int WatchSilenceNeededMs()
-{
-    Watch& w = watch();
-    return w.seen ? w.seen->silenceNeededMs() : 0;
-}
-
-bool EndWatch()
+bool EndWatch(bool forget)
 {
     Watch& w = watch();
     w.asking.reset();
     if (!w.seen)
         return false;
-    // The answers to the last requests of an analyser that answers are on their way:
+    // The answers to the last asks of an analyser that answers are on their way:
     // read as they come, they are not counted as owed.
     Clock& clock = Clock::instance();
     const qint64 until = clock.nowMs() + module().miCommTimeOut;
     while (watching() && !module().mfLinkAbort && w.seen->seen(clock.nowMs()) == MAnswers::SwitchOffWatch::Seen::Answering
-        && w.seen->asks() > w.seen->versionAnswers() && clock.nowMs() < until) {
+        && w.seen->unanswered() > 0 && clock.nowMs() < until) {
         waitForInput(until - clock.nowMs());
         feedWatch();
     }
-    const bool again = w.seen->seen(Clock::instance().nowMs()) == MAnswers::SwitchOffWatch::Seen::AnsweringAgain;
-    const int unanswered = w.seen->asks() - w.seen->versionAnswers();
+    const bool again = w.seen->seen(clock.nowMs()) == MAnswers::SwitchOffWatch::Seen::AnsweringAgain;
+    const int unanswered = w.seen->unanswered();
+    const int stillOwed = w.seen->unansweredSinceSilence();
     w.seen.reset();
-    if (again)
+    if (again && forget) {
+        // Switched off, it forgot what it held and the asks it did not take in; those
+        // it may have got once on again, and has not answered yet, it may still answer.
         ForgetEarlierRequests();
-    else
-        ledger().unanswered(module().msHandshake, unanswered);
-    return again;
+        ledger().owe(module().msHandshake, stillOwed);
+        return true;
+    }
+    ledger().unanswered(module().msHandshake, unanswered);
+    return false;
 }
 
 std::int16_t InitComm()

@@ -11,6 +11,9 @@
 namespace kelto {
 class SerialControl;
 }
+namespace kelto::MAnswers {
+class SwitchOffWatch;
+}
 
 namespace kelto::MComm {
 
@@ -52,8 +55,6 @@ constexpr int kStopWaveGiveUpMs = 1000;
 constexpr int kHandshakeAttempts = 3;
 // Handshake reply time when "CommTimeOut" is missing or not positive.
 constexpr int kDefaultCommTimeOut = 1000;
-// After error 8030 the link asks "[VER]" this often while the operator acts.
-constexpr int kWatchAskMs = 500;
 
 struct Module {
     std::int16_t miLinkState = lsClosed;
@@ -104,8 +105,11 @@ void Delay(std::int32_t milliseconds);
 void ForgetEarlierRequests();
 void ForgetAnalyser();
 
-// Readings (reading-shaped lines) that may still come in answer to earlier requests.
+// Readings (reading-shaped lines) that may still come in answer to earlier requests,
+// and what they are in a technician's words: "the answer to an earlier request
+// ([NRG])", "up to 2 answers to earlier requests ([NRG], [VER])".
 int ReadingsThatMayCome();
+QString EarlierAnswersText(int answers);
 
 // Where the link tells what it saw while it waits for a reading and goes on
 // waiting (a line it cannot read): the caller's status line. Empty: nowhere.
@@ -114,16 +118,20 @@ void SetNotice(std::function<void(const QString&)> notice);
 // After error 8030: what the link sees of the analyser while the operator acts.
 enum class Watched { NoAnswerYet, Answering, Silent, AnsweringAgain, Lost, Stopped };
 // Asks "[VER]" on the open port and waits the reply time-out for an answer, then
-// asks every kWatchAskMs, also while a box is shown, until EndWatch.
+// asks as often as the proof needs (see MAnswers::SwitchOffWatch), also while a box
+// is shown, until EndWatch.
 void BeginWatch();
+// Asks at once, as when the operator says the analyser is switched off or on.
+void AskWatch();
 // Waits until the watch sees `goal` (Silent or AnsweringAgain), the device goes
-// away, a Stop, or `milliseconds` pass, and says what it sees then.
-Watched WaitWatch(Watched goal, int milliseconds);
-// How long the analyser was last silent, and how long it must be to count.
-qint64 WatchSilenceMs();
-int WatchSilenceNeededMs();
+// away, a Stop, `milliseconds` pass, or (with `untilLine`) a line comes, and says
+// what it sees then.
+Watched WaitWatch(Watched goal, int milliseconds, bool untilLine = false);
+// What the watch has seen, while it watches; null otherwise.
+const MAnswers::SwitchOffWatch* Watching();
 // Stops asking. Where the analyser was seen answering, then silent, then answering
-// again, the earlier requests are forgotten: switched off, it forgot what it held.
-bool EndWatch();
+// again, and `forget` (the operator's word that it was switched off and on), the
+// earlier requests are forgotten: switched off, it forgot what it held.
+bool EndWatch(bool forget);
 
 } // namespace kelto::MComm

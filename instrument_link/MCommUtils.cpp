@@ -125,14 +125,14 @@ OtherLineEnd LineEndedOtherwise(const QString& partial)
 
 ReplyState JudgeReply(const QString& text, int chunks, int expectedChunks)
 {
-    // Only the line still open is bounded: a line may end where it likes below the
-    // bound, whatever came before it.
+    // Each line is bounded, with its line end: a line may end where it likes below
+    // the bound, whatever came before it.
     qsizetype lineStart = 0;
     int lines = 0;
     for (qsizetype end = FirstLineEnd(text); end >= 0; end = FirstLineEnd(text, lineStart)) {
-        lineStart = end;
-        if (++lines > kMaxReplyLines)
+        if (end - lineStart > kMaxReplyLength + 2 || ++lines > kMaxReplyLines)
             return ReplyState::TooLong;
+        lineStart = end;
     }
     if (text.size() - lineStart > kMaxReplyLength)
         return ReplyState::TooLong;
@@ -221,6 +221,25 @@ QString OtherLineEndText(const QString& port, const QString& command, const Othe
     return QStringLiteral("%1 sent %2 after %3: a line that ends with %4 alone. The link reads only lines that end with CR LF, as "
                           "the analyser ends them. Check that this port leads to the analyser and how the analyser ends its lines.")
         .arg(port, quotedValue(EscapeTraffic(seen.text)), command, seen.end);
+}
+
+QString LineTooLongText(const QString& port, const QString& command, const QString& line)
+{
+    constexpr qsizetype kShown = 20;
+    return QStringLiteral("The device on %1 answered %2 with a line of more than %3 characters, which no Tarvo reply is; it begins "
+                          "\"%4\u2026\". Check that this port leads to the analyser and that both ends use 2400 baud, 8 data bits, "
+                          "no parity and 1 stop bit.")
+        .arg(port, command)
+        .arg(kMaxReplyLength)
+        .arg(EscapeTraffic(WithoutNoise(line).left(kShown)));
+}
+
+QString NoLineEndText(const QString& port, const QString& command, const QString& text, int milliseconds)
+{
+    return QStringLiteral("The device on %1 answered %2 with %3 and no line end (CR LF) within %4 ms. Check that this port leads to "
+                          "the analyser and how the analyser ends its lines.")
+        .arg(port, command, quotedValue(EscapeTraffic(WithoutNoise(text))))
+        .arg(milliseconds);
 }
 
 QString DeviceLostText(const QString& port, const QString& command, bool replyAwaited)

@@ -116,6 +116,10 @@ QString VersionRefusedText(const QString& port, const QString& handshake, const 
 QString NoVersionText(const QString& port, const QString& handshake, const QString& reply);
 // The device answered with a text that ends with a lone LF or CR, not CR LF.
 QString OtherLineEndText(const QString& port, const QString& command, const OtherLineEnd& seen);
+// The device answered with a line longer than any reply (its beginning is quoted),
+// or with a text it did not end within the time-out.
+QString LineTooLongText(const QString& port, const QString& command, const QString& line);
+QString NoLineEndText(const QString& port, const QString& command, const QString& text, int milliseconds);
 
 // The device went away (an adapter unplugged, the analyser switched off), which the
 // serial control raises as error 68: while the reply to `command` was awaited, or

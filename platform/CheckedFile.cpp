@@ -83,6 +83,19 @@ QByteArray replacedFile(const QString& path)
     return QFile::encodeName(info.isSymLink() ? path : info.filePath());
 }
 
+// Why the file that stands there may not be replaced: its mode keeps it from its
+// owner's writes (an archived, read-only file), whoever saves, root included; or this
+// user may not write it. A rename needs leave to write the folder only, so without
+// this a save would replace what the user could not have written.
+QString keptFile(const QByteArray& file, const struct stat& st)
+{
+    if (!(st.st_mode & S_IWUSR))
+        return QStringLiteral("the file is read-only (mode %1)").arg(st.st_mode & 07777, 4, 8, QLatin1Char('0'));
+    if (::faccessat(AT_FDCWD, file.constData(), W_OK, AT_EACCESS) != 0)
+        return QStringLiteral("this user may not write the file (%1)").arg(systemError(errno));
+    return QString();
+}
+
 QByteArray folderOf(const QByteArray& file)
 {
     const qsizetype slash = file.lastIndexOf('/');
@@ -153,25 +166,63 @@ bool nameTemporary(const QByteArray& file, Temporary* temporary)
     return false;
 }
 
-} // namespace
+// The file a save of the path writes (a symbolic link followed), and how it stands.
+struct Target {
+    QByteArray file;
+    bool exists = false;
+    struct stat earlier {};
+};
 
-bool saveWholeFile(const QString& path, const QByteArray& bytes, QString* reason)
+// False, with the reason, where no save may replace what the path names.
+bool targetOf(const QString& path, Target* target, QString* reason)
 {
     if (const QString kind = notARegularFile(path); !kind.isEmpty()) {
         *reason = kind;
         return false;
     }
-    const QByteArray file = replacedFile(path);
-    struct stat earlier {};
-    const bool exists = ::stat(file.constData(), &earlier) == 0;
-    // Private until it has the earlier file's permissions.
-    Temporary temporary;
-    if (!openTemporary(file, exists ? 0600 : 0666, &temporary)) {
+    target->file = replacedFile(path);
+    target->exists = ::stat(target->file.constData(), &target->earlier) == 0;
+    // Links that lead round in a loop name no file a save could write.
+    if (!target->exists && errno != ENOENT) {
         *reason = systemError(errno);
         return false;
     }
-    if (exists)
-        ::fchmod(temporary.fd, earlier.st_mode & 07777);
+    *reason = target->exists ? keptFile(target->file, target->earlier) : QString();
+    return reason->isEmpty();
+}
+
+} // namespace
+
+QString notReplaceable(const QString& path)
+{
+    Target target;
+    QString reason;
+    targetOf(path, &target, &reason);
+    return reason;
+}
+
+bool saveWholeFile(const QString& path, const QByteArray& bytes, QString* reason)
+{
+    Target target;
+    if (!targetOf(path, &target, reason))
+        return false;
+    const QByteArray& file = target.file;
+    // Private until it has the earlier file's owner and permissions.
+    Temporary temporary;
+    if (!openTemporary(file, target.exists ? 0600 : 0666, &temporary)) {
+        *reason = systemError(errno);
+        return false;
+    }
+    if (target.exists) {
+        // The owner stays where the system allows it (root's save of a user's file),
+        // else the group where this user is in it; before the mode, as a change of
+        // owner clears set-id bits.
+        if (::fchown(temporary.fd, target.earlier.st_uid, target.earlier.st_gid) != 0
+            && ::fchown(temporary.fd, uid_t(-1), target.earlier.st_gid) != 0) {
+            // The new file is this user's own, in this user's group.
+        }
+        ::fchmod(temporary.fd, target.earlier.st_mode & 07777);
+    }
     // A write that comes back short is tried again, and then fails with its reason.
     for (qsizetype written = 0; written < bytes.size();) {
         const ssize_t n = ::write(temporary.fd, bytes.constData() + written, size_t(bytes.size() - written));

@@ -21,13 +21,20 @@ KELTO_PLATFORM_EXPORT bool openRegularFile(QFile& file, QIODevice::OpenMode mode
 // file"); empty for a regular file, or where there is nothing.
 KELTO_PLATFORM_EXPORT QString notARegularFile(const QString& path);
 
+// Why no save may replace what the path names: it is not a regular file, its links
+// lead round in a loop, its mode keeps it from its owner's writes (root's saves
+// included), or this user may not write it. Empty where a save may write there.
+KELTO_PLATFORM_EXPORT QString notReplaceable(const QString& path);
+
 // Writes the bytes as the file's whole content through a temporary file that
 // replaces the file only when every byte reached the disk. Otherwise false, with
-// the reason ("No space left on device", "it is a device, not a regular file"),
-// and the earlier file is kept as it was. A save stopped on the way (the process
-// killed) can leave its temporary file beside the file, named "<name>.kelto-save-"
-// and six letters or digits. No save removes such a file: nothing tells it from one
-// that another save is writing at that moment, or that someone put there.
+// the reason ("No space left on device", "it is a device, not a regular file", or
+// why notReplaceable refuses it), and the earlier file is kept as it was. The file
+// that replaces it takes its mode, and its owner where the system lets this user
+// give it. A save stopped on the way (the process killed) can leave its temporary
+// file beside the file, named "<name>.kelto-save-" and six letters or digits. No
+// save removes such a file: nothing tells it from one that another save is writing
+// at that moment, or that someone put there.
 KELTO_PLATFORM_EXPORT bool saveWholeFile(const QString& path, const QByteArray& bytes, QString* reason);
 
 } // namespace kelto

@@ -7,6 +7,7 @@
 #include "framework/HostServices.h"
 #include "plugin_shell/CTarvoXSetup.h"
 #include "platform/Automation.h"
+#include "platform/CheckedFile.h"
 #include "platform/ComponentRuntime.h"
 #include "platform/Deref.h"
 #include "platform/interfaces/Standards.h"
@@ -182,6 +183,9 @@ Ptr<ITestList> CTarvoXPlugIn::ReadTemplate(const QString& file)
         if (!info.exists())
             raiseTemplateError(err::TemplateMissing, 3,
                 QStringLiteral("The test template %1 does not exist. Check the plug-in's \"Configuration\" setting.").arg(file));
+        if (const QString kind = notARegularFile(file); !kind.isEmpty())
+            raiseTemplateError(err::TemplateFileError, 3,
+                QStringLiteral("The test template %1 cannot be read: %2. Check the plug-in's \"Configuration\" setting.").arg(file, kind));
         if (!info.isFile() || !info.isReadable())
             raiseTemplateError(err::TemplateFileError, 3,
                 QStringLiteral("The test template %1 is not a readable file. Check the file and its permissions.").arg(file));

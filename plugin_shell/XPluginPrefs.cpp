@@ -88,7 +88,8 @@ QWidget* XPluginPrefs::page(int index) const
 
 bool XPluginPrefs::Visible()
 {
-    return m_widget && m_widget->isVisible();
+    // Its own flag, as the host set it: not whether a parent shows it now.
+    return m_widget && !m_widget->isHidden();
 }
 
 void XPluginPrefs::SetVisible(bool visible)

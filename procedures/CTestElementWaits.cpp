@@ -26,11 +26,17 @@ Ptr<ITarvoXVTi> CTestElementFrame::vti()
             raiseError(vberr::CannotCreateObject, errorSource(),
                 QStringLiteral("The instrument link %1 cannot be created. Check that the KeltoTarvoXVTI library is installed and registered.")
                     .arg(QLatin1String(linkclass::TarvoXVti)));
-        // What the link saw while a reading waits, and cannot read, goes to the guide.
-        if (const auto notices = query<ILinkNotice>(mVTI))
+        // What the link saw while a reading waits, and cannot read, goes to the guide;
+        // so does what it does after error 8030, when no discharge is wanted.
+        if (const auto notices = query<ILinkNotice>(mVTI)) {
             notices->SetNoticeHandler([this](const QString& text) {
                 ignoreErrors([&] { Guide().SetStatusText(text + QStringLiteral(" Press Stop to end the test.")); });
             });
+            notices->SetCheckHandler([this](const QString& text) {
+                ignoreErrors([&] { Guide().HidePopup(); });
+                ignoreErrors([&] { Guide().SetStatusText(text); });
+            });
+        }
     }
     return mVTI;
 }

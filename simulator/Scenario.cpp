@@ -153,9 +153,9 @@ bool applyFault(Scenario& scenario, const QString& faultText, QString* error)
     } else if (name == QLatin1String("line-end")) {
         const int colon = arg.indexOf(QLatin1Char(':'));
         const QString end = (colon < 0 ? arg : arg.left(colon)).toLower();
-        if (end != QLatin1String("lf") && end != QLatin1String("cr"))
-            return fail(error, QStringLiteral("line-end needs lf|cr[:WORDS], not \"%1\"").arg(arg));
-        s.lineEnd = end == QLatin1String("lf") ? QByteArray("\n") : QByteArray("\r");
+        if (end != QLatin1String("lf") && end != QLatin1String("cr") && end != QLatin1String("none"))
+            return fail(error, QStringLiteral("line-end needs lf|cr|none[:WORDS], not \"%1\"").arg(arg));
+        s.lineEnd = end == QLatin1String("lf") ? QByteArray("\n") : end == QLatin1String("cr") ? QByteArray("\r") : QByteArray();
         s.lineEndWords = parseWords(colon < 0 ? QString() : arg.mid(colon + 1));
     } else if (name == QLatin1String("vanish-after")) {
         if (!parseInt(arg, &s.vanishAfter, 0))

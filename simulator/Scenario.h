@@ -8,12 +8,13 @@
 //   fault chunks=3:40
 //   discharge-after 0
 //   reading CRG=4.8
+//   reading W01=OK|1    # acknowledged "OK", then "1" from the second on
 //
 // Keys: fault, firmware, reading, discharge-after (ms; -1 holds until a discharge
 // is asked for), pacing (on/off). Faults: no-reply[=WORDS], late=MS[:WORDS],
 // over[=WORDS], banner[=MS[:WORDS]], version=TEXT, garbled-version,
 // chunks=N[:GAPMS], vanish-after=N, held=keep|drop|cancel|newest|queue,
-// order=asked|reverse, burst[=MS], line-end=lf|cr[:WORDS]. WORDS is a comma list
+// order=asked|reverse, burst[=MS], line-end=lf|cr|none[:WORDS]. WORDS is a comma list
 // such as CRG,WSP.
 
 #include <QByteArray>
@@ -65,7 +66,7 @@ struct Scenario {
     // quiet that many milliseconds, with the replies it closely followed.
     int burstMs = -1;
     // The answers to these words end with this in place of CR LF, as from an analyser
-    // (or another device) that ends its lines otherwise.
+    // (or another device) that ends its lines otherwise, or not at all.
     QByteArray lineEnd = QByteArrayLiteral("\r\n");
     WordSet lineEndWords;
 

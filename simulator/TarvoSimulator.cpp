@@ -317,21 +317,21 @@ qint64 TarvoSimulator::delayFor(const QString& word) const
     return m_scenario.lateMs > 0 && m_scenario.late.contains(word) ? m_scenario.lateMs : 0;
 }
 
-QByteArray TarvoSimulator::replyFor(const QString& word) const
+QByteArray TarvoSimulator::replyFor(const QString& word)
 {
     if (word == QLatin1String("VER")) {
         if (m_scenario.garbledVersion)
             return QByteArray("\x8f\xe3?.\x1b", 5);
         return m_scenario.firmware.toLatin1();
     }
-    if (isDischargeReading(word) || isPacerReading(word)) {
-        if (m_scenario.over.contains(word))
-            return QByteArray("OVER");
-        return m_scenario.readings.value(word, QStringLiteral("0")).toLatin1();
-    }
-    if (isWaveformCommand(word))
-        return m_scenario.readings.value(word, QStringLiteral("OK")).toLatin1();
-    return QByteArray("ERR");
+    if ((isDischargeReading(word) || isPacerReading(word)) && m_scenario.over.contains(word))
+        return QByteArray("OVER");
+    if (!isDischargeReading(word) && !isPacerReading(word) && !isWaveformCommand(word))
+        return QByteArray("ERR");
+    // Answers given as "OK|1" go out in turn, the last one from then on.
+    const QStringList answers = m_scenario.readings.value(word, isWaveformCommand(word) ? QStringLiteral("OK") : QStringLiteral("0"))
+                                    .split(QLatin1Char('|'));
+    return answers.value(std::min<qsizetype>(m_answered[word]++, answers.size() - 1)).toLatin1();
 }
 
 void TarvoSimulator::queueReply(const QByteArray& text, qint64 delayMs, const QString& word)

@@ -6,6 +6,7 @@
 // process or in the tarvo-sim program.
 
 #include <QByteArray>
+#include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
@@ -92,7 +93,7 @@ private:
     void pump();
     void reschedule();
     void handleCommand(const QString& word);
-    QByteArray replyFor(const QString& word) const;
+    QByteArray replyFor(const QString& word);
     qint64 delayFor(const QString& word) const;
     void queueReply(const QByteArray& text, qint64 delayMs, const QString& word = QString());
     // Keeps a held reading as the scenario's held mode says.
@@ -122,6 +123,7 @@ private:
     QByteArray m_replyNoise;
     int m_replyNoiseAt = 0;
     int m_commandCount = 0;
+    QHash<QString, int> m_answered; // answers given to each word, for answers given in turn
 
     QByteArray m_received;
     QByteArray m_sent;

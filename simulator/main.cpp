@@ -49,12 +49,13 @@ int main(int argc, char** argv)
                            "readings: kept through [Q] and [VER] and all answered at a discharge, ended by [Q] and [VER], ended "
                            "by any new command, only the newest kept, or one answered a discharge), order=asked|reverse (the "
                            "readings of one discharge answered oldest or newest first), burst[=MS] (each reply in one write, "
-                           "once the line has been quiet MS ms), line-end=lf|cr[:WORDS] (answers ended with LF or CR alone, not CR LF). "
+                           "once the line has been quiet MS ms), line-end=lf|cr|none[:WORDS] (answers ended with LF or CR alone, or not at all, not CR LF). "
                            "Repeatable."),
             QStringLiteral("mode")},
         {QStringLiteral("firmware"), QStringLiteral("Version line answered to [VER] (default 2.13)."), QStringLiteral("text")},
         {QStringLiteral("reading"), QStringLiteral("Reading for a command, e.g. CRG=4.8, or a waveform command's acknowledgement "
-                                                   "(default OK). Repeatable."),
+                                                   "(default OK); answers given as OK|1 go out in turn, the last from then on. "
+                                                   "Repeatable."),
             QStringLiteral("word=text")},
         {QStringLiteral("discharge-after"),
             QStringLiteral("Held readings are answered <ms> after they are asked for; 0 at once, -1 only on \"discharge\" (default 2000)."),

@@ -50,7 +50,9 @@ XMTIData::XMTIData(QWidget* parent) : QWidget(parent)
     auto* layout = new QGridLayout(this);
     auto* title = new QLabel(QStringLiteral("462::MTI data"));
     title->setObjectName(QStringLiteral("lblTitle"));
-    title->setFont(QFont(QStringLiteral("Arial Black"), 14));
+    QFont titleFont(QStringLiteral("Arial Black"));
+    titleFont.setPointSizeF(14.25);
+    title->setFont(titleFont);
     layout->addWidget(title, 0, 0, 1, 2);
     cboMtiType = new QComboBox;
     cboMtiType->setObjectName(QStringLiteral("cboMtiType"));

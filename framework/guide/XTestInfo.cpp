@@ -17,7 +17,7 @@ constexpr double kMinimumListTwips = 285;
 const QString kSource = QStringLiteral("KeltoTarvoXTest.XTestInfo");
 } // namespace
 
-XTestInfo::XTestInfo(QWidget* parent) : QWidget(parent), tmrFlash(Clock::instance().createTimer()), m_backColor(olecolor::InfoBackground)
+XTestInfo::XTestInfo(QWidget* parent) : QFrame(parent), tmrFlash(Clock::instance().createTimer()), m_backColor(olecolor::InfoBackground)
 {
     setObjectName(QStringLiteral("XTestInfo"));
     setAutoFillBackground(true);
@@ -56,7 +56,11 @@ void XTestInfo::SetBackColor(std::int32_t color)
 void XTestInfo::SetBorder(bool border)
 {
     m_border = border ? 1 : 0;
-    setStyleSheet(border ? QStringLiteral("XTestInfo { border: 1px solid black; }") : QString());
+    setFrameStyle(border ? QFrame::Box | QFrame::Plain : QFrame::NoFrame);
+    QPalette palette = this->palette();
+    palette.setColor(QPalette::WindowText, Qt::black); // a plain frame is drawn in it
+    setPalette(palette);
+    layoutPane();
 }
 
 bool XTestInfo::ShowCounter() const
@@ -136,23 +140,25 @@ QVariantMap XTestInfo::WriteProperties() const
 
 void XTestInfo::resizeEvent(QResizeEvent* event)
 {
-    QWidget::resizeEvent(event);
+    QFrame::resizeEvent(event);
     layoutPane();
 }
 
 void XTestInfo::layoutPane()
 {
-    int height = this->height();
-    const int width = this->width();
+    // Inside the border.
+    const QRect inner = contentsRect();
+    int height = inner.height();
+    const int width = inner.width();
     QWidget* list = xtwInfo ? xtwInfo->widget() : nullptr;
     if (ShowCounter()) {
         height -= lblCounter->height();
-        lblCounter->setGeometry(0, height, width, lblCounter->height());
+        lblCounter->setGeometry(inner.left(), inner.top() + height, width, lblCounter->height());
         if (list)
             list->setVisible(guide::pxToTwipsY(height, this) > kMinimumListTwips);
     }
     if (list)
-        list->setGeometry(0, 0, width, std::max(0, height));
+        list->setGeometry(inner.left(), inner.top(), width, std::max(0, height));
 }
 
 } // namespace kelto

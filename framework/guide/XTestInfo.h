@@ -1,9 +1,10 @@
 #pragma once
 // A pane with the numbered instruction list of the host, a count-down number below
-// it, and a flashing pacer message that can take the list's place.
+// it, and a flashing pacer message that can take the list's place; its border is a
+// plain one-pixel frame.
 
+#include <QFrame>
 #include <QVariantMap>
-#include <QWidget>
 #include <cstdint>
 #include <memory>
 
@@ -16,7 +17,7 @@ namespace kelto {
 class ClockTimer;
 class IXTestWizard;
 
-class XTestInfo : public QWidget {
+class XTestInfo : public QFrame {
 public:
     static constexpr std::int32_t kPacerColor = 0x5BC0F7;
 

@@ -13,7 +13,7 @@ int runTestsCommand(QTextStream& out, QTextStream& err)
 {
     PlugInHost host;
     if (!host.load()) {
-        err << "Error #" << host.error().number() << ": " << host.error().description() << "\n";
+        printCannotStart(err, host.error());
         return 1;
     }
     for (const Ptr<ITestElement>& test : host.tests()) {

@@ -71,7 +71,8 @@ void printUnreachable(QTextStream& err, const QString& port, const Ptr<IObject>&
 }
 
 // The link's message boxes, on standard error among the command's own lines and
-// answered as no one is there to answer them.
+// answered as no one is there to answer them: a box that asks the operator to do
+// something first (switch the analyser off) is cancelled, as no one did.
 class BoxesToStandardError {
 public:
     explicit BoxesToStandardError(QTextStream& err)
@@ -79,7 +80,7 @@ public:
               const QString title = box.title.isEmpty() ? QString() : box.title + QStringLiteral(": ");
               err << title << QString(box.prompt).replace(QStringLiteral("\r\n"), QStringLiteral(" ")) << "\n";
               err.flush();
-              return firstButtonAnswer(box.flags);
+              return box.buttons() == mb::OKCancel ? mb::Cancel : firstButtonAnswer(box.flags);
           }))
     {
     }
@@ -143,11 +144,14 @@ int runLinkCommand(const QString& port, const QStringList& commands, int timeout
             err << "The instrument link " << linkclass::TarvoXVti << " is not registered; build and register KeltoTarvoXVTI.\n";
             return exitcode::Failure;
         }
-        if (const auto notices = std::dynamic_pointer_cast<ILinkNotice>(link))
-            notices->SetNoticeHandler([&err](const QString& text) {
+        if (const auto notices = std::dynamic_pointer_cast<ILinkNotice>(link)) {
+            const auto toStandardError = [&err](const QString& text) {
                 err << text << "\n";
                 err.flush();
-            });
+            };
+            notices->SetNoticeHandler(toStandardError);
+            notices->SetCheckHandler(toStandardError);
+        }
         link->OpenChannel();
         if (link->State() != evtiIdle) {
             printUnreachable(err, port, link);

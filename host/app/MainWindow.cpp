@@ -29,6 +29,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "platform/CheckedFile.h"
 #include "platform/MessageBox.h"
 #include "platform/PluginError.h"
 #include "platform/interfaces/HostServices.h"
@@ -101,6 +102,8 @@ Ptr<IXmlElement> savedForm(const Ptr<ITestElement>& element, QString* text)
     });
     return saved;
 }
+
+constexpr int kReportNoticeMs = 10000;
 
 float toTwips(int pixels, const QWidget* w)
 {
@@ -350,6 +353,7 @@ void MainWindow::runFrom(int row)
         return;
     m_running = true;
     m_run->setEnabled(false);
+    statusBar()->clearMessage();
     // The docked dialogs must not change an element while it runs.
     m_settings->setDialog(nullptr);
     m_limits->setDialog(nullptr);
@@ -631,6 +635,14 @@ bool MainWindow::saveFile(const QString& file)
                         .arg(QFileInfo(file).fileName(), change.what, m_sequence.contentSummary()));
         return false;
     }
+    // A save would be refused: the operator may keep the sequence under another name.
+    if (const QString kept = notReplaceable(file); !kept.isEmpty()) {
+        const int answer = MsgBox(QStringLiteral("%1 cannot be replaced: %2. Nothing is written, and the file stays as it is.\n"
+                                                 "Save the sequence under another name?")
+                                      .arg(file, kept),
+            mb::YesNo | mb::Exclamation, QStringLiteral("Kelto"));
+        return answer == mb::Yes && save(true);
+    }
     if (!change.what.isEmpty()) {
         const int answer = MsgBox(QStringLiteral("%1 has changed since this window opened or saved it: %2.\nReplace it with this "
                                                  "window's sequence (%3)? Cancel writes nothing; Save As can keep both.")
@@ -720,6 +732,7 @@ void MainWindow::removeSelected()
     m_limits->setDialog(nullptr);
     m_sequence.elements().removeAt(row);
     setModified(true);
+    m_resultsNotSaved = m_resultsNotSaved || holdsResult;
     refreshSequence();
 }
 
@@ -729,12 +742,14 @@ bool MainWindow::exportReportTo(const QString& file)
     auto report = std::make_shared<Report>();
     const StandardsOf judged = [this](const Ptr<ITestElement>&) { return selectedStandards(); };
     printSequenceReport(m_sequence, m_file, QDateTime::currentDateTime(), judged, report);
+    statusBar()->clearMessage();
     QString error;
     if (!writeReport(*report, file, &error)) {
         reportError(error);
         return false;
     }
-    statusBar()->showMessage(QStringLiteral("The report is in %1.").arg(file));
+    // A word about this export, not a state: it goes after a while, or at the next run.
+    statusBar()->showMessage(QStringLiteral("The report is in %1.").arg(file), kReportNoticeMs);
     return true;
 }
 
@@ -801,6 +816,7 @@ bool MainWindow::clearResult(int row)
     m_limits->setDialog(nullptr);
     m_sequence.elements()[row] = bare;
     setModified(true);
+    m_resultsNotSaved = true; // the file's result goes at the next save
     return true;
 }
 

@@ -36,4 +36,9 @@ QList<Ptr<ITestElement>> PlugInHost::tests() const
     return out;
 }
 
+void printCannotStart(QTextStream& err, const PluginError& error)
+{
+    err << "The plug-in cannot start: " << error.description() << " (error " << error.number() << ")\n";
+}
+
 } // namespace kelto::host

@@ -3,6 +3,7 @@
 // the error that stopped it, so the window and the commands can say why.
 
 #include <QString>
+#include <QTextStream>
 
 #include "platform/PluginError.h"
 #include "platform/interfaces/PlugIn.h"
@@ -27,5 +28,8 @@ private:
     PluginError m_error{0, {}, {}};
     bool m_ok = false;
 };
+
+// "The plug-in cannot start: <why> (error <number>)", for a command's standard error.
+void printCannotStart(QTextStream& err, const PluginError& error);
 
 } // namespace kelto::host

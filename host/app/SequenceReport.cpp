@@ -93,7 +93,7 @@ int runReportCommand(const QString& sequenceFile, const QString& output, QTextSt
 {
     PlugInHost host;
     if (!host.load()) {
-        err << "The plug-in cannot start: Error #" << host.error().number() << ": " << host.error().description() << "\n";
+        printCannotStart(err, host.error());
         return exitcode::Failure;
     }
     Sequence sequence;

@@ -68,6 +68,9 @@ public:
 class ILinkNotice : public virtual IObject {
 public:
     virtual void SetNoticeHandler(std::function<void(const QString&)> handler) = 0;
+    // What the link does after error 8030 while the operator acts between its boxes,
+    // and what the operator does meanwhile: no reading is awaited then.
+    virtual void SetCheckHandler(std::function<void(const QString&)> handler) = 0;
 };
 
 // The host's record of an instrument found by a query; empty texts and 0 mean none.

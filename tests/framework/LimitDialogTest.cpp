@@ -291,13 +291,14 @@ TEST(LimitDialog, everyLimitOfAKeyHasALineAndEachSideShowsItsOwnFormulaAndUnit)
     ASSERT_TRUE(doc->LoadXml(QStringLiteral("<ExpectedResult><Standard Alpha=\"A\" Complete=\"A 1\">"
                                             "<Limit Key=\"ENGY\" Unit=\"J\"><High Value=\"15\" Formula=\"X+(X*Y%)\"/><Low Value=\"90\" Formula=\"Y\"/></Limit>"
                                             "<Limit Key=\"ENGY\" Unit=\"J\"><High Value=\"110\"/></Limit>"
+                                            "<Limit Key=\"ENGY\" Unit=\"kJ\"><High Value=\"0.2\"/></Limit>"
                                             "</Standard></ExpectedResult>")));
     d.limits->Load(doc->DocumentElement(), nullptr);
     ASSERT_TRUE(d.open());
     auto recorder = std::make_shared<Recorder>();
     d.dialog->SetCallBack(recorder);
     const QList<Ptr<ILimit>> limits = d.limits->Standards()->Item(0)->Limits();
-    ASSERT_EQ(limits.size(), 2);
+    ASSERT_EQ(limits.size(), 3);
 
     auto line = [&](int row) {
         QStringList cells;
@@ -305,10 +306,12 @@ TEST(LimitDialog, everyLimitOfAKeyHasALineAndEachSideShowsItsOwnFormulaAndUnit)
             cells << (d.table->cellWidget(row, c) ? d.formulas(row, c == FormulaColumn ? elvHigh : elvLow)->currentText() : d.table->item(row, c)->text());
         return cells.join(QLatin1Char(' '));
     };
-    ASSERT_EQ(d.table->rowCount(), 2);
-    EXPECT_EQ(d.column(-1), (QStringList{"Energy", "Energy (2)"}));
+    ASSERT_EQ(d.table->rowCount(), 3);
+    EXPECT_EQ(d.column(-1), (QStringList{"Energy", "Energy (2)", "Energy (3)"}));
     EXPECT_EQ(line(0), QStringLiteral("15 % X+(X*Y%) 90 J Y"));
     EXPECT_EQ(line(1), QStringLiteral("110 J Y  J Y"));
+    // A unit edited into the file is shown as the report prints it.
+    EXPECT_EQ(line(2), QStringLiteral("0.2 kJ Y  kJ Y"));
 
     d.type(1, HighColumn, QStringLiteral("105"));
     EXPECT_EQ(limits[1]->Value(elvHigh), 105.0f);

@@ -5,6 +5,8 @@
 #include <QTemporaryDir>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "tests/support/Errors.h"
 #include "tests/support/HostileXml.h"
@@ -327,6 +329,17 @@ TEST(XmlDocument, ASaveRemovesNoOtherFileBesideTheFile)
     EXPECT_EQ(fileContent(file), doc->Xml().toUtf8());
     EXPECT_EQ(QFile::permissions(file), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser)
         << "the earlier file's permissions are kept";
+
+    // Root's save of another user's file leaves it that user's.
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(QFile::encodeName(file).constData(), 65534, 65534), 0);
+        ASSERT_TRUE(documentOfSize(300)->Save(file));
+        struct stat st {};
+        ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &st), 0);
+        EXPECT_EQ(st.st_uid, 65534u);
+        EXPECT_EQ(st.st_gid, 65534u);
+        EXPECT_EQ(st.st_mode & 07777, 0600u);
+    }
 }
 
 TEST(XmlDocument, NeitherReadsNorReplacesWhatIsNotARegularFile)

@@ -259,6 +259,8 @@ TEST_F(HostAppTest, ChangesNotSavedAreAskedAboutBeforeNewOpenRemoveOrClosingWoul
     // No discards: the window closes and the file keeps what was saved.
     answers = {mb::No};
     EXPECT_TRUE(window.close());
+    ASSERT_EQ(boxes.size(), 3);
+    EXPECT_TRUE(boxes[2].startsWith(QStringLiteral("with-result.xml has changes that are not saved, results included."))) << boxes[2].toStdString();
     ASSERT_TRUE(saved.load(withResult, *plugInHost.plugIn(), &error));
     EXPECT_EQ(saved.elements().size(), 1);
 }
@@ -367,6 +369,73 @@ TEST_F(HostAppTest, AFailedLoadKeepsTheSequenceAndAFailedSaveKeepsTheFile)
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         EXPECT_EQ(f.readAll(), before);
         f.close();
+    }
+}
+
+TEST_F(HostAppTest, ASaveKeepsAFileItMayNotReplaceAndSaveAsAsksWhereAnotherWindowWroteTheFile)
+{
+    QList<int> answers;
+    setMessageBoxHandler([&](const MessageBoxRequest& r) {
+        boxes.append(r.prompt);
+        return answers.isEmpty() ? mb::Cancel : answers.takeFirst();
+    });
+    const QString archived = dir.filePath(QStringLiteral("archived.xml"));
+    ASSERT_TRUE(writeFile(archived, kSequenceWithResult));
+    host::MainWindow window(plugInHost);
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window)); // Ctrl+S reaches an active window only
+    ASSERT_TRUE(window.openFile(archived));
+    window.addTest(100);
+    // Archived read-only: its mode keeps it from every save, root's included.
+    ASSERT_TRUE(QFile::setPermissions(archived, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    const QString other = dir.filePath(QStringLiteral("copy.xml"));
+    for (const int answer : {mb::No, mb::Yes}) {
+        SCOPED_TRACE(answer);
+        boxes.clear();
+        answers = {answer};
+        int dialogs = 0;
+        answerFileDialogs({{other}}, &dialogs);
+        QTest::keySequence(&window, QKeySequence::Save);
+        ASSERT_EQ(boxes.size(), 1);
+        EXPECT_EQ(boxes[0], QStringLiteral("%1 cannot be replaced: the file is read-only (mode 0444). Nothing is written, and the file stays as it "
+                                           "is.\nSave the sequence under another name?")
+                                .arg(archived));
+        EXPECT_EQ(dialogs, answer == mb::Yes ? 1 : 0);
+        EXPECT_EQ(fileContent(archived), kSequenceWithResult);
+        EXPECT_FALSE(QFile::permissions(archived) & (QFileDevice::WriteOwner | QFileDevice::WriteGroup | QFileDevice::WriteOther));
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), answer == mb::Yes ? QStringList({QStringLiteral("archived.xml"), QStringLiteral("copy.xml")})
+                                                                             : QStringList{QStringLiteral("archived.xml")})
+            << "no temporary file is left";
+        EXPECT_EQ(window.isWindowModified(), answer == mb::No);
+    }
+    EXPECT_TRUE(fileContent(other).contains("TestID=\"100\""));
+
+    // Save As onto the file another window wrote since this one saved it says so, as
+    // Save does (here refused first), after the question every existing file gets.
+    host::MainWindow another(plugInHost);
+    ASSERT_TRUE(another.openFile(other));
+    another.addTest(1600);
+    ASSERT_TRUE(another.saveFile(other));
+    const QByteArray theirs = fileContent(other);
+    window.addTest(300);
+    boxes.clear();
+    answers = {mb::Cancel};
+    menuAction(window, QStringLiteral("&Save"))->trigger();
+    ASSERT_EQ(boxes.size(), 1);
+    for (const int answer : {mb::Cancel, mb::OK}) {
+        SCOPED_TRACE(answer);
+        boxes.clear();
+        answers = {mb::Yes, answer};
+        answerFileDialogs({{other}});
+        menuAction(window, QStringLiteral("Save &As..."))->trigger();
+        ASSERT_EQ(boxes.size(), 2) << boxes.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(boxes[0], QStringLiteral("%1 already exists.\nReplace it?").arg(other));
+        EXPECT_TRUE(boxes[1].startsWith(QStringLiteral("copy.xml has changed since this window opened or saved it: it was written at ")))
+            << boxes[1].toStdString();
+        EXPECT_TRUE(boxes[1].contains(QStringLiteral("and now holds 3 tests, 1 of them with a result.\nReplace it with this window's sequence (3 tests")))
+            << boxes[1].toStdString();
+        EXPECT_EQ(fileContent(other) == theirs, answer == mb::Cancel);
     }
 }
 
@@ -837,7 +906,9 @@ TEST_F(HostAppTest, TheTestsCommandFailsWithThePlugInsErrorWhenItCannotStart)
     QTextStream err(&errors);
     EXPECT_NE(host::runTestsCommand(out, err), 0);
     err.flush();
-    EXPECT_TRUE(errors.contains(QString::number(hresult(0x8004A22A)))) << errors.toStdString();
+    EXPECT_TRUE(errors.startsWith(QStringLiteral("The plug-in cannot start: The test template %1 does not exist.").arg(dir.filePath(QStringLiteral("missing.mpc")))))
+        << errors.toStdString();
+    EXPECT_TRUE(errors.endsWith(QStringLiteral(" (error %1)\n").arg(hresult(0x8004A22A)))) << errors.toStdString();
     EXPECT_TRUE(text.isEmpty());
 }
 

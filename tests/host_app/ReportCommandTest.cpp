@@ -1,14 +1,18 @@
 // "kelto-host report", run as a technician runs it: the report of a saved
 // sequence as HTML and PDF, and what it says when it cannot make one.
 
+#include <QDir>
 #include <QFile>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <csignal>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "host/RegistryKey.h"
 #include "host/app/PlugInHost.h"
@@ -265,6 +269,62 @@ TEST_F(ReportCommand, ReadsTheRegistryOnceAndWritesNoSettingItHoldsAlready)
     ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(uses.opens(), 1);
     EXPECT_EQ(uses.replacements(), 0);
+}
+
+TEST_F(ReportCommand, AReportNeverReplacesAFileThatMayNotBeWrittenWhoeverRunsIt)
+{
+    // A folder anyone may write, where a rename alone could replace any file in it.
+    const QString shared = path("shared");
+    ASSERT_TRUE(QDir().mkdir(shared));
+    ASSERT_TRUE(QFile::setPermissions(shared, QFileDevice::Permissions(0x7777)));
+    const QString readOnly = shared + QStringLiteral("/archived.html");
+    const QString othersFile = shared + QStringLiteral("/theirs.html");
+    const QString loop = shared + QStringLiteral("/loop.html");
+    ASSERT_TRUE(QFile::link(loop, loop));
+    const bool root = ::geteuid() == 0;
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    // Root writes any file: the other user's file is tried by root without that power.
+    const QStringList withoutOverride{setpriv, QStringLiteral("--bounding-set"), QStringLiteral("-dac_override,-dac_read_search")};
+    const struct {
+        QString file;
+        QFile::Permissions mode;
+        bool othersOwn;
+        QString reason;
+    } cases[] = {
+        {readOnly, QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther, false, QStringLiteral("the file is read-only (mode 0444)")},
+        {loop, {}, false, QString::fromLocal8Bit(std::strerror(ELOOP))},
+        {othersFile, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther, true,
+            QStringLiteral("this user may not write the file (%1)").arg(QString::fromLocal8Bit(std::strerror(EACCES)))},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file.toStdString());
+        if (c.othersOwn && (!root || setpriv.isEmpty())) {
+            GTEST_SKIP() << "another user's file is made by root, and tried by root through setpriv";
+        }
+        if (c.file != loop) {
+            write(c.file, "the earlier report");
+            ASSERT_TRUE(QFile::setPermissions(c.file, c.mode));
+            if (c.othersOwn) {
+                ASSERT_EQ(::chown(QFile::encodeName(c.file).constData(), 65534, 65534), 0);
+            }
+        }
+        struct stat before {};
+        ASSERT_EQ(::lstat(QFile::encodeName(c.file).constData(), &before), 0);
+        const QStringList entries = QDir(shared).entryList(QDir::AllEntries | QDir::System | QDir::Hidden);
+        const test::HostRun run = test::runHost({QStringLiteral("report"), sequenceFile(), QStringLiteral("-o"), c.file},
+            c.othersOwn ? withoutOverride : QStringList{});
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_TRUE(run.err.contains(QStringLiteral("Cannot write the report %1: %2.").arg(c.file, c.reason))) << run.err.toStdString();
+        struct stat after {};
+        ASSERT_EQ(::lstat(QFile::encodeName(c.file).constData(), &after), 0);
+        EXPECT_EQ(after.st_ino, before.st_ino) << "the file is not replaced";
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        EXPECT_EQ(after.st_uid, before.st_uid);
+        if (c.file != loop) {
+            EXPECT_EQ(contents(c.file), QByteArray("the earlier report"));
+        }
+        EXPECT_EQ(QDir(shared).entryList(QDir::AllEntries | QDir::System | QDir::Hidden), entries) << "no file is left beside it";
+    }
 }
 
 TEST_F(ReportCommand, AReportThatCannotBeWrittenOrAPlugInThatCannotStartFails)

@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
@@ -721,9 +722,15 @@ TEST_F(SequenceRunTest, TheWindowExportsTheReportOfTheRunWithItsReadings)
 
     EXPECT_TRUE(boxes.isEmpty());
     const QString unwritable = dir.filePath(QStringLiteral("missing/report.pdf"));
+    EXPECT_EQ(window.statusBar()->currentMessage(), QStringLiteral("The report is in %1.").arg(shots.isEmpty() ? pdfFile : shots + QStringLiteral("/report.pdf")));
     EXPECT_FALSE(window.exportReportTo(unwritable));
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_TRUE(boxes[0].contains(unwritable)) << boxes[0].toStdString();
+    EXPECT_EQ(window.statusBar()->currentMessage(), QString()) << "an export that failed says nothing of the one before";
+    ASSERT_TRUE(window.exportReportTo(pdfFile));
+    window.runFrom(0);
+    ASSERT_FALSE(stuck);
+    EXPECT_EQ(window.statusBar()->currentMessage(), QString()) << "nor does a later run";
 }
 
 TEST_F(SequenceRunTest, AChangeAfterARunAsksFirstAndNeverLeavesTheResultBesideOtherSettingsOrLimits)
@@ -806,6 +813,10 @@ TEST_F(SequenceRunTest, AChangeAfterARunAsksFirstAndNeverLeavesTheResultBesideOt
     EXPECT_EQ(preset(), 200.0f);
     EXPECT_EQ(window.sequenceList()->item(0)->text(), QStringLiteral("VFIB Energy"));
     EXPECT_TRUE(window.isWindowModified());
+    answers = {mb::Cancel};
+    EXPECT_FALSE(window.close());
+    ASSERT_EQ(boxes.size(), 9);
+    EXPECT_TRUE(boxes[8].startsWith(QStringLiteral("changed.xml has changes that are not saved, results included."))) << boxes[8].toStdString();
 
     // Saved and printed, the settings stand without a result beside them.
     ASSERT_TRUE(window.saveFile(file));

@@ -15,10 +15,13 @@ namespace {
 
 const QString kVtiErrorText = QStringLiteral("Error #-2147179422");
 
-// Both line checks fail on the port, on standard error, with the reason.
-void expectBothSay(const QString& port, const QString& reason, const QStringList& wrapper = {})
+// Both line checks fail on the port, on standard error, with the reason (or the
+// ones named in `only`).
+void expectBothSay(const QString& port, const QString& reason, const QStringList& wrapper = {}, const QStringList& only = {"link", "query"})
 {
-    for (const char* command : {"link", "query"}) {
+    for (const QString& name : only) {
+        const QByteArray commandName = name.toLatin1();
+        const char* command = commandName.constData();
         QStringList args{QLatin1String(command), QStringLiteral("--port"), port};
         if (QLatin1String(command) == QLatin1String("link"))
             args << QStringLiteral("[CRG]");
@@ -83,6 +86,31 @@ TEST(HostCommands, link_timeoutZero_waitsForAReadingThatComesLate)
     EXPECT_EQ(unlimited.exitCode, 0) << unlimited.err.toStdString();
     EXPECT_EQ(unlimited.out, QStringLiteral("5.3\\r\\n\n"));
     EXPECT_GE(unlimited.elapsedMs, 1500);
+}
+
+TEST(HostCommands, link_whatTheLinkCannotReadIsToldOnStandardError)
+{
+    // A stop the analyser answers only after the give-up, with a number, while the
+    // next reading waits: the link says that the line may be that late answer, and
+    // reads at the discharge.
+    {
+        SimProcess sim({QStringLiteral("--discharge-after"), QStringLiteral("3000"), QStringLiteral("--fault"), QStringLiteral("late=1500:WSP"),
+            QStringLiteral("--reading"), QStringLiteral("WSP=0")});
+        const HostRun run = runHost({QStringLiteral("link"), QStringLiteral("--port"), sim.device(), QStringLiteral("[WSP]"), QStringLiteral("[PVT]")});
+        EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+        EXPECT_EQ(run.out, QStringLiteral("\n2150\\r\\n\n"));
+        EXPECT_TRUE(run.err.contains(QStringLiteral("sent \"0\", which may be a late answer to an earlier request ([WSP])"))) << run.err.toStdString();
+    }
+    // Line noise breaks the reading: error 8030. No one is there to switch the
+    // analyser off, so the check ends at once and its last words say what stays.
+    SimProcess sim({QStringLiteral("--discharge-after"), QStringLiteral("0"), QStringLiteral("--reading"), QStringLiteral("PVT=-\n15.04")});
+    const HostRun run = runHost({QStringLiteral("link"), QStringLiteral("--port"), sim.device(), QStringLiteral("--timeout"), QStringLiteral("5"),
+        QStringLiteral("[PVT]")});
+    EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("Error #8030 No reading was taken for [PVT]"))) << run.err.toStdString();
+    const QString last = run.err.trimmed().section(QLatin1Char('\n'), -1);
+    EXPECT_TRUE(last.contains(QStringLiteral("The check was cancelled. The link goes on counting"))) << run.err.toStdString();
+    EXPECT_FALSE(run.err.contains(QStringLiteral("Switch it on"))) << run.err.toStdString();
 }
 
 TEST(HostCommands, portThatIsNoSerialDevice_bothChecksSayWhy)
@@ -170,6 +198,7 @@ TEST(HostCommands, versionTheLinkRefuses_queryStillFindsAVersionNumber)
         {"version=2.10", QStringLiteral("answered [VER] with \"2.10\\r\\n\", which is not a Tarvo version from 2.11 to 9.99")},
         {"version=10.0", QStringLiteral("answered [VER] with \"10.0\\r\\n\", which is not a Tarvo version from 2.11 to 9.99")},
         {"line-end=lf", QStringLiteral("sent \"2.13\\n\" after [VER]: a line that ends with LF alone.")},
+        {"line-end=none", QStringLiteral("answered [VER] with \"2.13\" and no line end (CR LF) within")},
     };
     for (const auto& a : analysers) {
         SCOPED_TRACE(a.fault);
@@ -183,6 +212,15 @@ TEST(HostCommands, versionTheLinkRefuses_queryStillFindsAVersionNumber)
     }
     SimProcess letters({QStringLiteral("--fault"), QStringLiteral("version=Vel-Tor")});
     expectBothSay(letters.device(), QStringLiteral("answered [VER] with \"Vel-Tor\\r\\n\", which "));
+    // No version is longer than a reply may be: both measure the line and quote its
+    // beginning alike (each on an analyser of its own: the rest of the line refused
+    // is still on its way).
+    for (const char* command : {"link", "query"}) {
+        SimProcess flood({QStringLiteral("--fault"), QStringLiteral("version=") + QString(300, QLatin1Char('2'))});
+        expectBothSay(flood.device(),
+            QStringLiteral("answered [VER] with a line of more than 256 characters, which no Tarvo reply is; it begins \"22222222222222222222\u2026\""),
+            {}, {QLatin1String(command)});
+    }
 }
 
 } // namespace

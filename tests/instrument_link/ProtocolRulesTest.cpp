@@ -38,9 +38,10 @@ TEST(ProtocolRules, judgeReply_waitsForTheChunksAndTheLineEnd_givesUpOnALineTooL
     EXPECT_EQ(JudgeReply(QStringLiteral("5.3\r"), 1, 1), ReplyState::Incomplete);
     EXPECT_EQ(JudgeReply(QStringLiteral("5.3\r\n"), 1, 2), ReplyState::Incomplete); // one more chunk is expected
     EXPECT_EQ(JudgeReply(QStringLiteral("5.3\r\n"), 2, 2), ReplyState::Complete);
-    // The bound holds only while a line has not ended: any line that ends within it is taken.
+    // Each line is bounded, its line end aside, also one that ended in the same read.
     EXPECT_EQ(JudgeReply(longest.left(kMaxReplyLength - 1) + QStringLiteral("\r\n"), 1, 1), ReplyState::Complete);
     EXPECT_EQ(JudgeReply(longest + QStringLiteral("\n"), 1, 1), ReplyState::Complete);
+    EXPECT_EQ(JudgeReply(longest + QStringLiteral("9\r\n"), 1, 1), ReplyState::TooLong);
     EXPECT_EQ(JudgeReply(longest, 1, 1), ReplyState::Incomplete);
     EXPECT_EQ(JudgeReply(longest + QLatin1Char('9'), 1, 1), ReplyState::TooLong);
     EXPECT_EQ(JudgeReply(QStringLiteral("5.3\r\n") + longest, 1, 1), ReplyState::Incomplete);

@@ -50,6 +50,14 @@ TEST_F(InstrumentQuery, anyVersionNumberIsFound_otherRepliesGiveEmptyRecord)
         EXPECT_TRUE(query->QueryMTI(4).isEmpty()) << fault;
         EXPECT_TRUE(lastFailure(query).contains(QStringLiteral("which does not begin with a version number"))) << fault;
     }
+    // No version is longer than a reply may be, whether it arrives in one read or not.
+    for (const char* burst : {"", "burst"}) {
+        sim::Scenario scenario = withFault(QStringLiteral("version=2.13") + QString(300, QLatin1Char('2')));
+        simOnPort(4, *burst ? withFault(QLatin1String(burst), scenario) : scenario);
+        auto query = createQuery();
+        EXPECT_TRUE(query->QueryMTI(4).isEmpty()) << burst;
+        EXPECT_TRUE(lastFailure(query).contains(QStringLiteral("answered [VER] with a line of more than 256 characters"))) << burst;
+    }
     EXPECT_TRUE(boxes.empty());
 }
 

@@ -13,6 +13,7 @@
 #include "tests/support/Errors.h"
 #include "tests/support/MissingClass.h"
 #include "tests/support/HostileXml.h"
+#include "tests/support/TestFiles.h"
 
 using namespace kelto;
 
@@ -21,6 +22,7 @@ namespace {
 constexpr std::int32_t kNotInitialized = hresult(0x8004A229);
 constexpr std::int32_t kTemplateMissing = hresult(0x8004A22A);
 constexpr std::int32_t kTemplateMalformed = hresult(0x8004A22C);
+constexpr std::int32_t kTemplateFileError = hresult(0x8004A28F);
 constexpr std::int32_t kNoSuchTest = hresult(0x8004A233);
 
 const QString kStandard = QStringLiteral(
@@ -172,10 +174,17 @@ TEST_F(CTarvoXPlugInTest, TemplateErrorsNameTheFileAndWhatIsWrongWithIt)
             {QStringLiteral("test entry 2"), QStringLiteral("\"ClassName\"")}},
         {"entry without id", withData(entry(QStringLiteral("KeltoTarvoXTest.CTestChargeTime"), QString())).toUtf8(), kTemplateMalformed,
             {QStringLiteral("test entry 1"), QStringLiteral("\"ID\"")}},
+        // Said as a sequence or the registry says it, and never opened, which would wait.
+        {"named pipe", {}, kTemplateFileError, {QStringLiteral("cannot be read: it is a named pipe, not a regular file.")}},
     };
+    const QString pipe = dir.filePath(QStringLiteral("pipe.mpc"));
+    ScopedFifo fifo(pipe);
+    ASSERT_TRUE(fifo.made());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        const QString file = c.content.isEmpty() ? dir.filePath(QStringLiteral("nowhere.mpc")) : useTemplate(QString::fromUtf8(c.content));
+        const QString file = c.number == kTemplateFileError ? pipe
+            : c.content.isEmpty()                           ? dir.filePath(QStringLiteral("nowhere.mpc"))
+                                                            : useTemplate(QString::fromUtf8(c.content));
         useTemplateFile(file);
         auto plugIn = std::make_shared<CTarvoXPlugIn>();
         std::int32_t number = 0;

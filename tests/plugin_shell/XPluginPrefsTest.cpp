@@ -105,6 +105,21 @@ TEST_F(XPluginPrefsTest, LockingDisablesBothArrows)
     EXPECT_TRUE(panel->pacerRefractoryUpDown()->isEnabled());
 }
 
+TEST_F(XPluginPrefsTest, VisibleIsThePanelsOwnFlagWhateverItsContainerShows)
+{
+    QWidget container;
+    panel->hWnd()->setParent(&container);
+    panel->SetVisible(true);
+    EXPECT_TRUE(panel->Visible()) << "in a container not shown yet, as when the host docks it";
+    container.show();
+    panel->SetVisible(false);
+    EXPECT_FALSE(panel->Visible());
+    panel->SetVisible(true);
+    container.hide();
+    EXPECT_TRUE(panel->Visible());
+    panel->hWnd()->setParent(nullptr);
+}
+
 TEST_F(XPluginPrefsTest, ClicksBeforeInitialisationWriteAndAnnounceNothing)
 {
     click(panel->commsUpDown()->upButton());

@@ -126,6 +126,8 @@ protected:
     // The run is over: StartTest has put the toolbar back to its idle mode.
     bool runOver() const { return idle() && toolbar() && toolbar()->runState() != 1; }
     bool nextOffered() const { return toolbar() && toolbar()->Item(guidebutton::Next)->Enabled(); }
+    // The guide's popup asks for something ("Defibrillate Now").
+    bool popupShown() const { return m_guide && m_guide->xtipopup() && !m_guide->xtipopup()->isHidden(); }
 
     // Clicks a button as the operator does: only one the toolbar shows.
     void click(std::int32_t id)

@@ -170,7 +170,10 @@ TEST_F(SingleShotRun, energyAskedForByAnEarlierTestIsNeverALaterTestsReading)
         {"held=keep", "order=asked", false, false, true, true, {"reading W01=0", "reading WSP=0"}},
         {"held=keep", "order=asked", false, false, true, true, {"banner=1500:W01"}},
         {"held=keep", "order=asked", false, false, true, true, {"late=1500:WSP", "reading WSP=0"}},
+        {"held=keep", "order=asked", false, false, true, true, {"reading W01=OK|1"}},
     };
+    bool dischargeAskedAtBox = false;
+    QString statusAtBox;
     // The reading the analyser measures, or error 8030 and its boxes.
     const auto nextTestReads = [&](const Analyser& c, const Ptr<CTestElementFrame>& element, const char* key, const char* command,
                                    float limit, double measured, bool taken) {
@@ -192,6 +195,8 @@ TEST_F(SingleShotRun, energyAskedForByAnEarlierTestIsNeverALaterTestsReading)
             if (c.race && firstIn && dischargedAt < 0)
                 discharge();
         });
+        dischargeAskedAtBox = false;
+        statusAtBox.clear();
         then([&] { start(); });
         then([&] { return sim->commands().contains(word); }, [&] { askedAt = Clock::instance().nowMs(); });
         then([&] { return c.race || Clock::instance().nowMs() - askedAt >= 200; },
@@ -221,9 +226,12 @@ TEST_F(SingleShotRun, energyAskedForByAnEarlierTestIsNeverALaterTestsReading)
         const QString first = boxes.empty() ? QString() : boxes.front().prompt;
         const QString last = boxes.empty() ? QString() : boxes.back().prompt;
         EXPECT_TRUE(first.startsWith(QStringLiteral("Error #8030\r\nNo reading was taken for [%1] on ").arg(word)));
-        EXPECT_TRUE(first.endsWith(QStringLiteral("Switch it off, then press OK.")));
+        EXPECT_TRUE(first.endsWith(QStringLiteral("Switch it off, leave it off for at least 4 s, then press OK.")));
         EXPECT_TRUE(last.contains(c.switchesOffAndOn ? QStringLiteral("answers [VER] again") : QStringLiteral("still answers [VER]")))
             << last.toStdString();
+        // Meanwhile the guide asks for no discharge and says what the link does.
+        EXPECT_FALSE(dischargeAskedAtBox) << "a discharge asked for while the link checks the analyser";
+        EXPECT_TRUE(statusAtBox.startsWith(QStringLiteral("The link checks that the analyser on "))) << statusAtBox.toStdString();
     };
     for (const CutShortBy by : {CutShortBy::StopAndSkip, CutShortBy::WindowsEnd}) {
         for (const auto& c : analysers) {
@@ -262,6 +270,11 @@ TEST_F(SingleShotRun, energyAskedForByAnEarlierTestIsNeverALaterTestsReading)
                 ASSERT_EQ(sim->commands().count(QStringLiteral("NRG")), 2) << "the second request was cut short";
             }
             onBox = [&](const MessageBoxRequest& box) {
+                if (!box.prompt.startsWith(QStringLiteral("Error #8030"))) {
+                    dischargeAskedAtBox = dischargeAskedAtBox || popupShown();
+                    if (statusAtBox.isEmpty())
+                        statusAtBox = toolbar()->statusText()->text();
+                }
                 if (!c.switchesOffAndOn)
                     return;
                 if (box.prompt.startsWith(QStringLiteral("Error #8030")))

@@ -120,6 +120,27 @@ TEST_F(TestInfoPaneTest, WithoutTheWizardEveryMemberStillWorksOnWhatItHas)
     EXPECT_EQ(pane.counter()->text(), QStringLiteral("0"));
 }
 
+TEST_F(TestInfoPaneTest, TheBorderIsDrawnOnlyWhileItIsSetAndTheListStaysInsideIt)
+{
+    XTestInfo pane;
+    pane.SetBackColor(olecolor::Red);
+    pane.resize(120, 80);
+    pane.show();
+    // Below the list, where the counter stands on the pane's own colour.
+    const auto corner = [&] { return pane.grab().toImage().pixelColor(0, 79); };
+    const int counter = pane.counter()->height();
+    EXPECT_TRUE(pane.Border()) << "as the property bag's default";
+    EXPECT_EQ(corner(), QColor(Qt::black));
+    EXPECT_EQ(pane.wizard()->widget()->geometry(), QRect(1, 1, 118, 78 - counter));
+    pane.ReadProperties({{QStringLiteral("BackColor"), olecolor::Red}, {QStringLiteral("Border"), 0}});
+    EXPECT_FALSE(pane.Border());
+    EXPECT_EQ(pane.WriteProperties().value(QStringLiteral("Border")), 0);
+    EXPECT_EQ(corner(), QColor(255, 0, 0));
+    EXPECT_EQ(pane.wizard()->widget()->geometry(), QRect(0, 0, 120, 80 - counter));
+    pane.SetBorder(true);
+    EXPECT_EQ(corner(), QColor(Qt::black));
+}
+
 TEST_F(TestInfoPaneTest, ListIsHiddenWhenTheCounterLeavesTooLittleRoom)
 {
     XTestInfo pane;

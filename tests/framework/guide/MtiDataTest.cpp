@@ -1,5 +1,6 @@
 #include <QComboBox>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -57,6 +58,10 @@ TEST_F(MtiDataTest, FirstUseShowsTheDefaultModels)
     EXPECT_EQ(panel.modelList()->currentIndex(), 0);
     EXPECT_TRUE(panel.serialBox()->text().isEmpty());
     EXPECT_EQ(panel.GetMtiData()->MtiType(), QStringLiteral("Tarvo"));
+    const auto* title = panel.findChild<QLabel*>(QStringLiteral("lblTitle"));
+    ASSERT_TRUE(title);
+    EXPECT_EQ(title->font().family(), QStringLiteral("Arial Black"));
+    EXPECT_EQ(title->font().pointSizeF(), 14.25);
 }
 
 TEST_F(MtiDataTest, EditsReachTheSelectedEntryAndRegSaveKeepsThem)
