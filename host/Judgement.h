@@ -54,6 +54,7 @@ struct Judging {
 // a run said it failed without, as not judged. One not evaluated yet says where no
 // limit of the standards would judge its readings.
 ShownResult shownResult(const Ptr<ITestElement>& element, std::int32_t status, const Judging& judging);
+
 // Shown beside the status of a result that nothing records the standards of that
 // judged it (a sequence saved before the host kept such records).
 QString unrecordedNote();
