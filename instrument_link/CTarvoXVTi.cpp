@@ -129,7 +129,8 @@ public:
         if (!ask(error.boxText()))
             return;
         Watched seen = waitForSilence();
-        for (int again = 0; seen == Watched::Answering && again < 1; ++again) {
+        // Asked once more to switch it off; an analyser that answers still is told so.
+        if (seen == Watched::Answering) {
             const qint64 shortMs = shortSilenceSince(boxAt);
             const QString saw = shortMs > 0
                 ? QStringLiteral("The analyser on %1 was silent for only %2 s and answers [VER] again: too short to show that it was "
