@@ -749,7 +749,16 @@ bool MainWindow::exportReportTo(const QString& file)
         return false;
     }
     // A word about this export, not a state: it goes after a while, or at the next run.
-    statusBar()->showMessage(QStringLiteral("The report is in %1.").arg(file), kReportNoticeMs);
+    // Timed on the clock, as every wait of the system.
+    const QString notice = QStringLiteral("The report is in %1.").arg(file);
+    statusBar()->showMessage(notice);
+    m_reportNotice = Clock::instance().createTimer();
+    m_reportNotice->setCallback([this, notice] {
+        m_reportNotice->stop();
+        if (statusBar()->currentMessage() == notice)
+            statusBar()->clearMessage();
+    });
+    m_reportNotice->start(kReportNoticeMs);
     return true;
 }
 

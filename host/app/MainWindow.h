@@ -5,11 +5,13 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <utility>
 
 #include "host/app/PlugInHost.h"
 #include "host/app/Sequence.h"
+#include "platform/Clock.h"
 #include "platform/interfaces/Controls.h"
 
 class QCheckBox;
@@ -172,6 +174,7 @@ private:
     Ptr<ITestSetup> m_setup; // the running sequence: selected standards and analyser records
     bool m_running = false;
     bool m_resultsNotSaved = false; // a run changed results since the last save or open
+    std::unique_ptr<ClockTimer> m_reportNotice; // takes "The report is in ..." off the status line
 };
 
 } // namespace kelto::host

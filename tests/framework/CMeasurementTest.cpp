@@ -390,6 +390,19 @@ TEST_F(CMeasurementXml, missingKeyIsRefusedLoggedAndChangesNothing)
     // The log entry is opened and closed around the refusal.
     EXPECT_EQ(kinds.first(), QString::number(host::LogEntry::ProtocolBegin));
     EXPECT_EQ(kinds.last(), QString::number(host::LogEntry::ProtocolEnd));
+
+    // A log that opens no entry (id 0) is neither written to nor closed, loaded or refused.
+    struct EntrylessLog : host::ProtocolLog {
+        std::int32_t Begin(const QString&, const QString&) override { return 0; }
+    };
+    auto keyed = doc->CreateElement(QStringLiteral("Measurement"));
+    keyed->SetAttribute(QStringLiteral("Key"), QStringLiteral("OVRC"));
+    for (const auto& in : {element, keyed}) {
+        host::HostLog::instance().clear();
+        EXPECT_EQ(errorNumberOf([&] { m->Load(in, std::make_shared<EntrylessLog>()); }), in == element ? CMeasurement::errBadElement : 0);
+        for (const auto& entry : host::HostLog::instance().entries())
+            ADD_FAILURE() << "logged " << entry.kind << " " << entry.text.toStdString();
+    }
 }
 
 TEST_F(CMeasurementXml, documentWithoutElementsGivesCannotCreateError)

@@ -723,6 +723,12 @@ TEST_F(SequenceRunTest, TheWindowExportsTheReportOfTheRunWithItsReadings)
     EXPECT_TRUE(boxes.isEmpty());
     const QString unwritable = dir.filePath(QStringLiteral("missing/report.pdf"));
     EXPECT_EQ(window.statusBar()->currentMessage(), QStringLiteral("The report is in %1.").arg(shots.isEmpty() ? pdfFile : shots + QStringLiteral("/report.pdf")));
+    // It leaves the status line after 10 s.
+    Clock::instance().wait(9900);
+    EXPECT_FALSE(window.statusBar()->currentMessage().isEmpty());
+    Clock::instance().wait(200);
+    EXPECT_EQ(window.statusBar()->currentMessage(), QString());
+    ASSERT_TRUE(window.exportReportTo(pdfFile));
     EXPECT_FALSE(window.exportReportTo(unwritable));
     ASSERT_EQ(boxes.size(), 1);
     EXPECT_TRUE(boxes[0].contains(unwritable)) << boxes[0].toStdString();

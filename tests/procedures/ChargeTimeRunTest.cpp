@@ -37,13 +37,28 @@ TEST_F(ChargeTimeRun, countsDownFiveSecondsThenStoresTheAnalysersChargeTime)
         if (word == QLatin1String("CRG") && firstPollAt < 0)
             firstPollAt = Clock::instance().nowMs();
     });
+    // What the popup says, each text once, until it asks for the charge.
+    QStringList said;
     then([&] {
         startedAt = Clock::instance().nowMs();
         start();
     });
+    then(
+        [&] {
+            const QString text = popupText();
+            if (!text.isEmpty() && (said.isEmpty() || said.last() != text))
+                said << text;
+            return text.startsWith(QStringLiteral("Start charge"));
+        },
+        [] {});
     then([&] { return idle(); }, [&] { next(); });
     perform(element);
 
+    const QString standby = QStringLiteral("Standby to initiate charge in %1");
+    EXPECT_EQ(said.mid(said.indexOf(standby.arg(QStringLiteral("5 seconds")))),
+        QStringList({standby.arg(QStringLiteral("5 seconds")), standby.arg(QStringLiteral("4 seconds")), standby.arg(QStringLiteral("3 seconds")),
+            standby.arg(QStringLiteral("2 seconds")), standby.arg(QStringLiteral("1 second")),
+            QString::fromUtf8("Start charge now\u2026 Followed by discharge")}));
     ASSERT_TRUE(result());
     EXPECT_EQ(chargeTime(), Variant(7.4));
     EXPECT_EQ(result()->Status(), emsPassed);
@@ -107,18 +122,28 @@ TEST_F(ChargeTimeRun, stopDuringTheCountDownSendsNoPollAndFinishesNothing)
 
 TEST_F(ChargeTimeRun, overRangeReplyIsReportedAndNothingIsStored)
 {
-    sim::Scenario scenario = withFault(QStringLiteral("over=CRG"));
-    scenario.dischargeAfterMs = 0;
-    analyser(scenario);
-    then([&] { start(); });
-    then([&] { return idle(); }, [&] { previous(); });
-    perform(element);
+    // The analyser's banner in place of the charge time is dropped without a word.
+    for (const char* fault : {"over=CRG", "banner=0:CRG"}) {
+        SCOPED_TRACE(fault);
+        const bool over = QLatin1String(fault).startsWith(QLatin1String("over"));
+        sim::Scenario scenario = withFault(QLatin1String(fault));
+        scenario.dischargeAfterMs = 0;
+        analyser(scenario);
+        boxes.clear();
+        then([&] { start(); });
+        then([&] { return idle(); }, [&] { previous(); });
+        perform(element);
 
-    ASSERT_EQ(boxesContaining(QStringLiteral("The Charge Time Test has timed out.  No data is available.")), 1);
-    EXPECT_EQ(boxes.front().icon(), mb::Critical);
-    EXPECT_EQ(boxes.front().title, QStringLiteral("Kelto Plug-In Tarvo response"));
-    EXPECT_EQ(result()->Status(), emsNone);
-    EXPECT_TRUE(setup->finished().isEmpty()) << "a run ended by the analyser is a stopped run";
+        ASSERT_EQ(boxesContaining(QStringLiteral("The Charge Time Test has timed out.  No data is available.")), over ? 1 : 0);
+        EXPECT_EQ(boxes.size(), over ? 1u : 0u);
+        EXPECT_TRUE(chargeTime().isEmpty());
+        if (!over)
+            continue;
+        EXPECT_EQ(boxes.front().icon(), mb::Critical);
+        EXPECT_EQ(boxes.front().title, QStringLiteral("Kelto Plug-In Tarvo response"));
+        EXPECT_EQ(result()->Status(), emsNone);
+        EXPECT_TRUE(setup->finished().isEmpty()) << "a run ended by the analyser is a stopped run";
+    }
 }
 
 TEST_F(ChargeTimeRun, missingAnalyserEndsOnlyTheRunWithoutAnElementBox)

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QTest>
 #include <QToolButton>
@@ -128,6 +129,8 @@ protected:
     bool nextOffered() const { return toolbar() && toolbar()->Item(guidebutton::Next)->Enabled(); }
     // The guide's popup asks for something ("Defibrillate Now").
     bool popupShown() const { return m_guide && m_guide->xtipopup() && !m_guide->xtipopup()->isHidden(); }
+    // What the popup says; empty while it is hidden.
+    QString popupText() const { return popupShown() ? m_guide->xtipopup()->helpText()->text() : QString(); }
 
     // Clicks a button as the operator does: only one the toolbar shows.
     void click(std::int32_t id)

@@ -190,18 +190,34 @@ TEST_F(FrameRun, aStartWithoutAResultIsErrorNinetyOneInTheRunsOwnBox)
 
 TEST_F(FrameRun, aSeriesPerformOnAResultOfAnotherClassEndsInItsErrorBox)
 {
-    // The series tests take their toolbar flag from their own result; another class's is none.
-    auto element = makeTestElement<CTestBatteryRetention>();
-    auto foreign = std::make_shared<CResultChargeTime>();
-    foreign->Initialize(nullptr);
-    element->elementBase()->SetResult(foreign);
-    bool shown = false;
-    CTestElementFrame::setGuideObserver([&](CTestElementFrame&, FTarvoXTestGuide&) { shown = true; });
-    element->Perform(setup);
-    EXPECT_FALSE(shown);
-    ASSERT_EQ(boxes.size(), 1u) << "only the error box";
-    EXPECT_TRUE(boxes[0].prompt.startsWith(QStringLiteral("Error #91"))) << boxes[0].prompt.toStdString();
-    EXPECT_EQ(element->Result(), foreign) << "the held result is left alone";
+    // The series tests take their toolbar flag from their own result; another class's is
+    // none. The single-reading tests find the mismatch and show its bare description first.
+    const struct {
+        Ptr<CTestElementFrame> element;
+        QStringList says; // the boxes in order, each by its start
+    } cases[] = {
+        {makeTestElement<CTestBatteryRetention>(), {QStringLiteral("Error #91")}},
+        {makeTestElement<CTestChargeTime>(), {QStringLiteral("Type mismatch"), QStringLiteral("Error #13\r\nType mismatch")}},
+        {makeTestElement<CTestVTACHEnergy>(), {QStringLiteral("Type mismatch"), QStringLiteral("Error #13\r\nType mismatch")}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.element->TestID());
+        auto foreign = std::make_shared<CResultSyncRPeak>();
+        foreign->Initialize(nullptr);
+        c.element->elementBase()->SetResult(foreign);
+        bool shown = false;
+        CTestElementFrame::setGuideObserver([&](CTestElementFrame&, FTarvoXTestGuide&) { shown = true; });
+        boxes.clear();
+        c.element->Perform(setup);
+        EXPECT_FALSE(shown);
+        ASSERT_EQ(boxes.size(), c.says.size());
+        for (qsizetype i = 0; i < c.says.size(); ++i) {
+            EXPECT_TRUE(boxes[i].prompt.startsWith(c.says[i])) << boxes[i].prompt.toStdString();
+            EXPECT_EQ(boxes[i].title, QStringLiteral("KeltoTarvoXTest"));
+            EXPECT_EQ(boxes[i].icon(), i + 1 < c.says.size() ? 0 : mb::Exclamation);
+        }
+        EXPECT_EQ(c.element->Result(), foreign) << "the held result is left alone";
+    }
 }
 
 TEST_F(FrameRun, withoutAConfigurationTheInstructionsLeaveTheirValueOut)

@@ -36,26 +36,57 @@ protected:
 
 TEST_F(SingleShotRun, eachTestPollsItsOwnCommandAndStoresTheReading)
 {
+    const QString wait = QString::fromUtf8("Please wait\u2026 ");
+    const QString charge = QString::fromUtf8("Please charge the defibrillator and wait\u2026");
     struct Case {
         Ptr<CTestElementFrame> element;
         const char* word;
         const char* key;
+        QString popup; // while the channel opens
+        QList<int> stepsAfterRun;
+        bool dropsBanner; // a reply that is the analyser's banner
     };
     const Case cases[] = {
-        {makeTestElement<CTestVFIBEnergy>(), "NRG", "ENGY"},
-        {makeTestElement<CTestVTACHEnergy>(), "EVT", "ENGY"},
-        {makeTestElement<CTestPeakVoltage>(), "PVT", "PEAV"},
-        {makeTestElement<CTestOverCurrent>(), "OCR", "OVRC"},
-        {makeTestElement<CTestOverVoltage>(), "OVT", "OVRV"},
+        {makeTestElement<CTestVFIBEnergy>(), "NRG", "ENGY", charge, {1, 2, 3}, false},
+        {makeTestElement<CTestVTACHEnergy>(), "EVT", "ENGY", charge, {1, 2, 3, 4}, false},
+        {makeTestElement<CTestPeakVoltage>(), "PVT", "PEAV", wait, {1, 2, 3}, true},
+        {makeTestElement<CTestOverCurrent>(), "OCR", "OVRC", wait, {1, 2, 3}, true},
+        {makeTestElement<CTestOverVoltage>(), "OVT", "OVRV", wait, {1, 2, 3}, true},
     };
+    const auto readingSetup = setup;
+    setup = std::make_shared<host::TestSetup>();
+    for (const Case& c : cases) {
+        analyser(ready(withFault(QStringLiteral("banner=0:%1").arg(QLatin1String(c.word)))));
+        then([&] { start(); });
+        then([&] { return idle(); }, [&] { nextOffered() ? next() : previous(); });
+        perform(c.element);
+        EXPECT_EQ(reading(c.element, c.key).isEmpty(), c.dropsBanner) << c.word;
+    }
+    setup = readingSetup;
+    boxes.clear();
     for (const Case& c : cases) {
         sim::Scenario scenario = ready();
         scenario.readings[QLatin1String(c.word)] = QStringLiteral("123.5");
         analyser(scenario);
-        runOnce(c.element);
+        QString popup;
+        QObject::connect(sim.get(), &sim::TarvoSimulator::commandReceived, sim.get(), [&] {
+            if (popup.isEmpty())
+                popup = popupText();
+        });
+        QList<int> steps;
+        // A stored banner was judged: the test is repeated.
+        then([&] { nextOffered() ? repeat() : start(); });
+        then([&] { return idle(); },
+            [&] {
+                steps = instructionPane(*c.element).activeSteps();
+                next();
+            });
+        perform(c.element);
         EXPECT_TRUE(sim->commands().contains(QLatin1String(c.word))) << c.word;
         EXPECT_EQ(reading(c.element, c.key), Variant(123.5)) << c.word;
         EXPECT_NE(c.element->Result()->Status(), emsNone) << c.word;
+        EXPECT_EQ(popup, c.popup) << c.word;
+        EXPECT_EQ(steps, c.stepsAfterRun) << c.word;
     }
     EXPECT_EQ(setup->finished().size(), 5);
     EXPECT_TRUE(boxes.empty());
@@ -125,13 +156,24 @@ TEST_F(SingleShotRun, bannerReplyIsDroppedOnlyByTheTestsWithTheBannerRule)
 
 TEST_F(SingleShotRun, unsupportedAnalyserEndsTheOverCurrentTest)
 {
-    auto element = makeTestElement<CTestOverCurrent>();
-    analyser(ready(withFault(QStringLiteral("banner=1500:OCR"))));
-    runOnce(element, false);
-    EXPECT_EQ(boxesContaining(QStringLiteral("This test is not supported on this model of the Tarvo")), 1);
-    EXPECT_TRUE(element->runFlags().abort);
-    EXPECT_TRUE(reading(element, "OVRC").isEmpty());
-    EXPECT_TRUE(setup->finished().isEmpty());
+    const struct {
+        Ptr<CTestElementFrame> element;
+        const char* fault;
+        const char* key;
+    } cases[] = {
+        {makeTestElement<CTestOverCurrent>(), "banner=1500:OCR", "OVRC"},
+        {makeTestElement<CTestOverVoltage>(), "banner=1500:OVT", "OVRV"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        boxes.clear();
+        analyser(ready(withFault(QLatin1String(c.fault))));
+        runOnce(c.element, false);
+        EXPECT_EQ(boxesContaining(QStringLiteral("This test is not supported on this model of the Tarvo")), 1);
+        EXPECT_TRUE(c.element->runFlags().abort);
+        EXPECT_TRUE(reading(c.element, c.key).isEmpty());
+        EXPECT_TRUE(setup->finished().isEmpty());
+    }
 }
 
 TEST_F(SingleShotRun, energyAskedForByAnEarlierTestIsNeverALaterTestsReading)
@@ -383,10 +425,13 @@ TEST_F(SingleShotRun, stopWhileDefibrillateNowIsShownEndsThePolling)
     scenario.dischargeAfterMs = -1; // the operator never fires
     analyser(scenario);
     then([&] { start(); });
-    then([&] { return sim->commands().contains(QStringLiteral("OVT")); }, [&] { stop(); });
+    // The menu's "Repeat test" is a start as well; while a run goes on it does nothing.
+    then([&] { return sim->commands().contains(QStringLiteral("OVT")); }, [&] { repeat(); });
+    then([&] { stop(); });
     then([&] { return idle(); }, [&] { previous(); });
     perform(element);
     EXPECT_EQ(sim->commands().count(QStringLiteral("OVT")), 1);
+    EXPECT_EQ(sim->commands().count(QStringLiteral("VER")), 1) << "the channel was opened once";
     EXPECT_TRUE(reading(element, "OVRV").isEmpty());
     EXPECT_EQ(setup->navigations(), QList<std::int32_t>{etnPrevious});
 }

@@ -6,11 +6,14 @@
 #include "framework/CLimitData.h"
 #include "host/HostLog.h"
 #include "host/Standards.h"
+#include "host/TestElementBase.h"
 #include "host/XmlDocument.h"
 #include "platform/ComponentRuntime.h"
 #include "procedures/defibrillator/CTestBatteryCapacity.h"
 #include "procedures/defibrillator/CTestChargeTime.h"
 #include "procedures/defibrillator/CTestSingleShot.h"
+#include "tests/support/Errors.h"
+#include "tests/support/MissingClass.h"
 
 namespace kelto::test {
 namespace {
@@ -92,6 +95,59 @@ TEST(TestElementFrame, hostMembersThatIgnoreErrorsNeverFail)
     EXPECT_EQ(reported.last().number, vberr::ObjectNotSet);
     EXPECT_EQ(reported.last().source, QStringLiteral("KeltoTarvoXTest.CTestChargeTime"));
     EXPECT_FALSE(element->Result());
+}
+
+TEST(TestElementFrame, loadAndSaveHandOnTheElementBasesOwnNumbersAndCloneReportsItsFailure)
+{
+    // An element base that fails to load and save with the number it is given.
+    struct FailingBase : host::TestElementBase {
+        std::int32_t number = 0;
+        void Load(const Ptr<IXmlElement>&, const Ptr<IProtocolLog>&) override { raiseError(number, QStringLiteral("host")); }
+        Ptr<IXmlElement> Save(const Ptr<IXmlDocument>&, std::int32_t) override { raiseError(number, QStringLiteral("host")); }
+    };
+    struct Probe : CTestChargeTime {
+        using CTestElementFrame::mElementBase;
+    };
+    auto element = makeTestElement<Probe>();
+    auto failing = std::make_shared<FailingBase>();
+    element->mElementBase = failing;
+    host::XmlDocument doc;
+    const Ptr<IXmlDocument> owner(&doc, [](IXmlDocument*) {});
+    const struct {
+        bool save;
+        std::uint32_t number;
+        bool handedOn; // else reported, and the member returns
+    } cases[] = {
+        {false, 0x8004A2C0, true}, {false, 0x8004A2C1, true}, {false, 0x8004A2C2, true}, {false, 0x8004A2C8, true},
+        {false, 0x8004A2CD, false}, {true, 0x8004A2CD, true}, {true, 0x8004A2C0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1 %2").arg(c.save ? "Save" : "Load").arg(c.number, 0, 16).toStdString());
+        failing->number = hresult(c.number);
+        const qsizetype reportsBefore = host::HostLog::instance().reportedErrors().size();
+        const std::int32_t raised = errorNumberOf([&] {
+            if (c.save)
+                EXPECT_EQ(element->Save(owner, 0), nullptr);
+            else
+                element->Load(owner->CreateElement(QStringLiteral("PlugInData")), nullptr);
+        });
+        const auto reported = host::HostLog::instance().reportedErrors();
+        EXPECT_EQ(raised, c.handedOn ? hresult(c.number) : 0);
+        ASSERT_EQ(reported.size(), reportsBefore + (c.handedOn ? 0 : 1));
+        if (!c.handedOn) {
+            EXPECT_EQ(reported.last().number, hresult(c.number));
+            EXPECT_EQ(reported.last().source, QStringLiteral("KeltoTarvoXTest.CTestChargeTime"));
+        }
+    }
+
+    // A clone whose element base the host cannot make is reported, and none is given.
+    auto prototype = makeTestElement<CTestOverCurrent>();
+    const MissingClass noBase(hostclass::TestElementBase);
+    const qsizetype reportsBefore = host::HostLog::instance().reportedErrors().size();
+    EXPECT_EQ(prototype->Clone(), nullptr);
+    const auto reported = host::HostLog::instance().reportedErrors();
+    ASSERT_EQ(reported.size(), reportsBefore + 1);
+    EXPECT_EQ(reported.last().source, QStringLiteral("KeltoTarvoXTest.CTestOverCurrent"));
 }
 
 TEST(TestElementFrame, loadingAResultItemReadsIntoAFreshResult)

@@ -18,6 +18,14 @@ Ptr<CResultChargeTime> chargeTime()
     return result;
 }
 
+template <class R>
+Ptr<CResultBase> laidOut()
+{
+    auto result = std::make_shared<R>();
+    result->Initialize(nullptr);
+    return result;
+}
+
 Variant valueOf(const Ptr<CResultBase>& result, const QString& key)
 {
     return result->FindMeasurement(key)->Value();
@@ -54,6 +62,33 @@ TEST(SingleReadingResult, initializedChargeTimeHoldsOneEmptyTranslatedMeasuremen
     EXPECT_TRUE(m->value().isEmpty());
     EXPECT_TRUE(m->PresetValue().isEmpty());
     EXPECT_EQ(m->Status(), emsNone);
+
+    // Every class of the family holds its own caption, unit and format.
+    const struct {
+        Ptr<CResultBase> result;
+        const char* key;
+        const char* caption;
+        const char* unit;
+        const char* format;
+    } family[] = {
+        {laidOut<CResultChargeTime>(), "CHTI", "Charge Time", "s", "# ##0"},
+        {laidOut<CResultVFIBEnergy>(), "ENGY", "Energy", "J", "# ##0.0"},
+        {laidOut<CResultVTACHEnergy>(), "ENGY", "Energy", "J", "# ##0.0"},
+        {laidOut<CResultPeakVoltage>(), "PEAV", "Peak Voltage", "V", "# ##0.0"},
+        {laidOut<CResultOverCurrent>(), "OVRC", "Over Current", "A", "# ##0.0"},
+        {laidOut<CResultOverVoltage>(), "OVRV", "Over Voltage", "V", "# ##0.0"},
+        {laidOut<CResultSyncRPeak>(), "SYNT", "Sync Time", "ms", "# ##0.0"},
+        {laidOut<CResultSyncQBase>(), "SYNT", "Sync Time", "ms", "# ##0.0"},
+    };
+    for (const auto& f : family) {
+        ASSERT_EQ(f.result->MeasurementCount(), 1);
+        const Ptr<CMeasurement> each = f.result->FindMeasurement(QLatin1String(f.key));
+        ASSERT_NE(each, nullptr) << f.key;
+        EXPECT_EQ(each->RawDescription(), QLatin1String(f.caption)) << f.key;
+        EXPECT_EQ(each->Unit(), QLatin1String(f.unit)) << f.caption;
+        EXPECT_EQ(each->ValueFormat(), QLatin1String(f.format)) << f.caption;
+        EXPECT_EQ(each->ValueType(), evtNumber) << f.caption;
+    }
 }
 
 TEST(SingleReadingResult, measurementLookupOutsideTheSetGivesNull)

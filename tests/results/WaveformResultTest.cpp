@@ -17,6 +17,16 @@ Ptr<CResultArrhythmia> arrhythmia(std::int32_t code)
     return result;
 }
 
+template <class R, class C>
+Ptr<CResultBase> wave(std::int32_t code)
+{
+    auto config = std::make_shared<C>();
+    config->SetWaveType(code);
+    auto result = std::make_shared<R>();
+    result->Initialize(config);
+    return result;
+}
+
 // What the result grid does when the operator ticks a row.
 void mark(const Ptr<CResultBase>& result, bool passed)
 {
@@ -49,6 +59,30 @@ TEST(WaveformResult, codesOutsideTheBlockGiveAnEmptyDescription)
     CResultArrhythmia withoutConfig;
     withoutConfig.Initialize(nullptr);
     EXPECT_EQ(withoutConfig.MeasurementCount(), 1);
+
+    // Each class names every wave of its block, from its first code on, and none beside it.
+    const struct {
+        Ptr<CResultBase> (*make)(std::int32_t);
+        const char* key;
+        std::int32_t first;
+        QStringList texts;
+    } blocks[] = {
+        {wave<CResultNormalSinus, CConfigNormalSinus>, "NSW", 100,
+            {"20370::30 BPM", "20371::60 BPM", "20372::120 BPM", "20373::180 BPM", "20374::240 BPM"}},
+        {wave<CResultArrhythmia, CConfigArrhythmia>, "ARR", 200,
+            {"20380::Atrial Fibrillation", "20381::Atrial Flutter", "20382::Atrial Tachycardia", "20383::PVC1", "20384::Run",
+                "20385::R on T", "20386::Idioventricular", "20387::Ventricular Tachycardia", "20388::Ventricular Fibrillation"}},
+        {wave<CResultPerformance, CConfigPerformance>, "PERF", 300,
+            {"20390::Pulse 30 BPM", "20391::Pulse 60 BPM", "20392::Square wave 0.125 Hz", "20393::Square wave 2 Hz", "20394::Sine 10 Hz",
+                "20395::Sine 40 Hz", "20396::Sine 50 Hz", "20397::Sine 60 Hz", "20398::Sine 100 Hz", "20399::Triangle 2 Hz"}},
+    };
+    for (const auto& b : blocks) {
+        for (qsizetype i = -1; i <= b.texts.size(); ++i) {
+            const Ptr<CMeasurement> m = b.make(b.first + std::int32_t(i))->FindMeasurement(QLatin1String(b.key));
+            ASSERT_NE(m, nullptr) << b.key;
+            EXPECT_EQ(m->RawDescription(), b.texts.value(i)) << b.first + i;
+        }
+    }
 }
 
 TEST(WaveformResult, statusFollowsTheOperatorsMark)

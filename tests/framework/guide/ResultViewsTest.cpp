@@ -5,6 +5,7 @@
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
+#include "framework/guide/GuideLayout.h"
 #include "framework/guide/ITarvoXResult.h"
 #include "framework/guide/WaveState.h"
 #include "framework/guide/XChargeResult.h"
@@ -58,6 +59,21 @@ TEST(XChargeResultTest, ValueShowsOnlyOnceEvaluated)
     f.view->ShowTestResult(f.result);
     // The measurement's own format ("0.00") is not used here.
     EXPECT_EQ(f.cell(QStringLiteral("ENGY"), 1), QStringLiteral("0.1 J"));
+    // The columns as laid out, before the list fills its width.
+    const struct {
+        const char* caption;
+        int twips;
+    } columns[] = {{"Settings", 2450}, {"Measurement", 1550}, {"High limit", 1550}, {"Low limit", 1550}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(f.view->list()->headerItem()->text(i), QLatin1String(columns[i].caption));
+        EXPECT_EQ(f.view->list()->columnWidth(i), guide::twipsToPxX(columns[i].twips, f.view->list())) << columns[i].caption;
+    }
+    // A new reading is shown with no row selected.
+    f.view->widget()->show();
+    QTest::mouseClick(f.view->list()->viewport(), Qt::LeftButton, {}, f.view->list()->visualItemRect(f.view->list()->topLevelItem(0)).center());
+    ASSERT_FALSE(f.view->list()->selectedItems().isEmpty());
+    f.view->ShowTestResult(f.result);
+    EXPECT_TRUE(f.view->list()->selectedItems().isEmpty());
 }
 
 TEST(XChargeResultTest, NoSyncShowsTheWordNoReadingNothingAndFailedRowsAreBoldRed)

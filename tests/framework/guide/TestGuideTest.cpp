@@ -1,3 +1,5 @@
+#include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCursor>
 #include <QDialog>
@@ -435,9 +437,14 @@ TEST_F(TestGuideTest, ModalRunEndsWhenTheElementHidesTheGuide)
     guide.ShowResultStatus(result);
     guide.Initialize(e, setup, Variant(instructions));
     QList<QString> order;
+    QWidget* focusAtStart = nullptr;
+    bool standardLiveInRun = true;
     QObject::connect(&guide, &FTarvoXTestGuide::StartTest, [&] {
         order << QStringLiteral("start");
+        focusAtStart = QApplication::focusWidget();
         guide.SetToolbarMode(2, false);
+        // The standard and its relative limits hold still under a running measurement.
+        standardLiveInRun = toolbar(guide)->standardSelector()->isEnabled() || toolbar(guide)->calculateBox()->isEnabled();
         result->measurements.first()->SetValue(Variant(4.5));
         result->measurements.first()->SetStatus(emsPassed);
         guide.ShowTestResult(result);
@@ -448,6 +455,7 @@ TEST_F(TestGuideTest, ModalRunEndsWhenTheElementHidesTheGuide)
         guide.Hide();
     });
     QTimer::singleShot(0, [&] {
+        EXPECT_TRUE(QTest::qWaitForWindowActive(guide.window()));
         click(guide, guidebutton::Main);
         click(guide, guidebutton::Main);
     });
@@ -457,8 +465,15 @@ TEST_F(TestGuideTest, ModalRunEndsWhenTheElementHidesTheGuide)
     guard.start(120000); // only ends a guide the clicks never closed
     guide.Show();
     EXPECT_EQ(order, QList<QString>({QStringLiteral("start"), QStringLiteral("next")}));
+    EXPECT_EQ(focusAtStart, guide.embeddedControl()) << "the shown window gives the result view the keys";
+    EXPECT_FALSE(standardLiveInRun);
+    EXPECT_TRUE(toolbar(guide)->standardSelector()->isEnabled() && toolbar(guide)->calculateBox()->isEnabled()) << "live again after the run";
     EXPECT_EQ(query<XChargeResult>(guide.resultView())->row(QStringLiteral("ENGY"))->text(1), QStringLiteral("4.5 J"));
     EXPECT_TRUE(guide.GetMtiData());
+    const auto pane = std::dynamic_pointer_cast<host::ContentPane>(guide.xtwWizard());
     guide.Unload();
     EXPECT_FALSE(guide.window());
+    // The pane lets go of the element, the setup and its tabs.
+    EXPECT_FALSE(pane->element());
+    EXPECT_TRUE(pane->tabs().isEmpty());
 }
