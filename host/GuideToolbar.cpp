@@ -7,9 +7,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
+#include <QTextLayout>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <functional>
 
 #include "host/Judgement.h"
@@ -53,6 +56,87 @@ constexpr qint64 kMainHoldMs = 500;
 // Room kept for the status line, in average characters, so that a status such as
 // "Test in progress, please wait..." is never cut at the window's minimum size.
 constexpr int kStatusChars = 34;
+
+// The status line: long texts wrap, at word boundaries or, for a word wider than
+// the line, anywhere, so that every text reads whole; the toolbar grows to hold it.
+class StatusLine : public QLabel {
+public:
+    using QLabel::QLabel;
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override
+    {
+        const QMargins m = contentsMargins();
+        return textHeight(width - m.left() - m.right()) + m.top() + m.bottom();
+    }
+    QSize sizeHint() const override { return QSize(fontMetrics().horizontalAdvance(text()), oneLine()); }
+    QSize minimumSizeHint() const override { return QSize(minimumWidth(), oneLine()); }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        const QRect area = contentsRect();
+        const int height = textHeight(area.width());
+        QPainter painter(this);
+        painter.setPen(palette().color(foregroundRole()));
+        painter.setFont(font());
+        QTextLayout layout(text(), font());
+        lay(layout, area.width());
+        layout.draw(&painter, QPointF(area.left(), area.top() + std::max(0, area.height() - height) / 2));
+    }
+
+private:
+    int oneLine() const
+    {
+        const QMargins m = contentsMargins();
+        return fontMetrics().height() + m.top() + m.bottom();
+    }
+    // Lines placed as a word-wrapped label places them, leading before each.
+    qreal lay(QTextLayout& layout, int width) const
+    {
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        const qreal leading = fontMetrics().leading();
+        qreal height = 0;
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(std::max(1, width));
+            height = std::ceil(height + leading);
+            line.setPosition(QPointF(0, height));
+            height += line.height();
+        }
+        layout.endLayout();
+        return height;
+    }
+    int textHeight(int width) const
+    {
+        if (text().isEmpty())
+            return fontMetrics().height();
+        QTextLayout layout(text(), font());
+        return std::max(fontMetrics().height(), static_cast<int>(std::ceil(lay(layout, width))));
+    }
+};
+
+// Calls back on the events of the given types of the widgets it watches.
+class EventWatcher : public QObject {
+public:
+    EventWatcher(QObject* parent, QList<QEvent::Type> types, std::function<void()> seen)
+        : QObject(parent), m_types(std::move(types)), m_seen(std::move(seen))
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (m_types.contains(event->type()) && m_seen)
+            m_seen();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QList<QEvent::Type> m_types;
+    std::function<void()> m_seen;
+};
 
 // Calls back when the watched widget is enabled or disabled, whoever does it.
 class EnabledWatcher : public QObject {
@@ -174,7 +258,7 @@ GuideToolbar::GuideToolbar() : m_widget(new QWidget)
     for (const ResultLook look : {ResultLook::Passed, ResultLook::Failed, ResultLook::NotJudged, ResultLook::NotApplicable})
         statusWidth = std::max(statusWidth, status->fontMetrics().horizontalAdvance(ShownResult{QString(), QString(), look}.badge()));
     status->setMinimumWidth(statusWidth + 2 * status->fontMetrics().averageCharWidth());
-    auto* text = new QLabel;
+    auto* text = new StatusLine;
     text->setObjectName(QStringLiteral("lblStatusText"));
     text->setMinimumWidth(text->fontMetrics().averageCharWidth() * kStatusChars);
     text->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -235,7 +319,34 @@ GuideToolbar::GuideToolbar() : m_widget(new QWidget)
     m_menu->addAction(QStringLiteral("Not applicable"), m_widget, [this] { clicked(301, true); });
     m_menu->addAction(QStringLiteral("Skip"), m_widget, [this] { clicked(302, true); });
     SetRunState(0);
-    m_widget->setFixedHeight(rows->sizeHint().height());
+    m_statusRowHeight = statusRow->sizeHint().height();
+    m_oneLineHeight = rows->sizeHint().height();
+    m_widget->setFixedHeight(m_oneLineHeight);
+    // A new text, another width of the line or of the window: the toolbar takes the
+    // height the status line needs, and the guide lays itself out again.
+    // Fitted once the layout pass that asked for it is over, not inside it.
+    text->installEventFilter(new EventWatcher(text, {QEvent::Resize}, [this] { fitStatusLineSoon(); }));
+    m_widget->installEventFilter(new EventWatcher(m_widget, {QEvent::LayoutRequest, QEvent::Resize}, [this] { fitStatusLineSoon(); }));
+    m_widget->installEventFilter(new EventWatcher(m_widget, {QEvent::Resize}, [this] {
+        if (const auto resized = m_events.Resize)
+            resized();
+    }));
+}
+
+void GuideToolbar::fitStatusLineSoon()
+{
+    if (m_fitPending || !m_widget)
+        return;
+    m_fitPending = true;
+    QMetaObject::invokeMethod(m_widget, [this] {
+        m_fitPending = false;
+        QLabel* line = m_caption->textLabel();
+        if (!line)
+            return;
+        const int height = m_oneLineHeight + std::max(0, line->heightForWidth(line->width()) - m_statusRowHeight);
+        if (height != m_widget->height())
+            m_widget->setFixedHeight(height);
+    }, Qt::QueuedConnection);
 }
 
 GuideToolbar::~GuideToolbar()

@@ -114,6 +114,9 @@ public:
 
 private:
     void clicked(std::int32_t id, bool flag);
+    // Makes the toolbar as high as the status line's text needs at its width, once
+    // the events pending now are handled.
+    void fitStatusLineSoon();
     void showMainRole();
     void standardChanged();
     void showJudgement();
@@ -140,6 +143,9 @@ private:
     bool m_running = false;
     bool m_filling = false;
     std::optional<qint64> m_mainChangedMs; // on the clock seam
+    int m_oneLineHeight = 0;   // the toolbar with a status line of one line
+    int m_statusRowHeight = 0; // that line's row
+    bool m_fitPending = false;
     // The element and the run it is attached to; both outlive the guide.
     std::weak_ptr<ITestElement> m_element;
     std::weak_ptr<ITestSetup> m_setup;

@@ -6,6 +6,7 @@
 #include <QScopedValueRollback>
 
 #include "platform/Automation.h"
+#include "platform/EscapedText.h"
 #include "platform/PluginError.h"
 
 namespace kelto {
@@ -39,7 +40,17 @@ void XEnergyPanel::addEnergyFrame()
     txtEnergy = addTextBox(fraEnergy, QStringLiteral("txtEnergy"), QRectF(240, 720, 975, 285), QStringLiteral("100"));
     addLabel(fraEnergy, QStringLiteral("lblEnergy"), QStringLiteral("20200::J"), QRectF(1320, 750, 135, 255), TextStyle::Unit);
 
-    acceptDigitsOnly(txtEnergy);
+    // A key the box does not take is told where it was typed: "1.5" would otherwise
+    // become 15 J without a word.
+    lblRefused = new QLabel(fraEnergy);
+    lblRefused->setObjectName(QStringLiteral("lblRefused"));
+    lblRefused->setWordWrap(true);
+    lblRefused->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblRefused->hide();
+    acceptDigitsOnly(txtEnergy, [this](QChar refused) {
+        m_refused += refused;
+        showRefused();
+    });
     selectAllOnFocus(txtEnergy);
     onClick(txtEnergy, [this] { energyEdited(); });
     QObject::connect(txtEnergy, &QLineEdit::textChanged, context(), [this] { energyEdited(); });
@@ -59,6 +70,8 @@ void XEnergyPanel::Initialize(const Variant& inData)
         return;
     QScopedValueRollback<bool> filling(mfUpdating, true);
     ignoreErrors([&] { takeConfig(inData); });
+    m_refused.clear();
+    showRefused();
     if (!hasConfig()) {
         txtEnergy->setEnabled(false);
         return;
@@ -78,7 +91,24 @@ void XEnergyPanel::energyEdited()
         if (hasConfig())
             setPresetEnergy(CSng(Val(txtEnergy->text())));
     });
+    // The note goes on naming the energy the box now holds.
+    if (!m_refused.isEmpty())
+        showRefused();
     tellHost();
+}
+
+void XEnergyPanel::showRefused()
+{
+    QString text;
+    if (!m_refused.isEmpty()) {
+        text = QStringLiteral("%1 is not taken: the preset energy is a whole number of joules, typed as digits.").arg(quotedValue(m_refused));
+        ignoreErrors([&] {
+            if (hasConfig())
+                text += QStringLiteral(" It is %1 J.").arg(formatNumber(presetEnergy(), QStringLiteral("0")));
+        });
+    }
+    lblRefused->setText(text);
+    lblRefused->setVisible(!text.isEmpty());
 }
 
 void XEnergyPanel::SetLocked(bool locked)
@@ -115,6 +145,12 @@ void XEnergyPanel::layoutPanel()
     const float energyWidth = energyFrameWidth(width);
     place(fraEnergy, 0, 0, energyWidth, frameHeight);
     place(fraTestGuideSettings, energyWidth + 120, 0, twipsGeometry(fraTestGuideSettings).width(), frameHeight);
+    // The note under the lowest control of the energy frame.
+    float below = 0;
+    for (const QWidget* control : fraEnergy->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (control != lblRefused)
+            below = std::max(below, static_cast<float>(twipsGeometry(control).bottom()));
+    place(lblRefused, 240, below + 120, energyWidth - 360, std::max(0.0f, frameHeight - below - 240));
 }
 
 QSizeF XEnergyPanel::wholeTwips() const

@@ -29,6 +29,8 @@ public:
     QLineEdit* energyBox() const { return txtEnergy; }
     QGroupBox* energyFrame() const { return fraEnergy; }
     QGroupBox* settingsFrame() const { return fraTestGuideSettings; }
+    // Says under the energy controls which typed keys the box did not take.
+    QLabel* refusalNote() const { return lblRefused; }
     QSizeF wholeTwips() const override;
 
 protected:
@@ -49,12 +51,15 @@ protected:
     QGroupBox* fraEnergy = nullptr;
     QGroupBox* fraTestGuideSettings = nullptr;
     QLineEdit* txtEnergy = nullptr;
+    QLabel* lblRefused = nullptr;
 
 private:
     float energyFrameWidth(float panelWidth) const;
     void addEnergyFrame();
     void addSettingsFrame();
     void energyEdited();
+    void showRefused();
+    QString m_refused; // the keys refused since the configuration was shown
 };
 
 template <class Config>

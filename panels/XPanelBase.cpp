@@ -102,7 +102,7 @@ class XPanelBase::Events : public QObject {
 public:
     explicit Events(XPanelBase& panel) : m_panel(panel) {}
 
-    QSet<QObject*> digitsOnly;
+    QHash<QObject*, std::function<void(QChar)>> digitsOnly;
     QSet<QObject*> selectAll;
     QHash<QObject*, std::function<void()>> clicks;
 
@@ -117,8 +117,13 @@ protected:
         case QEvent::KeyPress:
             if (digitsOnly.contains(watched)) {
                 const auto* key = static_cast<QKeyEvent*>(event);
-                if (isTypedCharacter(key) && !isDigitOrBackspace(key->text().at(0)))
+                const QChar typed = isTypedCharacter(key) ? key->text().at(0) : QChar();
+                if (isTypedCharacter(key) && !isDigitOrBackspace(typed)) {
+                    const auto refused = digitsOnly.value(watched);
+                    if (refused && typed.isPrint())
+                        ignoreErrors([&] { refused(typed); });
                     return true; // discarded before the control sees it
+                }
             }
             break;
         case QEvent::MouseButtonRelease:
@@ -388,9 +393,9 @@ float XPanelBase::fitHelpText(float height)
     return valueOr([&] { return m_helpText->Top(); }, height);
 }
 
-void XPanelBase::acceptDigitsOnly(QWidget* control)
+void XPanelBase::acceptDigitsOnly(QWidget* control, std::function<void(QChar)> refused)
 {
-    m_events->digitsOnly.insert(control);
+    m_events->digitsOnly.insert(control, std::move(refused));
     control->installEventFilter(m_events.get());
 }
 

@@ -89,8 +89,9 @@ protected:
     // the strip's top, or the height when there is no strip.
     float fitHelpText(float height);
 
-    // Only the digits and backspace may be typed (navigation keys still work).
-    void acceptDigitsOnly(QWidget* control);
+    // Only the digits and backspace may be typed (navigation keys still work); a
+    // printable character refused is handed to `refused`.
+    void acceptDigitsOnly(QWidget* control, std::function<void(QChar)> refused = {});
     void onClick(QWidget* control, std::function<void()> handler);
     void selectAllOnFocus(QLineEdit* box);
 

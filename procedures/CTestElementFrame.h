@@ -180,8 +180,14 @@ protected:
     // reading replaces the element's, and the run is the one that judged it.
     RunEnd settleRunResult(bool takeJudged);
     // The analyser the run that just ended measured with, as the MTI tab shows it now:
-    // the one a result it judged is recorded with, whatever the tab says later.
+    // the one a result it judged keeps should a later run of the guide judge nothing.
     void noteRunAnalyser(FTarvoXTestGuide& guide);
+    // The analyser the result that stands keeps, whatever the tab names at Next: that of
+    // the earlier run of this guide that judged it, when a later run judged nothing; null
+    // where Next records the tab's.
+    Ptr<CMtiData2> keptAnalyser();
+    // Lets the guide say so where its tab names another analyser than the result keeps.
+    void showKeptAnalyser(FTarvoXTestGuide& guide);
     // The tail of a run that measured: keeps its analyser, settles the result, shows the
     // verdict that stands (the run's result too, with showResult) and says which, and
     // offers Next wherever a verdict stands, a run stopped after it judged included.
@@ -195,6 +201,11 @@ protected:
     // Before a skip: true when the result it would drop holds no verdict, or the
     // operator agrees to drop it.
     bool mayDropResult();
+    // Before N/A: true unless the result holds a passed or failed verdict the operator
+    // keeps when asked.
+    bool mayMarkNotApplicable();
+    // The status of the result the element holds, and its verdict as the guide names it.
+    std::int32_t heldStatus(QString* named);
     // Creates, binds and loads the guide of one Perform.
     void loadGuide();
     void unloadGuide();

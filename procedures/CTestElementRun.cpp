@@ -151,12 +151,12 @@ void CTestElementFrame::FinishTest(const Ptr<CMtiData2>& mti)
     if (lastRunJudged)
         ignoreErrors([&] { updateResultStatus(result, selectedStandards(), mfNA); });
     ignoreErrors([&] {
-        // The analyser that measured the result, whatever the tab shows as the guide closes.
+        // The analyser the tab names at Next, which the operator may have corrected once
+        // the reading came; a result kept from an earlier run keeps that run's.
         Ptr<CMtiData2> identity = mti;
-        if (!mfNA && result == mJudgedHere && mJudgedMti)
-            identity = mJudgedMti;
-        else if (!mfNA && lastRunJudged && mRunMti)
-            identity = mRunMti;
+        if (!mfNA)
+            if (const Ptr<CMtiData2> kept = keptAnalyser())
+                identity = kept;
         const std::int32_t id = MMiscUtils::StoreMtiData(deref(mSetup, errorSource()).MtiDatabase(), identity);
         deref(query<CResultBase>(result), errorSource()).SetMTIID(id);
     });
@@ -259,6 +259,25 @@ void CTestElementFrame::noteRunAnalyser(FTarvoXTestGuide& guide)
     mRunMti = shown ? std::make_shared<CMtiData2>(*shown) : nullptr;
 }
 
+Ptr<CMtiData2> CTestElementFrame::keptAnalyser()
+{
+    // A later run of this guide measures into a result of its own, which stays pending
+    // while it has judged nothing: the result that stands is then the earlier run's.
+    const Ptr<IResultData> held = valueOr([&] { return deref(mElementBase, errorSource()).Result(); }, Ptr<IResultData>());
+    if (!held || held != mJudgedHere || !runResultPending())
+        return nullptr;
+    if (mJudgedMti)
+        return mJudgedMti;
+    // Ticked again before any run of this guide: the analyser of its record.
+    std::int32_t id = valueOr([&] { return held->MTIID(); }, 0);
+    return id > 0 ? valueOr([&] { return MMiscUtils::GetMtiData(deref(mSetup, errorSource()).MtiDatabase(), id); }, Ptr<CMtiData2>()) : nullptr;
+}
+
+void CTestElementFrame::showKeptAnalyser(FTarvoXTestGuide& guide)
+{
+    guide.SetKeptAnalyser(keptAnalyser());
+}
+
 CTestElementFrame::RunEnd CTestElementFrame::endRun(FTarvoXTestGuide& guide, bool showResult)
 {
     noteRunAnalyser(guide);
@@ -286,6 +305,7 @@ void CTestElementFrame::showRunEnd(FTarvoXTestGuide& guide, RunEnd end)
     else if (!judged)
         text = mfStopped ? QStringLiteral("Stopped: no verdict; Start measures again") : QStringLiteral("The run gave no verdict; Start measures again");
     guide.SetStatusText(text);
+    showKeptAnalyser(guide);
 }
 
 void CTestElementFrame::dropSkippedResult()
@@ -293,25 +313,44 @@ void CTestElementFrame::dropSkippedResult()
     ignoreErrors([&] { deref(mElementBase, errorSource()).SetResult(mfAborted ? mResultAtOpen : nullptr); });
 }
 
-bool CTestElementFrame::mayDropResult()
+std::int32_t CTestElementFrame::heldStatus(QString* named)
 {
-    // Skip sits beside Repeat test in the guide's menu: a result with a verdict, of
-    // this guide or an earlier one, goes only when the operator says so.
     const std::int32_t status = valueOr([&] {
         const auto held = deref(mElementBase, errorSource()).Result();
         return held ? held->Status() : std::int32_t(emsNone);
     }, std::int32_t(emsNone));
-    if (status == emsNone)
-        return true;
     // Named as the guide shows it: "not judged (no standard judged it)".
-    QString named = mfrmTestGuide ? mfrmTestGuide->ShownVerdict() : QString();
-    if (named.isEmpty())
-        named = status == emsPassed ? QStringLiteral("passed")
-            : status == emsFailed   ? QStringLiteral("failed")
+    *named = mfrmTestGuide ? mfrmTestGuide->ShownVerdict() : QString();
+    if (named->isEmpty())
+        *named = status == emsPassed ? QStringLiteral("passed")
+            : status == emsFailed    ? QStringLiteral("failed")
             : status == emsNotApplicable ? QStringLiteral("not applicable")
                                          : QString::number(status);
+    return status;
+}
+
+bool CTestElementFrame::mayDropResult()
+{
+    // Skip sits beside Repeat test in the guide's menu: a result with a verdict, of
+    // this guide or an earlier one, goes only when the operator says so.
+    QString named;
+    if (heldStatus(&named) == emsNone)
+        return true;
     return MsgBox(QStringLiteral("Skipping removes the result of this test (%1) from the sequence.\nSkip the test? No keeps the result.").arg(named),
                mb::YesNo | mb::Question, QStringLiteral("Skip test"))
+        == mb::Yes;
+}
+
+bool CTestElementFrame::mayMarkNotApplicable()
+{
+    // N/A takes the place where Skip stood before the main button offered Next: a
+    // verdict that stands is replaced only when the operator says so.
+    QString named;
+    const std::int32_t status = heldStatus(&named);
+    if (status != emsPassed && status != emsFailed)
+        return true;
+    return MsgBox(QStringLiteral("Not applicable replaces the result of this test (%1).\nMark the test not applicable? No keeps the result.").arg(named),
+               mb::YesNo | mb::Question, QStringLiteral("Not applicable"))
         == mb::Yes;
 }
 
@@ -383,6 +422,8 @@ void CTestElementFrame::mfrmTestGuide_AbortTest()
 
 void CTestElementFrame::mfrmTestGuide_NA()
 {
+    if (!mayMarkNotApplicable())
+        return;
     setNavigation(etnNext);
     hideGuide();
     mfSkip = false;

@@ -1,8 +1,10 @@
 #include "framework/guide/FTarvoXTestGuide.h"
 
-#include <QDialog>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QDialog>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <algorithm>
 
 #include "framework/HostServices.h"
@@ -134,6 +136,14 @@ FTarvoXTestGuide::FTarvoXTestGuide()
     }
     m_mtiData = new XMTIData(window);
     m_mtiData->hide();
+    // Whatever the operator changes in the tab, the status line says what it means.
+    const auto tabChanged = [this] {
+        if (m_keptMti)
+            showStatusText();
+    };
+    connect(m_mtiData->modelList(), &QComboBox::currentIndexChanged, this, tabChanged);
+    connect(m_mtiData->serialBox(), &QLineEdit::textChanged, this, tabChanged);
+    connect(m_mtiData->firmwareBox(), &QLineEdit::textChanged, this, tabChanged);
     m_popup = new XTestInstruction(window);
 
     if (m_toolbar) {
@@ -307,9 +317,36 @@ void FTarvoXTestGuide::SetStatusText(const QString& sText)
 {
     ignoreErrors([&] {
         const qsizetype separator = sText.indexOf(QStringLiteral("::"));
-        const QString shown = separator >= 0 && separator <= 5 ? textTranslator()->Translate(kOwnerWord, sText, {}) : sText;
-        deref(deref(m_toolbar, kSource).StatusCaption(), kSource).SetText(shown);
+        m_statusText = separator >= 0 && separator <= 5 ? textTranslator()->Translate(kOwnerWord, sText, {}) : sText;
+        showStatusText();
     });
+}
+
+void FTarvoXTestGuide::SetKeptAnalyser(const Ptr<CMtiData2>& mti)
+{
+    m_keptMti = mti ? std::make_shared<CMtiData2>(*mti) : nullptr;
+    showStatusText();
+}
+
+void FTarvoXTestGuide::showStatusText()
+{
+    QString text = m_statusText;
+    const Ptr<CMtiData2> tab = GetMtiData();
+    const bool same = tab && m_keptMti && tab->MtiType() == m_keptMti->MtiType() && tab->Serial() == m_keptMti->Serial()
+        && tab->Firmware() == m_keptMti->Firmware();
+    // Next records the tab's analyser for a result of this run, not for one kept from
+    // an earlier run: a correction made in the tab since would look taken.
+    if (m_keptMti && !same) {
+        QStringList named{m_keptMti->MtiType()};
+        if (!m_keptMti->Serial().isEmpty())
+            named << QStringLiteral("serial ") + m_keptMti->Serial();
+        if (!m_keptMti->Firmware().isEmpty())
+            named << QStringLiteral("firmware ") + m_keptMti->Firmware();
+        text += (text.isEmpty() ? QString() : QStringLiteral("; "))
+            + QStringLiteral("the result shown keeps the analyser that measured it (%1), not the one the \"MTI Data\" tab names")
+                  .arg(named.join(QStringLiteral(", ")));
+    }
+    ignoreErrors([&] { deref(deref(m_toolbar, kSource).StatusCaption(), kSource).SetText(text); });
 }
 
 QString FTarvoXTestGuide::ShownVerdict()
@@ -414,6 +451,7 @@ void FTarvoXTestGuide::buttonClick(const Ptr<ITgToolbarItem>& button, bool flag)
             // chooses another.
             if (m_mtiData)
                 m_mtiData->ShowLastUsed();
+            m_keptMti.reset();
             emit StartTest();
         }
         break;

@@ -49,6 +49,9 @@ public:
     void EnableNextButton(bool fEnable);
     void SetActiveSteps(const QList<std::int16_t>& steps = {});
     void SetStatusText(const QString& sText);
+    // The analyser the result shown keeps, whatever the tab names (null: none): while
+    // the tab names another, the status line says so. A start forgets it.
+    void SetKeptAnalyser(const Ptr<CMtiData2>& mti);
     // The verdict shown as the host shows it, with its reason ("not judged (no
     // standard judged it)"); empty where it shows none.
     QString ShownVerdict();
@@ -100,6 +103,9 @@ private:
     void placePopup();
     void objectEvent(const QString& name, const VariantArray& params);
     void activated();
+    // The status text as the element set it, with what the tab's analyser means for the
+    // result shown.
+    void showStatusText();
 
     QPointer<QDialog> m_window;
     Ptr<ITgToolbar> m_toolbar;
@@ -110,6 +116,8 @@ private:
     ObjectPtr m_resultObject;           // the result view's object, kept with its container
     QPointer<QWidget> mEmbeddedControl; // its widget, added to the window as "irvResult"
     Ptr<ITarvoXResult> mirvResult;
+    QString m_statusText; // translated
+    Ptr<CMtiData2> m_keptMti;
 };
 
 } // namespace kelto

@@ -126,19 +126,24 @@ void CTestWaveform<Self, Config, Result>::mfrmTestGuide_StartTest()
         // Until a verdict is ticked for this run the element keeps its earlier one; the
         // grid shows the run's own result only once there is a played wave to judge.
         this->noteRunAnalyser(guide);
-        const bool keptEarlier = this->settleRunResult(true) == CTestElementFrame::RunEnd::KeptEarlier;
+        const CTestElementFrame::RunEnd end = this->settleRunResult(true);
+        const bool keptEarlier = end == CTestElementFrame::RunEnd::KeptEarlier;
         guide.SetToolbarMode(1, (mfWaveStarted && mfItemClicked) || keptEarlier);
         guide.SetActiveSteps(steps);
         // Every run is handed to the host at its end, and again when the guide closes.
         FinishTest(guide.GetMtiData());
-        // The verdict shown is the one that stands; a played wave waits for its own tick.
+        // The verdict shown is the one that stands; a played wave waits for its own tick,
+        // unless it came while the channel closed.
         guide.ShowResultStatus(this->Result());
         if (!mfWavePlayed)
             this->showRunEnd(guide, keptEarlier ? CTestElementFrame::RunEnd::KeptEarlier : CTestElementFrame::RunEnd::NoVerdict);
+        else if (end == CTestElementFrame::RunEnd::Judged)
+            guide.SetStatusText(QString());
         else if (keptEarlier)
             guide.SetStatusText(QStringLiteral("Tick the verdict of the wave just played; until then the verdict shown stands"));
         else
             guide.SetStatusText(QStringLiteral("Tick the verdict of the wave just played, or Start plays it again"));
+        this->showKeptAnalyser(guide);
         this->mfBusy = false;
     } catch (...) {
         startTestFailed(currentError());
@@ -288,7 +293,10 @@ void CTestWaveform<Self, Config, Result>::mfrmTestGuide_ItemClicked(bool)
     });
     ignoreErrors([&] { this->Guide().ShowResultStatus(this->mResult); });
     // The tick is the verdict that stands now; the line no longer asks for it.
-    ignoreErrors([&] { this->Guide().SetStatusText(QString()); });
+    ignoreErrors([&] {
+        this->Guide().SetStatusText(QString());
+        this->showKeptAnalyser(this->Guide());
+    });
     ignoreErrors([&] { this->Guide().EnableNextButton(true); });
 }
 
@@ -310,9 +318,10 @@ void CTestWaveform<Self, Config, Result>::FinishTest(const Ptr<CMtiData2>& mti)
     ignoreErrors([&] { result = query<Result>(this->deref(this->elementBase()).Result()); });
     if (result) {
         ignoreErrors([&] { result->UpdateStatus(this->self(), this->mfNA); });
+        // The analyser the tab names as the run ends, and again at Next: a verdict kept
+        // from an earlier run is not handed over here, so it keeps that run's.
         ignoreErrors([&] {
-            // The analyser that played the wave judged, whatever the tab shows now.
-            Ptr<CMtiData2> identity = !this->mfNA && this->mRunMti ? this->mRunMti : mti;
+            Ptr<CMtiData2> identity = mti;
             result->SetMTIID(MMiscUtils::StoreMtiData(this->deref(this->mSetup).MtiDatabase(), identity));
         });
     }

@@ -54,7 +54,7 @@ protected:
         previousClock = Clock::install(makeVirtualClock());
         previousBoxes = setMessageBoxHandler([this](const MessageBoxRequest& r) {
             boxes.append(r.prompt);
-            return firstButtonAnswer(r.flags);
+            return boxAnswers.isEmpty() ? firstButtonAnswer(r.flags) : boxAnswers.takeFirst();
         });
         host::RegistryKey key;
         key.CreateKey(hkey::LocalMachine, QStringLiteral("Software\\Quilo\\kelto\\TarvoX"));
@@ -117,16 +117,26 @@ protected:
                 guide.Hide();
                 return;
             }
-            if (operatorAction == Operator::NotApplicable || operatorAction == Operator::NextWithoutRun
-                || operatorAction == Operator::PreviousWithoutRun || operatorAction == Operator::Skip || operatorAction == Operator::Abort) {
+            if (operatorAction == Operator::NotApplicable) {
+                operatorTimer->stop();
+                guideOpened.append(opened(*toolbar));
+                QMetaObject::invokeMethod(qApp, [toolbar] {
+                    clickToolbarButton(*toolbar, guidebutton::NotApplicable);
+                    // No to the question over a verdict leaves the guide open: the operator goes on.
+                    if (toolbar->widget()->isVisible())
+                        clickToolbarButton(*toolbar, guidebutton::Main);
+                }, Qt::QueuedConnection);
+                return;
+            }
+            if (operatorAction == Operator::NextWithoutRun || operatorAction == Operator::PreviousWithoutRun || operatorAction == Operator::Skip
+                || operatorAction == Operator::Abort) {
                 operatorTimer->stop();
                 guideOpened.append(opened(*toolbar));
                 // With a result the main button reads "Next".
                 click(operatorAction == Operator::NextWithoutRun       ? guidebutton::Main
                         : operatorAction == Operator::PreviousWithoutRun ? guidebutton::Previous
                         : operatorAction == Operator::Skip               ? guidebutton::Skip
-                        : operatorAction == Operator::Abort              ? guidebutton::Abort
-                                                                         : guidebutton::NotApplicable);
+                                                                         : guidebutton::Abort);
                 return;
             }
             if (operatorAction == Operator::StartThenSkip || operatorAction == Operator::StartThenPrevious) {
@@ -355,6 +365,7 @@ protected:
     std::unique_ptr<Clock> previousClock;
     MessageBoxHandler previousBoxes;
     QStringList boxes;
+    QList<int> boxAnswers; // to the boxes shown next; then each box's first button
     QTemporaryDir dir;
     Operator operatorAction = Operator::RunThenNext;
     Repeat repeat = Repeat::None;

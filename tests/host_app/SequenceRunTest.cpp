@@ -430,7 +430,7 @@ TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassed
     // a result is given none. A repeat in the guide that judged it, ended without a
     // reading (or a waveform played again without a tick), leaves that result with its
     // record and the analyser that measured it, as the guide shows and says; Skip
-    // there drops it, Abort keeps it.
+    // there drops it, Abort keeps it. N/A over a verdict asks first: No leaves it.
     struct Walk {
         std::int32_t testId;
         std::pair<const char*, const char*> reading;
@@ -440,6 +440,7 @@ TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassed
         Repeat repeat = Repeat::None;
         std::int32_t leave = guidebutton::Main; // the guide of the run and its repeat
         bool analyserChanged = false; // S-111 measured, S-222 in the tab once the reading is judged
+        int answer = mb::Yes; // to the question the walk asks
     };
     const std::pair<const char*, const char*> none{"NRG", "104.2"};
     const Walk walks[] = {
@@ -466,9 +467,20 @@ TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassed
         {1000, none, true, Operator::PreviousWithoutRun, "passed", Repeat::Played, guidebutton::Skip},
         {1100, none, true, Operator::PreviousWithoutRun, "passed", Repeat::Played, guidebutton::Abort},
         {1100, none, false, Operator::PreviousWithoutRun, "failed", Repeat::Played, guidebutton::Skip},
-        // Last: the analyser entered here is the one the tab offers from then on.
+        {100, {"NRG", "119.6"}, true, Operator::NotApplicable, "failed", Repeat::None, guidebutton::Main, false, mb::No},
+        {400, {"PVT", "5200"}, true, Operator::NotApplicable, "failed", Repeat::None, guidebutton::Main, false, mb::Yes},
+        {900, none, true, Operator::NotApplicable, "passed", Repeat::None, guidebutton::Main, false, mb::No},
+        {1000, none, true, Operator::NotApplicable, "passed", Repeat::None, guidebutton::Main, false, mb::Yes},
+        // Last: the analyser entered here is the one the tab offers from then on. Next
+        // records the tab's; a result kept from an earlier run keeps that run's.
         {100, {"NRG", "104.2"}, true, Operator::NextWithoutRun, "passed", Repeat::Stopped, guidebutton::Main, true},
         {100, {"NRG", "104.2"}, true, Operator::NextWithoutRun, "passed", Repeat::None, guidebutton::Main, true},
+        {900, none, true, Operator::NextWithoutRun, "passed", Repeat::Played, guidebutton::Main, true},
+        {900, none, false, Operator::NextWithoutRun, "failed", Repeat::None, guidebutton::Main, true},
+        {1000, none, false, Operator::NextWithoutRun, "failed", Repeat::Played, guidebutton::Main, true},
+        {1000, none, true, Operator::NextWithoutRun, "passed", Repeat::None, guidebutton::Main, true},
+        {1100, none, true, Operator::NextWithoutRun, "passed", Repeat::Played, guidebutton::Main, true},
+        {1100, none, false, Operator::NextWithoutRun, "failed", Repeat::None, guidebutton::Main, true},
     };
     for (const Walk& walk : walks) {
         SCOPED_TRACE(testing::Message() << walk.testId << ", repeat " << int(walk.repeat) << ", ticked " << walk.tickedFirst << ", left with "
@@ -516,24 +528,31 @@ TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassed
             const QString badge = QLatin1String(walk.status).startsWith(QLatin1String("not judged")) ? QStringLiteral("Not judged|no standard judged it; ")
                 : walk.tickedFirst                                                                  ? QStringLiteral("Passed|")
                                                                                                     : QStringLiteral("Failed|");
-            const QString line = walk.repeat == Repeat::None ? QString()
+            QString line = walk.repeat == Repeat::None ? QString()
                 : walk.repeat == Repeat::Played
                 ? QStringLiteral("Tick the verdict of the wave just played; until then the verdict shown stands")
                 : QStringLiteral("The repeat %1; the result shown stands")
                       .arg(walk.repeat == Repeat::Stopped || walk.repeat == Repeat::MeasuredThenStopped ? "was stopped" : "gave no verdict");
+            const bool kept = walk.analyserChanged && walk.repeat != Repeat::None;
+            if (kept)
+                line += QStringLiteral("; the result shown keeps the analyser that measured it (Tarvo, serial S-111, firmware 2.13), not the one the "
+                                       "\"MTI Data\" tab names");
             EXPECT_EQ(guideStatus.join(QLatin1Char('\n')).toStdString(), (badge + line).toStdString());
             EXPECT_EQ(window.sequenceList()->item(0)->text().toStdString(),
                 (status ? QStringLiteral("%1  [%2]").arg(title, QLatin1String(status)) : title).toStdString());
-            // Judged by the ticked standard, or by none, and measured by the analyser of the guide.
-            const QString analyserRecord = walk.analyserChanged ? QStringLiteral("<Record Firmware=\"2.13\" ID=\"1\" Model=\"Tarvo\" Owner=\"TarvoX\" SerialNumber=\"S-111\"/>")
-                                                                : QStringLiteral("<Record Firmware=\"\" ID=\"1\" Model=\"Tarvo\"");
+            // Judged by the ticked standard, or by none, and measured by the analyser the tab
+            // named at Next, or for a kept result by the one of the run that measured it.
+            const char* recorded = kept ? "S-111" : "S-222";
+            const QString analyserRecord = walk.analyserChanged
+                ? QStringLiteral("<Record Firmware=\"2.13\" ID=\"\\1\" Model=\"Tarvo\" Owner=\"TarvoX\" SerialNumber=\"%1\"/>").arg(QLatin1String(recorded))
+                : QStringLiteral("<Record Firmware=\"\" ID=\"\\1\" Model=\"Tarvo\"");
             const QString judged = waveform ? QString()
                 : QStringLiteral("<JudgedAgainst Values=\"True\">\\s*<Preset Key=\"ENGY\" Value=\"100\"/>\\s*%1")
                       .arg(walk.tickedFirst ? "<Standard Alpha=\"IEC 60601-2-4\"" : "</JudgedAgainst>");
-            const QRegularExpression record(QStringLiteral("<ResultItem MTI=\"1\">.*%1.*%2").arg(judged, QRegularExpression::escape(analyserRecord)),
+            const QRegularExpression record(QStringLiteral("<ResultItem MTI=\"(\\d+)\">.*%1.*%2").arg(judged, analyserRecord),
                 QRegularExpression::DotMatchesEverythingOption);
             EXPECT_EQ(QString::fromUtf8(saved).contains(record), status != nullptr) << saved.toStdString();
-            EXPECT_FALSE(saved.contains("S-222")) << saved.toStdString();
+            EXPECT_FALSE(saved.contains(kept ? "S-222" : "S-111")) << saved.toStdString();
             if (walk.leave == guidebutton::Skip) {
                 EXPECT_TRUE(boxes.contains(QStringLiteral("Skipping removes the result of this test (%1) from the sequence.\nSkip the test? No keeps the "
                                                           "result.")
@@ -554,9 +573,21 @@ TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassed
         if (!waveform)
             tick(window, names[0], !walk.tickedFirst);
         operatorAction = walk.walk;
+        boxAnswers = {walk.answer};
+        boxes.clear();
         window.runFrom(0);
+        boxAnswers.clear();
         ASSERT_FALSE(stuck);
         const QString title = host::elementTitle(window.sequence().elements()[0]);
+        if (walk.walk == Operator::NotApplicable) {
+            EXPECT_EQ(boxes, QStringList(QStringLiteral("Not applicable replaces the result of this test (%1).\nMark the test not applicable? No keeps "
+                                                        "the result.")
+                                             .arg(QLatin1String(status))));
+            if (walk.answer == mb::Yes) {
+                EXPECT_EQ(window.sequenceList()->item(0)->text(), QStringLiteral("%1  [not applicable]").arg(title));
+                continue;
+            }
+        }
         EXPECT_EQ(window.sequenceList()->item(0)->text(), status ? QStringLiteral("%1  [%2]").arg(title, QLatin1String(status)) : title);
         EXPECT_FALSE(window.isWindowModified());
         ASSERT_TRUE(window.saveFile(file));

@@ -3,6 +3,7 @@
 
 #include "panels/XEnergyConfig.h"
 
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <functional>
@@ -83,6 +84,37 @@ TEST_F(EnergyPanelTest, OnlyDigitsAndBackspaceCanBeTyped)
     QTest::keyClick(box, Qt::Key_Delete);
     EXPECT_EQ(box->text(), QStringLiteral("05"));
     EXPECT_FLOAT_EQ(config->PresetEnergy(), 5);
+
+    // A refused key is told under the box, whole, with the energy the box holds then;
+    // showing the configuration again starts afresh.
+    const struct {
+        const char* typed; // key by key into the whole text, selected
+        const char* note;
+    } typings[] = {
+        {"1.5", "\".\" is not taken: the preset energy is a whole number of joules, typed as digits. It is 15 J."},
+        {"1,5", "\",\" is not taken: the preset energy is a whole number of joules, typed as digits. It is 15 J."},
+        {"abc", "\"abc\" is not taken: the preset energy is a whole number of joules, typed as digits. It is 100 J."},
+    };
+    QLabel* note = panel->refusalNote();
+    for (const auto& typing : typings) {
+        SCOPED_TRACE(typing.typed);
+        config->SetPresetEnergy(100);
+        panel->Initialize(Variant(config));
+        EXPECT_TRUE(note->isHidden());
+        box->setFocus();
+        QApplication::processEvents();
+        box->selectAll();
+        for (const char* key = typing.typed; *key; ++key) {
+            QTest::keyClicks(box, QString(QLatin1Char(*key)));
+            QApplication::processEvents();
+        }
+        EXPECT_EQ(note->text().toStdString(), typing.note);
+        EXPECT_TRUE(note->isVisible());
+        const QRect whole = note->fontMetrics().boundingRect(note->contentsRect(), Qt::TextWordWrap, note->text());
+        EXPECT_TRUE(note->contentsRect().contains(whole)) << "read whole";
+        EXPECT_TRUE(panel->energyFrame()->rect().contains(note->geometry()));
+        EXPECT_GT(note->y(), box->geometry().bottom());
+    }
 }
 
 TEST_F(EnergyPanelTest, TextThatWasNotTypedIsReadByItsLeadingNumber)

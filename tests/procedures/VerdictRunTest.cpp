@@ -123,16 +123,34 @@ protected:
         lastRun = element;
     }
 
-    // Plays the waveform and lets the operator tick a column of the grid.
-    void runWithVerdict(const TypeRun& type, int column, std::int32_t status)
+    // Plays the waveform and lets the operator tick a column of the grid, with early
+    // while the link still closes the line: that verdict stands and the line asks no more.
+    void runWithVerdict(const TypeRun& type, int column, std::int32_t status, bool early = false)
     {
         const auto element = prepare(type);
         ASSERT_TRUE(element);
+        bool tickedBeforeTheEnd = false;
+        QString line = QStringLiteral("not seen");
         then([&] { start(); });
-        then([&] { return runOver(); }, [&, column] { tick(column); });
+        if (early)
+            then([&] { return gfWaveRunning && toolbar()->runState() == 1; },
+                [&, column] {
+                    tickedBeforeTheEnd = toolbar()->runState() == 1;
+                    tick(column);
+                });
+        then([&] { return runOver(); },
+            [&, column] {
+                line = toolbar()->statusText()->text();
+                if (!early)
+                    tick(column);
+            });
         then([&] { return nextOffered(); }, [&] { next(); });
         perform(element);
         expectRun(element, type, Variant(column == kVerdictPassedColumn), status);
+        if (early) {
+            EXPECT_TRUE(tickedBeforeTheEnd);
+            EXPECT_EQ(line.toStdString(), "");
+        }
         lastRun = element;
     }
 
@@ -182,6 +200,7 @@ TEST_F(VerdictRun, everyTestTypePassesWithinItsLimitAndFailsBeyondIt)
         if (!type.word) {
             runWithVerdict(type, kVerdictPassedColumn, emsPassed);
             runWithVerdict(type, kVerdictFailedColumn, emsFailed);
+            runWithVerdict(type, kVerdictPassedColumn, emsPassed, true);
             runWithoutWave(type);
             continue;
         }

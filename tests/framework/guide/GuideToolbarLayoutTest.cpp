@@ -139,9 +139,12 @@ protected:
             EXPECT_LE(b->fontMetrics().horizontalAdvance(b->text()), b->contentsRect().width()) << b->text().toStdString();
             EXPECT_GE(b->width(), b->sizeHint().width()) << b->text().toStdString();
         }
+        // The status line wraps: all its lines are in view.
         QLabel* text = toolbar()->statusText();
         EXPECT_TRUE(text->isVisible());
-        EXPECT_LE(text->fontMetrics().horizontalAdvance(text->text()), text->contentsRect().width()) << text->text().toStdString();
+        const QRect whole = text->fontMetrics().boundingRect(text->contentsRect(), Qt::TextWordWrap, text->text());
+        EXPECT_LE(whole.width(), text->contentsRect().width()) << text->text().toStdString();
+        EXPECT_LE(whole.height(), text->contentsRect().height()) << text->text().toStdString();
         EXPECT_GE(text->contentsRect().height(), text->fontMetrics().height());
         QLabel* badge = toolbar()->statusBadge();
         EXPECT_LE(badge->fontMetrics().horizontalAdvance(badge->text()), badge->contentsRect().width()) << badge->text().toStdString();
@@ -220,6 +223,22 @@ TEST_F(GuideToolbarLayoutTest, EveryModeReadsWholeAtDesignAndMinimumSize)
         toolbar()->standardSelector()->setCurrentIndex(1);
         settle();
         expectReadable(size + "other standard");
+        // The longest lines, after the host's reason beside the verdict: a pass that no
+        // limit judged.
+        result->status = emsPassed;
+        guide->ShowResultStatus(result);
+        for (const char* line : {"The analyser on /dev/ttyUSB0 sent \"101.3\", which may be a late answer to an earlier request ([NRG], [CRG]); "
+                                 "the link goes on waiting for the reading of [NRG]. Press Stop to end the test.",
+                 "No reading was taken. The link asks the analyser on /dev/ttyUSB0 for its version before it says why.",
+                 "The link reads the answers the analyser on /dev/ttyUSB0 may still be sending.",
+                 "Tick the verdict of the wave just played; until then the verdict shown stands; the result shown keeps the analyser that "
+                 "measured it (Tarvo, serial S-111, firmware 2.13), not the one the \"MTI Data\" tab names",
+                 "Stopped once the readings were in; the run's verdict stands"}) {
+            guide->SetStatusText(QLatin1String(line));
+            settle();
+            EXPECT_TRUE(toolbar()->statusText()->text().endsWith(QStringLiteral("; ") + QLatin1String(line)));
+            expectReadable(size + line);
+        }
     }
 }
 

@@ -168,6 +168,20 @@ TEST_F(TestGuideTest, StatusTextIsTranslatedOnlyForATextRefNearTheStart)
     EXPECT_EQ(caption->Text(), QStringLiteral("123456::late separator"));
     guide.SetStatusText(QString());
     EXPECT_EQ(caption->Text(), QString());
+    // Beside a result that keeps the analyser that measured it, the line says so while
+    // the tab names another, as the operator edits it; a start forgets that result.
+    const auto measured = std::make_shared<CMtiData2>(*guide.GetMtiData());
+    guide.SetStatusText(QStringLiteral("Waiting"));
+    guide.SetKeptAnalyser(measured);
+    const QString kept = QStringLiteral("Waiting; the result shown keeps the analyser that measured it (Tarvo), not the one the \"MTI Data\" tab names");
+    QStringList shown{caption->Text()};
+    for (const char* serial : {"S-222", "", "S-333"}) {
+        if (*serial == 'S' && shown.size() > 2)
+            click(guide, guidebutton::Main);
+        guide.xmdMtiData()->serialBox()->setText(QLatin1String(serial));
+        shown << caption->Text();
+    }
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("Waiting"), kept, QStringLiteral("Waiting"), QStringLiteral("Waiting")}));
 }
 
 TEST_F(TestGuideTest, ResultStatusGoesToTheStatusCaption)
