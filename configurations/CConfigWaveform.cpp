@@ -8,8 +8,8 @@ namespace kelto {
 
 namespace {
 
-// Version of the test library, stored with every waveform configuration.
-const QString kLibraryVersion = QStringLiteral("1.0.3");
+// Version of the test library, stored with every waveform configuration (never read).
+const QString kLibraryVersion = QStringLiteral(KELTO_VERSION);
 
 // The analyser's command numbers do not follow the codes: the performance block
 // lies between the normal sinus and the arrhythmia blocks.

@@ -1,8 +1,7 @@
-// Classes of this family that are created by ProgID or class id.
+// Classes of this family that are created by ProgID or class id. The battery-capacity,
+// pulse repetition and pacer configurations are private: only their test elements make them.
 
-#include "configurations/CConfigDefibPulse.h"
 #include "configurations/CConfigEnergySetting.h"
-#include "configurations/CConfigPacer.h"
 #include "configurations/CConfigWaveform.h"
 #include "framework/ClassLists.h"
 
@@ -39,14 +38,10 @@ ClassEntries configurationClasses()
         configEntry<CConfigOverVoltage>(),
         configEntry<CConfigSyncRPeak>(),
         configEntry<CConfigSyncQBase>(),
-        configEntry<CConfigBatteryCapacity>(),
         configEntry<CConfigBatteryRetention>(),
-        configEntry<CConfigDefibPulse>(),
         configEntry<CConfigNormalSinus>(),
         configEntry<CConfigArrhythmia>(),
         configEntry<CConfigPerformance>(),
-        configEntry<CConfigPacerParameter>(),
-        configEntry<CConfigPacerRefractory>(),
     };
 }
 

@@ -139,7 +139,7 @@ Ptr<ITestList> CTarvoXPlugIn::Tests()
 
 QString CTarvoXPlugIn::Version()
 {
-    return QStringLiteral("%1.%2.%3").arg(KELTO_VERSION_MAJOR).arg(KELTO_VERSION_MINOR).arg(KELTO_VERSION_PATCH);
+    return QStringLiteral(KELTO_VERSION);
 }
 
 ObjectPtr CTarvoXPlugIn::PlugInMenu()

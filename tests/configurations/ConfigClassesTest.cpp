@@ -15,7 +15,7 @@ namespace {
 
 struct ClassFacts {
     const char* name; // class name after "KeltoTarvoXTest.C"
-    const char* classId;
+    const char* classId; // null: private to the library, created by no name
     // Checks the class and its defaults on a created object.
     std::function<void(const ObjectPtr&)> check;
 };
@@ -82,12 +82,17 @@ const ClassFacts kClasses[] = {
 
 } // namespace
 
-TEST(ConfigClasses, EachIsCreatedByProgIdWithItsDefaultsAndPanel)
+TEST(ConfigClasses, EachIsCreatedByProgIdWithItsDefaultsAndPanel_PrivateOnesByNoName)
 {
+    QStringList registered;
+    for (const ClassRegistration& reg : ComponentRuntime::instance().classes())
+        registered << reg.progId;
     for (const ClassFacts& facts : kClasses) {
         SCOPED_TRACE(facts.name);
         const QString progId = QStringLiteral("KeltoTarvoXTest.CConfig") + QLatin1String(facts.name);
-        ObjectPtr object = CreateObject(progId);
+        EXPECT_EQ(registered.contains(progId), facts.classId != nullptr);
+        EXPECT_EQ(CreateObject(progId) != nullptr, facts.classId != nullptr);
+        ObjectPtr object = newConfiguration(QLatin1String(facts.name));
         ASSERT_TRUE(object);
         const IObject& original = *object;
         facts.check(object);

@@ -6,12 +6,32 @@
 #include <QStringList>
 #include <gtest/gtest.h>
 
+#include "configurations/CConfigDefibPulse.h"
+#include "configurations/CConfigEnergySetting.h"
+#include "configurations/CConfigPacer.h"
 #include "host/HostLog.h"
 #include "host/XmlDocument.h"
 #include "platform/ComponentRuntime.h"
 #include "platform/interfaces/HostServices.h"
 
 namespace kelto::testing {
+
+// A configuration by its class name after "CConfig": a public one by its ProgID, as
+// the host creates it; a private one (no name creates it) as its test element does.
+inline Ptr<CConfigBase> newConfiguration(const QString& name)
+{
+    const std::pair<const char*, Ptr<CConfigBase> (*)()> privateOnes[] = {
+        {"BatteryCapacity", [] { return Ptr<CConfigBase>(std::make_shared<CConfigBatteryCapacity>()); }},
+        {"DefibPulse", [] { return Ptr<CConfigBase>(std::make_shared<CConfigDefibPulse>()); }},
+        {"PacerParameter", [] { return Ptr<CConfigBase>(std::make_shared<CConfigPacerParameter>()); }},
+        {"PacerRefractory", [] { return Ptr<CConfigBase>(std::make_shared<CConfigPacerRefractory>()); }},
+    };
+    for (const auto& [privateName, make] : privateOnes) {
+        if (name == QLatin1String(privateName))
+            return make();
+    }
+    return ComponentRuntime::instance().createAs<CConfigBase>(QStringLiteral("KeltoTarvoXTest.CConfig") + name);
+}
 
 inline Ptr<IXmlDocument> newDocument()
 {

@@ -104,7 +104,7 @@ TEST(EnergySettingConfig, ANumberOrFlagOfAnyFamilyThatCannotBeReadIsReportedByNa
     for (const auto& c : cases) {
         SCOPED_TRACE(c.children);
         const QString progId = QStringLiteral("KeltoTarvoXTest.CConfig") + QLatin1String(c.progId);
-        const auto config = ComponentRuntime::instance().createAs<IConfigData>(progId);
+        const Ptr<IConfigData> config = newConfiguration(QLatin1String(c.progId));
         ASSERT_TRUE(config);
         const auto savedForm = [&] {
             auto doc = newDocument();

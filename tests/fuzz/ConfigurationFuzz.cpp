@@ -1,5 +1,6 @@
 // A configuration's Load from an element: the first line is the configuration's
-// class (a "KeltoTarvoXTest.CConfig..." ProgID), the rest its stored "PlugInData".
+// class (a "KeltoTarvoXTest.CConfig..." ProgID) or, for a private class, the id of
+// the test whose element makes it; the rest its stored "PlugInData".
 
 #include "FuzzSupport.h"
 #include "host/BasicServices.h"
@@ -11,11 +12,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     using namespace kelto;
     fuzz::SelectedElement input = fuzz::selectedElement(data, size);
-    if (!input.element || !input.selector.startsWith(QLatin1String("KeltoTarvoXTest.CConfig")))
+    if (!input.element || (!input.testId() && !input.selector.startsWith(QLatin1String("KeltoTarvoXTest.CConfig"))))
         return 0;
     fuzz::plugIn(); // the test library as the host has it
     Ptr<IConfigData> config;
-    ignoreErrors([&] { config = ComponentRuntime::instance().createAs<IConfigData>(input.selector); });
+    ignoreErrors([&] {
+        const Ptr<ITestElement> element = fuzz::freshElement(input);
+        config = element ? element->Configuration() : ComponentRuntime::instance().createAs<IConfigData>(input.selector);
+    });
     if (!config)
         return 0;
     input.element->SetTagName(QStringLiteral("PlugInData"));

@@ -832,7 +832,8 @@ TEST_F(HostAppTest, TheWindowListsTheTestsAndDocksTheDialogsOfTheSelectedElement
         limits->setCurrentItem(high);
         limits->editItem(high);
         QApplication::processEvents();
-        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        // The cell's own editor: without a window manager no window has the focus.
+        auto* editor = qobject_cast<QLineEdit*>(limits->indexWidget(limits->model()->index(0, host::XLimitView::HighColumn)));
         ASSERT_TRUE(editor);
         editor->selectAll();
         QTest::keyClick(editor, Qt::Key_Delete);

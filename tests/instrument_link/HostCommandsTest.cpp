@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <unistd.h>
 
+#include "host/RegistryKey.h"
 #include "tests/support/HostProcess.h"
 
 namespace kelto::test {
@@ -15,25 +16,53 @@ namespace {
 
 const QString kVtiErrorText = QStringLiteral("Error #-2147179422");
 
+// The arguments of a line check ("link" or "query") on the port.
+QStringList checkArgs(const QString& command, const QString& port)
+{
+    QStringList args{command, QStringLiteral("--port"), port};
+    if (command == QLatin1String("link"))
+        args << QStringLiteral("[CRG]");
+    return args;
+}
+
+// The line check failed on the port, on standard error, with the reason.
+void expectCannotReach(const HostRun& run, const QString& command, const QString& port, const QString& reason)
+{
+    const std::string name = command.toStdString();
+    EXPECT_EQ(run.exitCode, 1) << name << " " << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(QStringLiteral("Cannot reach the analyser on %1.").arg(port))) << name << " " << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains(reason)) << name << " " << run.err.toStdString();
+    EXPECT_FALSE(run.err.contains(QStringLiteral("COM1 ("))) << name << ": the device path as given " << run.err.toStdString();
+    EXPECT_FALSE(run.err.contains(kVtiErrorText)) << name << ": the reason is the last word " << run.err.toStdString();
+    EXPECT_TRUE(run.out.isEmpty()) << name << " " << run.out.toStdString();
+}
+
 // Both line checks fail on the port, on standard error, with the reason (or the
 // ones named in `only`).
 void expectBothSay(const QString& port, const QString& reason, const QStringList& wrapper = {}, const QStringList& only = {"link", "query"})
 {
-    for (const QString& name : only) {
-        const QByteArray commandName = name.toLatin1();
-        const char* command = commandName.constData();
-        QStringList args{QLatin1String(command), QStringLiteral("--port"), port};
-        if (QLatin1String(command) == QLatin1String("link"))
-            args << QStringLiteral("[CRG]");
-        const HostRun run = runHost(args, wrapper);
-        EXPECT_EQ(run.exitCode, 1) << command << " " << run.err.toStdString();
-        EXPECT_TRUE(run.err.contains(QStringLiteral("Cannot reach the analyser on %1.").arg(port))) << command << " " << run.err.toStdString();
-        EXPECT_TRUE(run.err.contains(reason)) << command << " " << run.err.toStdString();
-        EXPECT_FALSE(run.err.contains(QStringLiteral("COM1 ("))) << command << ": the device path as given " << run.err.toStdString();
-        EXPECT_FALSE(run.err.contains(kVtiErrorText)) << command << ": the reason is the last word " << run.err.toStdString();
-        EXPECT_TRUE(run.out.isEmpty()) << command << " " << run.out.toStdString();
-    }
+    for (const QString& command : only)
+        expectCannotReach(runHost(checkArgs(command, port), wrapper), command, port, reason);
 }
+
+// The link's reply time-out (the registry value "CommTimeOut") in the kelto-host
+// runs of a test, which read the test program's registry file: runs that wait it out
+// wait no longer than the line needs.
+class ReplyTimeOut {
+public:
+    explicit ReplyTimeOut(std::int32_t ms) { set(ms); }
+    ~ReplyTimeOut() { set(0); } // the link's own default again
+    ReplyTimeOut(const ReplyTimeOut&) = delete;
+    ReplyTimeOut& operator=(const ReplyTimeOut&) = delete;
+
+private:
+    static void set(std::int32_t ms)
+    {
+        host::RegistryKey key;
+        key.CreateKey(hkey::LocalMachine, QStringLiteral("Software\\Quilo\\kelto\\TarvoX"));
+        key.SetValue(QStringLiteral("CommTimeOut"), ms);
+    }
+};
 
 TEST(HostCommands, query_printsAnalyserRecord)
 {
@@ -73,16 +102,19 @@ TEST(HostCommands, link_timeoutZero_waitsForAReadingThatComesLate)
 {
     // The analyser holds the reading for a while after it is asked for; the time-out
     // that is too short is far shorter, so that a loaded machine keeps them apart.
-    auto linkWith = [&](const char* timeout, const char* holdMs) {
-        SimProcess sim({QStringLiteral("--discharge-after"), QLatin1String(holdMs)});
-        return runHost({QStringLiteral("link"), QStringLiteral("--port"), sim.device(), QStringLiteral("--timeout"), QLatin1String(timeout),
-            QStringLiteral("[CRG]")});
+    // Each runs on an analyser of its own, both at once.
+    SimProcess holdsLong({QStringLiteral("--discharge-after"), QStringLiteral("10000")});
+    SimProcess holdsAWhile({QStringLiteral("--discharge-after"), QStringLiteral("1500")});
+    const auto linkWith = [](const SimProcess& sim, const char* timeout) {
+        return QStringList{QStringLiteral("link"), QStringLiteral("--port"), sim.device(), QStringLiteral("--timeout"), QLatin1String(timeout),
+            QStringLiteral("[CRG]")};
     };
-    const HostRun tooShort = linkWith("0.5", "10000");
+    const QList<HostRun> runs = runHostsAtOnce({linkWith(holdsLong, "0.5"), linkWith(holdsAWhile, "0")});
+    const HostRun& tooShort = runs[0];
     EXPECT_EQ(tooShort.exitCode, 1);
     EXPECT_TRUE(tooShort.err.contains(QStringLiteral("No reply to [CRG]"))) << tooShort.err.toStdString();
 
-    const HostRun unlimited = linkWith("0", "1500");
+    const HostRun& unlimited = runs[1];
     EXPECT_EQ(unlimited.exitCode, 0) << unlimited.err.toStdString();
     EXPECT_EQ(unlimited.out, QStringLiteral("5.3\\r\\n\n"));
     EXPECT_GE(unlimited.elapsedMs, 1500);
@@ -90,22 +122,29 @@ TEST(HostCommands, link_timeoutZero_waitsForAReadingThatComesLate)
 
 TEST(HostCommands, link_whatTheLinkCannotReadIsToldOnStandardError)
 {
-    // A stop the analyser answers only after the give-up, with a number, while the
-    // next reading waits: the link says that the line may be that late answer, and
-    // reads at the discharge.
+    // Each on an analyser of its own, both at once, with a reply time-out of half a
+    // second.
+    const ReplyTimeOut replyTimeOut(500);
+    // A stop the analyser answers only after the give-up (1 s), with a number, while
+    // the next reading waits: the line goes quiet for the reply time-out after that
+    // number, before the reading, so the link says that it may be that late answer,
+    // and reads at the discharge.
+    SimProcess lateStop({QStringLiteral("--discharge-after"), QStringLiteral("1500"), QStringLiteral("--fault"), QStringLiteral("late=1500:WSP"),
+        QStringLiteral("--reading"), QStringLiteral("WSP=0")});
+    // Line noise breaks the reading: error 8030. No one is there to switch the
+    // analyser off, so the check ends at once and its last words say what stays.
+    SimProcess noise({QStringLiteral("--discharge-after"), QStringLiteral("0"), QStringLiteral("--reading"), QStringLiteral("PVT=-\n15.04")});
+    const QList<HostRun> runs = runHostsAtOnce({
+        {QStringLiteral("link"), QStringLiteral("--port"), lateStop.device(), QStringLiteral("[WSP]"), QStringLiteral("[PVT]")},
+        {QStringLiteral("link"), QStringLiteral("--port"), noise.device(), QStringLiteral("--timeout"), QStringLiteral("5"), QStringLiteral("[PVT]")},
+    });
     {
-        SimProcess sim({QStringLiteral("--discharge-after"), QStringLiteral("3000"), QStringLiteral("--fault"), QStringLiteral("late=1500:WSP"),
-            QStringLiteral("--reading"), QStringLiteral("WSP=0")});
-        const HostRun run = runHost({QStringLiteral("link"), QStringLiteral("--port"), sim.device(), QStringLiteral("[WSP]"), QStringLiteral("[PVT]")});
+        const HostRun& run = runs[0];
         EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
         EXPECT_EQ(run.out, QStringLiteral("\n2150\\r\\n\n"));
         EXPECT_TRUE(run.err.contains(QStringLiteral("sent \"0\", which may be a late answer to an earlier request ([WSP])"))) << run.err.toStdString();
     }
-    // Line noise breaks the reading: error 8030. No one is there to switch the
-    // analyser off, so the check ends at once and its last words say what stays.
-    SimProcess sim({QStringLiteral("--discharge-after"), QStringLiteral("0"), QStringLiteral("--reading"), QStringLiteral("PVT=-\n15.04")});
-    const HostRun run = runHost({QStringLiteral("link"), QStringLiteral("--port"), sim.device(), QStringLiteral("--timeout"), QStringLiteral("5"),
-        QStringLiteral("[PVT]")});
+    const HostRun& run = runs[1];
     EXPECT_EQ(run.exitCode, 1) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains(QStringLiteral("Error #8030 No reading was taken for [PVT]"))) << run.err.toStdString();
     const QString last = run.err.trimmed().section(QLatin1Char('\n'), -1);
@@ -182,8 +221,11 @@ TEST(HostCommands, portThisUserMayNotOpen_permissionDenied)
 
 TEST(HostCommands, analyserThatDoesNotAnswer_noAnswerToTheHandshake)
 {
+    // Any reply time-out is waited out here. The query waits its own 3 s twice, around
+    // its prompt: InstrumentQuery has that in virtual time.
+    const ReplyTimeOut replyTimeOut(100);
     SimProcess sim({QStringLiteral("--fault"), QStringLiteral("no-reply")});
-    expectBothSay(sim.device(), QStringLiteral("No answer to [VER] from %1 within").arg(sim.device()));
+    expectBothSay(sim.device(), QStringLiteral("No answer to [VER] from %1 within 100 ms.").arg(sim.device()), {}, {QStringLiteral("link")});
 }
 
 TEST(HostCommands, versionTheLinkRefuses_queryStillFindsAVersionNumber)
@@ -191,35 +233,47 @@ TEST(HostCommands, versionTheLinkRefuses_queryStillFindsAVersionNumber)
     // The query reports any reply that begins with a version number; the link takes
     // 2.11 to 9.99 only, compared as text.
     // An analyser whose lines end with LF alone is named as such.
-    const struct {
-        const char* fault;
-        QString linkSays;
-    } analysers[] = {
-        {"version=2.10", QStringLiteral("answered [VER] with \"2.10\\r\\n\", which is not a Tarvo version from 2.11 to 9.99")},
-        {"version=10.0", QStringLiteral("answered [VER] with \"10.0\\r\\n\", which is not a Tarvo version from 2.11 to 9.99")},
-        {"line-end=lf", QStringLiteral("sent \"2.13\\n\" after [VER]: a line that ends with LF alone.")},
-        {"line-end=none", QStringLiteral("answered [VER] with \"2.13\" and no line end (CR LF) within")},
-    };
-    for (const auto& a : analysers) {
-        SCOPED_TRACE(a.fault);
-        SimProcess sim({QStringLiteral("--fault"), QLatin1String(a.fault)});
-        const HostRun link = runHost({QStringLiteral("link"), QStringLiteral("--port"), sim.device(), QStringLiteral("[CRG]")});
-        EXPECT_EQ(link.exitCode, 1) << link.err.toStdString();
-        EXPECT_TRUE(link.err.contains(a.linkSays)) << link.err.toStdString();
-        const HostRun query = runHost({QStringLiteral("query"), QStringLiteral("--port"), sim.device()});
-        EXPECT_EQ(query.exitCode, 0) << query.err.toStdString();
-        EXPECT_EQ(query.out, QStringLiteral("Analyser on %1:\n  Type: TarvoX\n  Present: 1\n").arg(sim.device()));
-    }
-    SimProcess letters({QStringLiteral("--fault"), QStringLiteral("version=Vel-Tor")});
-    expectBothSay(letters.device(), QStringLiteral("answered [VER] with \"Vel-Tor\\r\\n\", which "));
     // No version is longer than a reply may be: both measure the line and quote its
-    // beginning alike (each on an analyser of its own: the rest of the line refused
-    // is still on its way).
-    for (const char* command : {"link", "query"}) {
-        SimProcess flood({QStringLiteral("--fault"), QStringLiteral("version=") + QString(300, QLatin1Char('2'))});
-        expectBothSay(flood.device(),
-            QStringLiteral("answered [VER] with a line of more than 256 characters, which no Tarvo reply is; it begins \"22222222222222222222\u2026\""),
-            {}, {QLatin1String(command)});
+    // beginning alike.
+    // Each check runs on an analyser of its own (the rest of a line refused is still on
+    // its way), all at once; the link's reply time-out is half a second.
+    const ReplyTimeOut replyTimeOut(500);
+    const QString letters = QStringLiteral("answered [VER] with \"Vel-Tor\\r\\n\", which ");
+    const QString flood =
+        QStringLiteral("answered [VER] with a line of more than 256 characters, which no Tarvo reply is; it begins \"22222222222222222222\u2026\"");
+    const struct {
+        QString fault;
+        QString linkSays;
+        QString querySays = {}; // empty: the query finds the analyser
+    } analysers[] = {
+        {QStringLiteral("version=2.10"), QStringLiteral("answered [VER] with \"2.10\\r\\n\", which is not a Tarvo version from 2.11 to 9.99")},
+        {QStringLiteral("version=10.0"), QStringLiteral("answered [VER] with \"10.0\\r\\n\", which is not a Tarvo version from 2.11 to 9.99")},
+        {QStringLiteral("line-end=lf"), QStringLiteral("sent \"2.13\\n\" after [VER]: a line that ends with LF alone.")},
+        {QStringLiteral("line-end=none"), QStringLiteral("answered [VER] with \"2.13\" and no line end (CR LF) within 500 ms")},
+        {QStringLiteral("version=Vel-Tor"), letters, letters},
+        {QStringLiteral("version=") + QString(300, QLatin1Char('2')), flood, flood},
+    };
+    std::vector<std::unique_ptr<SimProcess>> sims;
+    QList<QStringList> checks;
+    for (const auto& a : analysers) {
+        for (const char* command : {"link", "query"}) {
+            sims.push_back(std::make_unique<SimProcess>(QStringList{QStringLiteral("--fault"), a.fault}));
+            checks << checkArgs(QLatin1String(command), sims.back()->device());
+        }
+    }
+    const QList<HostRun> runs = runHostsAtOnce(checks);
+    for (qsizetype i = 0; i < runs.size(); ++i) {
+        const auto& a = analysers[i / 2];
+        const QString& command = checks[i].first();
+        const QString& port = sims[i]->device();
+        SCOPED_TRACE(a.fault.left(20).toStdString() + " " + command.toStdString());
+        const QString says = command == QLatin1String("link") ? a.linkSays : a.querySays;
+        if (!says.isEmpty()) {
+            expectCannotReach(runs[i], command, port, says);
+            continue;
+        }
+        EXPECT_EQ(runs[i].exitCode, 0) << runs[i].err.toStdString();
+        EXPECT_EQ(runs[i].out, QStringLiteral("Analyser on %1:\n  Type: TarvoX\n  Present: 1\n").arg(port));
     }
 }
 

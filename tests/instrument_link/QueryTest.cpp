@@ -88,19 +88,34 @@ TEST_F(InstrumentQuery, portNotFound_emptyRecordAtOnce)
 
 TEST_F(InstrumentQuery, silentAnalyser_promptsOnce_answerAfterPromptCounts)
 {
-    sim::TarvoSimulator& sim = simOnPort(4, withFault(QStringLiteral("no-reply")));
-    // The operator brings the analyser to its main menu, then clicks OK.
-    onBox = [&](const MessageBoxRequest&) {
-        sim.scenario().noReply = {};
-        return mb::OK;
-    };
-    const InstrumentRecord record = createQuery()->QueryMTI(4);
-    EXPECT_EQ(record.Present, 1);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].prompt,
-        QStringLiteral("Press \"more\" softkey twice on Tarvo and ensure that \"Main Menu 1\" is displayed and then Click OK."));
-    EXPECT_TRUE(MComm::gfQueryPrompted);
-    EXPECT_EQ(sim.commands().count(QStringLiteral("VER")), 2);
+    for (const bool answersAfterPrompt : {true, false}) {
+        SCOPED_TRACE(answersAfterPrompt);
+        boxes.clear();
+        MComm::gfQueryPrompted = false;
+        sim::TarvoSimulator& sim = simOnPort(4, withFault(QStringLiteral("no-reply")));
+        // The operator brings the analyser to its main menu (or cannot), then clicks OK.
+        onBox = [&](const MessageBoxRequest&) {
+            if (answersAfterPrompt)
+                sim.scenario().noReply = {};
+            return mb::OK;
+        };
+        auto query = createQuery();
+        const qint64 start = now();
+        const InstrumentRecord record = query->QueryMTI(4);
+        EXPECT_EQ(record.Present, answersAfterPrompt ? 1 : 0);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].prompt,
+            QStringLiteral("Press \"more\" softkey twice on Tarvo and ensure that \"Main Menu 1\" is displayed and then Click OK."));
+        EXPECT_TRUE(MComm::gfQueryPrompted);
+        EXPECT_EQ(sim.commands().count(QStringLiteral("VER")), 2);
+        if (answersAfterPrompt)
+            continue;
+        // Silent again: the time-out once more, and the empty record.
+        EXPECT_EQ(now() - start, 2 * CTarvoXQuery::kReplyTimeOutMs);
+        EXPECT_EQ(lastFailure(query), QStringLiteral("No answer to [VER] from %1 within 3000 ms. Check that the analyser is switched on and shows its "
+                                                     "main menu, and that its cable is on this port.")
+                                          .arg(sim.devicePath()));
+    }
 }
 
 } // namespace

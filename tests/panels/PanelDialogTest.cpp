@@ -8,6 +8,7 @@
 #include <QSlider>
 
 #include "PanelTestSupport.h"
+#include "tests/configurations/ConfigTestSupport.h"
 #include "configurations/CConfigBase.h"
 #include "configurations/CConfigEnergySetting.h"
 #include "framework/FDialogWrapper.h"
@@ -55,7 +56,7 @@ TEST(PanelDialog, EveryConfigurationsDialogHoldsItsPanelAndPassesTheLockOn)
 {
     for (const char* name : kConfigurations) {
         SCOPED_TRACE(name);
-        auto config = ComponentRuntime::instance().createAs<CConfigBase>(QStringLiteral("KeltoTarvoXTest.CConfig") + QLatin1String(name));
+        auto config = newConfiguration(QLatin1String(name));
         ASSERT_TRUE(config);
         Ptr<IDialog> dialog = config->CreateDialog();
         QWidget* panel = panelOf(dialog);
@@ -84,7 +85,7 @@ TEST(PanelDialog, EveryPanelDockedAtItsLeastWholeSizeShowsEveryCaptionWholeAndNo
 {
     for (const char* name : kConfigurations) {
         SCOPED_TRACE(name);
-        auto config = ComponentRuntime::instance().createAs<CConfigBase>(QStringLiteral("KeltoTarvoXTest.CConfig") + QLatin1String(name));
+        auto config = newConfiguration(QLatin1String(name));
         Ptr<IDialog> dialog = config->CreateDialog();
         QWidget* panel = panelOf(dialog);
         ASSERT_TRUE(panel);
@@ -156,7 +157,7 @@ TEST(PanelDialog, AfterUnloadThePanelIgnoresTheDialogsRequests)
 {
     for (const char* name : {"ChargeTime", "DefibPulse", "Arrhythmia", "PacerParameter"}) {
         SCOPED_TRACE(name);
-        auto config = ComponentRuntime::instance().createAs<CConfigBase>(QStringLiteral("KeltoTarvoXTest.CConfig") + QLatin1String(name));
+        auto config = newConfiguration(QLatin1String(name));
         Ptr<IDialog> dialog = config->CreateDialog();
         dialog->Unload();
         dialog->SetLocked(true);

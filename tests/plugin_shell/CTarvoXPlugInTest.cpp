@@ -6,6 +6,7 @@
 #include "framework/MMiscUtils.h"
 #include "host/HostLog.h"
 #include "host/RegistryKey.h"
+#include "host/XmlDocument.h"
 #include "platform/ComponentRuntime.h"
 #include "platform/interfaces/Standards.h"
 #include "platform/interfaces/TestData.h"
@@ -360,7 +361,13 @@ TEST_F(CTarvoXPlugInTest, IdentityNameVersionAndIcons)
     CTarvoXPlugIn plugIn;
     EXPECT_EQ(plugIn.ID(), QStringLiteral("TarvoX"));
     EXPECT_EQ(plugIn.Name(), QStringLiteral("Tarvo Defibrillator Analyzer"));
-    EXPECT_EQ(plugIn.Version(), QStringLiteral("1.0.0"));
+    EXPECT_EQ(plugIn.Version(), QStringLiteral("1.0.3"));
+    // The waveform configurations save the same version.
+    const auto wave = ComponentRuntime::instance().createAs<IConfigData>(QStringLiteral("KeltoTarvoXTest.CConfigNormalSinus"));
+    ASSERT_TRUE(wave);
+    const Ptr<IXmlElement> saved = wave->Save(std::make_shared<host::XmlDocument>());
+    ASSERT_TRUE(saved && saved->FindChild(QStringLiteral("Version")));
+    EXPECT_EQ(saved->FindChild(QStringLiteral("Version"))->Text().toStdString(), plugIn.Version().toStdString());
     EXPECT_EQ(plugIn.Flags(), 0);
 
     EXPECT_EQ(plugIn.Icon(0, 0, 0).size(), QSize(16, 16));

@@ -13,6 +13,8 @@
 #include <QProcessEnvironment>
 #include <QStringList>
 #include <functional>
+#include <memory>
+#include <vector>
 #include <gtest/gtest.h>
 
 namespace kelto::test {
@@ -50,6 +52,17 @@ inline int exitCodeOf(QProcess& process)
     return process.exitCode();
 }
 
+// What a kelto-host started at "clock" did, once it has ended.
+inline HostRun finishedRun(QProcess& host, const QElapsedTimer& clock)
+{
+    HostRun run;
+    run.exitCode = exitCodeOf(host);
+    run.elapsedMs = clock.elapsed();
+    run.out = QString::fromLocal8Bit(host.readAllStandardOutput());
+    run.err = QString::fromLocal8Bit(host.readAllStandardError());
+    return run;
+}
+
 // kelto-host with these arguments; "wrapper" runs it through another program
 // (setpriv ...) first; "prepare" may set up the process (its environment).
 inline HostRun runHost(const QStringList& args, const QStringList& wrapper = {}, const std::function<void(QProcess&)>& prepare = {})
@@ -63,12 +76,25 @@ inline HostRun runHost(const QStringList& args, const QStringList& wrapper = {},
         host.start(QStringLiteral(KELTO_HOST_EXE), args);
     else
         host.start(wrapper.first(), wrapper.mid(1) + QStringList{QStringLiteral(KELTO_HOST_EXE)} + args);
-    HostRun run;
-    run.exitCode = exitCodeOf(host);
-    run.elapsedMs = clock.elapsed();
-    run.out = QString::fromLocal8Bit(host.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(host.readAllStandardError());
-    return run;
+    return finishedRun(host, clock);
+}
+
+// kelto-host runs side by side, all started at once and waited for in turn (a run's
+// elapsedMs is at least what it took): runs on analysers of their own, whose waits
+// would otherwise add up.
+inline QList<HostRun> runHostsAtOnce(const QList<QStringList>& runs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<std::unique_ptr<QProcess>> hosts;
+    for (const QStringList& args : runs) {
+        hosts.push_back(std::make_unique<QProcess>());
+        hosts.back()->start(QStringLiteral(KELTO_HOST_EXE), args);
+    }
+    QList<HostRun> ended;
+    for (const auto& host : hosts)
+        ended << finishedRun(*host, clock);
+    return ended;
 }
 
 // Tells a program that reads commands on its standard input to quit: it must end
