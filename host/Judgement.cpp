@@ -48,10 +48,18 @@ bool hasNumber(const Variant& value)
     return !std::isnan(number);
 }
 
+// Every reading but the operator's verdict: not by whether it takes a limit now, since
+// a save leaves a "NOSYNC" reading typed as text, and a file may give any type.
 bool takesLimits(const Ptr<IMeasurement>& reading)
 {
-    const Ptr<IMeasurement2> asked = query<IMeasurement2>(reading);
-    return asked && (asked->SupportsLimit(elvHigh) || asked->SupportsLimit(elvLow));
+    return reading && reading->ValueType() != evtBoolean;
+}
+
+// The waveform checks, whose verdict is the operator's tick and no limit's.
+bool judgedByOperator(const Ptr<ITestElement>& element)
+{
+    const std::int32_t testId = valueOr([&] { return deref(element).TestID(); }, 0);
+    return testId == 900 || testId == 1000 || testId == 1100;
 }
 
 } // namespace
@@ -133,10 +141,14 @@ ShownResult shownResult(const Ptr<ITestElement>& element, std::int32_t status, c
     case emsPassed: break;
     default: return {QString::number(status), QString(), ResultLook::None};
     }
-    const QList<Ptr<IMeasurement>> readings = valueOr([&] { return judgedReadings(deref(element).Result()); }, QList<Ptr<IMeasurement>>());
     // The operator's verdict on a waveform is its judgement.
-    if (readings.isEmpty())
+    if (judgedByOperator(element))
         return {QStringLiteral("passed"), judging.otherNote, ResultLook::Passed};
+    // Any other pass stands only on readings a limit judged: none, or none that can be
+    // read, is no evidence.
+    const QList<Ptr<IMeasurement>> readings = valueOr([&] { return judgedReadings(deref(element).Result()); }, QList<Ptr<IMeasurement>>());
+    if (readings.isEmpty())
+        return {QStringLiteral("not judged"), QStringLiteral("no reading to judge"), ResultLook::NotJudged};
     // A place no discharge reached, or a reply that carried no reading, passed only
     // because nothing limited it: the run said it failed.
     int missing = 0;
@@ -148,6 +160,9 @@ ShownResult shownResult(const Ptr<ITestElement>& element, std::int32_t status, c
     const Ptr<IStandardCollection> judgedBy = judging.standards ? judging.standards : own;
     const bool limited = judging.other ? judging.other->limitsAnyOf(element, readings) : !judgedByNoLimit(element, judgedBy);
     QStringList why;
+    // A pass its own record does not bear out was judged by nothing that stands.
+    if (judging.otherNote == contradictedNote())
+        why << contradictedNote();
     if (!limited)
         why << unlimited(judging.standards, true);
     if (missing > 0)

@@ -48,11 +48,13 @@ struct Judging {
 };
 
 // The one rule of what a result shows, for the status a view shows it with: passed
-// only where a limit judged at least one of its readings (or the operator judged a
-// waveform) and none of them lacks its reading; failed, not applicable or not
-// evaluated as stored; a passed result that no limit judged, or that lacks readings
-// a run said it failed without, as not judged. One not evaluated yet says where no
-// limit of the standards would judge its readings.
+// only where a limit judged at least one of its readings and none of them lacks its
+// reading, or, for a waveform check (known by its test type), where the operator's
+// tick passed it; failed, not applicable or not evaluated as stored. Any other passed
+// result shows as not judged, and why: no limit judged it, it lacks readings a run
+// said it failed without, it holds no reading a limit could judge, or its own record
+// gives another verdict. One not evaluated yet says where no limit of the standards
+// would judge its readings.
 ShownResult shownResult(const Ptr<ITestElement>& element, std::int32_t status, const Judging& judging);
 
 // Shown beside the status of a result that nothing records the standards of that
@@ -68,8 +70,9 @@ QString judgedWithOtherNote();
 // reading): a file edited outside the host in every place.
 QString contradictedNote();
 
-// The readings of the result that limits judge (numbers, not the operator's
-// verdict), in its order. Raises where the result cannot be asked.
+// The readings of the result that limits judge (every one but the operator's
+// verdict, whatever type a save or a file gave it), in its order. Raises where the
+// result cannot be asked.
 QList<Ptr<IMeasurement>> judgedReadings(const Ptr<IResultData>& result);
 
 // True when the element holds a result that limits judge (passed or failed, with

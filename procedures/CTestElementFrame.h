@@ -276,6 +276,8 @@ protected:
     bool mfAborted = false;
     // The operator stopped the run begun last (mfAbort also ends a run on its own).
     bool mfStopped = false;
+    // The run that ended last left no verdict, as the guide said: Next judges nothing.
+    bool mfNoVerdict = false;
     // Readings the running series measurement has taken; a run stores them only
     // when it ends without an error.
     int mSeriesReadings = 0;

@@ -139,10 +139,10 @@ void CTestElementFrame::FinishTest(const Ptr<CMtiData2>& mti)
         return;
     }
     Ptr<IResultData> result = valueOr([&] { return deref(mElementBase, errorSource()).Result(); }, Ptr<IResultData>());
-    // A run that judged no reading of its own (stopped, failed) left the earlier
+    // A run that judged no reading of its own (stopped, failed, a reply dropped) left the earlier
     // result, which it has neither judged again nor measured with the analyser of this
     // guide; unless an earlier start of this guide judged it, the guide hands nothing over.
-    const bool lastRunJudged = mfNA || (mfStarted && !mfAbort && !runResultPending());
+    const bool lastRunJudged = mfNA || (mfStarted && !mfAbort && !mfNoVerdict && !runResultPending());
     if (!lastRunJudged && !(result && result == mJudgedHere))
         return;
     if (!result || !isOwnResult(result))
@@ -282,6 +282,7 @@ CTestElementFrame::RunEnd CTestElementFrame::endRun(FTarvoXTestGuide& guide, boo
 {
     noteRunAnalyser(guide);
     const RunEnd end = settleRunResult(true);
+    mfNoVerdict = end == RunEnd::NoVerdict;
     auto& base = deref(mElementBase, errorSource());
     if (showResult || end == RunEnd::KeptEarlier)
         guide.ShowTestResult(base.Result());

@@ -25,7 +25,9 @@
 #include "configurations/CConfigEnergySetting.h"
 #include "configurations/CConfigWaveform.h"
 #include "host/HostLog.h"
+#include "host/Judgement.h"
 #include "host/RegistryKey.h"
+#include "host/Standards.h"
 #include "host/XLimitView.h"
 #include "host/XmlDocument.h"
 #include "host/app/HostCommands.h"
@@ -786,6 +788,26 @@ TEST_F(HostAppTest, TheWindowListsTheTestsAndDocksTheDialogsOfTheSelectedElement
     EXPECT_EQ(window.standardChoice()->itemText(0).toStdString(), "IEC 60601-2-4");
     EXPECT_EQ(window.standardChoice()->itemText(1).toStdString(), "MFR EXAMPLE (no limits for this test)");
     EXPECT_EQ(window.standardChoice()->currentIndex(), 0);
+    // Of another template, only a value on a reading the test takes is a limit for it:
+    // an empty row, or a limit of another test's reading, is none.
+    {
+        host::Sequence other;
+        const Ptr<ITestElement> prototype = other.add(*plugInHost.plugIn(), 100);
+        ASSERT_TRUE(prototype);
+        const auto standard = [&](const char* name) { return prototype->Limits()->CreateStandard(QLatin1String(name), QLatin1String(name)); };
+        ASSERT_TRUE(standard("ROW")->FindLimit(QStringLiteral("ENGY")));
+        const Ptr<IStandard> elsewhere = standard("OTHER");
+        elsewhere->RemoveLimit(QStringLiteral("ENGY"));
+        auto charge = std::make_shared<host::Limit>();
+        charge->Initialize(QStringLiteral("CHTI"), QStringLiteral("s"), QString(), QString());
+        charge->SetValue(elvHigh, 15);
+        elsewhere->AddLimit(charge);
+        standard("VALUED")->FindLimit(QStringLiteral("ENGY"))->SetValue(elvHigh, 15);
+        QStringList offered;
+        for (const host::OfferedStandard& o : host::standardsOffered(window.sequence().elements()[1], {prototype}))
+            offered << o.alphaName + (o.limitsReadings ? QStringLiteral(" limits it") : QString());
+        EXPECT_EQ(offered, (QStringList{"VALUED limits it", "ROW", "OTHER"}));
+    }
     const QStringList iec = window.standardChoice()->itemData(0).toStringList();
     window.addStandard(iec[0], iec[1]);
     window.addStandard(iec[0], iec[1]); // a second time adds nothing

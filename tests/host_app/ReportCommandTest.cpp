@@ -143,8 +143,9 @@ TEST_F(ReportCommand, AGoodSequenceWithAResultIsReportedWithoutAWordOnStandardEr
     EXPECT_EQ(run.err.toStdString(), "");
     EXPECT_TRUE(run.out.isEmpty());
     EXPECT_TRUE(contents(path("report.html")).contains("119.6"));
-    // Saved before the standards that judged a result were recorded: its pass is not
-    // printed beside IEC's 115 J, which it may never have been judged against.
+    // Saved before the standards that judged a result were recorded, a verdict says so:
+    // a pass is not printed beside IEC's 115 J, which it may never have been judged against.
+    EXPECT_TRUE(contents(path("report.html")).contains("<h2>1. VFIB Energy: failed (judged against unrecorded standards)</h2>"));
     EXPECT_TRUE(contents(path("report.html")).contains("<h2>2. Unticked: passed (judged against unrecorded standards)</h2>"));
     EXPECT_FALSE(contents(path("report.html")).contains("IEC 60601-2-4"));
 }

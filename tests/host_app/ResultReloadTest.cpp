@@ -319,10 +319,11 @@ TEST_F(ResultReloadTest, AResultBesideOtherSettingsOrLimitsOrAVerdictItsRecordDo
     const QRegularExpression record(QStringLiteral("<JudgedAgainst Values=\"True\">.*</JudgedAgainst>"), QRegularExpression::DotMatchesEverythingOption);
     ASSERT_TRUE(saved.contains(record)) << saved.toStdString();
     const QString other = QStringLiteral("passed (judged with other settings or limits)");
-    const QString contradicted = QStringLiteral("passed (its readings give another verdict)");
+    // A pass its own record does not bear out is no pass.
+    const QString contradicted = QStringLiteral("not judged (its readings give another verdict)");
     const QString unread = QStringLiteral(" (not read whole from the file)");
     const char* guideOther = "Passed|judged with other settings or limits|";
-    const char* guideContradicted = "Passed|its readings give another verdict|";
+    const char* guideContradicted = "Not judged|its readings give another verdict|";
     const char* judged = "Energy: preset 100.0 J\nIEC 60601-2-4: Energy high 115.0 J, low 85.0 J";
     const QString judgedLimits = QStringLiteral("IEC 60601-2-4</td><td[^>]*>115.0</td><td[^>]*>85.0</td>");
     const char* saidOther = "its result was judged with other settings or limits than the file holds now";
@@ -331,6 +332,11 @@ TEST_F(ResultReloadTest, AResultBesideOtherSettingsOrLimitsOrAVerdictItsRecordDo
     using Edits = QList<std::pair<QString, QString>>;
     // The file holds the element's limits, then its result, then the record.
     const auto both = [](const QString& from, const QString& to) { return Edits{{from, to}, {from, to}}; };
+    // The record's alone: the file's occurrence is held aside meanwhile.
+    const auto inRecord = [](const QString& from, const QString& to) {
+        const QString held = QString(from).replace(QLatin1Char('='), QStringLiteral("=@"));
+        return Edits{{from, held}, {from, to}, {held, from}};
+    };
     const struct {
         const char* change;
         Edits edits; // each of the first occurrence
@@ -391,6 +397,16 @@ TEST_F(ResultReloadTest, AResultBesideOtherSettingsOrLimitsOrAVerdictItsRecordDo
         {"no limits", both(QStringLiteral(" Value=\"15\""), QString()) + both(QStringLiteral(" Value=\"-15\""), QString()),
             QStringLiteral("not judged (no limits for its readings)"), QString(), "Not judged|no limits for its readings|IEC 60601-2-4", "",
             QStringLiteral("IEC 60601-2-4</td><td[^>]*></td><td[^>]*></td>"), passedReading, ""},
+        // In the record alone: the limits that judged it held no value.
+        {"no limits recorded", inRecord(QStringLiteral(" Value=\"15\""), QString()) + inRecord(QStringLiteral(" Value=\"-15\""), QString()),
+            QStringLiteral("not judged (no limits for its readings)"), QString(), "Not judged|no limits for its readings|",
+            "Energy: preset 100.0 J\nIEC 60601-2-4: no limits", QStringLiteral("IEC 60601-2-4</td><td[^>]*></td><td[^>]*></td>"), passedReading,
+            saidOther},
+        // Its reading typed as the operator's verdict: nothing a limit judges is left,
+        // and the record's preset judged no reading.
+        {"reading type", {{QStringLiteral("Type=\"1\" Variant=\"Double\">104.2<"), QStringLiteral("Type=\"3\" Variant=\"Double\">104.2<")}},
+            QStringLiteral("not judged (no reading to judge)"), unread, "Not judged|no reading to judge|", "", QStringLiteral("^((?!High limit).)*$"),
+            passedReading, "", "are more than the 0 its readings take"},
         // A run whose limits could not be read failed its readings and says so.
         {"status said", {{QStringLiteral("<Status Value=\"1\"/>"), QStringLiteral("<Status Value=\"2\">The limits of the test could not be read.</Status>")}},
             QStringLiteral("failed"), QString(), "Failed||IEC 60601-2-4", "",
@@ -416,6 +432,9 @@ TEST_F(ResultReloadTest, AResultBesideOtherSettingsOrLimitsOrAVerdictItsRecordDo
             << window.sequence().loadProblems().join(QString()).toStdString();
         const std::string listed = QStringLiteral("VFIB Energy  [%1]%2").arg(c.status, QString(c.note).replace(QStringLiteral(" ("), QStringLiteral("  ("))).toStdString();
         EXPECT_EQ(window.sequenceList()->item(0)->text().toStdString(), listed);
+        EXPECT_EQ(window.sequenceList()->item(0)->background().color().rgb() == host::lookColour(host::ResultLook::Passed).rgb(),
+            c.status.startsWith(QLatin1String("passed")))
+            << "the tint of a pass";
         guideOpened.clear();
         operatorAction = Operator::NextWithoutRun;
         window.runFrom(0);
@@ -453,9 +472,9 @@ TEST_F(ResultReloadTest, AResultBesideOtherSettingsOrLimitsOrAVerdictItsRecordDo
         limits->item(0, host::XLimitView::HighColumn)->setText(QStringLiteral("25"));
         QApplication::processEvents();
         ASSERT_EQ(boxes.size(), 1) << boxes.join(QLatin1Char('\n')).toStdString();
-        const char* present = c.status.startsWith(QLatin1String("not judged")) ? ", measured with its present settings and limits."
-            : c.status.contains(QLatin1Char('('))                               ? "."
-                                                                                : ", measured and judged with its present settings and limits.";
+        const char* present = judgedWith || !c.note.isEmpty()          ? "."
+            : c.status.startsWith(QLatin1String("not judged")) ? ", measured with its present settings and limits."
+                                                               : ", measured and judged with its present settings and limits.";
         EXPECT_TRUE(boxes[0].contains(QStringLiteral("holds the result of a run (%1)%2 Changing").arg(c.status, QLatin1String(present))))
             << boxes[0].toStdString();
     }

@@ -328,8 +328,10 @@ TEST_F(SequenceRunTest, ATestGivenTheStandardTheBoxStartsAtIsJudgedByItsLimitsAn
 {
     // The types whose limits the template gives under a standard other than the first
     // one it holds, given the standard the Standard box starts at; a test given none;
-    // battery tests whose windows no discharge reached. Guide, list, file, reopened
-    // window and report agree; the stored status is the evaluation's.
+    // battery tests whose windows no discharge reached; sync tests that found no sync;
+    // each test that drops the analyser's banner, given it at once. Guide, list, the
+    // window's export, the guide opened again, file, reopened window walked through
+    // and report agree; the stored status is the evaluation's.
     struct Judged {
         std::int32_t testId;
         bool standard; // the one the box starts at
@@ -337,7 +339,18 @@ TEST_F(SequenceRunTest, ATestGivenTheStandardTheBoxStartsAtIsJudgedByItsLimitsAn
         const char* shown;
         std::int32_t stored;
         const char* box = nullptr; // what the run said, if anything
+        const char* over = nullptr;   // the word answered "OVER"
+        const char* banner = nullptr; // the word answered with the banner
     };
+    // The guide's badge and line as a view shows the word and why.
+    const auto guideShows = [](const QString& shown) {
+        const QString word = shown.section(QStringLiteral(" ("), 0, 0);
+        const QString badge = word == QLatin1String("not evaluated") ? QString() : word.left(1).toUpper() + word.mid(1);
+        return badge + QLatin1Char('|') + (shown.contains(QLatin1Char('(')) ? shown.section(QStringLiteral(" ("), 1).chopped(1) : QString());
+    };
+    const char* const noSync = "No sync detected";
+    const char* const noVerdict = "not evaluated";
+    const char* const noneJudges = "not evaluated (no standard judges it)";
     const char* const noDischarge = "Test Failed!  Did not detect";
     QHash<QString, QSet<QString>> looks; // of the guide's badge, by the word shown
     const Judged rows[] = {
@@ -361,6 +374,22 @@ TEST_F(SequenceRunTest, ATestGivenTheStandardTheBoxStartsAtIsJudgedByItsLimitsAn
         {1400, false, {}, "not judged (no standard judged it; no reading at 20 places)", emsPassed, noDischarge},
         {1500, true, {}, "failed", emsFailed, noDischarge},
         {1500, false, {}, "not judged (no standard judged it; no reading at 15 places)", emsPassed, noDischarge},
+        {700, true, {}, "failed", emsFailed, noSync, "STP"},
+        {700, false, {}, "not judged (no standard judged it; no reading at 1 place)", emsPassed, noSync, "STP"},
+        {800, false, {}, "not judged (no standard judged it; no reading at 1 place)", emsPassed, noSync, "STB"},
+        // The run gave no verdict, and Next stores none.
+        {300, true, {}, noVerdict, emsNone, nullptr, nullptr, "CRG"},
+        {300, false, {}, noneJudges, emsNone, nullptr, nullptr, "CRG"},
+        {400, true, {}, noVerdict, emsNone, nullptr, nullptr, "PVT"},
+        {400, false, {}, noneJudges, emsNone, nullptr, nullptr, "PVT"},
+        {500, true, {}, noVerdict, emsNone, nullptr, nullptr, "OCR"},
+        {500, false, {}, noneJudges, emsNone, nullptr, nullptr, "OCR"},
+        {600, true, {}, noVerdict, emsNone, nullptr, nullptr, "OVT"},
+        {600, false, {}, noneJudges, emsNone, nullptr, nullptr, "OVT"},
+        {700, true, {}, noVerdict, emsNone, nullptr, nullptr, "STP"},
+        {700, false, {}, noneJudges, emsNone, nullptr, nullptr, "STP"},
+        {800, true, {}, noVerdict, emsNone, nullptr, nullptr, "STB"},
+        {800, false, {}, noneJudges, emsNone, nullptr, nullptr, "STB"},
     };
     for (const Judged& row : rows) {
         SCOPED_TRACE(testing::Message() << row.testId << " " << (row.standard ? "with" : "without") << " its standard, " << row.shown);
@@ -369,8 +398,11 @@ TEST_F(SequenceRunTest, ATestGivenTheStandardTheBoxStartsAtIsJudgedByItsLimitsAn
         // A freshly switched-on analyser, which owes no answer to the requests of a row before.
         MComm::ForgetAnalyser();
         analyser->scenario().noReply.words.clear();
-        if (row.readings.isEmpty())
+        if (row.readings.isEmpty() && !row.over && !row.banner)
             analyser->scenario().noReply.words = {QStringLiteral("CRG")};
+        analyser->scenario().over.words = row.over ? QSet<QString>{QLatin1String(row.over)} : QSet<QString>();
+        analyser->scenario().bannerMs = 0;
+        analyser->scenario().banner.words = row.banner ? QSet<QString>{QLatin1String(row.banner)} : QSet<QString>();
         host::MainWindow window(plugInHost);
         window.show();
         if (row.standard)
@@ -385,32 +417,48 @@ TEST_F(SequenceRunTest, ATestGivenTheStandardTheBoxStartsAtIsJudgedByItsLimitsAn
         const Ptr<ITestElement> element = window.sequence().elements()[0];
         ASSERT_TRUE(element->Result());
         EXPECT_EQ(element->Result()->Status(), row.stored);
-        looks[QString::fromLatin1(row.shown).section(QLatin1Char(' '), 0, 1)] += guideLooks.value(0);
+        if (!row.banner)
+            looks[QString::fromLatin1(row.shown).section(QLatin1Char(' '), 0, 1)] += guideLooks.value(0);
         EXPECT_EQ(boxes.size(), row.box ? 1 : 0) << boxes.join(QLatin1Char('\n')).toStdString();
         if (row.box && !boxes.isEmpty()) {
             EXPECT_TRUE(boxes[0].startsWith(QLatin1String(row.box))) << boxes[0].toStdString();
         }
         const QString shown = QLatin1String(row.shown);
-        const QString badge = shown.startsWith(QLatin1String("not judged")) ? QStringLiteral("Not judged|") + shown.mid(12).chopped(1)
-            : row.stored == emsPassed                                       ? QStringLiteral("Passed|")
-                                                                            : QStringLiteral("Failed|");
+        const QString badge = row.banner ? QStringLiteral("|The run gave no verdict; Start measures again") : guideShows(shown);
         EXPECT_EQ(guideStatus.join(QLatin1Char('\n')).toStdString(), badge.toStdString());
         const QString title = host::elementTitle(element);
         const QString listed = QStringLiteral("%1  [%2]").arg(title, shown);
         EXPECT_EQ(window.sequenceList()->item(0)->text().toStdString(), listed.toStdString());
+        // The guide opened again, passed through, shows and leaves the same (Next is
+        // offered only beside a verdict).
+        operatorAction = row.banner ? Operator::PreviousWithoutRun : Operator::NextWithoutRun;
+        guideOpened.clear();
+        window.runFrom(0);
+        EXPECT_EQ(guideOpened.value(0).section(QLatin1Char('|'), 0, 1).toStdString(), guideShows(shown).toStdString());
+        EXPECT_EQ(window.sequenceList()->item(0)->text().toStdString(), listed.toStdString());
+        const QString heading = QStringLiteral("<h2>1. %1: %2</h2>").arg(title, shown);
+        const QString exported = dir.filePath(QStringLiteral("judged-%1.html").arg(++saves));
+        ASSERT_TRUE(window.exportReportTo(exported));
+        EXPECT_TRUE(QString::fromUtf8(fileContent(exported)).contains(heading));
         const QString file = dir.filePath(QStringLiteral("judged-%1.xml").arg(++saves));
         ASSERT_TRUE(window.saveFile(file));
         EXPECT_TRUE(fileContent(file).contains(QStringLiteral("<Status Value=\"%1\"/>\n").arg(row.stored).toUtf8()));
         host::MainWindow reopened(plugInHost);
         ASSERT_TRUE(reopened.openFile(file));
         EXPECT_EQ(reopened.sequenceList()->item(0)->text().toStdString(), listed.toStdString());
+        reopened.show();
+        reopened.runFrom(0);
+        EXPECT_EQ(reopened.sequenceList()->item(0)->text().toStdString(), listed.toStdString());
+        operatorAction = Operator::RunThenNext;
         QString errors;
         QTextStream err(&errors);
         const QString html = dir.filePath(QStringLiteral("judged-%1.html").arg(saves));
         ASSERT_EQ(host::runReportCommand(file, html, err), 0) << errors.toStdString();
-        EXPECT_TRUE(QString::fromUtf8(fileContent(html)).contains(QStringLiteral("<h2>1. %1: %2</h2>").arg(title, shown)));
+        EXPECT_TRUE(QString::fromUtf8(fileContent(html)).contains(heading));
     }
     analyser->scenario().noReply.words.clear();
+    analyser->scenario().over.words.clear();
+    analyser->scenario().banner.words.clear();
     MComm::ForgetAnalyser();
     // Each word in a look of its own, the same wherever it is shown.
     ASSERT_EQ(looks.size(), 3);
