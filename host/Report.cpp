@@ -675,7 +675,19 @@ std::unique_ptr<QTextDocument> Report::printedDocument(QPdfWriter& writer) const
     document->setPageSize(QSizeF(writer.width(), -1));
     fitTablesToPage(*document, m_tables);
     const PageBreaks breaks = pageBreaks(*document, printedElements(), writer.height(), pageTopLead(*document, m_width));
+    // A table longer than a page begins one, its heading with it. Kept as a header
+    // row, the heading would be drawn again on each of its pages, and the drawing
+    // of every page passes over all of them: a cost with the square of its length.
+    QList<QTextTable*> headless;
+    for (QTextTable* table : tablesOf(*document))
+        if (table->format().headerRowCount() > 0 && document->documentLayout()->frameBoundingRect(table).height() > writer.height())
+            headless.append(table);
     document->setPageSize(QSizeF(0, 0));
+    for (QTextTable* table : headless) {
+        QTextTableFormat format = table->format();
+        format.setHeaderRowCount(0);
+        table->setFormat(format);
+    }
     for (const auto& [tables, policy] : {std::pair{&breaks.before, QTextFormat::PageBreak_AlwaysBefore}, std::pair{&breaks.after, QTextFormat::PageBreak_AlwaysAfter}}) {
         for (QTextTable* table : *tables) {
             QTextTableFormat format = table->format();
