@@ -134,9 +134,13 @@ TEST_F(SequenceRunTest, TwoWindowsOnOneFileNeitherReplacesWhatTheOtherWroteUnask
 
     QList<int> answers{mb::Cancel};
     int buttons = -1; // of the last box
+    QByteArray meanwhile; // another program writes while the next box is up
     setMessageBoxHandler([&](const MessageBoxRequest& r) {
         boxes.append(r.prompt);
         buttons = r.buttons();
+        if (!meanwhile.isEmpty()) {
+            EXPECT_TRUE(writeFile(file, std::exchange(meanwhile, QByteArray())));
+        }
         return answers.isEmpty() ? firstButtonAnswer(r.flags) : answers.takeFirst();
     });
     b.addTest(100);
@@ -171,6 +175,16 @@ TEST_F(SequenceRunTest, TwoWindowsOnOneFileNeitherReplacesWhatTheOtherWroteUnask
     EXPECT_FALSE(maker.saveFile(file)) << "the save of the new file stamped it";
     EXPECT_EQ(boxes.size(), 1);
     EXPECT_EQ(fileContent(file), edited);
+
+    // Written again while the question is up: OK answered what the box said, so
+    // the save asks again about what the file holds now.
+    const QByteArray otherSave = QByteArray(edited).replace("Charge Tide", "Charge Tale");
+    meanwhile = otherSave;
+    boxes.clear();
+    answers = {mb::OK, mb::Cancel};
+    EXPECT_FALSE(b.saveFile(file));
+    EXPECT_EQ(boxes.size(), 2);
+    EXPECT_EQ(fileContent(file), otherSave);
 
     // What the file has become is said: too large for a sequence, or a folder, which
     // no save can replace.
