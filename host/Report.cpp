@@ -20,6 +20,7 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
+#include <optional>
 
 #include "BasicServices.h"
 #include "platform/CheckedFile.h"
@@ -235,7 +236,7 @@ namespace {
 // document keeps them to one line itself where the page has room), and with the
 // heading before it, if any, as its first row.
 QString tableHtml(const QString& format, const QString& header, const QString& rows, std::int32_t reportWidth, bool printed,
-    const QString* heading = nullptr)
+    const QString* headingHtml = nullptr)
 {
     const qsizetype maxCellChars = printed ? kPrintedChars : std::numeric_limits<qsizetype>::max();
     const QList<Column> columns = parseFormat(format);
@@ -258,10 +259,10 @@ QString tableHtml(const QString& format, const QString& header, const QString& r
     if (total > 0 && reportWidth > 0)
         html += QStringLiteral(" width=\"") + percent(std::min(100.0, 100.0 * static_cast<double>(total) / reportWidth)) + QLatin1Char('"');
     html += QStringLiteral(">\n");
-    if (heading) {
+    if (headingHtml) {
         // A header row: the layout moves it to the next page together with the row
         // after it rather than leave it alone at the foot of a page.
-        html += QStringLiteral("<thead><tr><td colspan=\"%1\" style=\"padding: 16px 0 0 0\"><h2>").arg(std::max(1, columnCount)) + heading->toHtmlEscaped()
+        html += QStringLiteral("<thead><tr><td colspan=\"%1\" style=\"padding: 16px 0 0 0\"><h2>").arg(std::max(1, columnCount)) + *headingHtml
             + QStringLiteral("</h2></td></tr></thead>\n");
     }
     for (int r = 0; r < body.size(); ++r) {
@@ -369,9 +370,34 @@ void Report::setTitle(const QString& title, const QString& subtitle)
     m_subtitle = subtitle;
 }
 
-void Report::addHeading(const QString& heading)
+void Report::addHeading(const QString& heading, const QString& status, ResultLook look, const QString& note)
 {
-    m_headings.append({static_cast<int>(m_tables.size()), heading});
+    m_headings.append({static_cast<int>(m_tables.size()), heading, status, look, note});
+}
+
+QString Report::Heading::html() const
+{
+    QString html = text.toHtmlEscaped();
+    if (!status.isEmpty()) {
+        // A mark and a weight or slant of its own for each look, as the colour
+        // alone would not tell them apart printed in grey; the badge's text as
+        // dark or light as reads on its colour.
+        const char* mark = look == ResultLook::Passed ? "\u2714" : look == ResultLook::Failed ? "\u2718" : look == ResultLook::NotJudged ? "?"
+            : look == ResultLook::NotApplicable                                                      ? "\u2013"
+                                                                                                       : "";
+        QStringList style{look == ResultLook::Failed ? QStringLiteral("font-weight: bold") : QStringLiteral("font-weight: normal")};
+        if (look == ResultLook::NotJudged)
+            style.append(QStringLiteral("font-style: italic"));
+        if (const QColor colour = lookColour(look); colour.isValid()) {
+            const double luminance = 0.299 * colour.red() + 0.587 * colour.green() + 0.114 * colour.blue();
+            style.append(QStringLiteral("color: %1; background-color: %2").arg(luminance > 150 ? QStringLiteral("#000000") : QStringLiteral("#ffffff"), colour.name()));
+        }
+        html += QStringLiteral("<span style=\"%1\">").arg(style.join(QStringLiteral("; ")));
+        if (*mark)
+            html += QString::fromUtf8(mark) + QLatin1Char(' ');
+        html += status.toHtmlEscaped() + QStringLiteral("</span>");
+    }
+    return html + note.toHtmlEscaped();
 }
 
 QString Report::html() const
@@ -392,18 +418,18 @@ QString Report::documentHtml(bool printed) const
     // the heading just before a table goes into the table, so that it does not end
     // a page alone; a heading longer than a paragraph is printed holds stays apart.
     qsizetype next = 0;
-    auto headingHtml = [&](qsizetype h) { return QStringLiteral("<h2>") + m_headings[h].second.toHtmlEscaped() + QStringLiteral("</h2>\n"); };
+    auto headingHtml = [&](qsizetype h) { return QStringLiteral("<h2>") + m_headings[h].html() + QStringLiteral("</h2>\n"); };
     for (int i = 0; i < m_tables.size(); ++i) {
-        const QString* inTable = nullptr;
-        for (; next < m_headings.size() && m_headings[next].first <= i; ++next) {
-            const bool last = next + 1 == m_headings.size() || m_headings[next + 1].first > i;
-            if (printed && last && m_headings[next].second.size() <= kPrintedChars)
-                inTable = &m_headings[next].second;
+        std::optional<QString> inTable;
+        for (; next < m_headings.size() && m_headings[next].table <= i; ++next) {
+            const bool last = next + 1 == m_headings.size() || m_headings[next + 1].table > i;
+            if (printed && last && m_headings[next].size() <= kPrintedChars)
+                inTable = m_headings[next].html();
             else
                 html += headingHtml(next);
         }
         const Table& t = m_tables[i];
-        html += tableHtml(t.format, t.header, t.rows, m_width, printed, inTable) + QStringLiteral("<p></p>\n");
+        html += tableHtml(t.format, t.header, t.rows, m_width, printed, inTable ? &*inTable : nullptr) + QStringLiteral("<p></p>\n");
     }
     for (; next < m_headings.size(); ++next)
         html += headingHtml(next);
@@ -415,10 +441,10 @@ QList<std::pair<int, int>> Report::printedElements() const
 {
     QList<std::pair<int, int>> elements;
     for (qsizetype h = 0; h < m_headings.size(); ++h) {
-        const int first = m_headings[h].first;
-        const int end = h + 1 < m_headings.size() ? m_headings[h + 1].first : static_cast<int>(m_tables.size());
+        const int first = m_headings[h].table;
+        const int end = h + 1 < m_headings.size() ? m_headings[h + 1].table : static_cast<int>(m_tables.size());
         // Only a heading printed in its first table moves with it.
-        if (end > first && m_headings[h].second.size() <= kPrintedChars)
+        if (end > first && m_headings[h].size() <= kPrintedChars)
             elements.append({first, end});
     }
     return elements;

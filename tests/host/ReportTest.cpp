@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPdfWriter>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -328,6 +329,34 @@ TEST(Report, TheTitleAndEachHeadingStandBeforeTheTablesPrintedAfterThem)
     }
     report.clear();
     EXPECT_FALSE(report.html().contains(QStringLiteral("<h2>"))) << "the headings go with the tables they stand before";
+
+    // A result's status in the colour of its look, and printed in grey still read
+    // apart: a mark of its own and a weight or slant of its own.
+    const struct {
+        ResultLook look;
+        const char* status;
+    } statuses[] = {{ResultLook::Passed, "passed"}, {ResultLook::Failed, "failed"}, {ResultLook::NotJudged, "not judged (no standard judged it)"}};
+    for (const auto& s : statuses) {
+        report.addHeading(QStringLiteral("Pacer Parameters: "), QLatin1String(s.status), s.look, QStringLiteral(" (result not read from the file)"));
+        report.PrintTable(kFormat, kHeader, QStringLiteral("|      Charge Time||7|s;"), 0, 0, 0);
+    }
+    QBuffer pdf;
+    ASSERT_TRUE(pdf.open(QIODevice::WriteOnly));
+    QPdfWriter writer(&pdf);
+    const auto printed = report.printedDocument(writer);
+    QSet<QString> marks, styles;
+    for (const auto& s : statuses) {
+        SCOPED_TRACE(s.status);
+        const QTextCursor found = printed->find(QLatin1String(s.status));
+        ASSERT_FALSE(found.isNull());
+        const QTextCharFormat format = found.charFormat();
+        EXPECT_EQ(format.background().color(), lookColour(s.look));
+        marks.insert(found.block().text().section(QStringLiteral(": "), 1).left(2));
+        styles.insert(QStringLiteral("%1 %2").arg(format.fontWeight()).arg(format.fontItalic()));
+        EXPECT_TRUE(found.block().text().endsWith(QStringLiteral(" (result not read from the file)")));
+    }
+    EXPECT_EQ(marks.size(), 3) << marks.values().join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(styles.size(), 3) << styles.values().join(QLatin1Char('|')).toStdString();
 }
 
 TEST(Report, WritesItsHtmlOrSaysWhichFileItCannotWrite)
