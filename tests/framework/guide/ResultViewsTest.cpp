@@ -1,4 +1,5 @@
 #include <QLabel>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QTableWidget>
 #include <QTest>
@@ -58,6 +59,14 @@ TEST(XChargeResultTest, ValueShowsOnlyOnceEvaluated)
     f.view->ShowTestResult(f.result);
     // The measurement's own format ("0.00") is not used here.
     EXPECT_EQ(f.cell(QStringLiteral("ENGY"), 1), QStringLiteral("0.1 J"));
+
+    // A full stop in a decimal-comma locale too, as beside it and in every other view.
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    energy->SetValue(Variant(1104.2));
+    f.view->ShowTestResult(f.result);
+    QLocale::setDefault(previous);
+    EXPECT_EQ(f.cell(QStringLiteral("ENGY"), 1), QStringLiteral("1104.2 J"));
 }
 
 TEST(XChargeResultTest, NoSyncShowsTheWordNoReadingNothingAndFailedRowsAreBoldRed)
