@@ -458,7 +458,13 @@ bool writeReportFile(const QString& file, const QByteArray& bytes, QString* erro
     QString reason;
     if (saveWholeFile(file, bytes, &reason))
         return true;
-    if (error)
+    if (!error)
+        return false;
+    // What stands there may not be replaced: the reason is known, and nothing else
+    // is to be checked.
+    if (!notReplaceable(file).isEmpty())
+        *error = QStringLiteral("Cannot write the report %1: %2. It stays as it is; write the report under another name.").arg(file, reason);
+    else
         *error = QStringLiteral("Cannot write the report %1: %2. Check the file name, the folder's permissions and the free space%3.")
                      .arg(file, reason, earlier ? QStringLiteral("; an earlier report of that name is kept") : QString());
     return false;
