@@ -20,6 +20,7 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
+#include <optional>
 
 #include "BasicServices.h"
 #include "platform/CheckedFile.h"
@@ -235,7 +236,7 @@ namespace {
 // document keeps them to one line itself where the page has room), and with the
 // heading before it, if any, as its first row.
 QString tableHtml(const QString& format, const QString& header, const QString& rows, std::int32_t reportWidth, bool printed,
-    const QString* heading = nullptr)
+    const QString* headingHtml = nullptr)
 {
     const qsizetype maxCellChars = printed ? kPrintedChars : std::numeric_limits<qsizetype>::max();
     const QList<Column> columns = parseFormat(format);
@@ -258,10 +259,10 @@ QString tableHtml(const QString& format, const QString& header, const QString& r
     if (total > 0 && reportWidth > 0)
         html += QStringLiteral(" width=\"") + percent(std::min(100.0, 100.0 * static_cast<double>(total) / reportWidth)) + QLatin1Char('"');
     html += QStringLiteral(">\n");
-    if (heading) {
+    if (headingHtml) {
         // A header row: the layout moves it to the next page together with the row
         // after it rather than leave it alone at the foot of a page.
-        html += QStringLiteral("<thead><tr><td colspan=\"%1\" style=\"padding: 16px 0 0 0\"><h2>").arg(std::max(1, columnCount)) + heading->toHtmlEscaped()
+        html += QStringLiteral("<thead><tr><td colspan=\"%1\" style=\"padding: 16px 0 0 0\"><h2>").arg(std::max(1, columnCount)) + *headingHtml
             + QStringLiteral("</h2></td></tr></thead>\n");
     }
     for (int r = 0; r < body.size(); ++r) {
@@ -369,9 +370,34 @@ void Report::setTitle(const QString& title, const QString& subtitle)
     m_subtitle = subtitle;
 }
 
-void Report::addHeading(const QString& heading)
+void Report::addHeading(const QString& heading, const QString& status, ResultLook look, const QString& note)
 {
-    m_headings.append({static_cast<int>(m_tables.size()), heading});
+    m_headings.append({static_cast<int>(m_tables.size()), heading, status, look, note});
+}
+
+QString Report::Heading::html() const
+{
+    QString html = text.toHtmlEscaped();
+    if (!status.isEmpty()) {
+        // A mark and a weight or slant of its own for each look, as the colour
+        // alone would not tell them apart printed in grey; the badge's text as
+        // dark or light as reads on its colour.
+        const char* mark = look == ResultLook::Passed ? "\u2714" : look == ResultLook::Failed ? "\u2718" : look == ResultLook::NotJudged ? "?"
+            : look == ResultLook::NotApplicable                                                      ? "\u2013"
+                                                                                                       : "";
+        QStringList style{look == ResultLook::Failed ? QStringLiteral("font-weight: bold") : QStringLiteral("font-weight: normal")};
+        if (look == ResultLook::NotJudged)
+            style.append(QStringLiteral("font-style: italic"));
+        if (const QColor colour = lookColour(look); colour.isValid()) {
+            const double luminance = 0.299 * colour.red() + 0.587 * colour.green() + 0.114 * colour.blue();
+            style.append(QStringLiteral("color: %1; background-color: %2").arg(luminance > 150 ? QStringLiteral("#000000") : QStringLiteral("#ffffff"), colour.name()));
+        }
+        html += QStringLiteral("<span style=\"%1\">").arg(style.join(QStringLiteral("; ")));
+        if (*mark)
+            html += QString::fromUtf8(mark) + QLatin1Char(' ');
+        html += status.toHtmlEscaped() + QStringLiteral("</span>");
+    }
+    return html + note.toHtmlEscaped();
 }
 
 QString Report::html() const
@@ -392,18 +418,18 @@ QString Report::documentHtml(bool printed) const
     // the heading just before a table goes into the table, so that it does not end
     // a page alone; a heading longer than a paragraph is printed holds stays apart.
     qsizetype next = 0;
-    auto headingHtml = [&](qsizetype h) { return QStringLiteral("<h2>") + m_headings[h].second.toHtmlEscaped() + QStringLiteral("</h2>\n"); };
+    auto headingHtml = [&](qsizetype h) { return QStringLiteral("<h2>") + m_headings[h].html() + QStringLiteral("</h2>\n"); };
     for (int i = 0; i < m_tables.size(); ++i) {
-        const QString* inTable = nullptr;
-        for (; next < m_headings.size() && m_headings[next].first <= i; ++next) {
-            const bool last = next + 1 == m_headings.size() || m_headings[next + 1].first > i;
-            if (printed && last && m_headings[next].second.size() <= kPrintedChars)
-                inTable = &m_headings[next].second;
+        std::optional<QString> inTable;
+        for (; next < m_headings.size() && m_headings[next].table <= i; ++next) {
+            const bool last = next + 1 == m_headings.size() || m_headings[next + 1].table > i;
+            if (printed && last && m_headings[next].size() <= kPrintedChars)
+                inTable = m_headings[next].html();
             else
                 html += headingHtml(next);
         }
         const Table& t = m_tables[i];
-        html += tableHtml(t.format, t.header, t.rows, m_width, printed, inTable) + QStringLiteral("<p></p>\n");
+        html += tableHtml(t.format, t.header, t.rows, m_width, printed, inTable ? &*inTable : nullptr) + QStringLiteral("<p></p>\n");
     }
     for (; next < m_headings.size(); ++next)
         html += headingHtml(next);
@@ -415,10 +441,10 @@ QList<std::pair<int, int>> Report::printedElements() const
 {
     QList<std::pair<int, int>> elements;
     for (qsizetype h = 0; h < m_headings.size(); ++h) {
-        const int first = m_headings[h].first;
-        const int end = h + 1 < m_headings.size() ? m_headings[h + 1].first : static_cast<int>(m_tables.size());
+        const int first = m_headings[h].table;
+        const int end = h + 1 < m_headings.size() ? m_headings[h + 1].table : static_cast<int>(m_tables.size());
         // Only a heading printed in its first table moves with it.
-        if (end > first && m_headings[h].second.size() <= kPrintedChars)
+        if (end > first && m_headings[h].size() <= kPrintedChars)
             elements.append({first, end});
     }
     return elements;
@@ -432,7 +458,13 @@ bool writeReportFile(const QString& file, const QByteArray& bytes, QString* erro
     QString reason;
     if (saveWholeFile(file, bytes, &reason))
         return true;
-    if (error)
+    if (!error)
+        return false;
+    // What stands there may not be replaced: the reason is known, and nothing else
+    // is to be checked.
+    if (!notReplaceable(file).isEmpty())
+        *error = QStringLiteral("Cannot write the report %1: %2. It stays as it is; write the report under another name.").arg(file, reason);
+    else
         *error = QStringLiteral("Cannot write the report %1: %2. Check the file name, the folder's permissions and the free space%3.")
                      .arg(file, reason, earlier ? QStringLiteral("; an earlier report of that name is kept") : QString());
     return false;
@@ -538,7 +570,7 @@ struct PageBreaks {
     QList<QTextTable*> after;
 };
 
-PageBreaks pageBreaks(const QTextDocument& unpaged, const QList<std::pair<int, int>>& elements, qreal pageHeight)
+PageBreaks pageBreaks(const QTextDocument& unpaged, const QList<std::pair<int, int>>& elements, qreal pageHeight, qreal tableLead)
 {
     QAbstractTextDocumentLayout* layout = unpaged.documentLayout();
     const QList<QTextTable*> tables = tablesOf(unpaged);
@@ -552,13 +584,14 @@ PageBreaks pageBreaks(const QTextDocument& unpaged, const QList<std::pair<int, i
     int inside = -1; // the last position of the element being passed
     auto pageTop = [&](qreal y) { return std::floor(y / pageHeight) * pageHeight; };
     // Moves the part that begins at y unpaged to the next page where it would cross
-    // a page's end, or where the part before ended its page.
-    auto place = [&](qreal top, qreal height) {
+    // a page's end, or where the part before ended its page; there it stands lead
+    // below the page's top.
+    auto place = [&](qreal top, qreal height, qreal lead) {
         const qreal at = top + shift;
-        const bool atPageTop = at - pageTop(at) < 1;
+        const bool atPageTop = at - pageTop(at) < lead + 1;
         const bool moved = !atPageTop && (freshPage || at + height > pageTop(at) + pageHeight);
         if (moved)
-            shift += pageTop(at) + pageHeight - at;
+            shift += pageTop(at) + pageHeight + lead - at;
         freshPage = false;
         return moved;
     };
@@ -572,9 +605,9 @@ PageBreaks pageBreaks(const QTextDocument& unpaged, const QList<std::pair<int, i
             const qreal height = layout->frameBoundingRect(last).bottom() - top;
             // After an element longer than a page the page has ended already.
             const bool pageEnded = freshPage;
-            if (place(top, height) && !pageEnded)
+            if (place(top, height, tableLead) && !pageEnded)
                 breaks.before.append(table);
-            if (height > pageHeight) {
+            if (tableLead + height > pageHeight) {
                 breaks.after.append(last);
                 freshPage = true;
             }
@@ -582,10 +615,40 @@ PageBreaks pageBreaks(const QTextDocument& unpaged, const QList<std::pair<int, i
             // A paragraph's lines go on to the next page one by one.
             const QTextLayout* text = block.layout();
             for (int i = 0; i < text->lineCount(); ++i)
-                place(text->position().y() + text->lineAt(i).y(), text->lineAt(i).height());
+                place(text->position().y() + text->lineAt(i).y(), text->lineAt(i).height(), 0);
         }
     }
     return breaks;
+}
+
+// How far below a page's top the layout sets a table that a page break moves
+// there: the padding of its first row, which the same table laid out in one long
+// page does not take. Measured on the report's two kinds of table (under a heading
+// and without one) in the document's font and device; the larger counts.
+qreal pageTopLead(const QTextDocument& document, std::int32_t reportWidth)
+{
+    const QString heading = QStringLiteral("1.");
+    const QString tables[] = {tableHtml(QStringLiteral("<+560;"), {}, QStringLiteral("|x;"), reportWidth, true, &heading),
+        tableHtml(QStringLiteral("<+560;"), {}, QStringLiteral("|x;"), reportWidth, true)};
+    const qreal pageHeight = 1000;
+    qreal lead = 0;
+    for (const QString& table : tables) {
+        QTextDocument probe;
+        probe.setUndoRedoEnabled(false);
+        probe.documentLayout()->setPaintDevice(document.documentLayout()->paintDevice());
+        probe.setDefaultFont(document.defaultFont());
+        probe.setDocumentMargin(0);
+        probe.setHtml(QStringLiteral("<p>x</p>") + table);
+        QTextTable* moved = tablesOf(probe).value(0);
+        if (!moved)
+            continue;
+        QTextTableFormat format = moved->format();
+        format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        moved->setFormat(format);
+        probe.setPageSize(QSizeF(document.pageSize().width(), pageHeight));
+        lead = std::max(lead, probe.documentLayout()->frameBoundingRect(moved).top() - pageHeight);
+    }
+    return lead;
 }
 
 // Qt keeps the positions in a laid-out document in fixed point, which wraps round
@@ -643,8 +706,20 @@ std::unique_ptr<QTextDocument> Report::printedDocument(QPdfWriter& writer) const
     // pages, and each part follows the one before it.
     document->setPageSize(QSizeF(writer.width(), -1));
     fitTablesToPage(*document, m_tables);
-    const PageBreaks breaks = pageBreaks(*document, printedElements(), writer.height());
+    const PageBreaks breaks = pageBreaks(*document, printedElements(), writer.height(), pageTopLead(*document, m_width));
+    // A table longer than a page begins one, its heading with it. Kept as a header
+    // row, the heading would be drawn again on each of its pages, and the drawing
+    // of every page passes over all of them: a cost with the square of its length.
+    QList<QTextTable*> headless;
+    for (QTextTable* table : tablesOf(*document))
+        if (table->format().headerRowCount() > 0 && document->documentLayout()->frameBoundingRect(table).height() > writer.height())
+            headless.append(table);
     document->setPageSize(QSizeF(0, 0));
+    for (QTextTable* table : headless) {
+        QTextTableFormat format = table->format();
+        format.setHeaderRowCount(0);
+        table->setFormat(format);
+    }
     for (const auto& [tables, policy] : {std::pair{&breaks.before, QTextFormat::PageBreak_AlwaysBefore}, std::pair{&breaks.after, QTextFormat::PageBreak_AlwaysAfter}}) {
         for (QTextTable* table : *tables) {
             QTextTableFormat format = table->format();

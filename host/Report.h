@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <memory>
 
+#include "host/Judgement.h"
 #include "platform/interfaces/Report.h"
 
 class QPdfWriter;
@@ -52,9 +53,12 @@ public:
     void setFlags(std::int32_t flags) { m_flags = flags; }
 
     // The host's own text around the plug-in's tables: a title with a line under
-    // it, and headings, each placed before the tables printed after it.
+    // it, and headings, each placed before the tables printed after it. A heading
+    // may name a result's status between its text and a note after it, marked by
+    // its look so that passed, failed and not judged read apart at a glance, in
+    // grey too: a mark and a weight or slant besides the colour.
     void setTitle(const QString& title, const QString& subtitle = QString());
-    void addHeading(const QString& heading);
+    void addHeading(const QString& heading, const QString& status = QString(), ResultLook look = ResultLook::None, const QString& note = QString());
 
     const QList<Call>& calls() const { return m_calls; }
     // The members called, in order ("Translate", "Width", ...).
@@ -91,7 +95,16 @@ private:
     QList<Table> m_tables;
     QString m_title;
     QString m_subtitle;
-    QList<std::pair<int, QString>> m_headings; // before the table of that index
+    struct Heading {
+        int table = 0; // it stands before the table of this index
+        QString text;
+        QString status;
+        ResultLook look = ResultLook::None;
+        QString note;
+        qsizetype size() const { return text.size() + status.size() + note.size(); }
+        QString html() const;
+    };
+    QList<Heading> m_headings;
     std::int32_t m_width = kDefaultWidth;
     std::int32_t m_flags = 0;
 };

@@ -347,12 +347,9 @@ float shownValue(const QString& shown, float otherwise)
     return parseNumber(QString(shown).remove(QLatin1Char(' ')), &value) ? static_cast<float>(value) : otherwise;
 }
 
-QString formatNumber(double value, const QString& format, int decimals)
+// The value with this many decimals.
+QString withDecimals(double value, int decimals)
 {
-    const int point = format.indexOf(QLatin1Char('.'));
-    const QString integerPart = point >= 0 ? format.left(point) : format;
-    const bool grouped = integerPart.contains(QLatin1Char(' ')) && integerPart.count(QLatin1Char('#')) + integerPart.count(QLatin1Char('0')) >= 2;
-
     // Round in decimal, half away from zero, from the 15 significant digits the
     // value stands for, so that 196.45 shows as 196.5 and not as 196.4.
     const bool negative = value < 0;
@@ -389,10 +386,6 @@ QString formatNumber(double value, const QString& format, int decimals)
     const QString fraction = kept.mid(intDigits);
     while (whole.size() > 1 && whole[0] == QLatin1Char('0'))
         whole.remove(0, 1);
-    if (grouped) {
-        for (int i = whole.size() - 3; i > 0; i -= 3)
-            whole.insert(i, QLatin1Char(' '));
-    }
     QString out = whole;
     if (decimals > 0)
         out += QLatin1Char('.') + fraction;
@@ -405,14 +398,14 @@ QString formatNumber(double value, const QString& format, int decimals)
 // The value with the decimals its automation text holds, the format's at least.
 QString formatWithItsDecimals(double value, const QString& text, const QString& format)
 {
-    return formatNumber(value, format, std::max(formatDecimals(format), decimalsOf(text)));
+    return withDecimals(value, std::max(formatDecimals(format), decimalsOf(text)));
 }
 
 } // namespace
 
 QString formatNumber(double value, const QString& format)
 {
-    return formatNumber(value, format, formatDecimals(format));
+    return withDecimals(value, formatDecimals(format));
 }
 
 QString formatLimit(float limit, const QString& format)

@@ -54,8 +54,9 @@ QString doubleToExactString(double value);
 bool parseNumber(const QString& text, double* value);
 
 // Numeric display formats: "0", "0.0", "0.00", "# ##0", "# ##0.0" and the like:
-// the digits after the "." in the format, a group separator when the format has a
-// "# ##" group (written as a blank), rounding half away from zero.
+// the digits after the "." in the format, rounding half away from zero. Every
+// number shows in one notation, as it is typed and stored: a full stop before the
+// decimals and no thousands separator, also where the format has a "# ##" group.
 QString formatNumber(double value, const QString& format);
 
 // A limit in a display format, with the decimals it holds where the format would

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 #include <utility>
 
 namespace kelto {
@@ -102,10 +103,22 @@ QByteArray folderOf(const QByteArray& file)
     return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : file.left(slash);
 }
 
+// The file's name is cut short where the temporary name would be longer than the
+// folder takes (a name of 238 bytes or more where names may have 255), before a
+// whole character.
 QByteArray temporaryName(const QByteArray& file)
 {
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    QByteArray name = file + kSaveTag;
+    const qsizetype slash = file.lastIndexOf('/');
+    const long longest = ::pathconf(folderOf(file).constData(), _PC_NAME_MAX);
+    const qsizetype room = (longest > 0 ? longest : 255) - qsizetype(sizeof kSaveTag - 1) - kSaveRandom;
+    qsizetype end = file.size();
+    if (end - (slash + 1) > room) {
+        end = slash + 1 + std::max<qsizetype>(room, 0);
+        while (end > slash + 1 && (file[end] & 0xC0) == 0x80) // a byte inside a character
+            --end;
+    }
+    QByteArray name = file.left(end) + kSaveTag;
     for (int i = 0; i < kSaveRandom; ++i)
         name += kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters) - 1)];
     return name;

@@ -32,7 +32,8 @@ KELTO_PLATFORM_EXPORT QString notReplaceable(const QString& path);
 // why notReplaceable refuses it), and the earlier file is kept as it was. The file
 // that replaces it takes its mode, and its owner where the system lets this user
 // give it. A save stopped on the way (the process killed) can leave its temporary
-// file beside the file, named "<name>.kelto-save-" and six letters or digits. No
+// file beside the file, named "<name>.kelto-save-" and six letters or digits (the
+// name cut short where the whole would be longer than the folder takes). No
 // save removes such a file: nothing tells it from one that another save is writing
 // at that moment, or that someone put there.
 KELTO_PLATFORM_EXPORT bool saveWholeFile(const QString& path, const QByteArray& bytes, QString* reason);

@@ -2,7 +2,6 @@
 
 #include <QEvent>
 #include <QHeaderView>
-#include <QLocale>
 #include <QMouseEvent>
 #include <QTreeWidget>
 
@@ -24,12 +23,11 @@ const QString kBlank = QStringLiteral(" ");
 
 enum Column { colDescription = 0, colValue = 1, colHigh = 2, colLow = 3 };
 
-// A reading as the list shows it: automation's text of the Single, with the
-// user's decimal separator.
+// A reading as the list shows it: automation's text of the Single, with a full
+// stop as the limits beside it and every other view have, whatever the locale.
 QString numberText(const Variant& value)
 {
-    QString text = singleToString(value.toSingle());
-    return text.replace(QLatin1Char('.'), QLocale().decimalPoint());
+    return singleToString(value.toSingle());
 }
 
 void setCell(QTreeWidgetItem* item, int column, const Variant& value, const QString& toolTip)

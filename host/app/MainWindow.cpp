@@ -30,6 +30,7 @@
 #include <algorithm>
 
 #include "platform/CheckedFile.h"
+#include "platform/FileStamp.h"
 #include "platform/MessageBox.h"
 #include "platform/PluginError.h"
 #include "platform/interfaces/HostServices.h"
@@ -50,6 +51,15 @@ constexpr int kTestIdRole = Qt::UserRole;
 constexpr int kStandardNamesRole = Qt::UserRole;
 constexpr QSize kDefaultSize(1360, 700);
 const QList<int> kPaneWidths{250, 430, 680};
+
+// The bytes the file holds now, to tell afterwards whether it was written since;
+// none where it cannot be read.
+FileStamp stampOf(const QString& file)
+{
+    QFile f(file);
+    QString reason;
+    return openRegularFile(f, QIODevice::ReadOnly, &reason) ? FileStamp(file, f.readAll()) : FileStamp();
+}
 
 // Tells the window of every change a docked dialog announces.
 class ChangeCallBack : public ICallBack {
@@ -627,29 +637,36 @@ bool MainWindow::saveFile(const QString& file)
 {
     askTypedChange();
     // Another window or program may have written the file since this one read or
-    // wrote it: what it wrote is replaced only when the operator says so.
-    const Sequence::DiskChange change = m_sequence.changeOnDisk(file);
-    if (!change.replaceable) {
-        reportError(QStringLiteral("%1 has changed since this window opened or saved it: %2, and a save cannot replace it. "
-                                   "Nothing is written; Save As can keep this window's sequence (%3) in another file.")
-                        .arg(QFileInfo(file).fileName(), change.what, m_sequence.contentSummary()));
-        return false;
-    }
-    // A save would be refused: the operator may keep the sequence under another name.
-    if (const QString kept = notReplaceable(file); !kept.isEmpty()) {
-        const int answer = MsgBox(QStringLiteral("%1 cannot be replaced: %2. Nothing is written, and the file stays as it is.\n"
-                                                 "Save the sequence under another name?")
-                                      .arg(file, kept),
-            mb::YesNo | mb::Exclamation, QStringLiteral("Kelto"));
-        return answer == mb::Yes && save(true);
-    }
-    if (!change.what.isEmpty()) {
+    // wrote it: what it wrote is replaced only when the operator says so, and asked
+    // about again when it was written anew while the question was up.
+    for (;;) {
+        const Sequence::DiskChange change = m_sequence.changeOnDisk(file);
+        if (!change.replaceable) {
+            reportError(QStringLiteral("%1 has changed since this window opened or saved it: %2, and a save cannot replace it. "
+                                       "Nothing is written; Save As can keep this window's sequence (%3) in another file.")
+                            .arg(QFileInfo(file).fileName(), change.what, m_sequence.contentSummary()));
+            return false;
+        }
+        // A save would be refused: the operator may keep the sequence under another name.
+        if (const QString kept = notReplaceable(file); !kept.isEmpty()) {
+            const int answer = MsgBox(QStringLiteral("%1 cannot be replaced: %2. Nothing is written, and the file stays as it is.\n"
+                                                     "Save the sequence under another name?")
+                                          .arg(file, kept),
+                mb::YesNo | mb::Exclamation, QStringLiteral("Kelto"));
+            return answer == mb::Yes && save(true);
+        }
+        if (change.what.isEmpty())
+            break;
+        const FileStamp asked = stampOf(file);
         const int answer = MsgBox(QStringLiteral("%1 has changed since this window opened or saved it: %2.\nReplace it with this "
                                                  "window's sequence (%3)? Cancel writes nothing; Save As can keep both.")
                                       .arg(QFileInfo(file).fileName(), change.what, m_sequence.contentSummary()),
             mb::OKCancel | mb::Exclamation, QStringLiteral("Kelto"));
         if (answer != mb::OK)
             return false;
+        QString how;
+        if (!asked.changed(&how))
+            break;
     }
     QString error;
     if (!m_sequence.save(file, &error)) {

@@ -43,13 +43,12 @@ void printSequenceReport(const Sequence& sequence, const QString& sequenceFile, 
         auto setup = std::make_shared<TestSetup>();
         setup->setSelectedStandards(sequence.standardsShownFor(element, notJudged));
         QString heading = QStringLiteral("%1. %2").arg(++number).arg(elementTitle(element));
-        const QString status = sequence.shown(element, notJudged).text();
+        const ShownResult shown = sequence.shown(element, notJudged);
+        const QString status = shown.text();
         if (!status.isEmpty())
-            heading += QStringLiteral(": ") + status;
+            heading += QStringLiteral(": ");
         const QString unread = sequence.unreadNote(element);
-        if (!unread.isEmpty())
-            heading += QStringLiteral(" (%1)").arg(unread);
-        report->addHeading(heading);
+        report->addHeading(heading, status, shown.look, unread.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(unread));
         // An element that fails to print does not cost the others their pages.
         ignoreErrors([&] {
             const JudgementRecord* other = sequence.judgedWithOther(element);

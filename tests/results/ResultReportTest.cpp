@@ -102,7 +102,7 @@ TEST(ResultReport, rowsFollowOneAnotherInListOrder)
     result->PrintReport(report, nullptr);
     ASSERT_EQ(report->tables().size(), 1);
     EXPECT_EQ(report->tables()[0].rows, QStringLiteral("|      Rate|60|72|ppm;|      Pulse Current|50.0|49.5|mA;"
-                                                       "|      Pulse Width||20.0|ms;|      Pulse Voltage||1 200.0|mV;"));
+                                                       "|      Pulse Width||20.0|ms;|      Pulse Voltage||1200.0|mV;"));
 }
 
 TEST(ResultReport, failedOnlyReportsPrintJustTheFailedRows)

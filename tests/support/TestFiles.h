@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QRegularExpression>
 #include <QString>
 #include <algorithm>
 #include <atomic>
@@ -17,6 +18,14 @@
 #include <unistd.h>
 
 namespace kelto {
+
+// A report's HTML with its headings' statuses read as words: the badge and mark
+// that set each look apart left out.
+inline QString withPlainStatuses(QString html)
+{
+    static const QRegularExpression badge(QStringLiteral("<span style=\"[^\"]*\">(\u2714 |\u2718 |\\? |\u2013 )?|</span>"));
+    return html.remove(badge);
+}
 
 // Writes the bytes as the whole file; false when it cannot.
 inline bool writeFile(const QString& path, const QByteArray& bytes)

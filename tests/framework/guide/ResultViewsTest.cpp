@@ -1,4 +1,5 @@
 #include <QLabel>
+#include <QLocale>
 #include <QPlainTextEdit>
 #include <QTableWidget>
 #include <QTest>
@@ -74,6 +75,14 @@ TEST(XChargeResultTest, ValueShowsOnlyOnceEvaluated)
     ASSERT_FALSE(f.view->list()->selectedItems().isEmpty());
     f.view->ShowTestResult(f.result);
     EXPECT_TRUE(f.view->list()->selectedItems().isEmpty());
+
+    // A full stop in a decimal-comma locale too, as beside it and in every other view.
+    const QLocale previous;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    energy->SetValue(Variant(1104.2));
+    f.view->ShowTestResult(f.result);
+    QLocale::setDefault(previous);
+    EXPECT_EQ(f.cell(QStringLiteral("ENGY"), 1), QStringLiteral("1104.2 J"));
 }
 
 TEST(XChargeResultTest, NoSyncShowsTheWordNoReadingNothingAndFailedRowsAreBoldRed)
