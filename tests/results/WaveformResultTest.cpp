@@ -8,15 +8,6 @@ using namespace kelto::resulttest;
 
 namespace {
 
-Ptr<CResultArrhythmia> arrhythmia(std::int32_t code)
-{
-    auto config = std::make_shared<CConfigArrhythmia>();
-    config->SetWaveType(code);
-    auto result = std::make_shared<CResultArrhythmia>();
-    result->Initialize(config);
-    return result;
-}
-
 template <class R, class C>
 Ptr<CResultBase> wave(std::int32_t code)
 {
@@ -25,6 +16,11 @@ Ptr<CResultBase> wave(std::int32_t code)
     auto result = std::make_shared<R>();
     result->Initialize(config);
     return result;
+}
+
+Ptr<CResultArrhythmia> arrhythmia(std::int32_t code)
+{
+    return std::static_pointer_cast<CResultArrhythmia>(wave<CResultArrhythmia, CConfigArrhythmia>(code));
 }
 
 // What the result grid does when the operator ticks a row.
