@@ -210,7 +210,7 @@ private:
         const MAnswers::SwitchOffWatch* watched = MComm::Watching();
         const int askEvery = watched ? watched->askEveryMs() : 0;
         const int lines = watched ? watched->lines() : 0;
-        MComm::AskWatch();
+        MComm::AskWatch(true);
         Watched seen = MComm::WaitWatch(Watched::Silent, m_timeOut + askEvery, true);
         // No answer to the ask: its silence goes on, until long enough or it answers.
         if (seen == Watched::Answering && !answeredSince(lines))

@@ -778,12 +778,14 @@ void BeginWatch()
     w.asking->start(w.seen->askEveryMs());
 }
 
-void AskWatch()
+void AskWatch(bool unlessSilent)
 {
     Watch& w = watch();
     if (!watching())
         return;
     feedWatch();
+    if (unlessSilent && w.seen->seen(Clock::instance().nowMs()) == MAnswers::SwitchOffWatch::Seen::Silent)
+        return;
     askWatched();
     if (w.asking)
         w.asking->start(w.seen->askEveryMs());

@@ -755,6 +755,10 @@ TEST_F(LinkExchange, afterError8030_theCountIsClearedOnlyOnceTheAnalyserWasSeenA
         // analyser off and waited, a click on OK brings the next box at once.
         {"off and wait at the box, OK, on and wait, OK", {{mb::OK, "off, wait"}, {mb::OK, "on, wait"}, {mb::OK, ""}},
             "answers [VER] again", 0, false, true},
+        // At the operator's pace: each box read for a second before the analyser is
+        // switched, then left off 5 s, or 4 s for the main menu once on.
+        {"off a second after the box, left off 5 s, OK, on a second after the next, 4 s, OK",
+            {{mb::OK, "off later, wait"}, {mb::OK, "on later, wait"}, {mb::OK, ""}}, "answers [VER] again", 0, false, false, -1, "", 0, false, 1},
         {"OK, then off at the second box", {{mb::OK, ""}, {mb::OK, "off"}, {mb::OK, "on"}, {mb::OK, ""}}, "answers [VER] again", 0},
         {"OK, cancel at the second box", {{mb::OK, ""}, {mb::Cancel, ""}, {mb::OK, ""}}, "The check was cancelled", -1, false, false, 0,
             "so it has not been switched off"},
@@ -812,11 +816,17 @@ TEST_F(LinkExchange, afterError8030_theCountIsClearedOnlyOnceTheAnalyserWasSeenA
                 settle(1000); // the operator reads the box first
             if (act == QLatin1String("wait"))
                 waitedBox = box - 1;
-            if (act.startsWith(QLatin1String("on")) || act.startsWith(QLatin1String("off")))
-                sim.setPowered(act.startsWith(QLatin1String("on")));
+            const bool later = act.contains(QLatin1String(" later"));
+            if (act.startsWith(QLatin1String("on")) || act.startsWith(QLatin1String("off"))) {
+                const bool on = act.startsWith(QLatin1String("on"));
+                if (later)
+                    after(1000, [&sim, on] { sim.setPowered(on); });
+                else
+                    sim.setPowered(on);
+            }
             if (act.endsWith(QLatin1String(", wait"))) {
                 // The box the operator sees, answered after 5 s by a click on its button.
-                after(5000, [answer] {
+                after(later ? (act.startsWith(QLatin1String("on")) ? 5000 : 6000) : 5000, [answer] {
                     auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
                     ASSERT_TRUE(shown);
                     QTest::mouseClick(shown->button(answer == mb::OK ? QMessageBox::Ok : QMessageBox::Cancel), Qt::LeftButton);
