@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QPointer>
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -227,9 +228,14 @@ QString quoted(const QString& text)
     } else {
         using Unread = MAnswers::HeldReading::Unread;
         const MAnswers::HeldReading::UnreadLine line = held.unreadLines().value(0);
-        const QString seen = line.why == Unread::Broken ? QStringLiteral("line noise broke the line that came, %1, with a lone LF or CR")
-                                                        : QStringLiteral("the line that came, %1, began before the request went out");
-        why = seen.arg(quoted(line.text)) + QStringLiteral(", so it is no reading.");
+        const bool lineEnd = line.text.contains(QLatin1Char('\r')) || line.text.contains(QLatin1Char('\n'));
+        const bool byte = std::any_of(line.text.begin(), line.text.end(), MCommUtils::IsNoise);
+        const QString broke = lineEnd && byte ? QStringLiteral("a lone LF or CR and a byte that no reply holds")
+            : byte                            ? QStringLiteral("a byte that no reply holds")
+                                              : QStringLiteral("a lone LF or CR");
+        const QString seen = line.why == Unread::Broken ? QStringLiteral("line noise broke the line that came, %1, with %2").arg(quoted(line.text), broke)
+                                                        : QStringLiteral("the line that came, %1, began before the request went out").arg(quoted(line.text));
+        why = seen + QStringLiteral(", so it is no reading.");
     }
     raiseError(MCommUtils::kReplyUncertain, source(),
         QStringLiteral("No reading was taken for %1 on %2: %3 Switch it off, leave it off for at least %4 s, then press OK.")

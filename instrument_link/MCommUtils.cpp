@@ -1,6 +1,7 @@
 #include "MCommUtils.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <QtNumeric>
 #include <QStringList>
 
@@ -44,15 +45,41 @@ qsizetype AnalyserLineEnd(const QString& text, qsizetype from)
     return end < 0 ? -1 : end + 2;
 }
 
+bool IsNoise(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u < 0x20 && u != u'\r' && u != u'\n') || u >= 0x7f;
+}
+
+namespace {
+
+// Blanks and lone line ends around a line's text join nothing.
+QString trimmedText(const QString& text)
+{
+    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\r') || c == QLatin1Char('\n'); };
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && blank(text[first]))
+        ++first;
+    while (last > first && blank(text[last - 1]))
+        --last;
+    return text.mid(first, last - first);
+}
+
+} // namespace
+
 QString WithoutNoise(const QString& line)
 {
+    qsizetype start = 0;
+    while (start < line.size() && (IsNoise(line[start]) || line[start].unicode() <= u' '))
+        ++start;
     QString text;
     text.reserve(line.size());
-    for (const QChar c : line) {
-        const char16_t u = c.unicode();
-        if ((u >= 0x20 && u < 0x7f) || u == u'\r' || u == u'\n')
-            text.append(c);
+    for (qsizetype i = 0; i < start; ++i) {
+        if (!IsNoise(line[i]))
+            text.append(line[i]);
     }
+    text.append(QStringView(line).mid(start));
     return text;
 }
 
@@ -62,7 +89,7 @@ QString LineText(const QString& line)
     if (text.endsWith(QLatin1String("\r\n")))
         text.chop(2);
     // Line ends before or after the text join nothing: they are noise.
-    return text.trimmed();
+    return trimmedText(text);
 }
 
 QString ReplyOf(const QString& line)
@@ -100,7 +127,7 @@ LineShape ShapeOf(const QString& line)
     const QString text = LineText(line);
     if (text.isEmpty())
         return LineShape::Blank;
-    if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')))
+    if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')) || std::any_of(text.begin(), text.end(), IsNoise))
         return LineShape::Broken;
     if (IsBanner(text))
         return LineShape::Banner;
@@ -115,8 +142,8 @@ OtherLineEnd LineEndedOtherwise(const QString& partial)
         const QChar c = text[i];
         if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
             continue;
-        const QString piece = text.mid(start, i - start).trimmed();
-        if (!piece.isEmpty() && readingShaped(piece))
+        const QString piece = trimmedText(text.mid(start, i - start));
+        if (!piece.isEmpty() && readingShaped(piece) && std::none_of(piece.begin(), piece.end(), IsNoise))
             return {c == QLatin1Char('\n') ? QStringLiteral("LF") : QStringLiteral("CR"), piece + c};
         start = i + 1;
     }

@@ -65,14 +65,20 @@ bool IsWaveCommand(const QString& command);
 // splits an answer in two.
 qsizetype AnalyserLineEnd(const QString& text, qsizetype from = 0);
 
-// The line with the bytes taken out that are no character of a reply: control
-// characters other than CR and LF, and bytes that are not ASCII. The analyser
-// sends plain ASCII. A lone CR or LF stays where it stands (see Broken).
+// A byte that no reply holds: a control character other than CR and LF, DEL, or a
+// byte that is not ASCII. The analyser sends plain ASCII.
+bool IsNoise(QChar c);
+// The line with such bytes taken out where they stand before its text. From its
+// first character on they stay, as a lone CR or LF does (see Broken): a byte
+// damaged inside a reading, or at its end ("9" NUL for "95"), leaves a line that
+// must not read as another number.
 QString WithoutNoise(const QString& line);
 
 // What a line of the analyser's can be. Blank: nothing but noise. Broken: line
 // noise joined two pieces of text with a lone LF or CR between them ("-" LF
-// "15.04"); it is no reply of any shape, since it may be two. Reading: a reply that
+// "15.04"), or a byte that no reply holds stands after its first character
+// ("2" 0xB0 ".5"); it is no reply of any shape, since it may be two, or one
+// damaged. Reading: a reply that
 // can carry a reading, beginning with a number by the results' leading-number rule
 // ("104.2J" among them) or with "OVER"; the answer to "[VER]" has this shape too.
 // Banner: the maker's banner, the answer of a model that lacks a test. Other: any

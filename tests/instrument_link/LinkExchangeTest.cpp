@@ -363,6 +363,7 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
         // the line or the banner came. Or the error that says the line cannot be read.
         int upTo = 1;
         std::int32_t error = MCommUtils::kReplyUncertain;
+        QString says = {}; // and what it says of the line that came
     };
     std::vector<Row> rows = {
         {"kept through the close", {"held=keep"}, {"[NRG]"}, Between::Reopened, "[PVT]", {{1000, "discharge"}}, "2150\r\n", 2},
@@ -423,7 +424,12 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
             {{50, "discharge"}, {600, "discharge"}}, "2150\r\n"},
         {"a late line begun before a wave command", {"held=keep", "chunks=2:300"}, {"[NRG]"}, Between::Nothing, "[W01]",
             {{50, "discharge"}}, "OK\r\n"},
+        // A byte that no reply holds before a line's text is taken out; inside it, it
+        // breaks the line.
         {"a stray byte with nothing owed", {"held=keep"}, {}, Between::Nothing, "[CRG]", {{0, "noise", "\x7f"}, {1000, "discharge"}}, "5.3\r\n"},
+        {"a stray byte inside the reading with nothing owed", {"held=keep"}, {}, Between::Nothing, "[CRG]",
+            {{0, "noise inside", "\x7f"}, {1000, "discharge"}}, nullptr, 0, false, 0, MCommUtils::kReplyUncertain,
+            QStringLiteral("line noise broke the line that came, \"5.\\x7f3\", with a byte that no reply holds, so it is no reading.")},
         {"a stray byte before a wave command", {"held=keep"}, {}, Between::Nothing, "[W01]", {{0, "noise", "\x7f"}}, "OK\r\n"},
         // 1 + 2 + 4 + 8 + 16 copies cut short: 31 lines may come.
         {"more earlier answers than the bound", {"held=keep"}, {"[NRG]", "[NRG]", "[NRG]", "[NRG]", "[NRG]"}, Between::Nothing, "[PVT]",
@@ -510,9 +516,21 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
         }
         // The late answer comes before the send; a pacer reading is still to come. A
         // line end (CR LF) that noise puts inside an answer makes two answers of it.
+        // Broken, the late answer takes nothing off: the reading goes out four times.
         if (!noise.bytes.contains("\r\n"))
             rows.push_back({name + " inside a late answer", {"held=keep"}, {"[NRG]", "[PAC]"}, Between::Nothing, "[PVT]",
-                {{0, "noise inside", noise.bytes}, {40, "discharge"}, {500, "pacing"}, {1000, "discharge"}}, "2150\r\n"});
+                {{0, "noise inside", noise.bytes}, {40, "discharge"}, {500, "pacing"}, {1000, "discharge"}}, "2150\r\n", 4});
+    }
+    // Readings a byte of line noise damaged: none is read as another number.
+    const struct {
+        QByteArray reply;
+        const char* quoted;
+    } damaged[] = {{"2\xb0.5", "2\\xb0.5"}, {"1\xb0" "4.2", "1\\xb04.2"}, {"20\xae" "5", "20\\xae5"}, {"2\x10.5", "2\\x10.5"},
+        {"1\x1b" "5.4", "1\\x1b5.4"}, {QByteArray("9\0" "5", 3), "9\\x005"}, {"9\x85", "9\\x85"}, {QByteArray("9\0", 2), "9\\x00"}};
+    for (const auto& d : damaged) {
+        rows.push_back({std::string("a reading damaged to ") + d.quoted, {"held=keep", QStringLiteral("reading CRG=") + QString::fromLatin1(d.reply)},
+            {}, Between::Nothing, "[CRG]", {{1000, "discharge"}}, nullptr, 0, false, 0, MCommUtils::kReplyUncertain,
+            QStringLiteral("line noise broke the line that came, \"%1\", with a byte that no reply holds").arg(QLatin1String(d.quoted))});
     }
     // A discharge at each byte of "[PVT]\r[PVT]\r", and the operator's next one later,
     // with the readings of one discharge answered in the order asked or newest first.
@@ -682,6 +700,7 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
                                                                                        : prompt.contains(wording))
                     << wording.toStdString() << "\n" << prompt.toStdString();
                 EXPECT_EQ(prompt.contains(QStringLiteral("more than the link sends the command again for")), row.upTo > MCommUtils::kMaxEarlierAnswers);
+                EXPECT_TRUE(prompt.contains(row.says)) << prompt.toStdString();
                 for (const QString& earlier : row.cutShort)
                     EXPECT_TRUE(prompt.contains(earlier.section(QLatin1Char(' '), 0, 0))) << earlier.toStdString() << " " << prompt.toStdString();
                 EXPECT_TRUE(said.value(2).contains(row.switchedOffAndOn ? QStringLiteral("answers [VER] again")

@@ -64,7 +64,8 @@ TEST(ProtocolRules, theLinksLinesEndWithCrLf_noiseIsTakenOut_andALoneLineEndBrea
     EXPECT_EQ(AnalyserLineEnd(QStringLiteral("5.3\r\n2.1\r\n"), 5), 10);
     for (const char* open : {"5.3\n", "5.3\r\r", "5.3\r", "\n\r"})
         EXPECT_EQ(AnalyserLineEnd(QLatin1String(open)), -1) << open;
-    EXPECT_EQ(WithoutNoise(QString::fromLatin1("\x7f" "19\n9.6\r\r\xff\x01\r\n")), QStringLiteral("19\n9.6\r\r\r\n"));
+    // Noise before a line's text is taken out; from its text on, it stays.
+    EXPECT_EQ(WithoutNoise(QString::fromLatin1("\x7f\n\x1b" "19\n9.6\r\r\xff\x01\r\n")), QString::fromLatin1("\n19\n9.6\r\r\xff\x01\r\n"));
 
     const struct {
         const char* line;
@@ -76,7 +77,13 @@ TEST(ProtocolRules, theLinksLinesEndWithCrLf_noiseIsTakenOut_andALoneLineEndBrea
         {"5.3.1\r\n", LineShape::Reading},
         {"-0.5", LineShape::Reading},
         {".5\r\n", LineShape::Reading},
-        {"2150\x7f\r\n", LineShape::Reading},
+        {"\x7f\x85" "2150\r\n", LineShape::Reading},
+        // A byte that no reply holds inside a reading, or damaged at its end.
+        {"2\xb0.5\r\n", LineShape::Broken},
+        {"1\x1b" "5.4\r\n", LineShape::Broken},
+        {"9\x85\r\n", LineShape::Broken},
+        {"2150\x7f\r\n", LineShape::Broken},
+        {"Vel-Tor\x10Tarvo\r\n", LineShape::Broken},
         {"\n2150\r\n", LineShape::Reading},
         {"\r\r2150\r\r\n", LineShape::Reading},
         {"OVER\r\n", LineShape::Reading},
