@@ -125,7 +125,7 @@ void sendRequest(const QString& text, bool awaited = false)
 {
     SerialControl& control = comm();
     if (control.PortOpen())
-        ledger().sent(text, awaited);
+        ledger().sent(text, awaited, Clock::instance().nowMs());
     control.Output(text);
 }
 
@@ -560,6 +560,9 @@ void sendStep()
     pause(kSendPauseMs);
     const QString& command = m.msPendingCommand;
     attempt(ignored, [&] { readStaleInput(); });
+    // An acknowledgement comes at once: within the reply time-out, or the time a
+    // waveform command's answer may take and still be in time.
+    ledger().acknowledgementsSettled(Clock::instance().nowMs(), std::max(m.miCommTimeOut, kLateReplyMs));
     Exchange& exchange = exchangeState();
     exchange.held.reset();
     exchange.noAckOwed = ledger().noAckOwed();

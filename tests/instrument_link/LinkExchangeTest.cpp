@@ -471,6 +471,14 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
     // line stands for its acknowledgement, and the stop's own is the stop's.
     rows.push_back({"a wave acknowledged with a number once words were seen, then stopped", {"held=keep", "reading W01=OK|OK|1"},
         {"[NRG]", "[W01] at once", "[W01] stopped"}, Between::Nothing, "[PVT]", {{1000, "discharge"}}, "2150\r\n", 2});
+    // Waves and stops, each answered, the wave's resent copy late: its number comes
+    // just before the stop's word, which is no lesson and stays counted only while the
+    // acknowledgements asked for within the reply's time may still be answered.
+    QStringList pairs;
+    for (int i = 0; i < 10; ++i)
+        pairs << QStringLiteral("[W01]") << QStringLiteral("[WSP]");
+    rows.push_back({"ten waves and stops, the wave acknowledged with a word, then numbers", {"held=keep", "reading W01=OK|1"}, pairs,
+        Between::Nothing, "[CRG]", {{1000, "discharge"}}, "5.3\r\n", 4});
     // A stop never answered takes the version of the next start, which the link
     // takes all the same once no other came.
     rows.push_back({"a stop never answered, then a start", {"held=keep", "no-reply=WSP"}, {"[WSP]"}, Between::Reopened, "[PVT]",
