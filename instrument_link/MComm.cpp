@@ -283,8 +283,10 @@ bool mayReply(const QString& command, const Line& line)
 // lost, the line outgrows the bound, or the deadline (when not negative) passes. A
 // line passed by (a status before the version) is kept in `passed`. A line that may
 // be the reply is taken once nothing else came for the reply time-out, or when the
-// deadline passes; an abort hands it on too, as what came.
-WaitEnd collectReply(const QString& command, Line& reply, std::int16_t& chunks, qint64 deadline, QString* passed = nullptr)
+// deadline passes; an abort hands it on too, as what came. `arrivedAt`: when the
+// reply taken came.
+WaitEnd collectReply(const QString& command, Line& reply, std::int16_t& chunks, qint64 deadline, QString* passed = nullptr,
+    qint64* arrivedAt = nullptr)
 {
     Module& m = module();
     SerialControl& control = comm();
@@ -292,6 +294,11 @@ WaitEnd collectReply(const QString& command, Line& reply, std::int16_t& chunks, 
     Received& in = received();
     std::optional<Line> maybe;
     qint64 maybeUntil = -1;
+    qint64 maybeAt = -1;
+    const auto took = [&](qint64 at) {
+        if (arrivedAt)
+            *arrivedAt = at;
+    };
     const bool versionAsked = MCommUtils::CommandWord(command) == QLatin1String("[VER]");
     while (true) {
         if (control.ReceivedCount() > 0 && readInput())
@@ -300,11 +307,13 @@ WaitEnd collectReply(const QString& command, Line& reply, std::int16_t& chunks, 
             const Line line = in.lines.takeFirst();
             if (repliesTo(command, line)) {
                 reply = line;
+                took(clock.nowMs());
                 return WaitEnd::Complete;
             }
             if (!maybe && mayReply(command, line)) {
                 maybe = line;
-                maybeUntil = clock.nowMs() + m.miCommTimeOut;
+                maybeAt = clock.nowMs();
+                maybeUntil = maybeAt + m.miCommTimeOut;
             }
             if (passed && passed->isEmpty() && !line.owedAck && !line.stale)
                 *passed = line.text;
@@ -312,8 +321,10 @@ WaitEnd collectReply(const QString& command, Line& reply, std::int16_t& chunks, 
         if (outgrown())
             return overflowed();
         if (m.mfLinkAbort) {
-            if (maybe)
+            if (maybe) {
                 reply = *maybe;
+                took(maybeAt);
+            }
             return WaitEnd::Aborted;
         }
         if (control.Lost())
@@ -327,6 +338,7 @@ WaitEnd collectReply(const QString& command, Line& reply, std::int16_t& chunks, 
             remaining = until - clock.nowMs();
             if (remaining <= 0 && maybe) {
                 reply = *maybe;
+                took(maybeAt);
                 return WaitEnd::Complete;
             }
             if (remaining <= 0)
@@ -602,8 +614,9 @@ void receiveStep()
     m.mfTimerFired = false;
     const qint64 start = clock.nowMs();
     Line reply;
+    qint64 repliedAt = -1;
     const WaitEnd end = exchange.held ? takeHeldReading(command, *exchange.held)
-                                      : collectReply(command, reply, m.miChunkCount, stopWave ? start + kStopWaveGiveUpMs : -1);
+                                      : collectReply(command, reply, m.miChunkCount, stopWave ? start + kStopWaveGiveUpMs : -1, nullptr, &repliedAt);
     if (end == WaitEnd::Complete) {
         m.mfUnanswered = false;
         if (exchange.held) {
@@ -637,7 +650,8 @@ void receiveStep()
     default:
         break;
     }
-    m.mfTimerFired = timed && clock.nowMs() - start >= kLateReplyMs;
+    // A reply is late by when it came, not by when the link took it.
+    m.mfTimerFired = timed && (repliedAt >= 0 ? repliedAt : clock.nowMs()) - start >= kLateReplyMs;
     const bool bannerLate = m.mfTimerFired && MCommUtils::IsBanner(m.msResults);
 
     if (startsWithAny(command, {"[C", "[O", "[B", "[PR"})) {
