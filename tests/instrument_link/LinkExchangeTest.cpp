@@ -790,6 +790,10 @@ TEST_F(LinkExchange, afterError8030_theCountIsClearedOnlyOnceTheAnalyserWasSeenA
             "answers [VER] again", 0, false, true},
         // At the operator's pace: each box read for a second before the analyser is
         // switched, then left off 5 s, or 4 s for the main menu once on.
+        // Its first answer late: switched off before it came, the analyser is asked to
+        // be switched on, then off once more.
+        {"its first answer late, off before it came", {{mb::OK, "off, first answered late"}, {mb::OK, "on"}, {mb::OK, "off"}, {mb::OK, "on"},
+            {mb::OK, ""}}, "answers [VER] again", 0, false, false, -1, "has not answered [VER] since the error"},
         {"off a second after the box, left off 5 s, OK, on a second after the next, 4 s, OK",
             {{mb::OK, "off later, wait"}, {mb::OK, "on later, wait"}, {mb::OK, ""}}, "answers [VER] again", 0, false, false, -1, "", 0, false, 1},
         {"OK, then off at the second box", {{mb::OK, ""}, {mb::OK, "off"}, {mb::OK, "on"}, {mb::OK, ""}}, "answers [VER] again", 0},
@@ -901,6 +905,10 @@ TEST_F(LinkExchange, afterError8030_theCountIsClearedOnlyOnceTheAnalyserWasSeenA
             return answer;
         };
         boxes.clear();
+        if (QLatin1String(row.boxes.value(0).second).endsWith(QLatin1String("first answered late"))) {
+            sim.scenario().late.words = {QStringLiteral("VER")};
+            sim.scenario().lateMs = 1100;
+        }
         EXPECT_EQ(errorNumberOf([&] { link->SendCommand(QStringLiteral("[PVT]")); }), kVtiError);
         const QStringList said = promptsOf(boxes);
         EXPECT_EQ(box, row.boxes.size()) << said.join(QLatin1Char('\n')).toStdString();
