@@ -485,6 +485,32 @@ void closeControl()
     skipErrors([] { comm().SetPortOpen(false); });
 }
 
+// Versions asked while the analyser was busy may all be answered at once, the one
+// just taken perhaps among the first: they are read as they come, until the line has
+// been quiet for the reply time-out, so that none comes after the next request.
+void readOwedVersions()
+{
+    Module& m = module();
+    SerialControl& control = comm();
+    Clock& clock = Clock::instance();
+    const auto versionsOwed = [] {
+        const QList<MAnswers::EarlierRequest>& earlier = ledger().earlier();
+        return std::any_of(earlier.begin(), earlier.end(), [](const MAnswers::EarlierRequest& e) {
+            return e.command == QLatin1String("[VER]");
+        });
+    };
+    while (versionsOwed() && !m.mfLinkAbort && !control.Lost()) {
+        const qint64 quietAt = control.LastArrivalMs() + m.miCommTimeOut;
+        if (clock.nowMs() >= quietAt)
+            break;
+        waitForInput(quietAt - clock.nowMs());
+        skipErrors([] {
+            readInput();
+            received().lines.clear();
+        });
+    }
+}
+
 // Why the version handshake got no version in time: a status or other text passed
 // by, a line that ends otherwise than with CR LF, or nothing at all.
 QString noVersionFailure(const QString& passed)
@@ -550,8 +576,10 @@ std::int16_t connectStep()
     if (end == WaitEnd::TimedOut)
         return leStep;
     const QString version = MCommUtils::LineText(reply.text);
-    if (end == WaitEnd::Complete && MCommUtils::VersionAccepted(version))
+    if (end == WaitEnd::Complete && MCommUtils::VersionAccepted(version)) {
+        readOwedVersions();
         return leConnected;
+    }
     if (++m.miHandshakeAttempts >= kHandshakeAttempts) {
         m.msLastFailure = MCommUtils::VersionRefusedText(control.DisplayName(), m.msHandshake, reply.text);
         m.miLinkState = lsClosing;

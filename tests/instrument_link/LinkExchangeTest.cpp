@@ -435,6 +435,10 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
         {"more earlier answers than the bound", {"held=keep"}, {"[NRG]", "[NRG]", "[NRG]", "[NRG]", "[NRG]"}, Between::Nothing, "[PVT]",
             {{1000, "discharge"}}, nullptr, 0, false, 31},
         {"a version asked while switched off", {"held=newest"}, {"[VER]"}, Between::Reopened, "[PVT]", {{1000, "discharge"}}, nullptr},
+        // Versions asked while the analyser was busy, all answered at the next start's
+        // "[VER]" at once: the start reads them all.
+        {"versions answered in a burst at the next start", {"held=keep"}, {"[VER] deferred"}, Between::Reopened, "[PVT]", {{3000, "discharge"}},
+            "2150\r\n", 1},
     };
     // A stop the analyser never answered may yet be answered with a number, whatever
     // it acknowledged stops with before: it costs the next reading a copy. An analyser
@@ -603,6 +607,28 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
                 EXPECT_FALSE(link->SendCommand(QStringLiteral("[W05]")).toString().isEmpty());
                 QObject::disconnect(pacing);
                 sim.setPacing(false);
+                continue;
+            }
+            if (command == QLatin1String("[VER] deferred")) {
+                // Busy, it takes the asks in and answers them at the next one.
+                sim.scenario().noReply.words.insert(QStringLiteral("VER"));
+                auto deferred = std::make_shared<int>(0);
+                QObject::connect(&sim, &sim::TarvoSimulator::commandReceived, &sim, [&sim, deferred](const QString& word) {
+                    if (word != QLatin1String("VER") || *deferred < 0)
+                        return;
+                    if (sim.scenario().noReply.words.contains(QStringLiteral("VER"))) {
+                        ++*deferred;
+                        return;
+                    }
+                    sim.sendNoise(QByteArray("2.13\r\n").repeated(std::exchange(*deferred, -1)));
+                });
+                MComm::BeginWatch();
+                settle(5000);
+                for (int ask = 0; ask < 3; ++ask) // at the boxes that follow
+                    MComm::AskWatch();
+                EXPECT_FALSE(MComm::EndWatch(false));
+                settle(100); // the last ask is in
+                sim.scenario().noReply = {};
                 continue;
             }
             if (command == QLatin1String("[VER]")) {
