@@ -384,13 +384,12 @@ WaitEnd takeHeldReading(const QString& command, MAnswers::HeldReading& held)
         qint64 wake = held.deadline();
         const qint64 quietAt = control.LastArrivalMs() + m.miCommTimeOut;
         if (!in.partial.isEmpty()) {
-            if (now >= quietAt) {
-                const MCommUtils::OtherLineEnd other = MCommUtils::LineEndedOtherwise(in.partial);
-                if (!other.end.isEmpty())
-                    raiseError(MCommUtils::kLinesUnread, source(), MCommUtils::OtherLineEndText(control.DisplayName(), command.trimmed(), other));
-            } else {
+            // Told once the line is quiet, or at once when more lines ended so follow.
+            const MCommUtils::OtherLineEnd other = MCommUtils::LineEndedOtherwise(in.partial);
+            if (!other.end.isEmpty() && (other.more || now >= quietAt))
+                raiseError(MCommUtils::kLinesUnread, source(), MCommUtils::OtherLineEndText(control.DisplayName(), command.trimmed(), other));
+            if (now < quietAt)
                 wake = wake < 0 ? quietAt : std::min(wake, quietAt);
-            }
         }
         if (!told && !held.unknownLine().isEmpty()) {
             const qint64 tellAt = held.unknownAt() + m.miCommTimeOut;

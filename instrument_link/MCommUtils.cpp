@@ -143,8 +143,17 @@ OtherLineEnd LineEndedOtherwise(const QString& partial)
         if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
             continue;
         const QString piece = trimmedText(text.mid(start, i - start));
-        if (!piece.isEmpty() && readingShaped(piece) && std::none_of(piece.begin(), piece.end(), IsNoise))
-            return {c == QLatin1Char('\n') ? QStringLiteral("LF") : QStringLiteral("CR"), piece + c};
+        if (!piece.isEmpty() && readingShaped(piece) && std::none_of(piece.begin(), piece.end(), IsNoise)) {
+            OtherLineEnd seen{c == QLatin1Char('\n') ? QStringLiteral("LF") : QStringLiteral("CR"), piece + c};
+            // A CR at the end may be the first half of a CR LF still on its way.
+            for (qsizetype j = i + 1, from = i + 1; j < text.size() && !seen.more; ++j) {
+                if (text[j] == c && (c == QLatin1Char('\n') || j + 1 < text.size())) {
+                    seen.more = !trimmedText(text.mid(from, j - from)).isEmpty();
+                    from = j + 1;
+                }
+            }
+            return seen;
+        }
         start = i + 1;
     }
     return {};

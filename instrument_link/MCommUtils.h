@@ -96,10 +96,12 @@ QString ReplyOf(const QString& line);
 
 // Input that has not ended with CR LF but holds a reply-shaped text ended by a lone
 // LF or CR, as an analyser sends that ends its lines otherwise: "LF" or "CR", and
-// the text; empty when it holds none.
+// the text; empty when it holds none. `more`: another text ended the same way
+// follows it, so the analyser ends its lines so.
 struct OtherLineEnd {
     QString end;
     QString text;
+    bool more = false;
 };
 OtherLineEnd LineEndedOtherwise(const QString& partial);
 

@@ -344,8 +344,9 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
     struct Event {
         int at; // ms after the command is given; for the "byte" events, the byte of the exchange
         // "discharge", "pacing", "noise", "byte" (a discharge once that byte was taken
-        // in), "noise at byte" (noise once that byte was taken in), or "noise inside"
-        // (noise inside the next answer, after its second byte).
+        // in), "noise at byte" (noise once that byte was taken in), "noise inside"
+        // (noise inside the next answer, after its second byte), or "trickle" (noise
+        // every half second from then on, until the command is over).
         const char* what;
         QByteArray noise = {};
     };
@@ -414,6 +415,9 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
             nullptr, 1, false, 0, MCommUtils::kLinesUnread},
         {"readings that end with CR alone", {"held=keep", "line-end=cr:PVT"}, {}, Between::Nothing, "[PVT]", {{1000, "discharge"}},
             nullptr, 1, false, 0, MCommUtils::kLinesUnread},
+        // Then statuses so ended every half second: told at the next, not once quiet.
+        {"a reading ended by LF alone, then a status so ended every half second", {"held=keep", "line-end=lf:PVT"}, {}, Between::Nothing,
+            "[PVT]", {{1000, "discharge"}, {1500, "trickle", "E07\n"}}, nullptr, 1, false, 0, MCommUtils::kLinesUnread},
         {"a wave answer owed at the close", {"held=keep"}, {"[W01]"}, Between::Reopened, "[CRG]", {{4000, "discharge"}}, "5.3\r\n", 1},
         {"answers of one discharge spread within the time-out", {"held=keep", "late=900:PVT"}, {"[NRG]"}, Between::Nothing, "[PVT]",
             {{1000, "discharge"}}, "2150\r\n"},
@@ -664,6 +668,7 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
             createLink()->OpenChannel();
         int bytes = 0;
         const auto counter = QObject::connect(&sim, &sim::TarvoSimulator::byteReceived, &sim, [&bytes] { ++bytes; });
+        const auto trickling = std::make_shared<bool>(true);
         for (const Event& e : row.events) {
             const QLatin1String what(e.what);
             if (what == QLatin1String("byte") || what == QLatin1String("noise at byte")) {
@@ -675,6 +680,14 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
                     else
                         sim.sendNoise(e.noise);
                 });
+                continue;
+            }
+            if (what == QLatin1String("trickle")) {
+                for (int at = e.at; at < 30000; at += 500)
+                    after(at, [&sim, e, trickling] {
+                        if (*trickling)
+                            sim.sendNoise(e.noise);
+                    });
                 continue;
             }
             after(e.at, [&sim, e, what] {
@@ -752,6 +765,7 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
             }
         }
         *over = true;
+        *trickling = false;
         settle(5000); // every event of the row has come
         QObject::disconnect(counter);
 

@@ -108,18 +108,25 @@ TEST(ProtocolRules, theLinksLinesEndWithCrLf_noiseIsTakenOut_andALoneLineEndBrea
         const char* partial;
         const char* end;
         const char* text;
+        bool more = false; // another text ended the same way follows
     } ends[] = {
         {"2150\n", "LF", "2150\n"},
         {"2.13\r", "CR", "2.13\r"},
         {"\x7f" "104.2\n10", "LF", "104.2\n"},
+        {"20.5\nE07\n", "LF", "20.5\n", true},
+        {"20.5\n\nE07", "LF", "20.5\n"},
+        {"20.5\rE07\r", "CR", "20.5\r"},
+        {"20.5\rE07\rE", "CR", "20.5\r", true},
         {"-\n", "", ""},
         {"\n\r", "", ""},
         {"2150", "", ""},
+        {"2\x85" "50\n", "", ""},
     };
     for (const auto& e : ends) {
         const OtherLineEnd seen = LineEndedOtherwise(QString::fromLatin1(e.partial));
         EXPECT_EQ(seen.end, QLatin1String(e.end)) << e.partial;
         EXPECT_EQ(seen.text, QLatin1String(e.text)) << e.partial;
+        EXPECT_EQ(seen.more, e.more) << e.partial;
     }
 }
 
