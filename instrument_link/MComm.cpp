@@ -187,12 +187,19 @@ void readStaleInput()
         in.partialIsStale = true;
 }
 
+// A line begun, its CR aside: the first half of its line end may be in.
+qsizetype partialLength()
+{
+    const QString& partial = received().partial;
+    return partial.size() - (partial.endsWith(QLatin1Char('\r')) ? 1 : 0);
+}
+
 // A line that outgrew the bound is dropped, and its rest with it when it ends.
 WaitEnd overflowed()
 {
     Received& in = received();
     in.refused = in.tooLong.isEmpty() ? in.partial : std::exchange(in.tooLong, QString());
-    if (in.partial.size() > MCommUtils::kMaxReplyLength) {
+    if (partialLength() > MCommUtils::kMaxReplyLength) {
         in.partial.clear();
         in.partialIsStale = true;
     }
@@ -201,8 +208,7 @@ WaitEnd overflowed()
 
 bool outgrown()
 {
-    const Received& in = received();
-    return !in.tooLong.isEmpty() || in.partial.size() > MCommUtils::kMaxReplyLength;
+    return !received().tooLong.isEmpty() || partialLength() > MCommUtils::kMaxReplyLength;
 }
 
 QString quoted(const QString& text)
@@ -520,6 +526,10 @@ QString noVersionFailure(const QString& passed)
     const MCommUtils::OtherLineEnd other = MCommUtils::LineEndedOtherwise(partial);
     if (!other.end.isEmpty())
         return MCommUtils::OtherLineEndText(port, m.msHandshake, other);
+    // A version that a lone line end broke off what followed it is named so.
+    const MCommUtils::OtherLineEnd broken = MCommUtils::LineEndedOtherwise(passed);
+    if (!broken.end.isEmpty())
+        return MCommUtils::OtherLineEndText(port, m.msHandshake, broken);
     if (!passed.isEmpty())
         return MCommUtils::NoVersionText(port, m.msHandshake, passed);
     if (!MCommUtils::LineText(partial).isEmpty())

@@ -170,7 +170,8 @@ ReplyState JudgeReply(const QString& text, int chunks, int expectedChunks)
             return ReplyState::TooLong;
         lineStart = end;
     }
-    if (text.size() - lineStart > kMaxReplyLength)
+    // A CR at the end may be the first half of the line end.
+    if (text.size() - lineStart - (text.endsWith(QLatin1Char('\r')) ? 1 : 0) > kMaxReplyLength)
         return ReplyState::TooLong;
     return chunks >= expectedChunks && ReplyComplete(text) ? ReplyState::Complete : ReplyState::Incomplete;
 }
@@ -247,6 +248,11 @@ QString VersionRefusedText(const QString& port, const QString& handshake, const 
 
 QString NoVersionText(const QString& port, const QString& handshake, const QString& reply)
 {
+    const QString text = LineText(reply);
+    if (ShapeOf(reply) == LineShape::Broken && !text.isEmpty() && text.front().isDigit())
+        return QStringLiteral("The device on %1 answered %2 with %3, a line that line noise broke with a byte that no reply holds or a "
+                              "lone LF or CR inside it, so it is no version. Check the cable, and that this port leads to the analyser.")
+            .arg(port, handshake, quotedValue(EscapeTraffic(reply)));
     return QStringLiteral("The device on %1 answered %2 with %3, which does not begin with a version number. Check that this "
                           "port leads to the analyser.")
         .arg(port, handshake, quotedValue(EscapeTraffic(reply)));

@@ -43,6 +43,7 @@ TEST(ProtocolRules, judgeReply_waitsForTheChunksAndTheLineEnd_givesUpOnALineTooL
     EXPECT_EQ(JudgeReply(longest + QStringLiteral("\n"), 1, 1), ReplyState::Complete);
     EXPECT_EQ(JudgeReply(longest + QStringLiteral("9\r\n"), 1, 1), ReplyState::TooLong);
     EXPECT_EQ(JudgeReply(longest, 1, 1), ReplyState::Incomplete);
+    EXPECT_EQ(JudgeReply(longest + QStringLiteral("\r"), 1, 1), ReplyState::Incomplete); // its line end on its way
     EXPECT_EQ(JudgeReply(longest + QLatin1Char('9'), 1, 1), ReplyState::TooLong);
     EXPECT_EQ(JudgeReply(QStringLiteral("5.3\r\n") + longest, 1, 1), ReplyState::Incomplete);
     EXPECT_EQ(JudgeReply(QStringLiteral("5.3\r\n") + longest + QLatin1Char('9'), 1, 1), ReplyState::TooLong);
