@@ -1112,12 +1112,19 @@ TEST_F(LinkExchange, linkLog_recordsEscapedTraffic)
     QTemporaryDir dir;
     const QString logFile = dir.filePath(QStringLiteral("link.log"));
     qputenv("KELTO_LINK_LOG", logFile.toLocal8Bit());
-    openOnPort1();
+    const sim::TarvoSimulator& sim = openOnPort1();
     link->SendCommand(QStringLiteral("[CRG]"));
+    // The link's port and the query's own are set to the analyser's line: 2400 baud,
+    // no parity, 8 data bits, 1 stop bit (the device shows baud and stop bits alone).
+    const QString device = sim.devicePath();
+    EXPECT_EQ(sim.lineSettings(), QStringLiteral("2400,N,8,1"));
+    link->CloseChannel();
+    EXPECT_EQ(ComponentRuntime::instance().createAs<IKeltoVexaQuery>(QLatin1String(linkclass::TarvoXQuery))->QueryMTI(1).Present, 1);
     qunsetenv("KELTO_LINK_LOG");
     QFile file(logFile);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString log = QString::fromUtf8(file.readAll());
+    EXPECT_EQ(log.count(QStringLiteral(" open %1 at 2400,N,8,1\n").arg(device)), 2) << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("> [VER]\\n"))) << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("> [CRG]\\r"))) << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("5.3\\r\\n"))) << log.toStdString();

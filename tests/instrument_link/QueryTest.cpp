@@ -88,19 +88,27 @@ TEST_F(InstrumentQuery, portNotFound_emptyRecordAtOnce)
 
 TEST_F(InstrumentQuery, silentAnalyser_promptsOnce_answerAfterPromptCounts)
 {
-    sim::TarvoSimulator& sim = simOnPort(4, withFault(QStringLiteral("no-reply")));
-    // The operator brings the analyser to its main menu, then clicks OK.
-    onBox = [&](const MessageBoxRequest&) {
-        sim.scenario().noReply = {};
-        return mb::OK;
-    };
-    const InstrumentRecord record = createQuery()->QueryMTI(4);
-    EXPECT_EQ(record.Present, 1);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].prompt,
-        QStringLiteral("Press \"more\" softkey twice on Tarvo and ensure that \"Main Menu 1\" is displayed and then Click OK."));
-    EXPECT_TRUE(MComm::gfQueryPrompted);
-    EXPECT_EQ(sim.commands().count(QStringLiteral("VER")), 2);
+    // The operator brings the analyser to its main menu, then clicks OK; or it stays
+    // silent: the empty record.
+    for (const bool answersThen : {true, false}) {
+        SCOPED_TRACE(answersThen);
+        boxes.clear();
+        sim::TarvoSimulator& sim = simOnPort(4, withFault(QStringLiteral("no-reply")));
+        onBox = [&](const MessageBoxRequest&) {
+            if (answersThen)
+                sim.scenario().noReply = {};
+            return mb::OK;
+        };
+        MComm::gfQueryPrompted = false;
+        const InstrumentRecord record = createQuery()->QueryMTI(4);
+        EXPECT_EQ(record.Present, answersThen ? 1 : 0);
+        EXPECT_EQ(record.isEmpty(), !answersThen);
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].prompt,
+            QStringLiteral("Press \"more\" softkey twice on Tarvo and ensure that \"Main Menu 1\" is displayed and then Click OK."));
+        EXPECT_TRUE(MComm::gfQueryPrompted);
+        EXPECT_EQ(sim.commands().count(QStringLiteral("VER")), 2);
+    }
 }
 
 } // namespace
