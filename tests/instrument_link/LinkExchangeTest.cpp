@@ -962,6 +962,10 @@ TEST_F(LinkExchange, afterError8030_theCountIsClearedOnlyOnceTheAnalyserWasSeenA
         if (row.addsAtMost >= 0) {
             EXPECT_LE(MComm::ReadingsThatMayCome() - owedAtError, row.addsAtMost) << "answers left counted by the check";
         }
+        // The last box says what the count that stays costs each later reading.
+        if (said.last().contains(QStringLiteral("The link goes on counting"))) {
+            EXPECT_TRUE(said.last().contains(QStringLiteral("goes out %1 times").arg(MComm::ReadingsThatMayCome() + 1))) << said.last().toStdString();
+        }
         if (waitedBox == 0) {
             // About one ask a second, while the analyser answers.
             EXPECT_GE(asksWhileUp, 8);
