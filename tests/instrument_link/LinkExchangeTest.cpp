@@ -454,6 +454,11 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
             {QStringLiteral("held=") + QLatin1String(held)}, {"[WSP]", "[WSP] never answered"}, Between::Nothing, "[PVT]",
             {{1000, "discharge"}}, bothAnswered ? "2150\r\n" : "", 2});
     }
+    // Once a start's version was answered, the one line of an analyser that answers one
+    // copy cannot be the stop's late answer: no reading.
+    for (const char* held : {"cancel", "newest", "queue"})
+        rows.push_back({std::string("a stop never answered, then a start, then ") + held, {QStringLiteral("held=") + QLatin1String(held),
+            "no-reply=WSP"}, {"[WSP]"}, Between::Reopened, "[PVT]", {{1000, "discharge"}}, nullptr});
     rows.push_back({"a wave command, then a stop never answered", {"held=keep", "no-reply=WSP"}, {"[W01]", "[WSP]"}, Between::Nothing,
         "[PVT]", {{1000, "discharge"}}, "2150\r\n", 2});
     // The analyser changes the form of its acknowledgements: a number where it gave a
