@@ -838,13 +838,13 @@ void BeginWatch()
     w.asking->start(w.seen->askEveryMs());
 }
 
-void AskWatch(bool unlessSilent)
+void AskWatch(bool whileNeeded)
 {
     Watch& w = watch();
     if (!watching())
         return;
     feedWatch();
-    if (unlessSilent && w.seen->seen(Clock::instance().nowMs()) == MAnswers::SwitchOffWatch::Seen::Silent)
+    if (whileNeeded && !w.seen->askingNeeded(Clock::instance().nowMs()))
         return;
     askWatched();
     if (w.asking)

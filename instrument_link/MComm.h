@@ -122,9 +122,10 @@ enum class Watched { NoAnswerYet, Answering, Silent, AnsweringAgain, Lost, Stopp
 // is shown, until EndWatch.
 void BeginWatch();
 // Asks at once, as when the operator says the analyser is switched off or on; with
-// `unlessSilent`, not where the watch already sees it switched off: an ask it cannot
-// take in would stay counted, though the operator then switches it on.
-void AskWatch(bool unlessSilent = false);
+// `whileNeeded`, only while the proof needs more asks (not where the watch already
+// sees it switched off): an ask it cannot take in would stay counted, though the
+// operator then switches it on.
+void AskWatch(bool whileNeeded = false);
 // Waits until the watch sees `goal` (Silent or AnsweringAgain), the device goes
 // away, a Stop, `milliseconds` pass, or (with `untilLine`) a line comes, and says
 // what it sees then.
