@@ -25,7 +25,7 @@ using MCommUtils::Release;
 
 // A line read from the port.
 struct Line {
-    QString text; // noise taken out, its CR LF kept
+    QString text; // noise before its text taken out, its CR LF kept
     LineShape shape = LineShape::Other;
     // It stands for an acknowledgement owed by an earlier command, so no command
     // answered at once takes it for its own reply; and that acknowledgement was not

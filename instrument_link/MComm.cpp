@@ -234,13 +234,9 @@ QString quoted(const QString& text)
     } else {
         using Unread = MAnswers::HeldReading::Unread;
         const MAnswers::HeldReading::UnreadLine line = held.unreadLines().value(0);
-        const bool lineEnd = line.text.contains(QLatin1Char('\r')) || line.text.contains(QLatin1Char('\n'));
-        const bool byte = std::any_of(line.text.begin(), line.text.end(), MCommUtils::IsNoise);
-        const QString broke = lineEnd && byte ? QStringLiteral("a lone LF or CR and a byte that no reply holds")
-            : byte                            ? QStringLiteral("a byte that no reply holds")
-                                              : QStringLiteral("a lone LF or CR");
-        const QString seen = line.why == Unread::Broken ? QStringLiteral("line noise broke the line that came, %1, with %2").arg(quoted(line.text), broke)
-                                                        : QStringLiteral("the line that came, %1, began before the request went out").arg(quoted(line.text));
+        const QString seen = line.why == Unread::Broken
+            ? QStringLiteral("line noise broke the line that came, %1, with %2").arg(quoted(line.text), MCommUtils::BreakOf(line.text))
+            : QStringLiteral("the line that came, %1, began before the request went out").arg(quoted(line.text));
         why = seen + QStringLiteral(", so it is no reading.");
     }
     raiseError(MCommUtils::kReplyUncertain, source(),

@@ -126,7 +126,7 @@ void BeginWatch();
 // sees it switched off): an ask it cannot take in would stay counted, though the
 // operator then switches it on.
 void AskWatch(bool whileNeeded = false);
-// Waits until the watch sees `goal` (Silent or AnsweringAgain), the device goes
+// Waits until the watch sees `goal` (Answering, Silent or AnsweringAgain), the device goes
 // away, a Stop, `milliseconds` pass, or (with `untilLine`) a line comes, and says
 // what it sees then.
 Watched WaitWatch(Watched goal, int milliseconds, bool untilLine = false);

@@ -134,6 +134,15 @@ LineShape ShapeOf(const QString& line)
     return readingShaped(text) ? LineShape::Reading : LineShape::Other;
 }
 
+QString BreakOf(const QString& text)
+{
+    const bool lineEnd = text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
+    const bool byte = std::any_of(text.begin(), text.end(), IsNoise);
+    return lineEnd && byte ? QStringLiteral("a lone LF or CR and a byte that no reply holds")
+        : byte             ? QStringLiteral("a byte that no reply holds")
+                           : QStringLiteral("a lone LF or CR");
+}
+
 OtherLineEnd LineEndedOtherwise(const QString& partial)
 {
     const QString text = WithoutNoise(partial);
@@ -250,9 +259,9 @@ QString NoVersionText(const QString& port, const QString& handshake, const QStri
 {
     const QString text = LineText(reply);
     if (ShapeOf(reply) == LineShape::Broken && !text.isEmpty() && text.front().isDigit())
-        return QStringLiteral("The device on %1 answered %2 with %3, a line that line noise broke with a byte that no reply holds or a "
-                              "lone LF or CR inside it, so it is no version. Check the cable, and that this port leads to the analyser.")
-            .arg(port, handshake, quotedValue(EscapeTraffic(reply)));
+        return QStringLiteral("The device on %1 answered %2 with %3, a line that line noise broke with %4 inside it, so it is no "
+                              "version. Check the cable, and that this port leads to the analyser.")
+            .arg(port, handshake, quotedValue(EscapeTraffic(reply)), BreakOf(text));
     return QStringLiteral("The device on %1 answered %2 with %3, which does not begin with a version number. Check that this "
                           "port leads to the analyser.")
         .arg(port, handshake, quotedValue(EscapeTraffic(reply)));

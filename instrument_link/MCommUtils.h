@@ -86,6 +86,9 @@ QString WithoutNoise(const QString& line);
 // analyser sends on its own ("E07").
 enum class LineShape { Blank, Broken, Reading, Banner, Other };
 LineShape ShapeOf(const QString& line);
+// What broke a broken line's text, in a technician's words: "a lone LF or CR", "a
+// byte that no reply holds", or both.
+QString BreakOf(const QString& text);
 bool IsBanner(const QString& line);
 // The text of a line as it is quoted and compared: noise and the line end taken
 // out, blanks around it and lone line ends before or after its text too.
