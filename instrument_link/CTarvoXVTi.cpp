@@ -129,6 +129,23 @@ public:
         if (!ask(error.boxText()))
             return;
         Watched seen = waitForSilence();
+        // Its first answer may have been on its way when it was switched off: once on
+        // again and answering, it is asked to be switched off once more.
+        if (seen == Watched::NoAnswerYet) {
+            if (!ask(QStringLiteral("The analyser on %1 has not answered [VER] since the error, so the link cannot see it switched off. "
+                                    "Switch it on, wait until it shows its main menu, then press OK.")
+                         .arg(m_port)))
+                return;
+            seen = waitForAnswer(Watched::Answering);
+            if (seen == Watched::Answering) {
+                boxAt = Clock::instance().nowMs();
+                if (!ask(QStringLiteral("The analyser on %1 answers [VER]. Switch it off, leave it off for at least %2 s, then press OK.")
+                             .arg(m_port)
+                             .arg(m_leaveOff)))
+                    return;
+                seen = waitForSilence();
+            }
+        }
         // Asked once more to switch it off; an analyser that answers still is told so.
         if (seen == Watched::Answering) {
             const qint64 shortMs = shortSilenceSince(boxAt);
@@ -210,7 +227,7 @@ private:
         const MAnswers::SwitchOffWatch* watched = MComm::Watching();
         const int askEvery = watched ? watched->askEveryMs() : 0;
         const int lines = watched ? watched->lines() : 0;
-        MComm::AskWatch();
+        MComm::AskWatch(true);
         Watched seen = MComm::WaitWatch(Watched::Silent, m_timeOut + askEvery, true);
         // No answer to the ask: its silence goes on, until long enough or it answers.
         if (seen == Watched::Answering && !answeredSince(lines))
@@ -219,11 +236,11 @@ private:
     }
 
     // After OK at a box that asks to switch the analyser on.
-    MComm::Watched waitForAnswer()
+    MComm::Watched waitForAnswer(MComm::Watched goal = MComm::Watched::AnsweringAgain)
     {
         say(QStringLiteral("The link asks the analyser on %1 for its version, to see it switched on.").arg(m_port));
         MComm::AskWatch();
-        return MComm::WaitWatch(MComm::Watched::AnsweringAgain, 2 * m_timeOut);
+        return MComm::WaitWatch(goal, 2 * m_timeOut);
     }
 
     bool answeredSince(int lines) const

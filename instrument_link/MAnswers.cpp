@@ -7,12 +7,15 @@ namespace kelto::MAnswers {
 
 // ---- Ledger ------------------------------------------------------------------------
 
-void Ledger::sent(const QString& command, bool awaited)
+void Ledger::sent(const QString& command, bool awaited, qint64 at)
 {
     if (!MCommUtils::IsAcknowledged(command)) {
         ++m_readings;
         return;
     }
+    if (m_ackTimes.size() > MCommUtils::kMaxEarlierAnswers)
+        m_ackTimes.removeFirst();
+    m_ackTimes.append(at);
     const bool wave = MCommUtils::IsWaveCommand(command);
     const bool counted = style(wave) != AckStyle::Words;
     const int id = m_nextAck++;
@@ -172,6 +175,22 @@ void Ledger::owe(const QString& command, int lines)
         return;
     m_readings += lines;
     note(MCommUtils::CommandWord(command), Release::AtOnce, lines);
+}
+
+void Ledger::acknowledgementsSettled(qint64 now, int windowMs)
+{
+    while (!m_ackTimes.isEmpty() && now - m_ackTimes.front() >= windowMs)
+        m_ackTimes.removeFirst();
+    if (!m_acks.isEmpty())
+        return;
+    int beyond = m_waveWordAnswers + m_stopWordAnswers - static_cast<int>(m_ackTimes.size());
+    for (const bool wave : {false, true}) {
+        const int words = std::min(std::max(beyond, 0), wordAnswered(wave));
+        wordAnswered(wave) -= words;
+        beyond -= words;
+        lower(words);
+        forgetNoted(wave, words);
+    }
 }
 
 void Ledger::note(const QString& command, Release release, int lines)

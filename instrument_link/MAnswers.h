@@ -25,7 +25,7 @@ using MCommUtils::Release;
 
 // A line read from the port.
 struct Line {
-    QString text; // noise taken out, its CR LF kept
+    QString text; // noise before its text taken out, its CR LF kept
     LineShape shape = LineShape::Other;
     // It stands for an acknowledgement owed by an earlier command, so no command
     // answered at once takes it for its own reply; and that acknowledgement was not
@@ -76,9 +76,9 @@ struct EarlierRequest {
 // Counting too many costs copies of a command; too few, a false reading.
 class Ledger {
 public:
-    // A request went out on an open port; `awaited`: the acknowledged command of the
-    // exchange under way, which takes its acknowledgement for its reply.
-    void sent(const QString& command, bool awaited = false);
+    // A request went out on an open port, at `at`; `awaited`: the acknowledged
+    // command of the exchange under way, which takes its acknowledgement for its reply.
+    void sent(const QString& command, bool awaited = false, qint64 at = 0);
     // A line ended. It is counted by its shape, and an acknowledgement owed takes it
     // where its shape fits, oldest first.
     Line seen(const QString& text, bool stale = false);
@@ -103,6 +103,13 @@ public:
     // Requests that may still be answered, though nothing names them (asks the
     // analyser got once it answered again after a switch-off).
     void owe(const QString& command, int lines);
+    // Acknowledgements that came as words stay counted, as a word may be a status and
+    // the acknowledgement still to come as a number. Yet they are answered at once and
+    // in the order asked: once every acknowledgement owed has taken a line, a number
+    // a status stood in front of came within `windowMs` of its request and took the
+    // next one's place, so only the acknowledgements asked for within the last
+    // `windowMs` may still be answered. Words beyond that count no more.
+    void acknowledgementsSettled(qint64 now, int windowMs);
 
     int readingsThatMayCome() const { return m_readings; }
     // How the analyser acknowledges this waveform command or stop, as far as seen.
@@ -166,6 +173,8 @@ private:
     // words, as none of them will come as a reading then.
     int m_waveWordAnswers = 0;
     int m_stopWordAnswers = 0;
+    // When the acknowledged commands went out, newest last, within the last window.
+    QList<qint64> m_ackTimes;
 };
 
 // Takes a held reading while k reading-shaped lines may still come in answer to

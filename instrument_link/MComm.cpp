@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QPointer>
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -124,7 +125,7 @@ void sendRequest(const QString& text, bool awaited = false)
 {
     SerialControl& control = comm();
     if (control.PortOpen())
-        ledger().sent(text, awaited);
+        ledger().sent(text, awaited, Clock::instance().nowMs());
     control.Output(text);
 }
 
@@ -186,12 +187,19 @@ void readStaleInput()
         in.partialIsStale = true;
 }
 
+// A line begun, its CR aside: the first half of its line end may be in.
+qsizetype partialLength()
+{
+    const QString& partial = received().partial;
+    return partial.size() - (partial.endsWith(QLatin1Char('\r')) ? 1 : 0);
+}
+
 // A line that outgrew the bound is dropped, and its rest with it when it ends.
 WaitEnd overflowed()
 {
     Received& in = received();
     in.refused = in.tooLong.isEmpty() ? in.partial : std::exchange(in.tooLong, QString());
-    if (in.partial.size() > MCommUtils::kMaxReplyLength) {
+    if (partialLength() > MCommUtils::kMaxReplyLength) {
         in.partial.clear();
         in.partialIsStale = true;
     }
@@ -200,8 +208,7 @@ WaitEnd overflowed()
 
 bool outgrown()
 {
-    const Received& in = received();
-    return !in.tooLong.isEmpty() || in.partial.size() > MCommUtils::kMaxReplyLength;
+    return !received().tooLong.isEmpty() || partialLength() > MCommUtils::kMaxReplyLength;
 }
 
 QString quoted(const QString& text)
@@ -227,9 +234,10 @@ QString quoted(const QString& text)
     } else {
         using Unread = MAnswers::HeldReading::Unread;
         const MAnswers::HeldReading::UnreadLine line = held.unreadLines().value(0);
-        const QString seen = line.why == Unread::Broken ? QStringLiteral("line noise broke the line that came, %1, with a lone LF or CR")
-                                                        : QStringLiteral("the line that came, %1, began before the request went out");
-        why = seen.arg(quoted(line.text)) + QStringLiteral(", so it is no reading.");
+        const QString seen = line.why == Unread::Broken
+            ? QStringLiteral("line noise broke the line that came, %1, with %2").arg(quoted(line.text), MCommUtils::BreakOf(line.text))
+            : QStringLiteral("the line that came, %1, began before the request went out").arg(quoted(line.text));
+        why = seen + QStringLiteral(", so it is no reading.");
     }
     raiseError(MCommUtils::kReplyUncertain, source(),
         QStringLiteral("No reading was taken for %1 on %2: %3 Switch it off, leave it off for at least %4 s, then press OK.")
@@ -277,8 +285,10 @@ bool mayReply(const QString& command, const Line& line)
 // lost, the line outgrows the bound, or the deadline (when not negative) passes. A
 // line passed by (a status before the version) is kept in `passed`. A line that may
 // be the reply is taken once nothing else came for the reply time-out, or when the
-// deadline passes; an abort hands it on too, as what came.
-WaitEnd collectReply(const QString& command, Line& reply, std::int16_t& chunks, qint64 deadline, QString* passed = nullptr)
+// deadline passes; an abort hands it on too, as what came. `arrivedAt`: when the
+// reply taken came.
+WaitEnd collectReply(const QString& command, Line& reply, std::int16_t& chunks, qint64 deadline, QString* passed = nullptr,
+    qint64* arrivedAt = nullptr)
 {
     Module& m = module();
     SerialControl& control = comm();
@@ -286,6 +296,11 @@ WaitEnd collectReply(const QString& command, Line& reply, std::int16_t& chunks, 
     Received& in = received();
     std::optional<Line> maybe;
     qint64 maybeUntil = -1;
+    qint64 maybeAt = -1;
+    const auto took = [&](qint64 at) {
+        if (arrivedAt)
+            *arrivedAt = at;
+    };
     const bool versionAsked = MCommUtils::CommandWord(command) == QLatin1String("[VER]");
     while (true) {
         if (control.ReceivedCount() > 0 && readInput())
@@ -294,11 +309,13 @@ WaitEnd collectReply(const QString& command, Line& reply, std::int16_t& chunks, 
             const Line line = in.lines.takeFirst();
             if (repliesTo(command, line)) {
                 reply = line;
+                took(clock.nowMs());
                 return WaitEnd::Complete;
             }
             if (!maybe && mayReply(command, line)) {
                 maybe = line;
-                maybeUntil = clock.nowMs() + m.miCommTimeOut;
+                maybeAt = clock.nowMs();
+                maybeUntil = maybeAt + m.miCommTimeOut;
             }
             if (passed && passed->isEmpty() && !line.owedAck && !line.stale)
                 *passed = line.text;
@@ -306,8 +323,10 @@ WaitEnd collectReply(const QString& command, Line& reply, std::int16_t& chunks, 
         if (outgrown())
             return overflowed();
         if (m.mfLinkAbort) {
-            if (maybe)
+            if (maybe) {
                 reply = *maybe;
+                took(maybeAt);
+            }
             return WaitEnd::Aborted;
         }
         if (control.Lost())
@@ -321,6 +340,7 @@ WaitEnd collectReply(const QString& command, Line& reply, std::int16_t& chunks, 
             remaining = until - clock.nowMs();
             if (remaining <= 0 && maybe) {
                 reply = *maybe;
+                took(maybeAt);
                 return WaitEnd::Complete;
             }
             if (remaining <= 0)
@@ -366,13 +386,12 @@ WaitEnd takeHeldReading(const QString& command, MAnswers::HeldReading& held)
         qint64 wake = held.deadline();
         const qint64 quietAt = control.LastArrivalMs() + m.miCommTimeOut;
         if (!in.partial.isEmpty()) {
-            if (now >= quietAt) {
-                const MCommUtils::OtherLineEnd other = MCommUtils::LineEndedOtherwise(in.partial);
-                if (!other.end.isEmpty())
-                    raiseError(MCommUtils::kLinesUnread, source(), MCommUtils::OtherLineEndText(control.DisplayName(), command.trimmed(), other));
-            } else {
+            // Told once the line is quiet, or at once when more lines ended so follow.
+            const MCommUtils::OtherLineEnd other = MCommUtils::LineEndedOtherwise(in.partial);
+            if (!other.end.isEmpty() && (other.more || now >= quietAt))
+                raiseError(MCommUtils::kLinesUnread, source(), MCommUtils::OtherLineEndText(control.DisplayName(), command.trimmed(), other));
+            if (now < quietAt)
                 wake = wake < 0 ? quietAt : std::min(wake, quietAt);
-            }
         }
         if (!told && !held.unknownLine().isEmpty()) {
             const qint64 tellAt = held.unknownAt() + m.miCommTimeOut;
@@ -467,6 +486,32 @@ void closeControl()
     skipErrors([] { comm().SetPortOpen(false); });
 }
 
+// Versions asked while the analyser was busy may all be answered at once, the one
+// just taken perhaps among the first: they are read as they come, until the line has
+// been quiet for the reply time-out, so that none comes after the next request.
+void readOwedVersions()
+{
+    Module& m = module();
+    SerialControl& control = comm();
+    Clock& clock = Clock::instance();
+    const auto versionsOwed = [] {
+        const QList<MAnswers::EarlierRequest>& earlier = ledger().earlier();
+        return std::any_of(earlier.begin(), earlier.end(), [](const MAnswers::EarlierRequest& e) {
+            return e.command == QLatin1String("[VER]");
+        });
+    };
+    while (versionsOwed() && !m.mfLinkAbort && !control.Lost()) {
+        const qint64 quietAt = control.LastArrivalMs() + m.miCommTimeOut;
+        if (clock.nowMs() >= quietAt)
+            break;
+        waitForInput(quietAt - clock.nowMs());
+        skipErrors([] {
+            readInput();
+            received().lines.clear();
+        });
+    }
+}
+
 // Why the version handshake got no version in time: a status or other text passed
 // by, a line that ends otherwise than with CR LF, or nothing at all.
 QString noVersionFailure(const QString& passed)
@@ -477,6 +522,10 @@ QString noVersionFailure(const QString& passed)
     const MCommUtils::OtherLineEnd other = MCommUtils::LineEndedOtherwise(partial);
     if (!other.end.isEmpty())
         return MCommUtils::OtherLineEndText(port, m.msHandshake, other);
+    // A version that a lone line end broke off what followed it is named so.
+    const MCommUtils::OtherLineEnd broken = MCommUtils::LineEndedOtherwise(passed);
+    if (!broken.end.isEmpty())
+        return MCommUtils::OtherLineEndText(port, m.msHandshake, broken);
     if (!passed.isEmpty())
         return MCommUtils::NoVersionText(port, m.msHandshake, passed);
     if (!MCommUtils::LineText(partial).isEmpty())
@@ -532,8 +581,10 @@ std::int16_t connectStep()
     if (end == WaitEnd::TimedOut)
         return leStep;
     const QString version = MCommUtils::LineText(reply.text);
-    if (end == WaitEnd::Complete && MCommUtils::VersionAccepted(version))
+    if (end == WaitEnd::Complete && MCommUtils::VersionAccepted(version)) {
+        readOwedVersions();
         return leConnected;
+    }
     if (++m.miHandshakeAttempts >= kHandshakeAttempts) {
         m.msLastFailure = MCommUtils::VersionRefusedText(control.DisplayName(), m.msHandshake, reply.text);
         m.miLinkState = lsClosing;
@@ -554,6 +605,9 @@ void sendStep()
     pause(kSendPauseMs);
     const QString& command = m.msPendingCommand;
     attempt(ignored, [&] { readStaleInput(); });
+    // An acknowledgement comes at once: within the reply time-out, or the time a
+    // waveform command's answer may take and still be in time.
+    ledger().acknowledgementsSettled(Clock::instance().nowMs(), std::max(m.miCommTimeOut, kLateReplyMs));
     Exchange& exchange = exchangeState();
     exchange.held.reset();
     exchange.noAckOwed = ledger().noAckOwed();
@@ -593,8 +647,9 @@ void receiveStep()
     m.mfTimerFired = false;
     const qint64 start = clock.nowMs();
     Line reply;
+    qint64 repliedAt = -1;
     const WaitEnd end = exchange.held ? takeHeldReading(command, *exchange.held)
-                                      : collectReply(command, reply, m.miChunkCount, stopWave ? start + kStopWaveGiveUpMs : -1);
+                                      : collectReply(command, reply, m.miChunkCount, stopWave ? start + kStopWaveGiveUpMs : -1, nullptr, &repliedAt);
     if (end == WaitEnd::Complete) {
         m.mfUnanswered = false;
         if (exchange.held) {
@@ -628,7 +683,8 @@ void receiveStep()
     default:
         break;
     }
-    m.mfTimerFired = timed && clock.nowMs() - start >= kLateReplyMs;
+    // A reply is late by when it came, not by when the link took it.
+    m.mfTimerFired = timed && (repliedAt >= 0 ? repliedAt : clock.nowMs()) - start >= kLateReplyMs;
     const bool bannerLate = m.mfTimerFired && MCommUtils::IsBanner(m.msResults);
 
     if (startsWithAny(command, {"[C", "[O", "[B", "[PR"})) {
@@ -778,12 +834,14 @@ void BeginWatch()
     w.asking->start(w.seen->askEveryMs());
 }
 
-void AskWatch()
+void AskWatch(bool whileNeeded)
 {
     Watch& w = watch();
     if (!watching())
         return;
     feedWatch();
+    if (whileNeeded && !w.seen->askingNeeded(Clock::instance().nowMs()))
+        return;
     askWatched();
     if (w.asking)
         w.asking->start(w.seen->askEveryMs());

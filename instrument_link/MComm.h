@@ -121,9 +121,12 @@ enum class Watched { NoAnswerYet, Answering, Silent, AnsweringAgain, Lost, Stopp
 // asks as often as the proof needs (see MAnswers::SwitchOffWatch), also while a box
 // is shown, until EndWatch.
 void BeginWatch();
-// Asks at once, as when the operator says the analyser is switched off or on.
-void AskWatch();
-// Waits until the watch sees `goal` (Silent or AnsweringAgain), the device goes
+// Asks at once, as when the operator says the analyser is switched off or on; with
+// `whileNeeded`, only while the proof needs more asks (not where the watch already
+// sees it switched off): an ask it cannot take in would stay counted, though the
+// operator then switches it on.
+void AskWatch(bool whileNeeded = false);
+// Waits until the watch sees `goal` (Answering, Silent or AnsweringAgain), the device goes
 // away, a Stop, `milliseconds` pass, or (with `untilLine`) a line comes, and says
 // what it sees then.
 Watched WaitWatch(Watched goal, int milliseconds, bool untilLine = false);

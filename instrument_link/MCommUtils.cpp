@@ -1,6 +1,7 @@
 #include "MCommUtils.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <QtNumeric>
 #include <QStringList>
 
@@ -44,15 +45,41 @@ qsizetype AnalyserLineEnd(const QString& text, qsizetype from)
     return end < 0 ? -1 : end + 2;
 }
 
+bool IsNoise(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u < 0x20 && u != u'\r' && u != u'\n') || u >= 0x7f;
+}
+
+namespace {
+
+// Blanks and lone line ends around a line's text join nothing.
+QString trimmedText(const QString& text)
+{
+    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\r') || c == QLatin1Char('\n'); };
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && blank(text[first]))
+        ++first;
+    while (last > first && blank(text[last - 1]))
+        --last;
+    return text.mid(first, last - first);
+}
+
+} // namespace
+
 QString WithoutNoise(const QString& line)
 {
+    qsizetype start = 0;
+    while (start < line.size() && (IsNoise(line[start]) || line[start].unicode() <= u' '))
+        ++start;
     QString text;
     text.reserve(line.size());
-    for (const QChar c : line) {
-        const char16_t u = c.unicode();
-        if ((u >= 0x20 && u < 0x7f) || u == u'\r' || u == u'\n')
-            text.append(c);
+    for (qsizetype i = 0; i < start; ++i) {
+        if (!IsNoise(line[i]))
+            text.append(line[i]);
     }
+    text.append(QStringView(line).mid(start));
     return text;
 }
 
@@ -62,7 +89,7 @@ QString LineText(const QString& line)
     if (text.endsWith(QLatin1String("\r\n")))
         text.chop(2);
     // Line ends before or after the text join nothing: they are noise.
-    return text.trimmed();
+    return trimmedText(text);
 }
 
 QString ReplyOf(const QString& line)
@@ -100,11 +127,20 @@ LineShape ShapeOf(const QString& line)
     const QString text = LineText(line);
     if (text.isEmpty())
         return LineShape::Blank;
-    if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')))
+    if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')) || std::any_of(text.begin(), text.end(), IsNoise))
         return LineShape::Broken;
     if (IsBanner(text))
         return LineShape::Banner;
     return readingShaped(text) ? LineShape::Reading : LineShape::Other;
+}
+
+QString BreakOf(const QString& text)
+{
+    const bool lineEnd = text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
+    const bool byte = std::any_of(text.begin(), text.end(), IsNoise);
+    return lineEnd && byte ? QStringLiteral("a lone LF or CR and a byte that no reply holds")
+        : byte             ? QStringLiteral("a byte that no reply holds")
+                           : QStringLiteral("a lone LF or CR");
 }
 
 OtherLineEnd LineEndedOtherwise(const QString& partial)
@@ -115,9 +151,18 @@ OtherLineEnd LineEndedOtherwise(const QString& partial)
         const QChar c = text[i];
         if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
             continue;
-        const QString piece = text.mid(start, i - start).trimmed();
-        if (!piece.isEmpty() && readingShaped(piece))
-            return {c == QLatin1Char('\n') ? QStringLiteral("LF") : QStringLiteral("CR"), piece + c};
+        const QString piece = trimmedText(text.mid(start, i - start));
+        if (!piece.isEmpty() && readingShaped(piece) && std::none_of(piece.begin(), piece.end(), IsNoise)) {
+            OtherLineEnd seen{c == QLatin1Char('\n') ? QStringLiteral("LF") : QStringLiteral("CR"), piece + c};
+            // A CR at the end may be the first half of a CR LF still on its way.
+            for (qsizetype j = i + 1, from = i + 1; j < text.size() && !seen.more; ++j) {
+                if (text[j] == c && (c == QLatin1Char('\n') || j + 1 < text.size())) {
+                    seen.more = !trimmedText(text.mid(from, j - from)).isEmpty();
+                    from = j + 1;
+                }
+            }
+            return seen;
+        }
         start = i + 1;
     }
     return {};
@@ -134,7 +179,8 @@ ReplyState JudgeReply(const QString& text, int chunks, int expectedChunks)
             return ReplyState::TooLong;
         lineStart = end;
     }
-    if (text.size() - lineStart > kMaxReplyLength)
+    // A CR at the end may be the first half of the line end.
+    if (text.size() - lineStart - (text.endsWith(QLatin1Char('\r')) ? 1 : 0) > kMaxReplyLength)
         return ReplyState::TooLong;
     return chunks >= expectedChunks && ReplyComplete(text) ? ReplyState::Complete : ReplyState::Incomplete;
 }
@@ -211,6 +257,11 @@ QString VersionRefusedText(const QString& port, const QString& handshake, const 
 
 QString NoVersionText(const QString& port, const QString& handshake, const QString& reply)
 {
+    const QString text = LineText(reply);
+    if (ShapeOf(reply) == LineShape::Broken && !text.isEmpty() && text.front().isDigit())
+        return QStringLiteral("The device on %1 answered %2 with %3, a line that line noise broke with %4 inside it, so it is no "
+                              "version. Check the cable, and that this port leads to the analyser.")
+            .arg(port, handshake, quotedValue(EscapeTraffic(reply)), BreakOf(text));
     return QStringLiteral("The device on %1 answered %2 with %3, which does not begin with a version number. Check that this "
                           "port leads to the analyser.")
         .arg(port, handshake, quotedValue(EscapeTraffic(reply)));

@@ -65,14 +65,20 @@ bool IsWaveCommand(const QString& command);
 // splits an answer in two.
 qsizetype AnalyserLineEnd(const QString& text, qsizetype from = 0);
 
-// The line with the bytes taken out that are no character of a reply: control
-// characters other than CR and LF, and bytes that are not ASCII. The analyser
-// sends plain ASCII. A lone CR or LF stays where it stands (see Broken).
+// A byte that no reply holds: a control character other than CR and LF, DEL, or a
+// byte that is not ASCII. The analyser sends plain ASCII.
+bool IsNoise(QChar c);
+// The line with such bytes taken out where they stand before its text. From its
+// first character on they stay, as a lone CR or LF does (see Broken): a byte
+// damaged inside a reading, or at its end ("9" NUL for "95"), leaves a line that
+// must not read as another number.
 QString WithoutNoise(const QString& line);
 
 // What a line of the analyser's can be. Blank: nothing but noise. Broken: line
 // noise joined two pieces of text with a lone LF or CR between them ("-" LF
-// "15.04"); it is no reply of any shape, since it may be two. Reading: a reply that
+// "15.04"), or a byte that no reply holds stands after its first character
+// ("2" 0xB0 ".5"); it is no reply of any shape, since it may be two, or one
+// damaged. Reading: a reply that
 // can carry a reading, beginning with a number by the results' leading-number rule
 // ("104.2J" among them) or with "OVER"; the answer to "[VER]" has this shape too.
 // Banner: the maker's banner, the answer of a model that lacks a test. Other: any
@@ -80,6 +86,9 @@ QString WithoutNoise(const QString& line);
 // analyser sends on its own ("E07").
 enum class LineShape { Blank, Broken, Reading, Banner, Other };
 LineShape ShapeOf(const QString& line);
+// What broke a broken line's text, in a technician's words: "a lone LF or CR", "a
+// byte that no reply holds", or both.
+QString BreakOf(const QString& text);
 bool IsBanner(const QString& line);
 // The text of a line as it is quoted and compared: noise and the line end taken
 // out, blanks around it and lone line ends before or after its text too.
@@ -90,10 +99,12 @@ QString ReplyOf(const QString& line);
 
 // Input that has not ended with CR LF but holds a reply-shaped text ended by a lone
 // LF or CR, as an analyser sends that ends its lines otherwise: "LF" or "CR", and
-// the text; empty when it holds none.
+// the text; empty when it holds none. `more`: another text ended the same way
+// follows it, so the analyser ends its lines so.
 struct OtherLineEnd {
     QString end;
     QString text;
+    bool more = false;
 };
 OtherLineEnd LineEndedOtherwise(const QString& partial);
 

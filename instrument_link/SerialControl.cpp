@@ -222,7 +222,15 @@ void SerialControl::SetPortOpen(bool open)
     m_lastErrorText.clear();
     if (m_port.open(QIODevice::ReadWrite)) {
         m_status = QStringLiteral("Connected");
-        log("open", m_devicePath);
+        // The line settings the port took, as they were given: a check of the cable
+        // starts there.
+        const QSerialPort::Parity parity = m_port.parity();
+        log("open", QStringLiteral("%1 at %2,%3,%4,%5")
+                        .arg(m_devicePath)
+                        .arg(m_port.baudRate())
+                        .arg(parity == QSerialPort::NoParity ? QLatin1Char('N') : parity == QSerialPort::EvenParity ? QLatin1Char('E') : QLatin1Char('O'))
+                        .arg(static_cast<int>(m_port.dataBits()))
+                        .arg(m_port.stopBits() == QSerialPort::OneStop ? 1 : 2));
         return;
     }
     const QSerialPort::SerialPortError error = m_lastError;

@@ -180,7 +180,13 @@ bool applySetting(Scenario& s, const QString& key, const QString& value, QString
         const int eq = value.indexOf(QLatin1Char('='));
         if (eq < 1)
             return fail(error, QStringLiteral("reading needs WORD=TEXT, not \"%1\"").arg(value));
-        s.readings.insert(commandWord(value.left(eq)), value.mid(eq + 1).trimmed());
+        // Blanks around the answer go; any other byte is sent as given, line noise among them.
+        QString answer = value.mid(eq + 1);
+        while (answer.endsWith(QLatin1Char(' ')) || answer.endsWith(QLatin1Char('\t')))
+            answer.chop(1);
+        while (answer.startsWith(QLatin1Char(' ')) || answer.startsWith(QLatin1Char('\t')))
+            answer.remove(0, 1);
+        s.readings.insert(commandWord(value.left(eq)), answer);
         return true;
     }
     if (k == QLatin1String("discharge-after")) {

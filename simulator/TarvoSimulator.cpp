@@ -86,6 +86,24 @@ bool TarvoSimulator::publishAs(const QString& linkPath, QString* error)
     return true;
 }
 
+QString TarvoSimulator::lineSettings() const
+{
+    termios line{};
+    if (m_slaveKeeper < 0 || tcgetattr(m_slaveKeeper, &line) != 0)
+        return QString();
+    const struct {
+        speed_t speed;
+        int baud;
+    } speeds[] = {{B1200, 1200}, {B2400, 2400}, {B4800, 4800}, {B9600, 9600}, {B19200, 19200}, {B38400, 38400}, {B115200, 115200}};
+    int baud = 0;
+    for (const auto& s : speeds)
+        baud = cfgetospeed(&line) == s.speed ? s.baud : baud;
+    const char parity = (line.c_cflag & PARENB) ? ((line.c_cflag & PARODD) ? 'O' : 'E') : 'N';
+    const tcflag_t size = line.c_cflag & CSIZE;
+    const int dataBits = size == CS5 ? 5 : size == CS6 ? 6 : size == CS7 ? 7 : 8;
+    return QStringLiteral("%1,%2,%3,%4").arg(baud).arg(QLatin1Char(parity)).arg(dataBits).arg((line.c_cflag & CSTOPB) ? 2 : 1);
+}
+
 void TarvoSimulator::clearLog()
 {
     m_received.clear();

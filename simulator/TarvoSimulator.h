@@ -67,6 +67,11 @@ public:
         setPowered(true);
     }
 
+    // The line settings the device is set to, as the link gives them ("2400,N,8,1").
+    // A pseudo-terminal keeps the baud rate and stop bits only: it always reads 8 data
+    // bits and no parity.
+    QString lineSettings() const;
+
     // Every byte that reached the analyser, and every byte it sent, in order.
     QByteArray received() const { return m_received; }
     QByteArray sent() const { return m_sent; }

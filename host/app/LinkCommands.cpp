@@ -138,6 +138,7 @@ int runLinkCommand(const QString& port, const QStringList& commands, int timeout
     const BoxesToStandardError boxes(err);
 
     Ptr<ITarvoXVTi> link;
+    bool told = false; // the link told what came that it cannot take
     try {
         link = ComponentRuntime::instance().createAs<ITarvoXVTi>(QLatin1String(linkclass::TarvoXVtiId));
         if (!link) {
@@ -149,7 +150,10 @@ int runLinkCommand(const QString& port, const QStringList& commands, int timeout
                 err << text << "\n";
                 err.flush();
             };
-            notices->SetNoticeHandler(toStandardError);
+            notices->SetNoticeHandler([&told, toStandardError](const QString& text) {
+                told = true;
+                toStandardError(text);
+            });
             notices->SetCheckHandler(toStandardError);
         }
         link->OpenChannel();
@@ -179,15 +183,21 @@ int runLinkCommand(const QString& port, const QStringList& commands, int timeout
     for (const QString& command : commands) {
         try {
             timedOut = false;
+            told = false;
             if (timeoutMs > 0)
                 timer->start(timeoutMs);
             const Variant reply = link->SendCommand(command);
             timer->stop();
             const QString text = reply.isEmpty() ? QString() : reply.toString();
             if (timedOut && text.isEmpty()) {
-                err << "No reply to " << command << " from the analyser on " << port << " within " << secondsText(timeoutMs)
-                    << " s; the command was aborted. Check that the analyser is switched on and shows its main menu, or give a "
-                       "longer --timeout (0 waits without limit).\n";
+                err << "No reply to " << command << " from the analyser on " << port << " within " << secondsText(timeoutMs);
+                // What came is said above; a silent analyser may be off or off its menu.
+                if (told)
+                    err << " s that the link could take: the analyser sent what the lines above say. The command was aborted; give a "
+                           "longer --timeout (0 waits without limit) where its reply was still to come.\n";
+                else
+                    err << " s; the command was aborted. Check that the analyser is switched on and shows its main menu, or give a "
+                           "longer --timeout (0 waits without limit).\n";
                 link->SetmfTimeOut(true); // a silent analyser gets no quit either
                 status = exitcode::Failure;
                 break;

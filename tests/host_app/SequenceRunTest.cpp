@@ -1120,3 +1120,130 @@ TEST_F(SequenceRunTest, AValueTypedIntoATestedElementIsKeptWholeAndAskedAboutInT
         EXPECT_EQ(shown(), QLatin1String(typing.entered)) << "the panel docked again shows the setting";
     }
 }
+
+TEST_F(SequenceRunTest, AnOperatorWhoFollowsTheBoxesAfterError8030AtTheirPaceGoesOnToAReadingThatReads)
+{
+    // VFIB Energy started and stopped while "[NRG]" waits, then started again: the
+    // operator discharges once the first of its two copies is in, and the analyser
+    // (its answers 104.2, then 150) gives lines that show no reading: error 8030. The
+    // operator follows the window's boxes at their pace: switches the analyser off,
+    // leaves it off 5 s and clicks OK; switches it on, waits 4 s for its main menu and
+    // clicks OK; clicks OK at the last. The next Start asks once and reads.
+    for (const char* held : {"held=keep", "held=drop", "held=cancel", "held=newest", "held=queue"}) {
+        SCOPED_TRACE(held);
+        QString error;
+        sim::Scenario scenario;
+        ASSERT_TRUE(sim::applyFault(scenario, QLatin1String(held), &error));
+        scenario.dischargeAfterMs = -1;
+        scenario.readings[QStringLiteral("NRG")] = QStringLiteral("104.2|150");
+        MComm::ClosePort();
+        analyser = std::make_unique<sim::TarvoSimulator>(scenario);
+        ASSERT_TRUE(analyser->open(&error)) << error.toStdString();
+        host::SerialPortMap::SetSessionPath(1, analyser->devicePath());
+        MComm::ForgetAnalyser();
+        host::MainWindow window(plugInHost);
+        window.show();
+        window.addTest(100);
+
+        std::vector<std::unique_ptr<ClockTimer>> timers;
+        const auto after = [&timers](int ms, std::function<void()> action) {
+            timers.push_back(Clock::instance().createTimer());
+            ClockTimer* timer = timers.back().get();
+            timer->setCallback([timer, action = std::move(action)] {
+                timer->stop();
+                action();
+            });
+            timer->start(ms);
+        };
+        QStringList said;
+        setMessageBoxHandler([&](const MessageBoxRequest& request) {
+            said << request.prompt;
+            // The operator reads the box for a second, then does what it asks.
+            int waitMs = 1000;
+            if (request.prompt.startsWith(QStringLiteral("Error #8030")) && said.size() == 1) {
+                after(1000, [&] { analyser->setPowered(false); });
+                waitMs += 5000;
+            } else if (request.prompt.contains(QStringLiteral("Switch it on"))) {
+                after(1000, [&] { analyser->setPowered(true); });
+                waitMs += 4000;
+            }
+            // OK at the three boxes the check needs; a fourth one ends it.
+            after(waitMs, [cancel = said.size() > 3] {
+                auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                ASSERT_TRUE(shown);
+                QTest::mouseClick(shown->button(cancel && shown->button(QMessageBox::Cancel) ? QMessageBox::Cancel : QMessageBox::Ok), Qt::LeftButton);
+            });
+            return host::showGuiMessageBox(request);
+        });
+        // The discharge lands once the first copy is in, before the second.
+        bool raced = false;
+        bool firstIn = false;
+        const auto in = QObject::connect(analyser.get(), &sim::TarvoSimulator::commandReceived, analyser.get(), [&](const QString& word) {
+            firstIn = raced && word == QLatin1String("NRG");
+        });
+        const auto race = QObject::connect(analyser.get(), &sim::TarvoSimulator::byteReceived, analyser.get(), [&] {
+            if (firstIn) {
+                raced = firstIn = false;
+                analyser->discharge();
+            }
+        });
+        int step = 0;
+        qsizetype asksBefore = 0;
+        std::unique_ptr<ClockTimer> operatorSteps;
+        CTestElementFrame::setGuideObserver([&](CTestElementFrame& element, FTarvoXTestGuide& guide) {
+            auto* toolbar = dynamic_cast<host::GuideToolbar*>(guide.xtbToolbar().get());
+            ASSERT_NE(toolbar, nullptr);
+            const auto click = [toolbar](std::int32_t id) {
+                QMetaObject::invokeMethod(qApp, [toolbar, id] { test::clickToolbarButton(*toolbar, id); }, Qt::QueuedConnection);
+            };
+            operatorSteps = Clock::instance().createTimer();
+            operatorSteps->setCallback([&, toolbar, click, begun = Clock::instance().nowMs()] {
+                const bool busy = element.runFlags().busy;
+                const qint64 now = Clock::instance().nowMs();
+                if (step == 0 || step == 5) { // Start
+                    asksBefore = analyser->commands().count(QStringLiteral("NRG"));
+                    click(guidebutton::Main);
+                } else if (step == 1 && analyser->commands().contains(QStringLiteral("NRG"))) { // Stop while it waits
+                    click(guidebutton::Main);
+                } else if (step == 2 && !busy && analyser->commands().contains(QStringLiteral("Q"))) { // Start again, and discharge in the race
+                    raced = true;
+                    click(guidebutton::Main);
+                } else if ((step == 3 || step == 6) && busy) { // started
+                } else if (step == 4 && !busy) { // the check is over
+                } else if (step == 7 && analyser->commands().count(QStringLiteral("NRG")) > asksBefore) {
+                    after(200, [&] { analyser->discharge(); });
+                } else if (step == 8 && !busy && toolbar->button(guidebutton::Next)->isEnabled()) {
+                    operatorSteps->stop();
+                    click(guidebutton::Main);
+                } else {
+                    if (now - begun > 10 * 60 * 1000) { // a run that never ends
+                        stuck = true;
+                        operatorSteps->stop();
+                        element.mfrmTestGuide_StopTest();
+                        guide.Hide();
+                    }
+                    return;
+                }
+                ++step;
+            });
+            operatorSteps->start(100);
+        });
+        window.runFrom(0);
+        QObject::disconnect(in);
+        QObject::disconnect(race);
+        CTestElementFrame::setGuideObserver({});
+        operatorSteps.reset();
+
+        ASSERT_FALSE(stuck);
+        ASSERT_GE(said.size(), 3) << said.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(said[0].startsWith(QStringLiteral("Error #8030\r\nNo reading was taken for [NRG] on "))) << said[0].toStdString();
+        EXPECT_TRUE(said[1].contains(QStringLiteral("the link sees it switched off. Switch it on"))) << said[1].toStdString();
+        EXPECT_TRUE(said[2].contains(QStringLiteral("answers [VER] again. If you switched it off and on"))) << said[2].toStdString();
+        EXPECT_EQ(said.size(), 3) << said.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(analyser->commands().count(QStringLiteral("NRG")) - asksBefore, 1) << "asked once";
+        const Ptr<IResultData> result = window.sequence().elements()[0]->Result();
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->Measurement(Variant(QStringLiteral("ENGY")))->value(), Variant(150.0));
+        EXPECT_EQ(MComm::ReadingsThatMayCome(), 0);
+    }
+}

@@ -96,6 +96,17 @@ TEST(HostCommands, link_replyTimeOut_abortsNamesTheCommandAndSendsNoMore)
     const QString log = sim.log(QStringLiteral("< [CRG]"));
     EXPECT_TRUE(log.contains(QStringLiteral("< [CRG]"))) << log.toStdString();
     EXPECT_FALSE(log.contains(QStringLiteral("< [PAC]"))) << log.toStdString();
+
+    // An analyser that answers, with nothing the link takes: the time-out says so, not
+    // that it may be switched off.
+    SimProcess answering({QStringLiteral("--discharge-after"), QStringLiteral("0"), QStringLiteral("--reading"), QStringLiteral("CRG=E07")});
+    const HostRun told = runHost({QStringLiteral("link"), QStringLiteral("--port"), answering.device(), QStringLiteral("--timeout"),
+        QStringLiteral("1.3"), QStringLiteral("[CRG]")});
+    EXPECT_EQ(told.exitCode, 1);
+    EXPECT_TRUE(told.err.contains(QStringLiteral("sent \"E07\", which is no reading"))) << told.err.toStdString();
+    EXPECT_TRUE(told.err.contains(QStringLiteral("within 1.3 s that the link could take: the analyser sent what the lines above say")))
+        << told.err.toStdString();
+    EXPECT_FALSE(told.err.contains(QStringLiteral("switched on"))) << told.err.toStdString();
 }
 
 TEST(HostCommands, link_timeoutZero_waitsForAReadingThatComesLate)

@@ -344,8 +344,9 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
     struct Event {
         int at; // ms after the command is given; for the "byte" events, the byte of the exchange
         // "discharge", "pacing", "noise", "byte" (a discharge once that byte was taken
-        // in), "noise at byte" (noise once that byte was taken in), or "noise inside"
-        // (noise inside the next answer, after its second byte).
+        // in), "noise at byte" (noise once that byte was taken in), "noise inside"
+        // (noise inside the next answer, after its second byte), or "trickle" (noise
+        // every half second from then on, until the command is over).
         const char* what;
         QByteArray noise = {};
     };
@@ -363,6 +364,7 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
         // the line or the banner came. Or the error that says the line cannot be read.
         int upTo = 1;
         std::int32_t error = MCommUtils::kReplyUncertain;
+        QString says = {}; // and what it says of the line that came
     };
     std::vector<Row> rows = {
         {"kept through the close", {"held=keep"}, {"[NRG]"}, Between::Reopened, "[PVT]", {{1000, "discharge"}}, "2150\r\n", 2},
@@ -413,6 +415,9 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
             nullptr, 1, false, 0, MCommUtils::kLinesUnread},
         {"readings that end with CR alone", {"held=keep", "line-end=cr:PVT"}, {}, Between::Nothing, "[PVT]", {{1000, "discharge"}},
             nullptr, 1, false, 0, MCommUtils::kLinesUnread},
+        // Then statuses so ended every half second: told at the next, not once quiet.
+        {"a reading ended by LF alone, then a status so ended every half second", {"held=keep", "line-end=lf:PVT"}, {}, Between::Nothing,
+            "[PVT]", {{1000, "discharge"}, {1500, "trickle", "E07\n"}}, nullptr, 1, false, 0, MCommUtils::kLinesUnread},
         {"a wave answer owed at the close", {"held=keep"}, {"[W01]"}, Between::Reopened, "[CRG]", {{4000, "discharge"}}, "5.3\r\n", 1},
         {"answers of one discharge spread within the time-out", {"held=keep", "late=900:PVT"}, {"[NRG]"}, Between::Nothing, "[PVT]",
             {{1000, "discharge"}}, "2150\r\n"},
@@ -423,12 +428,21 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
             {{50, "discharge"}, {600, "discharge"}}, "2150\r\n"},
         {"a late line begun before a wave command", {"held=keep", "chunks=2:300"}, {"[NRG]"}, Between::Nothing, "[W01]",
             {{50, "discharge"}}, "OK\r\n"},
+        // A byte that no reply holds before a line's text is taken out; inside it, it
+        // breaks the line.
         {"a stray byte with nothing owed", {"held=keep"}, {}, Between::Nothing, "[CRG]", {{0, "noise", "\x7f"}, {1000, "discharge"}}, "5.3\r\n"},
+        {"a stray byte inside the reading with nothing owed", {"held=keep"}, {}, Between::Nothing, "[CRG]",
+            {{0, "noise inside", "\x7f"}, {1000, "discharge"}}, nullptr, 0, false, 0, MCommUtils::kReplyUncertain,
+            QStringLiteral("line noise broke the line that came, \"5.\\x7f3\", with a byte that no reply holds, so it is no reading.")},
         {"a stray byte before a wave command", {"held=keep"}, {}, Between::Nothing, "[W01]", {{0, "noise", "\x7f"}}, "OK\r\n"},
         // 1 + 2 + 4 + 8 + 16 copies cut short: 31 lines may come.
         {"more earlier answers than the bound", {"held=keep"}, {"[NRG]", "[NRG]", "[NRG]", "[NRG]", "[NRG]"}, Between::Nothing, "[PVT]",
             {{1000, "discharge"}}, nullptr, 0, false, 31},
         {"a version asked while switched off", {"held=newest"}, {"[VER]"}, Between::Reopened, "[PVT]", {{1000, "discharge"}}, nullptr},
+        // Versions asked while the analyser was busy, all answered at the next start's
+        // "[VER]" at once: the start reads them all.
+        {"versions answered in a burst at the next start", {"held=keep"}, {"[VER] deferred"}, Between::Reopened, "[PVT]", {{3000, "discharge"}},
+            "2150\r\n", 1},
     };
     // A stop the analyser never answered may yet be answered with a number, whatever
     // it acknowledged stops with before: it costs the next reading a copy. An analyser
@@ -440,6 +454,11 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
             {QStringLiteral("held=") + QLatin1String(held)}, {"[WSP]", "[WSP] never answered"}, Between::Nothing, "[PVT]",
             {{1000, "discharge"}}, bothAnswered ? "2150\r\n" : "", 2});
     }
+    // Once a start's version was answered, the one line of an analyser that answers one
+    // copy cannot be the stop's late answer: no reading.
+    for (const char* held : {"cancel", "newest", "queue"})
+        rows.push_back({std::string("a stop never answered, then a start, then ") + held, {QStringLiteral("held=") + QLatin1String(held),
+            "no-reply=WSP"}, {"[WSP]"}, Between::Reopened, "[PVT]", {{1000, "discharge"}}, nullptr});
     rows.push_back({"a wave command, then a stop never answered", {"held=keep", "no-reply=WSP"}, {"[W01]", "[WSP]"}, Between::Nothing,
         "[PVT]", {{1000, "discharge"}}, "2150\r\n", 2});
     // The analyser changes the form of its acknowledgements: a number where it gave a
@@ -465,6 +484,18 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
     // line stands for its acknowledgement, and the stop's own is the stop's.
     rows.push_back({"a wave acknowledged with a number once words were seen, then stopped", {"held=keep", "reading W01=OK|OK|1"},
         {"[NRG]", "[W01] at once", "[W01] stopped"}, Between::Nothing, "[PVT]", {{1000, "discharge"}}, "2150\r\n", 2});
+    // Waves and stops, each answered, the wave's resent copy late: its number comes
+    // just before the stop's word, which is no lesson and stays counted only while the
+    // acknowledgements asked for within the reply's time may still be answered.
+    QStringList pairs;
+    for (int i = 0; i < 10; ++i)
+        pairs << QStringLiteral("[W01]") << QStringLiteral("[WSP]");
+    rows.push_back({"ten waves and stops, the wave acknowledged with a word, then numbers", {"held=keep", "reading W01=OK|1"}, pairs,
+        Between::Nothing, "[CRG]", {{1000, "discharge"}}, "5.3\r\n", 4});
+    // Behind a stop answered late, a wave acknowledged in the other form, in time: the
+    // link waits the reply time-out for the usual form, then takes it, and resends.
+    rows.push_back({"a wave acknowledged with a number once words were seen, behind a stop answered late",
+        {"held=keep", "late=1500:WSP", "reading W01=OK|OK|1"}, {"[W01] at once", "[WSP]"}, Between::Nothing, "[W01]", {}, "1\r\n", 2});
     // A stop never answered takes the version of the next start, which the link
     // takes all the same once no other came.
     rows.push_back({"a stop never answered, then a start", {"held=keep", "no-reply=WSP"}, {"[WSP]"}, Between::Reopened, "[PVT]",
@@ -510,9 +541,21 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
         }
         // The late answer comes before the send; a pacer reading is still to come. A
         // line end (CR LF) that noise puts inside an answer makes two answers of it.
+        // Broken, the late answer takes nothing off: the reading goes out four times.
         if (!noise.bytes.contains("\r\n"))
             rows.push_back({name + " inside a late answer", {"held=keep"}, {"[NRG]", "[PAC]"}, Between::Nothing, "[PVT]",
-                {{0, "noise inside", noise.bytes}, {40, "discharge"}, {500, "pacing"}, {1000, "discharge"}}, "2150\r\n"});
+                {{0, "noise inside", noise.bytes}, {40, "discharge"}, {500, "pacing"}, {1000, "discharge"}}, "2150\r\n", 4});
+    }
+    // Readings a byte of line noise damaged: none is read as another number.
+    const struct {
+        QByteArray reply;
+        const char* quoted;
+    } damaged[] = {{"2\xb0.5", "2\\xb0.5"}, {"1\xb0" "4.2", "1\\xb04.2"}, {"20\xae" "5", "20\\xae5"}, {"2\x10.5", "2\\x10.5"},
+        {"1\x1b" "5.4", "1\\x1b5.4"}, {QByteArray("9\0" "5", 3), "9\\x005"}, {"9\x85", "9\\x85"}, {QByteArray("9\0", 2), "9\\x00"}};
+    for (const auto& d : damaged) {
+        rows.push_back({std::string("a reading damaged to ") + d.quoted, {"held=keep", QStringLiteral("reading CRG=") + QString::fromLatin1(d.reply)},
+            {}, Between::Nothing, "[CRG]", {{1000, "discharge"}}, nullptr, 0, false, 0, MCommUtils::kReplyUncertain,
+            QStringLiteral("line noise broke the line that came, \"%1\", with a byte that no reply holds").arg(QLatin1String(d.quoted))});
     }
     // A discharge at each byte of "[PVT]\r[PVT]\r", and the operator's next one later,
     // with the readings of one discharge answered in the order asked or newest first.
@@ -575,6 +618,28 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
                 sim.setPacing(false);
                 continue;
             }
+            if (command == QLatin1String("[VER] deferred")) {
+                // Busy, it takes the asks in and answers them at the next one.
+                sim.scenario().noReply.words.insert(QStringLiteral("VER"));
+                auto deferred = std::make_shared<int>(0);
+                QObject::connect(&sim, &sim::TarvoSimulator::commandReceived, &sim, [&sim, deferred](const QString& word) {
+                    if (word != QLatin1String("VER") || *deferred < 0)
+                        return;
+                    if (sim.scenario().noReply.words.contains(QStringLiteral("VER"))) {
+                        ++*deferred;
+                        return;
+                    }
+                    sim.sendNoise(QByteArray("2.13\r\n").repeated(std::exchange(*deferred, -1)));
+                });
+                MComm::BeginWatch();
+                settle(5000);
+                for (int ask = 0; ask < 3; ++ask) // at the boxes that follow
+                    MComm::AskWatch();
+                EXPECT_FALSE(MComm::EndWatch(false));
+                settle(100); // the last ask is in
+                sim.scenario().noReply = {};
+                continue;
+            }
             if (command == QLatin1String("[VER]")) {
                 sim.setPowered(false);
                 MComm::BeginWatch();
@@ -608,6 +673,7 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
             createLink()->OpenChannel();
         int bytes = 0;
         const auto counter = QObject::connect(&sim, &sim::TarvoSimulator::byteReceived, &sim, [&bytes] { ++bytes; });
+        const auto trickling = std::make_shared<bool>(true);
         for (const Event& e : row.events) {
             const QLatin1String what(e.what);
             if (what == QLatin1String("byte") || what == QLatin1String("noise at byte")) {
@@ -619,6 +685,14 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
                     else
                         sim.sendNoise(e.noise);
                 });
+                continue;
+            }
+            if (what == QLatin1String("trickle")) {
+                for (int at = e.at; at < 30000; at += 500)
+                    after(at, [&sim, e, trickling] {
+                        if (*trickling)
+                            sim.sendNoise(e.noise);
+                    });
                 continue;
             }
             after(e.at, [&sim, e, what] {
@@ -652,6 +726,8 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
                 EXPECT_TRUE(boxes.empty());
             }
             if (row.copies > 0) {
+                if (MCommUtils::IsAcknowledged(QLatin1String(row.command)))
+                    settle(100); // the resent copy is on the wire
                 EXPECT_EQ(sim.commands().count(word), row.copies);
             }
         } else {
@@ -682,6 +758,7 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
                                                                                        : prompt.contains(wording))
                     << wording.toStdString() << "\n" << prompt.toStdString();
                 EXPECT_EQ(prompt.contains(QStringLiteral("more than the link sends the command again for")), row.upTo > MCommUtils::kMaxEarlierAnswers);
+                EXPECT_TRUE(prompt.contains(row.says)) << prompt.toStdString();
                 for (const QString& earlier : row.cutShort)
                     EXPECT_TRUE(prompt.contains(earlier.section(QLatin1Char(' '), 0, 0))) << earlier.toStdString() << " " << prompt.toStdString();
                 EXPECT_TRUE(said.value(2).contains(row.switchedOffAndOn ? QStringLiteral("answers [VER] again")
@@ -693,6 +770,7 @@ TEST_F(LinkExchange, earlierRequestCutShort_itsLateAnswerIsNeverALaterReading)
             }
         }
         *over = true;
+        *trickling = false;
         settle(5000); // every event of the row has come
         QObject::disconnect(counter);
 
@@ -755,6 +833,14 @@ TEST_F(LinkExchange, afterError8030_theCountIsClearedOnlyOnceTheAnalyserWasSeenA
         // analyser off and waited, a click on OK brings the next box at once.
         {"off and wait at the box, OK, on and wait, OK", {{mb::OK, "off, wait"}, {mb::OK, "on, wait"}, {mb::OK, ""}},
             "answers [VER] again", 0, false, true},
+        // At the operator's pace: each box read for a second before the analyser is
+        // switched, then left off 5 s, or 4 s for the main menu once on.
+        // Its first answer late: switched off before it came, the analyser is asked to
+        // be switched on, then off once more.
+        {"its first answer late, off before it came", {{mb::OK, "off, first answered late"}, {mb::OK, "on"}, {mb::OK, "off"}, {mb::OK, "on"},
+            {mb::OK, ""}}, "answers [VER] again", 0, false, false, -1, "has not answered [VER] since the error"},
+        {"off a second after the box, left off 5 s, OK, on a second after the next, 4 s, OK",
+            {{mb::OK, "off later, wait"}, {mb::OK, "on later, wait"}, {mb::OK, ""}}, "answers [VER] again", 0, false, false, -1, "", 0, false, 1},
         {"OK, then off at the second box", {{mb::OK, ""}, {mb::OK, "off"}, {mb::OK, "on"}, {mb::OK, ""}}, "answers [VER] again", 0},
         {"OK, cancel at the second box", {{mb::OK, ""}, {mb::Cancel, ""}, {mb::OK, ""}}, "The check was cancelled", -1, false, false, 0,
             "so it has not been switched off"},
@@ -812,11 +898,17 @@ TEST_F(LinkExchange, afterError8030_theCountIsClearedOnlyOnceTheAnalyserWasSeenA
                 settle(1000); // the operator reads the box first
             if (act == QLatin1String("wait"))
                 waitedBox = box - 1;
-            if (act.startsWith(QLatin1String("on")) || act.startsWith(QLatin1String("off")))
-                sim.setPowered(act.startsWith(QLatin1String("on")));
+            const bool later = act.contains(QLatin1String(" later"));
+            if (act.startsWith(QLatin1String("on")) || act.startsWith(QLatin1String("off"))) {
+                const bool on = act.startsWith(QLatin1String("on"));
+                if (later)
+                    after(1000, [&sim, on] { sim.setPowered(on); });
+                else
+                    sim.setPowered(on);
+            }
             if (act.endsWith(QLatin1String(", wait"))) {
                 // The box the operator sees, answered after 5 s by a click on its button.
-                after(5000, [answer] {
+                after(later ? (act.startsWith(QLatin1String("on")) ? 5000 : 6000) : 5000, [answer] {
                     auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
                     ASSERT_TRUE(shown);
                     QTest::mouseClick(shown->button(answer == mb::OK ? QMessageBox::Ok : QMessageBox::Cancel), Qt::LeftButton);
@@ -858,6 +950,10 @@ TEST_F(LinkExchange, afterError8030_theCountIsClearedOnlyOnceTheAnalyserWasSeenA
             return answer;
         };
         boxes.clear();
+        if (QLatin1String(row.boxes.value(0).second).endsWith(QLatin1String("first answered late"))) {
+            sim.scenario().late.words = {QStringLiteral("VER")};
+            sim.scenario().lateMs = 1100;
+        }
         EXPECT_EQ(errorNumberOf([&] { link->SendCommand(QStringLiteral("[PVT]")); }), kVtiError);
         const QStringList said = promptsOf(boxes);
         EXPECT_EQ(box, row.boxes.size()) << said.join(QLatin1Char('\n')).toStdString();
@@ -870,6 +966,10 @@ TEST_F(LinkExchange, afterError8030_theCountIsClearedOnlyOnceTheAnalyserWasSeenA
         }
         if (row.addsAtMost >= 0) {
             EXPECT_LE(MComm::ReadingsThatMayCome() - owedAtError, row.addsAtMost) << "answers left counted by the check";
+        }
+        // The last box says what the count that stays costs each later reading.
+        if (said.last().contains(QStringLiteral("The link goes on counting"))) {
+            EXPECT_TRUE(said.last().contains(QStringLiteral("goes out %1 times").arg(MComm::ReadingsThatMayCome() + 1))) << said.last().toStdString();
         }
         if (waitedBox == 0) {
             // About one ask a second, while the analyser answers.
@@ -1021,12 +1121,19 @@ TEST_F(LinkExchange, linkLog_recordsEscapedTraffic)
     QTemporaryDir dir;
     const QString logFile = dir.filePath(QStringLiteral("link.log"));
     qputenv("KELTO_LINK_LOG", logFile.toLocal8Bit());
-    openOnPort1();
+    const sim::TarvoSimulator& sim = openOnPort1();
     link->SendCommand(QStringLiteral("[CRG]"));
+    // The link's port and the query's own are set to the analyser's line: 2400 baud,
+    // no parity, 8 data bits, 1 stop bit (the device shows baud and stop bits alone).
+    const QString device = sim.devicePath();
+    EXPECT_EQ(sim.lineSettings(), QStringLiteral("2400,N,8,1"));
+    link->CloseChannel();
+    EXPECT_EQ(ComponentRuntime::instance().createAs<IKeltoVexaQuery>(QLatin1String(linkclass::TarvoXQuery))->QueryMTI(1).Present, 1);
     qunsetenv("KELTO_LINK_LOG");
     QFile file(logFile);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString log = QString::fromUtf8(file.readAll());
+    EXPECT_EQ(log.count(QStringLiteral(" open %1 at 2400,N,8,1\n").arg(device)), 2) << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("> [VER]\\n"))) << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("> [CRG]\\r"))) << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("5.3\\r\\n"))) << log.toStdString();

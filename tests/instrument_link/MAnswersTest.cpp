@@ -12,7 +12,9 @@ namespace {
 // acknowledged command's exchange awaits), "x CMD N" N copies left unanswered, "< TEXT" a line read, "= CMD TEXT|TEXT..." a command
 // answered at once with the first of the lines that come after it that answers it,
 // or else one in the other form, taken once no other came (a waveform command also
-// resent, as the link does), "off" the analyser seen switched off and on.
+// resent, as the link does), "off" the analyser seen switched off and on, "settle now"
+// and "settle later" the acknowledgements looked at as they came (all sent at 0), and
+// once their time passed.
 void run(Ledger& ledger, const QStringList& steps)
 {
     for (const QString& step : steps) {
@@ -48,6 +50,8 @@ void run(Ledger& ledger, const QStringList& steps)
                 ledger.sent(command);
         } else if (op == QLatin1String("off")) {
             ledger.forget();
+        } else if (op == QLatin1String("settle")) {
+            ledger.acknowledgementsSettled(command == QLatin1String("now") ? 0 : 1200, 1200);
         } else {
             ADD_FAILURE() << "unknown step " << step.toStdString();
         }
@@ -109,6 +113,10 @@ TEST(AnswerLedger, onlyAReadingShapedLineLowersWhatMayCome_andAcknowledgementsCo
         {"a number before a word, for stops", {"> [NRG]", "x [NRG] 1", "> [WSP]", "x [WSP] 1", "< 0", "= [WSP] OK"}, 1, unknown, words},
         {"a word after numbers, for stops", {"= [WSP] 0", "= [WSP] OK"}, 1, unknown, both},
         {"then a word is learnt no more", {"= [WSP] 0", "= [WSP] OK", "= [WSP] OK"}, 2, unknown, both},
+        // A stop's word that came once a wave's number had: no lesson, and it stays
+        // counted only while an answer it may stand in front of may still come.
+        {"a stop's word after a wave's number", {"= [W01] OK", "= [WSP] 1|OK", "settle now"}, 1, words, unknown},
+        {"once their time passed", {"= [W01] OK", "= [WSP] 1|OK", "settle later"}, 0, words, unknown},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);

@@ -43,6 +43,7 @@ TEST(ProtocolRules, judgeReply_waitsForTheChunksAndTheLineEnd_givesUpOnALineTooL
     EXPECT_EQ(JudgeReply(longest + QStringLiteral("\n"), 1, 1), ReplyState::Complete);
     EXPECT_EQ(JudgeReply(longest + QStringLiteral("9\r\n"), 1, 1), ReplyState::TooLong);
     EXPECT_EQ(JudgeReply(longest, 1, 1), ReplyState::Incomplete);
+    EXPECT_EQ(JudgeReply(longest + QStringLiteral("\r"), 1, 1), ReplyState::Incomplete); // its line end on its way
     EXPECT_EQ(JudgeReply(longest + QLatin1Char('9'), 1, 1), ReplyState::TooLong);
     EXPECT_EQ(JudgeReply(QStringLiteral("5.3\r\n") + longest, 1, 1), ReplyState::Incomplete);
     EXPECT_EQ(JudgeReply(QStringLiteral("5.3\r\n") + longest + QLatin1Char('9'), 1, 1), ReplyState::TooLong);
@@ -64,7 +65,8 @@ TEST(ProtocolRules, theLinksLinesEndWithCrLf_noiseIsTakenOut_andALoneLineEndBrea
     EXPECT_EQ(AnalyserLineEnd(QStringLiteral("5.3\r\n2.1\r\n"), 5), 10);
     for (const char* open : {"5.3\n", "5.3\r\r", "5.3\r", "\n\r"})
         EXPECT_EQ(AnalyserLineEnd(QLatin1String(open)), -1) << open;
-    EXPECT_EQ(WithoutNoise(QString::fromLatin1("\x7f" "19\n9.6\r\r\xff\x01\r\n")), QStringLiteral("19\n9.6\r\r\r\n"));
+    // Noise before a line's text is taken out; from its text on, it stays.
+    EXPECT_EQ(WithoutNoise(QString::fromLatin1("\x7f\n\x1b" "19\n9.6\r\r\xff\x01\r\n")), QString::fromLatin1("\n19\n9.6\r\r\xff\x01\r\n"));
 
     const struct {
         const char* line;
@@ -76,7 +78,13 @@ TEST(ProtocolRules, theLinksLinesEndWithCrLf_noiseIsTakenOut_andALoneLineEndBrea
         {"5.3.1\r\n", LineShape::Reading},
         {"-0.5", LineShape::Reading},
         {".5\r\n", LineShape::Reading},
-        {"2150\x7f\r\n", LineShape::Reading},
+        {"\x7f\x85" "2150\r\n", LineShape::Reading},
+        // A byte that no reply holds inside a reading, or damaged at its end.
+        {"2\xb0.5\r\n", LineShape::Broken},
+        {"1\x1b" "5.4\r\n", LineShape::Broken},
+        {"9\x85\r\n", LineShape::Broken},
+        {"2150\x7f\r\n", LineShape::Broken},
+        {"Vel-Tor\x10Tarvo\r\n", LineShape::Broken},
         {"\n2150\r\n", LineShape::Reading},
         {"\r\r2150\r\r\n", LineShape::Reading},
         {"OVER\r\n", LineShape::Reading},
@@ -101,18 +109,25 @@ TEST(ProtocolRules, theLinksLinesEndWithCrLf_noiseIsTakenOut_andALoneLineEndBrea
         const char* partial;
         const char* end;
         const char* text;
+        bool more = false; // another text ended the same way follows
     } ends[] = {
         {"2150\n", "LF", "2150\n"},
         {"2.13\r", "CR", "2.13\r"},
         {"\x7f" "104.2\n10", "LF", "104.2\n"},
+        {"20.5\nE07\n", "LF", "20.5\n", true},
+        {"20.5\n\nE07", "LF", "20.5\n"},
+        {"20.5\rE07\r", "CR", "20.5\r"},
+        {"20.5\rE07\rE", "CR", "20.5\r", true},
         {"-\n", "", ""},
         {"\n\r", "", ""},
         {"2150", "", ""},
+        {"2\x85" "50\n", "", ""},
     };
     for (const auto& e : ends) {
         const OtherLineEnd seen = LineEndedOtherwise(QString::fromLatin1(e.partial));
         EXPECT_EQ(seen.end, QLatin1String(e.end)) << e.partial;
         EXPECT_EQ(seen.text, QLatin1String(e.text)) << e.partial;
+        EXPECT_EQ(seen.more, e.more) << e.partial;
     }
 }
 

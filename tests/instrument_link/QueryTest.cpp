@@ -103,6 +103,7 @@ TEST_F(InstrumentQuery, silentAnalyser_promptsOnce_answerAfterPromptCounts)
         const qint64 start = now();
         const InstrumentRecord record = query->QueryMTI(4);
         EXPECT_EQ(record.Present, answersAfterPrompt ? 1 : 0);
+        EXPECT_EQ(record.isEmpty(), !answersAfterPrompt);
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].prompt,
             QStringLiteral("Press \"more\" softkey twice on Tarvo and ensure that \"Main Menu 1\" is displayed and then Click OK."));

@@ -342,7 +342,8 @@ TEST_F(SingleShotRun, energyAskedForByAnEarlierTestIsNeverALaterTestsReading)
 TEST_F(SingleShotRun, whatTheAnalyserSendsWhileAReadingWaitsIsTakenOrTold)
 {
     // Before the operator discharges, the analyser sends a status of its own, or it
-    // answers with a unit, or ends its lines otherwise than with CR LF.
+    // answers with a unit, or ends its lines otherwise than with CR LF, or line noise
+    // damages a byte of its 95 A (or 105 A): no reading passes the 80 A limit.
     const struct {
         const char* what;
         const char* fault;
@@ -350,18 +351,27 @@ TEST_F(SingleShotRun, whatTheAnalyserSendsWhileAReadingWaitsIsTakenOrTold)
         const char* status; // on the guide's status line before the discharge
         bool taken;
         const char* box;
+        QByteArray reply = {}; // the reading as it comes
     } rows[] = {
         {"a status while the reading waits", "", "E07\r\n",
             "sent \"E07\", which is no reading; the link goes on waiting for the reading of [OCR]. Press Stop to end the test.", true, ""},
         {"a reading with its unit", "", "", "Test in progress", true, ""},
         {"readings that end with LF alone", "line-end=lf:OCR", "", "Test in progress", false,
             "sent \"95\\n\" after [OCR]: a line that ends with LF alone"},
+        {"95 A with its second byte damaged", "", "", "Test in progress", false,
+            "line noise broke the line that came, \"9\\x85\", with a byte that no reply holds", "9\x85"},
+        {"95 A with its second byte lost", "", "", "Test in progress", false,
+            "line noise broke the line that came, \"9\\x00\", with a byte that no reply holds", QByteArray("9\0", 2)},
+        {"105 A with its zero damaged", "", "", "Test in progress", false,
+            "line noise broke the line that came, \"1\\xb05\", with a byte that no reply holds", "1\xb0" "5"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         sim::Scenario scenario = *row.fault ? withFault(QLatin1String(row.fault)) : sim::Scenario{};
         scenario.dischargeAfterMs = -1;
-        scenario.readings[QStringLiteral("OCR")] = row.sentFirst.isEmpty() && !*row.fault ? QStringLiteral("95A") : QStringLiteral("95");
+        scenario.readings[QStringLiteral("OCR")] = !row.reply.isEmpty()                ? QString::fromLatin1(row.reply)
+            : row.sentFirst.isEmpty() && !*row.fault ? QStringLiteral("95A")
+                                                     : QStringLiteral("95");
         analyser(scenario);
         auto element = makeTestElement<CTestOverCurrent>();
         limitTo(element, setup, QStringLiteral("OVRC"), 80, std::nanf(""));
@@ -388,7 +398,9 @@ TEST_F(SingleShotRun, whatTheAnalyserSendsWhileAReadingWaitsIsTakenOrTold)
             EXPECT_TRUE(boxes.empty());
         } else {
             EXPECT_TRUE(reading(element, "OVRC").isEmpty());
-            ASSERT_EQ(boxes.size(), 1u);
+            EXPECT_EQ(element->Result()->Status(), emsNone);
+            // Error 8030 is followed by the check's boxes.
+            ASSERT_EQ(boxes.size(), row.reply.isEmpty() ? 1u : 3u);
             EXPECT_TRUE(boxes[0].prompt.contains(QLatin1String(row.box))) << boxes[0].prompt.toStdString();
         }
     }
