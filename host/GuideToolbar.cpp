@@ -117,10 +117,11 @@ private:
     }
 };
 
-// Calls back on the events of the given types of the widgets it watches.
+// Calls back on the events of the given types of the widgets it watches, whoever
+// caused them.
 class EventWatcher : public QObject {
 public:
-    EventWatcher(QObject* parent, QList<QEvent::Type> types, std::function<void()> seen)
+    EventWatcher(QObject* parent, QList<QEvent::Type> types, std::function<void(QEvent::Type)> seen)
         : QObject(parent), m_types(std::move(types)), m_seen(std::move(seen))
     {
     }
@@ -129,30 +130,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (m_types.contains(event->type()) && m_seen)
-            m_seen();
+            m_seen(event->type());
         return QObject::eventFilter(watched, event);
     }
 
 private:
     QList<QEvent::Type> m_types;
-    std::function<void()> m_seen;
-};
-
-// Calls back when the watched widget is enabled or disabled, whoever does it.
-class EnabledWatcher : public QObject {
-public:
-    EnabledWatcher(QObject* parent, std::function<void()> changed) : QObject(parent), m_changed(std::move(changed)) {}
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::EnabledChange && m_changed)
-            m_changed();
-        return QObject::eventFilter(watched, event);
-    }
-
-private:
-    std::function<void()> m_changed;
+    std::function<void(QEvent::Type)> m_seen;
 };
 
 // Whether the element's standard of these names holds a limit value.
@@ -309,7 +293,7 @@ GuideToolbar::GuideToolbar() : m_widget(new QWidget)
         mainWidth = std::max(mainWidth, main->sizeHint().width());
     }
     main->setMinimumWidth(mainWidth);
-    button(103)->installEventFilter(new EnabledWatcher(button(103), [this] { showMainRole(); }));
+    button(103)->installEventFilter(new EventWatcher(button(103), {QEvent::EnabledChange}, [this](QEvent::Type) { showMainRole(); }));
 
     QObject::connect(m_standards, &QComboBox::currentIndexChanged, m_widget, [this] { standardChanged(); });
     QObject::connect(m_calculate, &QCheckBox::toggled, m_widget, [this] { standardChanged(); });
@@ -325,11 +309,11 @@ GuideToolbar::GuideToolbar() : m_widget(new QWidget)
     // A new text, another width of the line or of the window: the toolbar takes the
     // height the status line needs, and the guide lays itself out again.
     // Fitted once the layout pass that asked for it is over, not inside it.
-    text->installEventFilter(new EventWatcher(text, {QEvent::Resize}, [this] { fitStatusLineSoon(); }));
-    m_widget->installEventFilter(new EventWatcher(m_widget, {QEvent::LayoutRequest, QEvent::Resize}, [this] { fitStatusLineSoon(); }));
-    m_widget->installEventFilter(new EventWatcher(m_widget, {QEvent::Resize}, [this] {
-        if (const auto resized = m_events.Resize)
+    text->installEventFilter(new EventWatcher(text, {QEvent::Resize}, [this](QEvent::Type) { fitStatusLineSoon(); }));
+    m_widget->installEventFilter(new EventWatcher(m_widget, {QEvent::LayoutRequest, QEvent::Resize}, [this](QEvent::Type type) {
+        if (const auto resized = m_events.Resize; resized && type == QEvent::Resize)
             resized();
+        fitStatusLineSoon();
     }));
 }
 

@@ -53,17 +53,29 @@ bool IsNoise(QChar c)
 
 namespace {
 
+bool isLineEnd(QChar c)
+{
+    return c == QLatin1Char('\r') || c == QLatin1Char('\n');
+}
+
+// The text without the characters `drop` takes at either end. Not QString::trimmed:
+// a byte no reply holds, a tab among them, must stay to break the line.
+template <class Drop>
+QString trimmedOf(const QString& text, Drop drop)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && drop(text[first]))
+        ++first;
+    while (last > first && drop(text[last - 1]))
+        --last;
+    return text.mid(first, last - first);
+}
+
 // Blanks and lone line ends around a line's text join nothing.
 QString trimmedText(const QString& text)
 {
-    const auto blank = [](QChar c) { return c == QLatin1Char(' ') || c == QLatin1Char('\r') || c == QLatin1Char('\n'); };
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && blank(text[first]))
-        ++first;
-    while (last > first && blank(text[last - 1]))
-        --last;
-    return text.mid(first, last - first);
+    return trimmedOf(text, [](QChar c) { return c == QLatin1Char(' ') || isLineEnd(c); });
 }
 
 } // namespace
@@ -98,14 +110,7 @@ QString ReplyOf(const QString& line)
     const bool ended = text.endsWith(QLatin1String("\r\n"));
     if (ended)
         text.chop(2);
-    const auto lineEnd = [](QChar c) { return c == QLatin1Char('\r') || c == QLatin1Char('\n'); };
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && lineEnd(text[first]))
-        ++first;
-    while (last > first && lineEnd(text[last - 1]))
-        --last;
-    return text.mid(first, last - first) + (ended ? QStringLiteral("\r\n") : QString());
+    return trimmedOf(text, isLineEnd) + (ended ? QStringLiteral("\r\n") : QString());
 }
 
 bool IsBanner(const QString& line)
@@ -127,7 +132,7 @@ LineShape ShapeOf(const QString& line)
     const QString text = LineText(line);
     if (text.isEmpty())
         return LineShape::Blank;
-    if (text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n')) || std::any_of(text.begin(), text.end(), IsNoise))
+    if (std::any_of(text.begin(), text.end(), isLineEnd) || std::any_of(text.begin(), text.end(), IsNoise))
         return LineShape::Broken;
     if (IsBanner(text))
         return LineShape::Banner;
@@ -136,7 +141,7 @@ LineShape ShapeOf(const QString& line)
 
 QString BreakOf(const QString& text)
 {
-    const bool lineEnd = text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
+    const bool lineEnd = std::any_of(text.begin(), text.end(), isLineEnd);
     const bool byte = std::any_of(text.begin(), text.end(), IsNoise);
     return lineEnd && byte ? QStringLiteral("a lone LF or CR and a byte that no reply holds")
         : byte             ? QStringLiteral("a byte that no reply holds")
@@ -149,7 +154,7 @@ OtherLineEnd LineEndedOtherwise(const QString& partial)
     qsizetype start = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
-        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+        if (!isLineEnd(c))
             continue;
         const QString piece = trimmedText(text.mid(start, i - start));
         if (!piece.isEmpty() && readingShaped(piece) && std::none_of(piece.begin(), piece.end(), IsNoise)) {

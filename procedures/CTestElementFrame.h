@@ -185,9 +185,8 @@ protected:
     // The analyser the result that stands keeps, whatever the tab names at Next: that of
     // the earlier run of this guide that judged it, when a later run judged nothing; null
     // where Next records the tab's.
+    // The guide says so where its tab names another (FTarvoXTestGuide::SetKeptAnalyser).
     Ptr<CMtiData2> keptAnalyser();
-    // Lets the guide say so where its tab names another analyser than the result keeps.
-    void showKeptAnalyser(FTarvoXTestGuide& guide);
     // The tail of a run that measured: keeps its analyser, settles the result, shows the
     // verdict that stands (the run's result too, with showResult) and says which, and
     // offers Next wherever a verdict stands, a run stopped after it judged included.

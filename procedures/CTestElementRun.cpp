@@ -273,11 +273,6 @@ Ptr<CMtiData2> CTestElementFrame::keptAnalyser()
     return id > 0 ? valueOr([&] { return MMiscUtils::GetMtiData(deref(mSetup, errorSource()).MtiDatabase(), id); }, Ptr<CMtiData2>()) : nullptr;
 }
 
-void CTestElementFrame::showKeptAnalyser(FTarvoXTestGuide& guide)
-{
-    guide.SetKeptAnalyser(keptAnalyser());
-}
-
 CTestElementFrame::RunEnd CTestElementFrame::endRun(FTarvoXTestGuide& guide, bool showResult)
 {
     noteRunAnalyser(guide);
@@ -306,7 +301,7 @@ void CTestElementFrame::showRunEnd(FTarvoXTestGuide& guide, RunEnd end)
     else if (!judged)
         text = mfStopped ? QStringLiteral("Stopped: no verdict; Start measures again") : QStringLiteral("The run gave no verdict; Start measures again");
     guide.SetStatusText(text);
-    showKeptAnalyser(guide);
+    guide.SetKeptAnalyser(keptAnalyser());
 }
 
 void CTestElementFrame::dropSkippedResult()

@@ -143,7 +143,7 @@ void CTestWaveform<Self, Config, Result>::mfrmTestGuide_StartTest()
             guide.SetStatusText(QStringLiteral("Tick the verdict of the wave just played; until then the verdict shown stands"));
         else
             guide.SetStatusText(QStringLiteral("Tick the verdict of the wave just played, or Start plays it again"));
-        this->showKeptAnalyser(guide);
+        guide.SetKeptAnalyser(this->keptAnalyser());
         this->mfBusy = false;
     } catch (...) {
         startTestFailed(currentError());
@@ -295,7 +295,7 @@ void CTestWaveform<Self, Config, Result>::mfrmTestGuide_ItemClicked(bool)
     // The tick is the verdict that stands now; the line no longer asks for it.
     ignoreErrors([&] {
         this->Guide().SetStatusText(QString());
-        this->showKeptAnalyser(this->Guide());
+        this->Guide().SetKeptAnalyser(this->keptAnalyser());
     });
     ignoreErrors([&] { this->Guide().EnableNextButton(true); });
 }

@@ -25,6 +25,7 @@
 #include "host/app/GuiMessageBox.h"
 #include "host/app/SequenceReport.h"
 #include "tests/host_app/HostRunFixture.h"
+#include "tests/support/Later.h"
 #include "tests/support/TestFiles.h"
 
 using namespace kelto;
@@ -1145,16 +1146,8 @@ TEST_F(SequenceRunTest, AnOperatorWhoFollowsTheBoxesAfterError8030AtTheirPaceGoe
         window.show();
         window.addTest(100);
 
-        std::vector<std::unique_ptr<ClockTimer>> timers;
-        const auto after = [&timers](int ms, std::function<void()> action) {
-            timers.push_back(Clock::instance().createTimer());
-            ClockTimer* timer = timers.back().get();
-            timer->setCallback([timer, action = std::move(action)] {
-                timer->stop();
-                action();
-            });
-            timer->start(ms);
-        };
+        test::Later later;
+        const auto after = [&later](int ms, std::function<void()> action) { later.after(ms, std::move(action)); };
         QStringList said;
         setMessageBoxHandler([&](const MessageBoxRequest& request) {
             said << request.prompt;

@@ -7,6 +7,7 @@
 // long waits take moments. kelto-host runs the same link in real time (HostCommands).
 
 #include "tests/support/Errors.h"
+#include "tests/support/Later.h"
 #include <QCoreApplication>
 #include <functional>
 #include <gtest/gtest.h>
@@ -67,7 +68,7 @@ protected:
             host::SerialPortMap::SetSessionPath(port, QString());
         g_oldHost = false;
         setMessageBoxHandler(m_previousHandler);
-        m_timers.clear();
+        m_later.clear();
         Clock::install(std::move(m_previousClock));
     }
 
@@ -133,16 +134,7 @@ protected:
     }
 
     // Runs the action once, ms from now.
-    void after(int ms, std::function<void()> action)
-    {
-        auto timer = Clock::instance().createTimer();
-        timer->setCallback([raw = timer.get(), action = std::move(action)] {
-            raw->stop();
-            action();
-        });
-        timer->start(ms);
-        m_timers.push_back(std::move(timer));
-    }
+    void after(int ms, std::function<void()> action) { m_later.after(ms, std::move(action)); }
     // Lets the event loop run: the simulator receives what is still on the wire.
     static void settle(int ms) { Clock::instance().wait(ms); }
     static qint64 now() { return Clock::instance().nowMs(); }
@@ -171,7 +163,7 @@ protected:
 
 private:
     MessageBoxHandler m_previousHandler;
-    std::vector<std::unique_ptr<ClockTimer>> m_timers;
+    Later m_later;
     std::unique_ptr<Clock> m_previousClock;
 };
 
