@@ -537,6 +537,9 @@ TEST_F(SequenceRunTest, AKeptResultIsJudgedOnlyByAReadingOfItsOwnAndAGuidePassed
         // Last: the analyser entered here is the one the tab offers from then on. Next
         // records the tab's; a result kept from an earlier run keeps that run's.
         {100, {"NRG", "104.2"}, true, Operator::NextWithoutRun, "passed", Repeat::Stopped, guidebutton::Main, true},
+        {100, {"NRG", "104.2"}, true, Operator::NextWithoutRun, "passed", Repeat::NoAnalyser, guidebutton::Main, true},
+        {100, {"NRG", "104.2"}, true, Operator::NextWithoutRun, "passed", Repeat::SwitchedOff, guidebutton::Main, true},
+        {100, {"NRG", "104.2"}, true, Operator::NextWithoutRun, "passed", Repeat::Pulled, guidebutton::Main, true},
         {100, {"NRG", "104.2"}, true, Operator::NextWithoutRun, "passed", Repeat::None, guidebutton::Main, true},
         {900, none, true, Operator::NextWithoutRun, "passed", Repeat::Played, guidebutton::Main, true},
         {900, none, false, Operator::NextWithoutRun, "failed", Repeat::None, guidebutton::Main, true},
